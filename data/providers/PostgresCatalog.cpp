@@ -1,0 +1,138 @@
+#include "PostgresCatalog.h"
+
+#include "Errors.h"
+#include "PostgresResult.h"
+#include "WriteBackSql.h"
+
+#include <cstdlib>
+
+namespace vdata {
+
+namespace {
+
+// One row per column of each table asked for.
+constexpr const char* tableColumnsSql = R"(
+SELECT c.oid, n.nspname, c.relname, pg_catalog.pg_table_is_visible(c.oid),
+       a.attnum, a.attname,
+       a.attidentity <> '' OR COALESCE(pg_catalog.pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false),
+       EXISTS (SELECT 1 FROM pg_catalog.pg_index i
+               WHERE i.indrelid = c.oid AND i.indisprimary AND a.attnum = ANY (i.indkey))
+FROM pg_catalog.pg_class c
+JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace
+JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
+LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum
+WHERE c.oid = ANY ($1::pg_catalog.oid[])
+ORDER BY c.oid, a.attnum)";
+
+// Tables, partitioned tables, views, materialized views and foreign tables
+// that the search path reaches (results name them without a schema), system
+// schemas excluded, ordered by schema and name.
+constexpr const char* tableNamesSql = R"(
+SELECT c.relname
+FROM pg_catalog.pg_class c
+JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace
+WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f')
+  AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\_%'
+  AND pg_catalog.pg_table_is_visible(c.oid)
+ORDER BY n.nspname, c.relname)";
+
+// Databases this login may open, templates excluded, by name.
+constexpr const char* databaseNamesSql = R"(
+SELECT datname FROM pg_catalog.pg_database
+WHERE datallowconn AND NOT datistemplate
+  AND pg_catalog.has_database_privilege(datname, 'CONNECT')
+ORDER BY datname)";
+
+constexpr const char* oidByNameSql = R"(
+SELECT c.oid FROM pg_catalog.pg_class c
+WHERE c.relname = $1 AND pg_catalog.pg_table_is_visible(c.oid))";
+
+std::vector<std::string> firstColumn(PGconn* conn, const char* sql) {
+    PgResult result = execChecked(conn, sql);
+    std::vector<std::string> names;
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+        names.emplace_back(PQgetvalue(result.get(), row, 0));
+    }
+    return names;
+}
+
+std::string oidArray(const std::vector<unsigned int>& oids) {
+    std::string text = "{";
+    for (unsigned int oid : oids) {
+        text += (text.size() > 1 ? "," : "") + std::to_string(oid);
+    }
+    return text + "}";
+}
+
+} // namespace
+
+void PostgresCatalog::load(const std::vector<unsigned int>& oids) {
+    if (oids.empty()) {
+        return;
+    }
+    PgResult result = execChecked(conn_, tableColumnsSql, {oidArray(oids)});
+    const PGresult* r = result.get();
+    PgTableInfo info;
+    for (int row = 0; row < PQntuples(r); ++row) {
+        const auto oid = static_cast<unsigned int>(std::strtoul(PQgetvalue(r, row, 0), nullptr, 10));
+        if (oid != info.oid) {
+            if (info.oid != 0) {
+                store(std::move(info));
+            }
+            const std::string schema = PQgetvalue(r, row, 1);
+            const std::string table = PQgetvalue(r, row, 2);
+            const bool visible = PQgetvalue(r, row, 3)[0] == 't';
+            info = PgTableInfo{};
+            info.oid = oid;
+            info.name = visible ? table : schema + "." + table;
+            info.sqlName = quoteIdentifier(schema) + "." + quoteIdentifier(table);
+        }
+        const int attnum = std::atoi(PQgetvalue(r, row, 4));
+        const std::string column = PQgetvalue(r, row, 5);
+        info.columns[attnum] = column;
+        info.autoIncrement[attnum] = PQgetvalue(r, row, 6)[0] == 't';
+        if (PQgetvalue(r, row, 7)[0] == 't') {
+            info.primaryKey.push_back(column);
+        }
+    }
+    if (info.oid != 0) {
+        store(std::move(info));
+    }
+}
+
+void PostgresCatalog::store(PgTableInfo info) {
+    oidByName_[info.name] = info.oid;
+    byOid_[info.oid] = std::move(info);
+}
+
+const PgTableInfo* PostgresCatalog::find(unsigned int oid) const {
+    const auto it = byOid_.find(oid);
+    return it == byOid_.end() ? nullptr : &it->second;
+}
+
+const PgTableInfo& PostgresCatalog::byName(const std::string& name) {
+    if (const auto it = oidByName_.find(name); it != oidByName_.end()) {
+        if (const PgTableInfo* info = find(it->second)) {
+            return *info;
+        }
+    }
+    PgResult result = execChecked(conn_, oidByNameSql, {name});
+    if (PQntuples(result.get()) == 0) {
+        throw DataError("Table \"" + name + "\" was not found");
+    }
+    const auto oid = static_cast<unsigned int>(std::strtoul(PQgetvalue(result.get(), 0, 0), nullptr, 10));
+    load({oid});
+    const PgTableInfo* info = find(oid);
+    if (info == nullptr) {
+        throw DataError("Table \"" + name + "\" was not found");
+    }
+    return *info;
+}
+
+std::vector<std::string> PostgresCatalog::tableNames() { return firstColumn(conn_, tableNamesSql); }
+
+std::vector<std::string> PostgresCatalog::databaseNames() {
+    return firstColumn(conn_, databaseNamesSql);
+}
+
+} // namespace vdata

@@ -1,0 +1,300 @@
+#include "PostgresEngine.h"
+
+#include "Dialect.h"
+#include "Errors.h"
+#include "PostgresCatalog.h"
+#include "PostgresResult.h"
+#include "PostgresRowWriter.h"
+#include "PostgresServerName.h"
+#include "PostgresValues.h"
+#include "TypeMap.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace vdata {
+
+namespace {
+
+const char* const noResultSet = "CommandText does not return a result set";
+
+// Session settings the value conversions rely on: ISO dates, plain money,
+// hex bytea.
+constexpr const char* sessionSetup =
+    "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; SET bytea_output = 'hex'";
+
+class PostgresEngine final : public Engine {
+public:
+    explicit PostgresEngine(PGconn* conn) : conn_(conn), catalog_(conn) {
+        // Server notices (NOTICE, WARNING) are not errors; nothing shows them.
+        PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    }
+    ~PostgresEngine() override { close(); }
+
+    void close() noexcept override {
+        if (conn_ != nullptr) {
+            PQfinish(conn_);
+            conn_ = nullptr;
+        }
+    }
+    // Open until closed, also when the server has gone away: the next call
+    // then raises libpq's message, and closing still runs its events.
+    bool isOpen() const override { return conn_ != nullptr; }
+
+    std::vector<std::string> listTables() override { return catalog_.tableNames(); }
+    std::vector<std::string> listCatalogs() override { return catalog_.databaseNames(); }
+
+    std::string rewrite(const std::string& sql) const override {
+        return bracketsToQuotes(rewriteTop(sql));
+    }
+    std::string placeholder(int n) const override { return "$" + std::to_string(n); }
+
+    ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    long long execute(const std::string& sql, const std::vector<Value>& params) override;
+
+    std::vector<Value> updateRow(const RowEdit& edit) override;
+    std::vector<Value> insertRow(const RowEdit& edit) override;
+    void deleteRow(const RowEdit& edit) override;
+
+private:
+    PGconn* session();
+    PgResult describe(const std::string& sql, const std::vector<Value>& params);
+    std::vector<ColumnInfo> columnsOf(const PGresult* description);
+    void fetchRows(const std::string& sql, const std::vector<Value>& params,
+                   const std::vector<PgStorage>& storage, Snapshot& rows);
+    void sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params);
+    std::vector<Value> writeReturning(const PgWriteStatement& s, const RowEdit& edit,
+                                      const char* whenNoRow);
+
+    PGconn* conn_;
+    PostgresCatalog catalog_;
+};
+
+PGconn* PostgresEngine::session() {
+    if (conn_ == nullptr) {
+        throw DataError("The connection is closed");
+    }
+    return conn_;
+}
+
+// Parses the statement without running it, so that a statement without rows
+// is refused before it changes anything.
+PgResult PostgresEngine::describe(const std::string& sql, const std::vector<Value>& params) {
+    PGconn* conn = session();
+    PgResult prepared(PQprepare(conn, "", sql.c_str(), static_cast<int>(params.size()), nullptr));
+    if (!resultSucceeded(prepared.get())) {
+        throw DataError(resultErrorText(prepared.get(), conn));
+    }
+    PgResult description(PQdescribePrepared(conn, ""));
+    if (!resultSucceeded(description.get())) {
+        throw DataError(resultErrorText(description.get(), conn));
+    }
+    return description;
+}
+
+std::vector<ColumnInfo> PostgresEngine::columnsOf(const PGresult* description) {
+    const int count = PQnfields(description);
+    std::vector<unsigned int> tables;
+    for (int i = 0; i < count; ++i) {
+        if (const Oid table = PQftable(description, i); table != InvalidOid) {
+            tables.push_back(table);
+        }
+    }
+    std::sort(tables.begin(), tables.end());
+    tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
+    catalog_.load(tables);
+
+    std::vector<ColumnInfo> columns(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo& c = columns[static_cast<std::size_t>(i)];
+        c.name = PQfname(description, i);
+        c.type = postgresFieldType(PQftype(description, i));
+        const PgTableInfo* table = catalog_.find(PQftable(description, i));
+        if (table == nullptr) {
+            continue;
+        }
+        const int attnum = PQftablecol(description, i);
+        if (const auto col = table->columns.find(attnum); col != table->columns.end()) {
+            c.table = table->name;
+            c.column = col->second;
+            const bool serial = table->autoIncrement.at(attnum);
+            if (serial && (c.type == FieldType::Integer || c.type == FieldType::SmallInt)) {
+                c.type = FieldType::AutoInc;
+            }
+        }
+    }
+    return columns;
+}
+
+void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params) {
+    const PgParams bound(params);
+    if (PQsendQueryParams(conn_, sql.c_str(), bound.count(), nullptr, bound.values(),
+                          bound.lengths(), bound.formats(), 0) == 0) {
+        throw DataError(connectionErrorText(conn_));
+    }
+    PQsetSingleRowMode(conn_);
+}
+
+// Rows arrive one at a time and go straight into the snapshot, so the
+// server's result is never held whole in libpq as well.
+void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>& params,
+                               const std::vector<PgStorage>& storage, Snapshot& rows) {
+    sendInSingleRowMode(sql, params);
+    std::string error;
+    while (PGresult* raw = PQgetResult(conn_)) {
+        PgResult result(raw);
+        const ExecStatusType status = PQresultStatus(raw);
+        if (status == PGRES_SINGLE_TUPLE && error.empty()) {
+            for (int col = 0; col < PQnfields(raw); ++col) {
+                const std::size_t c = static_cast<std::size_t>(col);
+                appendPgCell(rows, storage[c], PQgetisnull(raw, 0, col) ? nullptr
+                                                                        : PQgetvalue(raw, 0, col),
+                             PQgetlength(raw, 0, col));
+            }
+        } else if (!resultSucceeded(raw) && error.empty()) {
+            error = resultErrorText(raw, conn_);
+        }
+    }
+    if (error.empty() && PQstatus(conn_) == CONNECTION_BAD) {
+        error = connectionErrorText(conn_);
+    }
+    if (!error.empty()) {
+        throw DataError(error);
+    }
+}
+
+ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>& params) {
+    const PgResult description = describe(sql, params);
+    if (PQnfields(description.get()) == 0) {
+        throw DataError(noResultSet);
+    }
+    ResultSet result;
+    result.columns = columnsOf(description.get());
+    std::vector<PgStorage> storage;
+    for (int i = 0; i < PQnfields(description.get()); ++i) {
+        storage.push_back(storageForType(PQftype(description.get(), i)));
+    }
+    result.rows = Snapshot(result.columns.size());
+    fetchRows(sql, params, storage, result.rows);
+    return result;
+}
+
+// Without parameters the text may hold several statements (the simple query
+// protocol runs them as one transaction); the counts of those that report
+// one are added up. Returned rows are read one at a time and dropped.
+long long PostgresEngine::execute(const std::string& sql, const std::vector<Value>& params) {
+    PGconn* conn = session();
+    int sent = 0;
+    if (params.empty()) {
+        sent = PQsendQuery(conn, sql.c_str());
+    } else {
+        const PgParams bound(params);
+        sent = PQsendQueryParams(conn, sql.c_str(), bound.count(), nullptr, bound.values(),
+                                 bound.lengths(), bound.formats(), 0);
+    }
+    if (sent == 0) {
+        throw DataError(connectionErrorText(conn));
+    }
+    PQsetSingleRowMode(conn);
+    long long affected = -1;
+    std::string error;
+    while (PGresult* raw = PQgetResult(conn)) {
+        PgResult result(raw);
+        const ExecStatusType status = PQresultStatus(raw);
+        if (status == PGRES_SINGLE_TUPLE) {
+            continue;
+        }
+        if (!resultSucceeded(raw)) {
+            error = error.empty() ? resultErrorText(raw, conn) : error;
+        } else if (const char* count = PQcmdTuples(raw); *count != '\0') {
+            affected = std::max(affected, 0LL) + std::atoll(count);
+        }
+    }
+    if (error.empty() && PQstatus(conn) == CONNECTION_BAD) {
+        error = connectionErrorText(conn);
+    }
+    if (!error.empty()) {
+        throw DataError(error);
+    }
+    return affected;
+}
+
+std::vector<Value> PostgresEngine::writeReturning(const PgWriteStatement& s, const RowEdit& edit,
+                                                  const char* whenNoRow) {
+    const PgParams bound(s.params);
+    PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
+                                 bound.lengths(), bound.formats(), 0));
+    if (!resultSucceeded(result.get())) {
+        throw DataError(resultErrorText(result.get(), conn_));
+    }
+    if (PQntuples(result.get()) == 0) {
+        throw DataError(whenNoRow);
+    }
+    std::vector<Value> row = edit.current;
+    for (std::size_t r = 0; r < s.returned.size(); ++r) {
+        const int col = static_cast<int>(r);
+        const PgStorage storage = storageForType(PQftype(result.get(), col));
+        row.at(s.returned[r]) = PQgetisnull(result.get(), 0, col)
+                                    ? Value::null()
+                                    : pgCellValue(storage, PQgetvalue(result.get(), 0, col),
+                                                  PQgetlength(result.get(), 0, col));
+    }
+    return row;
+}
+
+const char* const rowGone =
+    "The row could not be found for updating: it was changed or deleted by another user";
+
+std::vector<Value> PostgresEngine::updateRow(const RowEdit& edit) {
+    const PostgresRowWriter writer(catalog_.byName(edit.table), edit);
+    return writeReturning(writer.update(), edit, rowGone);
+}
+
+std::vector<Value> PostgresEngine::insertRow(const RowEdit& edit) {
+    const PostgresRowWriter writer(catalog_.byName(edit.table), edit);
+    return writeReturning(writer.insert(), edit, "The new row was not inserted");
+}
+
+void PostgresEngine::deleteRow(const RowEdit& edit) {
+    const PostgresRowWriter writer(catalog_.byName(edit.table), edit);
+    const PgWriteStatement s = writer.remove();
+    const PgParams bound(s.params);
+    PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
+                                 bound.lengths(), bound.formats(), 0));
+    if (!resultSucceeded(result.get())) {
+        throw DataError(resultErrorText(result.get(), conn_));
+    }
+    if (std::atoll(PQcmdTuples(result.get())) == 0) {
+        throw DataError("The row could not be found for deleting: it was changed or deleted by "
+                        "another user");
+    }
+}
+
+PGconn* connect(const ConnectionString& cs) {
+    const auto params = postgresConnectParams(cs);
+    std::vector<const char*> keys;
+    std::vector<const char*> values;
+    for (const auto& [key, value] : params) {
+        keys.push_back(key.c_str());
+        values.push_back(value.c_str());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 0);
+    if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
+        const std::string message = connectionErrorText(conn);
+        PQfinish(conn);
+        throw DataError(message);
+    }
+    return conn;
+}
+
+} // namespace
+
+std::unique_ptr<Engine> openPostgresEngine(const ConnectionString& cs) {
+    auto engine = std::make_unique<PostgresEngine>(connect(cs));
+    engine->execute(sessionSetup, {});
+    return engine;
+}
+
+} // namespace vdata

@@ -1,0 +1,93 @@
+#include "SqliteApi.h"
+
+#include "Errors.h"
+
+#include <dlfcn.h>
+
+#include <string>
+
+namespace vdata {
+namespace {
+
+#define VDATA_SQLITE_FUNCTIONS(X)                                                                  \
+    X(open_v2)                                                                                     \
+    X(close_v2)                                                                                    \
+    X(errmsg)                                                                                      \
+    X(errcode)                                                                                     \
+    X(busy_timeout)                                                                                \
+    X(prepare_v2)                                                                                  \
+    X(step)                                                                                        \
+    X(finalize)                                                                                    \
+    X(stmt_readonly)                                                                               \
+    X(column_count)                                                                                \
+    X(column_name)                                                                                 \
+    X(column_decltype)                                                                             \
+    X(column_table_name)                                                                           \
+    X(column_origin_name)                                                                          \
+    X(column_type)                                                                                 \
+    X(column_int64)                                                                                \
+    X(column_double)                                                                               \
+    X(column_text)                                                                                 \
+    X(column_blob)                                                                                 \
+    X(column_bytes)                                                                                \
+    X(bind_parameter_count)                                                                        \
+    X(bind_int64)                                                                                  \
+    X(bind_double)                                                                                 \
+    X(bind_text)                                                                                   \
+    X(bind_blob)                                                                                   \
+    X(bind_null)                                                                                   \
+    X(changes)                                                                                     \
+    X(total_changes)                                                                               \
+    X(last_insert_rowid)
+
+SqliteApi makeSystemApi() {
+    SqliteApi api{};
+#define VDATA_DIRECT(name) api.name = &sqlite3_##name;
+    VDATA_SQLITE_FUNCTIONS(VDATA_DIRECT)
+#undef VDATA_DIRECT
+    return api;
+}
+
+template <typename F> void bind(void* handle, const char* name, F& target) {
+    void* symbol = dlsym(handle, name);
+    if (!symbol) {
+        throw DataError(std::string("SQLCipher lacks the function ") + name +
+                        "; password-protected databases cannot be opened.");
+    }
+    target = reinterpret_cast<F>(symbol);
+}
+
+SqliteApi loadSqlCipher() {
+    void* handle = dlopen("libsqlcipher.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+    if (!handle) {
+        const char* why = dlerror();
+        throw DataError(std::string("Password-protected databases need the SQLCipher library "
+                                    "(libsqlcipher0), which could not be loaded: ") +
+                        (why ? why : "unknown reason"));
+    }
+    SqliteApi api{};
+#define VDATA_LOOKUP(name) bind(handle, "sqlite3_" #name, api.name);
+    VDATA_SQLITE_FUNCTIONS(VDATA_LOOKUP)
+#undef VDATA_LOOKUP
+    bind(handle, "sqlite3_key", api.key);
+    return api;
+}
+
+} // namespace
+
+const SqliteApi& systemSqlite() {
+    static const SqliteApi api = makeSystemApi();
+    return api;
+}
+
+const SqliteApi& sqlCipher() {
+    // A failed load is not cached: the next attempt tries again.
+    static const SqliteApi* api = nullptr;
+    if (!api) {
+        static SqliteApi loaded = loadSqlCipher();
+        api = &loaded;
+    }
+    return *api;
+}
+
+} // namespace vdata

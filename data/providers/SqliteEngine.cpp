@@ -1,0 +1,472 @@
+#include "SqliteEngine.h"
+
+#include "Dialect.h"
+#include "Errors.h"
+#include "SqliteApi.h"
+#include "SqliteStatement.h"
+#include "TypeMap.h"
+#include "WriteBackSql.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <limits>
+#include <map>
+
+namespace vdata {
+namespace {
+
+struct TableInfo {
+    std::vector<std::string> columns;
+    std::vector<std::string> primaryKey; // in key order
+    std::string rowidAlias;              // the INTEGER PRIMARY KEY column, if any
+    bool hasRowid = true;
+};
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool onlyBlanks(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](unsigned char c) { return std::isspace(c) != 0 || c == ';'; });
+}
+
+// The type of an expression column, from its first non-NULL value.
+FieldType typeByValue(const Snapshot& rows, std::size_t col) {
+    for (std::size_t r = 0; r < rows.rowCount(); ++r) {
+        switch (rows.kind(r, col)) {
+        case Value::Kind::Null:
+            continue;
+        case Value::Kind::Int: {
+            const std::int64_t v = rows.intAt(r, col);
+            const bool fits = v >= std::numeric_limits<std::int32_t>::min() &&
+                              v <= std::numeric_limits<std::int32_t>::max();
+            return fits ? FieldType::Integer : FieldType::LargeInt;
+        }
+        case Value::Kind::Real:
+            return FieldType::Float;
+        case Value::Kind::Text:
+            return FieldType::WideString;
+        case Value::Kind::Blob:
+            return FieldType::Bytes;
+        }
+    }
+    return FieldType::WideString;
+}
+
+class SqliteEngine : public Engine {
+public:
+    SqliteEngine(const SqliteApi& api, sqlite3* db) : api_(api), db_(db) {}
+    ~SqliteEngine() override { close(); }
+
+    void close() noexcept override {
+        if (db_) {
+            api_.close_v2(db_);
+            db_ = nullptr;
+        }
+    }
+
+    bool isOpen() const override { return db_ != nullptr; }
+
+    std::vector<std::string> listTables() override {
+        return strings("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                       "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                       0);
+    }
+
+    std::vector<std::string> listCatalogs() override { return strings("PRAGMA database_list", 1); }
+
+    std::string rewrite(const std::string& sql) const override { return rewriteTop(sql); }
+
+    std::string placeholder(int n) const override { return "?" + std::to_string(n); }
+
+    ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
+        std::string_view tail;
+        SqliteStatement stmt(api_, live(), sql, &tail);
+        if (stmt.empty() || api_.column_count(stmt.handle()) == 0) {
+            throw DataError("CommandText does not return a result set");
+        }
+        if (!onlyBlanks(tail)) {
+            throw DataError("Only a single statement can be opened as a query.");
+        }
+        stmt.bindAll(params);
+        ResultSet result{describe(stmt), Snapshot(0)};
+        result.rows = Snapshot(result.columns.size());
+        copyRows(stmt, result.rows);
+        for (std::size_t c = 0; c < result.columns.size(); ++c) {
+            if (result.columns[c].type == FieldType::Unknown) {
+                result.columns[c].type = typeByValue(result.rows, c);
+            }
+        }
+        return result;
+    }
+
+    long long execute(const std::string& sql, const std::vector<Value>& params) override {
+        std::string_view rest = sql;
+        long long affected = 0;
+        bool changing = false;
+        bool any = false;
+        while (!rest.empty()) {
+            std::string_view tail;
+            SqliteStatement stmt(api_, live(), rest, &tail);
+            rest = tail;
+            if (stmt.empty()) {
+                continue;
+            }
+            any = true;
+            stmt.bindAll(params);
+            const int before = api_.total_changes(db_);
+            while (stmt.step()) {
+            }
+            if (!api_.stmt_readonly(stmt.handle())) {
+                changing = true;
+                affected += api_.total_changes(db_) != before ? api_.changes(db_) : 0;
+            }
+        }
+        if (!any) {
+            throw DataError("Command text was not set for the command object.");
+        }
+        return changing ? affected : -1;
+    }
+
+    std::vector<Value> updateRow(const RowEdit& edit) override {
+        const TableInfo& info = tableInfo(edit.table);
+        const RowKey key = locate(edit, info);
+        WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
+        if (!sql.hasChanges()) {
+            return edit.current;
+        }
+        std::vector<Value> params = sql.changedValues();
+        params.insert(params.end(), key.values.begin(), key.values.end());
+        runChange(sql.update(key.where(static_cast<int>(sql.changedCount()) + 1, *this)), params,
+                  edit.table);
+        return readBack(edit, info, keyAfterUpdate(edit, info, key));
+    }
+
+    std::vector<Value> insertRow(const RowEdit& edit) override {
+        const TableInfo& info = tableInfo(edit.table);
+        WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
+        runChange(sql.insert(), sql.changedValues(), edit.table);
+        RowKey key;
+        if (info.hasRowid) {
+            key.columns = {"rowid"};
+            key.values = {Value::integer(api_.last_insert_rowid(db_))};
+        } else {
+            key = keyByPrimaryKey(edit, info, edit.current);
+        }
+        return readBack(edit, info, key);
+    }
+
+    void deleteRow(const RowEdit& edit) override {
+        const TableInfo& info = tableInfo(edit.table);
+        const RowKey key = locate(edit, info);
+        runChange("DELETE FROM " + quoteIdentifier(edit.table) + " WHERE " + key.where(1, *this),
+                  key.values, edit.table);
+    }
+
+private:
+    // How a row is found again: column = value for each key column.
+    struct RowKey {
+        std::vector<std::string> columns;
+        std::vector<Value> values;
+        std::string where(int firstParam, const SqliteEngine& e) const {
+            std::string w;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                w += (i ? " AND " : "") + quoteIdentifier(columns[i]) + " IS " +
+                     e.placeholder(firstParam + static_cast<int>(i));
+            }
+            return w;
+        }
+    };
+
+    sqlite3* live() const {
+        if (!db_) {
+            throw DataError("The connection is closed.");
+        }
+        return db_;
+    }
+
+    std::vector<std::string> strings(const char* sql, int column) {
+        SqliteStatement stmt(api_, live(), sql);
+        std::vector<std::string> names;
+        while (stmt.step()) {
+            names.push_back(stmt.column(column).toText());
+        }
+        return names;
+    }
+
+    std::vector<ColumnInfo> describe(const SqliteStatement& stmt) {
+        sqlite3_stmt* h = stmt.handle();
+        const int count = api_.column_count(h);
+        std::vector<ColumnInfo> columns(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            ColumnInfo& c = columns[static_cast<std::size_t>(i)];
+            const auto text = [](const char* p) { return p ? std::string(p) : std::string(); };
+            c.name = text(api_.column_name(h, i));
+            c.table = text(api_.column_table_name(h, i));
+            c.column = text(api_.column_origin_name(h, i));
+            const bool alias = !c.table.empty() &&
+                               lower(tableInfo(c.table).rowidAlias) == lower(c.column) &&
+                               !c.column.empty();
+            c.type = sqliteFieldType(text(api_.column_decltype(h, i)), alias);
+        }
+        return columns;
+    }
+
+    void copyRows(SqliteStatement& stmt, Snapshot& rows) {
+        sqlite3_stmt* h = stmt.handle();
+        const int count = api_.column_count(h);
+        while (stmt.step()) {
+            for (int i = 0; i < count; ++i) {
+                switch (api_.column_type(h, i)) {
+                case SQLITE_INTEGER:
+                    rows.appendInt(api_.column_int64(h, i));
+                    break;
+                case SQLITE_FLOAT:
+                    rows.appendReal(api_.column_double(h, i));
+                    break;
+                case SQLITE_TEXT: {
+                    const auto* p = reinterpret_cast<const char*>(api_.column_text(h, i));
+                    rows.appendText({p, static_cast<std::size_t>(api_.column_bytes(h, i))});
+                    break;
+                }
+                case SQLITE_BLOB: {
+                    const auto* p = static_cast<const char*>(api_.column_blob(h, i));
+                    const auto n = static_cast<std::size_t>(api_.column_bytes(h, i));
+                    rows.appendBlob(p ? std::string_view(p, n) : std::string_view());
+                    break;
+                }
+                default:
+                    rows.appendNull();
+                }
+            }
+        }
+    }
+
+    const TableInfo& tableInfo(const std::string& table) {
+        const std::string k = lower(table);
+        auto it = tables_.find(k);
+        if (it != tables_.end()) {
+            return it->second;
+        }
+        TableInfo info;
+        {
+            SqliteStatement stmt(api_, live(), "PRAGMA table_info(" + quoteIdentifier(table) + ")");
+            std::vector<std::pair<std::int64_t, std::string>> pk;
+            std::string pkType;
+            while (stmt.step()) {
+                info.columns.push_back(stmt.column(1).toText());
+                if (stmt.column(5).i > 0) {
+                    pk.emplace_back(stmt.column(5).i, info.columns.back());
+                    pkType = lower(stmt.column(2).toText());
+                }
+            }
+            std::sort(pk.begin(), pk.end());
+            for (auto& p : pk) {
+                info.primaryKey.push_back(p.second);
+            }
+            if (pk.size() == 1 && pkType == "integer") {
+                info.rowidAlias = info.primaryKey.front();
+            }
+        }
+        SqliteStatement ddl(api_, live(), "SELECT sql FROM sqlite_master WHERE name = ?1");
+        ddl.bindAll({Value::text(table)});
+        if (ddl.step() &&
+            lower(ddl.column(0).toText()).find("without rowid") != std::string::npos) {
+            info.hasRowid = false;
+            info.rowidAlias.clear();
+        }
+        return tables_.emplace(k, std::move(info)).first->second;
+    }
+
+    // The key by the primary key when the result holds all of its columns.
+    RowKey keyByPrimaryKey(const RowEdit& edit, const TableInfo& info,
+                           const std::vector<Value>& values) const {
+        RowKey key;
+        for (const std::string& pk : info.primaryKey) {
+            const int col = resultColumn(edit, pk);
+            if (col < 0) {
+                return {};
+            }
+            key.columns.push_back(pk);
+            key.values.push_back(values[static_cast<std::size_t>(col)]);
+        }
+        return key;
+    }
+
+    static int resultColumn(const RowEdit& edit, const std::string& column) {
+        const auto& cols = *edit.columns;
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            if (lower(cols[i].column) == lower(column)) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+
+    // Finds the row the edit started from. By the primary key when the
+    // result has it, else by every original value the result holds (which
+    // also notices a row that someone else changed meanwhile). For rowid
+    // tables the row is pinned to its rowid, so exactly one row is touched.
+    RowKey locate(const RowEdit& edit, const TableInfo& info) {
+        RowKey key = keyByPrimaryKey(edit, info, edit.original);
+        if (key.columns.empty()) {
+            if (!info.hasRowid) {
+                throw DataError("The result does not hold the primary key of " + edit.table +
+                                ", so its rows cannot be changed.");
+            }
+            for (std::size_t i = 0; i < edit.columns->size(); ++i) {
+                key.columns.push_back((*edit.columns)[i].column);
+                key.values.push_back(edit.original[i]);
+            }
+        }
+        if (!info.hasRowid) {
+            return key;
+        }
+        SqliteStatement find(api_, live(),
+                             "SELECT rowid FROM " + quoteIdentifier(edit.table) + " WHERE " +
+                                 key.where(1, *this) + " LIMIT 1");
+        find.bindAll(key.values);
+        if (!find.step()) {
+            throw DataError(rowGone(edit.table));
+        }
+        return RowKey{{"rowid"}, {find.column(0)}};
+    }
+
+    // After an update the row keeps its rowid unless its INTEGER PRIMARY KEY
+    // column was changed; a WITHOUT ROWID row is found by its new key.
+    RowKey keyAfterUpdate(const RowEdit& edit, const TableInfo& info, const RowKey& key) const {
+        if (!info.hasRowid) {
+            return keyByPrimaryKey(edit, info, edit.current);
+        }
+        if (!info.rowidAlias.empty()) {
+            const int col = resultColumn(edit, info.rowidAlias);
+            if (col >= 0 && edit.changed[static_cast<std::size_t>(col)]) {
+                return RowKey{{"rowid"}, {edit.current[static_cast<std::size_t>(col)]}};
+            }
+        }
+        return key;
+    }
+
+    std::vector<Value> readBack(const RowEdit& edit, const TableInfo&, const RowKey& key) {
+        std::string cols;
+        for (std::size_t i = 0; i < edit.columns->size(); ++i) {
+            cols += (i ? ", " : "") + quoteIdentifier((*edit.columns)[i].column);
+        }
+        SqliteStatement stmt(api_, live(),
+                             "SELECT " + cols + " FROM " + quoteIdentifier(edit.table) + " WHERE " +
+                                 key.where(1, *this) + " LIMIT 1");
+        stmt.bindAll(key.values);
+        if (!stmt.step()) {
+            return edit.current; // written, but filtered away (e.g. by a view); keep what was typed
+        }
+        std::vector<Value> row;
+        for (std::size_t i = 0; i < edit.columns->size(); ++i) {
+            row.push_back(stmt.column(static_cast<int>(i)));
+        }
+        return row;
+    }
+
+    void runChange(const std::string& sql, const std::vector<Value>& params,
+                   const std::string& table) {
+        SqliteStatement stmt(api_, live(), sql);
+        stmt.bindAll(params);
+        while (stmt.step()) {
+        }
+        if (api_.changes(db_) == 0) {
+            throw DataError(rowGone(table));
+        }
+    }
+
+    static std::string rowGone(const std::string& table) {
+        return "The row of " + table +
+               " was changed or deleted by another user since it was read; nothing was "
+               "written. Cancel your change to see the current data.";
+    }
+
+    const SqliteApi& api_;
+    sqlite3* db_;
+    std::map<std::string, TableInfo> tables_;
+};
+
+bool fileExists(const std::string& path, bool& isDirectory) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+bool isJetFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[32] = {};
+    in.read(header, sizeof header);
+    const std::string_view h(
+        header + 4, static_cast<std::size_t>(std::max<std::streamsize>(in.gcount() - 4, 0)));
+    return h.starts_with("Standard Jet DB") || h.starts_with("Standard ACE DB");
+}
+
+void checkFile(const std::string& path) {
+    bool isDirectory = false;
+    if (path.empty()) {
+        throw DataError("No database file was named (Data Source is empty).");
+    }
+    if (!fileExists(path, isDirectory)) {
+        throw DataError("Could not find file '" + path + "'.");
+    }
+    if (isDirectory) {
+        throw DataError("'" + path + "' is a folder, not a database file.");
+    }
+    if (isJetFile(path)) {
+        throw DataError("'" + path +
+                        "' is a Jet/Access database file. This program opens SQLite "
+                        "databases only; convert the file to SQLite to open it here.");
+    }
+}
+
+// Reading the schema is the first thing that fails on a wrong key or a file
+// that is not a database at all.
+void probe(const SqliteApi& api, sqlite3* db, const std::string& path, bool withPassword) {
+    try {
+        SqliteStatement stmt(api, db, "SELECT count(*) FROM sqlite_master");
+        stmt.step();
+    } catch (const DataError& e) {
+        if (api.errcode(db) != SQLITE_NOTADB) {
+            throw;
+        }
+        throw DataError(
+            withPassword ? "Not a valid password, or '" + path + "' is not a database file."
+                         : "'" + path + "' is not a database file, or it is password protected.");
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
+    const std::string path = cs.value("Data Source");
+    const std::string password = cs.value("Jet OLEDB:Database Password");
+    checkFile(path);
+    const SqliteApi& api = password.empty() ? systemSqlite() : sqlCipher();
+    sqlite3* db = nullptr;
+    const int rc = api.open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    auto engine = std::make_unique<SqliteEngine>(api, db);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? api.errmsg(db) : "out of memory";
+        throw DataError("Cannot open '" + path + "': " + message);
+    }
+    if (!password.empty() &&
+        api.key(db, password.data(), static_cast<int>(password.size())) != SQLITE_OK) {
+        raiseSqlite(api, db);
+    }
+    api.busy_timeout(db, 3000);
+    probe(api, db, path, !password.empty());
+    return engine;
+}
+
+} // namespace vdata

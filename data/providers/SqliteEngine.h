@@ -1,0 +1,15 @@
+#pragma once
+
+#include "ConnectionString.h"
+#include "Engine.h"
+
+#include <memory>
+
+namespace vdata {
+
+// Opens the SQLite file named by "Data Source"; with "Jet OLEDB:Database
+// Password" the file is opened as an SQLCipher database with that key.
+// Never creates a file.
+std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs);
+
+} // namespace vdata

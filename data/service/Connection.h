@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Engine.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vdata {
+
+enum class EventStatus { OK, ErrorsOccurred };
+
+// A connection to one database, chosen by its connection string:
+// "Provider=Microsoft.Jet.OLEDB.4.0" opens the SQLite file named by
+// "Data Source" (SQLCipher with "Jet OLEDB:Database Password");
+// "Provider=SQLOLEDB.1" connects to a PostgreSQL server.
+// The events fire synchronously inside open() and close().
+class Connection {
+public:
+    Connection();
+    ~Connection(); // closes silently, without firing events
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(std::string text) { connectionString_ = std::move(text); }
+    const std::string& connectionString() const { return connectionString_; }
+    bool loginPrompt = false; // kept for the callers; this service never prompts
+    std::string mode = "ShareDenyNone";
+
+    // Opens; fires onConnectComplete(OK) on success. On failure fires
+    // onConnectComplete(ErrorsOccurred, message) and raises DataError.
+    void open();
+    // Fires onBeforeDisconnect, closes, fires onDisconnect. Closing a closed
+    // connection does nothing.
+    void close();
+    bool connected() const;
+
+    std::function<void(EventStatus, const std::string& error)> onConnectComplete;
+    std::function<void()> onBeforeDisconnect;
+    std::function<void()> onDisconnect;
+
+    // Tables and views without system tables, in catalogue order. Connects
+    // first if needed.
+    std::vector<std::string> tableNames();
+    std::vector<std::string> catalogNames();
+
+    // The open session; raises DataError when not connected.
+    Engine& engine();
+
+private:
+    std::string connectionString_;
+    std::unique_ptr<Engine> engine_;
+};
+
+// Opens the engine for a connection string (the provider factory).
+std::unique_ptr<Engine> openEngine(const std::string& connectionString);
+
+} // namespace vdata

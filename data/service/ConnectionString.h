@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vdata {
+
+// A parsed "key=value;key=value" string. Keys compare without regard to case;
+// values are kept verbatim (no trimming, quoting or unescaping).
+class ConnectionString {
+public:
+    explicit ConnectionString(std::string_view text);
+
+    bool has(std::string_view key) const;
+    // The value of the last occurrence of key, or empty.
+    std::string value(std::string_view key) const;
+    const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> pairs_;
+};
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+} // namespace vdata

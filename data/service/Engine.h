@@ -1,0 +1,71 @@
+#pragma once
+
+#include "FieldType.h"
+#include "Snapshot.h"
+#include "Value.h"
+
+#include <string>
+#include <vector>
+
+namespace vdata {
+
+// What a result column is and where it comes from. `table` and `column` name
+// the base table column it was read from; both are empty for expressions.
+struct ColumnInfo {
+    std::string name;
+    FieldType type = FieldType::Unknown;
+    std::string table;
+    std::string column;
+};
+
+struct ResultSet {
+    std::vector<ColumnInfo> columns;
+    Snapshot rows;
+};
+
+// One row to write back to its base table. Values are given per result
+// column; `original` is empty for an insert.
+struct RowEdit {
+    const std::vector<ColumnInfo>* columns = nullptr;
+    std::string table;
+    std::vector<Value> original;
+    std::vector<Value> current;
+    std::vector<bool> changed;
+};
+
+// One open database session of a provider. Everything raises DataError with
+// the engine's message on failure.
+class Engine {
+public:
+    virtual ~Engine() = default;
+
+    virtual void close() noexcept = 0;
+    virtual bool isOpen() const = 0;
+
+    // User tables and views, system tables excluded, in catalogue order.
+    virtual std::vector<std::string> listTables() = 0;
+    // Catalogue (database) names.
+    virtual std::vector<std::string> listCatalogs() = 0;
+
+    // Turns the SQL this system writes ([x] identifiers, SELECT TOP n) into
+    // the engine's dialect.
+    virtual std::string rewrite(const std::string& sql) const = 0;
+    // The placeholder text for the n-th (1-based) bound parameter.
+    virtual std::string placeholder(int n) const = 0;
+
+    // Runs a statement that returns rows and copies them all. Raises
+    // "CommandText does not return a result set" when the statement has none.
+    virtual ResultSet query(const std::string& sql, const std::vector<Value>& params) = 0;
+    // Runs statements and returns the records affected as the engine counts
+    // them (-1 when it reports no count). Rows they return are discarded.
+    virtual long long execute(const std::string& sql, const std::vector<Value>& params) = 0;
+
+    // Write-back of single-table results. Each returns the row as read back
+    // from the table (per result column), so defaults and generated keys show.
+    // A write that matches no row raises DataError.
+    virtual std::vector<Value> updateRow(const RowEdit& edit) = 0;
+    virtual std::vector<Value> insertRow(const RowEdit& edit) = 0;
+    virtual void deleteRow(const RowEdit& edit) = 0;
+};
+
+} // namespace vdata

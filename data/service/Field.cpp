@@ -1,0 +1,86 @@
+#include "Field.h"
+
+#include "ConnectionString.h"
+#include "Errors.h"
+#include "Query.h"
+
+#include <charconv>
+
+namespace vdata {
+namespace {
+
+bool isTextType(FieldType t) {
+    return t == FieldType::WideString || t == FieldType::Memo || t == FieldType::Unknown ||
+           t == FieldType::Date || t == FieldType::DateTime || t == FieldType::Time;
+}
+
+Value parseInteger(const std::string& text, const std::string& field) {
+    std::int64_t v = 0;
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || p != end) {
+        throw DataError("'" + text + "' is not a valid integer value for field " + field + ".");
+    }
+    return Value::integer(v);
+}
+
+Value parseReal(const std::string& text, const std::string& field) {
+    double v = 0;
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || p != end) {
+        throw DataError("'" + text + "' is not a valid number for field " + field + ".");
+    }
+    return Value::real(v);
+}
+
+Value parseBoolean(const std::string& text, const std::string& field) {
+    for (const char* t : {"true", "yes", "1"}) {
+        if (equalsIgnoreCase(text, t)) {
+            return Value::integer(1);
+        }
+    }
+    for (const char* f : {"false", "no", "0"}) {
+        if (equalsIgnoreCase(text, f)) {
+            return Value::integer(0);
+        }
+    }
+    throw DataError("'" + text + "' is not a valid Boolean value for field " + field + ".");
+}
+
+} // namespace
+
+Field::Field(Query& owner, int index, std::string name, FieldType type)
+    : owner_(&owner), index_(index), name_(std::move(name)), type_(type) {}
+
+Value Field::value() const {
+    return owner_->currentValue(index_);
+}
+
+std::string Field::asString() const {
+    return value().toText();
+}
+
+void Field::setValue(const Value& v) {
+    owner_->setCurrentValue(index_, v);
+}
+
+void Field::setAsString(const std::string& text) {
+    if (text.empty() && !isTextType(type_)) {
+        setValue(Value::null());
+        return;
+    }
+    if (isIntegerType(type_)) {
+        setValue(parseInteger(text, name_));
+    } else if (type_ == FieldType::Float || type_ == FieldType::Decimal) {
+        setValue(parseReal(text, name_));
+    } else if (type_ == FieldType::Boolean) {
+        setValue(parseBoolean(text, name_));
+    } else if (type_ == FieldType::Bytes) {
+        throw DataError("Field " + name_ + " holds binary data, which cannot be typed in.");
+    } else {
+        setValue(Value::text(text));
+    }
+}
+
+} // namespace vdata

@@ -1,0 +1,245 @@
+#include "Locate.h"
+
+#include "Errors.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace vdata {
+namespace {
+
+char32_t lowerCodePoint(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+        return c + 0x20;
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return c + 0x50;
+    }
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
+        const bool oddRun = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        return (c % 2 == (oddRun ? 1u : 0u)) ? c + 1 : c;
+    }
+    return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at s[i]; a malformed byte stands for itself.
+char32_t decode(std::string_view s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (extra == 0 || i + extra >= s.size()) {
+        ++i;
+        return b;
+    }
+    char32_t c = b & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+        c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    }
+    i += extra + 1;
+    return c;
+}
+
+bool parseInt(const std::string& text, std::int64_t& v) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, v);
+    return ec == std::errc() && p == end && !text.empty();
+}
+
+bool parseReal(const std::string& text, double& v) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, v);
+    return ec == std::errc() && p == end && !text.empty();
+}
+
+bool isDigits(std::string_view s) {
+    for (char c : s) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// yyyy-MM-dd, optionally followed by " hh:mm[:ss]" for date-times.
+bool isDateText(std::string_view s) {
+    return s.size() >= 10 && isDigits(s.substr(0, 4)) && s[4] == '-' && isDigits(s.substr(5, 2)) &&
+           s[7] == '-' && isDigits(s.substr(8, 2));
+}
+
+bool isTimeText(std::string_view s) {
+    return s.size() >= 5 && isDigits(s.substr(0, 2)) && s[2] == ':' && isDigits(s.substr(3, 2));
+}
+
+int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+               double wanted) {
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        const std::size_t p = order[r];
+        const Value::Kind k = rows.kind(p, col);
+        double v = 0;
+        if (k == Value::Kind::Int) {
+            v = static_cast<double>(rows.intAt(p, col));
+        } else if (k == Value::Kind::Real) {
+            v = rows.realAt(p, col);
+        } else if (k != Value::Kind::Text || !parseReal(std::string(rows.bytesAt(p, col)), v)) {
+            continue;
+        }
+        if (v == wanted) {
+            return static_cast<int>(r);
+        }
+    }
+    return -1;
+}
+
+int findInteger(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+                std::int64_t wanted) {
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        const std::size_t p = order[r];
+        const Value::Kind k = rows.kind(p, col);
+        const bool hit =
+            (k == Value::Kind::Int && rows.intAt(p, col) == wanted) ||
+            (k == Value::Kind::Real && rows.realAt(p, col) == static_cast<double>(wanted)) ||
+            (k == Value::Kind::Text && rows.bytesAt(p, col) == std::to_string(wanted));
+        if (hit) {
+            return static_cast<int>(r);
+        }
+    }
+    return -1;
+}
+
+// Dates and times match by equality; a date-only term also matches a
+// date-time at midnight.
+int findTemporal(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+                 const std::string& term) {
+    const std::string midnight = term + " 00:00:00";
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        const std::size_t p = order[r];
+        if (rows.kind(p, col) != Value::Kind::Text) {
+            continue;
+        }
+        const std::string_view v = rows.bytesAt(p, col);
+        if (v == term || v == midnight) {
+            return static_cast<int>(r);
+        }
+    }
+    return -1;
+}
+
+int findText(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+             const std::string& term, bool caseInsensitive, bool partial) {
+    const std::string wanted = caseInsensitive ? foldCase(term) : term;
+    std::string buffer;
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        const std::size_t p = order[r];
+        const Value::Kind k = rows.kind(p, col);
+        if (k == Value::Kind::Null) {
+            if (wanted.empty()) {
+                return static_cast<int>(r);
+            }
+            continue;
+        }
+        std::string_view v;
+        if (k == Value::Kind::Text) {
+            v = rows.bytesAt(p, col);
+        } else if (k != Value::Kind::Blob) {
+            buffer = rows.value(p, col).toText();
+            v = buffer;
+        } else {
+            continue;
+        }
+        if (wanted.empty()) {
+            if (v.empty()) {
+                return static_cast<int>(r);
+            }
+            continue;
+        }
+        if (caseInsensitive) {
+            buffer = foldCase(partial ? v.substr(0, std::min(v.size(), wanted.size() * 2 + 4)) : v);
+            v = buffer;
+        }
+        if (partial ? v.starts_with(wanted) : v == wanted) {
+            return static_cast<int>(r);
+        }
+    }
+    return -1;
+}
+
+[[noreturn]] void cannotCompare(const std::string& term, const char* what) {
+    throw DataError("'" + term + "' is not a valid " + what + "; the search cannot be made.");
+}
+
+} // namespace
+
+std::string foldCase(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        appendUtf8(out, lowerCodePoint(decode(text, i)));
+    }
+    return out;
+}
+
+int locateRow(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t column,
+              FieldType type, const std::string& term, bool caseInsensitive, bool partial) {
+    switch (type) {
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+    case FieldType::AutoInc:
+    case FieldType::LargeInt: {
+        std::int64_t v = 0;
+        if (!parseInt(term, v)) {
+            cannotCompare(term, "integer");
+        }
+        return findInteger(rows, order, column, v);
+    }
+    case FieldType::Float:
+    case FieldType::Decimal: {
+        double v = 0;
+        if (!parseReal(term, v)) {
+            cannotCompare(term, "number");
+        }
+        return findNumber(rows, order, column, v);
+    }
+    case FieldType::Boolean: {
+        std::int64_t v = 0;
+        if (!parseInt(term, v) || (v != 0 && v != 1)) {
+            cannotCompare(term, "Boolean value (0 or 1)");
+        }
+        return findInteger(rows, order, column, v);
+    }
+    case FieldType::Date:
+    case FieldType::DateTime:
+        if (!isDateText(term)) {
+            cannotCompare(term, "date (yyyy-MM-dd)");
+        }
+        return findTemporal(rows, order, column, term);
+    case FieldType::Time:
+        if (!isTimeText(term)) {
+            cannotCompare(term, "time (hh:mm:ss)");
+        }
+        return findTemporal(rows, order, column, term);
+    case FieldType::Bytes:
+        throw DataError("Binary fields cannot be searched.");
+    default:
+        return findText(rows, order, column, term, caseInsensitive, partial);
+    }
+}
+
+} // namespace vdata

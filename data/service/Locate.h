@@ -1,0 +1,24 @@
+#pragma once
+
+#include "FieldType.h"
+#include "Snapshot.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vdata {
+
+// The display row (index into `order`) of the first row whose value in
+// `column` matches `term`, or -1. Text matches by its beginning (with
+// `partial`) or whole, letter case ignored when asked; integers, numbers,
+// Booleans, dates and times match by equality. Raises DataError when the
+// term cannot be compared with the column's type.
+int locateRow(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t column,
+              FieldType type, const std::string& term, bool caseInsensitive, bool partial);
+
+// Folds letter case of UTF-8 text (ASCII, Latin-1, Latin Extended-A, Greek
+// and Cyrillic capitals), for case-insensitive matching.
+std::string foldCase(std::string_view text);
+
+} // namespace vdata

@@ -1,0 +1,579 @@
+#include "Query.h"
+
+#include "Connection.h"
+#include "ConnectionString.h"
+#include "Errors.h"
+#include "Locate.h"
+#include "Parameters.h"
+#include "RowOrder.h"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+namespace vdata {
+
+Query::Query(Connection* connection) : connection_(connection) {}
+
+Query::~Query() {
+    unlinkFromMaster();
+    notify(DataEvent::Kind::Destroyed);
+}
+
+void Query::setSQL(std::string text) {
+    sql_ = std::move(text);
+    paramNames_ = parseParameters(sql_, [](int) { return std::string("?"); }).names;
+}
+
+void Query::setDataSource(DataSource* source) {
+    unlinkFromMaster();
+    dataSource_ = source;
+    if (active()) {
+        linkToMaster();
+    }
+}
+
+// ---- opening and closing -------------------------------------------------
+
+ResultSet Query::run() {
+    if (!connection_) {
+        throw DataError("The query has no connection.");
+    }
+    Engine& engine = connection_->engine();
+    const ParsedSql parsed =
+        parseParameters(engine.rewrite(sql_), [&engine](int n) { return engine.placeholder(n); });
+    lastParams_ = parameterValues();
+    return engine.query(parsed.text, lastParams_);
+}
+
+void Query::take(ResultSet result) {
+    columns_ = std::move(result.columns);
+    rows_ = std::make_unique<Snapshot>(std::move(result.rows));
+    resetOrder();
+}
+
+void Query::open() {
+    if (active()) {
+        return;
+    }
+    linkToMaster();
+    try {
+        take(run());
+    } catch (...) {
+        unlinkFromMaster();
+        throw;
+    }
+    buildFields();
+    sort_.clear();
+    current_ = order_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = order_.empty();
+    state_ = DataSetState::Browse;
+    notify(DataEvent::Kind::Opened);
+    if (!order_.empty()) {
+        fireAfterScroll();
+    }
+}
+
+void Query::close() {
+    if (!active()) {
+        return;
+    }
+    unlinkFromMaster();
+    state_ = DataSetState::Inactive;
+    buffer_.clear();
+    changed_.clear();
+    modified_ = false;
+    fields_.clear();
+    columns_.clear();
+    dropRows();
+    sort_.clear();
+    notify(DataEvent::Kind::Closed);
+}
+
+void Query::dropRows() {
+    rows_.reset();
+    order_.clear();
+    order_.shrink_to_fit();
+    current_ = -1;
+    bof_ = eof_ = true;
+}
+
+void Query::buildFields() {
+    fields_.clear();
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        fields_.push_back(std::make_shared<Field>(*this, static_cast<int>(i), columns_[i].name,
+                                                  columns_[i].type));
+    }
+}
+
+void Query::resetOrder() {
+    order_.resize(rows_ ? rows_->rowCount() : 0);
+    std::iota(order_.begin(), order_.end(), 0u);
+}
+
+void Query::requery() {
+    checkActive();
+    checkBrowseMode();
+    // The old rows go before the new ones are read, so that a large result
+    // is never held twice.
+    const std::vector<ColumnInfo> before = columns_;
+    dropRows();
+    try {
+        take(run());
+    } catch (...) {
+        close();
+        throw;
+    }
+    const bool sameColumns = before.size() == columns_.size() &&
+                             std::equal(before.begin(), before.end(), columns_.begin(),
+                                        [](const auto& a, const auto& b) {
+                                            return a.name == b.name && a.type == b.type;
+                                        });
+    if (!sameColumns) {
+        buildFields();
+        sort_.clear();
+    }
+    if (!sort_.empty()) {
+        const bool desc =
+            sort_.size() > 5 && equalsIgnoreCase(sort_.substr(sort_.size() - 5), " DESC");
+        applySort(desc ? sort_.substr(0, sort_.size() - 5) : sort_, desc);
+    }
+    current_ = order_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = order_.empty();
+    notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
+    fireAfterScroll();
+}
+
+void Query::refresh() {
+    checkActive();
+    checkBrowseMode();
+    const int keep = current_;
+    // Reading again is not a scroll: the current position is kept.
+    auto saved = std::exchange(afterScroll, nullptr);
+    try {
+        requery();
+    } catch (...) {
+        afterScroll = std::move(saved);
+        throw;
+    }
+    afterScroll = std::move(saved);
+    if (!order_.empty() && keep != current_) {
+        current_ = std::clamp(keep, 0, static_cast<int>(order_.size()) - 1);
+        notify(DataEvent::Kind::Scrolled, current_);
+    }
+}
+
+// ---- fields and records --------------------------------------------------
+
+Field* Query::findField(const std::string& name) const {
+    for (const auto& f : fields_) {
+        if (equalsIgnoreCase(f->name(), name)) {
+            return f.get();
+        }
+    }
+    return nullptr;
+}
+
+Field& Query::fieldByName(const std::string& name) const {
+    Field* f = findField(name);
+    if (!f) {
+        throw DataError("Field '" + name + "' not found.");
+    }
+    return *f;
+}
+
+int Query::recNo() const {
+    if (state_ == DataSetState::Insert || current_ < 0 || !active()) {
+        return -1;
+    }
+    return current_ + 1;
+}
+
+int Query::recordCount() const {
+    return static_cast<int>(order_.size());
+}
+
+int Query::displayRowCount() const {
+    return recordCount() + (state_ == DataSetState::Insert ? 1 : 0);
+}
+
+// Display row -> snapshot row while inserting: rows at or after the insert
+// row are shifted down by one.
+Value Query::cell(int row, int column) const {
+    const int ins = insertRow();
+    if (row == ins) {
+        return buffer_[static_cast<std::size_t>(column)];
+    }
+    const int dataRow = (ins >= 0 && row > ins) ? row - 1 : row;
+    if (row == current_ && state_ == DataSetState::Edit) {
+        return buffer_[static_cast<std::size_t>(column)];
+    }
+    return rows_->value(physicalRow(dataRow), static_cast<std::size_t>(column));
+}
+
+std::string Query::cellText(int row, int column) const {
+    return cell(row, column).toText();
+}
+
+Value Query::currentValue(int column) const {
+    if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
+        return buffer_.at(static_cast<std::size_t>(column));
+    }
+    if (current_ < 0 || !rows_) {
+        return Value::null();
+    }
+    return rows_->value(physicalRow(current_), static_cast<std::size_t>(column));
+}
+
+void Query::setCurrentValue(int column, const Value& v) {
+    checkActive();
+    if (state_ == DataSetState::Browse) {
+        edit();
+    }
+    buffer_.at(static_cast<std::size_t>(column)) = v;
+    changed_[static_cast<std::size_t>(column)] = true;
+    modified_ = true;
+    notify(DataEvent::Kind::FieldChanged, current_, column);
+}
+
+// ---- navigation ----------------------------------------------------------
+
+void Query::first() {
+    moveTo(0);
+}
+void Query::last() {
+    moveTo(recordCount() - 1);
+}
+void Query::next() {
+    if (current_ + 1 >= recordCount()) {
+        eof_ = true;
+        return;
+    }
+    moveTo(current_ + 1);
+}
+void Query::prior() {
+    if (current_ <= 0) {
+        bof_ = true;
+        return;
+    }
+    moveTo(current_ - 1);
+}
+
+void Query::moveTo(int row) {
+    checkActive();
+    checkBrowseMode();
+    if (order_.empty()) {
+        return;
+    }
+    scrollTo(std::clamp(row, 0, recordCount() - 1), false);
+}
+
+void Query::scrollTo(int row, bool fireAlways) {
+    const bool moved = row != current_;
+    current_ = row;
+    bof_ = row == 0;
+    eof_ = row == recordCount() - 1;
+    if (moved || fireAlways) {
+        notify(DataEvent::Kind::Scrolled, current_);
+        fireAfterScroll();
+    }
+}
+
+void Query::fireAfterScroll() {
+    if (afterScroll) {
+        afterScroll(*this);
+    }
+}
+
+void Query::checkActive() const {
+    if (!active()) {
+        throw DataError("Operation is not allowed when the object is closed.");
+    }
+}
+
+void Query::checkBrowseMode() {
+    if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
+        post();
+    }
+}
+
+// ---- editing -------------------------------------------------------------
+
+std::string Query::editableTable() const {
+    if (columns_.empty() || columns_.front().table.empty()) {
+        return {};
+    }
+    for (const ColumnInfo& c : columns_) {
+        if (c.table.empty() || c.column.empty() ||
+            !equalsIgnoreCase(c.table, columns_.front().table)) {
+            return {};
+        }
+    }
+    return columns_.front().table;
+}
+
+bool Query::canModify() const {
+    return active() && !editableTable().empty();
+}
+
+std::string Query::readOnlyReason() const {
+    return "This result is read-only: its columns do not all come from one table.";
+}
+
+void Query::setState(DataSetState s) {
+    state_ = s;
+    notify(DataEvent::Kind::StateChanged, current_);
+}
+
+void Query::insert() {
+    startInsert(current_ < 0 ? 0 : current_);
+}
+
+void Query::append() {
+    startInsert(recordCount());
+}
+
+void Query::startInsert(int row) {
+    checkActive();
+    checkBrowseMode();
+    if (!canModify()) {
+        throw DataError(readOnlyReason());
+    }
+    rowBeforeInsert_ = current_;
+    buffer_.assign(columns_.size(), Value::null());
+    changed_.assign(columns_.size(), false);
+    modified_ = false;
+    current_ = std::clamp(row, 0, recordCount());
+    fillFromMaster();
+    setState(DataSetState::Insert);
+}
+
+void Query::edit() {
+    checkActive();
+    if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
+        return;
+    }
+    if (order_.empty()) {
+        insert();
+        return;
+    }
+    if (!canModify()) {
+        throw DataError(readOnlyReason());
+    }
+    buffer_ = rows_->row(physicalRow(current_));
+    changed_.assign(columns_.size(), false);
+    modified_ = false;
+    setState(DataSetState::Edit);
+}
+
+RowEdit Query::makeEdit(bool forInsert) const {
+    RowEdit e;
+    e.columns = &columns_;
+    e.table = editableTable();
+    if (!forInsert) {
+        e.original = rows_->row(physicalRow(current_));
+    }
+    e.current = buffer_;
+    e.changed = changed_;
+    return e;
+}
+
+// A post the database refuses raises its message and leaves the record in
+// Edit or Insert with the typed values, so nothing is lost.
+void Query::post() {
+    if (state_ == DataSetState::Edit) {
+        if (modified_) {
+            const std::vector<Value> row = connection_->engine().updateRow(makeEdit(false));
+            rows_->setRow(physicalRow(current_), row);
+        }
+        modified_ = false;
+        setState(DataSetState::Browse);
+        notify(DataEvent::Kind::RowChanged, current_);
+    } else if (state_ == DataSetState::Insert) {
+        const std::vector<Value> row = connection_->engine().insertRow(makeEdit(true));
+        const auto physical = static_cast<std::uint32_t>(rows_->appendRow(row));
+        order_.insert(order_.begin() + current_, physical);
+        modified_ = false;
+        state_ = DataSetState::Browse;
+        notify(DataEvent::Kind::RowInserted, current_);
+        notify(DataEvent::Kind::StateChanged, current_);
+        bof_ = current_ == 0;
+        eof_ = current_ == recordCount() - 1;
+    }
+}
+
+void Query::cancel() {
+    if (state_ == DataSetState::Edit) {
+        modified_ = false;
+        setState(DataSetState::Browse);
+        notify(DataEvent::Kind::RowChanged, current_);
+    } else if (state_ == DataSetState::Insert) {
+        modified_ = false;
+        current_ = order_.empty() ? -1 : std::clamp(rowBeforeInsert_, 0, recordCount() - 1);
+        setState(DataSetState::Browse);
+        if (current_ >= 0) {
+            notify(DataEvent::Kind::Scrolled, current_);
+            fireAfterScroll();
+        }
+    }
+}
+
+void Query::remove() {
+    checkActive();
+    if (state_ == DataSetState::Insert || state_ == DataSetState::Edit) {
+        cancel();
+    }
+    if (order_.empty()) {
+        throw DataError("Cannot perform this operation on an empty dataset.");
+    }
+    if (!canModify()) {
+        throw DataError(readOnlyReason());
+    }
+    buffer_ = rows_->row(physicalRow(current_));
+    changed_.assign(columns_.size(), false);
+    connection_->engine().deleteRow(makeEdit(false));
+    const int row = current_;
+    order_.erase(order_.begin() + row);
+    current_ = order_.empty() ? -1 : std::min(row, recordCount() - 1);
+    notify(DataEvent::Kind::RowRemoved, row);
+    if (current_ >= 0) {
+        scrollTo(current_, true);
+    }
+}
+
+// ---- searching and sorting ----------------------------------------------
+
+bool Query::locate(const std::string& fieldName, const std::string& text, LocateOptions options) {
+    checkActive();
+    checkBrowseMode();
+    const Field& f = fieldByName(fieldName);
+    const int row = locateRow(*rows_, order_, static_cast<std::size_t>(f.index()), f.dataType(),
+                              text, options.caseInsensitive, options.partialKey);
+    if (row < 0) {
+        return false;
+    }
+    scrollTo(row, true);
+    return true;
+}
+
+void Query::setSort(const std::string& text) {
+    checkActive();
+    checkBrowseMode();
+    std::string name = text;
+    bool desc = false;
+    if (name.size() > 5 && equalsIgnoreCase(name.substr(name.size() - 5), " DESC")) {
+        desc = true;
+        name.resize(name.size() - 5);
+    } else if (name.size() > 4 && equalsIgnoreCase(name.substr(name.size() - 4), " ASC")) {
+        name.resize(name.size() - 4);
+    }
+    if (!name.empty() && !findField(name)) {
+        throw DataError("Sort order cannot be applied: the result has no field '" + name + "'.");
+    }
+    if (name.empty()) {
+        resetOrder();
+    } else {
+        applySort(name, desc);
+    }
+    sort_ = text;
+    current_ = order_.empty() ? -1 : 0;
+    notify(DataEvent::Kind::RowsReset);
+    if (current_ >= 0) {
+        scrollTo(0, true);
+    }
+}
+
+void Query::applySort(const std::string& fieldName, bool descending) {
+    resetOrder();
+    sortRows(order_, *rows_, static_cast<std::size_t>(fieldByName(fieldName).index()), descending);
+}
+
+// ---- master link ---------------------------------------------------------
+
+std::vector<Value> Query::parameterValues() const {
+    std::vector<Value> values;
+    const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
+    for (const std::string& name : paramNames_) {
+        const Field* f =
+            (master && master != this && master->active()) ? master->findField(name) : nullptr;
+        values.push_back(f ? f->value() : Value::null());
+    }
+    return values;
+}
+
+void Query::linkToMaster() {
+    Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
+    if (!master || master == this || linkedMaster_ == master) {
+        return;
+    }
+    unlinkFromMaster();
+    linkedMaster_ = master;
+    masterSubscription_ = master->subscribe([this](const DataEvent& e) { masterChanged(e); });
+}
+
+void Query::unlinkFromMaster() {
+    if (linkedMaster_) {
+        linkedMaster_->unsubscribe(masterSubscription_);
+        linkedMaster_ = nullptr;
+        masterSubscription_ = 0;
+    }
+}
+
+// The detail runs again whenever the master's current row changes, or the
+// values of its linked fields change.
+void Query::masterChanged(const DataEvent& e) {
+    using K = DataEvent::Kind;
+    if (e.kind == K::Destroyed) {
+        linkedMaster_ = nullptr;
+        return;
+    }
+    if (!active()) {
+        return;
+    }
+    const bool rowChanged = e.kind == K::Scrolled || e.kind == K::RowsReset || e.kind == K::Opened;
+    const bool valuesChanged =
+        (e.kind == K::RowChanged || e.kind == K::RowInserted || e.kind == K::RowRemoved) &&
+        parameterValues() != lastParams_;
+    if (rowChanged || valuesChanged) {
+        requery();
+    }
+}
+
+void Query::fillFromMaster() {
+    const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
+    if (!master || master == this || !master->active()) {
+        return;
+    }
+    for (const std::string& name : paramNames_) {
+        const Field* source = master->findField(name);
+        const Field* target = findField(name);
+        if (source && target) {
+            buffer_[static_cast<std::size_t>(target->index())] = source->value();
+            changed_[static_cast<std::size_t>(target->index())] = true;
+        }
+    }
+}
+
+// ---- observers -----------------------------------------------------------
+
+int Query::subscribe(std::function<void(const DataEvent&)> observer) {
+    observers_.push_back({nextObserverId_, std::move(observer)});
+    return nextObserverId_++;
+}
+
+void Query::unsubscribe(int id) {
+    std::erase_if(observers_, [id](const Observer& o) { return o.id == id; });
+}
+
+void Query::notify(DataEvent::Kind kind, int row, int field) {
+    const DataEvent e{kind, row, field};
+    // A copy, so that an observer may unsubscribe while being told.
+    const std::vector<Observer> observers = observers_;
+    for (const Observer& o : observers) {
+        o.fn(e);
+    }
+}
+
+} // namespace vdata

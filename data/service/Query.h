@@ -1,0 +1,199 @@
+#pragma once
+
+#include "DataSource.h"
+#include "Engine.h"
+#include "Field.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vdata {
+
+class Connection;
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+// What changed in a query, for grids, navigators and detail queries.
+// Entering or leaving the Insert state comes as StateChanged: displayRowCount()
+// then grows or shrinks by the insert row. A posted insert comes as
+// RowInserted followed by StateChanged (the insert row became a real row).
+struct DataEvent {
+    enum class Kind {
+        Opened,       // new fields and rows
+        Closed,       // no fields, no rows
+        RowsReset,    // rows replaced or reordered (requery, refresh, sort)
+        RowChanged,   // `row` was rewritten (a post)
+        RowInserted,  // `row` was added (a post of an insert)
+        RowRemoved,   // `row` was deleted
+        StateChanged, // browse / edit / insert
+        FieldChanged, // a value of the edit buffer changed (`field`)
+        Scrolled,     // another record became current
+        Destroyed,    // the query is being destroyed: drop every reference to it
+    };
+    Kind kind;
+    int row = -1; // 0-based display row
+    int field = -1;
+};
+
+struct LocateOptions {
+    bool caseInsensitive = true;
+    bool partialKey = true;
+};
+
+// A dataset over SQL text with a static snapshot of its whole result. The
+// record order is the display order (after sorting); rows are addressed
+// 0-based for the grid, records 1-based for the user.
+class Query {
+public:
+    explicit Query(Connection* connection = nullptr);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    // The component's name; handlers tell the child set by it.
+    std::string name;
+
+    void setConnection(Connection* c) { connection_ = c; }
+    Connection* connection() const { return connection_; }
+
+    // The SQL text; setting it closes nothing and is read back verbatim.
+    void setSQL(std::string text);
+    const std::string& sql() const { return sql_; }
+    // The parameter names found in the text, in order.
+    const std::vector<std::string>& parameterNames() const { return paramNames_; }
+
+    // The master link: a detail's data source is its master's.
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return dataSource_; }
+
+    void open();
+    void close();
+    bool active() const { return state_ != DataSetState::Inactive; }
+    DataSetState state() const { return state_; }
+
+    int fieldCount() const { return static_cast<int>(fields_.size()); }
+    Field& field(int index) const { return *fields_.at(index); }
+    std::shared_ptr<Field> fieldPtr(int index) const { return fields_.at(index); }
+    Field* findField(const std::string& name) const;   // letter case ignored
+    Field& fieldByName(const std::string& name) const; // raises when missing
+    const std::vector<ColumnInfo>& columns() const { return columns_; }
+
+    int recNo() const;                          // 1-based; -1 when empty or inserting
+    int recordCount() const;                    // records in the result
+    int currentRow() const { return current_; } // 0-based display row, -1 when none
+    bool isEmpty() const { return recordCount() == 0; }
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row); // 0-based display row
+
+    // Editing; the navigator and the grid call these.
+    bool canModify() const; // false for read-only results
+    std::string readOnlyReason() const;
+    void insert();
+    void append();
+    void edit();
+    void post();
+    void cancel();
+    void remove();
+    bool modified() const { return modified_; }
+
+    // Posts a pending edit, runs the statement again, makes the first record
+    // current and fires after-scroll.
+    void requery();
+    // Reads the rows again, keeping the current position when it still exists.
+    void refresh();
+
+    // First record (in display order) whose field matches: text fields by
+    // beginning (letter case ignored), integers and dates by equality.
+    // Raises DataError when the text cannot be compared with the field.
+    bool locate(const std::string& fieldName, const std::string& text, LocateOptions options = {});
+
+    // "Field" or "Field DESC"; empty for the result's own order.
+    const std::string& sort() const { return sort_; }
+    void setSort(const std::string& text);
+
+    // Grid access, constant time per cell. Rows are display rows; while
+    // inserting, the new row stands at insertRow().
+    int displayRowCount() const;
+    int insertRow() const { return state_ == DataSetState::Insert ? current_ : -1; }
+    Value cell(int row, int column) const;
+    std::string cellText(int row, int column) const;
+
+    // Value of the current record's field (edit buffer when editing).
+    Value currentValue(int column) const;
+    void setCurrentValue(int column, const Value& v);
+
+    // Fired after another record became current (and once on open when the
+    // result has rows).
+    std::function<void(Query&)> afterScroll;
+
+    // Observers for grids, navigators and details.
+    int subscribe(std::function<void(const DataEvent&)> observer);
+    void unsubscribe(int id);
+
+private:
+    friend class Field;
+    struct Observer {
+        int id;
+        std::function<void(const DataEvent&)> fn;
+    };
+
+    void notify(DataEvent::Kind kind, int row = -1, int field = -1);
+    ResultSet run();
+    void take(ResultSet result);
+    std::vector<Value> parameterValues() const;
+    void buildFields();
+    void resetOrder();
+    void applySort(const std::string& fieldName, bool descending);
+    void scrollTo(int row, bool fireAlways);
+    void fireAfterScroll();
+    void checkBrowseMode();
+    void checkActive() const;
+    std::size_t physicalRow(int row) const { return order_[static_cast<std::size_t>(row)]; }
+    RowEdit makeEdit(bool forInsert) const;
+    void startInsert(int row);
+    void linkToMaster();
+    void unlinkFromMaster();
+    void masterChanged(const DataEvent& e);
+    void fillFromMaster();
+    std::string editableTable() const;
+    void setState(DataSetState s);
+    void dropRows();
+    int matchRow(const Field& f, const std::string& text, LocateOptions options) const;
+
+    Connection* connection_;
+    std::string sql_;
+    std::vector<std::string> paramNames_;
+    DataSource* dataSource_ = nullptr;
+    Query* linkedMaster_ = nullptr;
+    int masterSubscription_ = 0;
+
+    DataSetState state_ = DataSetState::Inactive;
+    std::vector<ColumnInfo> columns_;
+    std::vector<std::shared_ptr<Field>> fields_;
+    std::unique_ptr<Snapshot> rows_;
+    std::vector<std::uint32_t> order_; // display row -> snapshot row
+    int current_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+    std::string sort_;
+
+    std::vector<Value> buffer_; // edit/insert buffer
+    std::vector<bool> changed_;
+    bool modified_ = false;
+    int rowBeforeInsert_ = -1;
+
+    std::vector<Observer> observers_;
+    int nextObserverId_ = 1;
+    std::vector<Value> lastParams_;
+};
+
+} // namespace vdata

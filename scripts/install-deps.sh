@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the program need.
+# Skips apt-get entirely when everything is already installed.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config git
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    libsqlite3-dev sqlite3 libsqlcipher0 sqlcipher
+    libpq-dev postgresql postgresql-client
+    xvfb xauth x11-utils fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors, starts a throwaway
+# PostgreSQL cluster, runs every test through CTest and removes the cluster.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake --preset ci
+cmake --build --preset ci -j "$(nproc)"
+
+source scripts/pg-cluster.sh
+pg_cluster_start
+trap pg_cluster_stop EXIT
+
+ctest --preset ci -j 2

@@ -1,0 +1,103 @@
+#include "ConnectionString.h"
+#include "Dialect.h"
+#include "Parameters.h"
+
+#include <QtTest>
+
+using namespace vdata;
+
+class TestDialect : public QObject {
+    Q_OBJECT
+private slots:
+    void top_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("plain") << "SELECT TOP 1 * FROM Customers"
+                               << "SELECT * FROM Customers LIMIT 1";
+        QTest::newRow("lower case, distinct") << "select distinct top 10 a from t"
+                                              << "select distinct a from t LIMIT 10";
+        QTest::newRow("order by stays before limit") << "SELECT TOP 5 a FROM t ORDER BY a DESC"
+                                                     << "SELECT a FROM t ORDER BY a DESC LIMIT 5";
+        QTest::newRow("nested select") << "SELECT * FROM (SELECT TOP 2 a FROM t) x WHERE a > 1"
+                                       << "SELECT * FROM (SELECT a FROM t LIMIT 2) x WHERE a > 1";
+        QTest::newRow("both levels") << "SELECT TOP 3 * FROM (SELECT TOP 2 a FROM t) x"
+                                     << "SELECT * FROM (SELECT a FROM t LIMIT 2) x LIMIT 3";
+        QTest::newRow("TOP inside identifiers") << "SELECT TOPIC, [TOP 1] FROM STOP"
+                                                << "SELECT TOPIC, [TOP 1] FROM STOP";
+        QTest::newRow("TOP in a string") << "SELECT 'SELECT TOP 1' FROM t"
+                                         << "SELECT 'SELECT TOP 1' FROM t";
+        QTest::newRow("TOP in a comment") << "SELECT a -- SELECT TOP 1\nFROM t"
+                                          << "SELECT a -- SELECT TOP 1\nFROM t";
+        QTest::newRow("trailing comment") << "SELECT TOP 1 * FROM t -- note"
+                                          << "SELECT * FROM t LIMIT 1 -- note";
+        QTest::newRow("before semicolon") << "SELECT TOP 1 * FROM t;"
+                                          << "SELECT * FROM t LIMIT 1;";
+        QTest::newRow("bracketed table with blank") << "SELECT TOP 1 * FROM [Order Details]"
+                                                    << "SELECT * FROM [Order Details] LIMIT 1";
+        QTest::newRow("percent left alone") << "SELECT TOP 5 PERCENT * FROM t"
+                                            << "SELECT TOP 5 PERCENT * FROM t";
+    }
+    void top() {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(QString::fromStdString(rewriteTop(in.toStdString())), out);
+    }
+
+    void brackets_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("simple") << "SELECT * FROM [Order Details]"
+                                << "SELECT * FROM \"Order Details\"";
+        QTest::newRow("quote inside") << "SELECT * FROM [a\"b]"
+                                      << "SELECT * FROM \"a\"\"b\"";
+        QTest::newRow("string keeps brackets") << "SELECT '[x]' FROM [t]"
+                                               << "SELECT '[x]' FROM \"t\"";
+        QTest::newRow("comment keeps brackets") << "SELECT 1 /* [x] */"
+                                                << "SELECT 1 /* [x] */";
+        QTest::newRow("closing bracket in name is not escaped") << "SELECT * FROM [a]b]"
+                                                                << "SELECT * FROM \"a\"b]";
+    }
+    void brackets() {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(QString::fromStdString(bracketsToQuotes(in.toStdString())), out);
+    }
+
+    void parameters() {
+        const auto mark = [](int n) { return "$" + std::to_string(n); };
+        ParsedSql p = parseParameters("SELECT * FROM [Orders]\r\nWHERE \r\nOrders.CustomerID = "
+                                      ":CustomerID\r\n AND \r\nOrders.ShipCountry = :Country\r\n",
+                                      mark);
+        QCOMPARE(p.names, (std::vector<std::string>{"CustomerID", "Country"}));
+        QVERIFY(p.text.find("= $1\r\n") != std::string::npos);
+        QVERIFY(p.text.find("= $2\r\n") != std::string::npos);
+
+        p = parseParameters("SELECT a::int, ':x', \":y\", [:z] FROM t WHERE b = :b", mark);
+        QCOMPARE(p.names, std::vector<std::string>{"b"});
+        QCOMPARE(p.text, std::string("SELECT a::int, ':x', \":y\", [:z] FROM t WHERE b = $1"));
+
+        // A name ends at a blank, ',', ';' or ')': "Customer ID" is cut short.
+        p = parseParameters("f(:a,:b);x = :Customer ID", mark);
+        QCOMPARE(p.names, (std::vector<std::string>{"a", "b", "Customer"}));
+        QCOMPARE(p.text, std::string("f($1,$2);x = $3 ID"));
+
+        p = parseParameters("SELECT ':' || a FROM t WHERE x = : ", mark);
+        QVERIFY(p.names.empty());
+    }
+
+    void connectionStrings() {
+        ConnectionString cs("Provider=SQLOLEDB.1;Data Source=host,5433;initial catalog=db;"
+                            "Integrated Security=SSPI;uid=me;pwd=");
+        QCOMPARE(cs.value("provider"), std::string("SQLOLEDB.1"));
+        QCOMPARE(cs.value("Initial Catalog"), std::string("db"));
+        QVERIFY(cs.has("PWD"));
+        QCOMPARE(cs.value("pwd"), std::string());
+        QVERIFY(!cs.has("Password"));
+        ConnectionString path("Data Source=/tmp/a b/ü.db;Jet OLEDB:Database Password=p=q");
+        QCOMPARE(path.value("data source"), std::string("/tmp/a b/ü.db"));
+        QCOMPARE(path.value("Jet OLEDB:Database Password"), std::string("p=q"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDialect)
+#include "tst_dialect.moc"

@@ -1,0 +1,225 @@
+#include "Command.h"
+#include "Connection.h"
+#include "Errors.h"
+#include "Query.h"
+#include "TestDb.h"
+#include "TypeMap.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vdata;
+
+namespace {
+
+// Opens `connection` on `cs` and returns the error text, or "" on success.
+QString openError(Connection& connection, const std::string& cs) {
+    connection.setConnectionString(cs);
+    try {
+        connection.open();
+        return {};
+    } catch (const DataError& e) {
+        return QString::fromUtf8(e.what());
+    }
+}
+
+} // namespace
+
+class TestSqliteConnection : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString plain;
+    QString secret;
+
+private slots:
+    void initTestCase() {
+        plain = dir.filePath("plain ü.db");
+        testdb::run(plain, "CREATE TABLE b(x INT); CREATE TABLE a(y TEXT);"
+                           "CREATE VIEW v AS SELECT * FROM a; CREATE TABLE [with blank](z INT);"
+                           "CREATE INDEX ib ON b(x); INSERT INTO b VALUES (1),(2),(3);");
+        secret = dir.filePath("secret.db");
+        testdb::runEncrypted(secret, "s3cret", "CREATE TABLE t(x INT); INSERT INTO t VALUES (42);");
+    }
+
+    void opensAndFiresEvents() {
+        Connection c;
+        QStringList events;
+        c.onConnectComplete = [&](EventStatus s, const std::string&) {
+            events << (s == EventStatus::OK ? "complete-ok" : "complete-error");
+        };
+        c.onBeforeDisconnect = [&] { events << "before"; };
+        c.onDisconnect = [&] { events << "after"; };
+        QCOMPARE(openError(c, testdb::jetString(plain)), QString());
+        QVERIFY(c.connected());
+        c.close();
+        QVERIFY(!c.connected());
+        c.close(); // closing a closed connection does nothing
+        QCOMPARE(events, (QStringList{"complete-ok", "before", "after"}));
+    }
+
+    void listsTablesAndViewsInCatalogueOrder() {
+        Connection c;
+        c.setConnectionString(testdb::jetString(plain));
+        // Listing connects first when needed.
+        const auto names = c.tableNames();
+        QCOMPARE(names, (std::vector<std::string>{"b", "a", "v", "with blank"}));
+        QCOMPARE(c.catalogNames().front(), std::string("main"));
+    }
+
+    void failuresNameTheProblem() {
+        Connection c;
+        std::vector<EventStatus> statuses;
+        c.onConnectComplete = [&](EventStatus s, const std::string&) { statuses.push_back(s); };
+
+        const QString missing = dir.filePath("missing.db");
+        QVERIFY(openError(c, testdb::jetString(missing)).contains(missing));
+        QVERIFY(!QFile::exists(missing)); // opening never creates a file
+
+        const QString text = dir.filePath("notes.txt");
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+        f.close();
+        QVERIFY(openError(c, testdb::jetString(text)).contains("not a database"));
+
+        const QString jet = dir.filePath("old.mdb");
+        QFile j(jet);
+        QVERIFY(j.open(QIODevice::WriteOnly));
+        j.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2048, '\0'));
+        j.close();
+        QVERIFY(openError(c, testdb::jetString(jet)).contains("Jet/Access"));
+
+        QVERIFY(!openError(c, testdb::jetString(dir.path())).isEmpty());
+        QVERIFY(!openError(c, "Provider=Nobody.1;Data Source=x").isEmpty());
+        QCOMPARE(statuses.size(), std::size_t(5));
+        for (EventStatus s : statuses) {
+            QCOMPARE(s, EventStatus::ErrorsOccurred);
+        }
+        QVERIFY(!c.connected());
+    }
+
+    void passwordProtectedFiles() {
+        Connection c;
+        QVERIFY(openError(c, testdb::jetString(secret)).contains("password protected"));
+        QVERIFY(openError(c, testdb::jetString(secret, "wrong")).contains("password"));
+        QCOMPARE(openError(c, testdb::jetString(secret, "s3cret")), QString());
+        Query q(&c);
+        q.setSQL("SELECT x FROM t");
+        q.open();
+        QCOMPARE(q.field(0).value().i, 42);
+        // The protected session and the plain library live side by side.
+        Connection other;
+        QCOMPARE(openError(other, testdb::jetString(plain)), QString());
+        QCOMPARE(other.tableNames().size(), std::size_t(4));
+    }
+
+    void typeMap_data() {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<bool>("alias");
+        QTest::addColumn<int>("type");
+        const auto row = [](const char* d, bool a, FieldType t) {
+            QTest::newRow(d) << QString(d) << a << static_cast<int>(t);
+        };
+        row("INT", false, FieldType::Integer);
+        row("INTEGER", false, FieldType::Integer);
+        row("INTEGER", true, FieldType::AutoInc);
+        row("smallint", false, FieldType::SmallInt);
+        row("BIGINT", false, FieldType::LargeInt);
+        row("VARCHAR(40)", false, FieldType::WideString);
+        row("NVARCHAR(10)", false, FieldType::WideString);
+        row("TEXT", false, FieldType::WideString);
+        row("MEMO", false, FieldType::Memo);
+        row("CLOB", false, FieldType::Memo);
+        row("DATE", false, FieldType::Date);
+        row("DATETIME", false, FieldType::DateTime);
+        row("TIMESTAMP", false, FieldType::DateTime);
+        row("TIME", false, FieldType::Time);
+        row("REAL", false, FieldType::Float);
+        row("DOUBLE PRECISION", false, FieldType::Float);
+        row("DECIMAL(10,2)", false, FieldType::Decimal);
+        row("MONEY", false, FieldType::Decimal);
+        row("BOOLEAN", false, FieldType::Boolean);
+        row("BIT", false, FieldType::Boolean);
+        row("BLOB", false, FieldType::Bytes);
+        row("UNSIGNED BIG INT", false, FieldType::Integer);
+        row("CHARACTER VARYING(5)", false, FieldType::WideString);
+        row("", false, FieldType::Unknown);
+    }
+    void typeMap() {
+        QFETCH(QString, declared);
+        QFETCH(bool, alias);
+        QFETCH(int, type);
+        QCOMPARE(static_cast<int>(sqliteFieldType(declared.toStdString(), alias)), type);
+    }
+
+    void resultTypesFromTablesAndExpressions() {
+        const QString path = dir.filePath("types.db");
+        testdb::run(path,
+                    "CREATE TABLE t(id INTEGER PRIMARY KEY, n INT, d DATE, m NUMERIC, b BLOB);"
+                    "INSERT INTO t VALUES (1, 5, '2024-02-29', 1.5, x'00ff');");
+        Connection c;
+        c.setConnectionString(testdb::jetString(path));
+        c.open();
+        Query q(&c);
+        q.setSQL("SELECT t.*, n * 2 AS twice, 'x' AS label, 3000000000 AS big FROM t");
+        q.open();
+        const std::vector<FieldType> expected{
+            FieldType::AutoInc, FieldType::Integer, FieldType::Date,       FieldType::Decimal,
+            FieldType::Bytes,   FieldType::Integer, FieldType::WideString, FieldType::LargeInt};
+        QCOMPARE(q.fieldCount(), int(expected.size()));
+        for (int i = 0; i < q.fieldCount(); ++i) {
+            QCOMPARE(static_cast<int>(q.field(i).dataType()), static_cast<int>(expected[i]));
+        }
+        QCOMPARE(q.fieldByName("D").asString(), std::string("2024-02-29"));
+        QCOMPARE(q.fieldByName("m").asString(), std::string("1.5"));
+        QVERIFY(!q.canModify()); // expressions make the result read-only
+    }
+
+    void commandsCountAffectedRows() {
+        const QString path = dir.filePath("command.db");
+        testdb::run(path, "CREATE TABLE t(x INT); INSERT INTO t VALUES (1),(2),(3),(4);");
+        Connection c;
+        c.setConnectionString(testdb::jetString(path));
+        c.open();
+        Command cmd(&c);
+        cmd.setCommandText("UPDATE t SET x = x + 10 WHERE x < 4");
+        QCOMPARE(cmd.execute(), 3LL);
+        cmd.setCommandText("CREATE TABLE u(y INT)");
+        QCOMPARE(cmd.execute(), 0LL);          // DDL changes no rows, whatever ran before it
+        cmd.setCommandText("SELECT * FROM t"); // rows are discarded
+        QCOMPARE(cmd.execute(), -1LL);
+        cmd.setCommandText("DELETE FROM t WHERE x > 12; INSERT INTO u VALUES (1)");
+        QCOMPARE(cmd.execute(), 2LL);
+        for (const char* bad :
+             {"", "  \r\n", "[Enter SQL query here]", "UPDATE nowhere SET a = 1"}) {
+            cmd.setCommandText(bad);
+            QVERIFY_THROWS_EXCEPTION(DataError, cmd.execute());
+        }
+        Query q(&c);
+        q.setSQL("UPDATE t SET x = 0");
+        try {
+            q.open();
+            QFAIL("an UPDATE opened as a query must fail");
+        } catch (const DataError& e) {
+            QCOMPARE(QString(e.what()), QString("CommandText does not return a result set"));
+        }
+        QVERIFY(!q.active());
+        q.setSQL("SELECT min(x) FROM t");
+        q.open();
+        QCOMPARE(q.field(0).value().i, 4); // the UPDATE above was never run
+    }
+
+    void closedConnectionRefusesWork() {
+        Connection c;
+        Command cmd(&c);
+        cmd.setCommandText("SELECT 1");
+        QVERIFY_THROWS_EXCEPTION(DataError, cmd.execute());
+        Query q(&c);
+        q.setSQL("SELECT 1");
+        QVERIFY_THROWS_EXCEPTION(DataError, q.open());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSqliteConnection)
+#include "tst_sqliteconnection.moc"

@@ -1,0 +1,80 @@
+#include "ScriptedDialogs.h"
+
+ScriptedDialogs::ScriptedDialogs() {
+    tk::Dialogs::install(this);
+}
+
+ScriptedDialogs::~ScriptedDialogs() {
+    tk::Dialogs::install(nullptr);
+}
+
+QStringList ScriptedDialogs::texts() const {
+    QStringList result;
+    for (const Shown& s : shown) {
+        result << s.text;
+    }
+    return result;
+}
+
+int ScriptedDialogs::count(const QString& kind) const {
+    int n = 0;
+    for (const Shown& s : shown) {
+        n += s.kind == kind ? 1 : 0;
+    }
+    return n;
+}
+
+void ScriptedDialogs::message(tk::MessageKind kind, const QString& caption, const QString& text) {
+    static const char* const names[] = {"error", "warning", "information"};
+    shown.append({QString::fromLatin1(names[static_cast<int>(kind)]), caption, text});
+}
+
+bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
+    shown.append({QStringLiteral("confirm"), caption, text});
+    if (confirmAnswers.empty()) {
+        return true;
+    }
+    const bool answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedDialogs::prompt(const QString& caption, const QString& label, QString& value,
+                             int maxLength) {
+    shown.append({QStringLiteral("prompt"), caption, label});
+    if (promptAnswers.empty()) {
+        return false;
+    }
+    const QString answer = promptAnswers.front();
+    promptAnswers.pop_front();
+    if (answer.isNull()) {
+        return false;
+    }
+    value = answer.left(maxLength);
+    return true;
+}
+
+bool ScriptedDialogs::openFile(QWidget*, const QString& filter, QString& fileName) {
+    shown.append({QStringLiteral("open"), QString(), filter});
+    if (fileAnswers.empty()) {
+        return false;
+    }
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (answer.isNull()) {
+        return false;
+    }
+    fileName = answer;
+    return true;
+}
+
+int ScriptedDialogs::showModal(QDialog& dialog) {
+    shown.append({QStringLiteral("modal"), dialog.windowTitle(), QString()});
+    if (modalScripts.empty()) {
+        return QDialog::Rejected;
+    }
+    auto script = std::move(modalScripts.front());
+    modalScripts.pop_front();
+    const int code = script(dialog);
+    return code == -1 ? dialog.result() : code;
+}

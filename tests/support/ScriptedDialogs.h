@@ -1,0 +1,47 @@
+#pragma once
+
+#include "toolkit/Dialogs.h"
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+// A Dialogs seam for tests: records every interaction and answers from
+// queues filled by the test. An interaction with no queued answer gets a
+// default (confirm: true, prompt: cancel, openFile: cancel, showModal: runs
+// the queued script or rejects). Installs itself on construction and puts
+// the real dialogs back on destruction.
+class ScriptedDialogs : public tk::Dialogs {
+public:
+    struct Shown {
+        QString kind;    // "error", "warning", "information", "confirm", "prompt", "open", "modal"
+        QString caption; // caption, or the dialog's window title for "modal"
+        QString text;    // message, prompt label, or filter for "open"
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    // Answers, used first-in first-out.
+    std::deque<bool> confirmAnswers;
+    std::deque<QString> promptAnswers; // a null QString answers Cancel
+    std::deque<QString> fileAnswers;   // a null QString answers Cancel
+    // Each showModal() pops one script; it may drive the dialog and returns
+    // the result code to report (the dialog's own result() if it returns -1).
+    std::deque<std::function<int(QDialog&)>> modalScripts;
+
+    QList<Shown> shown;
+    QStringList texts() const; // the text of every interaction, in order
+    int count(const QString& kind) const;
+    void clear() { shown.clear(); }
+
+    void message(tk::MessageKind kind, const QString& caption, const QString& text) override;
+    bool confirm(const QString& caption, const QString& text) override;
+    bool prompt(const QString& caption, const QString& label, QString& value,
+                int maxLength) override;
+    bool openFile(QWidget* parent, const QString& filter, QString& fileName) override;
+    int showModal(QDialog& dialog) override;
+};

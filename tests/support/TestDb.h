@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+// Real SQLite files for tests.
+namespace testdb {
+
+// Creates (or extends) the SQLite file at path by running script.
+void run(const QString& path, const std::string& script);
+// Creates an SQLCipher-encrypted file at path with the key, running script.
+void runEncrypted(const QString& path, const std::string& password, const std::string& script);
+
+// The file provider's connection string for path (and password).
+std::string jetString(const QString& path, const std::string& password = {});
+
+} // namespace testdb

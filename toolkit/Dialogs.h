@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+namespace tk {
+
+enum class MessageKind { Error, Warning, Information };
+
+// Every modal interaction goes through the installed Dialogs. The real one
+// uses Qt; tests install a scripted one that records and answers.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal box with a single OK button.
+    virtual void message(MessageKind kind, const QString& caption, const QString& text) = 0;
+    // OK / Cancel confirmation; true for OK.
+    virtual bool confirm(const QString& caption, const QString& text) = 0;
+    // One-line text prompt with OK / Cancel; false for Cancel. `value` holds
+    // the default on entry and the answer on return.
+    virtual bool prompt(const QString& caption, const QString& label, QString& value,
+                        int maxLength) = 0;
+    // File-open dialog; `fileName` is the starting name and, on true, the choice.
+    virtual bool openFile(QWidget* parent, const QString& filter, QString& fileName) = 0;
+    // Shows a dialog modally and returns its result code.
+    virtual int showModal(QDialog& dialog) = 0;
+
+    static Dialogs& current();
+    // Installs d (not owned); nullptr puts the real dialogs back.
+    static void install(Dialogs* d);
+};
+
+// The standard caption of a message kind: "Error", "Warning", "Information".
+QString messageCaption(MessageKind kind);
+// message() with the standard caption of its kind.
+void showMessage(MessageKind kind, const QString& text);
+
+} // namespace tk

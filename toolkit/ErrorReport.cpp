@@ -1,0 +1,39 @@
+#include "toolkit/ErrorReport.h"
+
+#include "Errors.h"
+#include "toolkit/Dialogs.h"
+
+namespace tk {
+namespace {
+
+QString& title() {
+    static QString t;
+    return t;
+}
+
+} // namespace
+
+void setApplicationTitle(const QString& t) {
+    title() = t;
+}
+
+QString applicationTitle() {
+    return title();
+}
+
+void reportError(const QString& message) {
+    QString text = message;
+    if (!text.isEmpty() && text.back() > QLatin1Char('.')) {
+        text += QLatin1Char('.');
+    }
+    Dialogs::current().message(MessageKind::Error, applicationTitle(), text);
+}
+
+void reportError(const std::exception& e) {
+    if (dynamic_cast<const vdata::SilentAbort*>(&e)) {
+        return;
+    }
+    reportError(QString::fromUtf8(e.what()));
+}
+
+} // namespace tk
