@@ -78,14 +78,17 @@ bool isDigits(std::string_view s) {
     return true;
 }
 
-// yyyy-MM-dd, optionally followed by " hh:mm[:ss]" for date-times.
-bool isDateText(std::string_view s) {
-    return s.size() >= 10 && isDigits(s.substr(0, 4)) && s[4] == '-' && isDigits(s.substr(5, 2)) &&
-           s[7] == '-' && isDigits(s.substr(8, 2));
+// hh:mm or hh:mm:ss
+bool isTimeText(std::string_view s) {
+    return (s.size() == 5 || (s.size() == 8 && s[5] == ':' && isDigits(s.substr(6, 2)))) &&
+           isDigits(s.substr(0, 2)) && s[2] == ':' && isDigits(s.substr(3, 2));
 }
 
-bool isTimeText(std::string_view s) {
-    return s.size() >= 5 && isDigits(s.substr(0, 2)) && s[2] == ':' && isDigits(s.substr(3, 2));
+// yyyy-MM-dd, optionally followed by " " and a time for date-times.
+bool isDateText(std::string_view s) {
+    const bool date = s.size() >= 10 && isDigits(s.substr(0, 4)) && s[4] == '-' &&
+                      isDigits(s.substr(5, 2)) && s[7] == '-' && isDigits(s.substr(8, 2));
+    return date && (s.size() == 10 || (s[10] == ' ' && isTimeText(s.substr(11))));
 }
 
 int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,

@@ -1,0 +1,196 @@
+#include "Command.h"
+#include "Connection.h"
+#include "Errors.h"
+#include "Query.h"
+#include "TestDb.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vdata;
+
+// Editing a query writes to the table; a refused write keeps what was typed.
+class TestQueryEditing : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path;
+    Connection db;
+    Connection other; // someone else working on the same file
+
+    int countWhere(const std::string& where) {
+        Query q(&other);
+        q.setSQL("SELECT count(*) FROM people WHERE " + where);
+        q.open();
+        return static_cast<int>(q.field(0).value().i);
+    }
+
+private slots:
+    void init() {
+        path = dir.filePath(QString("edit%1.db").arg(QTest::currentTestFunction()));
+        testdb::run(path,
+                    "CREATE TABLE people(id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
+                    " age INT CHECK (age >= 0), city TEXT DEFAULT 'Split');"
+                    "INSERT INTO people(name, age) VALUES ('Ana', 30), ('Bo', 40), ('Cy', 50);"
+                    "CREATE TABLE nokey(a TEXT, b INT);"
+                    "INSERT INTO nokey VALUES ('x', 1), ('x', 1), ('y', 2);");
+        db.setConnectionString(testdb::jetString(path));
+        db.open();
+        other.setConnectionString(testdb::jetString(path));
+        other.open();
+    }
+    void cleanup() {
+        db.close();
+        other.close();
+    }
+
+    void editPostsAndReadsBack() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM [people]");
+        q.open();
+        QCOMPARE(q.recNo(), 1);
+        QCOMPARE(q.recordCount(), 3);
+        q.next();
+        q.fieldByName("age").setAsString("41"); // a browsing query goes into edit
+        QCOMPARE(q.state(), DataSetState::Edit);
+        q.post();
+        QCOMPARE(q.state(), DataSetState::Browse);
+        QCOMPARE(countWhere("name = 'Bo' AND age = 41"), 1);
+        QCOMPARE(q.cellText(1, 2), std::string("41"));
+    }
+
+    void insertReadsBackDefaultsAndKeys() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM people");
+        q.open();
+        q.last();
+        q.append();
+        QCOMPARE(q.recNo(), -1);
+        QCOMPARE(q.displayRowCount(), 4);
+        q.fieldByName("name").setAsString("Dee");
+        q.post();
+        QCOMPARE(q.recordCount(), 4);
+        QCOMPARE(q.recNo(), 4);
+        QCOMPARE(q.fieldByName("id").value().i, 4);
+        QCOMPARE(q.fieldByName("city").asString(), std::string("Split")); // the table's default
+        QCOMPARE(countWhere("name = 'Dee'"), 1);
+    }
+
+    void refusedPostKeepsTheTypedValues() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM people");
+        q.open();
+        q.fieldByName("age").setAsString("-5");
+        q.fieldByName("city").setAsString("Zadar");
+        QVERIFY_THROWS_EXCEPTION(DataError, q.post());
+        QCOMPARE(q.state(), DataSetState::Edit);
+        QCOMPARE(q.fieldByName("age").asString(), std::string("-5"));
+        QCOMPARE(q.fieldByName("city").asString(), std::string("Zadar"));
+        QCOMPARE(countWhere("city = 'Zadar'"), 0);
+        q.fieldByName("age").setAsString("31"); // corrected, the second post goes through
+        q.post();
+        QCOMPARE(countWhere("city = 'Zadar' AND age = 31"), 1);
+
+        q.insert();
+        QVERIFY_THROWS_EXCEPTION(DataError, q.post()); // name is NOT NULL
+        QCOMPARE(q.state(), DataSetState::Insert);
+        q.cancel();
+        QCOMPARE(q.recordCount(), 3);
+        QCOMPARE(q.recNo(), 1);
+    }
+
+    void typedTextThatIsNoNumberIsRefused() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM people");
+        q.open();
+        QVERIFY_THROWS_EXCEPTION(DataError, q.fieldByName("age").setAsString("old"));
+        QCOMPARE(q.state(), DataSetState::Browse);
+    }
+
+    void vanishedRowIsAnErrorNotASilentSuccess() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM people");
+        q.open();
+        Command gone(&other);
+        gone.setCommandText("DELETE FROM people WHERE name = 'Ana'");
+        QCOMPARE(gone.execute(), 1LL);
+        q.fieldByName("age").setAsString("99");
+        try {
+            q.post();
+            QFAIL("posting to a deleted row must fail");
+        } catch (const DataError& e) {
+            QVERIFY(QString(e.what()).contains("changed or deleted by another user"));
+        }
+        QCOMPARE(q.state(), DataSetState::Edit);
+        QCOMPARE(q.fieldByName("age").asString(), std::string("99"));
+        q.cancel();
+        QVERIFY_THROWS_EXCEPTION(DataError, q.remove());
+        QCOMPARE(q.recordCount(), 3);
+    }
+
+    void deleteRemovesExactlyOneRow() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM nokey");
+        q.open();
+        QVERIFY(q.canModify());
+        q.remove(); // two identical rows: only one goes
+        QCOMPARE(q.recordCount(), 2);
+        Query check(&other);
+        check.setSQL("SELECT count(*) FROM nokey WHERE a = 'x'");
+        check.open();
+        QCOMPARE(check.field(0).value().i, 1);
+    }
+
+    void rowsWithoutKeyAreFoundByTheirValues() {
+        Query q(&db);
+        q.setSQL("SELECT a, b FROM nokey");
+        q.open();
+        q.last();
+        q.fieldByName("b").setAsString("3");
+        q.post();
+        Query check(&other);
+        check.setSQL("SELECT b FROM nokey WHERE a = 'y'");
+        check.open();
+        QCOMPARE(check.field(0).value().i, 3);
+        // Someone else changes the row: the next edit notices.
+        Command cmd(&other);
+        cmd.setCommandText("UPDATE nokey SET b = 7 WHERE a = 'y'");
+        cmd.execute();
+        q.fieldByName("b").setAsString("4");
+        QVERIFY_THROWS_EXCEPTION(DataError, q.post());
+    }
+
+    void joinedResultsAreReadOnly() {
+        Query q(&db);
+        q.setSQL("SELECT p.name, n.a FROM people p, nokey n");
+        q.open();
+        QVERIFY(!q.canModify());
+        QVERIFY_THROWS_EXCEPTION(DataError, q.edit());
+        QVERIFY_THROWS_EXCEPTION(DataError, q.insert());
+    }
+
+    void requeryPostsPendingEditAndSeesOthersRows() {
+        Query q(&db);
+        q.setSQL("SELECT * FROM people");
+        int scrolls = 0;
+        q.afterScroll = [&](Query&) { ++scrolls; };
+        q.open();
+        QCOMPARE(scrolls, 1);
+        q.last();
+        q.fieldByName("name").setAsString("Cyril");
+        Command add(&other);
+        add.setCommandText("INSERT INTO people(name, age) VALUES ('Eve', 20)");
+        add.execute();
+        q.requery();
+        QCOMPARE(q.recordCount(), 4);
+        QCOMPARE(q.recNo(), 1);
+        QCOMPARE(scrolls, 3);
+        QCOMPARE(countWhere("name = 'Cyril'"), 1);
+        q.moveTo(2);
+        q.refresh(); // keeps the position and does not scroll
+        QCOMPARE(q.recNo(), 3);
+        QCOMPARE(scrolls, 4);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestQueryEditing)
+#include "tst_queryediting.moc"
