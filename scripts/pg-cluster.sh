@@ -56,6 +56,8 @@ _pg_fail() {
 pg_cluster_start() {
     local os_user port tries
     os_user="$(id -un)"
+    # Clean up even when `set -e` ends the caller half-way through the start.
+    if [ -z "$(trap -p EXIT)" ]; then trap pg_cluster_stop EXIT; fi
     _pg_dir="$(mktemp -d /tmp/veldmark-pg.XXXXXX)" || return 1
     if [ "$(id -u)" -eq 0 ]; then chown postgres: "$_pg_dir"; fi
 

@@ -66,15 +66,16 @@ std::string oidArray(const std::vector<unsigned int>& oids) {
 
 } // namespace
 
-void PostgresCatalog::load(const std::vector<unsigned int>& oids) {
+void PostgresCatalog::load(PGconn* conn, const std::vector<unsigned int>& oids) {
     if (oids.empty()) {
         return;
     }
-    PgResult result = execChecked(conn_, tableColumnsSql, {oidArray(oids)});
+    PgResult result = execChecked(conn, tableColumnsSql, {oidArray(oids)});
     const PGresult* r = result.get();
     PgTableInfo info;
     for (int row = 0; row < PQntuples(r); ++row) {
-        const auto oid = static_cast<unsigned int>(std::strtoul(PQgetvalue(r, row, 0), nullptr, 10));
+        const auto oid =
+            static_cast<unsigned int>(std::strtoul(PQgetvalue(r, row, 0), nullptr, 10));
         if (oid != info.oid) {
             if (info.oid != 0) {
                 store(std::move(info));
@@ -110,18 +111,19 @@ const PgTableInfo* PostgresCatalog::find(unsigned int oid) const {
     return it == byOid_.end() ? nullptr : &it->second;
 }
 
-const PgTableInfo& PostgresCatalog::byName(const std::string& name) {
+const PgTableInfo& PostgresCatalog::byName(PGconn* conn, const std::string& name) {
     if (const auto it = oidByName_.find(name); it != oidByName_.end()) {
         if (const PgTableInfo* info = find(it->second)) {
             return *info;
         }
     }
-    PgResult result = execChecked(conn_, oidByNameSql, {name});
+    PgResult result = execChecked(conn, oidByNameSql, {name});
     if (PQntuples(result.get()) == 0) {
         throw DataError("Table \"" + name + "\" was not found");
     }
-    const auto oid = static_cast<unsigned int>(std::strtoul(PQgetvalue(result.get(), 0, 0), nullptr, 10));
-    load({oid});
+    const auto oid =
+        static_cast<unsigned int>(std::strtoul(PQgetvalue(result.get(), 0, 0), nullptr, 10));
+    load(conn, {oid});
     const PgTableInfo* info = find(oid);
     if (info == nullptr) {
         throw DataError("Table \"" + name + "\" was not found");
@@ -129,10 +131,12 @@ const PgTableInfo& PostgresCatalog::byName(const std::string& name) {
     return *info;
 }
 
-std::vector<std::string> PostgresCatalog::tableNames() { return firstColumn(conn_, tableNamesSql); }
+std::vector<std::string> PostgresCatalog::tableNames(PGconn* conn) {
+    return firstColumn(conn, tableNamesSql);
+}
 
-std::vector<std::string> PostgresCatalog::databaseNames() {
-    return firstColumn(conn_, databaseNamesSql);
+std::vector<std::string> PostgresCatalog::databaseNames(PGconn* conn) {
+    return firstColumn(conn, databaseNamesSql);
 }
 
 } // namespace vdata

@@ -12,8 +12,8 @@ namespace vdata {
 // What the write-back needs to know of a base table.
 struct PgTableInfo {
     unsigned int oid = 0;
-    std::string name;    // as results name it: bare when on the search path
-    std::string sqlName; // quoted, schema-qualified
+    std::string name;                   // as results name it: bare when on the search path
+    std::string sqlName;                // quoted, schema-qualified
     std::map<int, std::string> columns; // attnum -> column name
     std::map<int, bool> autoIncrement;  // attnum -> serial or identity column
     std::vector<std::string> primaryKey;
@@ -24,21 +24,18 @@ struct PgTableInfo {
 // table altered in between is seen as it is now.
 class PostgresCatalog {
 public:
-    explicit PostgresCatalog(PGconn* conn) : conn_(conn) {}
-
-    void load(const std::vector<unsigned int>& oids);
+    void load(PGconn* conn, const std::vector<unsigned int>& oids);
     const PgTableInfo* find(unsigned int oid) const;
     // The table a result named `name`; looked up in the catalogue when this
     // session has not seen it. Raises DataError when there is no such table.
-    const PgTableInfo& byName(const std::string& name);
+    const PgTableInfo& byName(PGconn* conn, const std::string& name);
 
-    std::vector<std::string> tableNames();
-    std::vector<std::string> databaseNames();
+    static std::vector<std::string> tableNames(PGconn* conn);
+    static std::vector<std::string> databaseNames(PGconn* conn);
 
 private:
     void store(PgTableInfo info);
 
-    PGconn* conn_;
     std::unordered_map<unsigned int, PgTableInfo> byOid_;
     std::map<std::string, unsigned int> oidByName_;
 };

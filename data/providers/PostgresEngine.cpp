@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace vdata {
 
@@ -23,11 +24,20 @@ const char* const noResultSet = "CommandText does not return a result set";
 constexpr const char* sessionSetup =
     "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; SET bytea_output = 'hex'";
 
+// A plain SELECT (or FETCH) reports the rows it returned, which are not
+// records affected; INSERT ... RETURNING and SELECT INTO still count.
+bool readsOnly(const PGresult* result) {
+    const std::string_view tag = PQcmdStatus(const_cast<PGresult*>(result));
+    return PQresultStatus(result) == PGRES_TUPLES_OK &&
+           (tag.rfind("SELECT", 0) == 0 || tag.rfind("FETCH", 0) == 0);
+}
+
 class PostgresEngine final : public Engine {
 public:
-    explicit PostgresEngine(PGconn* conn) : conn_(conn), catalog_(conn) {
+    explicit PostgresEngine(PGconn* conn) : conn_(conn) {
         // Server notices (NOTICE, WARNING) are not errors; nothing shows them.
-        PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+        PQsetNoticeProcessor(
+            conn_, [](void*, const char*) {}, nullptr);
     }
     ~PostgresEngine() override { close(); }
 
@@ -41,8 +51,12 @@ public:
     // then raises libpq's message, and closing still runs its events.
     bool isOpen() const override { return conn_ != nullptr; }
 
-    std::vector<std::string> listTables() override { return catalog_.tableNames(); }
-    std::vector<std::string> listCatalogs() override { return catalog_.databaseNames(); }
+    std::vector<std::string> listTables() override {
+        return PostgresCatalog::tableNames(session());
+    }
+    std::vector<std::string> listCatalogs() override {
+        return PostgresCatalog::databaseNames(session());
+    }
 
     std::string rewrite(const std::string& sql) const override {
         return bracketsToQuotes(rewriteTop(sql));
@@ -102,7 +116,7 @@ std::vector<ColumnInfo> PostgresEngine::columnsOf(const PGresult* description) {
     }
     std::sort(tables.begin(), tables.end());
     tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
-    catalog_.load(tables);
+    catalog_.load(conn_, tables);
 
     std::vector<ColumnInfo> columns(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -147,8 +161,8 @@ void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>&
         if (status == PGRES_SINGLE_TUPLE && error.empty()) {
             for (int col = 0; col < PQnfields(raw); ++col) {
                 const std::size_t c = static_cast<std::size_t>(col);
-                appendPgCell(rows, storage[c], PQgetisnull(raw, 0, col) ? nullptr
-                                                                        : PQgetvalue(raw, 0, col),
+                appendPgCell(rows, storage[c],
+                             PQgetisnull(raw, 0, col) ? nullptr : PQgetvalue(raw, 0, col),
                              PQgetlength(raw, 0, col));
             }
         } else if (!resultSucceeded(raw) && error.empty()) {
@@ -180,8 +194,8 @@ ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>
 }
 
 // Without parameters the text may hold several statements (the simple query
-// protocol runs them as one transaction); the counts of those that report
-// one are added up. Returned rows are read one at a time and dropped.
+// protocol runs them as one transaction); the counts of those that change
+// rows are added up. Returned rows are read one at a time and dropped.
 long long PostgresEngine::execute(const std::string& sql, const std::vector<Value>& params) {
     PGconn* conn = session();
     int sent = 0;
@@ -206,7 +220,7 @@ long long PostgresEngine::execute(const std::string& sql, const std::vector<Valu
         }
         if (!resultSucceeded(raw)) {
             error = error.empty() ? resultErrorText(raw, conn) : error;
-        } else if (const char* count = PQcmdTuples(raw); *count != '\0') {
+        } else if (const char* count = PQcmdTuples(raw); *count != '\0' && !readsOnly(raw)) {
             affected = std::max(affected, 0LL) + std::atoll(count);
         }
     }
@@ -246,17 +260,17 @@ const char* const rowGone =
     "The row could not be found for updating: it was changed or deleted by another user";
 
 std::vector<Value> PostgresEngine::updateRow(const RowEdit& edit) {
-    const PostgresRowWriter writer(catalog_.byName(edit.table), edit);
+    const PostgresRowWriter writer(catalog_.byName(session(), edit.table), edit);
     return writeReturning(writer.update(), edit, rowGone);
 }
 
 std::vector<Value> PostgresEngine::insertRow(const RowEdit& edit) {
-    const PostgresRowWriter writer(catalog_.byName(edit.table), edit);
+    const PostgresRowWriter writer(catalog_.byName(session(), edit.table), edit);
     return writeReturning(writer.insert(), edit, "The new row was not inserted");
 }
 
 void PostgresEngine::deleteRow(const RowEdit& edit) {
-    const PostgresRowWriter writer(catalog_.byName(edit.table), edit);
+    const PostgresRowWriter writer(catalog_.byName(session(), edit.table), edit);
     const PgWriteStatement s = writer.remove();
     const PgParams bound(s.params);
     PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),

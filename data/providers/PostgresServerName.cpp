@@ -30,7 +30,8 @@ std::pair<std::string, std::string> splitPort(const std::string& name) {
         const auto close = name.find(']');
         if (close != std::string::npos) {
             const std::string rest = name.substr(close + 1);
-            return {name.substr(1, close - 1), rest.size() > 1 && rest[0] == ':' ? rest.substr(1) : ""};
+            return {name.substr(1, close - 1),
+                    rest.size() > 1 && rest[0] == ':' ? rest.substr(1) : ""};
         }
     }
     const auto colon = name.find(':');
@@ -42,7 +43,9 @@ std::pair<std::string, std::string> splitPort(const std::string& name) {
 
 } // namespace
 
-const char* defaultSocketDirectory() { return DEFAULT_PGSOCKET_DIR; }
+const char* defaultSocketDirectory() {
+    return DEFAULT_PGSOCKET_DIR;
+}
 
 PostgresAddress parseServerName(const std::string& name) {
     auto [host, port] = splitPort(trimmed(name));
@@ -65,12 +68,8 @@ std::vector<std::pair<std::string, std::string>> postgresConnectParams(const Con
         database = "postgres";
     }
     std::vector<std::pair<std::string, std::string>> params = {
-        {"host", address.host},
-        {"port", address.port},
-        {"dbname", database},
-        {"connect_timeout", "5"},
-        {"client_encoding", "UTF8"},
-        {"application_name", "Veldmark"},
+        {"host", address.host},   {"port", address.port},      {"dbname", database},
+        {"connect_timeout", "5"}, {"client_encoding", "UTF8"}, {"application_name", "Veldmark"},
     };
     // A typed login wins over integrated security; an empty one means the
     // operating-system identity.

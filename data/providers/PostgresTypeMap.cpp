@@ -14,18 +14,18 @@ struct OidType {
 // Built-in type OIDs (pg_type.oid, stable across server versions). Types not
 // listed arrive as the server's text and show as wide strings.
 constexpr std::array<OidType, 20> oidTypes = {{
-    {16, FieldType::Boolean},    // bool
-    {17, FieldType::Bytes},      // bytea
-    {18, FieldType::WideString}, // "char"
-    {19, FieldType::WideString}, // name
-    {20, FieldType::LargeInt},   // int8
-    {21, FieldType::SmallInt},   // int2
-    {23, FieldType::Integer},    // int4
-    {25, FieldType::WideString}, // text
-    {26, FieldType::LargeInt},   // oid (unsigned 32-bit)
-    {700, FieldType::Float},     // float4
-    {701, FieldType::Float},     // float8
-    {790, FieldType::Decimal},   // money
+    {16, FieldType::Boolean},      // bool
+    {17, FieldType::Bytes},        // bytea
+    {18, FieldType::WideString},   // "char"
+    {19, FieldType::WideString},   // name
+    {20, FieldType::LargeInt},     // int8
+    {21, FieldType::SmallInt},     // int2
+    {23, FieldType::Integer},      // int4
+    {25, FieldType::WideString},   // text
+    {26, FieldType::LargeInt},     // oid (unsigned 32-bit)
+    {700, FieldType::Float},       // float4
+    {701, FieldType::Float},       // float8
+    {790, FieldType::Decimal},     // money
     {1042, FieldType::WideString}, // bpchar
     {1043, FieldType::WideString}, // varchar
     {1082, FieldType::Date},       // date

@@ -58,8 +58,8 @@ std::vector<int> serverPorts(const fs::path& directory) {
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(directory, ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(socketPrefix, 0) != 0 || name.find('.', std::strlen(socketPrefix)) !=
-                                                    std::string::npos) {
+        if (name.rfind(socketPrefix, 0) != 0 ||
+            name.find('.', std::strlen(socketPrefix)) != std::string::npos) {
             continue; // skips the ".lock" files
         }
         const std::string digits = name.substr(std::strlen(socketPrefix));
@@ -119,7 +119,8 @@ std::vector<SourceRow> postgresSources() {
         for (int port : serverPorts(real)) {
             const std::string name =
                 serverNameForSocket(isDefault ? defaultDir : std::string(dir), port);
-            const std::string socket = (fs::path(dir) / (socketPrefix + std::to_string(port))).string();
+            const std::string socket =
+                (fs::path(dir) / (socketPrefix + std::to_string(port))).string();
             rows.push_back({name, 1, "PostgreSQL server on socket " + socket});
             defaultPortSeen = defaultPortSeen || port == 5432;
         }
