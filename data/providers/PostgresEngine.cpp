@@ -69,6 +69,8 @@ public:
     std::vector<Value> updateRow(const RowEdit& edit) override;
     std::vector<Value> insertRow(const RowEdit& edit) override;
     void deleteRow(const RowEdit& edit) override;
+    std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
+                               const std::string& table) override;
 
 private:
     PGconn* session();
@@ -309,6 +311,19 @@ std::unique_ptr<Engine> openPostgresEngine(const ConnectionString& cs) {
     auto engine = std::make_unique<PostgresEngine>(connect(cs));
     engine->execute(sessionSetup, {});
     return engine;
+}
+
+std::string PostgresEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
+                                           const std::string& table) {
+    RowEdit edit;
+    edit.columns = &columns;
+    edit.table = table;
+    try {
+        const PostgresRowWriter writer(catalog_.byName(session(), table), edit);
+        return {};
+    } catch (const DataError& e) {
+        return e.what();
+    }
 }
 
 } // namespace vdata

@@ -162,6 +162,20 @@ public:
         return readBack(edit, info, key);
     }
 
+    std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
+                               const std::string& table) override {
+        const TableInfo& info = tableInfo(table);
+        RowEdit edit;
+        edit.columns = &columns;
+        edit.table = table;
+        edit.original.resize(columns.size());
+        if (!info.hasRowid && keyByPrimaryKey(edit, info, edit.original).columns.empty()) {
+            return "The result does not hold the primary key of " + table +
+                   ", so its rows cannot be changed.";
+        }
+        return {};
+    }
+
     void deleteRow(const RowEdit& edit) override {
         const TableInfo& info = tableInfo(edit.table);
         const RowKey key = locate(edit, info);

@@ -64,6 +64,10 @@ public:
     // from the table (per result column), so defaults and generated keys show.
     // A write that matches no row raises DataError.
     virtual std::vector<Value> updateRow(const RowEdit& edit) = 0;
+    // Why rows of `table` read through `columns` cannot be written back, or
+    // empty when they can.
+    virtual std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
+                                       const std::string& table) = 0;
     virtual std::vector<Value> insertRow(const RowEdit& edit) = 0;
     virtual void deleteRow(const RowEdit& edit) = 0;
 };

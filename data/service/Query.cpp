@@ -50,6 +50,7 @@ void Query::take(ResultSet result) {
     columns_ = std::move(result.columns);
     rows_ = std::make_unique<Snapshot>(std::move(result.rows));
     resetOrder();
+    readOnly_ = findReadOnlyReason();
 }
 
 void Query::open() {
@@ -314,12 +315,24 @@ std::string Query::editableTable() const {
     return columns_.front().table;
 }
 
+std::string Query::findReadOnlyReason() const {
+    const std::string table = editableTable();
+    if (table.empty()) {
+        return "This result is read-only: its columns do not all come from one table.";
+    }
+    try {
+        return connection_->engine().readOnlyReason(columns_, table);
+    } catch (const DataError& e) {
+        return e.what();
+    }
+}
+
 bool Query::canModify() const {
-    return active() && !editableTable().empty();
+    return active() && readOnly_.empty();
 }
 
 std::string Query::readOnlyReason() const {
-    return "This result is read-only: its columns do not all come from one table.";
+    return readOnly_;
 }
 
 void Query::setState(DataSetState s) {

@@ -165,6 +165,7 @@ private:
     void masterChanged(const DataEvent& e);
     void fillFromMaster();
     std::string editableTable() const;
+    std::string findReadOnlyReason() const;
     void setState(DataSetState s);
     void dropRows();
     int matchRow(const Field& f, const std::string& text, LocateOptions options) const;
@@ -185,6 +186,7 @@ private:
     bool eof_ = true;
     bool bof_ = true;
     std::string sort_;
+    std::string readOnly_; // why the rows cannot be changed; empty when they can
 
     std::vector<Value> buffer_; // edit/insert buffer
     std::vector<bool> changed_;

@@ -189,12 +189,14 @@ void TestPostgresQuery::tableWithoutKeyRefusesEdits() {
     Query q(conn_.get());
     q.setSQL("SELECT * FROM log");
     q.open();
+    QVERIFY(!q.canModify()); // known before any edit starts
+    QVERIFY(q.readOnlyReason().find("read-only") != std::string::npos);
     const std::string message = errorOf([&] {
         q.fieldByName("message").setAsString("changed");
         q.post();
     });
     QVERIFY2(message.find("read-only") != std::string::npos, message.c_str());
-    q.cancel();
+    QCOMPARE(q.state(), DataSetState::Browse);
     QCOMPARE(db_->query("SELECT message FROM log")[0][0], std::string("started"));
 }
 

@@ -32,7 +32,9 @@ private slots:
                     " age INT CHECK (age >= 0), city TEXT DEFAULT 'Split');"
                     "INSERT INTO people(name, age) VALUES ('Ana', 30), ('Bo', 40), ('Cy', 50);"
                     "CREATE TABLE nokey(a TEXT, b INT);"
-                    "INSERT INTO nokey VALUES ('x', 1), ('x', 1), ('y', 2);");
+                    "INSERT INTO nokey VALUES ('x', 1), ('x', 1), ('y', 2);"
+                    "CREATE TABLE wr(k TEXT PRIMARY KEY, v INT) WITHOUT ROWID;"
+                    "INSERT INTO wr VALUES ('a', 1);");
         db.setConnectionString(testdb::jetString(path));
         db.open();
         other.setConnectionString(testdb::jetString(path));
@@ -166,6 +168,17 @@ private slots:
         QVERIFY(!q.canModify());
         QVERIFY_THROWS_EXCEPTION(DataError, q.edit());
         QVERIFY_THROWS_EXCEPTION(DataError, q.insert());
+
+        Query keyless(&db); // a WITHOUT ROWID table read without its key
+        keyless.setSQL("SELECT v FROM wr");
+        keyless.open();
+        QVERIFY(!keyless.canModify());
+        Query keyed(&db);
+        keyed.setSQL("SELECT * FROM wr");
+        keyed.open();
+        keyed.fieldByName("v").setAsString("2");
+        keyed.post();
+        QCOMPARE(keyed.fieldByName("v").value().i, 2);
     }
 
     void requeryPostsPendingEditAndSeesOthersRows() {
