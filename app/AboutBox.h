@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class AboutBox;
+}
+
+// The About box: the product's title, a picture, the web address (a click
+// opens it in the browser) and the author's credit line (a click starts an
+// e-mail to the author).
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    // The maker's name, a colon and a blank, and the product's name.
+    static const QString ProductTitle;
+    static const QString AuthorMail;
+
+    explicit TAboutBox(QWidget* parent = nullptr);
+    ~TAboutBox() override;
+
+    // Shows a fresh box modally and discards it when it closes.
+    static void ShowAboutBox();
+
+    Ui::AboutBox& ui() const { return *ui_; }
+
+public slots:
+    void lblURLClick();
+    void StaticText1Click();
+
+protected:
+    // The labels have no click signal of their own.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void centreOnScreen();
+
+    std::unique_ptr<Ui::AboutBox> ui_;
+};

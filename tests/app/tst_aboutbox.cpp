@@ -1,0 +1,93 @@
+#include "app/AboutBox.h"
+#include "toolkit/Shell.h"
+#include "ui_AboutBox.h"
+
+#include "ScriptedDialogs.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <stdexcept>
+
+namespace {
+
+// Records what would have been handed to the desktop shell.
+class RecordingShell : public tk::Shell {
+public:
+    RecordingShell() { install(this); }
+    ~RecordingShell() override { install(nullptr); }
+    void open(const QString& target) override { opened << target; }
+    QStringList opened;
+};
+
+const QString ExpectedMailLink =
+    QStringLiteral("mailto:dorian.kestrelli@qrv-software.example?subject=QRV: Veldmark");
+
+} // namespace
+
+class TestAboutBox : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showsTheLayoutModallyAndDiscardsTheBox() {
+        ScriptedDialogs dialogs;
+        QPointer<QDialog> shown;
+        QStringList seen;
+        int result = 0;
+        dialogs.modalScripts.push_back([&](QDialog& dialog) {
+            shown = &dialog;
+            const Ui::AboutBox& ui = static_cast<TAboutBox&>(dialog).ui();
+            seen << ui.ProductName->text() << ui.lblURL->text()
+                 << QString::number(dialog.parent() == nullptr)
+                 << QString::number(ui.OKButton->isDefault());
+            seen << QStringLiteral("%1x%2").arg(dialog.width()).arg(dialog.height());
+            const QSize picture = ui.ProgramIcon->pixmap().size();
+            seen << QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
+            seen << QStringLiteral("%1x%2")
+                        .arg(ui.ProgramIcon->width())
+                        .arg(ui.ProgramIcon->height());
+            ui.OKButton->click();
+            result = dialog.result();
+            return -1;
+        });
+        TAboutBox::ShowAboutBox();
+        QCOMPARE(dialogs.count(QStringLiteral("modal")), 1);
+        QCOMPARE(dialogs.shown[0].caption, QStringLiteral("QRV: Veldmark"));
+        QCOMPARE(seen, (QStringList{"QRV: Veldmark", "https://www.qrv-software.example/veldmark",
+                                    "1", "1", "360x223", "106x58", "106x58"}));
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(shown.isNull()); // discarded after closing
+    }
+
+    void isDiscardedWhenShowingFails() {
+        ScriptedDialogs dialogs;
+        QPointer<QDialog> shown;
+        dialogs.modalScripts.push_back([&shown](QDialog& dialog) -> int {
+            shown = &dialog;
+            throw std::runtime_error("cannot show");
+        });
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, TAboutBox::ShowAboutBox());
+        QVERIFY(shown.isNull());
+    }
+
+    void linksGoToTheShellExactly() {
+        RecordingShell shell;
+        TAboutBox box;
+        box.lblURLClick();
+        box.StaticText1Click();
+        QCOMPARE(shell.opened, (QStringList{box.ui().lblURL->text(), ExpectedMailLink}));
+    }
+
+    void clickingTheLabelsRunsTheirHandlers() {
+        RecordingShell shell;
+        TAboutBox box;
+        QTest::mouseClick(box.ui().StaticText1, Qt::LeftButton);
+        QTest::mouseClick(box.ui().lblURL, Qt::LeftButton);
+        QTest::mouseClick(box.ui().ProductName, Qt::LeftButton);
+        QTest::mouseClick(box.ui().lblURL, Qt::RightButton);
+        QCOMPARE(shell.opened, (QStringList{ExpectedMailLink, box.ui().lblURL->text()}));
+    }
+};
+
+QTEST_MAIN(TestAboutBox)
+#include "tst_aboutbox.moc"
