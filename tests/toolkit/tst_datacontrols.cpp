@@ -1,0 +1,212 @@
+// The data-aware grid model, the navigator and the key/value list editor on
+// a real SQLite file, without any window around them.
+
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Connection.h"
+#include "data/service/DataSource.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+
+#include "ScriptedDialogs.h"
+#include "TestDb.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/DatasetModel.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/ValueListEditor.h"
+
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+struct Db {
+    QTemporaryDir dir;
+    vdata::Connection conn;
+    std::unique_ptr<vdata::Query> query = std::make_unique<vdata::Query>(&conn);
+    vdata::DataSource source{query.get()};
+
+    Db() {
+        const QString path = dir.filePath(QStringLiteral("t.db"));
+        testdb::run(path, "CREATE TABLE Items (ID INT PRIMARY KEY, Name VARCHAR(20));"
+                          "INSERT INTO Items VALUES (1, 'one');"
+                          "INSERT INTO Items VALUES (2, 'two');"
+                          "INSERT INTO Items VALUES (3, NULL);");
+        conn.setConnectionString(testdb::jetString(path));
+        conn.open();
+        query->setSQL("SELECT * FROM Items");
+    }
+};
+
+QList<bool> enabledStates(const TDBNavigator& nav) {
+    QList<bool> states;
+    for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
+        states << nav.button(i)->isEnabled();
+    }
+    return states;
+}
+
+} // namespace
+
+class TestDataControls : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { tk::setApplicationTitle(QStringLiteral("QRV Veldmark")); }
+
+    void modelFollowsInsertCancelAndDelete() {
+        Db db;
+        DBGrid grid;
+        grid.setDataSource(&db.source);
+        DatasetModel* m = grid.datasetModel();
+        QCOMPARE(m->rowCount(), 0);
+        db.query->open();
+        QCOMPARE(m->rowCount(), 3);
+        QCOMPARE(m->columnCount(), 2);
+        QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
+        QCOMPARE(m->indicator(0), QStringLiteral("\u25B6"));
+        db.query->moveTo(1);
+        QCOMPARE(grid.currentIndex().row(), 1);
+        QCOMPARE(m->indicator(0), QString());
+        db.query->insert();
+        QCOMPARE(m->rowCount(), 4);
+        QCOMPARE(m->indicator(1), QStringLiteral("*"));
+        QCOMPARE(m->data(m->index(2, 1)).toString(), QStringLiteral("two"));
+        db.query->cancel();
+        QCOMPARE(m->rowCount(), 3);
+        QCOMPARE(m->data(m->index(1, 1)).toString(), QStringLiteral("two"));
+        QCOMPARE(db.query->currentRow(), 1);
+        db.query->remove();
+        QCOMPARE(db.query->cellText(0, 1), std::string("one"));
+        QCOMPARE(m->rowCount(), 2);
+        QCOMPARE(m->data(m->index(1, 1)).toString(), DatasetModel::nullText);
+        // A click on a row moves the query.
+        grid.setCurrentIndex(m->index(0, 1));
+        QCOMPARE(db.query->currentRow(), 0);
+        db.query->close();
+        QCOMPARE(m->rowCount(), 0);
+        QCOMPARE(m->columnCount(), 0);
+    }
+
+    void readOnlyResultSaysSoWhenEdited() {
+        Db db;
+        ScriptedDialogs dialogs;
+        DBGrid grid;
+        grid.setDataSource(&db.source);
+        db.query->setSQL("SELECT ID, Name || '!' AS Shout FROM Items");
+        db.query->open();
+        grid.edit(grid.model()->index(0, 1));
+        QCOMPARE(dialogs.count(QStringLiteral("error")), 1);
+        QCOMPARE(dialogs.shown.first().text, QString::fromStdString(db.query->readOnlyReason()));
+        QVERIFY(!grid.viewport()->findChild<QLineEdit*>());
+        QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
+    }
+
+    void queryDestroyedBeforeTheControls() {
+        Db db;
+        DBGrid grid;
+        TDBNavigator nav;
+        grid.setDataSource(&db.source);
+        nav.setDataSource(&db.source);
+        db.query->open();
+        db.query.reset();
+        QCOMPARE(grid.dataSet(), nullptr);
+        QCOMPARE(grid.model()->rowCount(), 0);
+        QCOMPARE(nav.dataSet(), nullptr);
+        nav.click(TDBNavigator::Refresh); // nothing to act on, no crash
+        QVERIFY(!nav.button(TDBNavigator::Insert)->isEnabled());
+    }
+
+    void navigatorStatesFollowTheDataset() {
+        Db db;
+        TDBNavigator nav;
+        nav.setDataSource(&db.source);
+        QCOMPARE(enabledStates(nav), QList<bool>(TDBNavigator::buttonCount, false));
+        db.query->open();
+        // First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh
+        QCOMPARE(enabledStates(nav),
+                 (QList<bool>{false, false, true, true, true, true, true, false, false, true}));
+        db.query->last();
+        QCOMPARE(enabledStates(nav),
+                 (QList<bool>{true, true, false, false, true, true, true, false, false, true}));
+        nav.click(TDBNavigator::Edit);
+        QCOMPARE(db.query->state(), vdata::DataSetState::Edit);
+        QCOMPARE(enabledStates(nav),
+                 (QList<bool>{false, false, false, false, true, false, false, true, true, true}));
+        nav.click(TDBNavigator::Cancel);
+        QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
+    }
+
+    void beforeActionCancelsSilentlyOrReports() {
+        Db db;
+        ScriptedDialogs dialogs;
+        TDBNavigator nav;
+        nav.setDataSource(&db.source);
+        QList<int> pressed;
+        nav.beforeAction = [&pressed](TDBNavigator*, int button) {
+            pressed << button;
+            if (button == TDBNavigator::Insert) {
+                throw vdata::SilentAbort();
+            }
+            if (button == TDBNavigator::Edit) {
+                throw vdata::DataError("Not now");
+            }
+        };
+        nav.click(TDBNavigator::Insert); // closed: the navigator does not act
+        QVERIFY(pressed.isEmpty());
+        db.query->open();
+        nav.button(TDBNavigator::Insert)->click();
+        QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
+        QCOMPARE(dialogs.shown.size(), 0);
+        nav.button(TDBNavigator::Edit)->click();
+        QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
+        QCOMPARE(dialogs.count(QStringLiteral("error")), 1);
+        QCOMPARE(dialogs.shown.first().caption, QStringLiteral("QRV Veldmark"));
+        QCOMPARE(dialogs.shown.first().text, QStringLiteral("Not now."));
+        QCOMPARE(pressed, (QList<int>{TDBNavigator::Insert, TDBNavigator::Edit}));
+    }
+
+    void valueListRefusesDuplicatesAndEquals() {
+        ValueListEditor list;
+        QCOMPARE(list.pairCount(), 0);
+        QCOMPARE(list.rowCount(), 1); // the empty row shown for no pairs
+        QCOMPARE(list.cell(1, 1), QString());
+        list.insertPair(QStringLiteral("CustomerID"), QStringLiteral("CustID"));
+        QCOMPARE(list.cell(1, 1), QStringLiteral("CustID"));
+        try {
+            list.insertPair(QStringLiteral("customerid"), QStringLiteral("Other"));
+            QFAIL("a duplicate key was accepted");
+        } catch (const ListEditError& e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("A key with the name of \"customerid\" already exists"));
+        }
+        try {
+            list.insertPair(QStringLiteral("a=b"), QStringLiteral("x"));
+            QFAIL("a key with '=' was accepted");
+        } catch (const ListEditError& e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("Key may not contain equals sign (\"=\")"));
+        }
+        QCOMPARE(list.pairCount(), 1);
+        QCOMPARE(list.insertPair(QStringLiteral("First"), QStringLiteral("y"), false), 0);
+        QCOMPARE(list.key(0), QStringLiteral("First"));
+        QCOMPARE(list.value(1), QStringLiteral("CustID"));
+        QVERIFY(list.editTriggers() == QAbstractItemView::NoEditTriggers);
+        list.selectRow(1);
+        QTest::keyClick(&list, Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(list.pairCount(), 2);
+        QTest::keyClick(&list, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(list.pairCount(), 1);
+        list.selectRow(0);
+        QTest::keyClick(&list, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(list.pairCount(), 0);
+        QCOMPARE(list.rowCount(), 1);
+        QCOMPARE(list.cell(1, 1), QString());
+    }
+};
+
+QTEST_MAIN(TestDataControls)
+#include "tst_datacontrols.moc"

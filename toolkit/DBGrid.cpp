@@ -1,0 +1,230 @@
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/DataSource.h"
+#include "data/service/Query.h"
+
+#include "toolkit/DBGrid.h"
+
+#include "toolkit/DatasetModel.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+using vdata::DataSetState;
+
+DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetModel(this)) {
+    setModel(model_);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setSortingEnabled(false);
+
+    QHeaderView* titles = horizontalHeader();
+    titles->setSectionsClickable(true);
+    titles->setHighlightSections(false);
+    // A title click sorts; it must not select the column (and move the record).
+    disconnect(titles, &QHeaderView::sectionPressed, this, nullptr);
+    disconnect(titles, &QHeaderView::sectionEntered, this, nullptr);
+    connect(titles, &QHeaderView::sectionClicked, this, &DBGrid::onTitleClicked);
+
+    QHeaderView* indicator = verticalHeader();
+    indicator->setSectionResizeMode(QHeaderView::Fixed);
+    indicator->setDefaultSectionSize(fontMetrics().height() + 6);
+    indicator->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 10);
+    indicator->setDefaultAlignment(Qt::AlignCenter);
+
+    connect(model_, &DatasetModel::currentRowChanged, this, &DBGrid::followQuery);
+
+    watchForPointer(viewport());
+    watchForPointer(titles->viewport());
+    watchForPointer(indicator->viewport());
+    if (auto* corner = findChild<QAbstractButton*>()) {
+        watchForPointer(corner);
+    }
+    setMouseTracking(true);
+}
+
+DBGrid::~DBGrid() {
+    model_->setQuery(nullptr);
+}
+
+void DBGrid::watchForPointer(QWidget* w) {
+    w->setMouseTracking(true);
+    w->installEventFilter(this);
+}
+
+void DBGrid::setDataSource(vdata::DataSource* source) {
+    dataSource_ = source;
+    model_->setQuery(source ? source->dataSet() : nullptr);
+}
+
+vdata::Query* DBGrid::dataSet() const {
+    return model_->query();
+}
+
+QString DBGrid::fieldName(int column) const {
+    vdata::Query* q = dataSet();
+    if (!q || !q->active() || column < 0 || column >= q->fieldCount()) {
+        return QString();
+    }
+    return tk::qs(q->field(column).name());
+}
+
+void DBGrid::setTitleBold(bool bold) {
+    QFont f = horizontalHeader()->font();
+    f.setBold(bold);
+    horizontalHeader()->setFont(f);
+}
+
+bool DBGrid::titleBold() const {
+    return horizontalHeader()->font().bold();
+}
+
+QPoint DBGrid::cellAt(int x, int y) const {
+    const QRect titles = horizontalHeader()->geometry();
+    const QRect indicator = verticalHeader()->geometry();
+    int col = -1;
+    int row = -1;
+    if (x >= 0 && x < indicator.right() + 1 && x < width()) {
+        col = 0;
+    } else if (x >= 0 && x < width()) {
+        const int c = columnAt(x - viewport()->x());
+        col = c < 0 ? -1 : c + 1;
+    }
+    if (y >= 0 && y < titles.bottom() + 1) {
+        row = 0;
+    } else if (y >= 0 && y < height()) {
+        const int r = rowAt(y - viewport()->y());
+        row = r < 0 ? -1 : r + 1;
+    }
+    return {col, row};
+}
+
+bool DBGrid::postPending() {
+    vdata::Query* q = dataSet();
+    if (!q || !q->active()) {
+        return true;
+    }
+    const auto state = q->state();
+    if (state != DataSetState::Edit && state != DataSetState::Insert) {
+        return true;
+    }
+    try {
+        if (q->modified()) {
+            q->post();
+        } else {
+            q->cancel();
+        }
+        return true;
+    } catch (const std::exception& e) {
+        tk::reportError(e);
+        return false;
+    }
+}
+
+bool DBGrid::moveQueryTo(int row) {
+    vdata::Query* q = dataSet();
+    if (!q || !q->active() || row == q->currentRow()) {
+        return true;
+    }
+    if (!postPending()) {
+        return false;
+    }
+    try {
+        // Ending an insert may have removed a row above the target.
+        if (row >= q->displayRowCount()) {
+            row = q->displayRowCount() - 1;
+        }
+        if (row >= 0) {
+            q->moveTo(row);
+        }
+        return true;
+    } catch (const std::exception& e) {
+        tk::reportError(e);
+        return false;
+    }
+}
+
+void DBGrid::followQuery(int row) {
+    if (row < 0 || row >= model_->rowCount()) {
+        return;
+    }
+    const QModelIndex now = currentIndex();
+    if (now.isValid() && now.row() == row) {
+        return;
+    }
+    ++syncing_;
+    setCurrentIndex(model_->index(row, now.isValid() ? now.column() : 0));
+    --syncing_;
+}
+
+void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // The base commits an open editor of the previous cell first.
+    QTableView::currentChanged(current, previous);
+    vdata::Query* q = dataSet();
+    // Rows that come and go with a change of the query make the view adjust
+    // its current cell; that must not move the query back.
+    if (syncing_ > 0 || model_->applyingQueryChange() || !q || !current.isValid() ||
+        current.row() == q->currentRow()) {
+        return;
+    }
+    if (!moveQueryTo(current.row())) {
+        // The row with the refused edit stays current.
+        ++syncing_;
+        setCurrentIndex(model_->index(q->currentRow(), previous.isValid() ? previous.column() : 0));
+        --syncing_;
+    }
+}
+
+bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    vdata::Query* q = dataSet();
+    const bool asked = (editTriggers() & trigger) != 0;
+    if (asked && q && q->active() && !q->canModify()) {
+        tk::reportError(tk::qs(q->readOnlyReason()));
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
+void DBGrid::keyPressEvent(QKeyEvent* event) {
+    int key = event->key();
+    emit keyDown(this, key, event->modifiers());
+    if (key == 0) {
+        event->accept();
+        return;
+    }
+    vdata::Query* q = dataSet();
+    if (key == Qt::Key_Escape && q && q->active() &&
+        (q->state() == DataSetState::Edit || q->state() == DataSetState::Insert)) {
+        tk::guarded([q] { q->cancel(); });
+        event->accept();
+        return;
+    }
+    if (key != event->key()) {
+        QKeyEvent replaced(event->type(), key, event->modifiers(), event->text());
+        QTableView::keyPressEvent(&replaced);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool DBGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        auto* w = static_cast<QWidget*>(watched);
+        auto* me = static_cast<QMouseEvent*>(event);
+        const QPoint p = w->mapTo(this, me->position().toPoint());
+        emit mouseMove(this, me->modifiers(), p.x(), p.y());
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void DBGrid::onTitleClicked(int section) {
+    const QString name = fieldName(section);
+    if (!name.isEmpty()) {
+        emit titleClick(this, name);
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QTableView>
+
+#include <QPoint>
+
+class DatasetModel;
+namespace vdata {
+class DataSource;
+class Query;
+} // namespace vdata
+
+// A data-aware grid: a table view over a DatasetModel bound to a data source.
+// The vertical header is the record indicator column. Moving to another row
+// posts a pending edit (a refused post is reported and the row stays current
+// with the typed values); Esc cancels it. The view's current row follows the
+// query and a click moves the query.
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DBGrid(QWidget* parent = nullptr);
+    ~DBGrid() override;
+
+    void setDataSource(vdata::DataSource* source);
+    vdata::DataSource* dataSource() const { return dataSource_; }
+    vdata::Query* dataSet() const;
+    DatasetModel* datasetModel() const { return model_; }
+
+    // The column's field name (0-based data column); empty when none.
+    QString fieldName(int column) const;
+
+    void setTitleBold(bool bold);
+    bool titleBold() const;
+
+    // Grid coordinates of a point in the grid's own coordinates: column 0 is
+    // the indicator column, row 0 the title row; -1 outside the cells.
+    QPoint cellAt(int x, int y) const;
+
+    // Posts a pending edit. Reports a refusal and returns false, leaving the
+    // query in its edit state with the typed values.
+    bool postPending();
+
+    using QTableView::edit;
+
+signals:
+    // A title was clicked; the column's field name.
+    void titleClick(QObject* sender, const QString& fieldName);
+    // The pointer moved over the grid, in the grid's own coordinates.
+    void mouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
+    // A key went down; a handler may change `key` (0 drops it).
+    void keyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void followQuery(int row);
+    bool moveQueryTo(int row);
+    void watchForPointer(QWidget* w);
+    void onTitleClicked(int section);
+
+    DatasetModel* model_;
+    vdata::DataSource* dataSource_ = nullptr;
+    int syncing_ = 0; // > 0 while the view follows the query
+};

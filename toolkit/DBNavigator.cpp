@@ -1,0 +1,197 @@
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/DataSource.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+
+#include "toolkit/DBNavigator.h"
+
+#include "toolkit/Dialogs.h"
+#include "toolkit/ErrorReport.h"
+
+#include <QHBoxLayout>
+#include <QToolButton>
+
+using vdata::DataSetState;
+
+TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    for (int i = 0; i < buttonCount; ++i) {
+        auto* b = new QToolButton(this);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        connect(b, &QToolButton::clicked, this, [this, i] { click(i); });
+        buttons_[static_cast<std::size_t>(i)] = b;
+        row->addWidget(b);
+    }
+    setVisibleButtons(allButtons);
+    updateButtons();
+}
+
+TDBNavigator::~TDBNavigator() {
+    watch(nullptr);
+}
+
+void TDBNavigator::setDataSource(vdata::DataSource* source) {
+    dataSource_ = source;
+    watch(source ? source->dataSet() : nullptr);
+    updateButtons();
+}
+
+vdata::Query* TDBNavigator::dataSet() const {
+    return watched_;
+}
+
+void TDBNavigator::watch(vdata::Query* query) {
+    if (watched_) {
+        watched_->unsubscribe(subscription_);
+        subscription_ = 0;
+    }
+    watched_ = query;
+    if (watched_) {
+        subscription_ = watched_->subscribe([this](const vdata::DataEvent& e) {
+            if (e.kind == vdata::DataEvent::Kind::Destroyed) {
+                watched_ = nullptr;
+                subscription_ = 0;
+            }
+            updateButtons();
+        });
+    }
+}
+
+void TDBNavigator::setVisibleButtons(int mask) {
+    visible_ = mask & allButtons;
+    for (int i = 0; i < buttonCount; ++i) {
+        button(i)->setVisible((visible_ & (1 << i)) != 0);
+    }
+}
+
+void TDBNavigator::setCaption(int index, const QString& caption) {
+    button(index)->setText(caption);
+}
+
+QString TDBNavigator::caption(int index) const {
+    return button(index)->text();
+}
+
+void TDBNavigator::setHint(int index, const QString& hint) {
+    extra_.at(static_cast<std::size_t>(index)).hint = hint;
+}
+
+QString TDBNavigator::hint(int index) const {
+    return extra_.at(static_cast<std::size_t>(index)).hint;
+}
+
+QStringList TDBNavigator::hints() const {
+    QStringList all;
+    for (const Extra& e : extra_) {
+        all << e.hint;
+    }
+    return all;
+}
+
+void TDBNavigator::setHints(const QStringList& hints) {
+    for (int i = 0; i < buttonCount && i < hints.size(); ++i) {
+        setHint(i, hints.at(i));
+    }
+}
+
+void TDBNavigator::setGlyph(int index, const QIcon& glyph, int images, bool above) {
+    Extra& e = extra_.at(static_cast<std::size_t>(index));
+    e.images = images;
+    e.above = above;
+    QToolButton* b = button(index);
+    b->setIcon(glyph);
+    b->setToolButtonStyle(glyph.isNull() ? Qt::ToolButtonTextOnly
+                          : above        ? Qt::ToolButtonTextUnderIcon
+                                         : Qt::ToolButtonTextBesideIcon);
+}
+
+int TDBNavigator::numGlyphs(int index) const {
+    return extra_.at(static_cast<std::size_t>(index)).images;
+}
+
+bool TDBNavigator::glyphAbove(int index) const {
+    return extra_.at(static_cast<std::size_t>(index)).above;
+}
+
+// The enabled states of a dataset navigator: moving needs somewhere to go,
+// Edit and Delete need a record, Post and Cancel a pending change.
+void TDBNavigator::updateButtons() {
+    vdata::Query* q = watched_;
+    const bool active = q && q->active();
+    const bool editing =
+        active && (q->state() == DataSetState::Edit || q->state() == DataSetState::Insert);
+    const bool empty = !active || q->isEmpty();
+    const bool browsing = active && !editing;
+    const bool atFirst = empty || q->currentRow() <= 0;
+    const bool atLast = empty || q->currentRow() >= q->recordCount() - 1;
+    button(First)->setEnabled(browsing && !atFirst);
+    button(Prior)->setEnabled(browsing && !atFirst);
+    button(Next)->setEnabled(browsing && !atLast);
+    button(Last)->setEnabled(browsing && !atLast);
+    button(Insert)->setEnabled(active);
+    button(Delete)->setEnabled(browsing && !empty);
+    button(Edit)->setEnabled(browsing && !empty);
+    button(Post)->setEnabled(editing);
+    button(Cancel)->setEnabled(editing);
+    button(Refresh)->setEnabled(active);
+}
+
+void TDBNavigator::click(int index) {
+    vdata::Query* q = watched_;
+    if (!q || !q->active() || index < 0 || index >= buttonCount) {
+        return;
+    }
+    try {
+        if (beforeAction) {
+            beforeAction(this, index);
+        }
+        runAction(index);
+    } catch (const vdata::SilentAbort&) {
+        // The hook did the work itself (or refused it) without a message.
+    } catch (const std::exception& e) {
+        tk::reportError(e);
+    }
+    updateButtons();
+}
+
+void TDBNavigator::runAction(int index) {
+    vdata::Query* q = watched_;
+    switch (static_cast<Button>(index)) {
+    case First:
+        q->first();
+        break;
+    case Prior:
+        q->prior();
+        break;
+    case Next:
+        q->next();
+        break;
+    case Last:
+        q->last();
+        break;
+    case Insert:
+        q->insert();
+        break;
+    case Delete:
+        if (tk::Dialogs::current().confirm(QStringLiteral("Confirm"),
+                                           QStringLiteral("Delete record?"))) {
+            q->remove();
+        }
+        break;
+    case Edit:
+        q->edit();
+        break;
+    case Post:
+        q->post();
+        break;
+    case Cancel:
+        q->cancel();
+        break;
+    case Refresh:
+        q->refresh();
+        break;
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QIcon>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QToolButton;
+namespace vdata {
+class DataSource;
+class Query;
+} // namespace vdata
+
+// A bar of ten dataset buttons whose enabled states follow the dataset. A
+// before-action hook runs before a button's own action; throwing
+// vdata::SilentAbort from it cancels that action without a message, any other
+// exception goes to the default error report.
+class TDBNavigator : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int visibleButtons READ visibleButtons WRITE setVisibleButtons)
+    Q_PROPERTY(QStringList hints READ hints WRITE setHints)
+public:
+    enum Button { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh };
+    static constexpr int buttonCount = 10;
+    static constexpr int allButtons = (1 << buttonCount) - 1;
+    static constexpr int bit(Button b) { return 1 << b; }
+
+    explicit TDBNavigator(QWidget* parent = nullptr);
+    ~TDBNavigator() override;
+
+    void setDataSource(vdata::DataSource* source);
+    vdata::DataSource* dataSource() const { return dataSource_; }
+    vdata::Query* dataSet() const;
+
+    // Bit i shows button i.
+    int visibleButtons() const { return visible_; }
+    void setVisibleButtons(int mask);
+
+    QToolButton* button(int index) const { return buttons_.at(static_cast<std::size_t>(index)); }
+    void setCaption(int index, const QString& caption);
+    QString caption(int index) const;
+    // Hint texts are kept with the buttons; they are not shown as tooltips.
+    void setHint(int index, const QString& hint);
+    QString hint(int index) const;
+    QStringList hints() const;
+    void setHints(const QStringList& hints); // in button order
+    // A glyph holding `images` images (normal, disabled); drawn above the
+    // caption when `above`.
+    void setGlyph(int index, const QIcon& glyph, int images, bool above);
+    int numGlyphs(int index) const;
+    bool glyphAbove(int index) const;
+
+    std::function<void(TDBNavigator*, int button)> beforeAction;
+
+    // Runs a button as a click does (the hook, then the button's own action).
+    void click(int index);
+    // Re-evaluates the enabled states from the dataset.
+    void updateButtons();
+
+private:
+    struct Extra {
+        QString hint;
+        int images = 0;
+        bool above = false;
+    };
+    void runAction(int index);
+    void watch(vdata::Query* query);
+
+    std::array<QToolButton*, buttonCount> buttons_{};
+    std::array<Extra, buttonCount> extra_{};
+    int visible_ = allButtons;
+    vdata::DataSource* dataSource_ = nullptr;
+    vdata::Query* watched_ = nullptr;
+    int subscription_ = 0;
+};

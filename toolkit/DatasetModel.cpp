@@ -1,0 +1,228 @@
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Query.h"
+
+#include "toolkit/DatasetModel.h"
+
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+
+#include <QBrush>
+#include <QColor>
+
+using vdata::DataEvent;
+using vdata::DataSetState;
+
+const QString DatasetModel::nullText = QStringLiteral("(null)");
+const QString DatasetModel::blobText = QStringLiteral("(BLOB)");
+
+DatasetModel::DatasetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+DatasetModel::~DatasetModel() {
+    setQuery(nullptr);
+}
+
+void DatasetModel::setQuery(vdata::Query* query) {
+    if (query == query_) {
+        return;
+    }
+    if (query_) {
+        query_->unsubscribe(subscription_);
+        subscription_ = 0;
+    }
+    query_ = query;
+    if (query_) {
+        subscription_ = query_->subscribe([this](const DataEvent& e) { onEvent(e); });
+    }
+    resetAll();
+}
+
+int DatasetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int DatasetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
+
+QVariant DatasetModel::data(const QModelIndex& index, int role) const {
+    if (!query_ || !query_->active() || !index.isValid() || index.row() >= rows_ ||
+        index.column() >= columns_) {
+        return {};
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ForegroundRole) {
+        return {};
+    }
+    // The query hands out the edit buffer for the row being edited.
+    const vdata::Value v = query_->cell(index.row(), index.column());
+    const bool isNull = v.isNull();
+    const bool isBlob = v.kind == vdata::Value::Kind::Blob;
+    if (role == Qt::ForegroundRole) {
+        return (isNull || isBlob) ? QVariant(QBrush(QColor(128, 128, 128))) : QVariant();
+    }
+    if (role == Qt::DisplayRole && isNull) {
+        return nullText;
+    }
+    if (isBlob) {
+        return blobText;
+    }
+    return tk::qs(v.toText());
+}
+
+QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || !query_) {
+        return {};
+    }
+    if (orientation == Qt::Vertical) {
+        return indicator(section);
+    }
+    if (section < 0 || section >= columns_ || section >= query_->fieldCount()) {
+        return {};
+    }
+    return tk::qs(query_->field(section).displayName());
+}
+
+QString DatasetModel::indicator(int row) const {
+    if (!query_ || !query_->active() || row != query_->currentRow()) {
+        return QString();
+    }
+    switch (query_->state()) {
+    case DataSetState::Edit:
+        return QStringLiteral("\u270E");
+    case DataSetState::Insert:
+        return QStringLiteral("*");
+    default:
+        return QStringLiteral("\u25B6");
+    }
+}
+
+Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (query_ && query_->active() && index.column() < query_->fieldCount() &&
+        query_->field(index.column()).dataType() != vdata::FieldType::Bytes) {
+        f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!query_ || !query_->active() || role != Qt::EditRole || !index.isValid()) {
+        return false;
+    }
+    try {
+        if (index.row() != query_->currentRow()) {
+            query_->moveTo(index.row());
+        }
+        vdata::Field& field = query_->field(index.column());
+        const QString text = value.toString();
+        // An unchanged text leaves the value (and a NULL) alone.
+        if (!field.isNull() && tk::qs(field.asString()) == text) {
+            return true;
+        }
+        if (field.isNull() && text.isEmpty()) {
+            return true;
+        }
+        field.setAsString(tk::ss(text));
+        return true;
+    } catch (const std::exception& e) {
+        tk::reportError(e);
+        return false;
+    }
+}
+
+void DatasetModel::resetAll() {
+    beginResetModel();
+    const bool active = query_ && query_->active();
+    rows_ = active ? query_->displayRowCount() : 0;
+    columns_ = active ? query_->fieldCount() : 0;
+    insertRow_ = active ? query_->insertRow() : -1;
+    endResetModel();
+}
+
+// Brings the row count in line with the query after a change: a row added
+// (an insert begun, or `hint` for a posted one) or removed (the pending insert
+// row, or `hint` for a deleted one); anything else resets the model.
+void DatasetModel::syncRowCount(int hint) {
+    const int now = query_->active() ? query_->displayRowCount() : 0;
+    const int inserting = query_->active() ? query_->insertRow() : -1;
+    if (now == rows_ + 1) {
+        const int at = inserting >= 0 ? inserting : hint;
+        if (at < 0 || at > rows_) {
+            resetAll();
+            return;
+        }
+        beginInsertRows({}, at, at);
+        rows_ = now;
+        endInsertRows();
+    } else if (now == rows_ - 1) {
+        const int at = insertRow_ >= 0 ? insertRow_ : hint;
+        if (at < 0 || at >= rows_) {
+            resetAll();
+            return;
+        }
+        beginRemoveRows({}, at, at);
+        rows_ = now;
+        endRemoveRows();
+    } else if (now != rows_ || query_->fieldCount() != columns_) {
+        resetAll();
+        return;
+    }
+    insertRow_ = inserting;
+}
+
+void DatasetModel::refreshIndicators() {
+    if (rows_ > 0) {
+        emit headerDataChanged(Qt::Vertical, 0, rows_ - 1);
+    }
+}
+
+void DatasetModel::onEvent(const DataEvent& e) {
+    ++applying_;
+    handle(e);
+    --applying_;
+    if (e.kind != DataEvent::Kind::Destroyed && query_ && query_->active()) {
+        emit currentRowChanged(query_->currentRow());
+    }
+}
+
+void DatasetModel::handle(const DataEvent& e) {
+    using K = DataEvent::Kind;
+    switch (e.kind) {
+    case K::Opened:
+    case K::Closed:
+    case K::RowsReset:
+        resetAll();
+        emit stateChanged();
+        return;
+    case K::RowChanged:
+    case K::FieldChanged: {
+        syncRowCount(-1);
+        const int row = e.kind == K::RowChanged ? e.row : query_->currentRow();
+        if (row >= 0 && row < rows_ && columns_ > 0) {
+            emit dataChanged(index(row, 0), index(row, columns_ - 1));
+        }
+        return;
+    }
+    case K::RowInserted:
+    case K::RowRemoved:
+    case K::StateChanged:
+        syncRowCount(e.kind == K::StateChanged ? -1 : e.row);
+        if (rows_ > 0 && columns_ > 0) {
+            emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+        }
+        refreshIndicators();
+        emit stateChanged();
+        return;
+    case K::Scrolled:
+        refreshIndicators();
+        return;
+    case K::Destroyed:
+        query_ = nullptr;
+        subscription_ = 0;
+        resetAll();
+        emit stateChanged();
+        return;
+    }
+}

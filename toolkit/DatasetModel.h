@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+namespace vdata {
+class Query;
+struct DataEvent;
+} // namespace vdata
+
+// A table model over a query's snapshot. Cells are read on demand in constant
+// time; the model follows the query through its change notifications. Edits go
+// through the query's fields, so the query enters edit (or stays inserting).
+class DatasetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // Shown for a NULL (greyed) and for a binary value.
+    static const QString nullText;
+    static const QString blobText;
+
+    explicit DatasetModel(QObject* parent = nullptr);
+    ~DatasetModel() override;
+
+    // Follows `query` (not owned); nullptr detaches. Detach before the query
+    // is destroyed.
+    void setQuery(vdata::Query* query);
+    vdata::Query* query() const { return query_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Writes the text through the field; a refused value goes to the default
+    // error report and returns false.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // True while the model is passing on a change of the query; a view must
+    // not move the query in answer to its own adjustments then.
+    bool applyingQueryChange() const { return applying_ > 0; }
+
+    // The record indicator of a row: "▶" current, "✎" editing, "*" inserting.
+    QString indicator(int row) const;
+
+signals:
+    // The query's current row changed (0-based, -1 when none).
+    void currentRowChanged(int row);
+    // The query changed state (browse, edit, insert, inactive).
+    void stateChanged();
+
+private:
+    void onEvent(const vdata::DataEvent& e);
+    void handle(const vdata::DataEvent& e);
+    void resetAll();
+    void syncRowCount(int hint);
+    void refreshIndicators();
+
+    vdata::Query* query_ = nullptr;
+    int subscription_ = 0;
+    int rows_ = 0;
+    int columns_ = 0;
+    int insertRow_ = -1; // the row the model shows for a pending insert
+    int applying_ = 0;
+};
