@@ -6,6 +6,7 @@
 #include "Locate.h"
 #include "Parameters.h"
 #include "RowOrder.h"
+#include "TableReferences.h"
 
 #include <algorithm>
 #include <numeric>
@@ -319,6 +320,11 @@ std::string Query::findReadOnlyReason() const {
     const std::string table = editableTable();
     if (table.empty()) {
         return "This result is read-only: its columns do not all come from one table.";
+    }
+    if (countTableReferences(sql_, table) != 1) {
+        return "This result is read-only: it does not read table " + table +
+               " exactly once by its name (it joins the table with itself, or reads it through "
+               "a view).";
     }
     try {
         return connection_->engine().readOnlyReason(columns_, table);

@@ -1,6 +1,7 @@
 #include "ConnectionString.h"
 #include "Dialect.h"
 #include "Parameters.h"
+#include "TableReferences.h"
 
 #include <QtTest>
 
@@ -83,6 +84,26 @@ private slots:
 
         p = parseParameters("SELECT ':' || a FROM t WHERE x = : ", mark);
         QVERIFY(p.names.empty());
+    }
+
+    void tableReferences_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("count");
+        QTest::newRow("plain") << "SELECT * FROM [Orders]" << 1;
+        QTest::newRow("qualified columns are no references")
+            << "SELECT * FROM [Orders]\r\nWHERE \r\nOrders.CustomerID = :CustomerID" << 1;
+        QTest::newRow("self-join") << "SELECT a.x FROM Orders a JOIN orders b ON b.x = a.x" << 2;
+        QTest::newRow("comma join") << "SELECT * FROM Orders, \"Orders\" o2" << 2;
+        QTest::newRow("schema") << "SELECT * FROM main.Orders WHERE 1" << 1;
+        QTest::newRow("subquery") << "SELECT * FROM t WHERE x IN (SELECT x FROM Orders)" << 1;
+        QTest::newRow("column named like the table") << "SELECT Orders FROM Orders" << 1;
+        QTest::newRow("in a string") << "SELECT 'FROM Orders' FROM t" << 0;
+        QTest::newRow("another table") << "SELECT * FROM Customers" << 0;
+    }
+    void tableReferences() {
+        QFETCH(QString, sql);
+        QFETCH(int, count);
+        QCOMPARE(countTableReferences(sql.toStdString(), "Orders"), count);
     }
 
     void connectionStrings() {

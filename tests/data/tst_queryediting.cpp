@@ -169,6 +169,19 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(DataError, q.edit());
         QVERIFY_THROWS_EXCEPTION(DataError, q.insert());
 
+        // A self-join reads one table twice: a row would mix two rows.
+        Query self(&db);
+        self.setSQL("SELECT a.id, b.name FROM people a JOIN people b ON b.id = a.id + 1");
+        self.open();
+        QVERIFY(!self.canModify());
+        Command view(&db);
+        view.setCommandText("CREATE VIEW older AS SELECT * FROM people WHERE age > 35");
+        view.execute();
+        Query viewed(&db);
+        viewed.setSQL("SELECT * FROM older");
+        viewed.open();
+        QVERIFY(!viewed.canModify());
+
         Query keyless(&db); // a WITHOUT ROWID table read without its key
         keyless.setSQL("SELECT v FROM wr");
         keyless.open();
