@@ -1,0 +1,240 @@
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Connection.h"
+
+#include "app/MainForm.h"
+
+#include "app/AboutBox.h"
+#include "app/MdiArrangement.h"
+#include "components/QrvMRU.h"
+#include "data/DataModule.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+TMainForm* MainForm = nullptr;
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+    setupUi(this);
+    ::MainForm = this;
+    // The menu entry carries its own caption but works through the action.
+    connect(actFileOpen, &QAction::enabledChanged, mnuOpen, &QAction::setEnabled);
+    connect(HelpAbout1, &QAction::enabledChanged, HelpAboutItem, &QAction::setEnabled);
+    connect(Window1, &QMenu::aboutToShow, this, &TMainForm::rebuildWindowList);
+    // The menu bar shows the hint of the menu's own entry.
+    for (QMenu* menu : {mnuFile, Window1, Help1})
+        menu->menuAction()->setStatusTip(menu->statusTip());
+    Splitter1->setSizes({153, width() - 153});
+    Splitter1->setStretchFactor(1, 1);
+    updateWindowCommands();
+    MRU = new TqrvMRU(this);
+    MRU->SetMaxItems(6);
+    MRU->SetParentMenuItem(mnuMRU);
+    MRU->SetOnClick([this](TqrvMRU* sender, const QString& file) { MRUClick(sender, file); });
+    // A failing start-up step is reported; the window still comes up.
+    tk::guarded([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() {
+    // The data windows die with the window; the commands need no update then.
+    FDestroying = true;
+    if (::MainForm == this)
+        ::MainForm = nullptr;
+}
+
+void TMainForm::FormCreate() {
+    ConnectedTo.clear();
+    lblTOP->setText(tk::applicationTitle());
+    CloseButton->hide();
+    MRU->SetRegistryPath(QStringLiteral("\\software\\QRV\\") + tk::applicationTitle() +
+                         QStringLiteral("\\mru"));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose() {
+    CloseAllChildren();
+}
+
+QString TMainForm::OpenDialogFilter() {
+    return QStringLiteral("MS Access database (*.mdb);;"
+                          "SQLite database (*.db *.sqlite *.sqlite3);;"
+                          "All files (*)");
+}
+
+void TMainForm::actFileOpenExecute() {
+    QString fileName = FOpenDialogFileName;
+    if (!tk::Dialogs::current().openFile(this, OpenDialogFilter(), fileName))
+        return;
+    FOpenDialogFileName = fileName;
+    if (DM->OpenDatabase(fileName, true, QString()))
+        MRU->AddItem(fileName);
+}
+
+void TMainForm::mnuOpenSQLServerClick() {
+    DM->OpenDatabase(FOpenDialogFileName, false, QString());
+}
+
+void TMainForm::mnuDisconectClick() {
+    if (!DM->ADOConn.connected())
+        return;
+    try {
+        DM->ADOConn.close();
+    } catch (const std::exception& e) {
+        tk::showMessage(tk::MessageKind::Error, tk::qs(e.what()));
+    }
+}
+
+void TMainForm::FileExit1Execute() {
+    close();
+}
+
+void TMainForm::CloseButtonClick() {
+    if (QMdiSubWindow* active = MdiClient->activeSubWindow())
+        active->close();
+}
+
+// DBTreeClick is in TreeClick.cpp.
+
+// Reopens a recent file; the list keeps its order.
+void TMainForm::MRUClick(TqrvMRU*, const QString& FileName) {
+    DM->OpenDatabase(FileName, true, QString());
+}
+
+void TMainForm::HelpAbout1Execute() {
+    TAboutBox::ShowAboutBox();
+}
+
+void TMainForm::FillDatabaseTree() {
+    DBTree->clear();
+    const std::vector<std::string> names = DM->ADOConn.tableNames();
+    if (!names.empty()) {
+        auto* tables = new QTreeWidgetItem(DBTree, {QStringLiteral("Tables")});
+        for (const std::string& name : names)
+            new QTreeWidgetItem(tables, {tk::qs(name)});
+    }
+    auto* misc = new QTreeWidgetItem(QStringList{QStringLiteral("Misc")});
+    DBTree->insertTopLevelItem(0, misc);
+    new QTreeWidgetItem(misc, {QStringLiteral("Query")});
+    new QTreeWidgetItem(misc, {QStringLiteral("Master detail")});
+    DBTree->expandAll();
+}
+
+void TMainForm::CloseAllChildren() {
+    // Each child frees itself later, after this loop, so the list taken
+    // once stays valid while the children are asked to close in order.
+    const QList<QMdiSubWindow*> children = MdiClient->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* child : children)
+        child->close();
+}
+
+QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {
+    QMdiSubWindow* sub = MdiClient->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (!window->testAttribute(Qt::WA_SetWindowIcon))
+        sub->setWindowIcon(windowIcon());
+    connect(sub, &QObject::destroyed, this, [this](QObject* gone) {
+        if (!FDestroying)
+            updateWindowCommands(static_cast<QMdiSubWindow*>(gone));
+    });
+    sub->showMaximized();
+    updateWindowCommands();
+    return sub;
+}
+
+QList<QMdiSubWindow*> TMainForm::openDataWindows(const QMdiSubWindow* goingAway) const {
+    QList<QMdiSubWindow*> result;
+    for (QMdiSubWindow* w : MdiClient->subWindowList(QMdiArea::CreationOrder)) {
+        if (w != goingAway && !w->isHidden())
+            result.append(w);
+    }
+    return result;
+}
+
+void TMainForm::updateWindowCommands(const QMdiSubWindow* goingAway) {
+    const bool any = !openDataWindows(goingAway).isEmpty();
+    for (QAction* a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1,
+                       WindowMinimizeAll1, WindowArrangeAll1})
+        a->setEnabled(any);
+}
+
+// The Window menu lists the open data windows under its commands; picking
+// one activates it.
+void TMainForm::rebuildWindowList() {
+    qDeleteAll(FWindowListActions);
+    FWindowListActions.clear();
+    const QList<QMdiSubWindow*> windows = openDataWindows();
+    updateWindowCommands();
+    if (windows.isEmpty())
+        return;
+    FWindowListActions.append(Window1->addSeparator());
+    int number = 0;
+    for (QMdiSubWindow* w : windows) {
+        ++number;
+        const QString caption = w->windowTitle().replace('&', QStringLiteral("&&"));
+        QAction* item = Window1->addAction(QStringLiteral("&%1 %2").arg(number).arg(caption));
+        item->setCheckable(true);
+        item->setChecked(w == MdiClient->activeSubWindow());
+        QPointer<QMdiSubWindow> target = w;
+        connect(item, &QAction::triggered, this, [this, target] {
+            if (target)
+                MdiClient->setActiveSubWindow(target);
+        });
+        FWindowListActions.append(item);
+    }
+}
+
+void TMainForm::WindowCascade1Execute() {
+    MdiClient->cascadeSubWindows();
+}
+
+void TMainForm::WindowTileHorizontal1Execute() {
+    tileSubWindows(*MdiClient, Qt::Vertical);
+}
+
+void TMainForm::WindowTileVertical1Execute() {
+    tileSubWindows(*MdiClient, Qt::Horizontal);
+}
+
+void TMainForm::WindowMinimizeAll1Execute() {
+    for (QMdiSubWindow* w : openDataWindows())
+        w->showMinimized();
+    arrangeMinimizedSubWindows(*MdiClient);
+}
+
+void TMainForm::WindowArrangeAll1Execute() {
+    arrangeMinimizedSubWindows(*MdiClient);
+}
+
+// The edit commands act on the focused text box, as its own keys do.
+template <typename Op> static void onFocusedTextBox(Op op) {
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* line = qobject_cast<QLineEdit*>(focus))
+        op(line);
+    else if (auto* text = qobject_cast<QTextEdit*>(focus))
+        op(text);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus))
+        op(plain);
+}
+
+void TMainForm::EditCut1Execute() {
+    onFocusedTextBox([](auto* box) { box->cut(); });
+}
+
+void TMainForm::EditCopy1Execute() {
+    onFocusedTextBox([](auto* box) { box->copy(); });
+}
+
+void TMainForm::EditPaste1Execute() {
+    onFocusedTextBox([](auto* box) { box->paste(); });
+}

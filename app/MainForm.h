@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ui_MainForm.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+class QMdiArea;
+class QMdiSubWindow;
+class TqrvMRU;
+
+// The MDI frame of the program: banner, connection status panel, database
+// tree, menus and the data windows as MDI children. The layout comes from
+// forms/MainForm.ui; its object names are public members, so the connection
+// manager and the data windows reach them through the global MainForm.
+class TMainForm : public QMainWindow, public Ui::TMainForm {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // What is connected: the database file, or database + " on " + server.
+    QString ConnectedTo;
+    // The recent-databases list under "&MRU".
+    TqrvMRU* MRU = nullptr;
+
+    QMdiArea* mdiArea() const { return MdiClient; }
+    // Makes `window` an MDI child, shown maximized. It is freed when closed.
+    QMdiSubWindow* addDataWindow(QWidget* window);
+
+    // The file the Open dialog starts from and last returned.
+    QString OpenDialogFileName() const { return FOpenDialogFileName; }
+    static QString OpenDialogFilter();
+
+    void FillDatabaseTree();
+    void CloseAllChildren();
+    void MRUClick(TqrvMRU* Sender, const QString& FileName);
+
+public Q_SLOTS:
+    void FormCreate();
+    void FormClose();
+    void actFileOpenExecute();
+    void mnuOpenSQLServerClick();
+    void mnuDisconectClick();
+    void FileExit1Execute();
+    void CloseButtonClick();
+    void DBTreeClick();
+    void HelpAbout1Execute();
+    void EditCut1Execute();
+    void EditCopy1Execute();
+    void EditPaste1Execute();
+    void WindowCascade1Execute();
+    void WindowTileHorizontal1Execute();
+    void WindowTileVertical1Execute();
+    void WindowMinimizeAll1Execute();
+    void WindowArrangeAll1Execute();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateWindowCommands(const QMdiSubWindow* goingAway = nullptr);
+    void rebuildWindowList();
+    QList<QMdiSubWindow*> openDataWindows(const QMdiSubWindow* goingAway = nullptr) const;
+    void tileDataWindows(Qt::Orientation orientation);
+
+    QString FOpenDialogFileName;
+    QList<QAction*> FWindowListActions;
+    bool FDestroying = false;
+};
+
+extern TMainForm* MainForm;

@@ -1,0 +1,24 @@
+#include "app/MainForm.h"
+#include "data/DataModule.h"
+#include "toolkit/Application.h"
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    tk::Application app(argc, argv);
+    app.setTitle(QStringLiteral("QRV Veldmark"));
+
+    // The connection manager lives longer than the main window: the window
+    // goes first, then the manager closes a connection that is still open.
+    auto dataModule = std::make_unique<TDM>();
+    auto mainForm = std::make_unique<TMainForm>();
+    app.onTerminationSignal([] {
+        if (MainForm)
+            MainForm->close();
+    });
+    mainForm->showMaximized();
+    const int result = app.exec();
+    mainForm.reset();
+    dataModule.reset();
+    return result;
+}

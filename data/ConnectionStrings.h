@@ -1,0 +1,23 @@
+#pragma once
+
+#include "data/SQLConnection.h"
+
+#include <QString>
+
+namespace vdata {
+class Connection;
+}
+
+// The connection strings of the two providers. Values go in verbatim. An
+// optional clause is added the way the connection manager always did it:
+// assign the base string, read it back from the connection, append, assign.
+
+// A database file, with the database password clause when `password` is
+// not empty.
+void assignFileConnection(vdata::Connection& conn, const QString& file, const QString& password);
+
+// A database on a server; the login clauses follow when a user name is given.
+void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info);
+
+// Appends `clause` to what the connection currently carries.
+void appendToConnectionString(vdata::Connection& conn, const QString& clause);

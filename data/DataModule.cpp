@@ -1,0 +1,121 @@
+#include "data/DataModule.h"
+
+#include "app/MainForm.h"
+#include "data/ConnectionStrings.h"
+#include "data/OpenSQLServerForm.h"
+#include "data/SQLConnection.h"
+#include "toolkit/Cursors.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+
+TDM* DM = nullptr;
+
+TDM::TDM(QObject* parent) : QObject(parent) {
+    ADOConn.loginPrompt = false;
+    ADOConn.mode = "ShareDenyNone";
+    ADOConn.onConnectComplete = [this](vdata::EventStatus status, const std::string&) {
+        ADOConnConnectComplete(status);
+    };
+    ADOConn.onBeforeDisconnect = [this] { ADOConnBeforeDisconnect(); };
+    ADOConn.onDisconnect = [this] { ADOConnDisconnect(); };
+    DM = this;
+}
+
+TDM::~TDM() {
+    DataModuleDestroy();
+    if (DM == this)
+        DM = nullptr;
+}
+
+void TDM::DataModuleDestroy() {
+    // The last close at exit is silent; the main window is usually gone by
+    // now, and the event handlers check for that.
+    try {
+        ADOConn.close();
+    } catch (...) {
+    }
+}
+
+void TDM::setConnectedTo(const QString& text) {
+    if (MainForm)
+        MainForm->ConnectedTo = text;
+}
+
+bool TDM::OpenDatabase(const QString& name, bool IsAccess, const QString& password) {
+    QString connectedTo;
+    if (IsAccess) {
+        assignFileConnection(ADOConn, name, password);
+        connectedTo = name;
+    } else if (!assignChosenServerDatabase(connectedTo)) {
+        return false;
+    }
+    ADOConn.loginPrompt = false;
+    setConnectedTo(connectedTo);
+    try {
+        if (!ADOConn.connected())
+            ADOConn.open();
+        return true;
+    } catch (const std::exception& e) {
+        tk::showMessage(tk::MessageKind::Error, tk::qs(e.what()));
+        setConnectedTo(QString());
+        return retryWithPassword(name, IsAccess);
+    }
+}
+
+bool TDM::assignChosenServerDatabase(QString& connectedTo) {
+    TSQLConnection info;
+    const std::unique_ptr<TOpenSQLServerForm> dialog =
+        TOpenSQLServerForm::CreateForConnection(info);
+    if (tk::Dialogs::current().showModal(*dialog) != QDialog::Accepted)
+        return false;
+    connectedTo = info.DatabaseName + " on " + info.ServerName;
+    assignServerConnection(ADOConn, info);
+    return true;
+}
+
+// Every retry starts from a fresh connection string, so a wrong password
+// never piles up; the chain ends with an open, an empty answer or a cancel.
+bool TDM::retryWithPassword(const QString& name, bool IsAccess) {
+    QString answer;
+    if (!tk::Dialogs::current().prompt(
+            QStringLiteral("MDB with password"),
+            QStringLiteral("If this is password protected, please enter password "
+                           "(leave empty to cancel):"),
+            answer, 255))
+        answer.clear();
+    if (answer.isEmpty())
+        return false;
+    return OpenDatabase(name, IsAccess, answer);
+}
+
+void TDM::ADOConnConnectComplete(vdata::EventStatus status) {
+    if (status != vdata::EventStatus::OK || !MainForm)
+        return;
+    tk::setWidgetCursor(MainForm, tk::CursorShape::Hourglass);
+    MainForm->actFileOpen->setEnabled(false);
+    MainForm->mnuMRU->menuAction()->setEnabled(false);
+    MainForm->mnuDisconect->setEnabled(true);
+    MainForm->mnuOpenSQLServer->setEnabled(false);
+    MainForm->pnlBaza->setText("Connected to: " + MainForm->ConnectedTo);
+    // The connection is open whatever the listing does: a failing listing
+    // is reported here and the user can still disconnect.
+    tk::guarded([] { MainForm->FillDatabaseTree(); });
+    tk::setWidgetCursor(MainForm, tk::CursorShape::Default);
+}
+
+void TDM::ADOConnBeforeDisconnect() {
+    if (MainForm)
+        MainForm->CloseAllChildren();
+}
+
+void TDM::ADOConnDisconnect() {
+    if (!MainForm)
+        return;
+    MainForm->DBTree->clear();
+    MainForm->actFileOpen->setEnabled(true);
+    MainForm->mnuMRU->menuAction()->setEnabled(true);
+    MainForm->mnuDisconect->setEnabled(false);
+    MainForm->mnuOpenSQLServer->setEnabled(true);
+    MainForm->pnlBaza->setText(QStringLiteral("NOT Connected!"));
+}

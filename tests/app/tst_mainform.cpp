@@ -1,0 +1,474 @@
+// The main window with the connection manager on real SQLite files: start-up
+// state, opening (plain, protected, odd paths, failures), the database tree,
+// Disconnect, closing and the window commands.
+
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Connection.h"
+
+#include "ScriptedDialogs.h"
+#include "TestDb.h"
+#include "app/MainForm.h"
+#include "data/DataModule.h"
+#include "toolkit/Cursors.h"
+#include "toolkit/ErrorReport.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString title = QStringLiteral("QRV Veldmark");
+const QString promptCaption = QStringLiteral("MDB with password");
+const QString promptText =
+    QStringLiteral("If this is password protected, please enter password (leave empty to cancel):");
+
+// A stand-in data window that notes when it is asked to close.
+class ProbeWindow : public QWidget {
+public:
+    struct Log {
+        int closes = 0;
+        QStringList panelAtClose;
+        QList<bool> connectedAtClose;
+    };
+    explicit ProbeWindow(Log& log, const QString& caption) : log_(log) { setWindowTitle(caption); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        ++log_.closes;
+        log_.panelAtClose << MainForm->pnlBaza->text();
+        log_.connectedAtClose << DM->ADOConn.connected();
+        event->accept();
+    }
+
+private:
+    Log& log_;
+};
+
+// The connection manager first, the main window second: destroyed in the
+// opposite order, as in the program.
+struct Shell {
+    TDM dm;
+    TMainForm form;
+};
+
+QStringList texts(const QList<QTreeWidgetItem*>& items) {
+    QStringList result;
+    for (const QTreeWidgetItem* item : items)
+        result << item->text(0);
+    return result;
+}
+
+QStringList topLevel(const QTreeWidget* tree) {
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        items << tree->topLevelItem(i);
+    return texts(items);
+}
+
+QStringList childTexts(const QTreeWidgetItem* item) {
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < item->childCount(); ++i)
+        items << item->child(i);
+    return texts(items);
+}
+
+QString jet(const QString& file) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file + ";Persist Security Info=False";
+}
+
+void verifyCommands(const TMainForm& f, bool connected) {
+    QCOMPARE(f.actFileOpen->isEnabled(), !connected);
+    QCOMPARE(f.mnuOpen->isEnabled(), !connected);
+    QCOMPARE(f.mnuOpenSQLServer->isEnabled(), !connected);
+    QCOMPARE(f.mnuMRU->menuAction()->isEnabled(), !connected);
+    QCOMPARE(f.mnuDisconect->isEnabled(), connected);
+}
+
+void flushDeferredDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString shopDb, emptyDb, protectedDb, oddPathDb;
+
+private Q_SLOTS:
+    void initTestCase() {
+        tk::setApplicationTitle(title);
+        QVERIFY(dir.isValid());
+        shopDb = dir.filePath("shop.db");
+        testdb::run(shopDb, "CREATE TABLE zeta (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT);"
+                            "INSERT INTO zeta (name) VALUES ('a');"
+                            "CREATE TABLE \"Order Items\" (id INT, qty INT);"
+                            "CREATE VIEW alpha_view AS SELECT name FROM zeta;"
+                            "CREATE TABLE beta (x INT);"
+                            "CREATE INDEX beta_x ON beta (x);");
+        emptyDb = dir.filePath("empty.db");
+        testdb::run(emptyDb, "PRAGMA user_version = 1;");
+        protectedDb = dir.filePath("protected.db");
+        testdb::runEncrypted(protectedDb, "s3cret", "CREATE TABLE secrets (id INT);");
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub folder ä")));
+        oddPathDb = dir.filePath(QStringLiteral("sub folder ä/baza čćž.db"));
+        testdb::run(oddPathDb, "CREATE TABLE t (id INT);");
+    }
+
+    void startsNotConnected() {
+        Shell s;
+        TMainForm& f = s.form;
+        QCOMPARE(MainForm, &f);
+        QCOMPARE(f.windowTitle(), title);
+        QCOMPARE(f.lblTOP->text(), title);
+        QVERIFY(f.CloseButton->isHidden());
+        QCOMPARE(f.pnlBaza->text(), QStringLiteral("NOT Connected"));
+        QVERIFY(f.ConnectedTo.isEmpty());
+        QCOMPARE(f.DBTree->topLevelItemCount(), 0);
+        verifyCommands(f, false);
+        for (QAction* a : {f.WindowCascade1, f.WindowTileHorizontal1, f.WindowTileVertical1,
+                           f.WindowMinimizeAll1, f.WindowArrangeAll1})
+            QVERIFY(!a->isEnabled());
+    }
+
+    void menusCarryCaptionsAndHints() {
+        Shell s;
+        TMainForm& f = s.form;
+        QStringList database;
+        for (QAction* a : f.mnuFile->actions())
+            database << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(database, QStringList({"&Open Access (MDB)", "Open &SQLServer", "-", "&MRU", "-",
+                                        "Disconnect", "-", "E&xit"}));
+        QStringList top;
+        for (QAction* a : f.MainMenu1->actions())
+            top << a->text();
+        QCOMPARE(top, QStringList({"&Database", "&Window", "&About"}));
+        QCOMPARE(f.Help1->actions().first()->text(), QStringLiteral("&About Veldmark"));
+        QCOMPARE(f.EditCopy1->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
+
+        // The status bar shows the long part of the hint.
+        f.mnuOpen->showStatusText(f.MainMenu1); // as the open menu does
+        QCOMPARE(f.StatusBar->currentMessage(), QStringLiteral("Open a file"));
+        f.Window1->menuAction()->showStatusText(f.MainMenu1);
+        QCOMPARE(f.StatusBar->currentMessage(), QStringLiteral("Window related commands"));
+        f.HelpAboutItem->showStatusText(f.MainMenu1);
+        QCOMPARE(f.StatusBar->currentMessage(),
+                 QStringLiteral("Displays program information, version number, and copyright"));
+    }
+
+    void openFileFillsTreeInCatalogueOrder() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        dialogs.fileAnswers.push_back(shopDb);
+        s.form.actFileOpenExecute();
+
+        QCOMPARE(dialogs.count("open"), 1);
+        QVERIFY(dialogs.shown.first().text.startsWith(
+            "MS Access database (*.mdb);;SQLite database (*.db *.sqlite *.sqlite3)"));
+        QCOMPARE(dialogs.shown.size(), 1); // no prompt, no error
+        QVERIFY(s.dm.ADOConn.connected());
+        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()), jet(shopDb));
+        QCOMPARE(s.form.ConnectedTo, shopDb);
+        QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + shopDb);
+        verifyCommands(s.form, true);
+
+        const QTreeWidget* tree = s.form.DBTree;
+        QCOMPARE(topLevel(tree), QStringList({"Misc", "Tables"}));
+        QCOMPARE(childTexts(tree->topLevelItem(0)), QStringList({"Query", "Master detail"}));
+        // Views stand with the tables; neither sqlite_sequence nor the index shows.
+        QCOMPARE(childTexts(tree->topLevelItem(1)),
+                 QStringList({"zeta", "Order Items", "alpha_view", "beta"}));
+        QVERIFY(tree->topLevelItem(0)->isExpanded());
+        QVERIFY(tree->topLevelItem(1)->isExpanded());
+        QCOMPARE(s.form.OpenDialogFileName(), shopDb);
+    }
+
+    void emptyDatabaseShowsOnlyMisc() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        QVERIFY(s.dm.OpenDatabase(emptyDb, true, QString()));
+        QCOMPARE(topLevel(s.form.DBTree), QStringList({"Misc"}));
+        QCOMPARE(childTexts(s.form.DBTree->topLevelItem(0)),
+                 QStringList({"Query", "Master detail"}));
+    }
+
+    void cancelledOpenDialogChangesNothing() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        dialogs.fileAnswers.push_back(QString()); // Cancel
+        s.form.actFileOpenExecute();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(!s.dm.ADOConn.connected());
+        QVERIFY(s.dm.ADOConn.connectionString().empty());
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
+        QVERIFY(s.form.OpenDialogFileName().isEmpty());
+        verifyCommands(s.form, false);
+    }
+
+    void protectedFileOpensWithTheRightPassword() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        dialogs.promptAnswers.push_back(QStringLiteral("s3cret"));
+        QVERIFY(s.dm.OpenDatabase(protectedDb, true, QString()));
+
+        QCOMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown[0].kind, QStringLiteral("error"));
+        QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Error"));
+        QVERIFY(!dialogs.shown[0].text.isEmpty());
+        QCOMPARE(dialogs.shown[1].kind, QStringLiteral("prompt"));
+        QCOMPARE(dialogs.shown[1].caption, promptCaption);
+        QCOMPARE(dialogs.shown[1].text, promptText);
+        QVERIFY(s.dm.ADOConn.connected());
+        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+                 jet(protectedDb) + ";Jet OLEDB:Database Password=s3cret");
+        QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + protectedDb);
+        QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"secrets"}));
+    }
+
+    void wrongPasswordThenEmptyAnswerGivesUp() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        dialogs.promptAnswers.push_back(QStringLiteral("wrong"));
+        dialogs.promptAnswers.push_back(QStringLiteral(""));
+        QVERIFY(!s.dm.OpenDatabase(protectedDb, true, QString()));
+
+        QStringList kinds;
+        for (const auto& shown : dialogs.shown)
+            kinds << shown.kind;
+        QCOMPARE(kinds, QStringList({"error", "prompt", "error", "prompt"}));
+        QVERIFY(!s.dm.ADOConn.connected());
+        // The second attempt carried only the one wrong password.
+        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+                 jet(protectedDb) + ";Jet OLEDB:Database Password=wrong");
+        QVERIFY(s.form.ConnectedTo.isEmpty());
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
+        verifyCommands(s.form, false);
+    }
+
+    void openDialogAddsNothingWhenTheOpenFails() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        dialogs.fileAnswers.push_back(protectedDb);
+        dialogs.promptAnswers.push_back(QString()); // Cancel counts as empty
+        s.form.actFileOpenExecute();
+        QCOMPARE(dialogs.count("error"), 1);
+        QCOMPARE(dialogs.count("prompt"), 1);
+        QVERIFY(!s.dm.ADOConn.connected());
+        verifyCommands(s.form, false);
+        QCOMPARE(s.form.DBTree->topLevelItemCount(), 0);
+    }
+
+    void missingFileIsReportedAndNotCreated() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        const QString missing = dir.filePath("no such file.db");
+        QVERIFY(!s.dm.OpenDatabase(missing, true, QString()));
+        QCOMPARE(dialogs.count("error"), 1);
+        QCOMPARE(dialogs.count("prompt"), 1);
+        QVERIFY(!QFile::exists(missing));
+    }
+
+    void fileThatIsNoDatabaseIsReported() {
+        const QString garbage = dir.filePath("notes.db");
+        QFile file(garbage);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        Shell s;
+        ScriptedDialogs dialogs;
+        QVERIFY(!s.dm.OpenDatabase(garbage, true, QString()));
+        QStringList kinds;
+        for (const auto& shown : dialogs.shown)
+            kinds << shown.kind + ":" + shown.caption;
+        QCOMPARE(kinds, QStringList({"error:Error", "prompt:" + promptCaption}));
+        QVERIFY(!s.dm.ADOConn.connected());
+        QCOMPARE(tk::widgetCursor(&s.form), tk::CursorShape::Default);
+        verifyCommands(s.form, false);
+    }
+
+    void pathWithBlanksAndNonAsciiLettersPassesUnchanged() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        QVERIFY(s.dm.OpenDatabase(oddPathDb, true, QString()));
+        QCOMPARE(dialogs.shown.size(), 0);
+        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()), jet(oddPathDb));
+        QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + oddPathDb);
+        QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"t"}));
+    }
+
+    void disconnectClosesEveryWindowFirst() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        QVERIFY(s.dm.OpenDatabase(shopDb, true, QString()));
+        ProbeWindow::Log log;
+        for (int i = 1; i <= 3; ++i)
+            s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("TABLE: t%1").arg(i)));
+
+        s.form.mnuDisconectClick();
+
+        QCOMPARE(log.closes, 3);
+        // Each window closed while the connection was still open.
+        QCOMPARE(log.connectedAtClose, QList<bool>({true, true, true}));
+        for (const QString& panel : log.panelAtClose)
+            QCOMPARE(panel, "Connected to: " + shopDb);
+        QVERIFY(!s.dm.ADOConn.connected());
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected!"));
+        QCOMPARE(s.form.DBTree->topLevelItemCount(), 0);
+        verifyCommands(s.form, false);
+        QCOMPARE(dialogs.shown.size(), 0);
+        flushDeferredDeletes();
+        QVERIFY(s.form.mdiArea()->subWindowList().isEmpty());
+        QVERIFY(!s.form.WindowCascade1->isEnabled());
+    }
+
+    void disconnectWhileNotConnectedDoesNothing() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        s.form.mnuDisconectClick();
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
+        QCOMPARE(dialogs.shown.size(), 0);
+
+        // And a database opens again after a disconnect.
+        QVERIFY(s.dm.OpenDatabase(shopDb, true, QString()));
+        s.form.mnuDisconectClick();
+        QVERIFY(s.dm.OpenDatabase(emptyDb, true, QString()));
+        QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + emptyDb);
+        QCOMPARE(topLevel(s.form.DBTree), QStringList({"Misc"}));
+    }
+
+    void closingTheMainWindowClosesEachChildOnce() {
+        Shell s;
+        ProbeWindow::Log log;
+        for (int i = 1; i <= 3; ++i)
+            s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("w%1").arg(i)));
+        s.form.show();
+        QVERIFY(s.form.close());
+        flushDeferredDeletes();
+        QCOMPARE(log.closes, 3);
+        QVERIFY(s.form.mdiArea()->subWindowList().isEmpty());
+    }
+
+    void exitWithTheConnectionOpenIsSilent() {
+        ScriptedDialogs dialogs;
+        auto dm = std::make_unique<TDM>();
+        auto form = std::make_unique<TMainForm>();
+        QVERIFY(dm->OpenDatabase(shopDb, true, QString()));
+        ProbeWindow::Log log;
+        form->addDataWindow(new ProbeWindow(log, QStringLiteral("w")));
+        form->close();
+        form.reset();
+        QCOMPARE(MainForm, nullptr);
+        // The final close runs the disconnect handling with no main window.
+        dm->DataModuleDestroy();
+        QVERIFY(!dm->ADOConn.connected());
+        dm.reset();
+        QCOMPARE(DM, nullptr);
+        QCOMPARE(log.closes, 1);
+        QCOMPARE(dialogs.shown.size(), 0);
+    }
+
+    // The demo databases of the run script: the plain file opens at once, the
+    // SQLCipher copy written by the sqlcipher shell opens with its password.
+    void demoDatabasesOpen() {
+        const QString script = QFINDTESTDATA("../../scripts/make-demo.sh");
+        QVERIFY(!script.isEmpty());
+        QProcess maker;
+        maker.setProcessChannelMode(QProcess::MergedChannels);
+        maker.start(QStringLiteral("bash"), {script, dir.filePath("demo")});
+        QVERIFY(maker.waitForFinished(60000));
+        QVERIFY2(maker.exitCode() == 0, maker.readAll().constData());
+
+        Shell s;
+        ScriptedDialogs dialogs;
+        QVERIFY(s.dm.OpenDatabase(dir.filePath("demo/veldmark-demo.db"), true, QString()));
+        QCOMPARE(dialogs.shown.size(), 0);
+        const QStringList tables = childTexts(s.form.DBTree->topLevelItem(1));
+        QVERIFY(tables.contains("Order Items"));
+        QVERIFY(tables.contains("customer_orders"));
+        s.form.mnuDisconectClick();
+
+        dialogs.promptAnswers.push_back(QStringLiteral("veldmark"));
+        QVERIFY(
+            s.dm.OpenDatabase(dir.filePath("demo/veldmark-demo-protected.db"), true, QString()));
+        QCOMPARE(dialogs.count("prompt"), 1);
+        QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), tables);
+    }
+
+    void closeButtonClosesTheActiveWindowOnly() {
+        Shell s;
+        s.form.show();
+        s.form.CloseButtonClick(); // none open: nothing happens
+        ProbeWindow::Log log;
+        s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("first")));
+        QMdiSubWindow* second =
+            s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("second")));
+        s.form.mdiArea()->setActiveSubWindow(second);
+        s.form.CloseButtonClick();
+        flushDeferredDeletes();
+        QCOMPARE(log.closes, 1);
+        QCOMPARE(s.form.mdiArea()->subWindowList().size(), 1);
+        QCOMPARE(s.form.mdiArea()->subWindowList().first()->windowTitle(), QStringLiteral("first"));
+    }
+
+    void windowCommandsFollowTheDataWindows() {
+        Shell s;
+        s.form.resize(900, 700);
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        ProbeWindow::Log log;
+        QMdiSubWindow* a = s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("TABLE: a&b")));
+        for (QAction* c :
+             {s.form.WindowCascade1, s.form.WindowTileHorizontal1, s.form.WindowTileVertical1,
+              s.form.WindowMinimizeAll1, s.form.WindowArrangeAll1})
+            QVERIFY(c->isEnabled());
+        QVERIFY(a->isMaximized());
+        QMdiSubWindow* b = s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("TABLE: b")));
+
+        // The Window menu lists the open windows after its commands.
+        Q_EMIT s.form.Window1->aboutToShow();
+        QStringList entries;
+        for (QAction* item : s.form.Window1->actions())
+            entries << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        QCOMPARE(entries.mid(5), QStringList({"-", "&1 TABLE: a&&b", "&2 TABLE: b"}));
+        s.form.Window1->actions().at(6)->trigger();
+        QCOMPARE(s.form.mdiArea()->activeSubWindow(), a);
+
+        const QRect area = s.form.mdiArea()->viewport()->rect();
+        s.form.WindowTileHorizontal1Execute(); // one above the other
+        QCOMPARE(a->geometry().width(), area.width());
+        QCOMPARE(b->geometry().width(), area.width());
+        QCOMPARE(a->geometry().top(), area.top());
+        QVERIFY(b->geometry().top() >= a->geometry().bottom());
+
+        s.form.WindowTileVertical1Execute(); // side by side
+        QCOMPARE(a->geometry().height(), area.height());
+        QCOMPARE(a->geometry().left(), area.left());
+        QVERIFY(b->geometry().left() >= a->geometry().right());
+
+        s.form.WindowCascade1Execute();
+        QVERIFY(a->geometry().topLeft() != b->geometry().topLeft());
+
+        s.form.WindowMinimizeAll1Execute();
+        QVERIFY(a->isMinimized() && b->isMinimized());
+        a->move(300, 10);
+        s.form.WindowArrangeAll1Execute();
+        QCOMPARE(a->geometry().bottom(), area.bottom());
+        QCOMPARE(b->geometry().bottom(), area.bottom());
+        QCOMPARE(a->geometry().left(), area.left());
+
+        a->close();
+        b->close();
+        flushDeferredDeletes();
+        QVERIFY(!s.form.WindowCascade1->isEnabled());
+        QVERIFY(!s.form.WindowArrangeAll1->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"

@@ -1,0 +1,92 @@
+// Starts the real program on a real X server (Xvfb), waits until its main
+// window is on the screen, asks it to end the way a session logout does
+// (SIGTERM) and expects a clean exit.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+const QString title = QStringLiteral("QRV Veldmark");
+
+QString programPath() {
+    // The test programs are built next to the app folder of the build tree.
+    return QFileInfo(QCoreApplication::applicationDirPath() + "/../app/veldmark")
+        .absoluteFilePath();
+}
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(10000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+} // namespace
+
+class TestSmoke : public QObject {
+    Q_OBJECT
+
+    QProcess xserver;
+    QString display;
+
+private Q_SLOTS:
+    void initTestCase() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty())
+            QFAIL("Xvfb and xwininfo are needed (scripts/install-deps.sh installs them)");
+        QVERIFY2(QFileInfo::exists(programPath()),
+                 qPrintable("the program is not built: " + programPath()));
+        // -displayfd 1: the server picks a free display and prints its number.
+        xserver.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        QVERIFY(xserver.waitForStarted(10000));
+        QElapsedTimer waited;
+        waited.start();
+        while (!xserver.canReadLine() && waited.elapsed() < 20000)
+            xserver.waitForReadyRead(500);
+        display = ":" + QString::fromLatin1(xserver.readLine()).trimmed();
+        QVERIFY2(display.size() > 1, "Xvfb did not report its display");
+    }
+
+    void cleanupTestCase() {
+        xserver.terminate();
+        xserver.waitForFinished(10000);
+    }
+
+    void mainWindowAppearsAndTheProgramEndsCleanly() {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(programPath(), {});
+        QVERIFY(program.waitForStarted(10000));
+
+        QString info;
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 30000 && program.state() == QProcess::Running) {
+            info = run("xwininfo", {"-display", display, "-name", title});
+            if (info.contains("Map State: IsViewable"))
+                break;
+            QTest::qWait(200);
+        }
+        QVERIFY2(info.contains("Map State: IsViewable"),
+                 qPrintable("no main window; program said: " + program.readAll()));
+        QVERIFY(
+            run("xwininfo", {"-display", display, "-root", "-tree"}).contains("\"" + title + "\""));
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(15000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSmoke)
+#include "tst_smoke.moc"

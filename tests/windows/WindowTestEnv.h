@@ -1,0 +1,89 @@
+#pragma once
+
+// A connected program for data-window tests: a real SQLite file in a
+// temporary directory, the connection manager and the main window (which the
+// data windows reach through MainForm), and scripted dialogs.
+
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
+
+#include "app/MainForm.h"
+#include "data/DataModule.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/ErrorReport.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace wintest {
+
+inline const QString appTitle = QStringLiteral("QRV Veldmark");
+
+// Customers and their orders, plus tables for the odd cases.
+inline const char* const shopScript = R"sql(
+CREATE TABLE Customers (CustomerID VARCHAR(5) PRIMARY KEY, CompanyName VARCHAR(40),
+                        Country VARCHAR(15), Rating INT, Joined DATE, Balance DECIMAL(10,2));
+INSERT INTO Customers VALUES ('ALFKI', 'Alfreds Futterkiste', 'Germany', 3, '2020-01-05', 10.5);
+INSERT INTO Customers VALUES ('ANATR', 'Ana Trujillo', 'Mexico', 5, '2019-03-01', 0);
+INSERT INTO Customers VALUES ('BERGS', 'Berglunds snabbkop', 'Sweden', 1, '2021-07-30', NULL);
+INSERT INTO Customers VALUES ('BLAUS', 'Blauer See', 'Germany', 4, NULL, 7);
+CREATE TABLE Orders (OrderID INT PRIMARY KEY, CustomerID VARCHAR(5), ShipCountry VARCHAR(15),
+                     Amount INT);
+INSERT INTO Orders VALUES (1, 'ALFKI', 'Germany', 100);
+INSERT INTO Orders VALUES (2, 'ALFKI', 'France', 200);
+INSERT INTO Orders VALUES (3, 'ANATR', 'Mexico', 300);
+INSERT INTO Orders VALUES (4, 'ALFKI', 'Germany', 400);
+CREATE TABLE Empty (ID INT, Name VARCHAR(20));
+CREATE TABLE "Query" (ID INT, Name VARCHAR(20));
+INSERT INTO "Query" VALUES (1, 'inside');
+CREATE TABLE "Order Lines" (ID INT, Qty INT);
+INSERT INTO "Order Lines" VALUES (7, 2);
+CREATE TABLE Codes (ID INTEGER PRIMARY KEY, Price REAL, Picture BLOB);
+INSERT INTO Codes (Price, Picture) VALUES (1.5, x'00ff');
+CREATE TABLE Staff ("Staff ID" INT, Name VARCHAR(20), Boss INT);
+INSERT INTO Staff VALUES (1, 'Ann', 1);
+INSERT INTO Staff VALUES (2, 'Bob', 1);
+INSERT INTO Staff VALUES (3, 'Cid', 2);
+CREATE TABLE "we]ird" (ID INT);
+)sql";
+
+struct Env {
+    QTemporaryDir dir;
+    QString path;
+    ScriptedDialogs dialogs;
+    TDM dm;
+    TMainForm form;
+
+    explicit Env(const char* script = shopScript) {
+        tk::setApplicationTitle(appTitle);
+        path = dir.filePath(QStringLiteral("shop.db"));
+        testdb::run(path, script);
+        dm.ADOConn.setConnectionString(testdb::jetString(path));
+        dm.ADOConn.open();
+        dialogs.clear();
+    }
+
+    // A second, independent connection to the same file.
+    std::unique_ptr<vdata::Connection> other() const {
+        auto c = std::make_unique<vdata::Connection>();
+        c->setConnectionString(testdb::jetString(path));
+        c->open();
+        return c;
+    }
+
+    // One value read through a second connection.
+    std::string readBack(const std::string& sql) const {
+        auto c = other();
+        vdata::Query q(c.get());
+        q.setSQL(sql);
+        q.open();
+        return q.isEmpty() ? std::string("<no row>") : q.field(0).asString();
+    }
+
+    int count(const QString& kind) const { return dialogs.count(kind); }
+};
+
+} // namespace wintest

@@ -1,0 +1,145 @@
+// The freehand query runner on a real SQLite file: which texts run as
+// queries and which as statements, the count message, errors, and what the
+// grid, the counter and the search-column list show afterwards.
+
+#include "WindowTestEnv.h"
+
+#include "toolkit/Cursors.h"
+#include "windows/GridMasterFieldsForm.h"
+
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+
+using namespace wintest;
+
+namespace {
+
+void run(TfrmGridFields& w, const QString& text) {
+    w.ui.SQLQuery->setPlainText(text);
+    w.ui.RefreshButton->click();
+}
+
+} // namespace
+
+class TestFreehand : public QObject {
+    Q_OBJECT
+private slots:
+    void firstWord_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("capitals") << "SELECT * FROM t"
+                                  << "select";
+        QTest::newRow("capital first") << "Select x"
+                                       << "select";
+        QTest::newRow("leading blanks and tab") << " \t  select 1"
+                                                << "select";
+        QTest::newRow("parenthesis") << "(select 1)"
+                                     << "(select";
+        QTest::newRow("single word") << "  Select  "
+                                     << "select";
+        QTest::newRow("tab ends the word") << "select\t*"
+                                           << "select";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("non-ASCII kept") << "ŠELECT x"
+                                        << "Šelect";
+    }
+    void firstWord() {
+        QFETCH(QString, line);
+        QFETCH(QString, word);
+        QCOMPARE(TfrmGridFields::FirstWord(line), word);
+    }
+
+    void selectsInAnyCaseFillTheGrid() {
+        Env env;
+        TfrmGridMasterFields w;
+        for (const QString& text :
+             {QStringLiteral("SELECT * FROM Orders"),
+              QStringLiteral("   select * FROM Orders WHERE Amount > 100"),
+              QStringLiteral("Select OrderID FROM Orders\nWHERE Amount = 100")}) {
+            run(w, text);
+            QVERIFY2(w.Query.active(), qPrintable(text));
+        }
+        QCOMPARE(w.Query.recordCount(), 1);
+        QCOMPARE(w.Query.sql(), std::string("Select OrderID FROM Orders\r\nWHERE Amount = 100"));
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.ui.Grid->model()->rowCount(), 1);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        // Sorting works on the new result; the search list follows it.
+        run(w, QStringLiteral("SELECT * FROM Orders"));
+        w.GridTitleClick(w.ui.Grid, QStringLiteral("Amount"));
+        w.GridTitleClick(w.ui.Grid, QStringLiteral("Amount"));
+        QCOMPARE(w.Query.cellText(0, 3), std::string("400"));
+        QCOMPARE(w.ui.cboTraziPo->count(), 4);
+    }
+
+    // A first line of the single word "select" is a query too.
+    void singleWordFirstLineIsAQuery() {
+        Env env;
+        TfrmGridMasterFields w;
+        run(w, QStringLiteral("select\n* from Orders"));
+        QVERIFY(w.Query.active());
+        QCOMPARE(w.Query.recordCount(), 4);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    void otherTextsRunAsStatements() {
+        Env env;
+        TfrmGridMasterFields w;
+        run(w, QStringLiteral("(select * from Orders)"));
+        QVERIFY(!w.Query.active());
+        QCOMPARE(env.count("information") + env.count("error"), 1);
+        env.dialogs.clear();
+        run(w, QStringLiteral("[Enter SQL query here]"));
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Error"));
+        QVERIFY(!env.dialogs.shown.first().text.isEmpty());
+        env.dialogs.clear();
+        run(w, QString());
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Error"));
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+    }
+
+    void statementReportsTheCountAndChangesTheRows() {
+        Env env;
+        TfrmGridMasterFields w;
+        run(w, QStringLiteral("SELECT * FROM Orders"));
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        run(w, QStringLiteral("UPDATE Orders SET Amount = Amount + 1\nWHERE CustomerID = 'ALFKI'"));
+        QCOMPARE(env.count("information"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Information"));
+        QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("3 record affected"));
+        QCOMPARE(env.readBack("SELECT SUM(Amount) FROM Orders WHERE CustomerID = 'ALFKI'"),
+                 std::string("703"));
+        // The grid is empty now, the counter keeps its text, the list is empty.
+        QVERIFY(!w.Query.active());
+        QCOMPARE(w.ui.Grid->model()->rowCount(), 0);
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.ui.cboTraziPo->count(), 0);
+    }
+
+    void failedQueryShowsTheMessageAndStaysClosed() {
+        Env env;
+        TfrmGridMasterFields w;
+        run(w, QStringLiteral("SELECT * FROM NoSuchTable"));
+        QVERIFY(!w.Query.active());
+        QCOMPARE(env.count("error"), 1);
+        QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("NoSuchTable")));
+    }
+
+    void emptyResultLeavesTheCounter() {
+        Env env;
+        TfrmGridMasterFields w;
+        run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 3"));
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 99"));
+        QVERIFY(w.Query.active());
+        QCOMPARE(w.ui.Grid->model()->rowCount(), 0);
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+    }
+};
+
+QTEST_MAIN(TestFreehand)
+#include "tst_freehand.moc"

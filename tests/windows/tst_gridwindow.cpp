@@ -1,0 +1,371 @@
+// The data grid window on a real SQLite file: counter and navigator state,
+// title-click sorting, the grid's keys and pointer, re-query, editing through
+// the grid, and activation and closing against the main window.
+
+#include "WindowTestEnv.h"
+
+#include "toolkit/Cursors.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/DatasetModel.h"
+#include "toolkit/Text.h"
+#include "windows/GridMasterFieldsForm.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTest>
+#include <QToolButton>
+
+using namespace wintest;
+
+namespace {
+
+// A window of the base class alone (no child set) on one table.
+std::unique_ptr<TfrmGridFields> baseWindow(const std::string& table) {
+    auto w = std::make_unique<TfrmGridFields>();
+    w->Query.setSQL("SELECT * FROM [" + table + "]");
+    w->Query.open();
+    w->FormCreate(nullptr);
+    return w;
+}
+
+QStringList column(const vdata::Query& q, int col) {
+    QStringList values;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        values << tk::qs(q.cellText(r, col));
+    }
+    return values;
+}
+
+QStringList listEntries(const QComboBox* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) {
+        entries << list->itemText(i);
+    }
+    return entries;
+}
+
+} // namespace
+
+class TestGridWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void emptyTableCountsMinusOneAndDisablesEdit() {
+        Env env;
+        auto w = baseWindow("Empty");
+        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record -1 / 0"));
+        QVERIFY(!w->ui.DBNavigator->button(TDBNavigator::Edit)->isEnabled());
+        QVERIFY(w->ui.DBNavigator->button(TDBNavigator::Insert)->isEnabled());
+        QVERIFY(!w->ui.DBNavigator->button(TDBNavigator::Post)->isEnabled());
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    void newWindowReadsNoDatasetAndCaptionsTheNavigator() {
+        Env env;
+        TfrmGridMasterFields w;
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("frmGridMasterFields"));
+        const QStringList captions{"First",  "Proir", "Next", "Last",   "&Add",
+                                   "Delete", "Edit",  "Save", "Cancel", "Refresh"};
+        for (TDBNavigator* nav : {w.ui.DBNavigator, w.uiMD.DBNavigatorChild}) {
+            for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
+                QCOMPARE(nav->caption(i), captions.at(i));
+                QCOMPARE(nav->numGlyphs(i), 2);
+                QVERIFY(nav->glyphAbove(i));
+                QVERIFY(nav->button(i)->toolTip().isEmpty());
+            }
+            QCOMPARE(nav->hint(5), QStringLiteral("Obriši"));
+            QCOMPARE(nav->visibleButtons(), 0x3F0);
+        }
+        QVERIFY(w.ui.Grid->titleBold());
+        QVERIFY(!w.uiMD.GridChild->titleBold());
+        QCOMPARE(w.childQuery(), &w.QueryChild);
+        QCOMPARE(w.childGrid(), w.uiMD.GridChild);
+    }
+
+    void titleClicksSortAscendingDescendingAscending() {
+        Env env;
+        auto w = baseWindow("Customers");
+        DBGrid* grid = w->ui.Grid;
+        grid->resize(600, 300);
+        // A real click on the title of CompanyName reaches the window's handler.
+        QHeaderView* titles = grid->horizontalHeader();
+        const int x = titles->sectionViewportPosition(1) + 5;
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("CompanyName"));
+        w->GridTitleClick(grid, QStringLiteral("Rating"));
+        QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
+        w->GridTitleClick(grid, QStringLiteral("Rating"));
+        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Rating DESC"));
+        QCOMPARE(column(w->Query, 3), (QStringList{"5", "4", "3", "1"}));
+        w->GridTitleClick(grid, QStringLiteral("Rating"));
+        QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
+        w->GridTitleClick(grid, QStringLiteral("Country"));
+        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Country"));
+        QCOMPARE(column(w->Query, 2), (QStringList{"Germany", "Germany", "Mexico", "Sweden"}));
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+        // The grid shows the sorted order.
+        QCOMPARE(grid->model()->data(grid->model()->index(3, 2)).toString(),
+                 QStringLiteral("Sweden"));
+    }
+
+    void refusedSortKeepsOrderSilently() {
+        Env env;
+        auto w = baseWindow("Customers");
+        w->GridTitleClick(w->ui.Grid, QStringLiteral("Rating"));
+        const QStringList before = column(w->Query, 0);
+        w->SortGrid(w->ui.Grid, QStringLiteral("NoSuchColumn"));
+        QCOMPARE(column(w->Query, 0), before);
+        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Rating"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+    }
+
+    void ctrlDeleteIsDroppedPlainDeletePasses() {
+        Env env;
+        auto w = baseWindow("Customers");
+        DBGrid* grid = w->ui.Grid;
+        QList<int> seen;
+        // Connected after the window's handler: sees the key as it leaves it.
+        connect(grid, &DBGrid::keyDown, this, [&seen](QObject*, int& key, Qt::KeyboardModifiers) {
+            if (key == 0 || key == Qt::Key_Delete) {
+                seen << key;
+            }
+        });
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(seen, (QList<int>{0, 0, Qt::Key_Delete}));
+        QCOMPARE(w->Query.recordCount(), 4);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers"), std::string("4"));
+    }
+
+    void handCursorOverTitlesOnly() {
+        Env env;
+        auto w = baseWindow("Customers");
+        DBGrid* grid = w->ui.Grid;
+        grid->resize(600, 300);
+        const QRect titles = grid->horizontalHeader()->geometry();
+        const QRect indicator = grid->verticalHeader()->geometry();
+        // The corner above the indicator column counts as the title row.
+        QCOMPARE(grid->cellAt(indicator.center().x(), titles.center().y()), QPoint(0, 0));
+        w->GridMouseMove(grid, {}, indicator.center().x(), titles.center().y());
+        QCOMPARE(tk::widgetCursor(grid), tk::CursorShape::HandPoint);
+        const int rowY = grid->viewport()->y() + grid->rowViewportPosition(1) + 2;
+        const int colX = grid->viewport()->x() + grid->columnViewportPosition(2) + 2;
+        QCOMPARE(grid->cellAt(colX, rowY), QPoint(3, 2));
+        w->GridMouseMove(grid, {}, colX, rowY);
+        QCOMPARE(tk::widgetCursor(grid), tk::CursorShape::Default);
+        // A real pointer move over the title bar goes through the same handler.
+        QMouseEvent move(QEvent::MouseMove, QPointF(colX - grid->viewport()->x(), 4),
+                         grid->horizontalHeader()->mapToGlobal(QPointF(colX, 4)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(grid->horizontalHeader()->viewport(), &move);
+        QCOMPARE(tk::widgetCursor(grid), tk::CursorShape::HandPoint);
+    }
+
+    void initialisingTwiceKeepsOneEntryPerField() {
+        Env env;
+        auto w = baseWindow("Customers");
+        w->FormCreate(nullptr);
+        // Texts, the INT and the DATE; the decimal is left out.
+        QCOMPARE(listEntries(w->ui.cboTraziPo),
+                 (QStringList{"CustomerID", "CompanyName", "Country", "Rating", "Joined"}));
+        QCOMPARE(w->ui.cboTraziPo->currentIndex(), 0);
+        auto codes = baseWindow("Codes");
+        QCOMPARE(codes->ui.cboTraziPo->count(), 0);
+        QCOMPARE(codes->ui.cboTraziPo->currentIndex(), -1);
+    }
+
+    void navigatorRefreshSeesOtherConnectionsRows() {
+        Env env;
+        auto w = baseWindow("Customers");
+        w->Query.moveTo(2);
+        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        {
+            auto other = env.other();
+            vdata::Command add(other.get());
+            add.setCommandText(
+                "INSERT INTO Customers (CustomerID, CompanyName) VALUES ('ZZZZZ', 'Z')");
+            QCOMPARE(add.execute(), 1LL);
+        }
+        w->ui.DBNavigator->button(TDBNavigator::Refresh)->click();
+        QCOMPARE(w->Query.recordCount(), 5);
+        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / 5"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    void navigatorRefreshErrorGoesToDefaultReport() {
+        Env env;
+        auto w = baseWindow("Orders");
+        {
+            auto other = env.other();
+            vdata::Command drop(other.get());
+            drop.setCommandText("DROP TABLE Orders");
+            drop.execute();
+        }
+        w->ui.DBNavigator->click(TDBNavigator::Refresh);
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, appTitle);
+        QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("Orders")));
+    }
+
+    void navigatorDeleteAsksFirst() {
+        Env env;
+        auto w = baseWindow("Orders");
+        env.dialogs.confirmAnswers = {false, true};
+        w->ui.DBNavigator->button(TDBNavigator::Delete)->click();
+        QCOMPARE(w->Query.recordCount(), 4);
+        w->ui.DBNavigator->button(TDBNavigator::Delete)->click();
+        QCOMPARE(env.count("confirm"), 2);
+        QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Confirm"));
+        QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Delete record?"));
+        QCOMPARE(w->Query.recordCount(), 3);
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("3"));
+    }
+
+    void gridEditIsPostedWhenLeavingTheRow() {
+        Env env;
+        auto w = baseWindow("Customers");
+        DBGrid* grid = w->ui.Grid;
+        grid->resize(600, 300);
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        grid->edit(grid->currentIndex());
+        auto* editor = grid->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("Alfreds Neu"));
+        grid->setCurrentIndex(grid->model()->index(1, 1));
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->Query.currentRow(), 1);
+        QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID='ALFKI'"),
+                 std::string("Alfreds Neu"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    void refusedPostKeepsTheTypedValuesAndTheRow() {
+        Env env;
+        auto w = baseWindow("Customers");
+        DBGrid* grid = w->ui.Grid;
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        // A key that another row has already: the database refuses the post.
+        QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
+        QCOMPARE(grid->datasetModel()->indicator(0), QStringLiteral("\u270E"));
+        grid->setCurrentIndex(grid->model()->index(2, 0));
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, appTitle);
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Edit);
+        QCOMPARE(w->Query.currentRow(), 0);
+        QCOMPARE(grid->currentIndex().row(), 0);
+        QCOMPARE(w->Query.currentValue(0).toText(), std::string("ANATR"));
+        // Esc gives the edit up; the database kept the old key.
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->Query.cellText(0, 0), std::string("ALFKI"));
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers WHERE CustomerID='ALFKI'"),
+                 std::string("1"));
+    }
+
+    // Closing a window saves a pending grid edit; a refused one is reported.
+    void closingSavesPendingEditsOrSaysWhyNot() {
+        Env env;
+        auto* w = new TfrmGridMasterFields(&env.form);
+        w->Query.setSQL("SELECT * FROM Customers");
+        w->Query.open();
+        QVERIFY(w->ui.Grid->model()->setData(w->ui.Grid->model()->index(1, 1),
+                                             QStringLiteral("Ana T.")));
+        qobject_cast<QMdiSubWindow*>(w->parentWidget())->close();
+        QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID='ANATR'"),
+                 std::string("Ana T."));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        auto* refused = new TfrmGridMasterFields(&env.form);
+        refused->Query.setSQL("SELECT * FROM Customers");
+        refused->Query.open();
+        QVERIFY(refused->ui.Grid->model()->setData(refused->ui.Grid->model()->index(0, 0),
+                                                   QStringLiteral("BERGS")));
+        qobject_cast<QMdiSubWindow*>(refused->parentWidget())->close();
+        QCOMPARE(env.count("error"), 1);
+        QVERIFY(!refused->Query.active());
+    }
+
+    void nullsAndBlobsShowPlaceholders() {
+        Env env;
+        auto w = baseWindow("Codes");
+        QAbstractItemModel* m = w->ui.Grid->model();
+        QCOMPARE(m->data(m->index(0, 2)).toString(), DatasetModel::blobText);
+        auto c = baseWindow("Customers");
+        QAbstractItemModel* cm = c->ui.Grid->model();
+        QCOMPARE(cm->data(cm->index(2, 5)).toString(), DatasetModel::nullText);
+        QCOMPARE(cm->data(cm->index(2, 5), Qt::EditRole).toString(), QString());
+        QVERIFY(cm->data(cm->index(2, 5), Qt::ForegroundRole).isValid());
+        QVERIFY(!cm->data(cm->index(2, 1), Qt::ForegroundRole).isValid());
+    }
+
+    void windowWithoutChildSetWorksAndCloses() {
+        Env env;
+        QPointer<TfrmGridFields> w = new TfrmGridFields;
+        w->Query.setSQL("SELECT * FROM Orders");
+        w->Query.open();
+        w->FormCreate(nullptr);
+        QCOMPARE(w->childQuery(), nullptr);
+        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        w->GridTitleClick(w->ui.Grid, QStringLiteral("Amount"));
+        w->GridTitleClick(w->ui.Grid, QStringLiteral("Amount"));
+        QCOMPARE(w->Query.cellText(0, 3), std::string("400"));
+        w->close();
+        QVERIFY(!w->Query.active());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(w.isNull());
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Closing a window hides the Close button and resets the banner; the
+    // window that the MDI area then activates shows the button again, and
+    // after the last window it stays hidden.
+    void closeButtonFollowsActivationAndClosing() {
+        Env env;
+        env.form.show();
+        auto* a = new TfrmGridMasterFields(&env.form);
+        auto* b = new TfrmGridMasterFields(&env.form);
+        b->FormActivate(nullptr);
+        QVERIFY(env.form.CloseButton->isVisibleTo(&env.form));
+        auto* subA = qobject_cast<QMdiSubWindow*>(a->parentWidget());
+        auto* subB = qobject_cast<QMdiSubWindow*>(b->parentWidget());
+        QVERIFY(subA && subB);
+        env.form.MdiClient->setActiveSubWindow(subB);
+        env.form.CloseButton->hide();
+        env.form.lblTOP->setText(QStringLiteral("something else"));
+        QPointer<TfrmGridMasterFields> gone = b;
+        subB->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(gone.isNull());
+        QCOMPARE(env.form.lblTOP->text(), appTitle);
+        QCOMPARE(env.form.MdiClient->activeSubWindow(), subA);
+        QVERIFY(env.form.CloseButton->isVisibleTo(&env.form));
+        subA->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!env.form.CloseButton->isVisibleTo(&env.form));
+        QVERIFY(env.form.MdiClient->subWindowList().isEmpty());
+    }
+
+    void setTitleChangesCaptionOnlyWhenDifferent() {
+        Env env;
+        TfrmGridFields w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("View...."));
+        w.SetTitle(QStringLiteral("TABLE: x"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("TABLE: x"));
+        w.setWindowTitle(QStringLiteral("changed elsewhere"));
+        w.SetTitle(QStringLiteral("TABLE: x"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("changed elsewhere"));
+        QVERIFY(TfrmGridFields::IsChildName(QStringLiteral("GridChild")));
+        QVERIFY(!TfrmGridFields::IsChildName(QStringLiteral("Gridchild")));
+        QVERIFY(!TfrmGridFields::IsChildName(QStringLiteral("ChildGrid")));
+    }
+};
+
+QTEST_MAIN(TestGridWindow)
+#include "tst_gridwindow.moc"

@@ -1,0 +1,196 @@
+// The search box of the data windows on a real SQLite file: the placeholder
+// cycle, picking a column, searching in the main and the child set, and
+// the failures (no column, a term that cannot be compared).
+
+#include "WindowTestEnv.h"
+
+#include "toolkit/Cursors.h"
+#include "toolkit/EditBox.h"
+#include "toolkit/Text.h"
+#include "windows/GridMasterFieldsForm.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QTest>
+
+using namespace wintest;
+
+namespace {
+
+const QColor grey(128, 128, 128);
+
+// A table view of Customers, shown and active so that focus moves for real.
+struct ShownTable {
+    TfrmGridMasterFields w;
+    explicit ShownTable(const std::string& table = "Customers") {
+        w.Query.setSQL("SELECT * FROM [" + table + "]");
+        w.Query.open();
+        w.FormCreate(nullptr);
+        w.ui.pnlEARight->show();
+        w.ui.Grid->setFocus();
+        w.show();
+        QApplication::setActiveWindow(&w);
+    }
+};
+
+void pressReturn(EditBox* box) {
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+int indexOf(const QComboBox* list, const QString& text) {
+    return list->findText(text);
+}
+
+} // namespace
+
+class TestSearchBox : public QObject {
+    Q_OBJECT
+private slots:
+    void placeholderComesAndGoes() {
+        Env env;
+        ShownTable t;
+        QVERIFY(QTest::qWaitForWindowActive(&t.w));
+        EditBox* box = t.w.ui.edTrazi;
+        QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
+        QCOMPARE(box->textColor(), grey);
+        QVERIFY(t.w.ui.Grid->hasFocus());
+        QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
+        box->setFocus(Qt::TabFocusReason);
+        QVERIFY(box->hasFocus());
+        QCOMPARE(box->text(), QString());
+        QVERIFY(box->textColor() != grey);
+        t.w.ui.Grid->setFocus(Qt::TabFocusReason);
+        QCOMPARE(box->text(), TfrmGridFields::searchAgainPlaceholder);
+        QCOMPARE(box->textColor(), grey);
+        box->setFocus(Qt::TabFocusReason);
+        QCOMPARE(box->text(), QString());
+        // A term stays, in its colour, when the box is left and entered again.
+        QTest::keyClicks(box, QStringLiteral("Ber"));
+        const QColor termColour = box->textColor();
+        t.w.ui.Grid->setFocus(Qt::TabFocusReason);
+        box->setFocus(Qt::TabFocusReason);
+        QCOMPARE(box->text(), QStringLiteral("Ber"));
+        QCOMPARE(box->textColor(), termColour);
+        // Leaving with the whole window and coming back is neither.
+        box->clear();
+        QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(box, &away);
+        QCOMPARE(box->text(), QString());
+    }
+
+    void pickingAChildColumnFocusesTheChildBox() {
+        Env env;
+        ShownTable t;
+        QVERIFY(QTest::qWaitForWindowActive(&t.w));
+        t.w.cboTraziPoClick(t.w.uiMD.cboTraziPoChild);
+        QVERIFY(t.w.uiMD.edTraziChild->hasFocus());
+        QCOMPARE(t.w.uiMD.edTraziChild->text(), QString());
+        QCOMPARE(t.w.ui.edTrazi->text(), TfrmGridFields::searchPlaceholder);
+        t.w.cboTraziPoClick(t.w.ui.cboTraziPo);
+        QVERIFY(t.w.ui.edTrazi->hasFocus());
+        QCOMPARE(t.w.uiMD.edTraziChild->text(), TfrmGridFields::searchAgainPlaceholder);
+    }
+
+    void matchMovesRecordCounterAndFillsTheWholeValue() {
+        Env env;
+        ShownTable t;
+        EditBox* box = t.w.ui.edTrazi;
+        t.w.ui.cboTraziPo->setCurrentIndex(
+            indexOf(t.w.ui.cboTraziPo, QStringLiteral("CompanyName")));
+        box->setText(QStringLiteral("berg"));
+        pressReturn(box);
+        QCOMPARE(t.w.Query.currentRow(), 2);
+        QCOMPARE(t.w.ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        QCOMPARE(box->text(), QStringLiteral("Berglunds snabbkop"));
+        QCOMPARE(t.w.ui.Grid->currentIndex().row(), 2);
+        // An integer column matches by equality.
+        t.w.ui.cboTraziPo->setCurrentIndex(indexOf(t.w.ui.cboTraziPo, QStringLiteral("Rating")));
+        box->setText(QStringLiteral("5"));
+        pressReturn(box);
+        QCOMPARE(t.w.Query.currentRow(), 1);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+    }
+
+    void noMatchMovesNothingAndSaysNothing() {
+        Env env;
+        ShownTable t;
+        t.w.Query.moveTo(3);
+        EditBox* box = t.w.ui.edTrazi;
+        box->setText(QStringLiteral("Nobody"));
+        pressReturn(box);
+        QCOMPARE(t.w.Query.currentRow(), 3);
+        QCOMPARE(box->text(), QStringLiteral("Nobody"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        // Other keys do not search.
+        box->setText(QStringLiteral("ANA"));
+        QTest::keyClick(box, Qt::Key_Tab);
+        QCOMPARE(t.w.Query.currentRow(), 3);
+    }
+
+    void emptyColumnListReportsAndSearchesNothing() {
+        Env env;
+        ShownTable t("Codes");
+        QCOMPARE(t.w.ui.cboTraziPo->count(), 0);
+        t.w.ui.edTrazi->setText(QStringLiteral("1"));
+        pressReturn(t.w.ui.edTrazi);
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, appTitle);
+        QCOMPARE(t.w.ui.edTrazi->text(), QStringLiteral("1"));
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+    }
+
+    void lettersInAnIntegerColumnReportTheError() {
+        Env env;
+        ShownTable t;
+        t.w.Query.moveTo(2);
+        t.w.ui.cboTraziPo->setCurrentIndex(indexOf(t.w.ui.cboTraziPo, QStringLiteral("Rating")));
+        t.w.ui.edTrazi->setText(QStringLiteral("abc"));
+        pressReturn(t.w.ui.edTrazi);
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.dialogs.shown.first().caption, appTitle);
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+        QCOMPARE(t.w.Query.currentRow(), 2);
+    }
+
+    void childSetSearchesTheChildQuery() {
+        Env env;
+        TfrmGridMasterFields w;
+        auto choose = [&w](QComboBox* list, const QString& table) {
+            list->setCurrentIndex(list->findText(table));
+            w.cboMasterTableClick(list);
+        };
+        choose(w.uiMD.cboMasterTable, QStringLiteral("Customers"));
+        choose(w.uiMD.cboChildTable, QStringLiteral("Orders"));
+        w.uiMD.lbMasterFields->setCurrentRow(0);
+        w.uiMD.lbChildFields->setCurrentRow(1);
+        w.AddRelButtonClick();
+        w.MCRefreshButtonClick();
+        QCOMPARE(w.QueryChild.recordCount(), 3);
+        QComboBox* list = w.uiMD.cboTraziPoChild;
+        list->setCurrentIndex(list->findText(QStringLiteral("ShipCountry")));
+        w.uiMD.edTraziChild->setText(QStringLiteral("fr"));
+        pressReturn(w.uiMD.edTraziChild);
+        QCOMPARE(w.QueryChild.currentRow(), 1);
+        QCOMPARE(w.uiMD.edTraziChild->text(), QStringLiteral("France"));
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
+        QCOMPARE(w.Query.currentRow(), 0);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Entries refer to fields; once their result is closed they report an
+    // error instead of reaching a field that no longer exists.
+    void staleEntryIsReportedNotFollowed() {
+        Env env;
+        ShownTable t;
+        t.w.Query.close();
+        t.w.Query.open();
+        t.w.ui.edTrazi->setText(QStringLiteral("A"));
+        pressReturn(t.w.ui.edTrazi);
+        QCOMPARE(env.count("error"), 1);
+        QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("CustomerID")));
+    }
+};
+
+QTEST_MAIN(TestSearchBox)
+#include "tst_searchbox.moc"

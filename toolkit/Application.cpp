@@ -1,0 +1,76 @@
+#include "toolkit/Application.h"
+
+#include "data/service/Errors.h"
+#include "toolkit/ErrorReport.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tk {
+namespace {
+
+// A signal handler may only write to a descriptor; the event loop reads the
+// other end and runs the handler there.
+int signalPipe[2] = {-1, -1};
+
+void writeSignalByte(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &byte, 1);
+}
+
+} // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+Application::~Application() {
+    if (signalNotifier_) {
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(sig, SIG_DFL);
+    }
+}
+
+void Application::setTitle(const QString& title) {
+    setApplicationTitle(title);
+}
+
+QString Application::title() const {
+    return applicationTitle();
+}
+
+void Application::onTerminationSignal(std::function<void()> handler) {
+    terminationHandler_ = std::move(handler);
+    if (signalNotifier_)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    signalNotifier_ = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
+    connect(signalNotifier_, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
+        if (terminationHandler_)
+            terminationHandler_();
+    });
+    struct sigaction action {};
+    action.sa_handler = writeSignalByte;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const vdata::SilentAbort&) {
+    } catch (const std::exception& e) {
+        reportError(e);
+    } catch (...) {
+        reportError(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+} // namespace tk

@@ -1,0 +1,460 @@
+#include "windows/GridFieldsForm.h"
+
+#include "app/MainForm.h"
+#include "data/DataModule.h"
+#include "data/service/Errors.h"
+#include "toolkit/Cursors.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/EditBox.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiSubWindow>
+#include <QStyle>
+#include <QToolButton>
+
+using tk::qs;
+using tk::ss;
+
+const QString TfrmGridFields::searchPlaceholder =
+    QStringLiteral("Enter your search term, hit [RETURN]");
+const QString TfrmGridFields::searchAgainPlaceholder =
+    QStringLiteral("Enter a term to search, hit [RETURN]");
+
+namespace {
+
+const QColor placeholderGrey(128, 128, 128);
+
+// A two-image glyph (normal and disabled) from a standard icon of the style.
+QIcon twoImageGlyph(QStyle::StandardPixmap which) {
+    QStyle* style = QApplication::style();
+    const QPixmap normal = style->standardIcon(which).pixmap(16, 16);
+    QStyleOption option;
+    const QPixmap disabled = style->generatedIconPixmap(QIcon::Disabled, normal, &option);
+    QIcon glyph;
+    glyph.addPixmap(normal, QIcon::Normal);
+    glyph.addPixmap(disabled, QIcon::Disabled);
+    return glyph;
+}
+
+vdata::Connection* sharedConnection() {
+    return DM ? &DM->ADOConn : nullptr;
+}
+
+} // namespace
+
+TfrmGridFields::TfrmGridFields(QWidget* owner) : TfrmGridFields(owner, NoInit{}) {
+    initialise();
+    attachToOwner(owner);
+}
+
+TfrmGridFields::TfrmGridFields(QWidget* owner, NoInit) : QWidget(nullptr) {
+    (void)owner;
+    setupLayout();
+}
+
+TfrmGridFields::~TfrmGridFields() = default;
+
+void TfrmGridFields::setupLayout() {
+    ui.setupUi(this);
+    Query.name = "Query";
+    Query.setConnection(sharedConnection());
+    Command.setConnection(sharedConnection());
+    bindQuery(Query);
+    ui.Grid->setDataSource(&DataSource);
+    ui.DBNavigator->setDataSource(&DataSource);
+    ui.DBNavigator->beforeAction = [this](TDBNavigator* sender, int button) {
+        DBNavigatorBeforeAction(sender, button);
+    };
+    ui.RefreshButton->setIcon(twoImageGlyph(QStyle::SP_BrowserReload));
+    ui.edTrazi->setCursorPosition(0);
+}
+
+void TfrmGridFields::bindQuery(vdata::Query& query) {
+    query.afterScroll = [this](vdata::Query& q) { QueryAfterScroll(&q); };
+}
+
+// With the main window as owner the window becomes its MDI child (shown
+// maximized); any other owner simply parents it.
+void TfrmGridFields::attachToOwner(QWidget* owner) {
+    if (owner && MainForm && owner == MainForm) {
+        QMdiSubWindow* sub = MainForm->addDataWindow(this);
+        connect(sub, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(this); });
+    } else if (owner) {
+        setParent(owner, windowFlags());
+    }
+}
+
+void TfrmGridFields::initialise() {
+    tk::guarded([this] { FormCreate(this); });
+}
+
+vdata::Query* TfrmGridFields::ownedQuery(const std::string& name) {
+    return name == Query.name ? &Query : nullptr;
+}
+
+bool TfrmGridFields::IsChildName(const QString& name) {
+    return name.endsWith(QLatin1String("Child"), Qt::CaseSensitive);
+}
+
+bool TfrmGridFields::IsChildName(const std::string& name) {
+    return IsChildName(qs(name));
+}
+
+void TfrmGridFields::SetTitle(const QString& title) {
+    if (title != FTitle) {
+        FTitle = title;
+        setWindowTitle(title);
+    }
+}
+
+// ---- initialisation ------------------------------------------------------
+
+void TfrmGridFields::FormCreate(QObject* Sender) {
+    (void)Sender;
+    const QString none = QStringLiteral("No dataset opened!");
+    ui.lblRecNo->setText(none);
+    if (auto* childCounter = findChild<QLabel*>(QStringLiteral("lblRecNoChild"))) {
+        childCounter->setText(none);
+    }
+
+    FQueryChild = ownedQuery("QueryChild");
+    FGridChild = findChild<DBGrid*>(QStringLiteral("GridChild"));
+    FDBNavigatorChild = findChild<TDBNavigator*>(QStringLiteral("DBNavigatorChild"));
+    FcboTraziPoChild = findChild<QComboBox*>(QStringLiteral("cboTraziPoChild"));
+    FedTraziChild = findChild<EditBox*>(QStringLiteral("edTraziChild"));
+
+    SetNavigatorCaptions(ui.DBNavigator);
+    SetNavigatorCaptions(FDBNavigatorChild);
+
+    if (!Query.sql().empty()) {
+        Query.open();
+    }
+    if (FQueryChild && !FQueryChild->sql().empty()) {
+        FQueryChild->open();
+    }
+    ui.Grid->setTitleBold(true);
+
+    FillSearchFields(ui.cboTraziPo, &Query);
+    FillSearchFields(FcboTraziPoChild, FQueryChild);
+
+    RefreshDataSet(&Query);
+    RefreshDataSet(FQueryChild);
+}
+
+void TfrmGridFields::SetNavigatorCaptions(TDBNavigator* navigator) {
+    if (!navigator) {
+        return;
+    }
+    static const char* const captions[TDBNavigator::buttonCount] = {
+        "First", "Proir", "Next", "Last", "&Add", "Delete", "Edit", "Save", "Cancel", "Refresh"};
+    static const QStyle::StandardPixmap glyphs[TDBNavigator::buttonCount] = {
+        QStyle::SP_MediaSkipBackward,
+        QStyle::SP_MediaSeekBackward,
+        QStyle::SP_MediaSeekForward,
+        QStyle::SP_MediaSkipForward,
+        QStyle::SP_FileIcon,
+        QStyle::SP_TrashIcon,
+        QStyle::SP_FileDialogDetailedView,
+        QStyle::SP_DialogSaveButton,
+        QStyle::SP_DialogCancelButton,
+        QStyle::SP_BrowserReload};
+    for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
+        navigator->setCaption(i, QString::fromUtf8(captions[i]));
+        navigator->setGlyph(i, twoImageGlyph(glyphs[i]), 2, true);
+    }
+}
+
+// Only 32-bit integers, dates and texts can be searched.
+void TfrmGridFields::FillSearchFields(QComboBox* list, vdata::Query* dataSet) {
+    if (!list || !dataSet) {
+        return;
+    }
+    list->clear();
+    for (int i = 0; i < dataSet->fieldCount(); ++i) {
+        const vdata::FieldType type = dataSet->field(i).dataType();
+        if (type == vdata::FieldType::Integer || type == vdata::FieldType::Date ||
+            type == vdata::FieldType::WideString) {
+            const std::weak_ptr<vdata::Field> field = dataSet->fieldPtr(i);
+            list->addItem(qs(dataSet->field(i).displayName()), QVariant::fromValue(field));
+        }
+    }
+    list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+}
+
+std::shared_ptr<vdata::Field> TfrmGridFields::entryField(const QComboBox* list, int index) {
+    if (!list || index < 0 || index >= list->count()) {
+        return nullptr;
+    }
+    return list->itemData(index).value<std::weak_ptr<vdata::Field>>().lock();
+}
+
+// ---- counter and re-query ------------------------------------------------
+
+QLabel* TfrmGridFields::counterFor(const vdata::Query& dataSet) const {
+    if (IsChildName(dataSet.name)) {
+        return findChild<QLabel*>(QStringLiteral("lblRecNoChild"));
+    }
+    return ui.lblRecNo;
+}
+
+TDBNavigator* TfrmGridFields::navigatorFor(const vdata::Query& dataSet) const {
+    return IsChildName(dataSet.name) ? FDBNavigatorChild : ui.DBNavigator;
+}
+
+void TfrmGridFields::RefreshDataSet(vdata::Query* dataSet) {
+    if (!dataSet || !dataSet->active()) {
+        return;
+    }
+    TDBNavigator* navigator = navigatorFor(*dataSet);
+    dataSet->requery();
+    QueryAfterScroll(dataSet);
+    if (navigator) {
+        navigator->button(TDBNavigator::Edit)->setEnabled(dataSet->recordCount() > 0);
+    }
+}
+
+void TfrmGridFields::QueryAfterScroll(vdata::Query* dataSet) {
+    if (!dataSet || !dataSet->active()) {
+        return;
+    }
+    if (QLabel* counter = counterFor(*dataSet)) {
+        counter->setText(
+            QStringLiteral("Record %1 / %2").arg(dataSet->recNo()).arg(dataSet->recordCount()));
+    }
+}
+
+// ---- grid handlers -------------------------------------------------------
+
+void TfrmGridFields::GridTitleClick(QObject* Sender, const QString& fieldName) {
+    SortGrid(qobject_cast<DBGrid*>(Sender), fieldName);
+}
+
+// Ascending on the first click, then descending, then ascending again. A
+// refused sort keeps the order and shows nothing.
+void TfrmGridFields::SortGrid(DBGrid* grid, const QString& fieldName) {
+    vdata::Query* dataSet = grid ? grid->dataSet() : nullptr;
+    if (!dataSet || !dataSet->active()) {
+        return;
+    }
+    tk::setAppCursor(tk::CursorShape::SqlWait);
+    try {
+        const std::string name = ss(fieldName);
+        dataSet->setSort(dataSet->sort() == name ? name + " DESC" : name);
+    } catch (const std::exception&) {
+        // Deliberately silent: the grid keeps the order it had.
+    }
+    tk::setAppCursor(tk::CursorShape::Default);
+}
+
+void TfrmGridFields::GridMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y) {
+    (void)Shift;
+    auto* grid = qobject_cast<DBGrid*>(Sender);
+    if (!grid) {
+        return;
+    }
+    const bool overTitles = grid->cellAt(X, Y).y() == 0;
+    tk::setWidgetCursor(grid, overTitles ? tk::CursorShape::HandPoint : tk::CursorShape::Default);
+}
+
+// Records are deleted only through the navigator (which asks first), so the
+// grid's own Ctrl+Delete never runs.
+void TfrmGridFields::GridKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift) {
+    (void)Sender;
+    if (Key == Qt::Key_Delete && (Shift & Qt::ControlModifier)) {
+        Key = 0;
+    }
+}
+
+void TfrmGridFields::DBNavigatorBeforeAction(TDBNavigator* Sender, int Button) {
+    if (Sender && Button == TDBNavigator::Refresh) {
+        RefreshDataSet(Sender->dataSet());
+        throw vdata::SilentAbort();
+    }
+}
+
+// ---- activation and closing ----------------------------------------------
+
+void TfrmGridFields::FormActivate(QObject* Sender) {
+    (void)Sender;
+    if (MainForm) {
+        MainForm->CloseButton->setVisible(true);
+    }
+}
+
+void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
+    (void)Sender;
+    if (MainForm) {
+        MainForm->lblTOP->setText(tk::applicationTitle());
+        MainForm->CloseButton->hide();
+    }
+    if (FQueryChild) {
+        FQueryChild->close();
+    }
+    Query.close();
+    Action = CloseAction::Free;
+}
+
+// A change still pending in a grid is saved before the queries close, so that
+// closing a window never drops typed values without a word; a refusal is
+// reported.
+void TfrmGridFields::savePendingEdits() {
+    if (FGridChild) {
+        FGridChild->postPending();
+    }
+    ui.Grid->postPending();
+}
+
+void TfrmGridFields::closeEvent(QCloseEvent* event) {
+    savePendingEdits();
+    CloseAction action = CloseAction::None;
+    FormClose(this, action);
+    // An MDI child's frame frees itself together with the window.
+    if (action == CloseAction::Free && !qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        setAttribute(Qt::WA_DeleteOnClose);
+    }
+    event->accept();
+}
+
+// ---- search box ----------------------------------------------------------
+
+void TfrmGridFields::edTraziEnter(QObject* Sender) {
+    auto* box = qobject_cast<EditBox*>(Sender);
+    if (box && (box->text() == searchPlaceholder || box->text() == searchAgainPlaceholder)) {
+        box->clear();
+        box->setTextColor(QApplication::palette().color(QPalette::Text));
+    }
+}
+
+void TfrmGridFields::edTraziExit(QObject* Sender) {
+    auto* box = qobject_cast<EditBox*>(Sender);
+    if (box && box->text().isEmpty()) {
+        box->setTextColor(placeholderGrey);
+        box->setText(searchAgainPlaceholder);
+        box->setCursorPosition(0); // show the placeholder from its start
+    }
+}
+
+void TfrmGridFields::cboTraziPoClick() {
+    cboTraziPoClick(sender());
+}
+
+void TfrmGridFields::cboTraziPoClick(QObject* Sender) {
+    if (!Sender) {
+        return;
+    }
+    EditBox* box = IsChildName(Sender->objectName()) ? FedTraziChild : ui.edTrazi;
+    if (box) {
+        box->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TfrmGridFields::edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift) {
+    (void)Shift;
+    auto* box = qobject_cast<EditBox*>(Sender);
+    if (!box || (Key != Qt::Key_Return && Key != Qt::Key_Enter)) {
+        return;
+    }
+    const bool child = IsChildName(box->objectName());
+    QComboBox* list = child ? FcboTraziPoChild : ui.cboTraziPo;
+    vdata::Query* dataSet = child ? FQueryChild : &Query;
+    if (!list || !dataSet) {
+        return;
+    }
+    if (list->currentIndex() < 0) {
+        tk::reportError(QStringLiteral("There is no column to search on"));
+        return;
+    }
+    const std::shared_ptr<vdata::Field> field = entryField(list, list->currentIndex());
+    if (!field || !dataSet->active()) {
+        // The list was filled from a result that has been closed since.
+        tk::reportError(QStringLiteral("The column \"%1\" belongs to a result that is no longer "
+                                       "open; refresh the window")
+                            .arg(list->currentText()));
+        return;
+    }
+    tk::setAppCursor(tk::CursorShape::Hourglass);
+    try {
+        if (dataSet->locate(field->name(), ss(box->text()))) {
+            box->setText(qs(field->asString()));
+        }
+    } catch (const std::exception& e) {
+        tk::setAppCursor(tk::CursorShape::Default);
+        tk::reportError(e);
+        return;
+    }
+    tk::setAppCursor(tk::CursorShape::Default);
+}
+
+// ---- freehand query ------------------------------------------------------
+
+// The first word of a line: the line is trimmed of characters up to the
+// blank (code 32 and below), the word ends at the next such character, and
+// ASCII capitals become small letters. A line of one word is that word.
+QString TfrmGridFields::FirstWord(const QString& line) {
+    auto isSpace = [](QChar c) { return c.unicode() <= 32; };
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && isSpace(line.at(begin))) {
+        ++begin;
+    }
+    while (end > begin && isSpace(line.at(end - 1))) {
+        --end;
+    }
+    qsizetype stop = begin;
+    while (stop < end && !isSpace(line.at(stop))) {
+        ++stop;
+    }
+    QString word = line.mid(begin, stop - begin);
+    for (QChar& c : word) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) {
+            c = QChar(c.unicode() + ('a' - 'A'));
+        }
+    }
+    return word;
+}
+
+void TfrmGridFields::RefreshButtonClick() {
+    if (Query.active()) {
+        Query.close();
+    }
+    const QStringList lines = ui.SQLQuery->toPlainText().split(QLatin1Char('\n'));
+    const QString text = lines.join(QStringLiteral("\r\n"));
+    if (FirstWord(lines.value(0)) == QLatin1String("select")) {
+        runSelect(text);
+    } else {
+        runStatement(text);
+    }
+    // The search-column list follows the result now shown (empty when none).
+    FillSearchFields(ui.cboTraziPo, &Query);
+}
+
+void TfrmGridFields::runSelect(const QString& text) {
+    tk::setAppCursor(tk::CursorShape::SqlWait);
+    try {
+        Query.setSQL(ss(text));
+        Query.open();
+        tk::setAppCursor(tk::CursorShape::Default);
+    } catch (const std::exception& e) {
+        tk::setAppCursor(tk::CursorShape::Default);
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+    }
+}
+
+void TfrmGridFields::runStatement(const QString& text) {
+    tk::setAppCursor(tk::CursorShape::SqlWait);
+    try {
+        Command.setCommandText(ss(text));
+        const long long affected = Command.execute();
+        tk::setAppCursor(tk::CursorShape::Default);
+        tk::showMessage(tk::MessageKind::Information,
+                        QString::number(affected) + QStringLiteral(" record affected"));
+    } catch (const std::exception& e) {
+        tk::setAppCursor(tk::CursorShape::Default);
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+    }
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "data/service/Command.h"
+#include "data/service/DataSource.h"
+#include "data/service/Query.h"
+#include "ui_GridFieldsForm.h"
+
+#include <QMetaType>
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class DBGrid;
+class TDBNavigator;
+class EditBox;
+
+// The data grid window: one query in an editable grid with its navigator,
+// search box, record counter, title-click sorting and a freehand SQL panel.
+// Every handler serves the window's own components (the main set) and the
+// components whose names end in "Child" (the child set of the derived
+// master-detail window); a window without a child set works alone.
+class TfrmGridFields : public QWidget {
+    Q_OBJECT
+public:
+    enum class CloseAction { None, Hide, Free, Minimize };
+
+    // Loads the layout and runs the initialisation. With the main window as
+    // owner the window becomes one of its MDI children.
+    explicit TfrmGridFields(QWidget* owner = nullptr);
+    ~TfrmGridFields() override;
+
+    Ui::frmGridFields ui;
+    vdata::DataSource DataSource{&Query};
+    vdata::Query Query;
+    vdata::Command Command;
+
+    void SetTitle(const QString& title);
+    QString title() const { return FTitle; }
+
+    static bool IsChildName(const QString& name);
+    static bool IsChildName(const std::string& name);
+
+    // Initialisation; may run any number of times with the same result.
+    virtual void FormCreate(QObject* Sender = nullptr);
+    void FormActivate(QObject* Sender = nullptr);
+    void FormClose(QObject* Sender, CloseAction& Action);
+
+    void RefreshDataSet(vdata::Query* dataSet);
+    void QueryAfterScroll(vdata::Query* dataSet);
+    void SetNavigatorCaptions(TDBNavigator* navigator);
+    void FillSearchFields(QComboBox* list, vdata::Query* dataSet);
+    void SortGrid(DBGrid* grid, const QString& fieldName);
+
+    // The first word of a line, lower-cased (see the .cpp for the rule).
+    static QString FirstWord(const QString& line);
+
+    // The field an entry of a search-column list refers to; null when the
+    // entry is missing or its query was closed since the list was filled.
+    static std::shared_ptr<vdata::Field> entryField(const QComboBox* list, int index);
+
+    // The child set as found by the last initialisation (null when absent).
+    vdata::Query* childQuery() const { return FQueryChild; }
+    DBGrid* childGrid() const { return FGridChild; }
+    TDBNavigator* childNavigator() const { return FDBNavigatorChild; }
+    QComboBox* childSearchList() const { return FcboTraziPoChild; }
+    EditBox* childSearchBox() const { return FedTraziChild; }
+
+    static const QString searchPlaceholder;      // a new box
+    static const QString searchAgainPlaceholder; // a box left empty
+
+public slots:
+    void GridTitleClick(QObject* Sender, const QString& fieldName);
+    void GridMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void GridKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void DBNavigatorBeforeAction(TDBNavigator* Sender, int Button);
+
+    void edTraziEnter(QObject* Sender);
+    void edTraziExit(QObject* Sender);
+    void cboTraziPoClick();
+    void cboTraziPoClick(QObject* Sender);
+    void edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
+
+    void RefreshButtonClick();
+
+protected:
+    struct NoInit {};
+    // For a derived window: loads this layout, leaves the initialisation to it.
+    TfrmGridFields(QWidget* owner, NoInit);
+
+    // A query the window owns, by its name; null when none.
+    virtual vdata::Query* ownedQuery(const std::string& name);
+    // Runs the initialisation, sending errors to the default error report.
+    void initialise();
+
+    void attachToOwner(QWidget* owner);
+
+    void closeEvent(QCloseEvent* event) override;
+    void savePendingEdits();
+
+private:
+    void setupLayout();
+    void bindQuery(vdata::Query& query);
+    QLabel* counterFor(const vdata::Query& dataSet) const;
+    TDBNavigator* navigatorFor(const vdata::Query& dataSet) const;
+    void runSelect(const QString& text);
+    void runStatement(const QString& text);
+
+    QString FTitle;
+    vdata::Query* FQueryChild = nullptr;
+    DBGrid* FGridChild = nullptr;
+    TDBNavigator* FDBNavigatorChild = nullptr;
+    QComboBox* FcboTraziPoChild = nullptr;
+    EditBox* FedTraziChild = nullptr;
+};
+
+Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

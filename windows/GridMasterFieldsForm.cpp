@@ -1,0 +1,180 @@
+#include "windows/GridMasterFieldsForm.h"
+
+#include "data/DataModule.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+#include "toolkit/ValueListEditor.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QStyle>
+
+using tk::qs;
+using tk::ss;
+
+TfrmGridMasterFields::TfrmGridMasterFields(QWidget* owner) : TfrmGridFields(owner, NoInit{}) {
+    QueryChild.name = "QueryChild";
+    QueryChild.setConnection(DM ? &DM->ADOConn : nullptr);
+    // The child query is the detail of Query through their shared data source.
+    QueryChild.setDataSource(&DataSource);
+    QueryChild.afterScroll = [this](vdata::Query& q) { QueryAfterScroll(&q); };
+    placeOwnLayout();
+    initialise();
+    attachToOwner(owner);
+}
+
+TfrmGridMasterFields::~TfrmGridMasterFields() = default;
+
+// Loads this window's own layout and moves its two parts into the inherited
+// panels: the setup area into FieldBox (now at the top of the left side) and
+// the child set into pnlEARight (now across the bottom).
+void TfrmGridMasterFields::placeOwnLayout() {
+    uiMD.setupUi(this);
+
+    auto* editArea = static_cast<QBoxLayout*>(ui.pnlEditArea->layout());
+    editArea->setDirection(QBoxLayout::TopToBottom);
+    ui.pnlEARight->setMaximumWidth(QWIDGETSIZE_MAX);
+    ui.pnlEARight->setFixedHeight(208);
+    ui.pnlEARight->layout()->addWidget(uiMD.ChildSetArea);
+
+    auto* left = static_cast<QBoxLayout*>(ui.pnlEALeft->layout());
+    left->removeWidget(ui.FieldBox);
+    left->insertWidget(0, ui.FieldBox);
+    ui.FieldBox->setFixedHeight(92);
+    ui.FieldBox->setWidget(uiMD.SetupArea);
+    ui.pnlQuery->hide();
+
+    uiMD.edTraziChild->setCursorPosition(0);
+    uiMD.GridChild->setDataSource(&DataSourceChild);
+    uiMD.DBNavigatorChild->setDataSource(&DataSourceChild);
+    QStyle* style = QApplication::style();
+    const QPixmap normal = style->standardIcon(QStyle::SP_BrowserReload).pixmap(16, 16);
+    QStyleOption option;
+    QIcon glyph;
+    glyph.addPixmap(normal, QIcon::Normal);
+    glyph.addPixmap(style->generatedIconPixmap(QIcon::Disabled, normal, &option), QIcon::Disabled);
+    uiMD.MCRefreshButton->setIcon(glyph);
+}
+
+vdata::Query* TfrmGridMasterFields::ownedQuery(const std::string& name) {
+    return name == QueryChild.name ? &QueryChild : TfrmGridFields::ownedQuery(name);
+}
+
+void TfrmGridMasterFields::FormCreate(QObject* Sender) {
+    TfrmGridFields::FormCreate(Sender);
+    fillTableLists();
+}
+
+// Both lists get every table and view; a failed listing leaves them as they were.
+void TfrmGridMasterFields::fillTableLists() {
+    if (!DM) {
+        return;
+    }
+    QStringList names;
+    for (const std::string& name : DM->ADOConn.tableNames()) {
+        names << qs(name);
+    }
+    for (QComboBox* list : {uiMD.cboMasterTable, uiMD.cboChildTable}) {
+        list->clear();
+        list->addItems(names);
+        list->setCurrentIndex(-1);
+    }
+}
+
+void TfrmGridMasterFields::cboMasterTableClick() {
+    cboMasterTableClick(sender());
+}
+
+// Lists the fields of the chosen table by opening its first row.
+void TfrmGridMasterFields::cboMasterTableClick(QObject* Sender) {
+    auto* tables = qobject_cast<QComboBox*>(Sender);
+    if (!tables) {
+        return;
+    }
+    QListWidget* target = tables->objectName() == QLatin1String("cboMasterTable")
+                              ? uiMD.lbMasterFields
+                              : uiMD.lbChildFields;
+    if (tables->currentIndex() < 0) {
+        return;
+    }
+    const std::string table = ss(tables->currentText());
+    target->clear();
+    vdata::Query probe(DM ? &DM->ADOConn : nullptr);
+    probe.setSQL("SELECT TOP 1 * FROM " + table);
+    try {
+        probe.open();
+        for (int i = 0; i < probe.fieldCount(); ++i) {
+            target->addItem(qs(probe.field(i).displayName()));
+        }
+        probe.close();
+    } catch (const std::exception& e) {
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+    }
+}
+
+// A refusal of the relation editor goes to the default error report.
+void TfrmGridMasterFields::AddRelButtonClick() {
+    const QList<QListWidgetItem*> master = uiMD.lbMasterFields->selectedItems();
+    const QList<QListWidgetItem*> child = uiMD.lbChildFields->selectedItems();
+    if (master.isEmpty() || child.isEmpty()) {
+        return;
+    }
+    tk::guarded([&] { uiMD.Rel->insertPair(master.first()->text(), child.first()->text(), true); });
+}
+
+std::vector<std::pair<std::string, std::string>> TfrmGridMasterFields::relationPairs() const {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (int i = 0; i < uiMD.Rel->pairCount(); ++i) {
+        pairs.emplace_back(ss(uiMD.Rel->key(i)), ss(uiMD.Rel->value(i)));
+    }
+    return pairs;
+}
+
+std::string TfrmGridMasterFields::childQueryText(
+    const std::string& childTable, const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::vector<std::string> lines;
+    lines.push_back("SELECT * FROM [" + childTable + "]");
+    lines.push_back("WHERE ");
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        lines.push_back(childTable + "." + pairs[i].second + " = :" + pairs[i].first);
+        if (i + 1 < pairs.size()) {
+            lines.push_back(" AND ");
+        }
+    }
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+void TfrmGridMasterFields::MCRefreshButtonClick() {
+    QueryChild.close();
+    Query.close();
+    if (uiMD.Rel->cell(1, 1).isEmpty()) {
+        tk::showMessage(tk::MessageKind::Error,
+                        QStringLiteral("You must setup master-detail relations!"));
+        fillSearchLists();
+        return;
+    }
+    const std::string master = ss(uiMD.cboMasterTable->currentText());
+    const std::string child = ss(uiMD.cboChildTable->currentText());
+    QueryChild.setSQL(childQueryText(child, relationPairs()));
+    Query.setSQL("SELECT * FROM [" + master + "]");
+    try {
+        Query.open();
+        QueryChild.open();
+    } catch (const std::exception& e) {
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+    }
+    fillSearchLists();
+}
+
+// The search-column lists follow the results now shown (empty when closed).
+void TfrmGridMasterFields::fillSearchLists() {
+    FillSearchFields(ui.cboTraziPo, &Query);
+    FillSearchFields(uiMD.cboTraziPoChild, &QueryChild);
+}

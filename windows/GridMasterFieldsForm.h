@@ -1,0 +1,47 @@
+#pragma once
+
+#include "windows/GridFieldsForm.h"
+
+#include "ui_GridMasterFieldsForm.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// The master-detail window: the data grid window plus a child set (grid,
+// navigator, search box, counter and QueryChild, the detail of Query through
+// the master link) and a setup area that pairs master fields with child
+// fields. Every data window of the program is one of these.
+class TfrmGridMasterFields : public TfrmGridFields {
+    Q_OBJECT
+public:
+    explicit TfrmGridMasterFields(QWidget* owner = nullptr);
+    ~TfrmGridMasterFields() override;
+
+    Ui::frmGridMasterFields uiMD;
+    vdata::DataSource DataSourceChild{&QueryChild};
+    vdata::Query QueryChild;
+
+    // Runs the inherited initialisation, then fills both table lists.
+    void FormCreate(QObject* Sender = nullptr) override;
+
+    // The text QueryChild gets for a child table and the relation pairs.
+    static std::string
+    childQueryText(const std::string& childTable,
+                   const std::vector<std::pair<std::string, std::string>>& pairs);
+
+public slots:
+    void cboMasterTableClick();
+    void cboMasterTableClick(QObject* Sender);
+    void AddRelButtonClick();
+    void MCRefreshButtonClick();
+
+protected:
+    vdata::Query* ownedQuery(const std::string& name) override;
+
+private:
+    void placeOwnLayout();
+    void fillTableLists();
+    void fillSearchLists();
+    std::vector<std::pair<std::string, std::string>> relationPairs() const;
+};
