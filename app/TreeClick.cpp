@@ -35,6 +35,19 @@ void setUpKind(TfrmGridMasterFields& w, const QString& parent, const QString& no
     }
 }
 
+// The keyboard starts where the window's work starts: the SQL text (whose
+// selected placeholder the first keystroke replaces), the setup area, or
+// the grid. The search box keeps its placeholder until the user goes there.
+void focusFirstInput(TfrmGridMasterFields& w) {
+    if (!w.ui.pnlQuery->isHidden()) {
+        w.ui.SQLQuery->setFocus();
+    } else if (!w.ui.FieldBox->isHidden()) {
+        w.uiMD.cboMasterTable->setFocus();
+    } else {
+        w.ui.Grid->setFocus();
+    }
+}
+
 } // namespace
 
 // Every click on a leaf opens a new data window; the roots open nothing.
@@ -52,6 +65,7 @@ void TMainForm::DBTreeClick() {
         w->FormCreate(this);
         w->FormActivate(this);
         w->ui.SQLQuery->selectAll();
+        focusFirstInput(*w);
     } catch (const std::exception& e) {
         // The window stays open with its caption; the rest of the setup is skipped.
         tk::setAppCursor(tk::CursorShape::Default);

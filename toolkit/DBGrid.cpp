@@ -187,7 +187,14 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) 
         tk::reportError(tk::qs(q->readOnlyReason()));
         return false;
     }
-    return QTableView::edit(index, trigger, event);
+    const bool opened = QTableView::edit(index, trigger, event);
+    // Opening a cell editor starts editing the record, as typing does, so the
+    // indicator and the navigator's Save and Cancel show it at once.
+    if (opened && q && q->active() && q->state() == DataSetState::Browse && !q->isEmpty() &&
+        index.row() == q->currentRow()) {
+        tk::guarded([q] { q->edit(); });
+    }
+    return opened;
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* event) {
