@@ -1,8 +1,11 @@
 #include "toolkit/Registry.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace tk {
 namespace {
@@ -19,6 +22,22 @@ QString findIgnoringCase(const QStringList& names, const QString& name) {
         }
     }
     return {};
+}
+
+// A save killed before it wrote its process number into the lock file
+// leaves an empty lock behind, which every later save would wait out for half
+// a minute. A live writer fills its lock at once, so a lock that stays empty
+// for a second is left over and goes.
+void removeAbandonedLock(const QString& hive) {
+    const QString lock = hive + QStringLiteral(".lock");
+    for (int wait = 0; wait < 20; ++wait) {
+        const QFileInfo info(lock);
+        if (!info.exists() || info.size() > 0) {
+            return;
+        }
+        QThread::msleep(50);
+    }
+    QFile::remove(lock);
 }
 
 } // namespace
@@ -75,6 +94,7 @@ void Registry::closeKey() {
         return;
     }
     dirty_ = false;
+    removeAbandonedLock(hiveFileName());
     settings_->sync();
     if (settings_->status() != QSettings::NoError) {
         throw RegistryError("Could not save the registry file " + hiveFileName().toStdString());

@@ -33,35 +33,24 @@ private slots:
         ScriptedDialogs dialogs;
         QPointer<QDialog> shown;
         QStringList seen;
-        int result = 0;
         dialogs.modalScripts.push_back([&](QDialog& dialog) {
             shown = &dialog;
             const Ui::AboutBox& ui = static_cast<TAboutBox&>(dialog).ui();
+            const QSize picture = ui.ProgramIcon->pixmap().size(); // the picture is there
             seen << ui.ProductName->text() << ui.lblURL->text()
                  << QString::number(dialog.parent() == nullptr)
-                 << QString::number(ui.OKButton->isDefault());
-            seen << QStringLiteral("%1x%2").arg(dialog.width()).arg(dialog.height());
-            const QSize picture = ui.ProgramIcon->pixmap().size();
-            seen << QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
-            seen << QStringLiteral("%1x%2")
-                        .arg(ui.ProgramIcon->width())
-                        .arg(ui.ProgramIcon->height());
+                 << QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
             ui.OKButton->click();
-            result = dialog.result();
             return -1;
         });
         TAboutBox::ShowAboutBox();
         QCOMPARE(dialogs.count(QStringLiteral("modal")), 1);
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("QRV: Veldmark"));
         QCOMPARE(seen, (QStringList{"QRV: Veldmark", "https://www.qrv-software.example/veldmark",
-                                    "1", "1", "360x223", "106x58", "106x58"}));
-        QCOMPARE(result, int(QDialog::Accepted));
+                                    "1", "106x58"}));
         QVERIFY(shown.isNull()); // discarded after closing
-    }
 
-    void isDiscardedWhenShowingFails() {
-        ScriptedDialogs dialogs;
-        QPointer<QDialog> shown;
+        // Also when showing fails.
         dialogs.modalScripts.push_back([&shown](QDialog& dialog) -> int {
             shown = &dialog;
             throw std::runtime_error("cannot show");
@@ -70,22 +59,17 @@ private slots:
         QVERIFY(shown.isNull());
     }
 
+    // Left clicks on the two links reach the shell with the exact targets;
+    // other labels and buttons do nothing.
     void linksGoToTheShellExactly() {
-        RecordingShell shell;
-        TAboutBox box;
-        box.lblURLClick();
-        box.StaticText1Click();
-        QCOMPARE(shell.opened, (QStringList{box.ui().lblURL->text(), ExpectedMailLink}));
-    }
-
-    void clickingTheLabelsRunsTheirHandlers() {
         RecordingShell shell;
         TAboutBox box;
         QTest::mouseClick(box.ui().StaticText1, Qt::LeftButton);
         QTest::mouseClick(box.ui().lblURL, Qt::LeftButton);
         QTest::mouseClick(box.ui().ProductName, Qt::LeftButton);
         QTest::mouseClick(box.ui().lblURL, Qt::RightButton);
-        QCOMPARE(shell.opened, (QStringList{ExpectedMailLink, box.ui().lblURL->text()}));
+        QCOMPARE(shell.opened,
+                 (QStringList{ExpectedMailLink, "https://www.qrv-software.example/veldmark"}));
     }
 };
 

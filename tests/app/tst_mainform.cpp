@@ -1,14 +1,19 @@
 // The main window with the connection manager on real SQLite files: start-up
 // state, opening (plain, protected, odd paths, failures), the database tree,
-// Disconnect, closing and the window commands.
+// Disconnect, closing, the window commands, the recent-files list across a
+// restart, and what the application object does with errors no handler caught.
 
 // The service headers come before any Qt header (Qt defines "slots").
 #include "data/service/Connection.h"
 
+#include "data/service/Errors.h"
+
 #include "ScriptedDialogs.h"
 #include "TestDb.h"
 #include "app/MainForm.h"
+#include "components/QrvMRU.h"
 #include "data/DataModule.h"
+#include "toolkit/Application.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 
@@ -16,9 +21,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -89,6 +97,15 @@ void verifyCommands(const TMainForm& f, bool connected) {
     QCOMPARE(f.mnuDisconect->isEnabled(), connected);
 }
 
+QStringList recentFiles(const TMainForm& form) {
+    QStringList captions;
+    for (QAction* a : form.mnuMRU->actions()) {
+        if (qobject_cast<TMRUMenuItem*>(a))
+            captions << a->text();
+    }
+    return captions;
+}
+
 void flushDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -104,6 +121,7 @@ class TestMainForm : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         tk::setApplicationTitle(title);
+        static_cast<tk::Application*>(qApp)->setTitle(title);
         QVERIFY(dir.isValid());
         shopDb = dir.filePath("shop.db");
         testdb::run(shopDb, "CREATE TABLE zeta (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT);"
@@ -119,9 +137,12 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub folder ä")));
         oddPathDb = dir.filePath(QStringLiteral("sub folder ä/baza čćž.db"));
         testdb::run(oddPathDb, "CREATE TABLE t (id INT);");
+        QFile garbage(dir.filePath("notes.db"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
     }
 
-    void startsNotConnected() {
+    void startsNotConnectedWithItsMenus() {
         Shell s;
         TMainForm& f = s.form;
         QCOMPARE(MainForm, &f);
@@ -129,17 +150,12 @@ private Q_SLOTS:
         QCOMPARE(f.lblTOP->text(), title);
         QVERIFY(f.CloseButton->isHidden());
         QCOMPARE(f.pnlBaza->text(), QStringLiteral("NOT Connected"));
-        QVERIFY(f.ConnectedTo.isEmpty());
         QCOMPARE(f.DBTree->topLevelItemCount(), 0);
         verifyCommands(f, false);
         for (QAction* a : {f.WindowCascade1, f.WindowTileHorizontal1, f.WindowTileVertical1,
                            f.WindowMinimizeAll1, f.WindowArrangeAll1})
             QVERIFY(!a->isEnabled());
-    }
 
-    void menusCarryCaptionsAndHints() {
-        Shell s;
-        TMainForm& f = s.form;
         QStringList database;
         for (QAction* a : f.mnuFile->actions())
             database << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -151,12 +167,9 @@ private Q_SLOTS:
         QCOMPARE(top, QStringList({"&Database", "&Window", "&About"}));
         QCOMPARE(f.Help1->actions().first()->text(), QStringLiteral("&About Veldmark"));
         QCOMPARE(f.EditCopy1->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
-
         // The status bar shows the long part of the hint.
         f.mnuOpen->showStatusText(f.MainMenu1); // as the open menu does
         QCOMPARE(f.StatusBar->currentMessage(), QStringLiteral("Open a file"));
-        f.Window1->menuAction()->showStatusText(f.MainMenu1);
-        QCOMPARE(f.StatusBar->currentMessage(), QStringLiteral("Window related commands"));
         f.HelpAboutItem->showStatusText(f.MainMenu1);
         QCOMPARE(f.StatusBar->currentMessage(),
                  QStringLiteral("Displays program information, version number, and copyright"));
@@ -186,41 +199,16 @@ private Q_SLOTS:
                  QStringList({"zeta", "Order Items", "alpha_view", "beta"}));
         QVERIFY(tree->topLevelItem(0)->isExpanded());
         QVERIFY(tree->topLevelItem(1)->isExpanded());
-        QCOMPARE(s.form.OpenDialogFileName(), shopDb);
     }
 
-    void emptyDatabaseShowsOnlyMisc() {
-        Shell s;
-        ScriptedDialogs dialogs;
-        QVERIFY(s.dm.OpenDatabase(emptyDb, true, QString()));
-        QCOMPARE(topLevel(s.form.DBTree), QStringList({"Misc"}));
-        QCOMPARE(childTexts(s.form.DBTree->topLevelItem(0)),
-                 QStringList({"Query", "Master detail"}));
-    }
-
-    void cancelledOpenDialogChangesNothing() {
-        Shell s;
-        ScriptedDialogs dialogs;
-        dialogs.fileAnswers.push_back(QString()); // Cancel
-        s.form.actFileOpenExecute();
-        QCOMPARE(dialogs.shown.size(), 1);
-        QVERIFY(!s.dm.ADOConn.connected());
-        QVERIFY(s.dm.ADOConn.connectionString().empty());
-        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
-        QVERIFY(s.form.OpenDialogFileName().isEmpty());
-        verifyCommands(s.form, false);
-    }
-
-    void protectedFileOpensWithTheRightPassword() {
+    void protectedOrOddlyNamedFilesOpen() {
         Shell s;
         ScriptedDialogs dialogs;
         dialogs.promptAnswers.push_back(QStringLiteral("s3cret"));
         QVERIFY(s.dm.OpenDatabase(protectedDb, true, QString()));
-
         QCOMPARE(dialogs.shown.size(), 2);
         QCOMPARE(dialogs.shown[0].kind, QStringLiteral("error"));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Error"));
-        QVERIFY(!dialogs.shown[0].text.isEmpty());
         QCOMPARE(dialogs.shown[1].kind, QStringLiteral("prompt"));
         QCOMPARE(dialogs.shown[1].caption, promptCaption);
         QCOMPARE(dialogs.shown[1].text, promptText);
@@ -229,77 +217,73 @@ private Q_SLOTS:
                  jet(protectedDb) + ";Jet OLEDB:Database Password=s3cret");
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + protectedDb);
         QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"secrets"}));
-    }
+        s.form.mnuDisconectClick();
 
-    void wrongPasswordThenEmptyAnswerGivesUp() {
-        Shell s;
-        ScriptedDialogs dialogs;
-        dialogs.promptAnswers.push_back(QStringLiteral("wrong"));
-        dialogs.promptAnswers.push_back(QStringLiteral(""));
-        QVERIFY(!s.dm.OpenDatabase(protectedDb, true, QString()));
-
-        QStringList kinds;
-        for (const auto& shown : dialogs.shown)
-            kinds << shown.kind;
-        QCOMPARE(kinds, QStringList({"error", "prompt", "error", "prompt"}));
-        QVERIFY(!s.dm.ADOConn.connected());
-        // The second attempt carried only the one wrong password.
-        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
-                 jet(protectedDb) + ";Jet OLEDB:Database Password=wrong");
-        QVERIFY(s.form.ConnectedTo.isEmpty());
-        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
-        verifyCommands(s.form, false);
-    }
-
-    void openDialogAddsNothingWhenTheOpenFails() {
-        Shell s;
-        ScriptedDialogs dialogs;
-        dialogs.fileAnswers.push_back(protectedDb);
-        dialogs.promptAnswers.push_back(QString()); // Cancel counts as empty
-        s.form.actFileOpenExecute();
-        QCOMPARE(dialogs.count("error"), 1);
-        QCOMPARE(dialogs.count("prompt"), 1);
-        QVERIFY(!s.dm.ADOConn.connected());
-        verifyCommands(s.form, false);
-        QCOMPARE(s.form.DBTree->topLevelItemCount(), 0);
-    }
-
-    void missingFileIsReportedAndNotCreated() {
-        Shell s;
-        ScriptedDialogs dialogs;
-        const QString missing = dir.filePath("no such file.db");
-        QVERIFY(!s.dm.OpenDatabase(missing, true, QString()));
-        QCOMPARE(dialogs.count("error"), 1);
-        QCOMPARE(dialogs.count("prompt"), 1);
-        QVERIFY(!QFile::exists(missing));
-    }
-
-    void fileThatIsNoDatabaseIsReported() {
-        const QString garbage = dir.filePath("notes.db");
-        QFile file(garbage);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'x'));
-        file.close();
-        Shell s;
-        ScriptedDialogs dialogs;
-        QVERIFY(!s.dm.OpenDatabase(garbage, true, QString()));
-        QStringList kinds;
-        for (const auto& shown : dialogs.shown)
-            kinds << shown.kind + ":" + shown.caption;
-        QCOMPARE(kinds, QStringList({"error:Error", "prompt:" + promptCaption}));
-        QVERIFY(!s.dm.ADOConn.connected());
-        QCOMPARE(tk::widgetCursor(&s.form), tk::CursorShape::Default);
-        verifyCommands(s.form, false);
-    }
-
-    void pathWithBlanksAndNonAsciiLettersPassesUnchanged() {
-        Shell s;
-        ScriptedDialogs dialogs;
+        // Blanks and non-ASCII letters in the path pass unchanged.
+        dialogs.clear();
         QVERIFY(s.dm.OpenDatabase(oddPathDb, true, QString()));
         QCOMPARE(dialogs.shown.size(), 0);
         QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()), jet(oddPathDb));
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + oddPathDb);
         QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"t"}));
+    }
+
+    void failedOpensLeaveTheWindowNotConnected_data() {
+        QTest::addColumn<QString>(
+            "file"); // in the test folder; empty: the Open dialog is cancelled
+        QTest::addColumn<bool>("viaDialog");
+        QTest::addColumn<QStringList>("answers"); // to the password prompt; none: Cancel
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("password"); // the one the last attempt carried
+        QTest::newRow("missing file") << "no such file.db" << false << QStringList()
+                                      << QStringList{"error", "prompt"} << QString();
+        QTest::newRow("not a database")
+            << "notes.db" << false << QStringList() << QStringList{"error", "prompt"} << QString();
+        QTest::newRow("wrong password, then empty")
+            << "protected.db" << false << QStringList{"wrong", QStringLiteral("")}
+            << QStringList{"error", "prompt", "error", "prompt"} << "wrong";
+        QTest::newRow("Open dialog, prompt cancelled")
+            << "protected.db" << true << QStringList() << QStringList{"open", "error", "prompt"}
+            << QString();
+        QTest::newRow("Open dialog cancelled")
+            << QString() << true << QStringList() << QStringList{"open"} << QString();
+    }
+    void failedOpensLeaveTheWindowNotConnected() {
+        QFETCH(QString, file);
+        QFETCH(bool, viaDialog);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, password);
+        const QString path = file.isEmpty() ? QString() : dir.filePath(file);
+        Shell s;
+        ScriptedDialogs dialogs;
+        for (const QString& answer : answers)
+            dialogs.promptAnswers.push_back(answer);
+        if (viaDialog) {
+            dialogs.fileAnswers.push_back(path);
+            s.form.actFileOpenExecute();
+        } else {
+            QVERIFY(!s.dm.OpenDatabase(path, true, QString()));
+        }
+        QStringList kinds;
+        for (const auto& d : dialogs.shown) {
+            kinds << d.kind;
+            if (d.kind == "error")
+                QCOMPARE(d.caption, QStringLiteral("Error"));
+            if (d.kind == "prompt")
+                QCOMPARE(d.caption, promptCaption);
+        }
+        QCOMPARE(kinds, shown);
+        QVERIFY(!s.dm.ADOConn.connected());
+        const QString tried = path.isEmpty() ? QString() : jet(path);
+        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+                 password.isEmpty() ? tried : tried + ";Jet OLEDB:Database Password=" + password);
+        QVERIFY(file != "no such file.db" || !QFile::exists(path)); // opening creates nothing
+        QVERIFY(s.form.ConnectedTo.isEmpty());
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
+        QCOMPARE(s.form.DBTree->topLevelItemCount(), 0);
+        QCOMPARE(tk::widgetCursor(&s.form), tk::CursorShape::Default);
+        verifyCommands(s.form, false);
     }
 
     void disconnectClosesEveryWindowFirst() {
@@ -342,26 +326,19 @@ private Q_SLOTS:
         QCOMPARE(topLevel(s.form.DBTree), QStringList({"Misc"}));
     }
 
-    void closingTheMainWindowClosesEachChildOnce() {
-        Shell s;
-        ProbeWindow::Log log;
-        for (int i = 1; i <= 3; ++i)
-            s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("w%1").arg(i)));
-        s.form.show();
-        QVERIFY(s.form.close());
-        flushDeferredDeletes();
-        QCOMPARE(log.closes, 3);
-        QVERIFY(s.form.mdiArea()->subWindowList().isEmpty());
-    }
-
     void exitWithTheConnectionOpenIsSilent() {
         ScriptedDialogs dialogs;
         auto dm = std::make_unique<TDM>();
         auto form = std::make_unique<TMainForm>();
         QVERIFY(dm->OpenDatabase(shopDb, true, QString()));
         ProbeWindow::Log log;
-        form->addDataWindow(new ProbeWindow(log, QStringLiteral("w")));
-        form->close();
+        for (int i = 1; i <= 3; ++i)
+            form->addDataWindow(new ProbeWindow(log, QStringLiteral("w%1").arg(i)));
+        form->show();
+        QVERIFY(form->close());
+        flushDeferredDeletes();
+        QCOMPARE(log.closes, 3); // each child closed once
+        QVERIFY(form->mdiArea()->subWindowList().isEmpty());
         form.reset();
         QCOMPARE(MainForm, nullptr);
         // The final close runs the disconnect handling with no main window.
@@ -369,7 +346,7 @@ private Q_SLOTS:
         QVERIFY(!dm->ADOConn.connected());
         dm.reset();
         QCOMPARE(DM, nullptr);
-        QCOMPARE(log.closes, 1);
+        QCOMPARE(log.closes, 3);
         QCOMPARE(dialogs.shown.size(), 0);
     }
 
@@ -468,7 +445,83 @@ private Q_SLOTS:
         QVERIFY(!s.form.WindowCascade1->isEnabled());
         QVERIFY(!s.form.WindowArrangeAll1->isEnabled());
     }
+
+    // Files opened through the Open dialog are remembered across a restart,
+    // most recent first; reopening one keeps the order; a failed open is not
+    // remembered.
+    void recentFilesSurviveARestart() {
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const QString a = dir.filePath("a.mdb");
+        const QString b = dir.filePath("b.mdb");
+        testdb::run(a, "CREATE TABLE t(x INT);");
+        testdb::run(b, "CREATE TABLE u(y INT);");
+        ScriptedDialogs dialogs;
+        {
+            Shell run;
+            QVERIFY(recentFiles(run.form).isEmpty());
+            dialogs.fileAnswers = {a, dir.filePath("missing.mdb"), b};
+            run.form.actFileOpenExecute();
+            run.form.mnuDisconectClick();
+            run.form.actFileOpenExecute(); // error, then the password prompt, cancelled
+            run.form.actFileOpenExecute();
+            QVERIFY(DM->ADOConn.connected());
+            QCOMPARE(recentFiles(run.form), (QStringList{b, a}));
+        } // the program ends normally with b still open
+        QCOMPARE(dialogs.count("error"), 1);
+
+        {
+            Shell again;
+            QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
+            QVERIFY(again.form.mnuMRU->menuAction()->isEnabled());
+            again.form.mnuMRU->actions().at(1)->trigger();
+            QVERIFY(DM->ADOConn.connected());
+            QCOMPARE(again.form.ConnectedTo, a);
+            QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
+        }
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+
+    void unhandledErrorOfAHandlerIsReported() {
+        ScriptedDialogs dialogs;
+        QPushButton button;
+        int clicks = 0;
+        connect(&button, &QPushButton::clicked, [&] {
+            ++clicks;
+            throw vdata::DataError("no such table: Query]");
+        });
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(clicks, 2); // the program went on after the first error
+        QCOMPARE(dialogs.count("error"), 2);
+        QCOMPARE(dialogs.shown[0].caption, title);
+        QCOMPARE(dialogs.shown[0].text, QStringLiteral("no such table: Query]."));
+        // A silent abort shows nothing.
+        dialogs.clear();
+        QPushButton silent;
+        connect(&silent, &QPushButton::clicked, [] { throw vdata::SilentAbort(); });
+        QTest::mouseClick(&silent, Qt::LeftButton);
+        QCOMPARE(dialogs.shown.size(), 0);
+    }
+
+    // The termination signals end the program the normal way.
+    void terminationSignalRunsTheHandlerInTheEventLoop() {
+        auto* app = static_cast<tk::Application*>(qApp);
+        int calls = 0;
+        app->onTerminationSignal([&] { ++calls; });
+        QCOMPARE(::raise(SIGTERM), 0);
+        QTRY_COMPARE(calls, 1);
+        QCOMPARE(::raise(SIGINT), 0);
+        QTRY_COMPARE(calls, 2);
+        app->onTerminationSignal({});
+    }
 };
 
-QTEST_MAIN(TestMainForm)
+int main(int argc, char** argv) {
+    tk::Application app(argc, argv);
+    TestMainForm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mainform.moc"

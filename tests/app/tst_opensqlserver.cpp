@@ -1,14 +1,18 @@
-// The server connection dialog: its opening state, the login choice, the
-// connection strings it builds, the warnings, and - against the PostgreSQL
-// test server - the database list, Test connection and OK.
+// The server connection dialog and opening a server database from the main
+// window: the dialog's state, the login choice, the exact connection strings,
+// the warnings, and - against the PostgreSQL test server - the database list,
+// Test connection, OK, and the retry path after a failed open.
 
 // The service headers come before any Qt header (Qt defines "slots").
 #include "data/service/Connection.h"
 
 #include "PgTestEnv.h"
 #include "ScriptedDialogs.h"
+#include "app/MainForm.h"
 #include "data/ConnectionStrings.h"
+#include "data/DataModule.h"
 #include "data/OpenSQLServerForm.h"
+#include "toolkit/ErrorReport.h"
 
 #include <QApplication>
 #include <QTest>
@@ -35,6 +39,46 @@ QStringList kinds(const ScriptedDialogs& d) {
     return result;
 }
 
+struct Shell {
+    TDM dm;
+    TMainForm form;
+};
+
+struct Login {
+    QString user;
+    QString password;
+    bool loginChoice = false;
+    bool alsoForListing = false; // else the databases are listed with Windows security
+};
+
+// A script for the server dialog: type the server, leave the box (which lists
+// the databases), pick the database, set the login and press OK.
+std::function<int(QDialog&)> choose(const QString& server, const QString& database,
+                                    const Login& login = {}) {
+    return [=](QDialog& dialog) {
+        auto& form = static_cast<TOpenSQLServerForm&>(dialog);
+        const auto setLogin = [&] {
+            if (login.loginChoice)
+                form.rbLoginInfo->click();
+            form.ledUserName->setText(login.user);
+            form.ledPwd->setText(login.password);
+        };
+        if (login.alsoForListing)
+            setLogin();
+        form.cboServers->setEditText(server);
+        form.cboServersClick();
+        form.cboDatabases->setCurrentIndex(form.cboDatabases->findText(database));
+        setLogin();
+        form.btnOK->click();
+        return -1; // the dialog's own result
+    };
+}
+
+int pressClose(QDialog& dialog) {
+    static_cast<TOpenSQLServerForm&>(dialog).btnCancel->click();
+    return -1;
+}
+
 } // namespace
 
 class TestOpenSQLServer : public QObject {
@@ -43,6 +87,12 @@ class TestOpenSQLServer : public QObject {
     std::unique_ptr<pgtest::ScratchDatabase> scratch;
 
     QString server() const { return str(pgtest::socketDataSource()); }
+    QString database() const { return str(scratch->name()); }
+    // The final string with Windows security for a server.
+    QString base(const QString& server) const {
+        return "Initial Catalog=" + database() + ";Data Source=" + server +
+               ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False";
+    }
 
     // Shows the dialog as the active window so that focus moves by Tab.
     static void showActive(TOpenSQLServerForm& form) {
@@ -53,66 +103,64 @@ class TestOpenSQLServer : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (pgtest::testServer())
-            scratch = std::make_unique<pgtest::ScratchDatabase>("dialog");
+        tk::setApplicationTitle(QStringLiteral("QRV Veldmark"));
+        if (!pgtest::testServer())
+            QSKIP(pgtest::noServerMessage);
+        scratch = std::make_unique<pgtest::ScratchDatabase>("dialog");
+        scratch->exec("CREATE TABLE customers (id int PRIMARY KEY, name text);"
+                      "CREATE TABLE \"Order Items\" (id int);"
+                      "CREATE VIEW customer_names AS SELECT name FROM customers;");
     }
     void cleanupTestCase() { scratch.reset(); }
 
-    void opensWithWindowsSecurityAndEmptyBoxes() {
+    void openingStateAndLoginChoice() {
         TSQLConnection info;
         auto form = TOpenSQLServerForm::CreateForConnection(info);
         QCOMPARE(form->windowTitle(), QStringLiteral("SQL Server connection..."));
         QCOMPARE(form->cboServers->currentText(), QString());
         QCOMPARE(form->cboDatabases->count(), 0);
         QVERIFY(form->rbTrustedConnection->isChecked());
-        QVERIFY(!form->ledUserName->isEnabled());
-        QVERIFY(!form->ledPwd->isEnabled());
+        QVERIFY(!form->ledUserName->isEnabled() && !form->ledPwd->isEnabled());
         QCOMPARE(form->ledPwd->echoMode(), QLineEdit::Normal);
         QVERIFY(form->btnOK->isDefault());
         QCOMPARE(form->size(), QSize(326, 339));
+        form->rbLoginInfo->click();
+        QVERIFY(form->ledUserName->isEnabled() && form->ledPwd->isEnabled());
+        form->ledUserName->setText(QStringLiteral("sa"));
+        form->rbTrustedConnection->click();
+        QVERIFY(!form->ledUserName->isEnabled() && !form->ledPwd->isEnabled());
+        QCOMPARE(form->ledUserName->text(), QStringLiteral("sa"));
     }
 
-    void loginChoiceEnablesTheBoxesAndKeepsTheirText() {
+    // The listing string follows the login choice; the test and final strings
+    // depend on the user name alone.
+    void connectionStringsCharacterForCharacter() {
         TSQLConnection info;
         TOpenSQLServerForm form(info);
-        form.rbLoginInfo->click();
-        QVERIFY(form.ledUserName->isEnabled() && form.ledPwd->isEnabled());
-        form.ledUserName->setText(QStringLiteral("sa"));
-        form.rbTrustedConnection->click();
-        QVERIFY(!form.ledUserName->isEnabled() && !form.ledPwd->isEnabled());
-        QCOMPARE(form.ledUserName->text(), QStringLiteral("sa"));
-    }
-
-    void serverStringFollowsTheLoginChoice() {
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
-        const QString base = "Data Source=srv,5433;Provider=SQLOLEDB.1;Integrated Security=SSPI;"
-                             "Persist Security Info=False";
+        const QString listing = "Data Source=srv,5433;Provider=SQLOLEDB.1;Integrated Security=SSPI;"
+                                "Persist Security Info=False";
         form.ledUserName->setText(QStringLiteral("ann"));
-        QCOMPARE(form.ServerConnectionString(QStringLiteral("srv,5433")), base);
+        QCOMPARE(form.ServerConnectionString(QStringLiteral("srv,5433")), listing);
         form.ledUserName->clear();
         form.rbLoginInfo->click();
-        QCOMPARE(form.ServerConnectionString(QStringLiteral("srv,5433")), base + ";uid=;pwd=");
+        QCOMPARE(form.ServerConnectionString(QStringLiteral("srv,5433")), listing + ";uid=;pwd=");
         form.ledUserName->setText(QStringLiteral("ann"));
         form.ledPwd->setText(QStringLiteral("p w"));
         QCOMPARE(form.ServerConnectionString(QStringLiteral("srv,5433")),
-                 base + ";uid=ann;pwd=p w");
-    }
+                 listing + ";uid=ann;pwd=p w");
 
-    // The test and final strings depend on the user name alone.
-    void databaseStringsDependOnTheUserNameOnly() {
         vdata::Connection conn;
-        TSQLConnection info{QStringLiteral("srv"), QStringLiteral("db"), QString(), QString()};
-        assignServerConnection(conn, info);
-        const QString base = "Initial Catalog=db;Data Source=srv;Provider=SQLOLEDB.1;"
-                             "Integrated Security=SSPI;Persist Security Info=False";
-        QCOMPARE(str(conn.connectionString()), base);
-        info.UserName = QStringLiteral("ann");
-        assignServerConnection(conn, info);
-        QCOMPARE(str(conn.connectionString()), base + ";uid=ann;pwd=");
-        info.Password = QStringLiteral("x;y");
-        assignServerConnection(conn, info);
-        QCOMPARE(str(conn.connectionString()), base + ";uid=ann;pwd=x;y");
+        TSQLConnection db{QStringLiteral("srv"), QStringLiteral("db"), QString(), QString()};
+        const QString final = "Initial Catalog=db;Data Source=srv;Provider=SQLOLEDB.1;"
+                              "Integrated Security=SSPI;Persist Security Info=False";
+        assignServerConnection(conn, db);
+        QCOMPARE(str(conn.connectionString()), final);
+        db.UserName = QStringLiteral("ann");
+        assignServerConnection(conn, db);
+        QCOMPARE(str(conn.connectionString()), final + ";uid=ann;pwd=");
+        db.Password = QStringLiteral("x;y");
+        assignServerConnection(conn, db);
+        QCOMPARE(str(conn.connectionString()), final + ";uid=ann;pwd=x;y");
     }
 
     void testAndOkWarnWithoutServerOrDatabase() {
@@ -137,31 +185,22 @@ private Q_SLOTS:
         QCOMPARE(info.UserName, QStringLiteral("typed while disabled"));
     }
 
-    void leavingAnEmptyServerBoxKeepsTheDatabaseList() {
+    void leavingTheServerBoxWithoutAReachableServer() {
         ScriptedDialogs dialogs;
         TSQLConnection info;
         TOpenSQLServerForm form(info);
         form.cboDatabases->addItems({QStringLiteral("kept")});
-        form.cboServersClick();
+        form.cboServersClick(); // empty box: the list stays
         QCOMPARE(items(form.cboDatabases), QStringList({"kept"}));
         QCOMPARE(dialogs.shown.size(), 0);
-    }
-
-    void unreachableServerShowsTheErrorAndLeavesTheListEmpty() {
-        ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
-        form.cboDatabases->addItems({QStringLiteral("old")});
-        form.cboServers->setEditText(QStringLiteral("127.0.0.1,1"));
+        form.cboServers->setEditText(QStringLiteral("127.0.0.1,1")); // wrong port
         form.cboServersClick();
         QCOMPARE(kinds(dialogs), QStringList({"error"}));
         QVERIFY(!dialogs.shown[0].text.isEmpty());
         QCOMPARE(form.cboDatabases->count(), 0);
     }
 
-    void tabFromTheServerBoxFillsTheDatabaseList() {
-        if (!pgtest::testServer())
-            QSKIP(pgtest::noServerMessage);
+    void tabOrPickingTheServerFillsTheDatabaseList() {
         ScriptedDialogs dialogs;
         TSQLConnection info;
         TOpenSQLServerForm form(info);
@@ -170,7 +209,7 @@ private Q_SLOTS:
         QTest::keyClicks(form.cboServers, server());
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), form.cboDatabases);
-        QVERIFY(items(form.cboDatabases).contains(str(scratch->name())));
+        QVERIFY(items(form.cboDatabases).contains(database()));
         QCOMPARE(form.cboDatabases->currentIndex(), -1);
         QCOMPARE(dialogs.shown.size(), 0);
 
@@ -181,23 +220,16 @@ private Q_SLOTS:
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QVERIFY(!items(form.cboDatabases).contains(QStringLiteral("stale entry")));
         QCOMPARE(form.cboDatabases->currentIndex(), -1);
-    }
 
-    void pickingAServerFillsTheListAtOnce() {
-        if (!pgtest::testServer())
-            QSKIP(pgtest::noServerMessage);
-        ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        // Picking a listed server fills the list at once.
+        form.cboDatabases->clear();
         form.cboServers->addItem(server());
         form.cboServers->setCurrentIndex(form.cboServers->count() - 1);
         Q_EMIT form.cboServers->activated(form.cboServers->count() - 1);
-        QVERIFY(items(form.cboDatabases).contains(str(scratch->name())));
+        QVERIFY(items(form.cboDatabases).contains(database()));
     }
 
     void refusedLoginWhileListingIsReported() {
-        if (!pgtest::testServer())
-            QSKIP(pgtest::noServerMessage);
         ScriptedDialogs dialogs;
         TSQLConnection info;
         TOpenSQLServerForm form(info);
@@ -214,24 +246,22 @@ private Q_SLOTS:
         form.ledPwd->setText(str(pgtest::testServer()->password));
         form.cboServersClick();
         QCOMPARE(dialogs.shown.size(), 0);
-        QVERIFY(items(form.cboDatabases).contains(str(scratch->name())));
+        QVERIFY(items(form.cboDatabases).contains(database()));
     }
 
     void testConnectionReportsSuccessAndFailure() {
-        if (!pgtest::testServer())
-            QSKIP(pgtest::noServerMessage);
         ScriptedDialogs dialogs;
         TSQLConnection info;
         TOpenSQLServerForm form(info);
         form.cboServers->setEditText(server());
         form.cboServersClick();
-        form.cboDatabases->setCurrentIndex(form.cboDatabases->findText(str(scratch->name())));
+        form.cboDatabases->setCurrentIndex(form.cboDatabases->findText(database()));
         form.TestConButtonClick();
         QCOMPARE(kinds(dialogs), QStringList({"information"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Information"));
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Connection successful"));
         QCOMPARE(info.ServerName, server());
-        QCOMPARE(info.DatabaseName, str(scratch->name()));
+        QCOMPARE(info.DatabaseName, database());
 
         // With Windows security chosen, a typed user still goes into the test.
         dialogs.clear();
@@ -242,24 +272,82 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Error"));
     }
 
-    void okClosesWithOkAfterTheTestWhateverItsOutcome() {
-        if (!pgtest::testServer())
-            QSKIP(pgtest::noServerMessage);
-        for (const bool refused : {false, true}) {
+    // From the main window: the exact string, the panel, the tree, Disconnect.
+    void windowsSecurityOpensWithTheExactString() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        dialogs.modalScripts.push_back(choose(server(), database()));
+        s.form.mnuOpenSQLServerClick();
+
+        QCOMPARE(kinds(dialogs), QStringList({"modal", "information"}));
+        QCOMPARE(dialogs.shown[0].caption, QStringLiteral("SQL Server connection..."));
+        QVERIFY(s.dm.ADOConn.connected());
+        QCOMPARE(str(s.dm.ADOConn.connectionString()), base(server()));
+        QCOMPARE(s.form.ConnectedTo, database() + " on " + server());
+        QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + database() + " on " + server());
+        QVERIFY(!s.form.mnuOpenSQLServer->isEnabled());
+        QVERIFY(s.form.mnuDisconect->isEnabled());
+        QStringList tables;
+        for (int i = 0; i < s.form.DBTree->topLevelItem(1)->childCount(); ++i)
+            tables << s.form.DBTree->topLevelItem(1)->child(i)->text(0);
+        tables.sort();
+        QCOMPARE(tables, QStringList({"Order Items", "customer_names", "customers"}));
+
+        s.form.mnuDisconectClick();
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected!"));
+        QVERIFY(s.form.mnuOpenSQLServer->isEnabled());
+    }
+
+    void userAndPasswordOpenOverTcp() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        const QString tcp = str(pgtest::tcpDataSource());
+        const QString user = str(pgtest::testServer()->user);
+        const QString password = str(pgtest::testServer()->password);
+        dialogs.modalScripts.push_back(choose(tcp, database(), {user, password, true, true}));
+        QVERIFY(s.dm.OpenDatabase(QString(), false, QString()));
+        QCOMPARE(str(s.dm.ADOConn.connectionString()),
+                 base(tcp) + ";uid=" + user + ";pwd=" + password);
+        QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + database() + " on " + tcp);
+    }
+
+    // A refused login: the dialog's own test fails (error), OK still closes it
+    // with OK; the open fails (error) and the prompt follows. A non-empty
+    // answer shows the dialog again, an empty one gives up.
+    void refusedLoginRetriesThroughThePrompt() {
+        const QString user = str(pgtest::testServer()->user);
+        for (const bool again : {true, false}) {
+            Shell s;
             ScriptedDialogs dialogs;
-            TSQLConnection info;
-            TOpenSQLServerForm form(info);
-            form.cboServers->setEditText(server());
-            form.cboServersClick();
-            form.cboDatabases->setCurrentIndex(form.cboDatabases->findText(str(scratch->name())));
-            if (refused) {
-                form.rbLoginInfo->click();
-                form.ledUserName->setText(QStringLiteral("nobody_here"));
-            }
-            form.btnOK->click();
-            QCOMPARE(kinds(dialogs), QStringList({refused ? "error" : "information"}));
-            QCOMPARE(form.result(), int(QDialog::Accepted));
+            dialogs.modalScripts.push_back(choose(server(), database(), {user, QString(), true}));
+            dialogs.promptAnswers.push_back(again ? QStringLiteral("anything") : QString());
+            dialogs.modalScripts.push_back(pressClose);
+            QVERIFY(!s.dm.OpenDatabase(QString(), false, QString()));
+            QStringList expected{"modal", "error", "error", "prompt"};
+            if (again)
+                expected << "modal";
+            QCOMPARE(kinds(dialogs), expected);
+            QCOMPARE(dialogs.shown[3].caption, QStringLiteral("MDB with password"));
+            QCOMPARE(str(s.dm.ADOConn.connectionString()),
+                     base(server()) + ";uid=" + user + ";pwd=");
+            QVERIFY(!s.dm.ADOConn.connected());
+            QVERIFY(s.form.ConnectedTo.isEmpty());
+            QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
+            QVERIFY(s.form.mnuOpenSQLServer->isEnabled());
         }
+    }
+
+    void closingTheDialogChangesNothing() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        s.dm.ADOConn.setConnectionString("left as it was");
+        s.form.ConnectedTo = QStringLiteral("unchanged");
+        dialogs.modalScripts.push_back(pressClose);
+        QVERIFY(!s.dm.OpenDatabase(QString(), false, QString()));
+        QCOMPARE(kinds(dialogs), QStringList({"modal"}));
+        QCOMPARE(str(s.dm.ADOConn.connectionString()), QStringLiteral("left as it was"));
+        QCOMPARE(s.form.ConnectedTo, QStringLiteral("unchanged"));
+        QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
     }
 };
 

@@ -57,34 +57,21 @@ void TestPostgresEnumerator::serverNames_data() {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("port");
     const QString local = defaultSocketDirectory();
-    QTest::newRow("(local)") << "(local)" << local << "5432";
-    QTest::newRow("dot") << "." << local << "5432";
-    QTest::newRow("empty") << "" << local << "5432";
-    QTest::newRow("(LOCAL),port") << "(LOCAL),5433" << local << "5433";
-    QTest::newRow("host") << "db.example.com"
-                          << "db.example.com"
-                          << "5432";
-    QTest::newRow("host,port") << "db.example.com,5433"
-                               << "db.example.com"
-                               << "5433";
-    QTest::newRow("host:port") << "db:6000"
-                               << "db"
-                               << "6000";
-    QTest::newRow("blanks") << " 10.0.0.7 , 5433 "
-                            << "10.0.0.7"
-                            << "5433";
-    QTest::newRow("socket dir") << "/tmp"
-                                << "/tmp"
-                                << "5432";
-    QTest::newRow("socket dir,port") << "/srv/pg sockets,5499"
-                                     << "/srv/pg sockets"
-                                     << "5499";
-    QTest::newRow("IPv6") << "::1"
-                          << "::1"
-                          << "5432";
-    QTest::newRow("[IPv6]:port") << "[::1]:5433"
-                                 << "::1"
-                                 << "5433";
+    const auto row = [](const char* tag, const char* name, const QString& host, const char* port) {
+        QTest::newRow(tag) << name << host << port;
+    };
+    row("(local)", "(local)", local, "5432");
+    row("dot", ".", local, "5432");
+    row("empty", "", local, "5432");
+    row("(LOCAL),port", "(LOCAL),5433", local, "5433");
+    row("host", "db.example.com", "db.example.com", "5432");
+    row("host,port", "db.example.com,5433", "db.example.com", "5433");
+    row("host:port", "db:6000", "db", "6000");
+    row("blanks", " 10.0.0.7 , 5433 ", "10.0.0.7", "5433");
+    row("socket dir", "/tmp", "/tmp", "5432");
+    row("socket dir,port", "/srv/pg sockets,5499", "/srv/pg sockets", "5499");
+    row("IPv6", "::1", "::1", "5432");
+    row("[IPv6]:port", "[::1]:5433", "::1", "5433");
 }
 
 void TestPostgresEnumerator::serverNames() {

@@ -155,22 +155,6 @@ private slots:
         master.post();
     }
 
-    void sameTableAsMasterAndChild() {
-        Query master(&db);
-        DataSource source(&master);
-        Query detail(&db);
-        detail.setDataSource(&source);
-        master.setSQL("SELECT * FROM [Customers]");
-        detail.setSQL("SELECT * FROM [Customers]\r\nWHERE \r\nCustomers.Since = :Since\r\n");
-        master.open();
-        detail.open();
-        QCOMPARE(detail.recordCount(), 2); // ALF and ZAG joined on the same day
-        master.last();
-        QCOMPARE(detail.recordCount(), 2);
-        master.prior();
-        QCOMPARE(detail.recordCount(), 1);
-    }
-
     void emptyMasterGivesParametersNoValue() {
         Query master(&db);
         DataSource source(&master);

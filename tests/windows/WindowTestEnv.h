@@ -13,6 +13,11 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Text.h"
+#include "windows/GridMasterFieldsForm.h"
+
+#include <QComboBox>
+#include <QListWidget>
 
 #include <QTemporaryDir>
 
@@ -85,5 +90,58 @@ struct Env {
 
     int count(const QString& kind) const { return dialogs.count(kind); }
 };
+
+// A window of the base class alone (no child set) on one table.
+inline std::unique_ptr<TfrmGridFields> baseWindow(const std::string& table) {
+    auto w = std::make_unique<TfrmGridFields>();
+    w->Query.setSQL("SELECT * FROM [" + table + "]");
+    w->Query.open();
+    w->FormCreate(nullptr);
+    return w;
+}
+
+inline QStringList column(const vdata::Query& q, int col) {
+    QStringList values;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        values << tk::qs(q.cellText(r, col));
+    }
+    return values;
+}
+
+inline QStringList entries(const QComboBox* list) {
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i) {
+        result << list->itemText(i);
+    }
+    return result;
+}
+
+// Master-detail set-up: choose a table in one of the two lists, pair fields.
+inline void chooseTable(TfrmGridMasterFields& w, QComboBox* list, const QString& table) {
+    list->setCurrentIndex(list->findText(table));
+    w.cboMasterTableClick(list);
+}
+
+inline void pair(TfrmGridMasterFields& w, const QString& master, const QString& child) {
+    for (auto [fields, name] :
+         {std::pair{w.uiMD.lbMasterFields, master}, std::pair{w.uiMD.lbChildFields, child}}) {
+        const QList<QListWidgetItem*> found = fields->findItems(name, Qt::MatchExactly);
+        if (!found.isEmpty()) {
+            fields->setCurrentItem(found.first());
+        }
+    }
+    w.AddRelButtonClick();
+}
+
+// Customers linked to Orders by CustomerID, and Country to ShipCountry.
+inline void linkCustomersToOrders(TfrmGridMasterFields& w, bool withCountry = true) {
+    chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Customers"));
+    chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
+    pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
+    if (withCountry) {
+        pair(w, QStringLiteral("Country"), QStringLiteral("ShipCountry"));
+    }
+    w.MCRefreshButtonClick();
+}
 
 } // namespace wintest
