@@ -105,6 +105,26 @@ private slots:
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
     }
 
+    // Opening a cell editor starts editing the record, so Save and Cancel are
+    // offered while the user types; cancelling leaves the table alone.
+    void cellEditorStartsEditing() {
+        Db db;
+        DBGrid grid;
+        grid.setDataSource(&db.source);
+        TDBNavigator nav;
+        nav.setDataSource(&db.source);
+        db.query->open();
+        grid.setCurrentIndex(grid.model()->index(1, 1));
+        grid.edit(grid.model()->index(1, 1));
+        QCOMPARE(db.query->state(), vdata::DataSetState::Edit);
+        QCOMPARE(db.query->recNo(), 2);
+        QVERIFY(nav.button(TDBNavigator::Post)->isEnabled());
+        QVERIFY(nav.button(TDBNavigator::Cancel)->isEnabled());
+        nav.click(TDBNavigator::Cancel);
+        QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
+        QCOMPARE(db.query->fieldByName("Name").asString(), std::string("two"));
+    }
+
     void queryDestroyedBeforeTheControls() {
         Db db;
         DBGrid grid;

@@ -70,6 +70,7 @@ private slots:
             QVERIFY(w->ui.FieldBox->isHidden());
             QCOMPARE(w->ui.SQLQuery->textCursor().selectedText(),
                      QStringLiteral("[Enter SQL query here]"));
+            QCOMPARE(w->focusWidget(), w->ui.Grid);
         }
         QVERIFY(open[1]->parentWidget()->isMaximized());
         open[0]->Query.moveTo(3); // two windows, two queries
@@ -127,6 +128,15 @@ private slots:
         QVERIFY(!md->ui.pnlEARight->isHidden());
         QVERIFY(!md->ui.FieldBox->isHidden());
         QCOMPARE(md->uiMD.cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
+        // The keyboard starts in the SQL text (whose selected placeholder the
+        // first keystroke replaces) and in the setup area; the search boxes
+        // keep their placeholders.
+        QCOMPARE(freehand->focusWidget(), freehand->ui.SQLQuery);
+        QCOMPARE(freehand->ui.SQLQuery->textCursor().selectedText(),
+                 QStringLiteral("[Enter SQL query here]"));
+        QCOMPARE(md->focusWidget(), md->uiMD.cboMasterTable);
+        QCOMPARE(freehand->ui.edTrazi->text(),
+                 QStringLiteral("Enter your search term, hit [RETURN]"));
         QCOMPARE(env.dialogs.shown.size(), 0);
         // Disconnect closes them all.
         env.form.mnuDisconectClick();
