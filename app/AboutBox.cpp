@@ -13,7 +13,7 @@ static void initResources() {
 }
 
 const QString TAboutBox::ProductTitle = QStringLiteral("QRV: Veldmark");
-const QString TAboutBox::AuthorMail = QStringLiteral("dorian.kestrelli@qrv-software.example");
+const QString TAboutBox::AuthorMail = QStringLiteral("dorian@qrv.example");
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutBox>()) {
     initResources();

@@ -21,7 +21,7 @@ public:
 };
 
 const QString ExpectedMailLink =
-    QStringLiteral("mailto:dorian.kestrelli@qrv-software.example?subject=QRV: Veldmark");
+    QStringLiteral("mailto:dorian@qrv.example?subject=QRV: Veldmark");
 
 } // namespace
 
