@@ -34,14 +34,17 @@ Snapshot::Snapshot(std::size_t columns) : columns_(columns) {}
 
 void Snapshot::reserveRows(std::size_t rows) {
     for (Column& c : columns_) {
-        c.kinds.reserve(rows);
         c.cells.reserve(rows);
     }
 }
 
 void Snapshot::push(Value::Kind kind, std::uint64_t slot) {
     Column& c = columns_[nextColumn_];
-    c.kinds.push_back(kind);
+    if (c.cells.empty()) {
+        c.uniform = kind;
+    } else if (!c.kinds.empty() || kind != c.uniform) {
+        c.setKind(c.cells.size(), kind);
+    }
     c.cells.push_back(slot);
     if (++nextColumn_ == columns_.size()) {
         nextColumn_ = 0;
@@ -166,7 +169,7 @@ std::vector<Value> Snapshot::row(std::size_t r) const {
 
 void Snapshot::set(std::size_t row, std::size_t col, const Value& v) {
     Column& c = columns_[col];
-    c.kinds[row] = v.kind;
+    c.setKind(row, v.kind);
     switch (v.kind) {
     case Value::Kind::Null:
         c.cells[row] = 0;
@@ -187,6 +190,20 @@ void Snapshot::set(std::size_t row, std::size_t col, const Value& v) {
 void Snapshot::setRow(std::size_t row, const std::vector<Value>& values) {
     for (std::size_t c = 0; c < columns_.size() && c < values.size(); ++c) {
         set(row, c, values[c]);
+    }
+}
+
+void Snapshot::Column::setKind(std::size_t row, Value::Kind k) {
+    if (kinds.empty()) {
+        if (k == uniform) {
+            return;
+        }
+        kinds.assign(cells.size(), uniform);
+    }
+    if (row == kinds.size()) {
+        kinds.push_back(k);
+    } else {
+        kinds[row] = k;
     }
 }
 

@@ -31,7 +31,7 @@ public:
     void appendValue(const Value& v);
     std::size_t appendRow(const std::vector<Value>& values); // returns the new row's index
 
-    Value::Kind kind(std::size_t row, std::size_t col) const { return columns_[col].kinds[row]; }
+    Value::Kind kind(std::size_t row, std::size_t col) const { return columns_[col].kind(row); }
     bool isNull(std::size_t row, std::size_t col) const {
         return kind(row, col) == Value::Kind::Null;
     }
@@ -47,8 +47,13 @@ public:
     std::size_t memoryUsed() const;
 
 private:
+    // A column whose cells all have one kind (the usual case) keeps that kind
+    // once; a kind byte per cell appears with the first cell of another kind.
     struct Column {
-        std::vector<Value::Kind> kinds;
+        Value::Kind uniform = Value::Kind::Null;
+        std::vector<Value::Kind> kinds; // empty while the column is uniform
+        Value::Kind kind(std::size_t row) const { return kinds.empty() ? uniform : kinds[row]; }
+        void setKind(std::size_t row, Value::Kind k);
         std::vector<std::uint64_t> cells;
     };
 
