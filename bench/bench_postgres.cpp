@@ -1,0 +1,93 @@
+// Opens a 1,000,000-row PostgreSQL table the way a table view does (open,
+// then a second execution by the re-query), against the psql command reading
+// the same rows in the same run. Prints the ratio and the memory added.
+//
+// Needs the server of scripts/pg-cluster.sh (VELDMARK_PG_HOST, _PORT, _DB):
+//   source scripts/pg-cluster.sh && pg_cluster_start
+//   build/dev/bench/bench_postgres [rows]
+#include "Connection.h"
+#include "Query.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v) {
+        std::fprintf(stderr, "%s is not set: start the cluster of scripts/pg-cluster.sh\n", name);
+        std::exit(1);
+    }
+    return v;
+}
+
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0;
+    long resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+double timeShell(const std::string& command) {
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return seconds(start);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const std::string host = env("VELDMARK_PG_HOST");
+    const std::string port = env("VELDMARK_PG_PORT");
+    const std::string db = env("VELDMARK_PG_DB");
+    const std::string psql = "psql -X -q -h '" + host + "' -p " + port + " -d '" + db + "' ";
+
+    timeShell(psql +
+              "-c \"DROP TABLE IF EXISTS bench_t; CREATE TABLE bench_t(id int PRIMARY KEY,"
+              " qty int, code varchar(12), city varchar(20), day date, price numeric(10,2),"
+              " ratio float8, note varchar(60)); INSERT INTO bench_t SELECT i, i % 1000,"
+              " 'C' || lpad((i::bigint * 7919 % 1000003)::text, 8, '0'), 'City ' || (i % 5000),"
+              " date '2000-01-01' + (i % 9000), round((i % 100000) / 7.0, 2), i / 3.0,"
+              " left(md5(i::text) || md5((i + 1)::text), 60) FROM generate_series(1, " +
+              std::to_string(rows) + ") i;\"");
+    timeShell(psql + "-c 'VACUUM ANALYZE bench_t'");
+    timeShell(psql + "-c 'SELECT * FROM bench_t' > /dev/null"); // warm the cache
+    const double cli = timeShell(psql + "-c 'SELECT * FROM bench_t' > /dev/null");
+
+    vdata::Connection connection;
+    connection.setConnectionString("Provider=SQLOLEDB.1;Data Source=" + host + "," + port +
+                                   ";Initial Catalog=" + db);
+    connection.open();
+    vdata::Query query(&connection);
+    query.setSQL("SELECT * FROM [bench_t]");
+    const long before = residentBytes();
+    const auto start = Clock::now();
+    query.open();
+    query.requery();
+    const double open = seconds(start);
+    const double addedMiB = static_cast<double>(residentBytes() - before) / (1 << 20);
+
+    std::printf("records: %d\n", query.recordCount());
+    std::printf("open (two executions): %.2f s; psql reading all rows: %.2f s; ratio %.2f\n", open,
+                cli, open / cli);
+    std::printf("memory added: %.0f MiB\n", addedMiB);
+    query.close();
+    timeShell(psql + "-c 'DROP TABLE bench_t'");
+    return 0;
+}
