@@ -57,9 +57,14 @@ void TMainForm::FormCreate() {
                          QStringLiteral("\\mru"));
 }
 
+// The program ends only when every data window has closed: one that holds
+// a refused change keeps the program running.
 void TMainForm::closeEvent(QCloseEvent* event) {
     FormClose();
-    event->accept();
+    if (openDataWindows().isEmpty())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TMainForm::FormClose() {
@@ -130,12 +135,14 @@ void TMainForm::FillDatabaseTree() {
     DBTree->expandAll();
 }
 
-void TMainForm::CloseAllChildren() {
+bool TMainForm::CloseAllChildren() {
     // Each child frees itself later, after this loop, so the list taken
     // once stays valid while the children are asked to close in order.
     const QList<QMdiSubWindow*> children = MdiClient->subWindowList(QMdiArea::CreationOrder);
+    bool allClosed = true;
     for (QMdiSubWindow* child : children)
-        child->close();
+        allClosed = child->close() && allClosed;
+    return allClosed;
 }
 
 QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {

@@ -35,7 +35,9 @@ public:
     static QString OpenDialogFilter();
 
     void FillDatabaseTree();
-    void CloseAllChildren();
+    // Asks every data window to close; false when one stayed open (it holds
+    // a change the database refused).
+    bool CloseAllChildren();
     void MRUClick(TqrvMRU* Sender, const QString& FileName);
 
 public Q_SLOTS:

@@ -4,6 +4,7 @@
 #include "data/ConnectionStrings.h"
 #include "data/OpenSQLServerForm.h"
 #include "data/SQLConnection.h"
+#include "data/service/Errors.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
@@ -104,9 +105,13 @@ void TDM::ADOConnConnectComplete(vdata::EventStatus status) {
     tk::setWidgetCursor(MainForm, tk::CursorShape::Default);
 }
 
+// A data window that holds a change the database refused stays open, and
+// the connection with it, so that the change can still be corrected or
+// cancelled.
 void TDM::ADOConnBeforeDisconnect() {
-    if (MainForm)
-        MainForm->CloseAllChildren();
+    if (MainForm && !MainForm->CloseAllChildren())
+        throw vdata::DataError("Not disconnected: a data window holds a change that the "
+                               "database refused. Correct or cancel it, then disconnect again.");
 }
 
 void TDM::ADOConnDisconnect() {

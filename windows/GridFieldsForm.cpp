@@ -299,18 +299,19 @@ void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
     Action = CloseAction::Free;
 }
 
-// A change still pending in a grid is saved before the queries close, so that
-// closing a window never drops typed values without a word; a refusal is
-// reported.
-void TfrmGridFields::savePendingEdits() {
-    if (FGridChild) {
-        FGridChild->postPending();
-    }
-    ui.Grid->postPending();
+// A change still pending in a grid is saved before the queries close. When
+// the database refuses it, the refusal is reported and the window stays open
+// with the typed values, so closing never drops them.
+bool TfrmGridFields::savePendingEdits() {
+    const bool childSaved = !FGridChild || FGridChild->postPending();
+    return ui.Grid->postPending() && childSaved;
 }
 
 void TfrmGridFields::closeEvent(QCloseEvent* event) {
-    savePendingEdits();
+    if (!savePendingEdits()) {
+        event->ignore();
+        return;
+    }
     CloseAction action = CloseAction::None;
     FormClose(this, action);
     // An MDI child's frame frees itself together with the window.

@@ -96,7 +96,7 @@ protected:
     void attachToOwner(QWidget* owner);
 
     void closeEvent(QCloseEvent* event) override;
-    void savePendingEdits();
+    bool savePendingEdits();
 
 private:
     void setupLayout();

@@ -241,7 +241,9 @@ private slots:
                  std::string("1"));
     }
 
-    // Closing a window saves a pending grid edit; a refused one is reported.
+    // Closing a window saves a pending grid edit. A refused one is reported
+    // and keeps the window, the typed value and the connection, until the
+    // user cancels it.
     void closingSavesPendingEditsOrSaysWhyNot() {
         Env env;
         auto* w = new TfrmGridMasterFields(&env.form);
@@ -258,9 +260,25 @@ private slots:
         refused->Query.open();
         QVERIFY(refused->ui.Grid->model()->setData(refused->ui.Grid->model()->index(0, 0),
                                                    QStringLiteral("BERGS")));
-        qobject_cast<QMdiSubWindow*>(refused->parentWidget())->close();
+        auto* frame = qobject_cast<QMdiSubWindow*>(refused->parentWidget());
+        QVERIFY(!frame->close());
         QCOMPARE(env.count("error"), 1);
-        QVERIFY(!refused->Query.active());
+        QCOMPARE(refused->Query.state(), vdata::DataSetState::Edit);
+        QCOMPARE(refused->Query.currentValue(0).toText(), std::string("BERGS"));
+
+        env.form.mnuDisconectClick(); // the refusal again, then why nothing closed
+        QVERIFY(env.dm.ADOConn.connected());
+        QCOMPARE(env.dialogs.shown.last().caption, QStringLiteral("Error"));
+        QVERIFY(env.dialogs.shown.last().text.startsWith(QStringLiteral("Not disconnected")));
+        QVERIFY(!env.form.close()); // nor does the program end
+        QVERIFY(!frame->isHidden());
+
+        refused->Query.cancel();
+        env.form.mnuDisconectClick();
+        QVERIFY(!env.dm.ADOConn.connected());
+        QVERIFY(frame->isHidden());
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers WHERE CustomerID='BERGS'"),
+                 std::string("1"));
     }
 
     // Closing a window hides the Close button and resets the banner; the
