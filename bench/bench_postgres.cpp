@@ -5,19 +5,17 @@
 // Needs the server of scripts/pg-cluster.sh (VELDMARK_PG_HOST, _PORT, _DB):
 //   source scripts/pg-cluster.sh && pg_cluster_start
 //   build/dev/bench/bench_postgres [rows]
+#include "BenchSupport.h"
 #include "Connection.h"
 #include "Query.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 std::string env(const char* name) {
     const char* v = std::getenv(name);
@@ -26,27 +24,6 @@ std::string env(const char* name) {
         std::exit(1);
     }
     return v;
-}
-
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-long residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0;
-    long resident = 0;
-    statm >> size >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-double timeShell(const std::string& command) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-    return seconds(start);
 }
 
 } // namespace

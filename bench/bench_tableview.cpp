@@ -3,41 +3,18 @@
 // sqlite3 command reading the same rows in the same run. Prints ratios.
 //
 //   bench_tableview [rows] [work-dir]
+#include "BenchSupport.h"
 #include "Connection.h"
 #include "Query.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-long residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0;
-    long resident = 0;
-    statm >> size >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-double timeShell(const std::string& command) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-    return seconds(start);
-}
+using namespace bench;
 
 void makeTable(const std::string& path, long rows) {
     std::filesystem::remove(path);
