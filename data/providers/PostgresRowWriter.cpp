@@ -80,8 +80,30 @@ PgWriteStatement PostgresRowWriter::update() const {
         return select();
     }
     s.sql = "UPDATE " + table_.sqlName + " SET " + assignments + whereKey(s.params) +
-            " RETURNING " + returning(s.returned);
+            whereUnchanged(s.params) + " RETURNING " + returning(s.returned);
     return s;
+}
+
+// The columns being changed must still hold what was read, so that a change
+// someone else made meanwhile is noticed, not overwritten. Types without an
+// equality of their own (json, xml, ...) compare as text; binary values are
+// not compared.
+std::string PostgresRowWriter::whereUnchanged(std::vector<Value>& params) const {
+    std::string sql;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < edit_.columns->size(); ++i) {
+        const ColumnInfo& c = (*edit_.columns)[i];
+        if (!isTableColumn(i) || !edit_.changed.at(i) || c.type == FieldType::Bytes ||
+            !seen.insert(c.column).second) {
+            continue;
+        }
+        params.push_back(edit_.original.at(i));
+        const bool asText = c.type == FieldType::WideString || c.type == FieldType::Memo ||
+                            c.type == FieldType::Unknown;
+        sql += " AND " + quoteIdentifier(c.column) + (asText ? "::text" : "") +
+               " IS NOT DISTINCT FROM " + placeholder(params) + (asText ? "::text" : "");
+    }
+    return sql;
 }
 
 PgWriteStatement PostgresRowWriter::insert() const {

@@ -32,6 +32,7 @@ public:
 private:
     bool isTableColumn(std::size_t i) const;
     std::string whereKey(std::vector<Value>& params) const;
+    std::string whereUnchanged(std::vector<Value>& params) const;
     std::string returning(std::vector<std::size_t>& returned) const;
 
     const PgTableInfo& table_;

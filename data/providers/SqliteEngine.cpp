@@ -136,7 +136,7 @@ public:
 
     std::vector<Value> updateRow(const RowEdit& edit) override {
         const TableInfo& info = tableInfo(edit.table);
-        const RowKey key = locate(edit, info);
+        const RowKey key = locate(edit, info, true);
         WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
         if (!sql.hasChanges()) {
             return edit.current;
@@ -178,7 +178,7 @@ public:
 
     void deleteRow(const RowEdit& edit) override {
         const TableInfo& info = tableInfo(edit.table);
-        const RowKey key = locate(edit, info);
+        const RowKey key = locate(edit, info, false);
         runChange("DELETE FROM " + quoteIdentifier(edit.table) + " WHERE " + key.where(1, *this),
                   key.values, edit.table);
     }
@@ -323,12 +323,22 @@ private:
         return -1;
     }
 
-    // Finds the row the edit started from. By the primary key when the
-    // result has it, else by every original value the result holds (which
-    // also notices a row that someone else changed meanwhile). For rowid
-    // tables the row is pinned to its rowid, so exactly one row is touched.
-    RowKey locate(const RowEdit& edit, const TableInfo& info) {
+    // Finds the row the edit started from: by the primary key when the
+    // result has it, else by every original value the result holds. For an
+    // update the changed columns must also still hold what was read, so a
+    // change someone else made meanwhile is noticed, not overwritten. For
+    // rowid tables the row is pinned to its rowid, so exactly one row is
+    // touched.
+    RowKey locate(const RowEdit& edit, const TableInfo& info, bool unchangedToo) {
         RowKey key = keyByPrimaryKey(edit, info, edit.original);
+        if (!key.columns.empty() && unchangedToo) {
+            for (std::size_t i = 0; i < edit.columns->size(); ++i) {
+                if (edit.changed[i]) {
+                    key.columns.push_back((*edit.columns)[i].column);
+                    key.values.push_back(edit.original[i]);
+                }
+            }
+        }
         if (key.columns.empty()) {
             if (!info.hasRowid) {
                 throw DataError("The result does not hold the primary key of " + edit.table +

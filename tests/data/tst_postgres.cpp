@@ -356,6 +356,22 @@ void TestPostgres::refusedPostsKeepTheEdit() {
     QVERIFY(has(errorOf([&] { q->remove(); }), "changed or deleted by another user"));
     QCOMPARE(one("SELECT count(*) FROM customers WHERE id = 91"), std::string("0"));
 
+    // Another user changed the same columns meanwhile: not overwritten. A
+    // change to other columns does not stand in the way.
+    db_->exec("INSERT INTO customers (id, name, vip, score, joined) "
+              "VALUES (92, 'Shared', true, 1.50, '2020-02-02')");
+    auto s = open("SELECT * FROM [customers] WHERE id = 92");
+    db_->exec("UPDATE customers SET name = 'Theirs', joined = '2021-01-01' WHERE id = 92");
+    s->fieldByName("name").setAsString("Mine");
+    QVERIFY(has(errorOf([&] { s->post(); }), "changed or deleted by another user"));
+    QCOMPARE(s->fieldByName("name").asString(), std::string("Mine"));
+    s->cancel();
+    s->fieldByName("vip").setAsString("false");
+    s->fieldByName("score").setAsString("2.25");
+    s->post();
+    QCOMPARE(one("SELECT name || ' ' || vip || ' ' || score FROM customers WHERE id = 92"),
+             std::string("Theirs false 2.25"));
+
     // A constraint the server enforces: its message, and the edit stays too.
     auto o = open("SELECT * FROM orders ORDER BY no");
     o->fieldByName("id").setAsString("999");

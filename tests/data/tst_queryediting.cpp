@@ -122,6 +122,20 @@ private slots:
         q.cancel();
         QVERIFY_THROWS_EXCEPTION(DataError, q.remove());
         QCOMPARE(q.recordCount(), 3);
+
+        // Another user changed the same column: not overwritten. A change
+        // to another column does not stand in the way.
+        Command theirs(&other);
+        theirs.setCommandText("UPDATE people SET age = 44, city = 'Pula' WHERE name = 'Bo'");
+        QCOMPARE(theirs.execute(), 1LL);
+        q.moveTo(1);
+        q.fieldByName("age").setAsString("45");
+        QVERIFY_THROWS_EXCEPTION(DataError, q.post());
+        QCOMPARE(q.fieldByName("age").asString(), std::string("45"));
+        q.cancel();
+        q.fieldByName("name").setAsString("Bob");
+        q.post();
+        QCOMPARE(countWhere("name = 'Bob' AND age = 44 AND city = 'Pula'"), 1);
     }
 
     void rowsWithoutKeyAreFoundByTheirValues() {
