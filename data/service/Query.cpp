@@ -367,6 +367,8 @@ void Query::startInsert(int row) {
     current_ = std::clamp(row, 0, recordCount());
     fillFromMaster();
     setState(DataSetState::Insert);
+    // The new record is current now (record number -1).
+    fireAfterScroll();
 }
 
 void Query::edit() {
@@ -420,6 +422,7 @@ void Query::post() {
         notify(DataEvent::Kind::StateChanged, current_);
         bof_ = current_ == 0;
         eof_ = current_ == recordCount() - 1;
+        fireAfterScroll(); // a real record now, and one more of them
     }
 }
 

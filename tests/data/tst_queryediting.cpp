@@ -65,6 +65,9 @@ private slots:
         q.setSQL("SELECT * FROM people");
         q.open();
         q.last();
+        // The record counter hears of the new record and of its posting.
+        std::vector<std::pair<int, int>> counter;
+        q.afterScroll = [&](Query& s) { counter.emplace_back(s.recNo(), s.recordCount()); };
         q.append();
         QCOMPARE(q.recNo(), -1);
         QCOMPARE(q.displayRowCount(), 4);
@@ -72,6 +75,7 @@ private slots:
         q.post();
         QCOMPARE(q.recordCount(), 4);
         QCOMPARE(q.recNo(), 4);
+        QCOMPARE(counter, (std::vector<std::pair<int, int>>{{-1, 3}, {4, 4}}));
         QCOMPARE(q.fieldByName("id").value().i, 4);
         QCOMPARE(q.fieldByName("city").asString(), std::string("Split")); // the table's default
         QCOMPARE(countWhere("name = 'Dee'"), 1);
