@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 using vdata::DataSetState;
 
 DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetModel(this)) {
@@ -38,6 +40,18 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetModel(th
     indicator->setDefaultAlignment(Qt::AlignCenter);
 
     connect(model_, &DatasetModel::currentRowChanged, this, &DBGrid::followQuery);
+    // A new result gets columns as wide as what they show (the rows in view
+    // are measured, so this stays cheap on big tables), within a limit.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        QStringList titles;
+        for (int c = 0; c < model_->columnCount(); ++c) {
+            titles << model_->headerData(c, Qt::Horizontal).toString();
+        }
+        if (titles != fittedTitles_) {
+            fittedTitles_ = titles;
+            fitColumns();
+        }
+    });
 
     watchForPointer(viewport());
     watchForPointer(titles->viewport());
@@ -50,6 +64,14 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetModel(th
 
 DBGrid::~DBGrid() {
     model_->setQuery(nullptr);
+}
+
+void DBGrid::fitColumns() {
+    const int widest = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30;
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        resizeColumnToContents(c);
+        setColumnWidth(c, std::min(columnWidth(c), widest));
+    }
 }
 
 void DBGrid::watchForPointer(QWidget* w) {

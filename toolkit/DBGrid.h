@@ -61,8 +61,10 @@ private:
     bool moveQueryTo(int row);
     void watchForPointer(QWidget* w);
     void onTitleClicked(int section);
+    void fitColumns();
 
     DatasetModel* model_;
     vdata::DataSource* dataSource_ = nullptr;
-    int syncing_ = 0; // > 0 while the view follows the query
+    int syncing_ = 0;          // > 0 while the view follows the query
+    QStringList fittedTitles_; // the columns whose widths were last fitted
 };
