@@ -81,13 +81,9 @@ const SqliteApi& systemSqlite() {
 }
 
 const SqliteApi& sqlCipher() {
-    // A failed load is not cached: the next attempt tries again.
-    static const SqliteApi* api = nullptr;
-    if (!api) {
-        static SqliteApi loaded = loadSqlCipher();
-        api = &loaded;
-    }
-    return *api;
+    // A load that throws leaves the static unset, so the next call tries again.
+    static const SqliteApi api = loadSqlCipher();
+    return api;
 }
 
 } // namespace vdata

@@ -6,8 +6,8 @@ namespace vdata {
 
 // The SQLite functions the engine calls, as a table, so that the same engine
 // code runs on the system library and on SQLCipher. SQLCipher carries its own
-// SQLite core with the same symbol names, so it is loaded into a link
-// namespace of its own and reached only through this table.
+// SQLite core with the same symbol names, so it is loaded with deep binding
+// (its own calls stay inside it) and reached only through this table.
 struct SqliteApi {
     decltype(&sqlite3_open_v2) open_v2;
     decltype(&sqlite3_close_v2) close_v2;

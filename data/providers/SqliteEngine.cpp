@@ -145,7 +145,7 @@ public:
         params.insert(params.end(), key.values.begin(), key.values.end());
         runChange(sql.update(key.where(static_cast<int>(sql.changedCount()) + 1, *this)), params,
                   edit.table);
-        return readBack(edit, info, keyAfterUpdate(edit, info, key));
+        return readBack(edit, keyAfterUpdate(edit, info, key));
     }
 
     std::vector<Value> insertRow(const RowEdit& edit) override {
@@ -159,7 +159,7 @@ public:
         } else {
             key = keyByPrimaryKey(edit, info, edit.current);
         }
-        return readBack(edit, info, key);
+        return readBack(edit, key);
     }
 
     std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
@@ -377,7 +377,7 @@ private:
         return key;
     }
 
-    std::vector<Value> readBack(const RowEdit& edit, const TableInfo&, const RowKey& key) {
+    std::vector<Value> readBack(const RowEdit& edit, const RowKey& key) {
         std::string cols;
         for (std::size_t i = 0; i < edit.columns->size(); ++i) {
             cols += (i ? ", " : "") + quoteIdentifier((*edit.columns)[i].column);
