@@ -6,6 +6,7 @@
 
 #include "toolkit/DatasetModel.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/GridCellDelegate.h"
 #include "toolkit/Text.h"
 
 #include <QAbstractButton>
@@ -17,8 +18,11 @@
 
 using vdata::DataSetState;
 
-DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetModel(this)) {
+DBGrid::DBGrid(QWidget* parent)
+    : QTableView(parent), model_(new DatasetModel(this)), delegate_(new GridCellDelegate(this)) {
     setModel(model_);
+    setItemDelegate(delegate_);
+    model_->setEditorCommit([this] { return commitOpenEditor(); });
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -40,6 +44,11 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetModel(th
     indicator->setDefaultAlignment(Qt::AlignCenter);
 
     connect(model_, &DatasetModel::currentRowChanged, this, &DBGrid::followQuery);
+    connect(model_, &DatasetModel::stateChanged, this, &DBGrid::followState);
+    connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::syncSortIndicator);
+    // The header flips its indicator on a click by itself; it shows the
+    // query's order instead, whether the sort happens or is refused.
+    connect(titles, &QHeaderView::sortIndicatorChanged, this, &DBGrid::syncSortIndicator);
     // A new result gets columns as wide as what they show (the rows in view
     // are measured, so this stays cheap on big tables), within a limit.
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
@@ -131,6 +140,9 @@ bool DBGrid::postPending() {
     if (!q || !q->active()) {
         return true;
     }
+    if (!commitOpenEditor()) {
+        return false;
+    }
     const auto state = q->state();
     if (state != DataSetState::Edit && state != DataSetState::Insert) {
         return true;
@@ -186,7 +198,20 @@ void DBGrid::followQuery(int row) {
 
 void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     // The base commits an open editor of the previous cell first.
+    keptEditor_ = nullptr;
     QTableView::currentChanged(current, previous);
+    if (keptEditor_ && previous.isValid()) {
+        // The cell refused the value typed there: stay on it, text and all.
+        QPointer<QWidget> editor = keptEditor_;
+        keptEditor_ = nullptr;
+        ++syncing_;
+        setCurrentIndex(previous);
+        --syncing_;
+        if (editor) {
+            editor->setFocus();
+        }
+        return;
+    }
     vdata::Query* q = dataSet();
     // Rows that come and go with a change of the query make the view adjust
     // its current cell; that must not move the query back.
@@ -204,19 +229,107 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
 
 bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     vdata::Query* q = dataSet();
-    const bool asked = (editTriggers() & trigger) != 0;
-    if (asked && q && q->active() && !q->canModify()) {
+    const bool asked = index.isValid() && (editTriggers() & trigger) != 0;
+    if (!asked || !q || !q->active()) {
+        return QTableView::edit(index, trigger, event);
+    }
+    if (!q->canModify()) {
         tk::reportError(tk::qs(q->readOnlyReason()));
         return false;
     }
+    if (!(model_->flags(index) & Qt::ItemIsEditable)) {
+        if (state() != EditingState) {
+            tk::reportError(DatasetModel::notEditableText);
+        }
+        return false;
+    }
+    const bool wasBrowsing = q->state() == DataSetState::Browse;
+    if (!startRecordEdit(index)) {
+        return false;
+    }
     const bool opened = QTableView::edit(index, trigger, event);
-    // Opening a cell editor starts editing the record, as typing does, so the
-    // indicator and the navigator's Save and Cancel show it at once.
-    if (opened && q && q->active() && q->state() == DataSetState::Browse && !q->isEmpty() &&
-        index.row() == q->currentRow()) {
-        tk::guarded([q] { q->edit(); });
+    if (!opened && wasBrowsing && q->state() == DataSetState::Edit && !q->modified()) {
+        tk::guarded([q] { q->cancel(); });
+    }
+    if (opened && (trigger == EditKeyPressed || trigger == DoubleClicked)) {
+        GridCellDelegate::placeCursorAtEnd(delegate_->openEditor());
     }
     return opened;
+}
+
+// Opening a cell editor starts editing the record, as typing does, so the
+// indicator and the navigator's Save and Cancel show it at once. It happens
+// before the editor exists: the change of state then cannot reach an editor
+// that already holds the user's first key.
+bool DBGrid::startRecordEdit(const QModelIndex& index) {
+    vdata::Query* q = dataSet();
+    if (state() == EditingState || q->state() != DataSetState::Browse || q->isEmpty() ||
+        index.row() != q->currentRow()) {
+        return true;
+    }
+    try {
+        q->edit();
+        return true;
+    } catch (const std::exception& e) {
+        tk::reportError(e);
+        return false;
+    }
+}
+
+bool DBGrid::commitOpenEditor() {
+    QWidget* editor = delegate_->openEditor();
+    if (!editor) {
+        return true;
+    }
+    QTableView::commitData(editor);
+    if (GridCellDelegate::takeRefusal(editor)) {
+        editor->setFocus();
+        return false;
+    }
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+// A refused value keeps its editor open for the user to correct. Esc closes
+// the editor with the cell as it was, and leaves a record it opened unchanged.
+void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (GridCellDelegate::takeRefusal(editor)) {
+        keptEditor_ = editor;
+        editor->setFocus();
+        return;
+    }
+    QTableView::closeEditor(editor, hint);
+    vdata::Query* q = dataSet();
+    if (hint == QAbstractItemDelegate::RevertModelCache && q && q->active() &&
+        q->state() == DataSetState::Edit && !q->modified()) {
+        tk::guarded([q] { q->cancel(); });
+    }
+}
+
+// A record whose editing ended without the editor (Cancel, a re-query) takes
+// the open editor with it; what it held was not wanted.
+void DBGrid::followState() {
+    vdata::Query* q = dataSet();
+    QWidget* editor = delegate_->openEditor();
+    if (editor &&
+        (!q || q->state() == DataSetState::Browse || q->state() == DataSetState::Inactive)) {
+        QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
+}
+
+void DBGrid::syncSortIndicator() {
+    QHeaderView* titles = horizontalHeader();
+    vdata::Query* q = dataSet();
+    const std::string sort = q && q->active() ? q->sort() : std::string();
+    const std::string desc = " DESC";
+    const bool descending = sort.size() > desc.size() && sort.ends_with(desc);
+    const vdata::Field* field =
+        sort.empty() ? nullptr
+                     : q->findField(descending ? sort.substr(0, sort.size() - desc.size()) : sort);
+    const QSignalBlocker block(titles);
+    titles->setSortIndicatorShown(field != nullptr);
+    titles->setSortIndicator(field ? field->index() : -1,
+                             descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* event) {
@@ -239,6 +352,16 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+// The grid takes the keyboard from an open editor on a click beside it or on
+// the way to another cell; the editor keeps it until the grid closes it, so
+// what the user types next still goes into the cell.
+void DBGrid::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState) {
+        editor->setFocus();
+    }
 }
 
 bool DBGrid::eventFilter(QObject* watched, QEvent* event) {

@@ -3,8 +3,10 @@
 #include <QTableView>
 
 #include <QPoint>
+#include <QPointer>
 
 class DatasetModel;
+class GridCellDelegate;
 namespace vdata {
 class DataSource;
 class Query;
@@ -36,9 +38,13 @@ public:
     // the indicator column, row 0 the title row; -1 outside the cells.
     QPoint cellAt(int x, int y) const;
 
-    // Posts a pending edit. Reports a refusal and returns false, leaving the
-    // query in its edit state with the typed values.
+    // Posts a pending edit, with what an open cell editor holds. Reports a
+    // refusal and returns false, leaving the query in its edit state with the
+    // typed values.
     bool postPending();
+    // Hands what an open cell editor holds to the record and closes the
+    // editor. A refused value keeps the editor open with the typed text.
+    bool commitOpenEditor();
 
     using QTableView::edit;
 
@@ -52,9 +58,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void followQuery(int row);
@@ -62,8 +70,13 @@ private:
     void watchForPointer(QWidget* w);
     void onTitleClicked(int section);
     void fitColumns();
+    bool startRecordEdit(const QModelIndex& index);
+    void followState();
+    void syncSortIndicator();
 
     DatasetModel* model_;
+    GridCellDelegate* delegate_;
+    QPointer<QWidget> keptEditor_; // an editor kept open after a refused value
     vdata::DataSource* dataSource_ = nullptr;
     int syncing_ = 0;          // > 0 while the view follows the query
     QStringList fittedTitles_; // the columns whose widths were last fitted

@@ -1,4 +1,5 @@
 // The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Errors.h"
 #include "data/service/Query.h"
 
 #include "toolkit/DatasetModel.h"
@@ -8,12 +9,31 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QStringDecoder>
 
 using vdata::DataEvent;
 using vdata::DataSetState;
 
 const QString DatasetModel::nullText = QStringLiteral("(null)");
 const QString DatasetModel::blobText = QStringLiteral("(BLOB)");
+const QString DatasetModel::notEditableText =
+    QStringLiteral("This value holds binary data or text that is not valid UTF-8; it cannot be "
+                   "edited in the grid.");
+
+namespace {
+
+bool isNumeric(vdata::FieldType t) {
+    return vdata::isIntegerType(t) || t == vdata::FieldType::Float ||
+           t == vdata::FieldType::Decimal;
+}
+
+bool isValidUtf8(const std::string& s) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString text = decoder(QByteArrayView(s.data(), qsizetype(s.size())));
+    return !decoder.hasError();
+}
+
+} // namespace
 
 DatasetModel::DatasetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -48,6 +68,11 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
     if (!query_ || !query_->active() || !index.isValid() || index.row() >= rows_ ||
         index.column() >= columns_) {
         return {};
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return isNumeric(query_->field(index.column()).dataType())
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant();
     }
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ForegroundRole) {
         return {};
@@ -100,11 +125,22 @@ Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (query_ && query_->active() && index.column() < query_->fieldCount() &&
-        query_->field(index.column()).dataType() != vdata::FieldType::Bytes) {
+    if (cellEditable(index.row(), index.column())) {
         f |= Qt::ItemIsEditable;
     }
     return f;
+}
+
+// What the editor would show must be the value itself: binary data and text
+// that is not valid UTF-8 would come back changed, so they are not edited here.
+bool DatasetModel::cellEditable(int row, int column) const {
+    if (!query_ || !query_->active() || row >= rows_ || column >= query_->fieldCount() ||
+        query_->field(column).dataType() == vdata::FieldType::Bytes) {
+        return false;
+    }
+    const vdata::Value v = query_->cell(row, column);
+    return v.kind != vdata::Value::Kind::Blob &&
+           (v.kind != vdata::Value::Kind::Text || isValidUtf8(v.s));
 }
 
 bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -179,6 +215,12 @@ void DatasetModel::refreshIndicators() {
 }
 
 void DatasetModel::onEvent(const DataEvent& e) {
+    if (e.kind == DataEvent::Kind::UpdatingRecord) {
+        if (editorCommit_ && !editorCommit_()) {
+            throw vdata::SilentAbort();
+        }
+        return;
+    }
     ++applying_;
     handle(e);
     --applying_;
@@ -217,6 +259,8 @@ void DatasetModel::handle(const DataEvent& e) {
         return;
     case K::Scrolled:
         refreshIndicators();
+        return;
+    case K::UpdatingRecord:
         return;
     case K::Destroyed:
         query_ = nullptr;

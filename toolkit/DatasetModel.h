@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 namespace vdata {
 class Query;
 struct DataEvent;
@@ -16,6 +18,9 @@ public:
     // Shown for a NULL (greyed) and for a binary value.
     static const QString nullText;
     static const QString blobText;
+    // Why a cell that shows binary data or text that is not valid UTF-8 is
+    // read-only: what the grid shows of it is not the value.
+    static const QString notEditableText;
 
     explicit DatasetModel(QObject* parent = nullptr);
     ~DatasetModel() override;
@@ -24,6 +29,10 @@ public:
     // is destroyed.
     void setQuery(vdata::Query* query);
     vdata::Query* query() const { return query_; }
+
+    // Asked before the query posts: hands over what a cell editor still holds;
+    // false (the value was refused) stops the post without another message.
+    void setEditorCommit(std::function<bool()> commit) { editorCommit_ = std::move(commit); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -54,6 +63,7 @@ private:
     void resetAll();
     void syncRowCount(int hint);
     void refreshIndicators();
+    bool cellEditable(int row, int column) const;
 
     vdata::Query* query_ = nullptr;
     int subscription_ = 0;
@@ -61,4 +71,5 @@ private:
     int columns_ = 0;
     int insertRow_ = -1; // the row the model shows for a pending insert
     int applying_ = 0;
+    std::function<bool()> editorCommit_;
 };

@@ -404,6 +404,9 @@ RowEdit Query::makeEdit(bool forInsert) const {
 // A post the database refuses raises its message and leaves the record in
 // Edit or Insert with the typed values, so nothing is lost.
 void Query::post() {
+    if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
+        notify(DataEvent::Kind::UpdatingRecord, current_);
+    }
     if (state_ == DataSetState::Edit) {
         if (modified_) {
             const std::vector<Value> row = connection_->engine().updateRow(makeEdit(false));

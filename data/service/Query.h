@@ -31,7 +31,10 @@ struct DataEvent {
         StateChanged, // browse / edit / insert
         FieldChanged, // a value of the edit buffer changed (`field`)
         Scrolled,     // another record became current
-        Destroyed,    // the query is being destroyed: drop every reference to it
+        // A post is about to write the edit buffer: a control that still
+        // holds typed text hands it over now, or raises to stop the post.
+        UpdatingRecord,
+        Destroyed, // the query is being destroyed: drop every reference to it
     };
     Kind kind;
     int row = -1; // 0-based display row

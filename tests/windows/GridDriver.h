@@ -1,0 +1,67 @@
+#pragma once
+
+// Drives a data grid as a person does: clicks on cells, keys typed into
+// whatever has the keyboard, navigator buttons pressed with the mouse.
+
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+namespace gridtest {
+
+struct Driver {
+    DBGrid* grid;
+
+    // Shows the grid's window and gives it the keyboard.
+    explicit Driver(DBGrid* g) : grid(g) {
+        QWidget* window = grid->window();
+        window->resize(900, 500);
+        window->show();
+        QApplication::setActiveWindow(window);
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(window);
+        grid->setFocus(Qt::MouseFocusReason);
+    }
+
+    QPoint centre(int row, int column) const {
+        return grid->visualRect(grid->model()->index(row, column)).center();
+    }
+    void click(int row, int column) const {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre(row, column));
+    }
+    // What a real double-click delivers: press, release, double-click, release.
+    void doubleClick(int row, int column) const {
+        const QPoint at = centre(row, column);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+    }
+    static QWidget* keyboard() { return QApplication::focusWidget(); }
+    // Each key goes where the keyboard is at that moment, as a person's does:
+    // the first one may open a cell editor that takes the rest.
+    static void type(const QString& text) {
+        for (const QChar c : text) {
+            QTest::keyClicks(keyboard(), QString(c));
+        }
+    }
+    static void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(keyboard(), k, mods);
+    }
+    // The open cell editor, or null.
+    static QLineEdit* editor() { return qobject_cast<QLineEdit*>(keyboard()); }
+
+    // Clicks a cell and types over it.
+    void typeOver(int row, int column, const QString& text) const {
+        click(row, column);
+        type(text);
+    }
+};
+
+inline void press(TDBNavigator* navigator, int button) {
+    QTest::mouseClick(navigator->button(button), Qt::LeftButton);
+}
+
+} // namespace gridtest

@@ -1,0 +1,220 @@
+// Typing into the real grid as a person does, on a SQLite file and on the
+// PostgreSQL test server, then reading the table back through a second
+// connection: what was typed is exactly what the database holds, and nothing
+// that was not typed changes.
+
+#include "GridDriver.h"
+#include "PgTestEnv.h"
+#include "WindowTestEnv.h"
+
+#include "toolkit/DatasetModel.h"
+
+using namespace wintest;
+using gridtest::Driver;
+using gridtest::press;
+
+namespace {
+
+// Names are quoted so that both engines keep their letter case.
+const char* const itemsScript = R"sql(
+CREATE TABLE "Items" ("ID" INT PRIMARY KEY, "Qty" INT, "Country" VARCHAR(20), "Born" DATE);
+INSERT INTO "Items" VALUES (1, 5, 'Germany', '2001-02-03');
+INSERT INTO "Items" VALUES (2, 6, 'France', NULL);
+INSERT INTO "Items" VALUES (3, 7, 'Spain', NULL);
+INSERT INTO "Items" VALUES (4, 8, 'Italy', NULL);
+)sql";
+
+// One database on either engine, with the program connected to it.
+struct Session {
+    Env env{""};
+    std::unique_ptr<pgtest::ScratchDatabase> pg;
+
+    Session(const QString& engine, const std::string& script) {
+        if (engine == QLatin1String("sqlite")) {
+            testdb::run(env.path, script);
+        } else {
+            pg = std::make_unique<pgtest::ScratchDatabase>("typing");
+            pg->exec(script);
+            env.dm.ADOConn.close();
+            env.dm.ADOConn.setConnectionString(pg->connectionString());
+            env.dm.ADOConn.open();
+        }
+        env.dialogs.clear();
+    }
+
+    std::string readBack(const std::string& sql) const {
+        if (!pg) {
+            return env.readBack(sql);
+        }
+        const auto rows = pg->query(sql);
+        return rows.empty() ? std::string("<no row>") : rows.front().front();
+    }
+};
+
+void engines() {
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    if (pgtest::testServer()) {
+        QTest::newRow("postgres") << QStringLiteral("postgres");
+    }
+}
+
+} // namespace
+
+class TestGridTyping : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QObject::connect|QMetaObject")));
+    }
+
+    void typedValueReplacesTheCell_data() { engines(); }
+    // Typing over a selected cell replaces it, however the user leaves the
+    // cell; F2 and a double-click edit the existing text; Esc restores it.
+    void typedValueReplacesTheCell() {
+        QFETCH(QString, engine);
+        Session s(engine, itemsScript);
+        auto w = baseWindow("Items");
+        Driver d(w->ui.Grid);
+        TDBNavigator* nav = w->ui.DBNavigator;
+
+        d.typeOver(0, 1, QStringLiteral("42"));
+        d.key(Qt::Key_Down);
+        d.typeOver(1, 2, QStringLiteral("Zed"));
+        d.key(Qt::Key_Tab);
+        d.key(Qt::Key_Up);
+        d.typeOver(2, 1, QStringLiteral("9"));
+        d.key(Qt::Key_Return);
+        press(nav, TDBNavigator::Post);
+        // Save with the editor still open takes what it holds.
+        d.typeOver(3, 2, QStringLiteral("Yu"));
+        press(nav, TDBNavigator::Post);
+        // F2 and a double-click add to the existing text.
+        d.click(0, 2);
+        d.key(Qt::Key_F2);
+        d.type(QStringLiteral("X"));
+        d.key(Qt::Key_Return);
+        d.doubleClick(1, 1);
+        d.type(QStringLiteral("1"));
+        d.key(Qt::Key_Up);
+        // Esc in the editor gives the cell back and leaves the record alone.
+        d.typeOver(2, 2, QStringLiteral("abc"));
+        d.key(Qt::Key_Escape);
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->ui.Grid->model()->index(2, 2).data().toString(), QStringLiteral("Spain"));
+
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+        const auto value = [&](const char* column, int id) {
+            return s.readBack(std::string("SELECT \"") + column +
+                              "\" FROM \"Items\" WHERE \"ID\" = " + std::to_string(id));
+        };
+        QCOMPARE(value("Qty", 1), std::string("42"));
+        QCOMPARE(value("Country", 2), std::string("Zed"));
+        QCOMPARE(value("Qty", 3), std::string("9"));
+        QCOMPARE(value("Country", 4), std::string("Yu"));
+        QCOMPARE(value("Country", 1), std::string("GermanyX"));
+        QCOMPARE(value("Qty", 2), std::string("61"));
+        QCOMPARE(value("Country", 3), std::string("Spain"));
+    }
+
+    void refusedValueStaysInTheEditor_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("corrected");
+        QTest::addColumn<std::string>("stored");
+        const QList<QByteArray> tags{"sqlite", "postgres"};
+        for (const QByteArray& tag : tags) {
+            if (tag == "postgres" && !pgtest::testServer()) {
+                continue;
+            }
+            QTest::newRow(tag + " number") << QString::fromLatin1(tag) << 1 << "19,90"
+                                           << "19" << std::string("19");
+        }
+    }
+    // A value the cell refuses is reported and stays in the editor for the
+    // user to correct; the record stays where it is.
+    void refusedValueStaysInTheEditor() {
+        QFETCH(QString, engine);
+        QFETCH(int, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, corrected);
+        QFETCH(std::string, stored);
+        Session s(engine, itemsScript);
+        auto w = baseWindow("Items");
+        Driver d(w->ui.Grid);
+        d.typeOver(1, column, typed);
+        d.key(Qt::Key_Down);
+        QCOMPARE(s.env.count(QStringLiteral("error")), 1);
+        QVERIFY(Driver::editor());
+        QCOMPARE(Driver::editor()->text(), typed);
+        QCOMPARE(w->Query.currentRow(), 1);
+        // Tab and the navigator's Save refuse it the same way.
+        d.key(Qt::Key_Tab);
+        press(w->ui.DBNavigator, TDBNavigator::Post);
+        QCOMPARE(s.env.count(QStringLiteral("error")), 3);
+        QCOMPARE(Driver::editor()->text(), typed);
+        d.key(Qt::Key_A, Qt::ControlModifier);
+        d.type(corrected);
+        d.key(Qt::Key_Down);
+        QCOMPARE(w->Query.currentRow(), 2);
+        const std::string name = w->Query.field(column).name();
+        QCOMPARE(s.readBack("SELECT \"" + name + "\" FROM \"Items\" WHERE \"ID\" = 2"), stored);
+    }
+
+    void cellsTheEditorCannotHoldAreKept_data() { engines(); }
+    // A long text survives an editor opened and left; binary values and text
+    // that is not valid UTF-8 are read-only in the grid and a post of another
+    // column leaves them exactly as they were.
+    void cellsTheEditorCannotHoldAreKept() {
+        QFETCH(QString, engine);
+        const bool sqlite = engine == QLatin1String("sqlite");
+        const std::string longText = std::string(40000, 'x') + "end";
+        std::string script = "CREATE TABLE \"Docs\" (\"ID\" INT PRIMARY KEY, \"Body\" TEXT, "
+                             "\"Label\" VARCHAR(9), \"Pic\" " +
+                             std::string(sqlite ? "BLOB" : "BYTEA") + ");" +
+                             "INSERT INTO \"Docs\" VALUES (1, '" + longText + "', 'a', NULL);";
+        script += sqlite ? "INSERT INTO \"Docs\" VALUES (2, x'00ff', 'b', x'0102');"
+                           "INSERT INTO \"Docs\" VALUES (3, CAST(x'ff41' AS TEXT), 'c', NULL);"
+                         : "INSERT INTO \"Docs\" VALUES (2, 'two', 'b', '\\x0102');";
+        Session s(engine, script);
+        auto w = baseWindow("Docs");
+        Driver d(w->ui.Grid);
+
+        d.click(0, 1);
+        d.key(Qt::Key_F2);
+        QCOMPARE(Driver::editor()->text().size(), qsizetype(longText.size()));
+        d.key(Qt::Key_Return);
+        QVERIFY(!w->Query.modified());
+        d.key(Qt::Key_Down);
+
+        const int rows = sqlite ? 3 : 2;
+        for (int row = 1; row < rows; ++row) {
+            for (int column : {1, 3}) {
+                if (!(w->ui.Grid->model()->flags(w->ui.Grid->model()->index(row, column)) &
+                      Qt::ItemIsEditable)) {
+                    d.typeOver(row, column, QStringLiteral("z"));
+                    QVERIFY(!Driver::editor());
+                }
+            }
+            d.typeOver(row, 2, QStringLiteral("new"));
+            d.key(Qt::Key_Up);
+        }
+        QVERIFY(s.env.count(QStringLiteral("error")) >= 1);
+        QCOMPARE(s.readBack("SELECT length(\"Body\") FROM \"Docs\" WHERE \"ID\" = 1"),
+                 std::to_string(longText.size()));
+        QCOMPARE(s.readBack("SELECT \"Label\" FROM \"Docs\" WHERE \"ID\" = 2"), std::string("new"));
+        if (sqlite) {
+            QCOMPARE(s.readBack("SELECT hex(Body) || hex(Pic) FROM Docs WHERE ID = 2"),
+                     std::string("00FF0102"));
+            QCOMPARE(s.readBack("SELECT hex(Body) || Label FROM Docs WHERE ID = 3"),
+                     std::string("FF41new"));
+        } else {
+            QCOMPARE(s.readBack("SELECT encode(\"Pic\", 'hex') FROM \"Docs\" WHERE \"ID\" = 2"),
+                     std::string("0102"));
+        }
+    }
+};
+
+QTEST_MAIN(TestGridTyping)
+#include "tst_gridtyping.moc"

@@ -1,0 +1,92 @@
+#include "toolkit/GridCellDelegate.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QMetaProperty>
+
+#include <limits>
+
+namespace {
+
+const char* const loadedText = "veldmarkLoadedText";
+const char* const refused = "veldmarkRefused";
+
+QVariant editorValue(const QWidget* editor) {
+    return editor->metaObject()->userProperty().read(editor);
+}
+
+} // namespace
+
+GridCellDelegate::GridCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+        line->setMaxLength(std::numeric_limits<int>::max());
+        line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()) |
+                           Qt::AlignVCenter);
+    }
+    open_ = editor;
+    return editor;
+}
+
+void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    if (editor->property(loadedText).isValid()) {
+        return;
+    }
+    QStyledItemDelegate::setEditorData(editor, index);
+    editor->setProperty(loadedText, editorValue(editor));
+}
+
+void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                    const QModelIndex& index) const {
+    const QVariant typed = editorValue(editor);
+    if (typed == editor->property(loadedText)) {
+        return;
+    }
+    if (model->setData(index, typed, Qt::EditRole)) {
+        editor->setProperty(loadedText, typed);
+    } else {
+        editor->setProperty(refused, true);
+    }
+}
+
+void GridCellDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+    if (open_ == editor) {
+        open_ = nullptr;
+    }
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+bool GridCellDelegate::takeRefusal(QWidget* editor) {
+    if (!editor || !editor->property(refused).toBool()) {
+        return false;
+    }
+    editor->setProperty(refused, QVariant());
+    return true;
+}
+
+void GridCellDelegate::placeCursorAtEnd(QWidget* editor) {
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+        line->deselect();
+        line->end(false);
+    }
+}
+
+// Focus that leaves for a message box, a popup or another program's window
+// is not the user leaving the cell: the editor stays open with its text. Nor
+// is focus that goes to the grid itself: the grid hands in the editor's text
+// when the user moves to another cell.
+bool GridCellDelegate::eventFilter(QObject* editor, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const QWidget* now = QApplication::focusWidget();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+            (now && now == parent())) {
+            return false;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(editor, event);
+}
