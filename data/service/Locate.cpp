@@ -153,10 +153,7 @@ int findText(const Snapshot& rows, const std::vector<std::uint32_t>& order, std:
         const std::size_t p = order[r];
         const Value::Kind k = rows.kind(p, col);
         if (k == Value::Kind::Null) {
-            if (wanted.empty()) {
-                return static_cast<int>(r);
-            }
-            continue;
+            continue; // NULL is no value, not even an empty one
         }
         std::string_view v;
         if (k == Value::Kind::Text) {

@@ -92,6 +92,12 @@ private slots:
         QVERIFY(!q.locate("Name", "Xavier"));
         QCOMPARE(q.recNo(), 4);         // no match: nothing moves
         QVERIFY(!q.locate("Name", "")); // an empty term matches only an empty value
+        Query blanks(&db);              // ANA's country is NULL, ZAG's is empty
+        blanks.setSQL("SELECT CustomerID, CASE CustomerID WHEN 'ANA' THEN NULL"
+                      " WHEN 'ZAG' THEN '' ELSE Country END AS Country FROM Customers");
+        blanks.open();
+        QVERIFY(blanks.locate("Country", ""));
+        QCOMPARE(blanks.fieldByName("CustomerID").asString(), std::string("ZAG"));
         q.setSort("Name DESC");
         QVERIFY(q.locate("Name", "a")); // the first match in the order shown
         QCOMPARE(q.fieldByName("CustomerID").asString(), std::string("ANA"));
