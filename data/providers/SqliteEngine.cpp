@@ -470,6 +470,12 @@ void probe(const SqliteApi& api, sqlite3* db, const std::string& path, bool with
     }
 }
 
+// SQLite checks declared foreign keys only on connections that ask for it.
+void enforceForeignKeys(const SqliteApi& api, sqlite3* db) {
+    SqliteStatement stmt(api, db, "PRAGMA foreign_keys = ON");
+    stmt.step();
+}
+
 } // namespace
 
 std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
@@ -490,6 +496,7 @@ std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
     }
     api.busy_timeout(db, 3000);
     probe(api, db, path, !password.empty());
+    enforceForeignKeys(api, db);
     return engine;
 }
 

@@ -26,7 +26,8 @@ class TestQueryEditing : public QObject {
 
 private slots:
     void init() {
-        path = dir.filePath(QString("edit%1.db").arg(QTest::currentTestFunction()));
+        path = dir.filePath(
+            QString("edit%1 %2.db").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
         testdb::run(path,
                     "CREATE TABLE people(id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
                     " age INT CHECK (age >= 0), city TEXT DEFAULT 'Split');"
@@ -140,6 +141,49 @@ private slots:
         q.fieldByName("name").setAsString("Bob");
         q.post();
         QCOMPARE(countWhere("name = 'Bob' AND age = 44 AND city = 'Pula'"), 1);
+    }
+
+    void foreignKeysAreEnforced_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("plain file") << QString();
+        QTest::newRow("password-protected file") << QString("k3y");
+    }
+
+    // A delete that would leave order lines pointing at nothing is refused
+    // with the engine's message, and the order is still there.
+    void foreignKeysAreEnforced() {
+        QFETCH(QString, password);
+        const QString file = dir.filePath(QString("keys %1.db").arg(QTest::currentDataTag()));
+        const std::string script =
+            "CREATE TABLE orders(id INTEGER PRIMARY KEY, customer TEXT);"
+            "CREATE TABLE lines(id INTEGER PRIMARY KEY, order_id INT REFERENCES orders(id),"
+            " item TEXT);"
+            "INSERT INTO orders VALUES (1, 'Ana'), (2, 'Bo');"
+            "INSERT INTO lines(order_id, item) VALUES (1, 'pen'), (1, 'ink');";
+        const std::string key = password.toStdString();
+        key.empty() ? testdb::run(file, script) : testdb::runEncrypted(file, key, script);
+        Connection mine;
+        mine.setConnectionString(testdb::jetString(file, key));
+        mine.open();
+        Query q(&mine);
+        q.setSQL("SELECT * FROM orders ORDER BY id");
+        q.open();
+        try {
+            q.remove();
+            QFAIL("deleting an order that has lines must fail");
+        } catch (const DataError& e) {
+            QCOMPARE(std::string(e.what()), std::string("FOREIGN KEY constraint failed"));
+        }
+        QCOMPARE(q.recordCount(), 2);
+        q.next();
+        q.remove(); // an order without lines goes
+        Connection theirs;
+        theirs.setConnectionString(testdb::jetString(file, key));
+        theirs.open();
+        Query check(&theirs);
+        check.setSQL("SELECT group_concat(customer) FROM orders");
+        check.open();
+        QCOMPARE(check.field(0).asString(), std::string("Ana"));
     }
 
     void rowsWithoutKeyAreFoundByTheirValues() {
