@@ -3,6 +3,7 @@
 #include "ConnectionString.h"
 #include "Errors.h"
 #include "Query.h"
+#include "TemporalText.h"
 
 #include <charconv>
 
@@ -10,8 +11,11 @@ namespace vdata {
 namespace {
 
 bool isTextType(FieldType t) {
-    return t == FieldType::WideString || t == FieldType::Memo || t == FieldType::Unknown ||
-           t == FieldType::Date || t == FieldType::DateTime || t == FieldType::Time;
+    return t == FieldType::WideString || t == FieldType::Memo || t == FieldType::Unknown;
+}
+
+bool isTemporalType(FieldType t) {
+    return t == FieldType::Date || t == FieldType::DateTime || t == FieldType::Time;
 }
 
 Value parseInteger(const std::string& text, const std::string& field) {
@@ -76,6 +80,9 @@ void Field::setAsString(const std::string& text) {
         setValue(parseReal(text, name_));
     } else if (type_ == FieldType::Boolean) {
         setValue(parseBoolean(text, name_));
+    } else if (isTemporalType(type_)) {
+        checkTemporalText(type_, text);
+        setValue(Value::text(text));
     } else if (type_ == FieldType::Bytes) {
         throw DataError("Field " + name_ + " holds binary data, which cannot be typed in.");
     } else {

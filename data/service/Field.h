@@ -28,8 +28,10 @@ public:
     std::string asString() const;
 
     // Change the value in the edit buffer. A browsing query goes into edit
-    // first. Text is converted to the field's type; a text that cannot be
-    // converted raises DataError.
+    // first. Text is converted to the field's type; an empty text makes a
+    // non-text field NULL. Dates and times must be typed in their form
+    // (yyyy-MM-dd, yyyy-MM-dd HH:mm:ss, HH:mm:ss). A text that cannot be
+    // converted raises DataError and leaves the edit buffer as it was.
     void setValue(const Value& v);
     void setAsString(const std::string& text);
 

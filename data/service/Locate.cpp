@@ -1,61 +1,13 @@
 #include "Locate.h"
 
 #include "Errors.h"
+#include "TextFold.h"
 
 #include <charconv>
 #include <cmath>
 
 namespace vdata {
 namespace {
-
-char32_t lowerCodePoint(char32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-        (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
-        return c + 0x20;
-    }
-    if (c >= 0x400 && c <= 0x40F) {
-        return c + 0x50;
-    }
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
-        const bool oddRun = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-        return (c % 2 == (oddRun ? 1u : 0u)) ? c + 1 : c;
-    }
-    return c;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at s[i]; a malformed byte stands for itself.
-char32_t decode(std::string_view s, std::size_t& i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    if (extra == 0 || i + extra >= s.size()) {
-        ++i;
-        return b;
-    }
-    char32_t c = b & (0x3F >> extra);
-    for (std::size_t k = 1; k <= extra; ++k) {
-        c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    }
-    i += extra + 1;
-    return c;
-}
 
 bool parseInt(const std::string& text, std::int64_t& v) {
     const char* end = text.data() + text.size();
@@ -186,15 +138,6 @@ int findText(const Snapshot& rows, const std::vector<std::uint32_t>& order, std:
 }
 
 } // namespace
-
-std::string foldCase(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        appendUtf8(out, lowerCodePoint(decode(text, i)));
-    }
-    return out;
-}
 
 int locateRow(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t column,
               FieldType type, const std::string& term, bool caseInsensitive, bool partial) {

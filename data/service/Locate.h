@@ -17,8 +17,4 @@ namespace vdata {
 int locateRow(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t column,
               FieldType type, const std::string& term, bool caseInsensitive, bool partial);
 
-// Folds letter case of UTF-8 text (ASCII, Latin-1, Latin Extended-A, Greek
-// and Cyrillic capitals), for case-insensitive matching.
-std::string foldCase(std::string_view text);
-
 } // namespace vdata

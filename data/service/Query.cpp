@@ -512,7 +512,8 @@ void Query::setSort(const std::string& text) {
 
 void Query::applySort(const std::string& fieldName, bool descending) {
     resetOrder();
-    sortRows(order_, *rows_, static_cast<std::size_t>(fieldByName(fieldName).index()), descending);
+    const Field& f = fieldByName(fieldName);
+    sortRows(order_, *rows_, static_cast<std::size_t>(f.index()), f.dataType(), descending);
 }
 
 // ---- master link ---------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FieldType.h"
 #include "Snapshot.h"
 
 #include <cstdint>
@@ -7,10 +8,12 @@
 
 namespace vdata {
 
-// Sorts display rows (indexes into `rows`) by one column, stably, the way
-// SQLite orders mixed values: NULL, then numbers, then text (bytewise), then
-// blobs. The rows themselves never move.
+// Sorts display rows (indexes into `rows`) by one column, stably: NULL, then
+// numbers by exact value, then text in reading order (letter case and
+// accents aside, then the exact text), then blobs bytewise. In a numeric
+// column (`type`) decimal text such as a server's numeric or money value is
+// a number. The rows themselves never move.
 void sortRows(std::vector<std::uint32_t>& order, const Snapshot& rows, std::size_t column,
-              bool descending);
+              FieldType type, bool descending);
 
 } // namespace vdata

@@ -1,0 +1,169 @@
+#include "TextFold.h"
+
+#include <array>
+
+namespace vdata {
+namespace {
+
+char32_t lowerCodePoint(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+        return c + 0x20;
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return c + 0x50;
+    }
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
+        const bool oddRun = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        return (c % 2 == (oddRun ? 1u : 0u)) ? c + 1 : c;
+    }
+    return c;
+}
+
+// Lower-case Latin-1 letters from U+00DF to their base letters; null keeps
+// the character (÷).
+constexpr std::array<const char*, 33> kLatin1{
+    "ss", "a", "a", "a", "a", "a", "a", "ae",    "c", "e", "e", "e", "e", "i", "i",  "i", "i",
+    "d",  "n", "o", "o", "o", "o", "o", nullptr, "o", "u", "u", "u", "u", "y", "th", "y"};
+
+struct Run {
+    char32_t first;
+    char32_t last;
+    const char* base;
+};
+
+// Latin Extended-A, both cases, to base letters.
+constexpr std::array<Run, 22> kLatinExtendedA{{
+    {0x100, 0x105, "a"}, {0x106, 0x10D, "c"},  {0x10E, 0x111, "d"}, {0x112, 0x11B, "e"},
+    {0x11C, 0x123, "g"}, {0x124, 0x127, "h"},  {0x128, 0x131, "i"}, {0x132, 0x133, "ij"},
+    {0x134, 0x135, "j"}, {0x136, 0x138, "k"},  {0x139, 0x142, "l"}, {0x143, 0x14B, "n"},
+    {0x14C, 0x151, "o"}, {0x152, 0x153, "oe"}, {0x154, 0x159, "r"}, {0x15A, 0x161, "s"},
+    {0x162, 0x167, "t"}, {0x168, 0x173, "u"},  {0x174, 0x175, "w"}, {0x176, 0x178, "y"},
+    {0x179, 0x17E, "z"}, {0x17F, 0x17F, "s"},
+}};
+
+// The folded form of one code point (see compareCollated), or null when it
+// is its lower-case UTF-8 form.
+const char* baseLetters(char32_t lower) {
+    if (lower >= 0xDF && lower <= 0xFF) {
+        return kLatin1[lower - 0xDF];
+    }
+    if (lower >= 0x300 && lower <= 0x36F) {
+        return ""; // a combining accent
+    }
+    if (lower >= 0x100 && lower <= 0x17F) {
+        for (const Run& r : kLatinExtendedA) {
+            if (lower <= r.last) {
+                return r.base;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// The folded text, a byte at a time, without building it.
+class CollatedBytes {
+public:
+    explicit CollatedBytes(std::string_view text) : text_(text) {}
+
+    // The next byte, or -1 at the end.
+    int next() {
+        while (at_ == pending_.size()) {
+            if (pos_ == text_.size()) {
+                return -1;
+            }
+            const auto b = static_cast<unsigned char>(text_[pos_]);
+            if (b < 0x80) {
+                ++pos_;
+                return b >= 'A' && b <= 'Z' ? b + 0x20 : b;
+            }
+            const char32_t lower = lowerCodePoint(decodeUtf8(text_, pos_));
+            const char* base = baseLetters(lower);
+            pending_.clear();
+            if (base) {
+                pending_ = base;
+            } else {
+                appendUtf8(pending_, lower);
+            }
+            at_ = 0;
+        }
+        return static_cast<unsigned char>(pending_[at_++]);
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::string pending_; // short: stays in the string's own buffer
+    std::size_t at_ = 0;
+};
+
+} // namespace
+
+char32_t decodeUtf8(std::string_view s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (extra == 0 || i + extra >= s.size()) {
+        ++i;
+        return b;
+    }
+    char32_t c = b & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+        c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    }
+    i += extra + 1;
+    return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string foldCase(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        appendUtf8(out, lowerCodePoint(decodeUtf8(text, i)));
+    }
+    return out;
+}
+
+int compareCollated(std::string_view a, std::string_view b) {
+    CollatedBytes x(a);
+    CollatedBytes y(b);
+    for (;;) {
+        const int p = x.next();
+        const int q = y.next();
+        if (p != q) {
+            return p < q ? -1 : 1;
+        }
+        if (p < 0) {
+            return 0;
+        }
+    }
+}
+
+std::uint64_t collatedPrefix(std::string_view text) {
+    CollatedBytes bytes(text);
+    std::uint64_t prefix = 0;
+    for (int i = 0; i < 8; ++i) {
+        const int b = bytes.next();
+        prefix = (prefix << 8) | static_cast<std::uint64_t>(b < 0 ? 0 : b);
+    }
+    return prefix;
+}
+
+} // namespace vdata
