@@ -17,15 +17,16 @@ enum Rank : std::uint8_t { NullRank, NumberRank, TextRank, BlobRank };
 enum Number : std::uint8_t { IntNumber, RealNumber, DecimalNumber, NotANumber };
 
 // One sort entry per row. `approx` (the number as the nearest double, NaN as
-// +infinity) or `prefix` (the first eight folded bytes of text, or of blob
-// bytes) settles most comparisons on its own; `prefix` also holds an
-// integer's exact value.
+// +infinity) or `key` (the first sixteen folded bytes of text, the first
+// eight bytes of a blob) settles most comparisons on its own; key[0] also
+// holds an integer's exact value.
 struct Entry {
-    std::uint64_t prefix;
+    std::uint64_t key[2];
     double approx;
     std::uint32_t row;
     Rank rank;
     Number number;
+    bool complete; // the key holds the whole folded text
 };
 
 std::uint64_t prefixOf(std::string_view bytes) {
@@ -42,8 +43,8 @@ bool isNumericType(FieldType type) {
 
 Entry realEntry(std::uint32_t row, double d) {
     constexpr double inf = std::numeric_limits<double>::infinity();
-    return std::isnan(d) ? Entry{0, inf, row, NumberRank, NotANumber}
-                         : Entry{0, d, row, NumberRank, RealNumber};
+    return std::isnan(d) ? Entry{{0, 0}, inf, row, NumberRank, NotANumber, false}
+                         : Entry{{0, 0}, d, row, NumberRank, RealNumber, false};
 }
 
 // Decimal text of a numeric column: a number when it reads as one.
@@ -52,14 +53,15 @@ Entry textEntry(std::uint32_t row, std::string_view text, bool numeric) {
         if (isDecimalText(text)) {
             double d = 0;
             std::from_chars(text.data() + (text[0] == '+'), text.data() + text.size(), d);
-            return {0, d, row, NumberRank, DecimalNumber};
+            return {{0, 0}, d, row, NumberRank, DecimalNumber, false};
         }
         constexpr double inf = std::numeric_limits<double>::infinity();
         if (text == "NaN" || text == "Infinity" || text == "-Infinity") {
             return realEntry(row, text == "NaN" ? std::nan("") : text[0] == '-' ? -inf : inf);
         }
     }
-    return {collatedPrefix(text), 0, row, TextRank, IntNumber};
+    const CollationKey key = collationKey(text);
+    return {{key.high, key.low}, 0, row, TextRank, IntNumber, key.complete};
 }
 
 Entry entryOf(const Snapshot& rows, std::uint32_t row, std::size_t col, bool numeric) {
@@ -68,16 +70,21 @@ Entry entryOf(const Snapshot& rows, std::uint32_t row, std::size_t col, bool num
         break;
     case Value::Kind::Int: {
         const std::int64_t i = rows.intAt(row, col);
-        return {static_cast<std::uint64_t>(i), static_cast<double>(i), row, NumberRank, IntNumber};
+        return {{static_cast<std::uint64_t>(i), 0},
+                static_cast<double>(i),
+                row,
+                NumberRank,
+                IntNumber,
+                false};
     }
     case Value::Kind::Real:
         return realEntry(row, rows.realAt(row, col));
     case Value::Kind::Text:
         return textEntry(row, rows.bytesAt(row, col), numeric);
     case Value::Kind::Blob:
-        return {prefixOf(rows.bytesAt(row, col)), 0, row, BlobRank, IntNumber};
+        return {{prefixOf(rows.bytesAt(row, col)), 0}, 0, row, BlobRank, IntNumber, false};
     }
-    return {0, 0, row, NullRank, IntNumber};
+    return {{0, 0}, 0, row, NullRank, IntNumber, false};
 }
 
 int sign(std::int64_t a, std::int64_t b) {
@@ -105,13 +112,13 @@ public:
             return compareDecimalText(exact(a), exact(b));
         }
         if (a.number == IntNumber && b.number == IntNumber) {
-            return sign(static_cast<std::int64_t>(a.prefix), static_cast<std::int64_t>(b.prefix));
+            return sign(static_cast<std::int64_t>(a.key[0]), static_cast<std::int64_t>(b.key[0]));
         }
         if (a.number == IntNumber) {
-            return compareIntReal(static_cast<std::int64_t>(a.prefix), b.approx);
+            return compareIntReal(static_cast<std::int64_t>(a.key[0]), b.approx);
         }
         if (b.number == IntNumber) {
-            return -compareIntReal(static_cast<std::int64_t>(b.prefix), a.approx);
+            return -compareIntReal(static_cast<std::int64_t>(b.key[0]), a.approx);
         }
         return 0;
     }
@@ -121,13 +128,76 @@ private:
         if (e.number == DecimalNumber) {
             return std::string(rows_.bytesAt(e.row, column_));
         }
-        return e.number == IntNumber ? std::to_string(static_cast<std::int64_t>(e.prefix))
+        return e.number == IntNumber ? std::to_string(static_cast<std::int64_t>(e.key[0]))
                                      : exactDecimalText(e.approx);
     }
 
     const Snapshot& rows_;
     std::size_t column_;
 };
+
+// The order of entries: rank, then numbers by value, text by collation,
+// blobs by bytes. Texts that differ only in case or accents are equal here;
+// orderTies settles them afterwards.
+class EntryOrder {
+public:
+    EntryOrder(const Snapshot& rows, std::size_t column)
+        : rows_(rows), column_(column), numberTie_(rows, column) {}
+
+    int compare(const Entry& a, const Entry& b) const {
+        if (a.rank != b.rank) {
+            return a.rank < b.rank ? -1 : 1;
+        }
+        switch (a.rank) {
+        case NullRank:
+            return 0;
+        case NumberRank:
+            return a.approx != b.approx ? (a.approx < b.approx ? -1 : 1) : numberTie_.compare(a, b);
+        case TextRank:
+            if (a.key[0] != b.key[0] || a.key[1] != b.key[1]) {
+                return keyOrder(a, b);
+            }
+            return a.complete && b.complete ? 0 : compareCollated(bytes(a), bytes(b));
+        case BlobRank:
+            return a.key[0] != b.key[0] ? keyOrder(a, b) : bytes(a).compare(bytes(b));
+        }
+        return 0;
+    }
+
+    std::string_view bytes(const Entry& e) const { return rows_.bytesAt(e.row, column_); }
+
+private:
+    static int keyOrder(const Entry& a, const Entry& b) {
+        const bool less = a.key[0] != b.key[0] ? a.key[0] < b.key[0] : a.key[1] < b.key[1];
+        return less ? -1 : 1;
+    }
+
+    const Snapshot& rows_;
+    std::size_t column_;
+    NumberTie numberTie_;
+};
+
+// Runs of texts that collate equal are put in the order of their exact
+// bytes; a run of identical texts (the usual case) keeps its order.
+void orderTies(std::vector<Entry>& entries, const EntryOrder& order, bool descending) {
+    const auto byBytes = [&](const Entry& a, const Entry& b) {
+        return descending ? order.bytes(b) < order.bytes(a) : order.bytes(a) < order.bytes(b);
+    };
+    for (std::size_t start = 0; start < entries.size();) {
+        std::size_t end = start + 1;
+        bool identical = true;
+        while (end < entries.size() && entries[start].rank == TextRank &&
+               order.compare(entries[start], entries[end]) == 0) {
+            identical = identical && order.bytes(entries[start]) == order.bytes(entries[end]);
+            ++end;
+        }
+        if (!identical) {
+            std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(start),
+                             entries.begin() + static_cast<std::ptrdiff_t>(end), byBytes);
+        }
+        start = end;
+    }
+}
 
 } // namespace
 
@@ -139,28 +209,17 @@ void sortRows(std::vector<std::uint32_t>& order, const Snapshot& rows, std::size
     for (std::uint32_t r : order) {
         entries.push_back(entryOf(rows, r, column, numeric));
     }
-    const NumberTie numberTie(rows, column);
-    const auto less = [&](const Entry& a, const Entry& b) {
-        if (a.rank != b.rank) {
-            return a.rank < b.rank;
-        }
-        if (a.rank == NumberRank) {
-            return a.approx != b.approx ? a.approx < b.approx : numberTie.compare(a, b) < 0;
-        }
-        if (a.prefix != b.prefix || a.rank == NullRank) {
-            return a.prefix < b.prefix;
-        }
-        const std::string_view x = rows.bytesAt(a.row, column);
-        const std::string_view y = rows.bytesAt(b.row, column);
-        const int collated = a.rank == TextRank ? compareCollated(x, y) : 0;
-        return collated != 0 ? collated < 0 : x < y;
-    };
+    const EntryOrder entryOrder(rows, column);
     if (descending) {
-        std::stable_sort(entries.begin(), entries.end(),
-                         [&](const Entry& a, const Entry& b) { return less(b, a); });
+        std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+            return entryOrder.compare(b, a) < 0;
+        });
     } else {
-        std::stable_sort(entries.begin(), entries.end(), less);
+        std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+            return entryOrder.compare(a, b) < 0;
+        });
     }
+    orderTies(entries, entryOrder, descending);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         order[i] = entries[i].row;
     }

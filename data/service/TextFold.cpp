@@ -156,14 +156,21 @@ int compareCollated(std::string_view a, std::string_view b) {
     }
 }
 
-std::uint64_t collatedPrefix(std::string_view text) {
+CollationKey collationKey(std::string_view text) {
     CollatedBytes bytes(text);
-    std::uint64_t prefix = 0;
-    for (int i = 0; i < 8; ++i) {
-        const int b = bytes.next();
-        prefix = (prefix << 8) | static_cast<std::uint64_t>(b < 0 ? 0 : b);
-    }
-    return prefix;
+    const auto eight = [&bytes] {
+        std::uint64_t part = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int b = bytes.next();
+            part = (part << 8) | static_cast<std::uint64_t>(b < 0 ? 0 : b);
+        }
+        return part;
+    };
+    CollationKey key;
+    key.high = eight();
+    key.low = eight();
+    key.complete = bytes.next() < 0;
+    return key;
 }
 
 } // namespace vdata

@@ -21,8 +21,15 @@ std::string foldCase(std::string_view text);
 // compare equal.
 int compareCollated(std::string_view a, std::string_view b);
 
-// The first eight bytes of the folded text, big-endian, zero-padded: when
-// two prefixes differ they order the texts as compareCollated does.
-std::uint64_t collatedPrefix(std::string_view text);
+// The first sixteen bytes of the folded text, big-endian, zero-padded: when
+// two keys differ they order the texts as compareCollated does. `complete`
+// tells that the key holds the whole folded text, so equal complete keys
+// mean texts that compare equal.
+struct CollationKey {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    bool complete = false;
+};
+CollationKey collationKey(std::string_view text);
 
 } // namespace vdata

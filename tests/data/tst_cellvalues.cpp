@@ -122,6 +122,12 @@ private slots:
                 "|Ångström|anna|ärger|Bob|bob|Émile|Straße|strasse|Zack|zoe");
             row("text descending", "SELECT id, w FROM words", "w DESC", 1,
                 "zoe|Zack|strasse|Straße|Émile|bob|Bob|ärger|anna|Ångström|");
+            row("long text", // alike beyond their first sixteen letters
+                "SELECT 'Överall Customer Émile' AS w UNION ALL SELECT 'overall customer anna'"
+                " UNION ALL SELECT 'Overall Customer Anna' UNION ALL SELECT 'Overall Customer Zoe'",
+                "w", 0,
+                "Overall Customer Anna|overall customer anna|Överall Customer Émile|"
+                "Overall Customer Zoe");
             row("decimal", "SELECT id, price FROM amounts", "price", 0, "5|6|2|4|3|1");
             row("decimal descending", "SELECT id, price FROM amounts", "price DESC", 0,
                 "1|3|4|2|6|5");
