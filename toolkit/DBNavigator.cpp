@@ -176,6 +176,10 @@ void TDBNavigator::runAction(int index) {
         q->insert();
         break;
     case Delete:
+        // A result that cannot change is refused before the question.
+        if (!q->canModify()) {
+            throw vdata::DataError(q->readOnlyReason());
+        }
         if (tk::Dialogs::current().confirm(QStringLiteral("Confirm"),
                                            QStringLiteral("Delete record?"))) {
             q->remove();

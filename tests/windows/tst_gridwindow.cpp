@@ -200,6 +200,21 @@ private slots:
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("3"));
     }
 
+    // A read-only result refuses Delete at once, as it does Edit and Add.
+    void navigatorRefusesDeleteOnReadOnlyResults() {
+        Env env;
+        TfrmGridFields w;
+        w.Query.setSQL("SELECT o.OrderID, c.CompanyName FROM Orders o "
+                       "JOIN Customers c ON c.CustomerID = o.CustomerID");
+        w.Query.open();
+        QVERIFY(!w.Query.canModify());
+        QTest::mouseClick(w.ui.DBNavigator->button(TDBNavigator::Delete), Qt::LeftButton);
+        QCOMPARE(env.count("confirm"), 0);
+        QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.Query.readOnlyReason())});
+        QCOMPARE(w.Query.recordCount(), 4);
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("4"));
+    }
+
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
         auto w = baseWindow("Customers");
