@@ -5,6 +5,7 @@
 
 #include "toolkit/DBNavigator.h"
 
+#include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 
@@ -149,6 +150,9 @@ void TDBNavigator::click(int index) {
             beforeAction(this, index);
         }
         runAction(index);
+        if (index == Insert || index == Edit) {
+            focusGrid();
+        }
     } catch (const vdata::SilentAbort&) {
         // The hook did the work itself (or refused it) without a message.
     } catch (const std::exception& e) {
@@ -197,5 +201,23 @@ void TDBNavigator::runAction(int index) {
     case Refresh:
         q->refresh();
         break;
+    }
+}
+
+// The keyboard goes to the grid that shows this navigator's data source, on
+// the current (new or edited) record, so that typing changes that record.
+void TDBNavigator::focusGrid() {
+    vdata::Query* q = watched_;
+    for (DBGrid* grid : window()->findChildren<DBGrid*>()) {
+        if (grid->dataSource() != dataSource_) {
+            continue;
+        }
+        const QModelIndex now = grid->currentIndex();
+        const int row = q ? q->currentRow() : -1;
+        if (row >= 0 && row < grid->model()->rowCount() && (!now.isValid() || now.row() != row)) {
+            grid->setCurrentIndex(grid->model()->index(row, now.isValid() ? now.column() : 0));
+        }
+        grid->setFocus(Qt::OtherFocusReason);
+        return;
     }
 }

@@ -66,6 +66,7 @@ private:
         bool above = false;
     };
     void runAction(int index);
+    void focusGrid();
     void watch(vdata::Query* query);
 
     std::array<QToolButton*, buttonCount> buttons_{};

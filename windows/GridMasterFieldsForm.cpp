@@ -163,6 +163,7 @@ void TfrmGridMasterFields::MCRefreshButtonClick() {
     const std::string master = ss(uiMD.cboMasterTable->currentText());
     const std::string child = ss(uiMD.cboChildTable->currentText());
     QueryChild.setSQL(childQueryText(child, relationPairs()));
+    QueryChild.setLinkFields(relationPairs());
     Query.setSQL("SELECT * FROM [" + master + "]");
     try {
         Query.open();

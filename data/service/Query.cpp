@@ -296,6 +296,7 @@ void Query::checkActive() const {
 }
 
 void Query::checkBrowseMode() {
+    postDetails();
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         post();
     }
@@ -407,6 +408,7 @@ void Query::post() {
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         notify(DataEvent::Kind::UpdatingRecord, current_);
     }
+    postDetails();
     if (state_ == DataSetState::Edit) {
         if (modified_) {
             const std::vector<Value> row = connection_->engine().updateRow(makeEdit(false));
@@ -456,6 +458,7 @@ void Query::remove() {
     if (!canModify()) {
         throw DataError(readOnlyReason());
     }
+    postDetails();
     buffer_ = rows_->row(physicalRow(current_));
     changed_.assign(columns_.size(), false);
     connection_->engine().deleteRow(makeEdit(false));
@@ -465,6 +468,8 @@ void Query::remove() {
     notify(DataEvent::Kind::RowRemoved, row);
     if (current_ >= 0) {
         scrollTo(current_, true);
+    } else {
+        fireAfterScroll(); // no record is current any more
     }
 }
 
@@ -518,13 +523,22 @@ void Query::applySort(const std::string& fieldName, bool descending) {
 
 // ---- master link ---------------------------------------------------------
 
+// A detail follows the master's saved record: while the master edits, the
+// values it had; while it inserts, none (the new record has no details yet).
+Value Query::linkValue(const Field& masterField) const {
+    if (state_ == DataSetState::Insert || current_ < 0 || !rows_) {
+        return Value::null();
+    }
+    return rows_->value(physicalRow(current_), static_cast<std::size_t>(masterField.index()));
+}
+
 std::vector<Value> Query::parameterValues() const {
     std::vector<Value> values;
     const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
     for (const std::string& name : paramNames_) {
         const Field* f =
             (master && master != this && master->active()) ? master->findField(name) : nullptr;
-        values.push_back(f ? f->value() : Value::null());
+        values.push_back(f ? master->linkValue(*f) : Value::null());
     }
     return values;
 }
@@ -537,18 +551,37 @@ void Query::linkToMaster() {
     unlinkFromMaster();
     linkedMaster_ = master;
     masterSubscription_ = master->subscribe([this](const DataEvent& e) { masterChanged(e); });
+    master->details_.push_back(this);
 }
 
 void Query::unlinkFromMaster() {
     if (linkedMaster_) {
         linkedMaster_->unsubscribe(masterSubscription_);
+        std::erase(linkedMaster_->details_, this);
         linkedMaster_ = nullptr;
         masterSubscription_ = 0;
     }
 }
 
+// A detail's pending change belongs to the master's current record, so it is
+// saved before that record changes (one with nothing typed is given up); a
+// refusal raises before anything moved.
+void Query::postDetails() {
+    for (Query* detail : std::vector<Query*>(details_)) {
+        detail->postDetails();
+        const bool pending =
+            detail->state_ == DataSetState::Edit || detail->state_ == DataSetState::Insert;
+        if (pending && detail->modified_) {
+            detail->post();
+        } else if (pending) {
+            detail->cancel();
+        }
+    }
+}
+
 // The detail runs again whenever the master's current row changes, or the
-// values of its linked fields change.
+// values of its linked fields change (a post, a delete, an insert starting
+// or ending).
 void Query::masterChanged(const DataEvent& e) {
     using K = DataEvent::Kind;
     if (e.kind == K::Destroyed) {
@@ -559,24 +592,32 @@ void Query::masterChanged(const DataEvent& e) {
         return;
     }
     const bool rowChanged = e.kind == K::Scrolled || e.kind == K::RowsReset || e.kind == K::Opened;
-    const bool valuesChanged =
-        (e.kind == K::RowChanged || e.kind == K::RowInserted || e.kind == K::RowRemoved) &&
-        parameterValues() != lastParams_;
+    const bool valuesChanged = (e.kind == K::RowChanged || e.kind == K::RowInserted ||
+                                e.kind == K::RowRemoved || e.kind == K::StateChanged) &&
+                               parameterValues() != lastParams_;
     if (rowChanged || valuesChanged) {
         requery();
     }
 }
 
+// A new record takes the values of the master record that the rows shown
+// belong to, into the paired fields.
 void Query::fillFromMaster() {
     const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
     if (!master || master == this || !master->active()) {
         return;
     }
-    for (const std::string& name : paramNames_) {
-        const Field* source = master->findField(name);
-        const Field* target = findField(name);
+    LinkFields pairs = linkFields_;
+    if (pairs.empty()) {
+        for (const std::string& name : paramNames_) {
+            pairs.emplace_back(name, name);
+        }
+    }
+    for (const auto& [masterName, detailName] : pairs) {
+        const Field* source = master->findField(masterName);
+        const Field* target = findField(detailName);
         if (source && target) {
-            buffer_[static_cast<std::size_t>(target->index())] = source->value();
+            buffer_[static_cast<std::size_t>(target->index())] = master->linkValue(*source);
             changed_[static_cast<std::size_t>(target->index())] = true;
         }
     }

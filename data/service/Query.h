@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vdata {
@@ -68,9 +69,17 @@ public:
     // The parameter names found in the text, in order.
     const std::vector<std::string>& parameterNames() const { return paramNames_; }
 
-    // The master link: a detail's data source is its master's.
+    // The master link: a detail's data source is its master's. While linked,
+    // the master posts the detail's pending change before it moves, reads
+    // again, posts or deletes; a refusal stops the master where it is.
     void setDataSource(DataSource* source);
     DataSource* dataSource() const { return dataSource_; }
+    // The fields a new record takes from the master: each pair names a
+    // parameter (a master field) and the field of this query that receives
+    // its value. Without pairs a parameter fills the field of its own name.
+    using LinkFields = std::vector<std::pair<std::string, std::string>>;
+    void setLinkFields(LinkFields pairs) { linkFields_ = std::move(pairs); }
+    const LinkFields& linkFields() const { return linkFields_; }
 
     void open();
     void close();
@@ -167,6 +176,8 @@ private:
     void unlinkFromMaster();
     void masterChanged(const DataEvent& e);
     void fillFromMaster();
+    void postDetails();
+    Value linkValue(const Field& masterField) const;
     std::string editableTable() const;
     std::string findReadOnlyReason() const;
     void setState(DataSetState s);
@@ -177,8 +188,10 @@ private:
     std::string sql_;
     std::vector<std::string> paramNames_;
     DataSource* dataSource_ = nullptr;
+    LinkFields linkFields_;
     Query* linkedMaster_ = nullptr;
     int masterSubscription_ = 0;
+    std::vector<Query*> details_; // the open queries linked to this one
 
     DataSetState state_ = DataSetState::Inactive;
     std::vector<ColumnInfo> columns_;

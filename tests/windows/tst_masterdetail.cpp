@@ -1,13 +1,17 @@
-// The master-detail window on a real SQLite file: field probes, the relation
-// list, the texts of both queries, the linked child grid and its counter,
-// and inserting child rows.
+// The master-detail window on a real SQLite file (and the PostgreSQL test
+// server where it matters): field probes, the relation list, the texts of
+// both queries, the linked child grid and its counter, inserting child rows,
+// and a user clicking and typing in both grids.
 
 #include "WindowTestEnv.h"
+
+#include "tests/support/PgTestEnv.h"
 
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/ValueListEditor.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTest>
 #include <QToolButton>
@@ -22,6 +26,63 @@ QStringList items(const QListWidget* list) {
         result << list->item(i)->text();
     }
     return result;
+}
+
+// Orders and their lines, linked by orders.id -> order_lines.order_id; a
+// line's own id and note come from the engine's defaults.
+const char* const linesSqlite = R"sql(
+CREATE TABLE orders (id INTEGER PRIMARY KEY, customer VARCHAR(10));
+INSERT INTO orders VALUES (10, 'ann');
+INSERT INTO orders VALUES (20, 'bob');
+CREATE TABLE order_lines (id INTEGER PRIMARY KEY, order_id INT, qty INT,
+                          note VARCHAR(10) DEFAULT 'none');
+INSERT INTO order_lines (order_id, qty) VALUES (10, 5);
+)sql";
+
+const char* const linesPostgres = R"sql(
+CREATE TABLE orders (id int PRIMARY KEY, customer varchar(10));
+INSERT INTO orders VALUES (10, 'ann');
+INSERT INTO orders VALUES (20, 'bob');
+CREATE TABLE order_lines (id serial PRIMARY KEY, order_id int, qty int,
+                          note varchar(10) DEFAULT 'none');
+INSERT INTO order_lines (order_id, qty) VALUES (10, 5);
+)sql";
+
+// A window on screen, so that clicks and keys reach it as they reach a user's.
+void showOnScreen(TfrmGridMasterFields& w) {
+    w.resize(1000, 800);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+void clickCell(DBGrid* grid, int row, int column) {
+    const QRect cell = grid->visualRect(grid->model()->index(row, column));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void clickButton(TDBNavigator* navigator, TDBNavigator::Button button) {
+    QTest::mouseClick(navigator->button(button), Qt::LeftButton);
+}
+
+// Keys go wherever the keyboard is, as a user's do.
+void type(const QString& text) {
+    for (const QChar c : text) {
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    }
+}
+
+// The event loop runs after each key, as it does between a user's keys (an
+// editor commits on Return through a queued call).
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    QCoreApplication::processEvents();
+}
+
+// F2 opens the current cell's editor; what is typed then replaces its text.
+void retype(const QString& text) {
+    press(Qt::Key_F2);
+    press(Qt::Key_A, Qt::ControlModifier);
+    type(text);
 }
 
 } // namespace
@@ -208,6 +269,168 @@ private slots:
         w.uiMD.DBNavigatorChild->button(TDBNavigator::Refresh)->click();
         QCOMPARE(w.QueryChild.recordCount(), 4);
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
+    }
+
+    // A child change the database refuses holds the master where it is: the
+    // message is shown, both grids, both counters and the child rows stay,
+    // and a child row added after cancelling takes the shown master's key.
+    void refusedChildChangeKeepsTheMaster() {
+        Env env;
+        TfrmGridMasterFields w;
+        linkCustomersToOrders(w, false);
+        showOnScreen(w);
+        clickCell(w.uiMD.GridChild, 1, 0); // order 2 of ALFKI
+        retype(QStringLiteral("3"));       // the key of ANATR's order
+        clickCell(w.ui.Grid, 1, 1);        // ANATR
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(w.QueryChild.currentValue(0).toText(), std::string("3"));
+        clickButton(w.ui.DBNavigator, TDBNavigator::Next);
+        QCOMPARE(env.count("error"), 2);
+        QCOMPARE(w.Query.currentRow(), 0);
+        QCOMPARE(w.ui.Grid->currentIndex().row(), 0);
+        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Edit);
+        QCOMPARE(column(w.QueryChild, 1), (QStringList{"ALFKI", "ALFKI", "ALFKI"}));
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
+
+        QTest::keyClick(w.uiMD.GridChild, Qt::Key_Escape);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Insert);
+        clickCell(w.uiMD.GridChild, w.QueryChild.currentRow(), 0);
+        type(QStringLiteral("9"));
+        press(Qt::Key_Return);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        QCOMPARE(env.count("error"), 2);
+        QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
+                 std::string("ALFKI"));
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE OrderID = 3"), std::string("1"));
+        clickCell(w.ui.Grid, 1, 1); // free to move now
+        QCOMPARE(w.Query.currentRow(), 1);
+        QCOMPARE(column(w.QueryChild, 0), QStringList{"3"});
+    }
+
+    // The child follows the master's record: none while the master inserts,
+    // the stored values while it edits a linked field, the new ones once the
+    // change is saved.
+    void childFollowsMasterInsertAndLinkedEdits() {
+        Env env;
+        TfrmGridMasterFields w;
+        linkCustomersToOrders(w);
+        showOnScreen(w);
+        clickButton(w.ui.DBNavigator, TDBNavigator::Insert);
+        QCOMPARE(w.QueryChild.recordCount(), 0);
+        QCOMPARE(w.uiMD.GridChild->model()->rowCount(), 0);
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
+        clickButton(w.ui.DBNavigator, TDBNavigator::Cancel);
+        QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
+
+        clickCell(w.ui.Grid, 0, 2); // ALFKI's Country
+        retype(QStringLiteral("France"));
+        press(Qt::Key_Return);
+        QCOMPARE(w.Query.state(), vdata::DataSetState::Edit);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Refresh);
+        QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
+        clickButton(w.ui.DBNavigator, TDBNavigator::Post);
+        QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(env.readBack("SELECT Country FROM Customers WHERE CustomerID = 'ALFKI'"),
+                 std::string("France"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Deleting the last child row leaves the counter at no record.
+    void deletingTheLastRowUpdatesTheCounter() {
+        Env env;
+        TfrmGridMasterFields w;
+        linkCustomersToOrders(w, false);
+        showOnScreen(w);
+        clickCell(w.ui.Grid, 1, 1); // ANATR: one order
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Delete);
+        QCOMPARE(env.count("confirm"), 1);
+        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE CustomerID = 'ANATR'"),
+                 std::string("0"));
+    }
+
+    // Add and Edit put the keyboard in the navigator's own grid, on the new
+    // or edited row: what the user types then goes there, not to the master.
+    void addAndEditTypeIntoTheNavigatorsGrid() {
+        Env env;
+        TfrmGridMasterFields w;
+        linkCustomersToOrders(w, false);
+        showOnScreen(w);
+        clickCell(w.uiMD.GridChild, 0, 3); // order 1's Amount ...
+        clickCell(w.ui.Grid, 0, 1);        // ... then the keyboard in the master grid
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Edit);
+        QCOMPARE(QApplication::focusWidget(), w.uiMD.GridChild);
+        type(QStringLiteral("5"));
+        press(Qt::Key_Return);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        QCOMPARE(env.readBack("SELECT Amount FROM Orders WHERE OrderID = 1"), std::string("5"));
+
+        clickCell(w.ui.Grid, 0, 1);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Insert);
+        QCOMPARE(QApplication::focusWidget(), w.uiMD.GridChild);
+        QCOMPARE(w.uiMD.GridChild->currentIndex().row(), w.QueryChild.currentRow());
+        QCOMPARE(w.uiMD.GridChild->currentIndex().column(), 3); // still Amount
+        type(QStringLiteral("77"));
+        press(Qt::Key_Return);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE Amount = 77"),
+                 std::string("ALFKI"));
+        QCOMPARE(w.Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID = 'ALFKI'"),
+                 std::string("Alfreds Futterkiste"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // A new child row gets, in each paired child field, the paired master
+    // field's value; unpaired fields keep the engine's defaults.
+    void newChildRowTakesThePairedMasterValues_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+    void newChildRowTakesThePairedMasterValues() {
+        QFETCH(bool, postgres);
+        if (postgres && !pgtest::testServer()) {
+            QSKIP(pgtest::noServerMessage);
+        }
+        Env env(linesSqlite);
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        if (postgres) {
+            pg = std::make_unique<pgtest::ScratchDatabase>("md");
+            pg->exec(linesPostgres);
+            env.dm.ADOConn.close();
+            env.dm.ADOConn.setConnectionString(pg->connectionString());
+            env.dm.ADOConn.open();
+        }
+        const auto readBack = [&](const std::string& sql) {
+            if (!postgres) {
+                return env.readBack(sql);
+            }
+            const auto rows = pg->query(sql);
+            return rows.empty() ? std::string("<no row>") : rows.at(0).at(0);
+        };
+        TfrmGridMasterFields w;
+        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("orders"));
+        chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("order_lines"));
+        pair(w, QStringLiteral("id"), QStringLiteral("order_id"));
+        w.MCRefreshButtonClick();
+        showOnScreen(w);
+        clickCell(w.ui.Grid, 1, 1); // order 20, no lines yet
+        QCOMPARE(w.QueryChild.recordCount(), 0);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Insert);
+        clickCell(w.uiMD.GridChild, w.QueryChild.currentRow(), 2);
+        type(QStringLiteral("7"));
+        press(Qt::Key_Return);
+        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        QCOMPARE(env.dialogs.texts(), QStringList{});
+        QCOMPARE(readBack("SELECT order_id || ' ' || id || ' ' || note FROM order_lines "
+                          "WHERE qty = 7"),
+                 std::string("20 2 none"));
+        QCOMPARE(w.QueryChild.recordCount(), 1);
     }
 
     void databaseWithoutTables() {
