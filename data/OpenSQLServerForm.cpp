@@ -10,6 +10,7 @@
 #include "toolkit/Text.h"
 
 #include <QFocusEvent>
+#include <QScopedValueRollback>
 
 using tk::qs;
 using tk::ss;
@@ -71,15 +72,28 @@ bool TOpenSQLServerForm::eventFilter(QObject* watched, QEvent* event) {
         // Opening the box's own list or switching to another program is
         // not leaving the box.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-            cboServersClick();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            leaveServerBox(event);
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
 
+// The box first finishes its own editing: a typed name that is in its list
+// makes it report an activation, which belongs to this leave and lists
+// nothing of its own. Then the databases are listed, once.
+void TOpenSQLServerForm::leaveServerBox(QEvent* focusOut) {
+    {
+        const QScopedValueRollback<bool> leaving(FLeavingServerBox, true);
+        static_cast<QObject*>(cboServers)->event(focusOut);
+    }
+    cboServersClick();
+}
+
 void TOpenSQLServerForm::cboServersClick() {
     const QString server = cboServers->currentText();
-    if (server.isEmpty())
+    if (server.isEmpty() || FLeavingServerBox)
         return;
     cboDatabases->clear();
     QStringList names;

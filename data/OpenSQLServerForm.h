@@ -37,8 +37,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void leaveServerBox(QEvent* focusOut);
     void copyIntoConnection();
     bool hasServerAndDatabase() const;
 
     TSQLConnection& FConnection;
+    bool FLeavingServerBox = false;
 };

@@ -14,6 +14,7 @@
 #include "data/OpenSQLServerForm.h"
 #include "toolkit/ErrorReport.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QTest>
 
@@ -227,6 +228,34 @@ private Q_SLOTS:
         form.cboServers->setCurrentIndex(form.cboServers->count() - 1);
         Q_EMIT form.cboServers->activated(form.cboServers->count() - 1);
         QVERIFY(items(form.cboDatabases).contains(database()));
+    }
+
+    // A typed name that is also in the server list: leaving the box lists
+    // the databases once (one error box when the listing fails).
+    void leavingTheBoxWithAListedNameListsOnce_data() {
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("listing fails") << false;
+        QTest::newRow("listing works") << true;
+    }
+    void leavingTheBoxWithAListedNameListsOnce() {
+        QFETCH(bool, reachable);
+        const QString name = reachable ? server() : QStringLiteral("127.0.0.1,1");
+        ScriptedDialogs dialogs;
+        TSQLConnection info;
+        TOpenSQLServerForm form(info);
+        form.cboServers->addItem(name);
+        form.cboServers->setCurrentIndex(-1);
+        showActive(form);
+        form.cboServers->setFocus(Qt::OtherFocusReason);
+        int filled = 0; // times a listing filled the database list
+        connect(form.cboDatabases->model(), &QAbstractItemModel::rowsInserted, &form,
+                [&] { ++filled; });
+        QTest::keyClicks(form.cboServers, name);
+        QTest::keyClick(form.cboServers, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.cboDatabases);
+        QCOMPARE(filled, reachable ? 1 : 0);
+        QCOMPARE(kinds(dialogs), reachable ? QStringList() : QStringList({"error"}));
+        QCOMPARE(items(form.cboDatabases).contains(database()), reachable);
     }
 
     void refusedLoginWhileListingIsReported() {
