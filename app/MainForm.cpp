@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 
 #include "app/AboutBox.h"
+#include "app/DataWindowKeys.h"
 #include "app/MdiArrangement.h"
 #include "components/QrvMRU.h"
 #include "data/DataModule.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -31,11 +33,21 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     // The menu bar shows the hint of the menu's own entry.
     for (QMenu* menu : {mnuFile, Window1, Help1})
         menu->menuAction()->setStatusTip(menu->statusTip());
+    // The tree keeps its width: only the user moves the splitter. The data
+    // area may be narrower than a data window, which then scrolls.
     Splitter1->setSizes({153, width() - 153});
     Splitter1->setStretchFactor(1, 1);
+    MdiClient->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    MdiClient->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Return or Enter on a leaf opens it, as a click does.
+    DBTree->installEventFilter(this);
+    FDataWindowKeys = new DataWindowKeys(this);
     updateWindowCommands();
     MRU = new TqrvMRU(this);
     MRU->SetMaxItems(6);
+    FNoRecentFiles = new QAction(QStringLiteral("(empty)"), this);
+    FNoRecentFiles->setEnabled(false);
+    connect(MRU, &TqrvMRU::menuRebuilt, this, &TMainForm::showRecentFilesPlaceholder);
     MRU->SetParentMenuItem(mnuMRU);
     MRU->SetOnClick([this](TqrvMRU* sender, const QString& file) { MRUClick(sender, file); });
     // A failing start-up step is reported; the window still comes up.
@@ -58,13 +70,39 @@ void TMainForm::FormCreate() {
 }
 
 // The program ends only when every data window has closed: one that holds
-// a refused change keeps the program running.
+// a refused change keeps the program running, and the user is told why.
 void TMainForm::closeEvent(QCloseEvent* event) {
     FormClose();
-    if (openDataWindows().isEmpty())
+    if (openDataWindows().isEmpty()) {
         event->accept();
+        return;
+    }
+    event->ignore();
+    tk::showMessage(tk::MessageKind::Warning,
+                    QStringLiteral("The program did not close: a data window holds a change "
+                                   "that the database refused. Correct and save the change, "
+                                   "or cancel it, then exit again."));
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == DBTree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QTreeWidgetItem* current = DBTree->currentItem();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current && current->parent()) {
+            DBTreeClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// An empty submenu would open as an empty window that does not come back
+// once entries are added; a disabled "(empty)" entry stands in for them.
+void TMainForm::showRecentFilesPlaceholder() {
+    if (MRU->FileNames().isEmpty())
+        mnuMRU->addAction(FNoRecentFiles);
     else
-        event->ignore();
+        mnuMRU->removeAction(FNoRecentFiles);
 }
 
 void TMainForm::FormClose() {
@@ -79,7 +117,7 @@ QString TMainForm::OpenDialogFilter() {
 
 void TMainForm::actFileOpenExecute() {
     QString fileName = FOpenDialogFileName;
-    if (!tk::Dialogs::current().openFile(this, OpenDialogFilter(), fileName))
+    if (!tk::Dialogs::current().openFile(this, OpenDialogFilter(), fileName, FOpenDialogFileType))
         return;
     FOpenDialogFileName = fileName;
     if (DM->OpenDatabase(fileName, true, QString()))
@@ -148,6 +186,7 @@ bool TMainForm::CloseAllChildren() {
 QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {
     QMdiSubWindow* sub = MdiClient->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->installEventFilter(FDataWindowKeys);
     if (!window->testAttribute(Qt::WA_SetWindowIcon))
         sub->setWindowIcon(windowIcon());
     connect(sub, &QObject::destroyed, this, [this](QObject* gone) {

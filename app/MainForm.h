@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 
+class DataWindowKeys;
 class QMdiArea;
 class QMdiSubWindow;
 class TqrvMRU;
@@ -32,6 +33,8 @@ public:
 
     // The file the Open dialog starts from and last returned.
     QString OpenDialogFileName() const { return FOpenDialogFileName; }
+    // The file type the Open dialog starts on: the one last chosen.
+    QString OpenDialogFileType() const { return FOpenDialogFileType; }
     static QString OpenDialogFilter();
 
     void FillDatabaseTree();
@@ -61,14 +64,19 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showRecentFilesPlaceholder();
     void updateWindowCommands(const QMdiSubWindow* goingAway = nullptr);
     void rebuildWindowList();
     QList<QMdiSubWindow*> openDataWindows(const QMdiSubWindow* goingAway = nullptr) const;
     void tileDataWindows(Qt::Orientation orientation);
 
     QString FOpenDialogFileName;
+    QString FOpenDialogFileType;
+    QAction* FNoRecentFiles = nullptr;
+    DataWindowKeys* FDataWindowKeys = nullptr;
     QList<QAction*> FWindowListActions;
     bool FDestroying = false;
 };

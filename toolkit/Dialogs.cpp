@@ -6,9 +6,14 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
 
 namespace tk {
 namespace {
@@ -25,18 +30,44 @@ QMessageBox::Icon iconOf(MessageKind kind) {
     return QMessageBox::NoIcon;
 }
 
+// The width a window needs so that the window manager can show `caption`
+// in full: the caption in the title font, plus the window icon and three
+// title-bar buttons, each about as wide as the bar is high.
+int widthForCaption(const QWidget& window, const QString& caption) {
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int button = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    return metrics.horizontalAdvance(caption) + 4 * button + 2 * metrics.averageCharWidth();
+}
+
+// The box sizes itself to its layout when shown, so the caption's width
+// goes in as a spacer under everything else.
+void makeRoomForCaption(QMessageBox& box) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int width = widthForCaption(box, box.windowTitle());
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+int execBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
+            QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    if (buttons.testFlag(QMessageBox::Ok))
+        box.setDefaultButton(QMessageBox::Ok);
+    makeRoomForCaption(box);
+    return box.exec();
+}
+
 class QtDialogs : public Dialogs {
 public:
     void message(MessageKind kind, const QString& caption, const QString& text) override {
-        QMessageBox box(iconOf(kind), caption, text, QMessageBox::Ok, QApplication::activeWindow());
-        box.exec();
+        execBox(iconOf(kind), caption, text, QMessageBox::Ok);
     }
 
     bool confirm(const QString& caption, const QString& text) override {
-        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                        QApplication::activeWindow());
-        box.setDefaultButton(QMessageBox::Ok);
-        return box.exec() == QMessageBox::Ok;
+        return execBox(QMessageBox::Question, caption, text,
+                       QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     }
 
     bool prompt(const QString& caption, const QString& label, QString& value,
@@ -48,6 +79,9 @@ public:
         if (auto* edit = dialog.findChild<QLineEdit*>()) {
             edit->setMaxLength(maxLength);
         }
+        if (auto* text = dialog.findChild<QLabel*>()) {
+            text->setTextFormat(Qt::PlainText);
+        }
         if (dialog.exec() != QDialog::Accepted) {
             return false;
         }
@@ -55,13 +89,16 @@ public:
         return true;
     }
 
-    bool openFile(QWidget* parent, const QString& filter, QString& fileName) override {
+    bool openFile(QWidget* parent, const QString& filter, QString& fileName,
+                  QString& selectedFilter) override {
         const QString dir = fileName.isEmpty() ? QString() : QFileInfo(fileName).absoluteFilePath();
-        const QString chosen = QFileDialog::getOpenFileName(parent, QString(), dir, filter);
+        QString type = selectedFilter;
+        const QString chosen = QFileDialog::getOpenFileName(parent, QString(), dir, filter, &type);
         if (chosen.isEmpty()) {
             return false;
         }
         fileName = chosen;
+        selectedFilter = type;
         return true;
     }
 

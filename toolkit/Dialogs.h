@@ -10,7 +10,9 @@ namespace tk {
 enum class MessageKind { Error, Warning, Information };
 
 // Every modal interaction goes through the installed Dialogs. The real one
-// uses Qt; tests install a scripted one that records and answers.
+// uses Qt; tests install a scripted one that records and answers. Texts are
+// shown as plain text: they often come from data (paths, names, engine
+// messages), and markup in them is shown as typed.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -23,8 +25,12 @@ public:
     // the default on entry and the answer on return.
     virtual bool prompt(const QString& caption, const QString& label, QString& value,
                         int maxLength) = 0;
-    // File-open dialog; `fileName` is the starting name and, on true, the choice.
-    virtual bool openFile(QWidget* parent, const QString& filter, QString& fileName) = 0;
+    // File-open dialog; `fileName` is the starting name and, on true, the
+    // choice. `selectedFilter` is the file type the dialog starts on (one of
+    // the ";;"-separated `filter` entries; empty: the first) and, on true,
+    // the type the user last chose.
+    virtual bool openFile(QWidget* parent, const QString& filter, QString& fileName,
+                          QString& selectedFilter) = 0;
     // Shows a dialog modally and returns its result code.
     virtual int showModal(QDialog& dialog) = 0;
 

@@ -17,6 +17,7 @@
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -25,6 +26,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <csignal>
 
@@ -104,6 +106,32 @@ QStringList recentFiles(const TMainForm& form) {
             captions << a->text();
     }
     return captions;
+}
+
+void showActive(QWidget& w) {
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+// Opens Database > MRU with the keyboard and returns the entries the open
+// submenu shows (each inside the menu's area), then closes the menus again.
+QStringList shownRecentFiles(TMainForm& form) {
+    QTest::keyClick(&form, Qt::Key_D, Qt::AltModifier);
+    if (!form.mnuFile->isVisible())
+        return {QStringLiteral("<Database menu not open>")};
+    QTest::keyClick(form.mnuFile, Qt::Key_M);
+    QStringList shown;
+    const QWindow* window = form.mnuMRU->windowHandle();
+    if (!window || !window->isVisible())
+        shown << QStringLiteral("<MRU submenu not on the screen>");
+    for (QAction* a : form.mnuMRU->actions()) {
+        if (form.mnuMRU->rect().contains(form.mnuMRU->actionGeometry(a)))
+            shown << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+    }
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    return shown;
 }
 
 void flushDeferredDeletes() {
@@ -199,6 +227,29 @@ private Q_SLOTS:
                  QStringList({"zeta", "Order Items", "alpha_view", "beta"}));
         QVERIFY(tree->topLevelItem(0)->isExpanded());
         QVERIFY(tree->topLevelItem(1)->isExpanded());
+    }
+
+    // The Open dialog starts on the file type chosen last, as on the file
+    // name returned last; the list of types keeps its order.
+    void openDialogKeepsTheFileTypeLastChosen() {
+        Shell s;
+        ScriptedDialogs dialogs;
+        const QString sqlite = QStringLiteral("SQLite database (*.db *.sqlite *.sqlite3)");
+        dialogs.fileAnswers = {shopDb, QString(), emptyDb};
+        dialogs.fileTypeAnswers = {sqlite, QStringLiteral("All files (*)"), QString()};
+        s.form.actFileOpenExecute();
+        s.form.mnuDisconectClick();
+        s.form.actFileOpenExecute(); // another type chosen, then Cancel
+        s.form.actFileOpenExecute();
+        QCOMPARE(dialogs.count("open"), 3);
+        QStringList starts;
+        for (const auto& shown : dialogs.shown) {
+            QCOMPARE(shown.text, TMainForm::OpenDialogFilter());
+            starts << shown.start;
+        }
+        QCOMPARE(starts, QStringList({QString(), sqlite, sqlite}));
+        QCOMPARE(s.form.ConnectedTo, emptyDb);
+        QVERIFY(TMainForm::OpenDialogFilter().startsWith(QStringLiteral("MS Access database")));
     }
 
     void protectedOrOddlyNamedFilesOpen() {
@@ -479,6 +530,24 @@ private Q_SLOTS:
             QVERIFY(DM->ADOConn.connected());
             QCOMPARE(again.form.ConnectedTo, a);
             QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
+        }
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+
+    // Opening the submenu while it is empty does not keep later entries out.
+    void recentFilesShowInTheSubmenuAtOnce() {
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        ScriptedDialogs dialogs;
+        {
+            Shell s;
+            showActive(s.form);
+            QCOMPARE(shownRecentFiles(s.form), QStringList({"(empty) (disabled)"}));
+            dialogs.fileAnswers = {shopDb};
+            s.form.actFileOpenExecute();
+            s.form.mnuDisconectClick();
+            QCOMPARE(shownRecentFiles(s.form), QStringList({shopDb}));
         }
         qputenv("XDG_CONFIG_HOME", oldConfig);
     }

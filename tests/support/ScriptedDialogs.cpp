@@ -26,11 +26,11 @@ int ScriptedDialogs::count(const QString& kind) const {
 
 void ScriptedDialogs::message(tk::MessageKind kind, const QString& caption, const QString& text) {
     static const char* const names[] = {"error", "warning", "information"};
-    shown.append({QString::fromLatin1(names[static_cast<int>(kind)]), caption, text});
+    shown.append({QString::fromLatin1(names[static_cast<int>(kind)]), caption, text, QString()});
 }
 
 bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
-    shown.append({QStringLiteral("confirm"), caption, text});
+    shown.append({QStringLiteral("confirm"), caption, text, QString()});
     if (confirmAnswers.empty()) {
         return true;
     }
@@ -41,7 +41,7 @@ bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
 
 bool ScriptedDialogs::prompt(const QString& caption, const QString& label, QString& value,
                              int maxLength) {
-    shown.append({QStringLiteral("prompt"), caption, label});
+    shown.append({QStringLiteral("prompt"), caption, label, QString()});
     if (promptAnswers.empty()) {
         return false;
     }
@@ -54,22 +54,31 @@ bool ScriptedDialogs::prompt(const QString& caption, const QString& label, QStri
     return true;
 }
 
-bool ScriptedDialogs::openFile(QWidget*, const QString& filter, QString& fileName) {
-    shown.append({QStringLiteral("open"), QString(), filter});
+bool ScriptedDialogs::openFile(QWidget*, const QString& filter, QString& fileName,
+                               QString& selectedFilter) {
+    shown.append({QStringLiteral("open"), QString(), filter, selectedFilter});
     if (fileAnswers.empty()) {
         return false;
     }
     const QString answer = fileAnswers.front();
     fileAnswers.pop_front();
+    QString type;
+    if (!fileTypeAnswers.empty()) {
+        type = fileTypeAnswers.front();
+        fileTypeAnswers.pop_front();
+    }
     if (answer.isNull()) {
         return false;
     }
     fileName = answer;
+    if (!type.isNull()) {
+        selectedFilter = type;
+    }
     return true;
 }
 
 int ScriptedDialogs::showModal(QDialog& dialog) {
-    shown.append({QStringLiteral("modal"), dialog.windowTitle(), QString()});
+    shown.append({QStringLiteral("modal"), dialog.windowTitle(), QString(), QString()});
     if (modalScripts.empty()) {
         return QDialog::Rejected;
     }

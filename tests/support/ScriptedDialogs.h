@@ -20,6 +20,7 @@ public:
         QString kind;    // "error", "warning", "information", "confirm", "prompt", "open", "modal"
         QString caption; // caption, or the dialog's window title for "modal"
         QString text;    // message, prompt label, or filter for "open"
+        QString start;   // "open": the file type the dialog started on
     };
 
     ScriptedDialogs();
@@ -29,6 +30,9 @@ public:
     std::deque<bool> confirmAnswers;
     std::deque<QString> promptAnswers; // a null QString answers Cancel
     std::deque<QString> fileAnswers;   // a null QString answers Cancel
+    // The file type chosen in the Open dialog with each answered file; none
+    // or a null QString keeps the type the dialog started on.
+    std::deque<QString> fileTypeAnswers;
     // Each showModal() pops one script; it may drive the dialog and returns
     // the result code to report (the dialog's own result() if it returns -1).
     std::deque<std::function<int(QDialog&)>> modalScripts;
@@ -42,6 +46,7 @@ public:
     bool confirm(const QString& caption, const QString& text) override;
     bool prompt(const QString& caption, const QString& label, QString& value,
                 int maxLength) override;
-    bool openFile(QWidget* parent, const QString& filter, QString& fileName) override;
+    bool openFile(QWidget* parent, const QString& filter, QString& fileName,
+                  QString& selectedFilter) override;
     int showModal(QDialog& dialog) override;
 };

@@ -1,0 +1,166 @@
+// The main window with data windows in it, on a real SQLite file: the tree's
+// width when a window opens, opening from the tree with the keyboard, the
+// Alt letters shared by a data window and the main menu, markup in data,
+// and ending the program while a window holds a refused change.
+
+#include "tests/windows/WindowTestEnv.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace wintest;
+
+namespace {
+
+void showActive(QWidget& w) {
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QString& text) {
+    for (QTreeWidgetItem* item :
+         form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
+        if ((item->parent() ? item->parent()->text(0) : QString()) == parent)
+            return item;
+    }
+    return nullptr;
+}
+
+QList<TfrmGridMasterFields*> windows(TMainForm& form) {
+    QList<TfrmGridMasterFields*> result;
+    for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget()))
+            result << w;
+    }
+    return result;
+}
+
+// Clicks the node's row in the tree, as the user does.
+void clickNode(TMainForm& form, QTreeWidgetItem* item) {
+    QVERIFY(item);
+    const QRect row = form.DBTree->visualItemRect(item);
+    QTest::mouseClick(form.DBTree->viewport(), Qt::LeftButton, {}, row.center());
+}
+
+} // namespace
+
+class TestMainFormData : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // The tree keeps its width in a main window that is not maximized; the
+    // data window scrolls inside the data area instead.
+    void treeKeepsItsWidthWhenADataWindowOpens() {
+        Env env;
+        env.form.resize(486, 362);
+        showActive(env.form);
+        QCOMPARE(env.form.TreePanel->width(), 153);
+        const QSize before = env.form.size();
+        for (const auto& [parent, leaf] :
+             {std::pair{"Tables", "Customers"}, std::pair{"Misc", "Master detail"}}) {
+            clickNode(env.form,
+                      node(env.form, QString::fromLatin1(parent), QString::fromLatin1(leaf)));
+            QCoreApplication::processEvents();
+            QCOMPARE(env.form.TreePanel->width(), 153);
+            QCOMPARE(env.form.size(), before);
+        }
+        QCOMPARE(windows(env.form).size(), 2);
+    }
+
+    void returnOrEnterOnALeafOpensIt() {
+        Env env;
+        showActive(env.form);
+        QTreeWidget* tree = env.form.DBTree;
+        tree->setFocus();
+        tree->setCurrentItem(node(env.form, {}, QStringLiteral("Tables")));
+        QTest::keyClick(tree, Qt::Key_Return); // a root opens nothing
+        QVERIFY(windows(env.form).isEmpty());
+        QTest::keyClick(tree, Qt::Key_Down);
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(windows(env.form).size(), 1);
+        QCOMPARE(windows(env.form).last()->windowTitle(), QStringLiteral("TABLE: Customers"));
+        tree->setFocus();
+        tree->setCurrentItem(node(env.form, QStringLiteral("Misc"), QStringLiteral("Query")));
+        QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(windows(env.form).size(), 2);
+        QCOMPARE(windows(env.form).last()->windowTitle(), QStringLiteral("\"Freehand\" query"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Alt+A is the data window's Add while the focus is in it, and the main
+    // menu's About everywhere else.
+    void altAAddsInADataWindowAndOpensAboutElsewhere() {
+        Env env;
+        showActive(env.form);
+        clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
+        TfrmGridMasterFields* w = windows(env.form).value(0);
+        QVERIFY(w);
+        QCOMPARE(QApplication::focusWidget(), w->ui.Grid);
+        QTest::keyClick(w->ui.Grid, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Insert);
+        QVERIFY(!env.form.Help1->isVisible());
+        w->Query.cancel();
+
+        env.form.DBTree->setFocus();
+        QTest::keyClick(env.form.DBTree, Qt::Key_A, Qt::AltModifier);
+        QVERIFY(env.form.Help1->isVisible());
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+        QTest::keyClick(env.form.Help1, Qt::Key_Escape);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Markup in a path or a table name is shown as typed.
+    void markupInDataIsShownAsPlainText() {
+        Env env;
+        // Markup in the file name (which cannot hold a "/").
+        const QString path = env.dir.filePath(QStringLiteral("<b>shop<br>.db"));
+        testdb::run(path, "CREATE TABLE \"<b>bold</b>\" (id INT);");
+        env.dm.ADOConn.close();
+        showActive(env.form);
+        QVERIFY(env.dm.OpenDatabase(path, true, QString()));
+        QCOMPARE(env.form.pnlBaza->text(), "Connected to: " + path);
+        clickNode(env.form,
+                  node(env.form, QStringLiteral("Tables"), QStringLiteral("<b>bold</b>")));
+        for (QLabel* label : {env.form.pnlBaza, env.form.lblTOP})
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        QCOMPARE(windows(env.form).size(), 1);
+        QCOMPARE(windows(env.form).first()->windowTitle(), QStringLiteral("TABLE: <b>bold</b>"));
+    }
+
+    // Exit with a change the database refused: the database's message, then
+    // why the program stays open and what to do; nothing typed is dropped.
+    void exitWithARefusedChangeSaysWhyItStays() {
+        Env env;
+        showActive(env.form);
+        clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
+        TfrmGridMasterFields* w = windows(env.form).value(0);
+        QVERIFY(w);
+        DBGrid* grid = w->ui.Grid;
+        QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
+        env.form.FileExit1->trigger();
+        QVERIFY(env.form.isVisible());
+        QVERIFY(env.dm.ADOConn.connected());
+        QCOMPARE(w->Query.currentValue(0).toText(), std::string("ANATR"));
+        QStringList kinds;
+        for (const auto& shown : env.dialogs.shown)
+            kinds << shown.kind;
+        QCOMPARE(kinds, QStringList({"error", "warning"}));
+        const QString why = env.dialogs.shown.last().text;
+        QVERIFY2(why.contains(QStringLiteral("did not close")), qPrintable(why));
+        QVERIFY2(why.contains(QStringLiteral("save")) && why.contains(QStringLiteral("cancel")),
+                 qPrintable(why));
+
+        // Once the change is cancelled the program ends.
+        w->Query.cancel();
+        env.dialogs.clear();
+        env.form.FileExit1->trigger();
+        QVERIFY(!env.form.isVisible());
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+};
+
+QTEST_MAIN(TestMainFormData)
+#include "tst_mainformdata.moc"
