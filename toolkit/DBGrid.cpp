@@ -339,6 +339,14 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Keys that leave the cell hand in the open editor's text first; a
+    // refused value keeps the editor, and the key goes nowhere.
+    const bool leaves = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+                        key == Qt::Key_PageDown;
+    if (leaves && !commitOpenEditor()) {
+        event->accept();
+        return;
+    }
     vdata::Query* q = dataSet();
     if (key == Qt::Key_Escape && q && q->active() &&
         (q->state() == DataSetState::Edit || q->state() == DataSetState::Insert)) {
@@ -352,6 +360,17 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+// A click on another cell hands in the open editor's text first; a refused
+// value keeps the editor and the click goes nowhere.
+void DBGrid::mousePressEvent(QMouseEvent* event) {
+    if (delegate_->openEditor() && indexAt(event->position().toPoint()) != currentIndex() &&
+        !commitOpenEditor()) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
 }
 
 // The grid takes the keyboard from an open editor on a click beside it or on

@@ -72,6 +72,10 @@ void TfrmGridFields::setupLayout() {
     };
     ui.RefreshButton->setIcon(twoImageGlyph(QStyle::SP_BrowserReload));
     ui.edTrazi->setCursorPosition(0);
+    // The grid takes the keyboard when the window is first shown; the search
+    // box, first in the tab order, would otherwise take it on the way and
+    // change its placeholder as the user never entered it.
+    ui.Grid->setFocus();
 }
 
 void TfrmGridFields::bindQuery(vdata::Query& query) {

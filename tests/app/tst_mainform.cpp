@@ -17,6 +17,8 @@
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 
+#include <QRegularExpression>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -147,6 +149,12 @@ class TestMainForm : public QObject {
     QString shopDb, emptyDb, protectedDb, oddPathDb;
 
 private Q_SLOTS:
+    // A handler the form names but the class lacks fails the test.
+    void init() {
+        QTest::failOnWarning(QRegularExpression(
+            QStringLiteral("QObject::connect|QMetaObject::connectSlotsByName|No such slot")));
+    }
+
     void initTestCase() {
         tk::setApplicationTitle(title);
         static_cast<tk::Application*>(qApp)->setTitle(title);

@@ -51,6 +51,8 @@ void clickNode(TMainForm& form, QTreeWidgetItem* item) {
 class TestMainFormData : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { wintest::failOnConnectionWarnings(); }
+
     // The tree keeps its width in a main window that is not maximized; the
     // data window scrolls inside the data area instead.
     void treeKeepsItsWidthWhenADataWindowOpens() {

@@ -18,6 +18,8 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QRegularExpression>
+#include <QTest>
 
 #include <QTemporaryDir>
 
@@ -26,6 +28,14 @@
 namespace wintest {
 
 inline const QString appTitle = QStringLiteral("QRV Veldmark");
+
+// Called from each window test's init(): a handler that a form names but the
+// class no longer has, or a connection Qt cannot make, fails the test instead
+// of leaving a button that silently does nothing.
+inline void failOnConnectionWarnings() {
+    QTest::failOnWarning(QRegularExpression(
+        QStringLiteral("QObject::connect|QMetaObject::connectSlotsByName|No such slot")));
+}
 
 // Customers and their orders, plus tables for the odd cases.
 inline const char* const shopScript = R"sql(

@@ -24,6 +24,8 @@ void run(TfrmGridFields& w, const QString& text) {
 class TestFreehand : public QObject {
     Q_OBJECT
 private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+
     void firstWord_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("word");

@@ -64,9 +64,7 @@ void engines() {
 class TestGridTyping : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("QObject::connect|QMetaObject")));
-    }
+    void init() { failOnConnectionWarnings(); }
 
     void typedValueReplacesTheCell_data() { engines(); }
     // Typing over a selected cell replaces it, however the user leaves the
@@ -104,6 +102,11 @@ private slots:
         QCOMPARE(w->ui.Grid->model()->index(2, 2).data().toString(), QStringLiteral("Spain"));
 
         QCOMPARE(s.env.dialogs.texts(), QStringList());
+        // Numbers stand to the right, text to the left.
+        const QAbstractItemModel* m = w->ui.Grid->model();
+        QCOMPARE(m->index(0, 1).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignRight | Qt::AlignVCenter));
+        QVERIFY(!m->index(0, 2).data(Qt::TextAlignmentRole).isValid());
         const auto value = [&](const char* column, int id) {
             return s.readBack(std::string("SELECT \"") + column +
                               "\" FROM \"Items\" WHERE \"ID\" = " + std::to_string(id));
@@ -130,6 +133,8 @@ private slots:
             }
             QTest::newRow(tag + " number") << QString::fromLatin1(tag) << 1 << "19,90"
                                            << "19" << std::string("19");
+            QTest::newRow(tag + " date") << QString::fromLatin1(tag) << 3 << "31/12/1999"
+                                         << "1999-12-31" << std::string("1999-12-31");
         }
     }
     // A value the cell refuses is reported and stays in the editor for the
@@ -149,10 +154,15 @@ private slots:
         QVERIFY(Driver::editor());
         QCOMPARE(Driver::editor()->text(), typed);
         QCOMPARE(w->Query.currentRow(), 1);
-        // Tab and the navigator's Save refuse it the same way.
+        QCOMPARE(w->ui.Grid->currentIndex().row(), 1);
+        QCOMPARE(w->ui.Grid->selectionModel()->selectedIndexes().value(0).row(), 1);
+        // A click on another cell, Tab and the navigator's Save refuse it the
+        // same way.
+        d.click(3, 2);
+        QCOMPARE(w->ui.Grid->currentIndex().row(), 1);
         d.key(Qt::Key_Tab);
         press(w->ui.DBNavigator, TDBNavigator::Post);
-        QCOMPARE(s.env.count(QStringLiteral("error")), 3);
+        QCOMPARE(s.env.count(QStringLiteral("error")), 4);
         QCOMPARE(Driver::editor()->text(), typed);
         d.key(Qt::Key_A, Qt::ControlModifier);
         d.type(corrected);

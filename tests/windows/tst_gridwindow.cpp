@@ -22,6 +22,8 @@ using namespace wintest;
 class TestGridWindow : public QObject {
     Q_OBJECT
 private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+
     void emptyTableCountsMinusOneAndDisablesEdit() {
         Env env;
         auto w = baseWindow("Empty");
@@ -69,6 +71,14 @@ private slots:
         const int x = titles->sectionViewportPosition(1) + 5;
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
         QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("CompanyName"));
+        // The sorted column's title shows the order.
+        const auto indicator = [titles] {
+            return std::pair{titles->isSortIndicatorShown() ? titles->sortIndicatorSection() : -1,
+                             titles->sortIndicatorOrder()};
+        };
+        QCOMPARE(indicator(), std::pair(1, Qt::AscendingOrder));
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        QCOMPARE(indicator(), std::pair(1, Qt::DescendingOrder));
         w->GridTitleClick(grid, QStringLiteral("Rating"));
         QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
         w->GridTitleClick(grid, QStringLiteral("Rating"));
@@ -88,6 +98,7 @@ private slots:
         w->SortGrid(grid, QStringLiteral("NoSuchColumn"));
         QCOMPARE(column(w->Query, 0), before);
         QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Country"));
+        QCOMPARE(indicator(), std::pair(2, Qt::AscendingOrder));
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
     }

@@ -90,6 +90,8 @@ void retype(const QString& text) {
 class TestMasterDetail : public QObject {
     Q_OBJECT
 private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+
     void customersAndOrdersGiveTheExactTexts() {
         Env env;
         TfrmGridMasterFields w;

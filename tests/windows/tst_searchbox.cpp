@@ -45,6 +45,8 @@ void pick(QComboBox* list, const QString& column) {
 class TestSearchBox : public QObject {
     Q_OBJECT
 private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+
     void placeholderComesAndGoes() {
         Env env;
         ShownTable t;
