@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdlib>
 
 namespace vdata {
 namespace {
@@ -46,7 +47,71 @@ int compareMagnitude(const Decimal& a, const Decimal& b) {
     return a.fraction.compare(b.fraction);
 }
 
+std::string_view digitsAt(std::string_view s, std::size_t& pos) {
+    const std::size_t start = pos;
+    while (pos < s.size() && isDigit(s[pos])) {
+        ++pos;
+    }
+    return s.substr(start, pos - start);
+}
+
+// The exponent after "e"/"E": an optional sign and at most four digits.
+std::optional<int> exponentAt(std::string_view s, std::size_t& pos) {
+    if (pos == s.size()) {
+        return 0;
+    }
+    if (s[pos] != 'e' && s[pos] != 'E') {
+        return std::nullopt;
+    }
+    ++pos;
+    const bool negative = pos < s.size() && s[pos] == '-';
+    pos += pos < s.size() && (s[pos] == '-' || s[pos] == '+');
+    const std::string_view digits = digitsAt(s, pos);
+    int value = 0;
+    if (digits.empty() || digits.size() > 4 || pos != s.size()) {
+        return std::nullopt;
+    }
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return negative ? -value : value;
+}
+
+// The digits with the decimal point `point` places from their start
+// (negative or past their end pads with zeros), without needless leading
+// zeros.
+std::string placePoint(const std::string& digits, long point) {
+    std::string text;
+    if (point <= 0) {
+        text = "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    } else if (static_cast<std::size_t>(point) >= digits.size()) {
+        text = digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+    } else {
+        text = digits.substr(0, static_cast<std::size_t>(point)) + "." +
+               digits.substr(static_cast<std::size_t>(point));
+    }
+    const std::size_t zeros = text.find_first_not_of('0');
+    const bool keepOne = zeros == std::string::npos || text[zeros] == '.';
+    return text.substr(std::min(zeros, text.size()) - (keepOne && zeros > 0 ? 1 : 0));
+}
+
 } // namespace
+
+std::optional<std::string> typedDecimalText(std::string_view typed) {
+    std::size_t pos = 0;
+    const bool negative = !typed.empty() && typed[0] == '-';
+    pos += !typed.empty() && (typed[0] == '-' || typed[0] == '+');
+    const std::string_view integer = digitsAt(typed, pos);
+    std::string_view fraction;
+    if (pos < typed.size() && typed[pos] == '.') {
+        fraction = digitsAt(typed, ++pos);
+    }
+    const std::optional<int> exponent = exponentAt(typed, pos);
+    if ((integer.empty() && fraction.empty()) || !exponent || std::abs(*exponent) > 1000) {
+        return std::nullopt;
+    }
+    const std::string digits = std::string(integer) + std::string(fraction);
+    const long point = static_cast<long>(integer.size()) + *exponent;
+    return (negative ? "-" : "") + placePoint(digits, point);
+}
 
 bool isDecimalText(std::string_view s) {
     if (!s.empty() && (s[0] == '-' || s[0] == '+')) {

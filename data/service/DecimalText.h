@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,12 @@ namespace vdata {
 // Exact decimals as text ("-1234.50"), the way servers hand out numeric and
 // money values: an optional sign, digits, an optional point and more digits.
 bool isDecimalText(std::string_view s);
+
+// A number as a user types it (optional sign, digits, optional point and
+// digits, optional exponent) as exact decimal text without exponent:
+// "-1.25e2" gives "-125", ".5" gives "0.5". Empty when the text is no such
+// number or its exponent is out of all proportion.
+std::optional<std::string> typedDecimalText(std::string_view typed);
 
 // Compares two decimal texts by value, exactly: <0, 0 or >0.
 int compareDecimalText(std::string_view a, std::string_view b);

@@ -1,6 +1,7 @@
 #include "Field.h"
 
 #include "ConnectionString.h"
+#include "DecimalText.h"
 #include "Errors.h"
 #include "Query.h"
 #include "TemporalText.h"
@@ -36,6 +37,15 @@ Value parseReal(const std::string& text, const std::string& field) {
         throw DataError("'" + text + "' is not a valid number for field " + field + ".");
     }
     return Value::real(v);
+}
+
+// Exact decimals stay text, so that every digit typed reaches the engine.
+Value parseDecimal(const std::string& text, const std::string& field) {
+    std::optional<std::string> exact = typedDecimalText(text);
+    if (!exact) {
+        throw DataError("'" + text + "' is not a valid number for field " + field + ".");
+    }
+    return Value::text(std::move(*exact));
 }
 
 Value parseBoolean(const std::string& text, const std::string& field) {
@@ -76,8 +86,10 @@ void Field::setAsString(const std::string& text) {
     }
     if (isIntegerType(type_)) {
         setValue(parseInteger(text, name_));
-    } else if (type_ == FieldType::Float || type_ == FieldType::Decimal) {
+    } else if (type_ == FieldType::Float) {
         setValue(parseReal(text, name_));
+    } else if (type_ == FieldType::Decimal) {
+        setValue(parseDecimal(text, name_));
     } else if (type_ == FieldType::Boolean) {
         setValue(parseBoolean(text, name_));
     } else if (isTemporalType(type_)) {

@@ -30,7 +30,8 @@ public:
     // Change the value in the edit buffer. A browsing query goes into edit
     // first. Text is converted to the field's type; an empty text makes a
     // non-text field NULL. Dates and times must be typed in their form
-    // (yyyy-MM-dd, yyyy-MM-dd HH:mm:ss, HH:mm:ss). A text that cannot be
+    // (yyyy-MM-dd, yyyy-MM-dd HH:mm:ss, HH:mm:ss). Decimals are kept as their
+    // exact text and left to the engine to store. A text that cannot be
     // converted raises DataError and leaves the edit buffer as it was.
     void setValue(const Value& v);
     void setAsString(const std::string& text);

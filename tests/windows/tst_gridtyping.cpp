@@ -120,6 +120,28 @@ private slots:
         QCOMPARE(value("Country", 3), std::string("Spain"));
     }
 
+    void typedDecimalIsStoredExactly_data() { engines(); }
+    // Every digit of a decimal typed into the grid reaches the table, and the
+    // cell shows what the table holds.
+    void typedDecimalIsStoredExactly() {
+        QFETCH(QString, engine);
+        const bool sqlite = engine == QLatin1String("sqlite");
+        Session s(engine, std::string("CREATE TABLE \"Prices\" (\"ID\" INT PRIMARY KEY, "
+                                      "\"Price\" ") +
+                              (sqlite ? "DECIMAL(30,10)" : "numeric(30,10)") +
+                              "); INSERT INTO \"Prices\" VALUES (1, 1), (2, 2);");
+        auto w = baseWindow("Prices");
+        Driver d(w->ui.Grid);
+        const QString typed = sqlite ? QStringLiteral("12345678901234567")
+                                     : QStringLiteral("98765432109876543.2109876543");
+        d.typeOver(0, 1, typed);
+        d.key(Qt::Key_Down);
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+        QCOMPARE(s.readBack("SELECT \"Price\" FROM \"Prices\" WHERE \"ID\" = 1"),
+                 typed.toStdString());
+        QCOMPARE(w->ui.Grid->model()->index(0, 1).data().toString(), typed);
+    }
+
     void refusedValueStaysInTheEditor_data() {
         QTest::addColumn<QString>("engine");
         QTest::addColumn<int>("column");
