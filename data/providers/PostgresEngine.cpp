@@ -8,6 +8,7 @@
 #include "PostgresServerName.h"
 #include "PostgresValues.h"
 #include "TypeMap.h"
+#include "WriteBackSql.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,9 +21,13 @@ namespace {
 const char* const noResultSet = "CommandText does not return a result set";
 
 // Session settings the value conversions rely on: ISO dates, plain money,
-// hex bytea.
-constexpr const char* sessionSetup =
-    "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; SET bytea_output = 'hex'";
+// hex bytea. A row another session holds locked makes a write fail after a
+// few seconds instead of waiting for as long as that session lasts.
+constexpr const char* sessionSetup = "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; "
+                                     "SET bytea_output = 'hex'; SET lock_timeout = '3s'";
+
+constexpr std::string_view lockNotAvailable = "55P03";
+constexpr std::string_view undefinedColumn = "42703";
 
 // A plain SELECT (or FETCH) reports the rows it returned, which are not
 // records affected; INSERT ... RETURNING and SELECT INTO still count.
@@ -79,8 +84,12 @@ private:
     void fetchRows(const std::string& sql, const std::vector<Value>& params,
                    const std::vector<PgStorage>& storage, Snapshot& rows);
     void sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params);
-    std::vector<Value> writeReturning(const PgWriteStatement& s, const RowEdit& edit,
-                                      const char* whenNoRow);
+    PgResult write(const PgWriteStatement& s, const PgTableInfo& table, const RowEdit& edit);
+    std::vector<Value> writeReturning(const PgWriteStatement& s, const PgTableInfo& table,
+                                      const RowEdit& edit, const char* whenNoRow);
+    std::string writeErrorText(const PGresult* result, const PgTableInfo& table,
+                               const RowEdit& edit);
+    std::string missingColumn(const PgTableInfo& table, const RowEdit& edit);
 
     PGconn* conn_;
     PostgresCatalog catalog_;
@@ -235,14 +244,58 @@ long long PostgresEngine::execute(const std::string& sql, const std::vector<Valu
     return affected;
 }
 
-std::vector<Value> PostgresEngine::writeReturning(const PgWriteStatement& s, const RowEdit& edit,
-                                                  const char* whenNoRow) {
+PgResult PostgresEngine::write(const PgWriteStatement& s, const PgTableInfo& table,
+                               const RowEdit& edit) {
     const PgParams bound(s.params);
     PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
                                  bound.lengths(), bound.formats(), 0));
     if (!resultSucceeded(result.get())) {
-        throw DataError(resultErrorText(result.get(), conn_));
+        throw DataError(writeErrorText(result.get(), table, edit));
     }
+    return result;
+}
+
+// A locked row and a column renamed since the rows were read get messages
+// that say so; other failures keep the server's text.
+std::string PostgresEngine::writeErrorText(const PGresult* result, const PgTableInfo& table,
+                                           const RowEdit& edit) {
+    const std::string server = resultErrorText(result, conn_);
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const std::string_view code = state ? state : "";
+    if (code == lockNotAvailable) {
+        return "The row is locked by another session; nothing was written. Try again when it is "
+               "free.\n" +
+               server;
+    }
+    if (code == undefinedColumn) {
+        const std::string column = missingColumn(table, edit);
+        return column.empty() ? server : columnGoneText(column, edit.table);
+    }
+    return server;
+}
+
+// The first column of the result that its table no longer has.
+std::string PostgresEngine::missingColumn(const PgTableInfo& table, const RowEdit& edit) {
+    const PgResult now = execChecked(session(),
+                                     "SELECT attname FROM pg_attribute WHERE attrelid = $1 "
+                                     "AND attnum > 0 AND NOT attisdropped",
+                                     {std::to_string(table.oid)});
+    for (const ColumnInfo& c : *edit.columns) {
+        bool present = c.column.empty() || c.table != edit.table;
+        for (int r = 0; r < PQntuples(now.get()) && !present; ++r) {
+            present = c.column == PQgetvalue(now.get(), r, 0);
+        }
+        if (!present) {
+            return c.column;
+        }
+    }
+    return {};
+}
+
+std::vector<Value> PostgresEngine::writeReturning(const PgWriteStatement& s,
+                                                  const PgTableInfo& table, const RowEdit& edit,
+                                                  const char* whenNoRow) {
+    const PgResult result = write(s, table, edit);
     if (PQntuples(result.get()) == 0) {
         throw DataError(whenNoRow);
     }
@@ -262,24 +315,21 @@ const char* const rowGone =
     "The row could not be found for updating: it was changed or deleted by another user";
 
 std::vector<Value> PostgresEngine::updateRow(const RowEdit& edit) {
-    const PostgresRowWriter writer(catalog_.byName(session(), edit.table), edit);
-    return writeReturning(writer.update(), edit, rowGone);
+    const PgTableInfo& table = catalog_.byName(session(), edit.table);
+    const PostgresRowWriter writer(table, edit);
+    return writeReturning(writer.update(), table, edit, rowGone);
 }
 
 std::vector<Value> PostgresEngine::insertRow(const RowEdit& edit) {
-    const PostgresRowWriter writer(catalog_.byName(session(), edit.table), edit);
-    return writeReturning(writer.insert(), edit, "The new row was not inserted");
+    const PgTableInfo& table = catalog_.byName(session(), edit.table);
+    const PostgresRowWriter writer(table, edit);
+    return writeReturning(writer.insert(), table, edit, "The new row was not inserted");
 }
 
 void PostgresEngine::deleteRow(const RowEdit& edit) {
-    const PostgresRowWriter writer(catalog_.byName(session(), edit.table), edit);
-    const PgWriteStatement s = writer.remove();
-    const PgParams bound(s.params);
-    PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
-                                 bound.lengths(), bound.formats(), 0));
-    if (!resultSucceeded(result.get())) {
-        throw DataError(resultErrorText(result.get(), conn_));
-    }
+    const PgTableInfo& table = catalog_.byName(session(), edit.table);
+    const PostgresRowWriter writer(table, edit);
+    const PgResult result = write(writer.remove(), table, edit);
     if (std::atoll(PQcmdTuples(result.get())) == 0) {
         throw DataError("The row could not be found for deleting: it was changed or deleted by "
                         "another user");

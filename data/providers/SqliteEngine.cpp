@@ -22,7 +22,11 @@ struct TableInfo {
     std::vector<std::string> columns;
     std::vector<std::string> primaryKey; // in key order
     std::string rowidAlias;              // the INTEGER PRIMARY KEY column, if any
-    bool hasRowid = true;
+    bool withoutRowid = false;
+    // The name that reaches the hidden rowid: rowid, _rowid_ or oid, the
+    // first one no column of the table takes for itself. Empty for a
+    // WITHOUT ROWID table and for one whose columns take all three names.
+    std::string rowid;
 };
 
 std::string lower(std::string s) {
@@ -135,7 +139,7 @@ public:
     }
 
     std::vector<Value> updateRow(const RowEdit& edit) override {
-        const TableInfo& info = tableInfo(edit.table);
+        const TableInfo& info = currentTableInfo(edit);
         const RowKey key = locate(edit, info, true);
         WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
         if (!sql.hasChanges()) {
@@ -149,12 +153,12 @@ public:
     }
 
     std::vector<Value> insertRow(const RowEdit& edit) override {
-        const TableInfo& info = tableInfo(edit.table);
+        const TableInfo& info = currentTableInfo(edit);
         WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
         runChange(sql.insert(), sql.changedValues(), edit.table);
         RowKey key;
-        if (info.hasRowid) {
-            key.columns = {"rowid"};
+        if (!info.rowid.empty()) {
+            key.columns = {info.rowid};
             key.values = {Value::integer(api_.last_insert_rowid(db_))};
         } else {
             key = keyByPrimaryKey(edit, info, edit.current);
@@ -169,15 +173,14 @@ public:
         edit.columns = &columns;
         edit.table = table;
         edit.original.resize(columns.size());
-        if (!info.hasRowid && keyByPrimaryKey(edit, info, edit.original).columns.empty()) {
-            return "The result does not hold the primary key of " + table +
-                   ", so its rows cannot be changed.";
+        if (info.rowid.empty() && keyByPrimaryKey(edit, info, edit.original).columns.empty()) {
+            return noKeyReason(info, table);
         }
         return {};
     }
 
     void deleteRow(const RowEdit& edit) override {
-        const TableInfo& info = tableInfo(edit.table);
+        const TableInfo& info = currentTableInfo(edit, true);
         const RowKey key = locate(edit, info, false);
         runChange("DELETE FROM " + quoteIdentifier(edit.table) + " WHERE " + key.where(1, *this),
                   key.values, edit.table);
@@ -292,10 +295,55 @@ private:
         ddl.bindAll({Value::text(table)});
         if (ddl.step() &&
             lower(ddl.column(0).toText()).find("without rowid") != std::string::npos) {
-            info.hasRowid = false;
+            info.withoutRowid = true;
             info.rowidAlias.clear();
+        } else {
+            info.rowid = unshadowedRowidName(info.columns);
         }
         return tables_.emplace(k, std::move(info)).first->second;
+    }
+
+    static std::string unshadowedRowidName(const std::vector<std::string>& columns) {
+        for (const char* name : {"rowid", "_rowid_", "oid"}) {
+            if (std::none_of(columns.begin(), columns.end(),
+                             [&](const std::string& c) { return lower(c) == name; })) {
+                return name;
+            }
+        }
+        return {};
+    }
+
+    static std::string noKeyReason(const TableInfo& info, const std::string& table) {
+        if (info.withoutRowid) {
+            return "The result does not hold the primary key of " + table +
+                   ", so its rows cannot be changed.";
+        }
+        return "Table " + table +
+               " has columns named rowid, _rowid_ and oid, which hide the row number, and the "
+               "result does not hold its primary key, so its rows cannot be changed.";
+    }
+
+    // The table as it is now, read again before each write so that a column
+    // renamed or dropped since the rows were read is reported as such, not
+    // as a row someone else changed. A delete by the primary key needs only
+    // the key columns; every other write names all columns of the result.
+    const TableInfo& currentTableInfo(const RowEdit& edit, bool keyOnly = false) {
+        tables_.erase(lower(edit.table));
+        const TableInfo& info = tableInfo(edit.table);
+        if (keyOnly && !keyByPrimaryKey(edit, info, edit.original).columns.empty()) {
+            return info;
+        }
+        for (const ColumnInfo& c : *edit.columns) {
+            const bool present =
+                c.column.empty() || lower(c.column) == lower(info.rowid) ||
+                std::any_of(info.columns.begin(), info.columns.end(), [&](const std::string& name) {
+                    return lower(name) == lower(c.column);
+                });
+            if (!present) {
+                throw DataError(columnGoneText(c.column, edit.table));
+            }
+        }
+        return info;
     }
 
     // The key by the primary key when the result holds all of its columns.
@@ -340,38 +388,38 @@ private:
             }
         }
         if (key.columns.empty()) {
-            if (!info.hasRowid) {
-                throw DataError("The result does not hold the primary key of " + edit.table +
-                                ", so its rows cannot be changed.");
+            if (info.rowid.empty()) {
+                throw DataError(noKeyReason(info, edit.table));
             }
             for (std::size_t i = 0; i < edit.columns->size(); ++i) {
                 key.columns.push_back((*edit.columns)[i].column);
                 key.values.push_back(edit.original[i]);
             }
         }
-        if (!info.hasRowid) {
+        if (info.rowid.empty()) {
             return key;
         }
         SqliteStatement find(api_, live(),
-                             "SELECT rowid FROM " + quoteIdentifier(edit.table) + " WHERE " +
-                                 key.where(1, *this) + " LIMIT 1");
+                             "SELECT " + quoteIdentifier(info.rowid) + " FROM " +
+                                 quoteIdentifier(edit.table) + " WHERE " + key.where(1, *this) +
+                                 " LIMIT 1");
         find.bindAll(key.values);
         if (!find.step()) {
             throw DataError(rowGone(edit.table));
         }
-        return RowKey{{"rowid"}, {find.column(0)}};
+        return RowKey{{info.rowid}, {find.column(0)}};
     }
 
     // After an update the row keeps its rowid unless its INTEGER PRIMARY KEY
     // column was changed; a WITHOUT ROWID row is found by its new key.
     RowKey keyAfterUpdate(const RowEdit& edit, const TableInfo& info, const RowKey& key) const {
-        if (!info.hasRowid) {
+        if (info.rowid.empty()) {
             return keyByPrimaryKey(edit, info, edit.current);
         }
         if (!info.rowidAlias.empty()) {
             const int col = resultColumn(edit, info.rowidAlias);
             if (col >= 0 && edit.changed[static_cast<std::size_t>(col)]) {
-                return RowKey{{"rowid"}, {edit.current[static_cast<std::size_t>(col)]}};
+                return RowKey{{info.rowid}, {edit.current[static_cast<std::size_t>(col)]}};
             }
         }
         return key;

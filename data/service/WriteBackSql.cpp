@@ -15,6 +15,12 @@ std::string quoteIdentifier(const std::string& name) {
     return q + "\"";
 }
 
+std::string columnGoneText(const std::string& column, const std::string& table) {
+    return "Column " + column + " no longer exists in table " + table +
+           "; it was renamed or dropped since the rows were read. Refresh to see the table as it "
+           "is now.";
+}
+
 WriteBackSql::WriteBackSql(const RowEdit& edit, std::function<std::string(int)> placeholder)
     : edit_(edit), placeholder_(std::move(placeholder)) {
     const auto& cols = *edit.columns;

@@ -11,6 +11,9 @@ namespace vdata {
 // "name" with any '"' doubled: an identifier quoted the standard way.
 std::string quoteIdentifier(const std::string& name);
 
+// What a write reports when a column of the result is no longer in its table.
+std::string columnGoneText(const std::string& column, const std::string& table);
+
 // The UPDATE and INSERT texts for one edited row: only the changed columns
 // are written, with the engine's placeholders numbered from 1.
 class WriteBackSql {
