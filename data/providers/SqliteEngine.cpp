@@ -85,7 +85,10 @@ public:
 
     std::vector<std::string> listCatalogs() override { return strings("PRAGMA database_list", 1); }
 
-    std::string rewrite(const std::string& sql) const override { return rewriteTop(sql); }
+    // SQLite reads [x] itself but ends it at the first ']'.
+    std::string rewrite(const std::string& sql) const override {
+        return escapedBracketsToQuotes(rewriteTop(sql));
+    }
 
     std::string placeholder(int n) const override { return "?" + std::to_string(n); }
 

@@ -107,18 +107,22 @@ std::string rewriteTop(const std::string& sql) {
     return out;
 }
 
-std::string bracketsToQuotes(const std::string& sql) {
+namespace {
+
+// "[x]" as "\"x\"": "]]" inside is one ']', a '"' inside is doubled. Only
+// the bracketed names that `pick` accepts are rewritten.
+std::string rewriteBrackets(const std::string& sql, bool (*pick)(std::string_view)) {
     std::string out;
     out.reserve(sql.size());
     for (const SqlToken& t : lexSql(sql)) {
-        if (t.kind != SqlToken::Kind::Quoted || t.text.front() != '[') {
+        if (t.kind != SqlToken::Kind::Quoted || t.text.front() != '[' || !pick(t.text)) {
             out += t.text;
             continue;
         }
-        const bool closed = t.text.size() >= 2 && t.text.back() == ']';
-        const std::string_view inner = t.text.substr(1, t.text.size() - (closed ? 2 : 1));
+        bool closed = false;
+        const std::string name = identifierText(t, &closed);
         out += '"';
-        for (char c : inner) {
+        for (char c : name) {
             out += c;
             if (c == '"') {
                 out += '"';
@@ -129,6 +133,29 @@ std::string bracketsToQuotes(const std::string& sql) {
         }
     }
     return out;
+}
+
+} // namespace
+
+std::string bracketsToQuotes(const std::string& sql) {
+    return rewriteBrackets(sql, [](std::string_view) { return true; });
+}
+
+std::string escapedBracketsToQuotes(const std::string& sql) {
+    return rewriteBrackets(sql, [](std::string_view bracketed) {
+        return bracketed.find("]]") != std::string_view::npos;
+    });
+}
+
+std::string bracketName(std::string_view name) {
+    std::string out = "[";
+    for (char c : name) {
+        out += c;
+        if (c == ']') {
+            out += ']';
+        }
+    }
+    return out + "]";
 }
 
 } // namespace vdata

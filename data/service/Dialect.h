@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vdata {
 
@@ -12,8 +13,16 @@ namespace vdata {
 // of a nested select, or before a final ';').
 std::string rewriteTop(const std::string& sql);
 
-// "[x]" becomes "\"x\"" (a '"' inside is doubled), for engines that do not
-// read brackets.
+// "[x]" becomes "\"x\"" ("]]" inside becomes ']', a '"' inside is doubled),
+// for engines that do not read brackets.
 std::string bracketsToQuotes(const std::string& sql);
+
+// The same for the bracketed names that hold a ']' only, for engines that
+// read [x] but end it at the first ']'.
+std::string escapedBracketsToQuotes(const std::string& sql);
+
+// A table or column name as one bracketed name, whatever it holds: "[" +
+// name + "]" with each ']' inside written "]]".
+std::string bracketName(std::string_view name);
 
 } // namespace vdata

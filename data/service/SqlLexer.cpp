@@ -1,5 +1,9 @@
 #include "SqlLexer.h"
 
+#include "ConnectionString.h"
+
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace vdata {
@@ -58,7 +62,7 @@ std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind) {
     }
     if (c == '[') {
         kind = SqlToken::Kind::Quoted;
-        return quotedEnd(s, i, ']', false);
+        return quotedEnd(s, i, ']', true);
     }
     if (isWordChar(c)) {
         kind = SqlToken::Kind::Word;
@@ -72,6 +76,51 @@ std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind) {
     return i + 1;
 }
 
+bool isKeyword(const SqlToken& t) {
+    static constexpr std::array<std::string_view, 18> words{
+        "SELECT", "FROM", "JOIN",   "WHERE", "ON",  "AND",      "OR",  "NOT", "BY",
+        "AS",     "INTO", "UPDATE", "TABLE", "SET", "DISTINCT", "ALL", "TOP", "IN"};
+    return std::any_of(words.begin(), words.end(),
+                       [&](std::string_view w) { return equalsIgnoreCase(t.text, w); });
+}
+
+// What may carry a subscript or an array type suffix when a '[' follows it
+// directly: a column or type name, a quoted name, a closed subscript or a
+// parenthesis. Keywords and numbers may not.
+bool takesSubscript(const SqlToken& t) {
+    switch (t.kind) {
+    case SqlToken::Kind::Word:
+        return !std::isdigit(static_cast<unsigned char>(t.text.front())) && !isKeyword(t);
+    case SqlToken::Kind::Quoted:
+        return true;
+    case SqlToken::Kind::Punct:
+        return t.text == "]" || t.text == ")";
+    default:
+        return false;
+    }
+}
+
+// A '[' at i opens a subscript, an array constructor or an array type
+// ("tags[1]", "ARRAY[1,2]", "int[]"), not a bracketed name.
+bool opensSubscript(const std::vector<SqlToken>& tokens, std::string_view s, std::size_t i) {
+    if (i + 1 < s.size() && s[i + 1] == ']') {
+        return true; // "[]" names nothing
+    }
+    if (tokens.empty()) {
+        return false;
+    }
+    if (takesSubscript(tokens.back())) {
+        return true;
+    }
+    auto solid = tokens.rbegin();
+    while (solid != tokens.rend() &&
+           (solid->kind == SqlToken::Kind::Space || solid->kind == SqlToken::Kind::Comment)) {
+        ++solid;
+    }
+    return solid != tokens.rend() && solid->kind == SqlToken::Kind::Word &&
+           equalsIgnoreCase(solid->text, "ARRAY");
+}
+
 } // namespace
 
 std::vector<SqlToken> lexSql(std::string_view sql) {
@@ -79,11 +128,35 @@ std::vector<SqlToken> lexSql(std::string_view sql) {
     std::size_t i = 0;
     while (i < sql.size()) {
         SqlToken::Kind kind;
-        const std::size_t end = tokenEnd(sql, i, kind);
+        const bool subscript = sql[i] == '[' && opensSubscript(tokens, sql, i);
+        const std::size_t end = subscript ? i + 1 : tokenEnd(sql, i, kind);
+        kind = subscript ? SqlToken::Kind::Punct : kind;
         tokens.push_back({kind, sql.substr(i, end - i), i});
         i = end;
     }
     return tokens;
+}
+
+std::string identifierText(const SqlToken& t, bool* closed) {
+    if (closed) {
+        *closed = t.kind != SqlToken::Kind::Quoted;
+    }
+    if (t.kind != SqlToken::Kind::Quoted) {
+        return std::string(t.text);
+    }
+    const char close = t.text.front() == '[' ? ']' : t.text.front();
+    std::string name;
+    for (std::size_t k = 1; k < t.text.size(); ++k) {
+        if (t.text[k] == close && (k + 1 == t.text.size() || t.text[k + 1] != close)) {
+            if (closed) {
+                *closed = true;
+            }
+            break;
+        }
+        name += t.text[k];
+        k += t.text[k] == close ? 1 : 0;
+    }
+    return name;
 }
 
 } // namespace vdata

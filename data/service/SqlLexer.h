@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -7,7 +8,10 @@ namespace vdata {
 
 // A lexer that knows just enough SQL to tell code from quoted text:
 // string literals, quoted identifiers ("x", `x`, [x]) and comments are
-// single tokens, so rewrites never touch what they hold.
+// single tokens, so rewrites never touch what they hold. A doubled closing
+// character stays inside ("a""b", [a]]b]). A '[' that follows a name, a ']'
+// or a ')' directly, or the word ARRAY, or that closes at once ("[]"), is a
+// subscript or array bracket (Punct), not a bracketed name.
 struct SqlToken {
     enum class Kind { Space, Comment, String, Quoted, Word, Punct };
     Kind kind;
@@ -16,5 +20,11 @@ struct SqlToken {
 };
 
 std::vector<SqlToken> lexSql(std::string_view sql);
+
+// The name a Word or Quoted token stands for: a quoted one without its
+// quotes and with doubled closing characters made single; `closed` tells
+// whether a quoted one has its closing character (an unterminated one runs
+// to the end of the text).
+std::string identifierText(const SqlToken& t, bool* closed = nullptr);
 
 } // namespace vdata

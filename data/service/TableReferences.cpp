@@ -30,14 +30,6 @@ bool endsFromClause(const SqlToken& t) {
     return isPunct(t, ';');
 }
 
-std::string nameOf(const SqlToken& t) {
-    const std::string_view s = t.text;
-    if (t.kind == SqlToken::Kind::Quoted && s.size() >= 2) {
-        return std::string(s.substr(1, s.size() - 2));
-    }
-    return std::string(s);
-}
-
 bool isName(const SqlToken& t) {
     return t.kind == SqlToken::Kind::Word || t.kind == SqlToken::Kind::Quoted;
 }
@@ -86,7 +78,7 @@ int countTableReferences(const std::string& sql, const std::string& table) {
         const SqlToken& before = tokens[start == 0 ? 0 : start - 1];
         const bool placed = start > 0 && (isKeyword(before, "FROM") || isKeyword(before, "JOIN") ||
                                           isPunct(before, ','));
-        if (placed && !followedByDot && equalsIgnoreCase(nameOf(t), table)) {
+        if (placed && !followedByDot && equalsIgnoreCase(identifierText(t), table)) {
             ++count;
         }
     }

@@ -44,24 +44,49 @@ private slots:
         QCOMPARE(QString::fromStdString(rewriteTop(in.toStdString())), out);
     }
 
+    // Rewritten for engines without brackets (out) and for SQLite, which
+    // reads [x] but ends it at the first ']' (sqlite).
     void brackets_data() {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("simple") << "SELECT * FROM [Order Details]"
-                                << "SELECT * FROM \"Order Details\"";
-        QTest::newRow("quote inside") << "SELECT * FROM [a\"b]"
-                                      << "SELECT * FROM \"a\"\"b\"";
-        QTest::newRow("string keeps brackets") << "SELECT '[x]' FROM [t]"
-                                               << "SELECT '[x]' FROM \"t\"";
-        QTest::newRow("comment keeps brackets") << "SELECT 1 /* [x] */"
-                                                << "SELECT 1 /* [x] */";
-        QTest::newRow("closing bracket in name is not escaped") << "SELECT * FROM [a]b]"
-                                                                << "SELECT * FROM \"a\"b]";
+        QTest::addColumn<QString>("sqlite");
+        const auto row = [](const char* name, const QString& in, const QString& out,
+                            const QString& sqlite = {}) {
+            QTest::newRow(name) << in << out << (sqlite.isNull() ? in : sqlite);
+        };
+        row("simple", "SELECT * FROM [Order Details]", "SELECT * FROM \"Order Details\"");
+        row("quote inside", "SELECT * FROM [a\"b]", "SELECT * FROM \"a\"\"b\"");
+        row("string keeps brackets", "SELECT '[x]' FROM [t]", "SELECT '[x]' FROM \"t\"");
+        row("comment keeps brackets", "SELECT 1 /* [x] */", "SELECT 1 /* [x] */");
+        row("a single closing bracket ends the name", "SELECT * FROM [a]b]",
+            "SELECT * FROM \"a\"b]");
+        row("doubled closing bracket", "SELECT * FROM [odd]]name]", "SELECT * FROM \"odd]name\"",
+            "SELECT * FROM \"odd]name\"");
+        row("both at once", "SELECT [a\"b]]] FROM t", "SELECT \"a\"\"b]\" FROM t",
+            "SELECT \"a\"\"b]\" FROM t");
+        row("a name that holds SQL stays one name",
+            "SELECT * FROM [t]], setval('victim_seq', 1) AS [s]",
+            "SELECT * FROM \"t], setval('victim_seq', 1) AS [s\"",
+            "SELECT * FROM \"t], setval('victim_seq', 1) AS [s\"");
+        row("keywords before brackets", "SELECT[Name]FROM[t]", "SELECT\"Name\"FROM\"t\"");
+        row("array constructor", "SELECT ARRAY[1,2], array [3]", "SELECT ARRAY[1,2], array [3]");
+        row("array type", "SELECT '{}'::int[], '{}'::text []", "SELECT '{}'::int[], '{}'::text []");
+        row("subscripts", "SELECT tags[1], (f(x))[2], m[1][2], [tags][1], \"t\"[i] FROM [t]",
+            "SELECT tags[1], (f(x))[2], m[1][2], \"tags\"[1], \"t\"[i] FROM \"t\"");
     }
     void brackets() {
         QFETCH(QString, in);
         QFETCH(QString, out);
+        QFETCH(QString, sqlite);
         QCOMPARE(QString::fromStdString(bracketsToQuotes(in.toStdString())), out);
+        QCOMPARE(QString::fromStdString(escapedBracketsToQuotes(in.toStdString())), sqlite);
+    }
+
+    void bracketNames() {
+        QCOMPARE(bracketName("Order Details"), std::string("[Order Details]"));
+        QCOMPARE(bracketName("t], x AS [s"), std::string("[t]], x AS [s]"));
+        QCOMPARE(bracketsToQuotes("SELECT * FROM " + bracketName("a]]\"b")),
+                 std::string("SELECT * FROM \"a]]\"\"b\""));
     }
 
     void parameters() {

@@ -60,6 +60,7 @@ private slots:
     void typesByOid_data();
     void typesByOid();
     void largeResultsAndFailedQueries();
+    void arraySyntaxReachesTheServer();
     void statementIsNoResultSet();
     void editWritesAndReadsBack();
     void insertReadsBackKeyAndDefaults();
@@ -275,6 +276,19 @@ void TestPostgres::largeResultsAndFailedQueries() {
     QCOMPARE(errorOf([&] { open("SELECT * FROM missing_table"); }),
              std::string("relation \"missing_table\" does not exist"));
     QCOMPARE(open("SELECT 5")->field(0).asString(), std::string("5"));
+}
+
+// Subscripts, array constructors and array types keep their brackets while
+// bracketed names become quoted ones.
+void TestPostgres::arraySyntaxReachesTheServer() {
+    auto q = open("SELECT ARRAY[1,2] AS a, ('{7,8}'::int[])[2] AS b, "
+                  "array_length('{}'::text [], 1) AS c, [n][1] AS d, n[2] AS e "
+                  "FROM (SELECT ARRAY ['x','y'] AS n) [s]");
+    QCOMPARE(q->field(0).asString(), std::string("{1,2}"));
+    QCOMPARE(q->field(1).asString(), std::string("8"));
+    QVERIFY(q->field(2).isNull());
+    QCOMPARE(q->field(3).asString(), std::string("x"));
+    QCOMPARE(q->field(4).asString(), std::string("y"));
 }
 
 void TestPostgres::statementIsNoResultSet() {
