@@ -1,6 +1,7 @@
 // Opening data windows from the database tree.
 
 // The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Dialect.h"
 #include "data/service/Query.h"
 
 #include "windows/GridMasterFieldsForm.h"
@@ -22,7 +23,7 @@ void setUpKind(TfrmGridMasterFields& w, const QString& parent, const QString& no
     if (parent == QLatin1String("Tables")) {
         w.SetTitle(QStringLiteral("TABLE: ") + node);
         w.ui.pnlQuery->hide();
-        w.Query.setSQL("SELECT * FROM [" + node.toStdString() + "]");
+        w.Query.setSQL("SELECT * FROM " + vdata::bracketName(node.toStdString()));
         w.Query.open();
     } else if (node == QLatin1String("Query")) {
         w.SetTitle(QStringLiteral("\"Freehand\" query"));

@@ -1,3 +1,6 @@
+// The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Dialect.h"
+
 #include "windows/GridMasterFieldsForm.h"
 
 #include "data/DataModule.h"
@@ -11,6 +14,10 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QStyle>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
 
 using tk::qs;
 using tk::ss;
@@ -103,7 +110,7 @@ void TfrmGridMasterFields::cboMasterTableClick(QObject* Sender) {
     const std::string table = ss(tables->currentText());
     target->clear();
     vdata::Query probe(DM ? &DM->ADOConn : nullptr);
-    probe.setSQL("SELECT TOP 1 * FROM " + table);
+    probe.setSQL("SELECT TOP 1 * FROM " + vdata::bracketName(table));
     try {
         probe.open();
         for (int i = 0; i < probe.fieldCount(); ++i) {
@@ -133,22 +140,64 @@ std::vector<std::pair<std::string, std::string>> TfrmGridMasterFields::relationP
     return pairs;
 }
 
-std::string TfrmGridMasterFields::childQueryText(
+namespace {
+
+// A master field name that can follow ':' as it is: letters, digits and '_'.
+bool plainParameterName(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    });
+}
+
+// Each master field's parameter name: the field's own when plain, else "p1",
+// "p2", ... (skipping the plain names in use, letter case aside).
+std::vector<std::string>
+parameterNames(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::set<std::string> taken;
+    for (const auto& pair : pairs) {
+        if (plainParameterName(pair.first)) {
+            taken.insert(ss(qs(pair.first).toLower()));
+        }
+    }
+    std::vector<std::string> names;
+    int next = 1;
+    for (const auto& pair : pairs) {
+        if (plainParameterName(pair.first)) {
+            names.push_back(pair.first);
+            continue;
+        }
+        while (taken.count("p" + std::to_string(next)) != 0) {
+            ++next;
+        }
+        names.push_back("p" + std::to_string(next++));
+    }
+    return names;
+}
+
+} // namespace
+
+// Table and field names go in bracketed, so that any name is one name.
+TfrmGridMasterFields::ChildQuery TfrmGridMasterFields::childQueryText(
     const std::string& childTable, const std::vector<std::pair<std::string, std::string>>& pairs) {
+    const std::string table = vdata::bracketName(childTable);
+    const std::vector<std::string> params = parameterNames(pairs);
+    ChildQuery query;
     std::vector<std::string> lines;
-    lines.push_back("SELECT * FROM [" + childTable + "]");
+    lines.push_back("SELECT * FROM " + table);
     lines.push_back("WHERE ");
     for (std::size_t i = 0; i < pairs.size(); ++i) {
-        lines.push_back(childTable + "." + pairs[i].second + " = :" + pairs[i].first);
+        lines.push_back(table + "." + vdata::bracketName(pairs[i].second) + " = :" + params[i]);
+        if (params[i] != pairs[i].first) {
+            query.parameterFields[params[i]] = pairs[i].first;
+        }
         if (i + 1 < pairs.size()) {
             lines.push_back(" AND ");
         }
     }
-    std::string text;
     for (const std::string& line : lines) {
-        text += line + "\r\n";
+        query.text += line + "\r\n";
     }
-    return text;
+    return query;
 }
 
 void TfrmGridMasterFields::MCRefreshButtonClick() {
@@ -162,9 +211,11 @@ void TfrmGridMasterFields::MCRefreshButtonClick() {
     }
     const std::string master = ss(uiMD.cboMasterTable->currentText());
     const std::string child = ss(uiMD.cboChildTable->currentText());
-    QueryChild.setSQL(childQueryText(child, relationPairs()));
+    ChildQuery childText = childQueryText(child, relationPairs());
+    QueryChild.setSQL(childText.text);
+    QueryChild.setParameterFields(std::move(childText.parameterFields));
     QueryChild.setLinkFields(relationPairs());
-    Query.setSQL("SELECT * FROM [" + master + "]");
+    Query.setSQL("SELECT * FROM " + vdata::bracketName(master));
     try {
         Query.open();
         QueryChild.open();

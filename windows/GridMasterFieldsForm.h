@@ -25,10 +25,14 @@ public:
     // Runs the inherited initialisation, then fills both table lists.
     void FormCreate(QObject* Sender = nullptr) override;
 
-    // The text QueryChild gets for a child table and the relation pairs.
-    static std::string
-    childQueryText(const std::string& childTable,
-                   const std::vector<std::pair<std::string, std::string>>& pairs);
+    // The text QueryChild gets for a child table and the relation pairs, and
+    // the master field of each parameter whose name differs from it.
+    struct ChildQuery {
+        std::string text;
+        vdata::Query::ParameterFields parameterFields;
+    };
+    static ChildQuery childQueryText(const std::string& childTable,
+                                     const std::vector<std::pair<std::string, std::string>>& pairs);
 
 public slots:
     void cboMasterTableClick();

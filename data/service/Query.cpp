@@ -532,12 +532,18 @@ Value Query::linkValue(const Field& masterField) const {
     return rows_->value(physicalRow(current_), static_cast<std::size_t>(masterField.index()));
 }
 
+const std::string& Query::masterFieldOf(const std::string& parameter) const {
+    const auto it = parameterFields_.find(parameter);
+    return it == parameterFields_.end() ? parameter : it->second;
+}
+
 std::vector<Value> Query::parameterValues() const {
     std::vector<Value> values;
     const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
     for (const std::string& name : paramNames_) {
-        const Field* f =
-            (master && master != this && master->active()) ? master->findField(name) : nullptr;
+        const Field* f = (master && master != this && master->active())
+                             ? master->findField(masterFieldOf(name))
+                             : nullptr;
         values.push_back(f ? master->linkValue(*f) : Value::null());
     }
     return values;
@@ -610,7 +616,7 @@ void Query::fillFromMaster() {
     LinkFields pairs = linkFields_;
     if (pairs.empty()) {
         for (const std::string& name : paramNames_) {
-            pairs.emplace_back(name, name);
+            pairs.emplace_back(masterFieldOf(name), masterFieldOf(name));
         }
     }
     for (const auto& [masterName, detailName] : pairs) {

@@ -5,6 +5,7 @@
 #include "Field.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,6 +81,11 @@ public:
     using LinkFields = std::vector<std::pair<std::string, std::string>>;
     void setLinkFields(LinkFields pairs) { linkFields_ = std::move(pairs); }
     const LinkFields& linkFields() const { return linkFields_; }
+    // The master field a parameter takes its value from when the two names
+    // differ (a field name that cannot follow ':' in the text); any other
+    // parameter takes the master field of its own name.
+    using ParameterFields = std::map<std::string, std::string>;
+    void setParameterFields(ParameterFields fields) { parameterFields_ = std::move(fields); }
 
     void open();
     void close();
@@ -162,6 +168,7 @@ private:
     ResultSet run();
     void take(ResultSet result);
     std::vector<Value> parameterValues() const;
+    const std::string& masterFieldOf(const std::string& parameter) const;
     void buildFields();
     void resetOrder();
     void applySort(const std::string& fieldName, bool descending);
@@ -189,6 +196,7 @@ private:
     std::vector<std::string> paramNames_;
     DataSource* dataSource_ = nullptr;
     LinkFields linkFields_;
+    ParameterFields parameterFields_;
     Query* linkedMaster_ = nullptr;
     int masterSubscription_ = 0;
     std::vector<Query*> details_; // the open queries linked to this one

@@ -110,9 +110,9 @@ private slots:
         QCOMPARE(w.Query.sql(), std::string("SELECT * FROM [Customers]"));
         QCOMPARE(w.QueryChild.sql(), std::string("SELECT * FROM [Orders]\r\n"
                                                  "WHERE \r\n"
-                                                 "Orders.CustomerID = :CustomerID\r\n"
+                                                 "[Orders].[CustomerID] = :CustomerID\r\n"
                                                  " AND \r\n"
-                                                 "Orders.ShipCountry = :Country\r\n"));
+                                                 "[Orders].[ShipCountry] = :Country\r\n"));
         QVERIFY(w.Query.active() && w.QueryChild.active());
         // ALFKI in Germany: orders 1 and 4, not the French one.
         QCOMPARE(w.QueryChild.recordCount(), 2);
@@ -208,8 +208,8 @@ private slots:
         QCOMPARE(w.QueryChild.cellText(0, 0), std::string("3"));
     }
 
-    // The child fails, the master stays open: a master field with a blank, and
-    // another child table that lacks the paired field (the pairs are kept).
+    // The child fails, the master stays open: another child table that lacks
+    // the paired field (the pairs are kept).
     void childFailuresLeaveTheMasterOpen() {
         Env env;
         TfrmGridMasterFields other;
@@ -222,21 +222,21 @@ private slots:
         QCOMPARE(env.count("error"), 1);
         env.dialogs.clear();
 
+        // A master field with a blank gets a parameter name of its own; a
+        // table name with a blank is probed for its fields.
         TfrmGridMasterFields w;
         chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Staff"));
         chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("Staff ID"), QStringLiteral("OrderID"));
         w.MCRefreshButtonClick();
-        QVERIFY(w.Query.active());
-        QVERIFY(!w.QueryChild.active());
-        QCOMPARE(env.count("error"), 1);
-        QCOMPARE(env.dialogs.shown.last().caption, QStringLiteral("Error"));
-        QVERIFY(!env.dialogs.shown.last().text.isEmpty());
-        // A table name with a blank cannot be probed for its fields.
+        QCOMPARE(w.QueryChild.sql(),
+                 std::string("SELECT * FROM [Orders]\r\nWHERE \r\n[Orders].[OrderID] = :p1\r\n"));
+        QCOMPARE(column(w.QueryChild, 0), QStringList{"1"});
+        w.Query.moveTo(1);
+        QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
         chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Order Lines"));
-        QCOMPARE(w.uiMD.lbMasterFields->count(), 0);
-        QCOMPARE(env.count("error"), 2);
-        QCOMPARE(env.dialogs.shown.last().caption, QStringLiteral("Error"));
+        QCOMPARE(items(w.uiMD.lbMasterFields), (QStringList{"ID", "Qty"}));
+        QCOMPARE(env.dialogs.texts(), QStringList{});
     }
 
     void childInsertTakesTheMastersValue() {
