@@ -1,5 +1,6 @@
 // The service headers come before any Qt header (Qt defines "slots").
 #include "data/service/Connection.h"
+#include "data/service/ConnectionString.h"
 
 #include "data/ConnectionStrings.h"
 
@@ -8,22 +9,28 @@
 using tk::qs;
 using tk::ss;
 
+QString connectionStringValue(const QString& value) {
+    return qs(vdata::connectionValue(ss(value)));
+}
+
 void appendToConnectionString(vdata::Connection& conn, const QString& clause) {
     conn.setConnectionString(ss(qs(conn.connectionString()) + clause));
 }
 
 void assignFileConnection(vdata::Connection& conn, const QString& file, const QString& password) {
-    conn.setConnectionString(ss("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file +
-                                ";Persist Security Info=False"));
+    conn.setConnectionString(ss("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                                connectionStringValue(file) + ";Persist Security Info=False"));
     if (!password.isEmpty())
-        appendToConnectionString(conn, ";Jet OLEDB:Database Password=" + password);
+        appendToConnectionString(conn,
+                                 ";Jet OLEDB:Database Password=" + connectionStringValue(password));
 }
 
 void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info) {
-    conn.setConnectionString(ss("Initial Catalog=" + info.DatabaseName +
-                                ";Data Source=" + info.ServerName +
+    conn.setConnectionString(ss("Initial Catalog=" + connectionStringValue(info.DatabaseName) +
+                                ";Data Source=" + connectionStringValue(info.ServerName) +
                                 ";Provider=SQLOLEDB.1;Integrated Security=SSPI;"
                                 "Persist Security Info=False"));
     if (!info.UserName.isEmpty())
-        appendToConnectionString(conn, ";uid=" + info.UserName + ";pwd=" + info.Password);
+        appendToConnectionString(conn, ";uid=" + connectionStringValue(info.UserName) +
+                                           ";pwd=" + connectionStringValue(info.Password));
 }

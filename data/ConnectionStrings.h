@@ -8,9 +8,14 @@ namespace vdata {
 class Connection;
 }
 
-// The connection strings of the two providers. Values go in verbatim. An
+// The connection strings of the two providers. Values go in verbatim, or
+// in double quotes when they hold ';', '=' or a quote or start or end with a
+// blank (see connectionStringValue). An
 // optional clause is added the way the connection manager always did it:
 // assign the base string, read it back from the connection, append, assign.
+
+// A value as written into a connection string.
+QString connectionStringValue(const QString& value);
 
 // A database file, with the database password clause when `password` is
 // not empty.

@@ -46,10 +46,11 @@ void TOpenSQLServerForm::ListSQLServers(QStringList& list) {
 }
 
 QString TOpenSQLServerForm::ServerConnectionString(const QString& serverName) const {
-    QString text = "Data Source=" + serverName +
+    QString text = "Data Source=" + connectionStringValue(serverName) +
                    ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False";
     if (rbLoginInfo->isChecked())
-        text += ";uid=" + ledUserName->text() + ";pwd=" + ledPwd->text();
+        text += ";uid=" + connectionStringValue(ledUserName->text()) +
+                ";pwd=" + connectionStringValue(ledPwd->text());
     return text;
 }
 

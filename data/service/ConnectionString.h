@@ -8,7 +8,9 @@
 namespace vdata {
 
 // A parsed "key=value;key=value" string. Keys compare without regard to case;
-// values are kept verbatim (no trimming, quoting or unescaping).
+// values are kept verbatim (no trimming), except that a value written in
+// double quotes is read without them, a doubled '"' inside as one '"', so it
+// may hold ';' and '='.
 class ConnectionString {
 public:
     explicit ConnectionString(std::string_view text);
@@ -23,5 +25,10 @@ private:
 };
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+// A value as it is written into a connection string: in double quotes (a '"'
+// inside doubled) when it holds ';', '=' or a quote, or starts or ends with
+// a blank; otherwise as it is.
+std::string connectionValue(std::string_view value);
 
 } // namespace vdata

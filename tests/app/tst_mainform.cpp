@@ -287,6 +287,47 @@ private Q_SLOTS:
         QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"t"}));
     }
 
+    // A password or file name holding ';', '=' or quotes is written quoted and
+    // reaches the file whole: no key of it overrides the provider or file.
+    void oddPasswordsAndFileNamesOpen_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("writtenPassword");
+        QTest::newRow("';' in the password") << "p1.db"
+                                             << "ab;cd"
+                                             << "\"ab;cd\"";
+        QTest::newRow("'=' in the password") << "p2.db"
+                                             << "a=b"
+                                             << "\"a=b\"";
+        QTest::newRow("quotes in the password") << "p3.db"
+                                                << "\"q\""
+                                                << "\"\"\"q\"\"\"";
+        QTest::newRow("a password naming a provider") << "p4.db"
+                                                      << "k;Provider=Nobody.1"
+                                                      << "\"k;Provider=Nobody.1\"";
+        QTest::newRow("';' in the file name") << "semi;colon=.db" << QString() << QString();
+    }
+    void oddPasswordsAndFileNamesOpen() {
+        QFETCH(QString, file);
+        QFETCH(QString, password);
+        QFETCH(QString, writtenPassword);
+        const QString path = dir.filePath(file);
+        if (password.isEmpty())
+            testdb::run(path, "CREATE TABLE t (id INT);");
+        else
+            testdb::runEncrypted(path, password.toStdString(), "CREATE TABLE t (id INT);");
+        Shell s;
+        ScriptedDialogs dialogs;
+        QVERIFY(s.dm.OpenDatabase(path, true, password));
+        QCOMPARE(dialogs.shown.size(), 0);
+        const QString source = path.contains(';') ? '"' + path + '"' : path;
+        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+                 jet(source) + (password.isEmpty()
+                                    ? QString()
+                                    : ";Jet OLEDB:Database Password=" + writtenPassword));
+        QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"t"}));
+    }
+
     void failedOpensLeaveTheWindowNotConnected_data() {
         QTest::addColumn<QString>(
             "file"); // in the test folder; empty: the Open dialog is cancelled

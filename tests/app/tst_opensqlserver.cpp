@@ -161,7 +161,39 @@ private Q_SLOTS:
         QCOMPARE(str(conn.connectionString()), final + ";uid=ann;pwd=");
         db.Password = QStringLiteral("x;y");
         assignServerConnection(conn, db);
-        QCOMPARE(str(conn.connectionString()), final + ";uid=ann;pwd=x;y");
+        QCOMPARE(str(conn.connectionString()), final + ";uid=ann;pwd=\"x;y\"");
+        form.ledPwd->setText(QStringLiteral("a=\"b\""));
+        QCOMPARE(form.ServerConnectionString(QStringLiteral("srv;x")),
+                 "Data Source=\"srv;x\";Provider=SQLOLEDB.1;Integrated Security=SSPI;"
+                 "Persist Security Info=False;uid=ann;pwd=\"a=\"\"b\"\"\"");
+    }
+
+    // A role whose password holds ';', '=' or quotes logs in, for the
+    // database list and for the connection.
+    void oddPasswordsLogIn() {
+        const QStringList passwords{"ab;cd", "a=b", "\"q\"", "x;Data Source=127.0.0.1,1"};
+        for (int i = 0; i < passwords.size(); ++i) {
+            const std::string role = "odd_login_" + std::to_string(i);
+            std::string literal;
+            for (const QChar c : passwords[i])
+                literal += c == '\'' ? std::string("''") : std::string(1, c.toLatin1());
+            pgtest::adminQuery("postgres", "DROP ROLE IF EXISTS " + role);
+            pgtest::adminQuery("postgres",
+                               "CREATE ROLE " + role + " LOGIN PASSWORD '" + literal + "'");
+            {
+                Shell s;
+                ScriptedDialogs dialogs;
+                const QString tcp = str(pgtest::tcpDataSource());
+                dialogs.modalScripts.push_back(
+                    choose(tcp, database(), {str(role), passwords[i], true, true}));
+                QVERIFY(s.dm.OpenDatabase(QString(), false, QString()));
+                QCOMPARE(dialogs.texts(), (QStringList{"", "Connection successful"}));
+                const QString written = '"' + QString(passwords[i]).replace("\"", "\"\"") + '"';
+                QCOMPARE(str(s.dm.ADOConn.connectionString()),
+                         base(tcp) + ";uid=" + str(role) + ";pwd=" + written);
+            }
+            pgtest::adminQuery("postgres", "DROP ROLE " + role);
+        }
     }
 
     void testAndOkWarnWithoutServerOrDatabase() {
@@ -335,8 +367,9 @@ private Q_SLOTS:
         const QString password = str(pgtest::testServer()->password);
         dialogs.modalScripts.push_back(choose(tcp, database(), {user, password, true, true}));
         QVERIFY(s.dm.OpenDatabase(QString(), false, QString()));
+        // The test password holds a quote, so it is written in quotes.
         QCOMPARE(str(s.dm.ADOConn.connectionString()),
-                 base(tcp) + ";uid=" + user + ";pwd=" + password);
+                 base(tcp) + ";uid=" + user + ";pwd=\"" + password + '"');
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + database() + " on " + tcp);
     }
 

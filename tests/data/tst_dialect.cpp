@@ -142,6 +142,23 @@ private slots:
         ConnectionString path("Data Source=/tmp/a b/ü.db;Jet OLEDB:Database Password=p=q");
         QCOMPARE(path.value("data source"), std::string("/tmp/a b/ü.db"));
         QCOMPARE(path.value("Jet OLEDB:Database Password"), std::string("p=q"));
+
+        // Values holding ';', '=', quotes or outer blanks go in quoted and
+        // come back whole; the others go in as they are.
+        for (const std::string value : {"ab;cd", "a=b", "\"q\"", "'", " lead", "trail ",
+                                        "x;Data Source=127.0.0.1,1", "p w", "/tmp/a b/ü.db", ""}) {
+            const std::string written = connectionValue(value);
+            const bool plain = value.find_first_of(";=\"' ") == std::string::npos ||
+                               value == "p w" || value == "/tmp/a b/ü.db";
+            QCOMPARE(written == value, plain);
+            const ConnectionString read("Data Source=srv;pwd=" + written + ";uid=u");
+            QCOMPARE(read.value("pwd"), value);
+            QCOMPARE(read.value("Data Source"), std::string("srv"));
+            QCOMPARE(read.value("uid"), std::string("u"));
+        }
+        QCOMPARE(connectionValue("\"q\""), std::string("\"\"\"q\"\"\""));
+        // An unclosed quote is read as written, to the next ';'.
+        QCOMPARE(ConnectionString("pwd=\"ab;uid=u").value("pwd"), std::string("\"ab"));
     }
 };
 
