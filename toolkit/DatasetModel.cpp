@@ -11,6 +11,8 @@
 #include <QColor>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 using vdata::DataEvent;
 using vdata::DataSetState;
 
@@ -27,10 +29,20 @@ bool isNumeric(vdata::FieldType t) {
            t == vdata::FieldType::Decimal;
 }
 
-bool isValidUtf8(const std::string& s) {
+// Decodes in pieces, so a long value never becomes one big string.
+bool isValidUtf8(std::string_view s) {
+    constexpr std::size_t piece = 1 << 16;
     QStringDecoder decoder(QStringDecoder::Utf8);
-    [[maybe_unused]] const QString text = decoder(QByteArrayView(s.data(), qsizetype(s.size())));
+    for (std::size_t at = 0; at < s.size() && !decoder.hasError(); at += piece) {
+        const std::string_view part = s.substr(at, piece);
+        [[maybe_unused]] const QString text =
+            decoder(QByteArrayView(part.data(), qsizetype(part.size())));
+    }
     return !decoder.hasError();
+}
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 } // namespace
@@ -69,18 +81,27 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
         index.column() >= columns_) {
         return {};
     }
-    if (role == Qt::TextAlignmentRole) {
-        return isNumeric(query_->field(index.column()).dataType())
+    const int row = index.row();
+    const int column = index.column();
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        return isNumeric(query_->field(column).dataType())
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant();
-    }
-    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ForegroundRole) {
+    case LongTextRole:
+        return isLongText(row, column);
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case Qt::ForegroundRole:
+        break;
+    default:
         return {};
     }
-    // The query hands out the edit buffer for the row being edited.
-    const vdata::Value v = query_->cell(index.row(), index.column());
-    const bool isNull = v.isNull();
-    const bool isBlob = v.kind == vdata::Value::Kind::Blob;
+    // The query hands out the edit buffer for the row being edited. Text is
+    // read in place: only an editor gets the whole value as a string.
+    const vdata::Value::Kind kind = query_->cellKind(row, column);
+    const bool isNull = kind == vdata::Value::Kind::Null;
+    const bool isBlob = kind == vdata::Value::Kind::Blob;
     if (role == Qt::ForegroundRole) {
         return (isNull || isBlob) ? QVariant(QBrush(QColor(128, 128, 128))) : QVariant();
     }
@@ -90,7 +111,36 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
     if (isBlob) {
         return blobText;
     }
-    return tk::qs(v.toText());
+    if (kind == vdata::Value::Kind::Text) {
+        const std::string_view bytes = query_->cellBytes(row, column);
+        return role == Qt::DisplayRole ? shownText(bytes)
+                                       : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    }
+    return tk::qs(query_->cell(row, column).toText());
+}
+
+QString DatasetModel::shownText(std::string_view utf8) {
+    std::size_t end = std::min(utf8.size(), displayLimit);
+    while (end > 0 && end < utf8.size() && isContinuationByte(utf8[end])) {
+        --end;
+    }
+    end = std::min(end, utf8.substr(0, end).find_first_of("\r\n"));
+    QString text = QString::fromUtf8(utf8.data(), qsizetype(end));
+    if (end < utf8.size()) {
+        text += QChar(0x2026);
+    }
+    return text;
+}
+
+bool DatasetModel::isLongText(int row, int column) const {
+    if (query_->field(column).dataType() == vdata::FieldType::Memo) {
+        return true;
+    }
+    if (query_->cellKind(row, column) != vdata::Value::Kind::Text) {
+        return false;
+    }
+    const std::string_view bytes = query_->cellBytes(row, column);
+    return bytes.size() > displayLimit || bytes.find_first_of("\r\n") != std::string_view::npos;
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -138,9 +188,27 @@ bool DatasetModel::cellEditable(int row, int column) const {
         query_->field(column).dataType() == vdata::FieldType::Bytes) {
         return false;
     }
-    const vdata::Value v = query_->cell(row, column);
-    return v.kind != vdata::Value::Kind::Blob &&
-           (v.kind != vdata::Value::Kind::Text || isValidUtf8(v.s));
+    switch (query_->cellKind(row, column)) {
+    case vdata::Value::Kind::Blob:
+        return false;
+    case vdata::Value::Kind::Text:
+        return textCellEditable(row, column);
+    default:
+        return true;
+    }
+}
+
+bool DatasetModel::textCellEditable(int row, int column) const {
+    const std::string_view bytes = query_->cellBytes(row, column);
+    if (bytes.size() <= displayLimit) {
+        return isValidUtf8(bytes);
+    }
+    const std::uint64_t key = (std::uint64_t(std::uint32_t(row)) << 32) | std::uint32_t(column);
+    const auto known = utf8Checked_.find(key);
+    if (known != utf8Checked_.end()) {
+        return known->second;
+    }
+    return utf8Checked_[key] = isValidUtf8(bytes);
 }
 
 bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -170,6 +238,7 @@ bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 void DatasetModel::resetAll() {
     beginResetModel();
+    utf8Checked_.clear();
     const bool active = query_ && query_->active();
     rows_ = active ? query_->displayRowCount() : 0;
     columns_ = active ? query_->fieldCount() : 0;
@@ -215,6 +284,7 @@ void DatasetModel::refreshIndicators() {
 }
 
 void DatasetModel::onEvent(const DataEvent& e) {
+    utf8Checked_.clear();
     if (e.kind == DataEvent::Kind::UpdatingRecord) {
         if (editorCommit_ && !editorCommit_()) {
             throw vdata::SilentAbort();

@@ -2,7 +2,10 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <functional>
+#include <string_view>
+#include <unordered_map>
 
 namespace vdata {
 class Query;
@@ -21,6 +24,17 @@ public:
     // Why a cell that shows binary data or text that is not valid UTF-8 is
     // read-only: what the grid shows of it is not the value.
     static const QString notEditableText;
+
+    // A cell shows at most this many bytes of a text's first line, so a long
+    // value costs the grid no more than a short one.
+    static constexpr std::size_t displayLimit = 4096;
+    // Data role: true when the cell is edited in the multi-line editor (a
+    // long-text column, or a value with a line break or longer than it shows).
+    static constexpr int LongTextRole = Qt::UserRole + 1;
+
+    // What a cell shows of a text: its first line, at most displayLimit bytes
+    // cut at a character boundary, with "…" when anything was left out.
+    static QString shownText(std::string_view utf8);
 
     explicit DatasetModel(QObject* parent = nullptr);
     ~DatasetModel() override;
@@ -64,6 +78,8 @@ private:
     void syncRowCount(int hint);
     void refreshIndicators();
     bool cellEditable(int row, int column) const;
+    bool isLongText(int row, int column) const;
+    bool textCellEditable(int row, int column) const;
 
     vdata::Query* query_ = nullptr;
     int subscription_ = 0;
@@ -72,4 +88,7 @@ private:
     int insertRow_ = -1; // the row the model shows for a pending insert
     int applying_ = 0;
     std::function<bool()> editorCommit_;
+    // Whether long text cells are valid UTF-8, per cell until the query
+    // changes: checking a long value is too slow to repeat on every paint.
+    mutable std::unordered_map<std::uint64_t, bool> utf8Checked_;
 };

@@ -1,10 +1,15 @@
 #include "toolkit/GridCellDelegate.h"
 
+#include "toolkit/DatasetModel.h"
+#include "toolkit/LongTextEditor.h"
+
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaProperty>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -22,6 +27,10 @@ GridCellDelegate::GridCellDelegate(QObject* parent) : QStyledItemDelegate(parent
 
 QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                         const QModelIndex& index) const {
+    if (index.data(DatasetModel::LongTextRole).toBool()) {
+        open_ = new LongTextEditor(parent);
+        return open_;
+    }
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
         line->setMaxLength(std::numeric_limits<int>::max());
@@ -38,6 +47,10 @@ void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) 
     }
     QStyledItemDelegate::setEditorData(editor, index);
     editor->setProperty(loadedText, editorValue(editor));
+    // Typing replaces the value, as in the one-line editor.
+    if (auto* text = qobject_cast<LongTextEditor*>(editor)) {
+        text->selectAll();
+    }
 }
 
 void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
@@ -72,6 +85,21 @@ void GridCellDelegate::placeCursorAtEnd(QWidget* editor) {
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
         line->deselect();
         line->end(false);
+    } else if (auto* text = qobject_cast<LongTextEditor*>(editor)) {
+        text->moveCursor(QTextCursor::End);
+    }
+}
+
+// The multi-line editor stands over the cell and the rows below it.
+void GridCellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                            const QModelIndex& index) const {
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    if (qobject_cast<LongTextEditor*>(editor) && editor->parentWidget()) {
+        constexpr int rows = 8;
+        QRect area = option.rect;
+        const int room = editor->parentWidget()->height() - area.top();
+        area.setHeight(std::max(area.height(), std::min(area.height() * rows, room)));
+        editor->setGeometry(area);
     }
 }
 
@@ -80,6 +108,17 @@ void GridCellDelegate::placeCursorAtEnd(QWidget* editor) {
 // is focus that goes to the grid itself: the grid hands in the editor's text
 // when the user moves to another cell.
 bool GridCellDelegate::eventFilter(QObject* editor, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && qobject_cast<LongTextEditor*>(editor)) {
+        // Return leaves the multi-line editor as it leaves the one-line one.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            !LongTextEditor::isNewLineKey(key)) {
+            auto* widget = static_cast<QWidget*>(editor);
+            emit commitData(widget);
+            emit closeEditor(widget, QAbstractItemDelegate::SubmitModelCache);
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         const QWidget* now = QApplication::focusWidget();

@@ -7,7 +7,8 @@
 // loaded once with the cell's text and never reloaded while open, so a change
 // of the record around it cannot overwrite what is being typed. It holds any
 // length of text, and leaving it unchanged writes nothing. A value the cell
-// refuses is remembered so that the grid keeps the editor open.
+// refuses is remembered so that the grid keeps the editor open. Long and
+// multi-line values open in a multi-line editor under the same rules.
 class GridCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -19,6 +20,8 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
 
     // The editor now open, or null.
     QWidget* openEditor() const { return open_; }

@@ -203,16 +203,41 @@ int Query::displayRowCount() const {
 
 // Display row -> snapshot row while inserting: rows at or after the insert
 // row are shifted down by one.
-Value Query::cell(int row, int column) const {
+// The edit buffer's value when `row` is the record being edited or inserted.
+const Value* Query::bufferedCell(int row, int column) const {
+    const bool buffered = row == insertRow() || (row == current_ && state_ == DataSetState::Edit);
+    return buffered ? &buffer_[static_cast<std::size_t>(column)] : nullptr;
+}
+
+// The snapshot row shown at display `row`, which is not the insert row.
+std::size_t Query::snapshotRow(int row) const {
     const int ins = insertRow();
-    if (row == ins) {
-        return buffer_[static_cast<std::size_t>(column)];
+    return physicalRow((ins >= 0 && row > ins) ? row - 1 : row);
+}
+
+Value Query::cell(int row, int column) const {
+    if (const Value* v = bufferedCell(row, column)) {
+        return *v;
     }
-    const int dataRow = (ins >= 0 && row > ins) ? row - 1 : row;
-    if (row == current_ && state_ == DataSetState::Edit) {
-        return buffer_[static_cast<std::size_t>(column)];
+    return rows_->value(snapshotRow(row), static_cast<std::size_t>(column));
+}
+
+Value::Kind Query::cellKind(int row, int column) const {
+    if (const Value* v = bufferedCell(row, column)) {
+        return v->kind;
     }
-    return rows_->value(physicalRow(dataRow), static_cast<std::size_t>(column));
+    return rows_->kind(snapshotRow(row), static_cast<std::size_t>(column));
+}
+
+std::string_view Query::cellBytes(int row, int column) const {
+    if (const Value* v = bufferedCell(row, column)) {
+        return v->s;
+    }
+    const std::size_t r = snapshotRow(row);
+    const auto c = static_cast<std::size_t>(column);
+    const Value::Kind k = rows_->kind(r, c);
+    return k == Value::Kind::Text || k == Value::Kind::Blob ? rows_->bytesAt(r, c)
+                                                            : std::string_view();
 }
 
 std::string Query::cellText(int row, int column) const {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -144,6 +145,10 @@ public:
     int insertRow() const { return state_ == DataSetState::Insert ? current_ : -1; }
     Value cell(int row, int column) const;
     std::string cellText(int row, int column) const;
+    // A cell's kind and, for text and blobs, its bytes without a copy; the
+    // view lasts until the query changes. For showing part of a long value.
+    Value::Kind cellKind(int row, int column) const;
+    std::string_view cellBytes(int row, int column) const;
 
     // Value of the current record's field (edit buffer when editing).
     Value currentValue(int column) const;
@@ -165,6 +170,8 @@ private:
     };
 
     void notify(DataEvent::Kind kind, int row = -1, int field = -1);
+    const Value* bufferedCell(int row, int column) const;
+    std::size_t snapshotRow(int row) const;
     ResultSet run();
     void take(ResultSet result);
     std::vector<Value> parameterValues() const;

@@ -5,6 +5,7 @@
 
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
+#include "toolkit/LongTextEditor.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -52,6 +53,16 @@ struct Driver {
     }
     // The open cell editor, or null.
     static QLineEdit* editor() { return qobject_cast<QLineEdit*>(keyboard()); }
+    // The open multi-line cell editor, or null.
+    static LongTextEditor* longEditor() { return qobject_cast<LongTextEditor*>(keyboard()); }
+    // What the open cell editor holds, whichever it is; null when none.
+    static QString editorText() {
+        if (const QLineEdit* line = editor()) {
+            return line->text();
+        }
+        const LongTextEditor* text = longEditor();
+        return text ? text->text() : QString();
+    }
 
     // Clicks a cell and types over it.
     void typeOver(int row, int column, const QString& text) const {
