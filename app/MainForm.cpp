@@ -54,9 +54,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     tk::guarded([this] { FormCreate(); });
 }
 
+// The data windows go first, while this window is still whole: their frames'
+// bookkeeping and their own teardown reach it. The commands need no update.
 TMainForm::~TMainForm() {
-    // The data windows die with the window; the commands need no update then.
     FDestroying = true;
+    qDeleteAll(MdiClient->subWindowList());
     if (::MainForm == this)
         ::MainForm = nullptr;
 }

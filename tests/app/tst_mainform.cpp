@@ -450,6 +450,27 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shown.size(), 0);
     }
 
+    // Destroying the main window with data windows open takes them down while
+    // the main window is still whole, so their teardown may reach it.
+    void destroyingTheMainWindowTakesItsDataWindowsFirst() {
+        auto form = std::make_unique<TMainForm>();
+        TMainForm* const main = form.get();
+        ProbeWindow::Log log;
+        QList<bool> mainWholeAtTeardown;
+        for (int i = 1; i <= 3; ++i) {
+            auto* window = new ProbeWindow(log, QStringLiteral("w%1").arg(i));
+            form->addDataWindow(window);
+            QObject::connect(window, &QObject::destroyed, [&mainWholeAtTeardown, main] {
+                mainWholeAtTeardown << (MainForm == main && qobject_cast<TMainForm*>(main));
+            });
+        }
+        form->show();
+        form.reset();
+        QCOMPARE(mainWholeAtTeardown, QList<bool>({true, true, true}));
+        QCOMPARE(log.closes, 0);
+        QCOMPARE(MainForm, nullptr);
+    }
+
     // The demo databases of the run script: the plain file opens at once, the
     // SQLCipher copy written by the sqlcipher shell opens with its password.
     void demoDatabasesOpen() {
