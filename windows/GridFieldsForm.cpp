@@ -429,7 +429,10 @@ void TfrmGridFields::RefreshButtonClick() {
     }
     const QStringList lines = ui.SQLQuery->toPlainText().split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
-    if (FirstWord(lines.value(0)) == QLatin1String("select")) {
+    // A text that returns rows (WITH, VALUES, PRAGMA, a SELECT after a
+    // comment...) shows them as a select does; it still runs only once.
+    Command.setCommandText(ss(text));
+    if (FirstWord(lines.value(0)) == QLatin1String("select") || Command.returnsRows()) {
         runSelect(text);
     } else {
         runStatement(text);

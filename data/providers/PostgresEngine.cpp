@@ -69,6 +69,9 @@ public:
     std::string placeholder(int n) const override { return "$" + std::to_string(n); }
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    bool returnsRows(const std::string& sql) override {
+        return PQnfields(describe(sql, {}).get()) > 0;
+    }
     long long execute(const std::string& sql, const std::vector<Value>& params) override;
 
     std::vector<Value> updateRow(const RowEdit& edit) override;

@@ -113,6 +113,12 @@ public:
         return result;
     }
 
+    bool returnsRows(const std::string& sql) override {
+        std::string_view tail;
+        SqliteStatement stmt(api_, live(), sql, &tail);
+        return !stmt.empty() && api_.column_count(stmt.handle()) > 0 && onlyBlanks(tail);
+    }
+
     long long execute(const std::string& sql, const std::vector<Value>& params) override {
         std::string_view rest = sql;
         long long affected = 0;

@@ -8,7 +8,7 @@
 
 namespace vdata {
 
-long long Command::execute() {
+Engine& Command::engine() const {
     if (!connection_) {
         throw DataError("The command has no connection.");
     }
@@ -17,8 +17,21 @@ long long Command::execute() {
     if (blank) {
         throw DataError("Command text was not set for the command object.");
     }
-    Engine& engine = connection_->engine();
-    return engine.execute(engine.rewrite(text_), {});
+    return connection_->engine();
+}
+
+long long Command::execute() {
+    Engine& e = engine();
+    return e.execute(e.rewrite(text_), {});
+}
+
+bool Command::returnsRows() const {
+    try {
+        Engine& e = engine();
+        return e.returnsRows(e.rewrite(text_));
+    } catch (const DataError&) {
+        return false;
+    }
 }
 
 } // namespace vdata

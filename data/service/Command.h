@@ -5,8 +5,9 @@
 namespace vdata {
 
 class Connection;
+class Engine;
 
-// Runs statements that return no rows.
+// Runs statements that return no rows, and tells a text that returns rows.
 class Command {
 public:
     explicit Command(Connection* connection = nullptr) : connection_(connection) {}
@@ -19,8 +20,14 @@ public:
     // Runs the text once and returns the records affected as the engine
     // counts them. An empty text raises DataError.
     long long execute();
+    // True when the text is one statement that returns rows (checked without
+    // running it), so it can be opened as a query instead; false when the
+    // engine cannot tell, as for several statements or a faulty text.
+    bool returnsRows() const;
 
 private:
+    Engine& engine() const;
+
     Connection* connection_;
     std::string text_;
 };

@@ -56,6 +56,10 @@ public:
     // Runs a statement that returns rows and copies them all. Raises
     // "CommandText does not return a result set" when the statement has none.
     virtual ResultSet query(const std::string& sql, const std::vector<Value>& params) = 0;
+    // Whether the text is one statement that returns rows, found without
+    // running it. Raises DataError for a text the engine cannot prepare
+    // (several statements included).
+    virtual bool returnsRows(const std::string& sql) = 0;
     // Runs statements and returns the records affected as the engine counts
     // them (-1 when it reports no count). Rows they return are discarded.
     virtual long long execute(const std::string& sql, const std::vector<Value>& params) = 0;

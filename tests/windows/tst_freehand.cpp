@@ -2,6 +2,7 @@
 // queries and which as statements, the count message, errors, and what the
 // grid, the counter and the search-column list show afterwards.
 
+#include "EngineSession.h"
 #include "WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
@@ -17,6 +18,22 @@ namespace {
 void run(TfrmGridFields& w, const QString& text) {
     w.ui.SQLQuery->setPlainText(text);
     w.ui.RefreshButton->click();
+}
+
+// As a person does: the text typed into the SQL box line by line, then a
+// mouse click on the Refresh button.
+void typeAndRun(TfrmGridFields& w, const QString& text) {
+    QTest::mouseClick(w.ui.SQLQuery->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.ui.SQLQuery, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.ui.SQLQuery, Qt::Key_Delete);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            QTest::keyClick(w.ui.SQLQuery, Qt::Key_Return);
+        }
+        QTest::keyClicks(w.ui.SQLQuery, lines.at(i));
+    }
+    QTest::mouseClick(w.ui.RefreshButton, Qt::LeftButton);
 }
 
 } // namespace
@@ -110,6 +127,61 @@ private slots:
         QCOMPARE(w.ui.Grid->model()->rowCount(), 0);
         QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
         QCOMPARE(w.ui.cboTraziPo->count(), 0);
+    }
+
+    void textsThatReturnRowsFillTheGrid_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("first"); // the first cell shown
+        const auto row = [](const char* engine, const char* tag, const char* text, int rows,
+                            const char* first) {
+            if (QByteArray(engine) == "postgres" && !pgtest::testServer()) {
+                return;
+            }
+            QTest::newRow((QByteArray(engine) + " " + tag).constData())
+                << QString::fromLatin1(engine) << QString::fromUtf8(text) << rows
+                << QString::fromUtf8(first);
+        };
+        for (const char* engine : {"sqlite", "postgres"}) {
+            row(engine, "with", "WITH t AS (SELECT 7 AS n) SELECT n FROM t", 1, "7");
+            row(engine, "values", "VALUES (3), (4)", 2, "3");
+            row(engine, "comment first", "-- the big ones\nSELECT 5", 1, "5");
+            row(engine, "explain", "EXPLAIN SELECT * FROM \"Orders\"", -1, "");
+        }
+        row("sqlite", "pragma", "PRAGMA table_info(\"Orders\")", 2, "0");
+        row("sqlite", "insert returning",
+            "INSERT INTO \"Orders\" VALUES (9, 90) RETURNING \"Amount\" + 1", 1, "91");
+        row("postgres", "show", "SHOW DateStyle", 1, "ISO, YMD");
+        row("postgres", "insert in with",
+            "WITH n AS (INSERT INTO \"Orders\" VALUES (9, 90) RETURNING \"Amount\")\n"
+            "SELECT \"Amount\" + 1 FROM n",
+            1, "91");
+    }
+    // Texts that return rows but do not begin with "select" show their rows
+    // as a select does, and run once: an insert that returns rows inserts one.
+    void textsThatReturnRowsFillTheGrid() {
+        QFETCH(QString, engine);
+        QFETCH(QString, text);
+        QFETCH(int, rows);
+        QFETCH(QString, first);
+        enginetest::Session s(engine, "CREATE TABLE \"Orders\" (\"ID\" INT, \"Amount\" INT);"
+                                      "INSERT INTO \"Orders\" VALUES (1, 10);");
+        TfrmGridMasterFields w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        typeAndRun(w, text);
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+        QVERIFY(w.Query.active());
+        const QAbstractItemModel* grid = w.ui.Grid->model();
+        if (rows >= 0) {
+            QCOMPARE(grid->rowCount(), rows);
+            QCOMPARE(grid->index(0, 0).data().toString(), first);
+        } else {
+            QVERIFY(grid->rowCount() > 0);
+        }
+        QCOMPARE(s.readBack("SELECT COUNT(*) FROM \"Orders\""),
+                 std::string(text.contains(QLatin1String("INSERT")) ? "2" : "1"));
     }
 
     void emptyResultLeavesTheCounter() {

@@ -3,15 +3,16 @@
 // connection: what was typed is exactly what the database holds, and nothing
 // that was not typed changes.
 
+#include "EngineSession.h"
 #include "GridDriver.h"
-#include "PgTestEnv.h"
-#include "WindowTestEnv.h"
 
 #include "toolkit/DatasetModel.h"
 
 #include <QElapsedTimer>
 
 using namespace wintest;
+using enginetest::engines;
+using enginetest::Session;
 using gridtest::Driver;
 using gridtest::press;
 
@@ -25,41 +26,6 @@ INSERT INTO "Items" VALUES (2, 6, 'France', NULL);
 INSERT INTO "Items" VALUES (3, 7, 'Spain', NULL);
 INSERT INTO "Items" VALUES (4, 8, 'Italy', NULL);
 )sql";
-
-// One database on either engine, with the program connected to it.
-struct Session {
-    Env env{""};
-    std::unique_ptr<pgtest::ScratchDatabase> pg;
-
-    Session(const QString& engine, const std::string& script) {
-        if (engine == QLatin1String("sqlite")) {
-            testdb::run(env.path, script);
-        } else {
-            pg = std::make_unique<pgtest::ScratchDatabase>("typing");
-            pg->exec(script);
-            env.dm.ADOConn.close();
-            env.dm.ADOConn.setConnectionString(pg->connectionString());
-            env.dm.ADOConn.open();
-        }
-        env.dialogs.clear();
-    }
-
-    std::string readBack(const std::string& sql) const {
-        if (!pg) {
-            return env.readBack(sql);
-        }
-        const auto rows = pg->query(sql);
-        return rows.empty() ? std::string("<no row>") : rows.front().front();
-    }
-};
-
-void engines() {
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("sqlite") << QStringLiteral("sqlite");
-    if (pgtest::testServer()) {
-        QTest::newRow("postgres") << QStringLiteral("postgres");
-    }
-}
 
 } // namespace
 
