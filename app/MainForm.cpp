@@ -58,7 +58,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 // bookkeeping and their own teardown reach it. The commands need no update.
 TMainForm::~TMainForm() {
     FDestroying = true;
-    qDeleteAll(MdiClient->subWindowList());
+    // Every frame, also one closed and waiting to be freed.
+    const QList<QMdiSubWindow*> frames = MdiClient->findChildren<QMdiSubWindow*>();
+    const QList<QPointer<QMdiSubWindow>> guarded(frames.begin(), frames.end());
+    for (const QPointer<QMdiSubWindow>& frame : guarded)
+        delete frame.data();
     if (::MainForm == this)
         ::MainForm = nullptr;
 }
