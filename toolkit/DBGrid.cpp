@@ -239,7 +239,7 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) 
     }
     if (!(model_->flags(index) & Qt::ItemIsEditable)) {
         if (state() != EditingState) {
-            tk::reportError(DatasetModel::notEditableText);
+            tk::reportError(model_->notEditableReason(index));
         }
         return false;
     }

@@ -21,6 +21,8 @@ const QString DatasetModel::blobText = QStringLiteral("(BLOB)");
 const QString DatasetModel::notEditableText =
     QStringLiteral("This value holds binary data or text that is not valid UTF-8; it cannot be "
                    "edited in the grid.");
+const QString DatasetModel::lineTooLongText =
+    QStringLiteral("This value has a line longer than 1 MB; it cannot be edited in the grid.");
 
 namespace {
 
@@ -39,6 +41,18 @@ bool isValidUtf8(std::string_view s) {
             decoder(QByteArrayView(part.data(), qsizetype(part.size())));
     }
     return !decoder.hasError();
+}
+
+bool hasLineLongerThan(std::string_view s, std::size_t limit) {
+    std::size_t start = 0;
+    while (s.size() - start > limit) {
+        const std::size_t end = s.find_first_of("\r\n", start);
+        if (end == std::string_view::npos || end - start > limit) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 bool isContinuationByte(char c) {
@@ -204,11 +218,21 @@ bool DatasetModel::textCellEditable(int row, int column) const {
         return isValidUtf8(bytes);
     }
     const std::uint64_t key = (std::uint64_t(std::uint32_t(row)) << 32) | std::uint32_t(column);
-    const auto known = utf8Checked_.find(key);
-    if (known != utf8Checked_.end()) {
+    const auto known = longTextChecked_.find(key);
+    if (known != longTextChecked_.end()) {
         return known->second;
     }
-    return utf8Checked_[key] = isValidUtf8(bytes);
+    return longTextChecked_[key] = isValidUtf8(bytes) && !hasLineLongerThan(bytes, editLineLimit);
+}
+
+QString DatasetModel::notEditableReason(const QModelIndex& index) const {
+    if (!index.isValid() || cellEditable(index.row(), index.column())) {
+        return QString();
+    }
+    const bool longLine =
+        query_->cellKind(index.row(), index.column()) == vdata::Value::Kind::Text &&
+        hasLineLongerThan(query_->cellBytes(index.row(), index.column()), editLineLimit);
+    return longLine ? lineTooLongText : notEditableText;
 }
 
 bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -238,7 +262,7 @@ bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 void DatasetModel::resetAll() {
     beginResetModel();
-    utf8Checked_.clear();
+    longTextChecked_.clear();
     const bool active = query_ && query_->active();
     rows_ = active ? query_->displayRowCount() : 0;
     columns_ = active ? query_->fieldCount() : 0;
@@ -284,7 +308,7 @@ void DatasetModel::refreshIndicators() {
 }
 
 void DatasetModel::onEvent(const DataEvent& e) {
-    utf8Checked_.clear();
+    longTextChecked_.clear();
     if (e.kind == DataEvent::Kind::UpdatingRecord) {
         if (editorCommit_ && !editorCommit_()) {
             throw vdata::SilentAbort();

@@ -24,6 +24,10 @@ public:
     // Why a cell that shows binary data or text that is not valid UTF-8 is
     // read-only: what the grid shows of it is not the value.
     static const QString notEditableText;
+    // Why a text with a line longer than editLineLimit is read-only: a text
+    // box lays out a line whole, and one that long would hang the program.
+    static const QString lineTooLongText;
+    static constexpr std::size_t editLineLimit = 1 << 20;
 
     // A cell shows at most this many bytes of a text's first line, so a long
     // value costs the grid no more than a short one.
@@ -35,6 +39,8 @@ public:
     // What a cell shows of a text: its first line, at most displayLimit bytes
     // cut at a character boundary, with "…" when anything was left out.
     static QString shownText(std::string_view utf8);
+    // Why the cell cannot be edited in the grid; empty when it can.
+    QString notEditableReason(const QModelIndex& index) const;
 
     explicit DatasetModel(QObject* parent = nullptr);
     ~DatasetModel() override;
@@ -88,7 +94,8 @@ private:
     int insertRow_ = -1; // the row the model shows for a pending insert
     int applying_ = 0;
     std::function<bool()> editorCommit_;
-    // Whether long text cells are valid UTF-8, per cell until the query
-    // changes: checking a long value is too slow to repeat on every paint.
-    mutable std::unordered_map<std::uint64_t, bool> utf8Checked_;
+    // Whether long text cells can be edited (valid UTF-8, no line too long),
+    // per cell until the query changes: checking a long value is too slow to
+    // repeat on every paint.
+    mutable std::unordered_map<std::uint64_t, bool> longTextChecked_;
 };

@@ -218,7 +218,8 @@ private slots:
     void longTextCellsStayResponsive_data() { engines(); }
     // A 50 MB text opens and repaints at once, the cell showing the start of
     // its first line; the multi-line editor holds the whole value, leaving it
-    // unchanged writes nothing, Ctrl+Return adds a line and Esc restores.
+    // unchanged writes nothing, Ctrl+Return adds a line and Esc restores. A
+    // line too long for a text box is not edited.
     void longTextCellsStayResponsive() {
         QFETCH(QString, engine);
         const bool sqlite = engine == QLatin1String("sqlite");
@@ -231,12 +232,13 @@ private slots:
                    : "'Hea' || repeat('é', 3000) || chr(10) || repeat('" + line +
                          "' || chr(10), 500000) || 'end'";
         const std::string lf = sqlite ? "char(10)" : "chr(10)";
-        Session s(engine, "CREATE TABLE \"Docs\" (\"ID\" INT PRIMARY KEY, \"Body\" TEXT);"
-                          "INSERT INTO \"Docs\" VALUES (1, " +
-                              big +
-                              ");"
-                              "INSERT INTO \"Docs\" VALUES (2, 'one' || " +
-                              lf + " || 'two');");
+        const std::string longLine =
+            sqlite ? "replace(hex(zeroblob(1100000)), '00', 'x')" : "repeat('x', 1100000)";
+        std::string script = "CREATE TABLE \"Docs\" (\"ID\" INT PRIMARY KEY, \"Body\" TEXT);";
+        script += "INSERT INTO \"Docs\" VALUES (1, " + big + ");";
+        script += "INSERT INTO \"Docs\" VALUES (2, 'one' || " + lf + " || 'two');";
+        script += "INSERT INTO \"Docs\" VALUES (3, " + longLine + ");";
+        Session s(engine, script);
         const auto body = [&](int id) {
             return s.readBack("SELECT length(\"Body\") || ':' || substr(\"Body\", 1, 4) || "
                               "substr(\"Body\", length(\"Body\") - 5) FROM \"Docs\" WHERE "
@@ -279,6 +281,11 @@ private slots:
         d.key(Qt::Key_Escape);
         QCOMPARE(m->index(1, 1).data(Qt::EditRole).toString(), QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(s.env.dialogs.texts(), QStringList());
+        // A line too long for any text box is not edited; the user is told.
+        d.click(2, 1);
+        d.key(Qt::Key_F2);
+        QCOMPARE(Driver::editorText(), QString());
+        QCOMPARE(s.env.dialogs.texts(), QStringList{DatasetModel::lineTooLongText});
     }
 };
 
