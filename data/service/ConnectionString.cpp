@@ -1,5 +1,7 @@
 #include "ConnectionString.h"
 
+#include "Enclose.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -79,14 +81,7 @@ std::string connectionValue(std::string_view value) {
     if (plain) {
         return std::string(value);
     }
-    std::string out = "\"";
-    for (char c : value) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
+    return enclose(value, '"', '"');
 }
 
 bool ConnectionString::has(std::string_view key) const {

@@ -1,5 +1,7 @@
 #include "Dialect.h"
 
+#include "Enclose.h"
+
 #include "ConnectionString.h"
 #include "SqlLexer.h"
 
@@ -148,14 +150,7 @@ std::string escapedBracketsToQuotes(const std::string& sql) {
 }
 
 std::string bracketName(std::string_view name) {
-    std::string out = "[";
-    for (char c : name) {
-        out += c;
-        if (c == ']') {
-            out += ']';
-        }
-    }
-    return out + "]";
+    return enclose(name, '[', ']');
 }
 
 } // namespace vdata

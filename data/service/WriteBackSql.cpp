@@ -1,18 +1,13 @@
 #include "WriteBackSql.h"
 
+#include "Enclose.h"
+
 #include "ConnectionString.h"
 
 namespace vdata {
 
 std::string quoteIdentifier(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name) {
-        q += c;
-        if (c == '"') {
-            q += '"';
-        }
-    }
-    return q + "\"";
+    return enclose(name, '"', '"');
 }
 
 std::string columnGoneText(const std::string& column, const std::string& table) {

@@ -43,14 +43,7 @@ QStringList engines() {
     return names;
 }
 
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const DataError& e) {
-        return e.what();
-    }
-    return {};
-}
+using testdb::errorOf;
 
 } // namespace
 

@@ -18,14 +18,7 @@ using namespace vdata;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const DataError& e) {
-        return e.what();
-    }
-    return {};
-}
+using testdb::errorOf;
 
 // One database on either engine, the program's connection to it, and a
 // second session that reads back and changes things behind its back.

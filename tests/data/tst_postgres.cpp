@@ -2,6 +2,7 @@
 // connecting (and its failures), listings, types, queries with editing,
 // requery, refresh, locate, sort, the master link, commands and server loss.
 #include "PgTestEnv.h"
+#include "TestDb.h"
 
 #include "Command.h"
 #include "Connection.h"
@@ -19,14 +20,7 @@ using namespace vdata;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const DataError& e) {
-        return e.what();
-    }
-    return {};
-}
+using testdb::errorOf;
 
 bool has(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;

@@ -1,5 +1,7 @@
 #include "TestDb.h"
 
+#include "data/service/Errors.h"
+
 #include "SqliteApi.h"
 
 #include <stdexcept>
@@ -62,6 +64,15 @@ std::string jetString(const QString& path, const std::string& password) {
         s += ";Jet OLEDB:Database Password=" + password;
     }
     return s;
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const vdata::DataError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 } // namespace testdb

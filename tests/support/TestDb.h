@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 // Real SQLite files for tests.
@@ -14,5 +15,8 @@ void runEncrypted(const QString& path, const std::string& password, const std::s
 
 // The file provider's connection string for path (and password).
 std::string jetString(const QString& path, const std::string& password = {});
+
+// The message of the vdata::DataError that f raises; empty when it raises none.
+std::string errorOf(const std::function<void()>& f);
 
 } // namespace testdb
