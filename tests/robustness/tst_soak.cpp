@@ -1,0 +1,91 @@
+// Opening and closing data windows for a long time: 200 windows on a
+// 10,000-row table, each opened from the tree, scrolled to its end and
+// closed, leave the resident memory within 5 MB of where it was after a
+// warm-up.
+
+#include "RobustnessEnv.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+using gridtest::Driver;
+
+namespace {
+
+const char* const bigScript = R"sql(
+CREATE TABLE Readings (ID INTEGER PRIMARY KEY, Station VARCHAR(20), Taken DATE,
+                       Value DECIMAL(10,2), Note TEXT);
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000)
+INSERT INTO Readings SELECT i, 'Station ' || (i % 50), '2024-01-' || printf('%02d', i % 28 + 1),
+    i * 0.5, 'reading number ' || i FROM n;
+)sql";
+
+// Resident memory in bytes, from the second field of /proc/self/statm.
+qint64 residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
+}
+
+void openScrollClose(robust::Program& program, QTreeWidgetItem* table) {
+    TfrmGridMasterFields* w = program.click(table);
+    QVERIFY(w);
+    QCOMPARE(w->Query.recordCount(), 10000);
+    Driver d(w->ui.Grid);
+    d.key(Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(w->Query.currentRow(), 9999);
+    program.closeActive();
+    QCOMPARE(program.windowCount(), 0);
+}
+
+} // namespace
+
+class TestSoak : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+
+    void twoHundredWindowsReturnTheirMemory() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.db"));
+        testdb::run(path, bigScript);
+        robust::Program program;
+        program.open(path);
+        QVERIFY(program.dm.ADOConn.connected());
+        QTreeWidgetItem* table = program.tables().value(0);
+        QVERIFY(table);
+
+        for (int i = 0; i < 10; ++i) { // warm-up: caches, fonts, first allocations
+            openScrollClose(program, table);
+        }
+        const qint64 before = residentBytes();
+        for (int i = 0; i < 200; ++i) {
+            openScrollClose(program, table);
+            if (QTest::currentTestFailed()) {
+                return;
+            }
+        }
+        const qint64 after = residentBytes();
+        qInfo("resident memory: %lld KB after warm-up, %lld KB after 200 windows", before / 1024,
+              after / 1024);
+#if defined(__SANITIZE_ADDRESS__)
+        // The sanitizer holds freed memory back in quarantine on purpose; its
+        // run checks the 200 windows for bad accesses and leaks instead.
+        QSKIP("resident memory is not comparable under AddressSanitizer");
+#endif
+        // Known fault: each window leaves about 70 KB live until the main
+        // window goes (not the connection: disconnecting frees none of it).
+        QEXPECT_FAIL("", "each closed data window leaves about 70 KB behind", Continue);
+        QVERIFY2(after - before < 5 * 1024 * 1024,
+                 qPrintable(QStringLiteral("grew by %1 KB").arg((after - before) / 1024)));
+        program.disconnect();
+        QVERIFY(!program.dm.ADOConn.connected());
+    }
+};
+
+QTEST_MAIN(TestSoak)
+#include "tst_soak.moc"
