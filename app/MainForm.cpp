@@ -57,9 +57,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 // The data windows go first, while this window is still whole: their frames'
 // bookkeeping and their own teardown reach it. The commands need no update.
 TMainForm::~TMainForm() {
-    FDestroying = true;
-    // Every frame, also one closed and waiting to be freed.
+    // Every frame, also one closed and waiting to be freed. Their
+    // bookkeeping is not needed any more.
     const QList<QMdiSubWindow*> frames = MdiClient->findChildren<QMdiSubWindow*>();
+    for (QMdiSubWindow* frame : frames)
+        disconnect(frame, &QObject::destroyed, this, nullptr);
     const QList<QPointer<QMdiSubWindow>> guarded(frames.begin(), frames.end());
     for (const QPointer<QMdiSubWindow>& frame : guarded)
         delete frame.data();
@@ -195,10 +197,9 @@ QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {
     sub->installEventFilter(FDataWindowKeys);
     if (!window->testAttribute(Qt::WA_SetWindowIcon))
         sub->setWindowIcon(windowIcon());
-    connect(sub, &QObject::destroyed, this, [this](QObject* gone) {
-        if (!FDestroying)
-            updateWindowCommands(static_cast<QMdiSubWindow*>(gone));
-    });
+    // By the time destroyed() is sent the window is a mere QObject: the
+    // pointer kept from here only tells which list entry is going away.
+    connect(sub, &QObject::destroyed, this, [this, sub] { updateWindowCommands(sub); });
     sub->showMaximized();
     updateWindowCommands();
     return sub;

@@ -78,7 +78,6 @@ private:
     QAction* FNoRecentFiles = nullptr;
     DataWindowKeys* FDataWindowKeys = nullptr;
     QList<QAction*> FWindowListActions;
-    bool FDestroying = false;
 };
 
 extern TMainForm* MainForm;
