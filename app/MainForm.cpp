@@ -8,6 +8,7 @@
 #include "app/MdiArrangement.h"
 #include "components/QrvMRU.h"
 #include "data/DataModule.h"
+#include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
@@ -50,6 +51,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     connect(MRU, &TqrvMRU::menuRebuilt, this, &TMainForm::showRecentFilesPlaceholder);
     MRU->SetParentMenuItem(mnuMRU);
     MRU->SetOnClick([this](TqrvMRU* sender, const QString& file) { MRUClick(sender, file); });
+    followConnectionManager();
     // A failing start-up step is reported; the window still comes up.
     tk::guarded([this] { FormCreate(); });
 }
@@ -67,6 +69,44 @@ TMainForm::~TMainForm() {
         delete frame.data();
     if (::MainForm == this)
         ::MainForm = nullptr;
+}
+
+// The menus, the status panel and the tree follow the connection; before it
+// closes, the data windows are asked to close, and one that stays open keeps
+// the connection open.
+void TMainForm::followConnectionManager() {
+    if (!DM)
+        return;
+    connect(DM, &TDM::connectedToChanged, this,
+            [this](const QString& text) { ConnectedTo = text; });
+    connect(DM, &TDM::connected, this, &TMainForm::connectionOpened);
+    connect(DM, &TDM::aboutToDisconnect, this, [this](bool& keepOpen) {
+        if (!CloseAllChildren())
+            keepOpen = true;
+    });
+    connect(DM, &TDM::disconnected, this, &TMainForm::connectionClosed);
+}
+
+void TMainForm::connectionOpened() {
+    tk::setWidgetCursor(this, tk::CursorShape::Hourglass);
+    actFileOpen->setEnabled(false);
+    mnuMRU->menuAction()->setEnabled(false);
+    mnuDisconect->setEnabled(true);
+    mnuOpenSQLServer->setEnabled(false);
+    pnlBaza->setText("Connected to: " + ConnectedTo);
+    // The connection is open whatever the listing does: a failing listing
+    // is reported here and the user can still disconnect.
+    tk::guarded([this] { FillDatabaseTree(); });
+    tk::setWidgetCursor(this, tk::CursorShape::Default);
+}
+
+void TMainForm::connectionClosed() {
+    DBTree->clear();
+    actFileOpen->setEnabled(true);
+    mnuMRU->menuAction()->setEnabled(true);
+    mnuDisconect->setEnabled(false);
+    mnuOpenSQLServer->setEnabled(true);
+    pnlBaza->setText(QStringLiteral("NOT Connected!"));
 }
 
 void TMainForm::FormCreate() {

@@ -14,8 +14,9 @@ class TqrvMRU;
 
 // The MDI frame of the program: banner, connection status panel, database
 // tree, menus and the data windows as MDI children. The layout comes from
-// forms/MainForm.ui; its object names are public members, so the connection
-// manager and the data windows reach them through the global MainForm.
+// forms/MainForm.ui; its object names are public members, so the data
+// windows reach them through the global MainForm. It follows the connection
+// manager through its signals.
 class TMainForm : public QMainWindow, public Ui::TMainForm {
     Q_OBJECT
 public:
@@ -67,6 +68,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void followConnectionManager();
+    void connectionOpened();
+    void connectionClosed();
     void showRecentFilesPlaceholder();
     void updateWindowCommands(const QMdiSubWindow* goingAway = nullptr);
     void rebuildWindowList();

@@ -1,13 +1,10 @@
 #include "data/DataModule.h"
 
-#include "app/MainForm.h"
 #include "data/ConnectionStrings.h"
 #include "data/OpenSQLServerForm.h"
 #include "data/SQLConnection.h"
 #include "data/service/Errors.h"
-#include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
 
 TDM* DM = nullptr;
@@ -31,16 +28,11 @@ TDM::~TDM() {
 
 void TDM::DataModuleDestroy() {
     // The last close at exit is silent; the main window is usually gone by
-    // now, and the event handlers check for that.
+    // now, and with it the receivers of the signals.
     try {
         ADOConn.close();
     } catch (...) {
     }
-}
-
-void TDM::setConnectedTo(const QString& text) {
-    if (MainForm)
-        MainForm->ConnectedTo = text;
 }
 
 bool TDM::OpenDatabase(const QString& name, bool IsAccess, const QString& password) {
@@ -52,14 +44,14 @@ bool TDM::OpenDatabase(const QString& name, bool IsAccess, const QString& passwo
         return false;
     }
     ADOConn.loginPrompt = false;
-    setConnectedTo(connectedTo);
+    Q_EMIT connectedToChanged(connectedTo);
     try {
         if (!ADOConn.connected())
             ADOConn.open();
         return true;
     } catch (const std::exception& e) {
         tk::showMessage(tk::MessageKind::Error, tk::qs(e.what()));
-        setConnectedTo(QString());
+        Q_EMIT connectedToChanged(QString());
         return retryWithPassword(name, IsAccess);
     }
 }
@@ -91,36 +83,21 @@ bool TDM::retryWithPassword(const QString& name, bool IsAccess) {
 }
 
 void TDM::ADOConnConnectComplete(vdata::EventStatus status) {
-    if (status != vdata::EventStatus::OK || !MainForm)
-        return;
-    tk::setWidgetCursor(MainForm, tk::CursorShape::Hourglass);
-    MainForm->actFileOpen->setEnabled(false);
-    MainForm->mnuMRU->menuAction()->setEnabled(false);
-    MainForm->mnuDisconect->setEnabled(true);
-    MainForm->mnuOpenSQLServer->setEnabled(false);
-    MainForm->pnlBaza->setText("Connected to: " + MainForm->ConnectedTo);
-    // The connection is open whatever the listing does: a failing listing
-    // is reported here and the user can still disconnect.
-    tk::guarded([] { MainForm->FillDatabaseTree(); });
-    tk::setWidgetCursor(MainForm, tk::CursorShape::Default);
+    if (status == vdata::EventStatus::OK)
+        Q_EMIT connected();
 }
 
 // A data window that holds a change the database refused stays open, and
 // the connection with it, so that the change can still be corrected or
 // cancelled.
 void TDM::ADOConnBeforeDisconnect() {
-    if (MainForm && !MainForm->CloseAllChildren())
+    bool keepOpen = false;
+    Q_EMIT aboutToDisconnect(keepOpen);
+    if (keepOpen)
         throw vdata::DataError("Not disconnected: a data window holds a change that the "
                                "database refused. Correct or cancel it, then disconnect again.");
 }
 
 void TDM::ADOConnDisconnect() {
-    if (!MainForm)
-        return;
-    MainForm->DBTree->clear();
-    MainForm->actFileOpen->setEnabled(true);
-    MainForm->mnuMRU->menuAction()->setEnabled(true);
-    MainForm->mnuDisconect->setEnabled(false);
-    MainForm->mnuOpenSQLServer->setEnabled(true);
-    MainForm->pnlBaza->setText(QStringLiteral("NOT Connected!"));
+    Q_EMIT disconnected();
 }

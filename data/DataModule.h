@@ -6,8 +6,9 @@
 #include <QString>
 
 // The connection manager: owns the one connection to the user's database,
-// opens it for a database file or a server database, and keeps the main
-// window in step with it through the connection's events.
+// opens it for a database file or a server database, and announces what the
+// connection does through its signals, so that the window showing it (the
+// main window) can keep in step without the manager knowing that window.
 class TDM : public QObject {
     Q_OBJECT
 public:
@@ -27,11 +28,22 @@ public:
     void ADOConnDisconnect();
     void DataModuleDestroy();
 
+Q_SIGNALS:
+    // What is being connected to: the database file, or database + " on " +
+    // server; set before the open and emptied when the open failed.
+    void connectedToChanged(const QString& connectedTo);
+    // The connection opened.
+    void connected();
+    // Before the connection closes; a receiver that sets keepOpen keeps it
+    // open, and the close fails with the reason.
+    void aboutToDisconnect(bool& keepOpen);
+    // The connection closed.
+    void disconnected();
+
 private:
     // Runs the server dialog; false when it was closed without OK.
     bool assignChosenServerDatabase(QString& connectedTo);
     bool retryWithPassword(const QString& name, bool IsAccess);
-    static void setConnectedTo(const QString& text);
 };
 
 extern TDM* DM;
