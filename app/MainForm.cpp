@@ -245,6 +245,16 @@ QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {
     return sub;
 }
 
+void TMainForm::showCloseButton() {
+    CloseButton->setVisible(true);
+}
+
+// The banner shows the program's title again, without the Close button.
+void TMainForm::restoreBanner() {
+    lblTOP->setText(tk::applicationTitle());
+    CloseButton->hide();
+}
+
 QList<QMdiSubWindow*> TMainForm::openDataWindows(const QMdiSubWindow* goingAway) const {
     QList<QMdiSubWindow*> result;
     for (QMdiSubWindow* w : MdiClient->subWindowList(QMdiArea::CreationOrder)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui_MainForm.h"
+#include "windows/DataWindowHost.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -14,10 +15,9 @@ class TqrvMRU;
 
 // The MDI frame of the program: banner, connection status panel, database
 // tree, menus and the data windows as MDI children. The layout comes from
-// forms/MainForm.ui; its object names are public members, so the data
-// windows reach them through the global MainForm. It follows the connection
-// manager through its signals.
-class TMainForm : public QMainWindow, public Ui::TMainForm {
+// forms/MainForm.ui. It follows the connection manager through its signals
+// and is the host of the data windows.
+class TMainForm : public QMainWindow, public Ui::TMainForm, public DataWindowHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -30,7 +30,9 @@ public:
 
     QMdiArea* mdiArea() const { return MdiClient; }
     // Makes `window` an MDI child, shown maximized. It is freed when closed.
-    QMdiSubWindow* addDataWindow(QWidget* window);
+    QMdiSubWindow* addDataWindow(QWidget* window) override;
+    void showCloseButton() override;
+    void restoreBanner() override;
 
     // The file the Open dialog starts from and last returned.
     QString OpenDialogFileName() const { return FOpenDialogFileName; }

@@ -1,7 +1,5 @@
 #include "windows/GridFieldsForm.h"
 
-#include "app/MainForm.h"
-#include "data/DataModule.h"
 #include "data/service/Errors.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
@@ -10,6 +8,7 @@
 #include "toolkit/EditBox.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
+#include "windows/DataWindowHost.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -41,19 +40,16 @@ QIcon twoImageGlyph(QStyle::StandardPixmap which) {
     return glyph;
 }
 
-vdata::Connection* sharedConnection() {
-    return DM ? &DM->ADOConn : nullptr;
-}
-
 } // namespace
 
-TfrmGridFields::TfrmGridFields(QWidget* owner) : TfrmGridFields(owner, NoInit{}) {
+TfrmGridFields::TfrmGridFields(vdata::Connection& connection, DataWindowHost* host)
+    : TfrmGridFields(connection, host, NoInit{}) {
     initialise();
-    attachToOwner(owner);
+    attachToHost();
 }
 
-TfrmGridFields::TfrmGridFields(QWidget* owner, NoInit) : QWidget(nullptr) {
-    (void)owner;
+TfrmGridFields::TfrmGridFields(vdata::Connection& connection, DataWindowHost* host, NoInit)
+    : QWidget(nullptr), FConnection(connection), FHost(host) {
     setupLayout();
 }
 
@@ -62,8 +58,8 @@ TfrmGridFields::~TfrmGridFields() = default;
 void TfrmGridFields::setupLayout() {
     ui.setupUi(this);
     Query.name = "Query";
-    Query.setConnection(sharedConnection());
-    Command.setConnection(sharedConnection());
+    Query.setConnection(&FConnection);
+    Command.setConnection(&FConnection);
     bindQuery(Query);
     ui.Grid->setDataSource(&DataSource);
     ui.DBNavigator->setDataSource(&DataSource);
@@ -82,15 +78,13 @@ void TfrmGridFields::bindQuery(vdata::Query& query) {
     query.afterScroll = [this](vdata::Query& q) { QueryAfterScroll(&q); };
 }
 
-// With the main window as owner the window becomes its MDI child (shown
-// maximized); any other owner simply parents it.
-void TfrmGridFields::attachToOwner(QWidget* owner) {
-    if (owner && MainForm && owner == MainForm) {
-        QMdiSubWindow* sub = MainForm->addDataWindow(this);
-        connect(sub, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(this); });
-    } else if (owner) {
-        setParent(owner, windowFlags());
+// With a host the window becomes one of its windows (shown maximized).
+void TfrmGridFields::attachToHost() {
+    if (!FHost) {
+        return;
     }
+    QMdiSubWindow* sub = FHost->addDataWindow(this);
+    connect(sub, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(this); });
 }
 
 void TfrmGridFields::initialise() {
@@ -285,16 +279,15 @@ void TfrmGridFields::DBNavigatorBeforeAction(TDBNavigator* Sender, int Button) {
 
 void TfrmGridFields::FormActivate(QObject* Sender) {
     (void)Sender;
-    if (MainForm) {
-        MainForm->CloseButton->setVisible(true);
+    if (FHost) {
+        FHost->showCloseButton();
     }
 }
 
 void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
     (void)Sender;
-    if (MainForm) {
-        MainForm->lblTOP->setText(tk::applicationTitle());
-        MainForm->CloseButton->hide();
+    if (FHost) {
+        FHost->restoreBanner();
     }
     if (FQueryChild) {
         FQueryChild->close();

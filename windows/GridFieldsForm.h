@@ -11,6 +11,7 @@
 #include <memory>
 
 class QComboBox;
+class DataWindowHost;
 class DBGrid;
 class TDBNavigator;
 class EditBox;
@@ -25,9 +26,10 @@ class TfrmGridFields : public QWidget {
 public:
     enum class CloseAction { None, Hide, Free, Minimize };
 
-    // Loads the layout and runs the initialisation. With the main window as
-    // owner the window becomes one of its MDI children.
-    explicit TfrmGridFields(QWidget* owner = nullptr);
+    // Loads the layout and runs the initialisation. Every query and command
+    // of the window uses `connection`. With a host the window becomes one of
+    // the host's windows and shows its state in the host's banner.
+    explicit TfrmGridFields(vdata::Connection& connection, DataWindowHost* host = nullptr);
     ~TfrmGridFields() override;
 
     Ui::frmGridFields ui;
@@ -86,14 +88,15 @@ public slots:
 protected:
     struct NoInit {};
     // For a derived window: loads this layout, leaves the initialisation to it.
-    TfrmGridFields(QWidget* owner, NoInit);
+    TfrmGridFields(vdata::Connection& connection, DataWindowHost* host, NoInit);
 
     // A query the window owns, by its name; null when none.
     virtual vdata::Query* ownedQuery(const std::string& name);
     // Runs the initialisation, sending errors to the default error report.
     void initialise();
 
-    void attachToOwner(QWidget* owner);
+    void attachToHost();
+    vdata::Connection& connection() const { return FConnection; }
 
     void closeEvent(QCloseEvent* event) override;
     bool savePendingEdits();
@@ -106,6 +109,8 @@ private:
     void runSelect(const QString& text);
     void runStatement(const QString& text);
 
+    vdata::Connection& FConnection;
+    DataWindowHost* const FHost;
     QString FTitle;
     vdata::Query* FQueryChild = nullptr;
     DBGrid* FGridChild = nullptr;

@@ -1,9 +1,9 @@
 // The service headers come before any Qt header (Qt defines "slots").
+#include "data/service/Connection.h"
 #include "data/service/Dialect.h"
 
 #include "windows/GridMasterFieldsForm.h"
 
-#include "data/DataModule.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Dialogs.h"
@@ -22,15 +22,16 @@
 using tk::qs;
 using tk::ss;
 
-TfrmGridMasterFields::TfrmGridMasterFields(QWidget* owner) : TfrmGridFields(owner, NoInit{}) {
+TfrmGridMasterFields::TfrmGridMasterFields(vdata::Connection& connection, DataWindowHost* host)
+    : TfrmGridFields(connection, host, NoInit{}) {
     QueryChild.name = "QueryChild";
-    QueryChild.setConnection(DM ? &DM->ADOConn : nullptr);
+    QueryChild.setConnection(&connection);
     // The child query is the detail of Query through their shared data source.
     QueryChild.setDataSource(&DataSource);
     QueryChild.afterScroll = [this](vdata::Query& q) { QueryAfterScroll(&q); };
     placeOwnLayout();
     initialise();
-    attachToOwner(owner);
+    attachToHost();
 }
 
 TfrmGridMasterFields::~TfrmGridMasterFields() = default;
@@ -75,13 +76,53 @@ void TfrmGridMasterFields::FormCreate(QObject* Sender) {
     fillTableLists();
 }
 
+void TfrmGridMasterFields::SetUpFor(Use use, const QString& table) {
+    ui.pnlEARight->hide();
+    setUpPanels(use, table);
+    FormCreate(this);
+    FormActivate(this);
+    ui.SQLQuery->selectAll();
+    focusFirstInput();
+}
+
+void TfrmGridMasterFields::setUpPanels(Use use, const QString& table) {
+    switch (use) {
+    case Use::Table:
+        SetTitle(QStringLiteral("TABLE: ") + table);
+        ui.pnlQuery->hide();
+        Query.setSQL("SELECT * FROM " + vdata::bracketName(table.toStdString()));
+        Query.open();
+        break;
+    case Use::Freehand:
+        SetTitle(QStringLiteral("\"Freehand\" query"));
+        ui.pnlQuery->show();
+        break;
+    case Use::MasterDetail:
+        SetTitle(QStringLiteral("Master-detail"));
+        ui.pnlQuery->hide();
+        ui.pnlEARight->show();
+        ui.FieldBox->show();
+        break;
+    }
+}
+
+// The keyboard starts where the window's work starts: the SQL text (whose
+// selected placeholder the first keystroke replaces), the setup area, or
+// the grid. The search box keeps its placeholder until the user goes there.
+void TfrmGridMasterFields::focusFirstInput() {
+    if (!ui.pnlQuery->isHidden()) {
+        ui.SQLQuery->setFocus();
+    } else if (!ui.FieldBox->isHidden()) {
+        uiMD.cboMasterTable->setFocus();
+    } else {
+        ui.Grid->setFocus();
+    }
+}
+
 // Both lists get every table and view; a failed listing leaves them as they were.
 void TfrmGridMasterFields::fillTableLists() {
-    if (!DM) {
-        return;
-    }
     QStringList names;
-    for (const std::string& name : DM->ADOConn.tableNames()) {
+    for (const std::string& name : connection().tableNames()) {
         names << qs(name);
     }
     for (QComboBox* list : {uiMD.cboMasterTable, uiMD.cboChildTable}) {
@@ -109,7 +150,7 @@ void TfrmGridMasterFields::cboMasterTableClick(QObject* Sender) {
     }
     const std::string table = ss(tables->currentText());
     target->clear();
-    vdata::Query probe(DM ? &DM->ADOConn : nullptr);
+    vdata::Query probe(&connection());
     probe.setSQL("SELECT TOP 1 * FROM " + vdata::bracketName(table));
     try {
         probe.open();

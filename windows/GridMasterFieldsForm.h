@@ -15,7 +15,7 @@
 class TfrmGridMasterFields : public TfrmGridFields {
     Q_OBJECT
 public:
-    explicit TfrmGridMasterFields(QWidget* owner = nullptr);
+    explicit TfrmGridMasterFields(vdata::Connection& connection, DataWindowHost* host = nullptr);
     ~TfrmGridMasterFields() override;
 
     Ui::frmGridMasterFields uiMD;
@@ -24,6 +24,15 @@ public:
 
     // Runs the inherited initialisation, then fills both table lists.
     void FormCreate(QObject* Sender = nullptr) override;
+
+    // What the window is opened for: a view of one table, the freehand query
+    // or the master-detail setup.
+    enum class Use { Table, Freehand, MasterDetail };
+    // Sets the window up for `use` (`table` names the table of a table view),
+    // activates it and gives the keyboard to where its work starts. A table
+    // that fails to open leaves the window with its caption, and the error
+    // goes to the caller.
+    void SetUpFor(Use use, const QString& table = QString());
 
     // The text QueryChild gets for a child table and the relation pairs, and
     // the master field of each parameter whose name differs from it.
@@ -44,6 +53,8 @@ protected:
     vdata::Query* ownedQuery(const std::string& name) override;
 
 private:
+    void setUpPanels(Use use, const QString& table);
+    void focusFirstInput();
     void placeOwnLayout();
     void fillTableLists();
     void fillSearchLists();

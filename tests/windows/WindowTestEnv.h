@@ -1,8 +1,8 @@
 #pragma once
 
 // A connected program for data-window tests: a real SQLite file in a
-// temporary directory, the connection manager and the main window (which the
-// data windows reach through MainForm), and scripted dialogs.
+// temporary directory, the connection manager, the main window (the host of
+// the data windows it opens) and scripted dialogs.
 
 // The service headers come before any Qt header (Qt defines "slots").
 #include "data/service/Connection.h"
@@ -99,11 +99,15 @@ struct Env {
     }
 
     int count(const QString& kind) const { return dialogs.count(kind); }
+
+    // The program's connection, which the data windows receive.
+    vdata::Connection& connection() { return dm.ADOConn; }
 };
 
 // A window of the base class alone (no child set) on one table.
-inline std::unique_ptr<TfrmGridFields> baseWindow(const std::string& table) {
-    auto w = std::make_unique<TfrmGridFields>();
+inline std::unique_ptr<TfrmGridFields> baseWindow(vdata::Connection& connection,
+                                                  const std::string& table) {
+    auto w = std::make_unique<TfrmGridFields>(connection);
     w->Query.setSQL("SELECT * FROM [" + table + "]");
     w->Query.open();
     w->FormCreate(nullptr);

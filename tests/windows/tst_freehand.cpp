@@ -66,7 +66,7 @@ private slots:
 
     void selectsInAnyCaseFillTheGrid() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         for (const QString& text :
              {QStringLiteral("SELECT * FROM Orders"),
               QStringLiteral("   select * FROM Orders WHERE Amount > 100"),
@@ -90,7 +90,7 @@ private slots:
 
     void otherTextsRunAsStatements() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         run(w, QStringLiteral("(select * from Orders)"));
         QVERIFY(!w.Query.active());
         QCOMPARE(env.count("information") + env.count("error"), 1);
@@ -113,7 +113,7 @@ private slots:
 
     void statementReportsTheCountAndChangesTheRows() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         run(w, QStringLiteral("SELECT * FROM Orders"));
         QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
         run(w, QStringLiteral("UPDATE Orders SET Amount = Amount + 1\nWHERE CustomerID = 'ALFKI'"));
@@ -167,7 +167,7 @@ private slots:
         QFETCH(QString, first);
         enginetest::Session s(engine, "CREATE TABLE \"Orders\" (\"ID\" INT, \"Amount\" INT);"
                                       "INSERT INTO \"Orders\" VALUES (1, 10);");
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(s.env.connection());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         typeAndRun(w, text);
@@ -186,7 +186,7 @@ private slots:
 
     void emptyResultLeavesTheCounter() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 3"));
         QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 99"));

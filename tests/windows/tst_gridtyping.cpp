@@ -40,7 +40,7 @@ private slots:
     void typedValueReplacesTheCell() {
         QFETCH(QString, engine);
         Session s(engine, itemsScript);
-        auto w = baseWindow("Items");
+        auto w = baseWindow(s.env.connection(), "Items");
         Driver d(w->ui.Grid);
         TDBNavigator* nav = w->ui.DBNavigator;
 
@@ -98,7 +98,7 @@ private slots:
                                       "\"Price\" ") +
                               (sqlite ? "DECIMAL(30,10)" : "numeric(30,10)") +
                               "); INSERT INTO \"Prices\" VALUES (1, 1), (2, 2);");
-        auto w = baseWindow("Prices");
+        auto w = baseWindow(s.env.connection(), "Prices");
         Driver d(w->ui.Grid);
         const QString typed = sqlite ? QStringLiteral("12345678901234567")
                                      : QStringLiteral("98765432109876543.2109876543");
@@ -136,7 +136,7 @@ private slots:
         QFETCH(QString, corrected);
         QFETCH(std::string, stored);
         Session s(engine, itemsScript);
-        auto w = baseWindow("Items");
+        auto w = baseWindow(s.env.connection(), "Items");
         Driver d(w->ui.Grid);
         d.typeOver(1, column, typed);
         d.key(Qt::Key_Down);
@@ -178,7 +178,7 @@ private slots:
                            "INSERT INTO \"Docs\" VALUES (3, CAST(x'ff41' AS TEXT), 'c', NULL);"
                          : "INSERT INTO \"Docs\" VALUES (2, 'two', 'b', '\\x0102');";
         Session s(engine, script);
-        auto w = baseWindow("Docs");
+        auto w = baseWindow(s.env.connection(), "Docs");
         Driver d(w->ui.Grid);
 
         d.click(0, 1);
@@ -250,7 +250,7 @@ private slots:
 
         QElapsedTimer clock;
         clock.start();
-        auto w = baseWindow("Docs");
+        auto w = baseWindow(s.env.connection(), "Docs");
         Driver d(w->ui.Grid);
         w->ui.Grid->viewport()->repaint();
         w->ui.Grid->viewport()->repaint();

@@ -26,7 +26,7 @@ private slots:
 
     void emptyTableCountsMinusOneAndDisablesEdit() {
         Env env;
-        auto w = baseWindow("Empty");
+        auto w = baseWindow(env.connection(), "Empty");
         QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record -1 / 0"));
         QVERIFY(!w->ui.DBNavigator->button(TDBNavigator::Edit)->isEnabled());
         QVERIFY(w->ui.DBNavigator->button(TDBNavigator::Insert)->isEnabled());
@@ -43,7 +43,7 @@ private slots:
 
     void newWindowReadsNoDatasetAndCaptionsTheNavigator() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("No dataset opened!"));
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
         const QStringList captions{"First",  "Proir", "Next", "Last",   "&Add",
@@ -63,7 +63,7 @@ private slots:
 
     void titleClicksSortAscendingDescendingAscending() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         DBGrid* grid = w->ui.Grid;
         grid->resize(600, 300);
         // A real click on the title of CompanyName reaches the window's handler.
@@ -105,7 +105,7 @@ private slots:
 
     void ctrlDeleteIsDroppedPlainDeletePasses() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         DBGrid* grid = w->ui.Grid;
         QList<int> seen;
         // Connected after the window's handler: sees the key as it leaves it.
@@ -125,7 +125,7 @@ private slots:
 
     void handCursorOverTitlesOnly() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         DBGrid* grid = w->ui.Grid;
         grid->resize(600, 300);
         const QRect titles = grid->horizontalHeader()->geometry();
@@ -149,13 +149,13 @@ private slots:
 
     void initialisingTwiceKeepsOneEntryPerField() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         w->FormCreate(nullptr);
         // Texts, the INT and the DATE; the decimal is left out.
         QCOMPARE(entries(w->ui.cboTraziPo),
                  (QStringList{"CustomerID", "CompanyName", "Country", "Rating", "Joined"}));
         QCOMPARE(w->ui.cboTraziPo->currentIndex(), 0);
-        auto codes = baseWindow("Codes");
+        auto codes = baseWindow(env.connection(), "Codes");
         QCOMPARE(codes->ui.cboTraziPo->count(), 0);
         QCOMPARE(codes->ui.cboTraziPo->currentIndex(), -1);
         // Blobs and nulls show placeholders; a null edits as empty text.
@@ -170,7 +170,7 @@ private slots:
 
     void navigatorRefreshSeesOtherConnectionsRows() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         w->Query.moveTo(2);
         QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
         {
@@ -199,7 +199,7 @@ private slots:
 
     void navigatorDeleteAsksFirst() {
         Env env;
-        auto w = baseWindow("Orders");
+        auto w = baseWindow(env.connection(), "Orders");
         env.dialogs.confirmAnswers = {false, true};
         w->ui.DBNavigator->button(TDBNavigator::Delete)->click();
         QCOMPARE(w->Query.recordCount(), 4);
@@ -214,7 +214,7 @@ private slots:
     // A read-only result refuses Delete at once, as it does Edit and Add.
     void navigatorRefusesDeleteOnReadOnlyResults() {
         Env env;
-        TfrmGridFields w;
+        TfrmGridFields w(env.connection());
         w.Query.setSQL("SELECT o.OrderID, c.CompanyName FROM Orders o "
                        "JOIN Customers c ON c.CustomerID = o.CustomerID");
         w.Query.open();
@@ -228,7 +228,7 @@ private slots:
 
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         DBGrid* grid = w->ui.Grid;
         grid->resize(600, 300);
         grid->setCurrentIndex(grid->model()->index(0, 1));
@@ -246,7 +246,7 @@ private slots:
 
     void refusedPostKeepsTheTypedValuesAndTheRow() {
         Env env;
-        auto w = baseWindow("Customers");
+        auto w = baseWindow(env.connection(), "Customers");
         DBGrid* grid = w->ui.Grid;
         grid->setCurrentIndex(grid->model()->index(0, 0));
         // A key that another row has already: the database refuses the post.
@@ -272,7 +272,7 @@ private slots:
     // user cancels it.
     void closingSavesPendingEditsOrSaysWhyNot() {
         Env env;
-        auto* w = new TfrmGridMasterFields(&env.form);
+        auto* w = new TfrmGridMasterFields(env.connection(), &env.form);
         w->Query.setSQL("SELECT * FROM Customers");
         w->Query.open();
         QVERIFY(w->ui.Grid->model()->setData(w->ui.Grid->model()->index(1, 1),
@@ -281,7 +281,7 @@ private slots:
         QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID='ANATR'"),
                  std::string("Ana T."));
         QCOMPARE(env.dialogs.shown.size(), 0);
-        auto* refused = new TfrmGridMasterFields(&env.form);
+        auto* refused = new TfrmGridMasterFields(env.connection(), &env.form);
         refused->Query.setSQL("SELECT * FROM Customers");
         refused->Query.open();
         QVERIFY(refused->ui.Grid->model()->setData(refused->ui.Grid->model()->index(0, 0),
@@ -313,8 +313,8 @@ private slots:
     void closeButtonFollowsActivationAndClosing() {
         Env env;
         env.form.show();
-        auto* a = new TfrmGridMasterFields(&env.form);
-        auto* b = new TfrmGridMasterFields(&env.form);
+        auto* a = new TfrmGridMasterFields(env.connection(), &env.form);
+        auto* b = new TfrmGridMasterFields(env.connection(), &env.form);
         b->FormActivate(nullptr);
         QVERIFY(env.form.CloseButton->isVisibleTo(&env.form));
         auto* subA = qobject_cast<QMdiSubWindow*>(a->parentWidget());

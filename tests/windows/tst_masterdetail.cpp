@@ -94,7 +94,7 @@ private slots:
 
     void customersAndOrdersGiveTheExactTexts() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         w.FormCreate(nullptr); // lists the tables, opens nothing
         QCOMPARE(entries(w.uiMD.cboMasterTable), entries(w.uiMD.cboChildTable));
         QCOMPARE(w.uiMD.cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
@@ -127,7 +127,7 @@ private slots:
 
     void childFollowsTheMasterRowAndItsCounter() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         QCOMPARE(w.QueryChild.recordCount(), 3);
         w.Query.moveTo(1); // ANATR: one order
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
 
         // An empty master gives an empty child; neither counter is told.
-        TfrmGridMasterFields e;
+        TfrmGridMasterFields e(env.connection());
         chooseTable(e, e.uiMD.cboMasterTable, QStringLiteral("Empty"));
         chooseTable(e, e.uiMD.cboChildTable, QStringLiteral("Orders"));
         pair(e, QStringLiteral("ID"), QStringLiteral("OrderID"));
@@ -154,7 +154,7 @@ private slots:
 
     void refreshWithoutPairsClosesBothAndComplains() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         QVERIFY(w.Query.active());
         w.uiMD.Rel->selectRow(0);
@@ -170,7 +170,7 @@ private slots:
 
     void relationListRefusalsReachTheDefaultReport() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Customers"));
         chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
@@ -196,7 +196,7 @@ private slots:
 
     void sameTableAsMasterAndChild() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Orders"));
         chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
@@ -212,7 +212,7 @@ private slots:
     // the paired field (the pairs are kept).
     void childFailuresLeaveTheMasterOpen() {
         Env env;
-        TfrmGridMasterFields other;
+        TfrmGridMasterFields other(env.connection());
         linkCustomersToOrders(other, false);
         chooseTable(other, other.uiMD.cboChildTable, QStringLiteral("Empty"));
         QCOMPARE(other.uiMD.Rel->pairCount(), 1);
@@ -224,7 +224,7 @@ private slots:
 
         // A master field with a blank gets a parameter name of its own; a
         // table name with a blank is probed for its fields.
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Staff"));
         chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("Staff ID"), QStringLiteral("OrderID"));
@@ -241,7 +241,7 @@ private slots:
 
     void childInsertTakesTheMastersValue() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         w.Query.moveTo(2); // BERGS, no orders yet
         w.uiMD.DBNavigatorChild->button(TDBNavigator::Insert)->click();
@@ -258,7 +258,7 @@ private slots:
 
     void childNavigatorRefreshKeepsTheCounter() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         w.QueryChild.moveTo(2);
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
@@ -278,7 +278,7 @@ private slots:
     // and a child row added after cancelling takes the shown master's key.
     void refusedChildChangeKeepsTheMaster() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         showOnScreen(w);
         clickCell(w.uiMD.GridChild, 1, 0); // order 2 of ALFKI
@@ -315,7 +315,7 @@ private slots:
     // change is saved.
     void childFollowsMasterInsertAndLinkedEdits() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w);
         showOnScreen(w);
         clickButton(w.ui.DBNavigator, TDBNavigator::Insert);
@@ -343,7 +343,7 @@ private slots:
     // Deleting the last child row leaves the counter at no record.
     void deletingTheLastRowUpdatesTheCounter() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         showOnScreen(w);
         clickCell(w.ui.Grid, 1, 1); // ANATR: one order
@@ -359,7 +359,7 @@ private slots:
     // or edited row: what the user types then goes there, not to the master.
     void addAndEditTypeIntoTheNavigatorsGrid() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         showOnScreen(w);
         clickCell(w.uiMD.GridChild, 0, 3); // order 1's Amount ...
@@ -415,7 +415,7 @@ private slots:
             const auto rows = pg->query(sql);
             return rows.empty() ? std::string("<no row>") : rows.at(0).at(0);
         };
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("orders"));
         chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("order_lines"));
         pair(w, QStringLiteral("id"), QStringLiteral("order_id"));
@@ -437,7 +437,7 @@ private slots:
 
     void databaseWithoutTables() {
         Env env("PRAGMA user_version = 1;");
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         QCOMPARE(w.uiMD.cboMasterTable->count(), 0);
         QCOMPARE(w.uiMD.cboChildTable->count(), 0);
         w.cboMasterTableClick(w.uiMD.cboMasterTable);

@@ -21,7 +21,7 @@ const QColor grey(128, 128, 128);
 // A table view of Customers, shown and active so that focus moves for real.
 struct ShownTable {
     TfrmGridMasterFields w;
-    explicit ShownTable(const std::string& table = "Customers") {
+    explicit ShownTable(Env& env, const std::string& table = "Customers") : w(env.connection()) {
         w.Query.setSQL("SELECT * FROM [" + table + "]");
         w.Query.open();
         w.FormCreate(nullptr);
@@ -49,7 +49,7 @@ private slots:
 
     void placeholderComesAndGoes() {
         Env env;
-        ShownTable t;
+        ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
         EditBox* box = t.w.ui.edTrazi;
         QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
@@ -81,7 +81,7 @@ private slots:
 
     void pickingAChildColumnFocusesTheChildBox() {
         Env env;
-        ShownTable t;
+        ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
         t.w.cboTraziPoClick(t.w.uiMD.cboTraziPoChild);
         QVERIFY(t.w.uiMD.edTraziChild->hasFocus());
@@ -94,7 +94,7 @@ private slots:
 
     void matchMovesRecordCounterAndFillsTheWholeValue() {
         Env env;
-        ShownTable t;
+        ShownTable t(env);
         EditBox* box = t.w.ui.edTrazi;
         pick(t.w.ui.cboTraziPo, QStringLiteral("CompanyName"));
         box->setText(QStringLiteral("berg"));
@@ -125,12 +125,12 @@ private slots:
     // error report, nothing moves, the cursor is back.
     void searchesThatCannotRunReportTheError() {
         Env env;
-        ShownTable t;
+        ShownTable t(env);
         t.w.Query.moveTo(2);
         pick(t.w.ui.cboTraziPo, QStringLiteral("Rating"));
         t.w.ui.edTrazi->setText(QStringLiteral("abc"));
         pressReturn(t.w.ui.edTrazi);
-        ShownTable codes("Codes");
+        ShownTable codes(env, "Codes");
         QCOMPARE(codes.w.ui.cboTraziPo->count(), 0);
         codes.w.ui.edTrazi->setText(QStringLiteral("1"));
         pressReturn(codes.w.ui.edTrazi);
@@ -144,7 +144,7 @@ private slots:
 
     void childSetSearchesTheChildQuery() {
         Env env;
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         QCOMPARE(w.QueryChild.recordCount(), 3);
         QComboBox* list = w.uiMD.cboTraziPoChild;
@@ -162,7 +162,7 @@ private slots:
     // error instead of reaching a field that no longer exists.
     void staleEntryIsReportedNotFollowed() {
         Env env;
-        ShownTable t;
+        ShownTable t(env);
         t.w.Query.close();
         t.w.Query.open();
         t.w.ui.edTrazi->setText(QStringLiteral("A"));

@@ -204,7 +204,7 @@ private slots:
         QCOMPARE(view->Query.recordCount(), 2);
         QCOMPARE(column(view->Query, 1), (QStringList{"one", "two"}));
 
-        TfrmGridMasterFields w;
+        TfrmGridMasterFields w(env.connection());
         chooseTable(w, w.uiMD.cboMasterTable, name);
         chooseTable(w, w.uiMD.cboChildTable, "lines of " + name);
         QCOMPARE(items(w.uiMD.lbMasterFields), (QStringList{name, "label"}));

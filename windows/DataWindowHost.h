@@ -1,0 +1,20 @@
+#pragma once
+
+class QMdiSubWindow;
+class QWidget;
+
+// What a data window asks of the window that holds it (the main window):
+// a place among its windows, and the banner with its Close button.
+class DataWindowHost {
+public:
+    // Makes `window` one of the host's windows, shown maximized; the window
+    // is freed when it closes.
+    virtual QMdiSubWindow* addDataWindow(QWidget* window) = 0;
+    // Shows the button that closes the active data window.
+    virtual void showCloseButton() = 0;
+    // The banner as with no data window: the program's title, no Close button.
+    virtual void restoreBanner() = 0;
+
+protected:
+    ~DataWindowHost() = default;
+};
