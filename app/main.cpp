@@ -1,10 +1,12 @@
 #include "app/MainForm.h"
 #include "data/DataModule.h"
+#include "data/providers/ProviderRegistry.h"
 #include "toolkit/Application.h"
 
 #include <memory>
 
 int main(int argc, char** argv) {
+    vdata::installProviders();
     tk::Application app(argc, argv);
     app.setTitle(QStringLiteral("QRV Veldmark"));
 

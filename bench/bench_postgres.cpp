@@ -7,6 +7,7 @@
 //   build/dev/bench/bench_postgres [rows]
 #include "BenchSupport.h"
 #include "Connection.h"
+#include "ProviderRegistry.h"
 #include "Query.h"
 
 #include <cstdio>
@@ -29,6 +30,7 @@ std::string env(const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
+    vdata::installProviders();
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
     const std::string host = env("VELDMARK_PG_HOST");
     const std::string port = env("VELDMARK_PG_PORT");

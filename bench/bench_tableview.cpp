@@ -5,6 +5,7 @@
 //   bench_tableview [rows] [work-dir]
 #include "BenchSupport.h"
 #include "Connection.h"
+#include "ProviderRegistry.h"
 #include "Query.h"
 
 #include <cstdio>
@@ -37,6 +38,7 @@ void makeTable(const std::string& path, long rows) {
 } // namespace
 
 int main(int argc, char** argv) {
+    vdata::installProviders();
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
     const std::string dir = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string();
     const std::string path = dir + "/veldmark-bench.db";

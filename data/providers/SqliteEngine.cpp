@@ -7,11 +7,8 @@
 #include "TypeMap.h"
 #include "WriteBackSql.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <limits>
 #include <map>
 
@@ -475,42 +472,6 @@ private:
     std::map<std::string, TableInfo> tables_;
 };
 
-bool fileExists(const std::string& path, bool& isDirectory) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    isDirectory = S_ISDIR(st.st_mode);
-    return true;
-}
-
-bool isJetFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[32] = {};
-    in.read(header, sizeof header);
-    const std::string_view h(
-        header + 4, static_cast<std::size_t>(std::max<std::streamsize>(in.gcount() - 4, 0)));
-    return h.starts_with("Standard Jet DB") || h.starts_with("Standard ACE DB");
-}
-
-void checkFile(const std::string& path) {
-    bool isDirectory = false;
-    if (path.empty()) {
-        throw DataError("No database file was named (Data Source is empty).");
-    }
-    if (!fileExists(path, isDirectory)) {
-        throw DataError("Could not find file '" + path + "'.");
-    }
-    if (isDirectory) {
-        throw DataError("'" + path + "' is a folder, not a database file.");
-    }
-    if (isJetFile(path)) {
-        throw DataError("'" + path +
-                        "' is a Jet/Access database file. This program opens SQLite "
-                        "databases only; convert the file to SQLite to open it here.");
-    }
-}
-
 // Reading the schema is the first thing that fails on a wrong key or a file
 // that is not a database at all.
 void probe(const SqliteApi& api, sqlite3* db, const std::string& path, bool withPassword) {
@@ -538,7 +499,6 @@ void enforceForeignKeys(const SqliteApi& api, sqlite3* db) {
 std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
     const std::string path = cs.value("Data Source");
     const std::string password = cs.value("Jet OLEDB:Database Password");
-    checkFile(path);
     const SqliteApi& api = password.empty() ? systemSqlite() : sqlCipher();
     sqlite3* db = nullptr;
     const int rc = api.open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);

@@ -9,7 +9,8 @@ namespace vdata {
 
 // Opens the SQLite file named by "Data Source"; with "Jet OLEDB:Database
 // Password" the file is opened as an SQLCipher database with that key.
-// Never creates a file.
+// Never creates a file. The file provider (ProviderRegistry.h) has checked
+// that the file exists before.
 std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs);
 
 } // namespace vdata

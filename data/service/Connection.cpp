@@ -1,23 +1,26 @@
 #include "Connection.h"
 
-#include "ConnectionString.h"
 #include "Errors.h"
-#include "PostgresEngine.h"
-#include "SqliteEngine.h"
 
 namespace vdata {
+namespace {
+
+EngineOpenerByText& installedOpener() {
+    static EngineOpenerByText opener;
+    return opener;
+}
+
+} // namespace
+
+void setEngineOpener(EngineOpenerByText opener) {
+    installedOpener() = std::move(opener);
+}
 
 std::unique_ptr<Engine> openEngine(const std::string& connectionString) {
-    const ConnectionString cs(connectionString);
-    const std::string provider = cs.value("Provider");
-    if (equalsIgnoreCase(provider, "Microsoft.Jet.OLEDB.4.0")) {
-        return openSqliteEngine(cs);
+    if (!installedOpener()) {
+        throw DataError("No data providers are installed.");
     }
-    if (equalsIgnoreCase(provider, "SQLOLEDB.1") || equalsIgnoreCase(provider, "SQLOLEDB")) {
-        return openPostgresEngine(cs);
-    }
-    throw DataError(provider.empty() ? std::string("The connection string names no provider.")
-                                     : "Provider '" + provider + "' is not known to this program.");
+    return installedOpener()(connectionString);
 }
 
 Connection::Connection() = default;

@@ -53,7 +53,13 @@ private:
     std::unique_ptr<Engine> engine_;
 };
 
-// Opens the engine for a connection string (the provider factory).
+// How connections open their engine: the program installs its providers
+// here once, before it opens a connection (the service knows none itself).
+using EngineOpenerByText = std::function<std::unique_ptr<Engine>(const std::string&)>;
+void setEngineOpener(EngineOpenerByText opener);
+
+// Opens the engine for a connection string through the installed providers;
+// raises DataError when none are installed.
 std::unique_ptr<Engine> openEngine(const std::string& connectionString);
 
 } // namespace vdata

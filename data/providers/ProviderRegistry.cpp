@@ -1,0 +1,116 @@
+#include "ProviderRegistry.h"
+
+#include "Connection.h"
+#include "Errors.h"
+#include "PostgresEngine.h"
+#include "SqliteEngine.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace vdata {
+namespace {
+
+bool fileExists(const std::string& path, bool& isDirectory) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+void checkFile(const std::string& path) {
+    bool isDirectory = false;
+    if (path.empty()) {
+        throw DataError("No database file was named (Data Source is empty).");
+    }
+    if (!fileExists(path, isDirectory)) {
+        throw DataError("Could not find file '" + path + "'.");
+    }
+    if (isDirectory) {
+        throw DataError("'" + path + "' is a folder, not a database file.");
+    }
+}
+
+std::string fileHeader(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[32] = {};
+    in.read(header, sizeof header);
+    return std::string(header, static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+}
+
+// No engine reads Access files yet: such a file is refused with a message
+// that says what to do instead.
+std::unique_ptr<Engine> refuseAccessFile(const ConnectionString& cs) {
+    throw DataError("'" + cs.value("Data Source") +
+                    "' is a Jet/Access database file. This program opens SQLite "
+                    "databases only; convert the file to SQLite to open it here.");
+}
+
+} // namespace
+
+void FileFormats::add(std::size_t offset, std::string signature, EngineOpener open) {
+    formats_.push_back({offset, std::move(signature), std::move(open)});
+}
+
+const FileFormats::Format* FileFormats::formatOf(const std::string& path) const {
+    const std::string header = fileHeader(path);
+    for (const Format& format : formats_) {
+        if (header.size() >= format.offset &&
+            std::string_view(header).substr(format.offset).starts_with(format.signature)) {
+            return &format;
+        }
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Engine> FileFormats::open(const ConnectionString& cs) const {
+    const std::string path = cs.value("Data Source");
+    checkFile(path);
+    const Format* format = formatOf(path);
+    return format ? format->open(cs) : fallback_(cs);
+}
+
+void ProviderRegistry::add(std::string provider, EngineOpener open) {
+    providers_.emplace_back(std::move(provider), std::move(open));
+}
+
+std::unique_ptr<Engine> ProviderRegistry::open(const ConnectionString& cs) const {
+    const std::string provider = cs.value("Provider");
+    for (const auto& [name, open] : providers_) {
+        if (equalsIgnoreCase(provider, name)) {
+            return open(cs);
+        }
+    }
+    throw DataError(provider.empty() ? std::string("The connection string names no provider.")
+                                     : "Provider '" + provider + "' is not known to this program.");
+}
+
+void registerProviders(ProviderRegistry& registry) {
+    FileFormats files;
+    files.add(0, "SQLite format 3", openSqliteEngine);
+    // Access files: the place for their engine once there is one.
+    files.add(4, "Standard Jet DB", refuseAccessFile);
+    files.add(4, "Standard ACE DB", refuseAccessFile);
+    // An encrypted SQLite file shows no signature; the SQLite engine opens it
+    // with SQLCipher when a password is given, and reports any other file.
+    files.setFallback(openSqliteEngine);
+    registry.add("Microsoft.Jet.OLEDB.4.0",
+                 [files](const ConnectionString& cs) { return files.open(cs); });
+    registry.add("SQLOLEDB.1", openPostgresEngine);
+    registry.add("SQLOLEDB", openPostgresEngine);
+}
+
+void installProviders() {
+    static const ProviderRegistry registry = [] {
+        ProviderRegistry r;
+        registerProviders(r);
+        return r;
+    }();
+    setEngineOpener([](const std::string& text) { return registry.open(ConnectionString(text)); });
+}
+
+} // namespace vdata
