@@ -182,7 +182,7 @@ void TDBNavigator::runAction(int index) {
     case Delete:
         // A result that cannot change is refused before the question.
         if (!q->canModify()) {
-            throw vdata::DataError(q->readOnlyReason());
+            throw vdata::DataError(q->readOnlyReason(), vdata::ErrorKind::ReadOnly);
         }
         if (tk::Dialogs::current().confirm(QStringLiteral("Confirm"),
                                            QStringLiteral("Delete record?"))) {

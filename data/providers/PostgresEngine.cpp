@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 namespace vdata {
@@ -90,8 +91,7 @@ private:
     PgResult write(const PgWriteStatement& s, const PgTableInfo& table, const RowEdit& edit);
     std::vector<Value> writeReturning(const PgWriteStatement& s, const PgTableInfo& table,
                                       const RowEdit& edit, const char* whenNoRow);
-    std::string writeErrorText(const PGresult* result, const PgTableInfo& table,
-                               const RowEdit& edit);
+    DataError writeError(const PGresult* result, const PgTableInfo& table, const RowEdit& edit);
     std::string missingColumn(const PgTableInfo& table, const RowEdit& edit);
 
     PGconn* conn_;
@@ -100,7 +100,7 @@ private:
 
 PGconn* PostgresEngine::session() {
     if (conn_ == nullptr) {
-        throw DataError("The connection is closed");
+        throw DataError("The connection is closed", ErrorKind::Connection);
     }
     return conn_;
 }
@@ -111,11 +111,11 @@ PgResult PostgresEngine::describe(const std::string& sql, const std::vector<Valu
     PGconn* conn = session();
     PgResult prepared(PQprepare(conn, "", sql.c_str(), static_cast<int>(params.size()), nullptr));
     if (!resultSucceeded(prepared.get())) {
-        throw DataError(resultErrorText(prepared.get(), conn));
+        throw resultError(prepared.get(), conn);
     }
     PgResult description(PQdescribePrepared(conn, ""));
     if (!resultSucceeded(description.get())) {
-        throw DataError(resultErrorText(description.get(), conn));
+        throw resultError(description.get(), conn);
     }
     return description;
 }
@@ -158,7 +158,7 @@ void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vect
     const PgParams bound(params);
     if (PQsendQueryParams(conn_, sql.c_str(), bound.count(), nullptr, bound.values(),
                           bound.lengths(), bound.formats(), 0) == 0) {
-        throw DataError(connectionErrorText(conn_));
+        throw connectionError(conn_);
     }
     PQsetSingleRowMode(conn_);
 }
@@ -168,26 +168,26 @@ void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vect
 void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>& params,
                                const std::vector<PgStorage>& storage, Snapshot& rows) {
     sendInSingleRowMode(sql, params);
-    std::string error;
+    std::optional<DataError> error;
     while (PGresult* raw = PQgetResult(conn_)) {
         PgResult result(raw);
         const ExecStatusType status = PQresultStatus(raw);
-        if (status == PGRES_SINGLE_TUPLE && error.empty()) {
+        if (status == PGRES_SINGLE_TUPLE && !error) {
             for (int col = 0; col < PQnfields(raw); ++col) {
                 const std::size_t c = static_cast<std::size_t>(col);
                 appendPgCell(rows, storage[c],
                              PQgetisnull(raw, 0, col) ? nullptr : PQgetvalue(raw, 0, col),
                              PQgetlength(raw, 0, col));
             }
-        } else if (!resultSucceeded(raw) && error.empty()) {
-            error = resultErrorText(raw, conn_);
+        } else if (!resultSucceeded(raw) && !error) {
+            error = resultError(raw, conn_);
         }
     }
-    if (error.empty() && PQstatus(conn_) == CONNECTION_BAD) {
-        error = connectionErrorText(conn_);
+    if (!error && PQstatus(conn_) == CONNECTION_BAD) {
+        error = connectionError(conn_);
     }
-    if (!error.empty()) {
-        throw DataError(error);
+    if (error) {
+        throw *error;
     }
 }
 
@@ -221,11 +221,11 @@ long long PostgresEngine::execute(const std::string& sql, const std::vector<Valu
                                  bound.lengths(), bound.formats(), 0);
     }
     if (sent == 0) {
-        throw DataError(connectionErrorText(conn));
+        throw connectionError(conn);
     }
     PQsetSingleRowMode(conn);
     long long affected = -1;
-    std::string error;
+    std::optional<DataError> error;
     while (PGresult* raw = PQgetResult(conn)) {
         PgResult result(raw);
         const ExecStatusType status = PQresultStatus(raw);
@@ -233,16 +233,18 @@ long long PostgresEngine::execute(const std::string& sql, const std::vector<Valu
             continue;
         }
         if (!resultSucceeded(raw)) {
-            error = error.empty() ? resultErrorText(raw, conn) : error;
+            if (!error) {
+                error = resultError(raw, conn);
+            }
         } else if (const char* count = PQcmdTuples(raw); *count != '\0' && !readsOnly(raw)) {
             affected = std::max(affected, 0LL) + std::atoll(count);
         }
     }
-    if (error.empty() && PQstatus(conn) == CONNECTION_BAD) {
-        error = connectionErrorText(conn);
+    if (!error && PQstatus(conn) == CONNECTION_BAD) {
+        error = connectionError(conn);
     }
-    if (!error.empty()) {
-        throw DataError(error);
+    if (error) {
+        throw *error;
     }
     return affected;
 }
@@ -253,26 +255,28 @@ PgResult PostgresEngine::write(const PgWriteStatement& s, const PgTableInfo& tab
     PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
                                  bound.lengths(), bound.formats(), 0));
     if (!resultSucceeded(result.get())) {
-        throw DataError(writeErrorText(result.get(), table, edit));
+        throw writeError(result.get(), table, edit);
     }
     return result;
 }
 
 // A locked row and a column renamed since the rows were read get messages
 // that say so; other failures keep the server's text.
-std::string PostgresEngine::writeErrorText(const PGresult* result, const PgTableInfo& table,
-                                           const RowEdit& edit) {
-    const std::string server = resultErrorText(result, conn_);
-    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    const std::string_view code = state ? state : "";
+DataError PostgresEngine::writeError(const PGresult* result, const PgTableInfo& table,
+                                     const RowEdit& edit) {
+    DataError server = resultError(result, conn_);
+    const std::string_view code = server.nativeCode();
     if (code == lockNotAvailable) {
-        return "The row is locked by another session; nothing was written. Try again when it is "
-               "free.\n" +
-               server;
+        return DataError("The row is locked by another session; nothing was written. Try again "
+                         "when it is free.\n" +
+                             std::string(server.what()),
+                         ErrorKind::Conflict, server.nativeCode());
     }
     if (code == undefinedColumn) {
         const std::string column = missingColumn(table, edit);
-        return column.empty() ? server : columnGoneText(column, edit.table);
+        return column.empty() ? server
+                              : DataError(columnGoneText(column, edit.table), server.kind(),
+                                          server.nativeCode());
     }
     return server;
 }
@@ -300,7 +304,7 @@ std::vector<Value> PostgresEngine::writeReturning(const PgWriteStatement& s,
                                                   const char* whenNoRow) {
     const PgResult result = write(s, table, edit);
     if (PQntuples(result.get()) == 0) {
-        throw DataError(whenNoRow);
+        throw DataError(whenNoRow, ErrorKind::Conflict);
     }
     std::vector<Value> row = edit.current;
     for (std::size_t r = 0; r < s.returned.size(); ++r) {
@@ -335,7 +339,8 @@ void PostgresEngine::deleteRow(const RowEdit& edit) {
     const PgResult result = write(writer.remove(), table, edit);
     if (std::atoll(PQcmdTuples(result.get())) == 0) {
         throw DataError("The row could not be found for deleting: it was changed or deleted by "
-                        "another user");
+                        "another user",
+                        ErrorKind::Conflict);
     }
 }
 
@@ -351,9 +356,9 @@ PGconn* connect(const ConnectionString& cs) {
     values.push_back(nullptr);
     PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 0);
     if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
-        const std::string message = connectionErrorText(conn);
+        DataError error = connectionError(conn);
         PQfinish(conn);
-        throw DataError(message);
+        throw error;
     }
     return conn;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace vdata {
 
@@ -26,7 +27,38 @@ std::string tidy(std::string text) {
     return std::string(first, out.end());
 }
 
+// The kind of a server failure by its SQLSTATE.
+ErrorKind kindOf(std::string_view state) {
+    if (state.starts_with("08")) { // connection exception
+        return ErrorKind::Connection;
+    }
+    if (state == "57014") { // query_canceled
+        return ErrorKind::Cancelled;
+    }
+    if (state == "25006") { // read_only_sql_transaction
+        return ErrorKind::ReadOnly;
+    }
+    if (state == "40001" || state == "40P01" || state == "55P03") { // serialization, deadlock, lock
+        return ErrorKind::Conflict;
+    }
+    return ErrorKind::Statement;
+}
+
 } // namespace
+
+DataError connectionError(const PGconn* conn) {
+    return DataError(connectionErrorText(conn), ErrorKind::Connection);
+}
+
+DataError resultError(const PGresult* result, const PGconn* conn) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    if (state == nullptr || *state == '\0') {
+        const bool lost = conn == nullptr || PQstatus(conn) == CONNECTION_BAD;
+        return DataError(resultErrorText(result, conn),
+                         lost ? ErrorKind::Connection : ErrorKind::Statement);
+    }
+    return DataError(resultErrorText(result, conn), kindOf(state), state);
+}
 
 std::string connectionErrorText(const PGconn* conn) {
     if (conn == nullptr) {
@@ -73,7 +105,7 @@ PgResult execChecked(PGconn* conn, const std::string& sql, const std::vector<std
     PgResult result(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr,
                                  values.data(), nullptr, nullptr, 0));
     if (!resultSucceeded(result.get())) {
-        throw DataError(resultErrorText(result.get(), conn));
+        throw resultError(result.get(), conn);
     }
     return result;
 }

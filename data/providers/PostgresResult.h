@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Errors.h"
+
 #include <libpq-fe.h>
 
 #include <memory>
@@ -21,6 +23,11 @@ std::string connectionErrorText(const PGconn* conn);
 // detail line when there is one. Falls back to the connection's message
 // (a lost connection has no server message).
 std::string resultErrorText(const PGresult* result, const PGconn* conn);
+
+// The failures as DataError: the texts above, with the kind and, for a
+// server failure, its SQLSTATE as the native code.
+DataError connectionError(const PGconn* conn);
+DataError resultError(const PGresult* result, const PGconn* conn);
 
 // True for the statuses of a statement that ran (an empty text runs too).
 bool resultSucceeded(const PGresult* result);

@@ -19,7 +19,8 @@ PostgresRowWriter::PostgresRowWriter(const PgTableInfo& table, const RowEdit& ed
     : table_(table), edit_(edit) {
     if (table.primaryKey.empty()) {
         throw DataError("Table \"" + table.name +
-                        "\" has no primary key, so its rows are read-only");
+                            "\" has no primary key, so its rows are read-only",
+                        ErrorKind::ReadOnly);
     }
     for (const std::string& key : table.primaryKey) {
         std::size_t found = edit.columns->size();
@@ -31,7 +32,8 @@ PostgresRowWriter::PostgresRowWriter(const PgTableInfo& table, const RowEdit& ed
         }
         if (found == edit.columns->size()) {
             throw DataError("The result does not include the primary key column \"" + key +
-                            "\" of table \"" + table.name + "\", so its rows are read-only");
+                                "\" of table \"" + table.name + "\", so its rows are read-only",
+                            ErrorKind::ReadOnly);
         }
         keyColumns_.push_back(found);
     }

@@ -25,13 +25,15 @@ bool fileExists(const std::string& path, bool& isDirectory) {
 void checkFile(const std::string& path) {
     bool isDirectory = false;
     if (path.empty()) {
-        throw DataError("No database file was named (Data Source is empty).");
+        throw DataError("No database file was named (Data Source is empty).",
+                        ErrorKind::Connection);
     }
     if (!fileExists(path, isDirectory)) {
-        throw DataError("Could not find file '" + path + "'.");
+        throw DataError("Could not find file '" + path + "'.", ErrorKind::Connection);
     }
     if (isDirectory) {
-        throw DataError("'" + path + "' is a folder, not a database file.");
+        throw DataError("'" + path + "' is a folder, not a database file.",
+                        ErrorKind::NotADatabase);
     }
 }
 
@@ -46,8 +48,9 @@ std::string fileHeader(const std::string& path) {
 // that says what to do instead.
 std::unique_ptr<Engine> refuseAccessFile(const ConnectionString& cs) {
     throw DataError("'" + cs.value("Data Source") +
-                    "' is a Jet/Access database file. This program opens SQLite "
-                    "databases only; convert the file to SQLite to open it here.");
+                        "' is a Jet/Access database file. This program opens SQLite "
+                        "databases only; convert the file to SQLite to open it here.",
+                    ErrorKind::NotADatabase);
 }
 
 } // namespace
@@ -86,7 +89,8 @@ std::unique_ptr<Engine> ProviderRegistry::open(const ConnectionString& cs) const
         }
     }
     throw DataError(provider.empty() ? std::string("The connection string names no provider.")
-                                     : "Provider '" + provider + "' is not known to this program.");
+                                     : "Provider '" + provider + "' is not known to this program.",
+                    ErrorKind::Connection);
 }
 
 void registerProviders(ProviderRegistry& registry) {

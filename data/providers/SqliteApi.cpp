@@ -52,7 +52,8 @@ template <typename F> void bind(void* handle, const char* name, F& target) {
     void* symbol = dlsym(handle, name);
     if (!symbol) {
         throw DataError(std::string("SQLCipher lacks the function ") + name +
-                        "; password-protected databases cannot be opened.");
+                            "; password-protected databases cannot be opened.",
+                        ErrorKind::Connection);
     }
     target = reinterpret_cast<F>(symbol);
 }
@@ -81,7 +82,8 @@ SqliteApi loadSqlCipher() {
         const char* why = dlerror();
         throw DataError(std::string("Password-protected databases need the SQLCipher library "
                                     "(libsqlcipher0), which could not be loaded: ") +
-                        (why ? why : "unknown reason"));
+                            (why ? why : "unknown reason"),
+                        ErrorKind::Connection);
     }
     SqliteApi api{};
 #define VDATA_LOOKUP(name) bind(handle, "sqlite3_" #name, api.name);

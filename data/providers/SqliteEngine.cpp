@@ -209,7 +209,7 @@ private:
 
     sqlite3* live() const {
         if (!db_) {
-            throw DataError("The connection is closed.");
+            throw DataError("The connection is closed.", ErrorKind::Connection);
         }
         return db_;
     }
@@ -395,7 +395,7 @@ private:
         }
         if (key.columns.empty()) {
             if (info.rowid.empty()) {
-                throw DataError(noKeyReason(info, edit.table));
+                throw DataError(noKeyReason(info, edit.table), ErrorKind::ReadOnly);
             }
             for (std::size_t i = 0; i < edit.columns->size(); ++i) {
                 key.columns.push_back((*edit.columns)[i].column);
@@ -411,7 +411,7 @@ private:
                                  " LIMIT 1");
         find.bindAll(key.values);
         if (!find.step()) {
-            throw DataError(rowGone(edit.table));
+            throw DataError(rowGone(edit.table), ErrorKind::Conflict);
         }
         return RowKey{{info.rowid}, {find.column(0)}};
     }
@@ -457,7 +457,7 @@ private:
         while (stmt.step()) {
         }
         if (api_.changes(db_) == 0) {
-            throw DataError(rowGone(table));
+            throw DataError(rowGone(table), ErrorKind::Conflict);
         }
     }
 
@@ -482,9 +482,10 @@ void probe(const SqliteApi& api, sqlite3* db, const std::string& path, bool with
         if (api.errcode(db) != SQLITE_NOTADB) {
             throw;
         }
-        throw DataError(
-            withPassword ? "Not a valid password, or '" + path + "' is not a database file."
-                         : "'" + path + "' is not a database file, or it is password protected.");
+        throw DataError(withPassword
+                            ? "Not a valid password, or '" + path + "' is not a database file."
+                            : "'" + path + "' is not a database file, or it is password protected.",
+                        ErrorKind::NotADatabase, e.nativeCode());
     }
 }
 
@@ -505,7 +506,8 @@ std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
     auto engine = std::make_unique<SqliteEngine>(api, db);
     if (rc != SQLITE_OK) {
         const std::string message = db ? api.errmsg(db) : "out of memory";
-        throw DataError("Cannot open '" + path + "': " + message);
+        throw DataError("Cannot open '" + path + "': " + message, ErrorKind::Connection,
+                        std::to_string(rc));
     }
     if (!password.empty() &&
         api.key(db, password.data(), static_cast<int>(password.size())) != SQLITE_OK) {

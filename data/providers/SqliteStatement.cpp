@@ -4,8 +4,32 @@
 
 namespace vdata {
 
+namespace {
+
+// The kind of a failure by SQLite's primary result code.
+ErrorKind kindOf(int code) {
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+        return ErrorKind::NotADatabase;
+    case SQLITE_READONLY:
+        return ErrorKind::ReadOnly;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ErrorKind::Conflict;
+    case SQLITE_INTERRUPT:
+        return ErrorKind::Cancelled;
+    case SQLITE_CANTOPEN:
+        return ErrorKind::Connection;
+    default:
+        return ErrorKind::Statement;
+    }
+}
+
+} // namespace
+
 void raiseSqlite(const SqliteApi& api, sqlite3* db) {
-    throw DataError(api.errmsg(db));
+    const int code = api.errcode(db);
+    throw DataError(api.errmsg(db), kindOf(code), std::to_string(code));
 }
 
 SqliteStatement::SqliteStatement(const SqliteApi& api, sqlite3* db, std::string_view sql,

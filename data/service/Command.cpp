@@ -10,7 +10,7 @@ namespace vdata {
 
 Engine& Command::engine() const {
     if (!connection_) {
-        throw DataError("The command has no connection.");
+        throw DataError("The command has no connection.", ErrorKind::Connection);
     }
     const bool blank = std::all_of(text_.begin(), text_.end(),
                                    [](unsigned char c) { return std::isspace(c) != 0; });

@@ -18,7 +18,7 @@ void setEngineOpener(EngineOpenerByText opener) {
 
 std::unique_ptr<Engine> openEngine(const std::string& connectionString) {
     if (!installedOpener()) {
-        throw DataError("No data providers are installed.");
+        throw DataError("No data providers are installed.", ErrorKind::Connection);
     }
     return installedOpener()(connectionString);
 }
@@ -79,7 +79,8 @@ std::vector<std::string> Connection::catalogNames() {
 
 Engine& Connection::engine() {
     if (!connected()) {
-        throw DataError("Operation is not allowed when the connection is closed.");
+        throw DataError("Operation is not allowed when the connection is closed.",
+                        ErrorKind::Connection);
     }
     return *engine_;
 }

@@ -2,14 +2,38 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vdata {
 
+// What went wrong, so that callers tell failures apart without reading the
+// message.
+enum class ErrorKind {
+    Connection,   // no session: cannot connect, connection closed or lost
+    Statement,    // the engine or the service refused a statement or a value
+    Conflict,     // someone else changed, deleted or locked the row
+    ReadOnly,     // the data cannot be written back
+    NotADatabase, // the file is not a database this program opens (or the key is wrong)
+    Cancelled,    // the work was cancelled before it finished
+};
+
 // Every failure of the data-access service arrives as this exception; its
 // message is the provider's own text, ready to be shown to the user.
+// nativeCode is the engine's own code for the failure (SQLite's result
+// code in decimal, PostgreSQL's SQLSTATE), empty when the failure is
+// the service's own.
 class DataError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit DataError(const std::string& message, ErrorKind kind = ErrorKind::Statement,
+                       std::string nativeCode = {})
+        : std::runtime_error(message), kind_(kind), nativeCode_(std::move(nativeCode)) {}
+
+    ErrorKind kind() const { return kind_; }
+    const std::string& nativeCode() const { return nativeCode_; }
+
+private:
+    ErrorKind kind_;
+    std::string nativeCode_;
 };
 
 // A deliberate, silent cancellation of a standard action (for example a

@@ -38,7 +38,7 @@ void Query::setDataSource(DataSource* source) {
 
 ResultSet Query::run() {
     if (!connection_) {
-        throw DataError("The query has no connection.");
+        throw DataError("The query has no connection.", ErrorKind::Connection);
     }
     Engine& engine = connection_->engine();
     const ParsedSql parsed =
@@ -384,7 +384,7 @@ void Query::startInsert(int row) {
     checkActive();
     checkBrowseMode();
     if (!canModify()) {
-        throw DataError(readOnlyReason());
+        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
     }
     rowBeforeInsert_ = current_;
     buffer_.assign(columns_.size(), Value::null());
@@ -407,7 +407,7 @@ void Query::edit() {
         return;
     }
     if (!canModify()) {
-        throw DataError(readOnlyReason());
+        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
     }
     buffer_ = rows_->row(physicalRow(current_));
     changed_.assign(columns_.size(), false);
@@ -481,7 +481,7 @@ void Query::remove() {
         throw DataError("Cannot perform this operation on an empty dataset.");
     }
     if (!canModify()) {
-        throw DataError(readOnlyReason());
+        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
     }
     postDetails();
     buffer_ = rows_->row(physicalRow(current_));

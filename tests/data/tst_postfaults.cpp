@@ -11,14 +11,26 @@
 #include "Query.h"
 
 #include <QElapsedTimer>
+
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 using namespace vdata;
 
 namespace {
 
 using testdb::errorOf;
+
+// The error f raises, or none.
+std::optional<DataError> failureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const DataError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
 
 // One database on either engine, the program's connection to it, and a
 // second session that reads back and changes things behind its back.
@@ -242,10 +254,14 @@ void TestPostFaults::lockedRowFailsSoonAndWritesNothing() {
     q->fieldByName("qty").setAsString("9");
     QElapsedTimer waited;
     waited.start();
-    const std::string error = errorOf([&] { q->post(); });
+    const std::optional<DataError> refused = failureOf([&] { q->post(); });
     QVERIFY2(waited.elapsed() < 10000, std::to_string(waited.elapsed()).c_str());
+    QVERIFY(refused);
+    const std::string error = refused->what();
     QVERIFY2(error.starts_with("The row is locked by another session; nothing was written."),
              error.c_str());
+    QCOMPARE(refused->kind(), ErrorKind::Conflict);
+    QCOMPARE(refused->nativeCode(), std::string("55P03")); // lock_not_available
     QCOMPARE(q->state(), DataSetState::Edit);
     QCOMPARE(q->fieldByName("qty").asString(), std::string("9"));
 

@@ -14,13 +14,25 @@
 #include "Query.h"
 
 #include <QElapsedTimer>
+
 #include <QtTest>
+#include <optional>
 
 using namespace vdata;
 
 namespace {
 
 using testdb::errorOf;
+
+// The error f raises, or none.
+std::optional<DataError> failureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const DataError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
 
 bool has(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
@@ -356,8 +368,11 @@ void TestPostgres::refusedPostsKeepTheEdit() {
     auto q = open("SELECT * FROM [customers] WHERE id = 91");
     db_->exec("DELETE FROM customers WHERE id = 91"); // another user
     q->fieldByName("name").setAsString("My typing");
-    const std::string message = errorOf([&] { q->post(); });
+    const std::optional<DataError> refused = failureOf([&] { q->post(); });
+    QVERIFY(refused);
+    const std::string message = refused->what();
     QVERIFY2(has(message, "changed or deleted by another user"), message.c_str());
+    QCOMPARE(refused->kind(), ErrorKind::Conflict);
     QCOMPARE(int(q->state()), int(DataSetState::Edit));
     QCOMPARE(q->fieldByName("name").asString(), std::string("My typing"));
     q->cancel();
@@ -393,11 +408,14 @@ void TestPostgres::tableWithoutKeyRefusesEdits() {
     QVERIFY(!q->canModify()); // known before any edit starts
     QVERIFY(has(q->readOnlyReason(), "no primary key"));
     QVERIFY(has(q->readOnlyReason(), "read-only"));
-    const std::string message = errorOf([&] {
+    const std::optional<DataError> refused = failureOf([&] {
         q->fieldByName("message").setAsString("changed");
         q->post();
     });
+    QVERIFY(refused);
+    const std::string message = refused->what();
     QVERIFY2(has(message, "read-only"), message.c_str());
+    QCOMPARE(refused->kind(), ErrorKind::ReadOnly);
     QCOMPARE(q->state(), DataSetState::Browse);
     QCOMPARE(one("SELECT message FROM log"), std::string("started"));
     // A result without the key column cannot say which row it is.

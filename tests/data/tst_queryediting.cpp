@@ -121,6 +121,7 @@ private slots:
             QFAIL("posting to a deleted row must fail");
         } catch (const DataError& e) {
             QVERIFY(QString(e.what()).contains("changed or deleted by another user"));
+            QCOMPARE(e.kind(), ErrorKind::Conflict);
         }
         QCOMPARE(q.state(), DataSetState::Edit);
         QCOMPARE(q.fieldByName("age").asString(), std::string("99"));

@@ -11,6 +11,8 @@
 
 using namespace vdata;
 
+Q_DECLARE_METATYPE(vdata::ErrorKind)
+
 namespace {
 
 // Opens `connection` on `cs` and returns the error text, or "" on success.
@@ -24,6 +26,18 @@ QString openError(Connection& connection, const std::string& cs) {
     }
 }
 
+// The kind of the error that opening `cs` raises.
+ErrorKind openErrorKind(const std::string& cs) {
+    Connection connection;
+    connection.setConnectionString(cs);
+    try {
+        connection.open();
+    } catch (const DataError& e) {
+        return e.kind();
+    }
+    qFatal("opening %s did not fail", cs.c_str());
+}
+
 } // namespace
 
 class TestSqliteConnection : public QObject {
@@ -31,6 +45,8 @@ class TestSqliteConnection : public QObject {
     QTemporaryDir dir;
     QString plain;
     QString secret;
+    QString text; // a file of text, not a database
+    QString jet;  // the first bytes of an Access file
 
 private slots:
     void initTestCase() {
@@ -40,6 +56,16 @@ private slots:
                            "CREATE INDEX ib ON b(x); INSERT INTO b VALUES (1),(2),(3);");
         secret = dir.filePath("secret.db");
         testdb::runEncrypted(secret, "s3cret", "CREATE TABLE t(x INT); INSERT INTO t VALUES (42);");
+        text = dir.filePath("notes.txt");
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+        f.close();
+        jet = dir.filePath("old.mdb");
+        QFile j(jet);
+        QVERIFY(j.open(QIODevice::WriteOnly));
+        j.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2048, '\0'));
+        j.close();
     }
 
     void opensAndFiresEvents() {
@@ -69,19 +95,7 @@ private slots:
         const QString missing = dir.filePath("missing.db");
         QVERIFY(openError(c, testdb::jetString(missing)).contains(missing));
         QVERIFY(!QFile::exists(missing)); // opening never creates a file
-
-        const QString text = dir.filePath("notes.txt");
-        QFile f(text);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'x'));
-        f.close();
         QVERIFY(openError(c, testdb::jetString(text)).contains("not a database"));
-
-        const QString jet = dir.filePath("old.mdb");
-        QFile j(jet);
-        QVERIFY(j.open(QIODevice::WriteOnly));
-        j.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2048, '\0'));
-        j.close();
         QVERIFY(openError(c, testdb::jetString(jet)).contains("Jet/Access"));
 
         QVERIFY(!openError(c, testdb::jetString(dir.path())).isEmpty());
@@ -91,6 +105,29 @@ private slots:
             QCOMPARE(s, EventStatus::ErrorsOccurred);
         }
         QVERIFY(!c.connected());
+    }
+
+    // Callers tell failures to open apart by their kind, not their text.
+    void openFailuresHaveKinds_data() {
+        QTest::addColumn<std::string>("cs");
+        QTest::addColumn<ErrorKind>("kind");
+        QTest::newRow("missing file")
+            << testdb::jetString(dir.filePath("missing.db")) << ErrorKind::Connection;
+        QTest::newRow("no provider") << std::string("Data Source=x") << ErrorKind::Connection;
+        QTest::newRow("unknown provider")
+            << std::string("Provider=Nobody.1;Data Source=x") << ErrorKind::Connection;
+        QTest::newRow("folder") << testdb::jetString(dir.path()) << ErrorKind::NotADatabase;
+        QTest::newRow("text file") << testdb::jetString(text) << ErrorKind::NotADatabase;
+        QTest::newRow("access file") << testdb::jetString(jet) << ErrorKind::NotADatabase;
+        QTest::newRow("no password") << testdb::jetString(secret) << ErrorKind::NotADatabase;
+        QTest::newRow("wrong password")
+            << testdb::jetString(secret, "wrong") << ErrorKind::NotADatabase;
+    }
+
+    void openFailuresHaveKinds() {
+        QFETCH(std::string, cs);
+        QFETCH(ErrorKind, kind);
+        QCOMPARE(openErrorKind(cs), kind);
     }
 
     void passwordProtectedFiles() {
