@@ -110,10 +110,4 @@ PgResult execChecked(PGconn* conn, const std::string& sql, const std::vector<std
     return result;
 }
 
-void drainResults(PGconn* conn) {
-    while (PGresult* r = PQgetResult(conn)) {
-        PQclear(r);
-    }
-}
-
 } // namespace vdata

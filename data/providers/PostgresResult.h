@@ -37,8 +37,4 @@ bool resultSucceeded(const PGresult* result);
 PgResult execChecked(PGconn* conn, const std::string& sql,
                      const std::vector<std::string>& params = {});
 
-// Reads and discards what is left of a sent query, so the connection is
-// ready for the next one.
-void drainResults(PGconn* conn);
-
 } // namespace vdata

@@ -1,5 +1,7 @@
 #include "PostgresServerName.h"
 
+#include "TextHelpers.h"
+
 #include <pg_config_manual.h>
 
 #include <algorithm>

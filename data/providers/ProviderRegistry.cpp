@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "PostgresEngine.h"
 #include "SqliteEngine.h"
+#include "TextHelpers.h"
 
 #include <sys/stat.h>
 

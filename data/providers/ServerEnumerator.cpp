@@ -1,8 +1,8 @@
 #include "ServerEnumerator.h"
 
-#include "ConnectionString.h"
 #include "Errors.h"
 #include "PostgresServerName.h"
+#include "TextHelpers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

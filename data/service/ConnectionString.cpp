@@ -1,18 +1,12 @@
 #include "ConnectionString.h"
 
 #include "Enclose.h"
+#include "TextHelpers.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace vdata {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 namespace {
 

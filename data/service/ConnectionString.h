@@ -18,13 +18,10 @@ public:
     bool has(std::string_view key) const;
     // The value of the last occurrence of key, or empty.
     std::string value(std::string_view key) const;
-    const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
 
 private:
     std::vector<std::pair<std::string, std::string>> pairs_;
 };
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 // A value as it is written into a connection string: in double quotes (a '"'
 // inside doubled) when it holds ';', '=' or a quote, or starts or ends with

@@ -1,9 +1,8 @@
 #include "Dialect.h"
 
 #include "Enclose.h"
-
-#include "ConnectionString.h"
 #include "SqlLexer.h"
+#include "TextHelpers.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,10 @@
 #include "Field.h"
 
-#include "ConnectionString.h"
 #include "DecimalText.h"
 #include "Errors.h"
 #include "Query.h"
 #include "TemporalText.h"
+#include "TextHelpers.h"
 
 #include <charconv>
 

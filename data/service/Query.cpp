@@ -1,12 +1,12 @@
 #include "Query.h"
 
 #include "Connection.h"
-#include "ConnectionString.h"
 #include "Errors.h"
 #include "Locate.h"
 #include "Parameters.h"
 #include "RowOrder.h"
 #include "TableReferences.h"
+#include "TextHelpers.h"
 
 #include <algorithm>
 #include <numeric>
@@ -68,8 +68,6 @@ void Query::open() {
     buildFields();
     sort_.clear();
     current_ = order_.empty() ? -1 : 0;
-    bof_ = true;
-    eof_ = order_.empty();
     state_ = DataSetState::Browse;
     notify(DataEvent::Kind::Opened);
     if (!order_.empty()) {
@@ -98,7 +96,6 @@ void Query::dropRows() {
     order_.clear();
     order_.shrink_to_fit();
     current_ = -1;
-    bof_ = eof_ = true;
 }
 
 void Query::buildFields() {
@@ -142,8 +139,6 @@ void Query::requery() {
         applySort(desc ? sort_.substr(0, sort_.size() - 5) : sort_, desc);
     }
     current_ = order_.empty() ? -1 : 0;
-    bof_ = true;
-    eof_ = order_.empty();
     notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
     fireAfterScroll();
 }
@@ -275,14 +270,12 @@ void Query::last() {
 }
 void Query::next() {
     if (current_ + 1 >= recordCount()) {
-        eof_ = true;
         return;
     }
     moveTo(current_ + 1);
 }
 void Query::prior() {
     if (current_ <= 0) {
-        bof_ = true;
         return;
     }
     moveTo(current_ - 1);
@@ -300,8 +293,6 @@ void Query::moveTo(int row) {
 void Query::scrollTo(int row, bool fireAlways) {
     const bool moved = row != current_;
     current_ = row;
-    bof_ = row == 0;
-    eof_ = row == recordCount() - 1;
     if (moved || fireAlways) {
         notify(DataEvent::Kind::Scrolled, current_);
         fireAfterScroll();
@@ -450,8 +441,6 @@ void Query::post() {
         state_ = DataSetState::Browse;
         notify(DataEvent::Kind::RowInserted, current_);
         notify(DataEvent::Kind::StateChanged, current_);
-        bof_ = current_ == 0;
-        eof_ = current_ == recordCount() - 1;
         fireAfterScroll(); // a real record now, and one more of them
     }
 }

@@ -104,8 +104,6 @@ public:
     int recordCount() const;                    // records in the result
     int currentRow() const { return current_; } // 0-based display row, -1 when none
     bool isEmpty() const { return recordCount() == 0; }
-    bool eof() const { return eof_; }
-    bool bof() const { return bof_; }
 
     void first();
     void last();
@@ -196,7 +194,6 @@ private:
     std::string findReadOnlyReason() const;
     void setState(DataSetState s);
     void dropRows();
-    int matchRow(const Field& f, const std::string& text, LocateOptions options) const;
 
     Connection* connection_;
     std::string sql_;
@@ -214,8 +211,6 @@ private:
     std::unique_ptr<Snapshot> rows_;
     std::vector<std::uint32_t> order_; // display row -> snapshot row
     int current_ = -1;
-    bool eof_ = true;
-    bool bof_ = true;
     std::string sort_;
     std::string readOnly_; // why the rows cannot be changed; empty when they can
 

@@ -32,12 +32,6 @@ std::size_t varintSize(std::size_t n) {
 
 Snapshot::Snapshot(std::size_t columns) : columns_(columns) {}
 
-void Snapshot::reserveRows(std::size_t rows) {
-    for (Column& c : columns_) {
-        c.cells.reserve(rows);
-    }
-}
-
 void Snapshot::push(Value::Kind kind, std::uint64_t slot) {
     Column& c = columns_[nextColumn_];
     if (c.cells.empty()) {

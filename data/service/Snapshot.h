@@ -20,7 +20,6 @@ public:
 
     std::size_t columnCount() const { return columns_.size(); }
     std::size_t rowCount() const { return rows_; }
-    void reserveRows(std::size_t rows);
 
     // Building, cell by cell in column order; a row ends after its last column.
     void appendNull();

@@ -1,6 +1,6 @@
 #include "SqlLexer.h"
 
-#include "ConnectionString.h"
+#include "TextHelpers.h"
 
 #include <algorithm>
 #include <array>

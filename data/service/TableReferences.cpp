@@ -1,7 +1,7 @@
 #include "TableReferences.h"
 
-#include "ConnectionString.h"
 #include "SqlLexer.h"
+#include "TextHelpers.h"
 
 #include <array>
 #include <vector>

@@ -1,8 +1,7 @@
 #include "WriteBackSql.h"
 
 #include "Enclose.h"
-
-#include "ConnectionString.h"
+#include "TextHelpers.h"
 
 namespace vdata {
 
