@@ -10,8 +10,6 @@
 TDM* DM = nullptr;
 
 TDM::TDM(QObject* parent) : QObject(parent) {
-    ADOConn.loginPrompt = false;
-    ADOConn.mode = "ShareDenyNone";
     ADOConn.onConnectComplete = [this](vdata::EventStatus status, const std::string&) {
         ADOConnConnectComplete(status);
     };
@@ -43,7 +41,6 @@ bool TDM::OpenDatabase(const QString& name, bool IsAccess, const QString& passwo
     } else if (!assignChosenServerDatabase(connectedTo)) {
         return false;
     }
-    ADOConn.loginPrompt = false;
     Q_EMIT connectedToChanged(connectedTo);
     try {
         if (!ADOConn.connected())

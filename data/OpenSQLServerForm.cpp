@@ -57,7 +57,6 @@ QString TOpenSQLServerForm::ServerConnectionString(const QString& serverName) co
 void TOpenSQLServerForm::ListDatabases(QStringList& list, const QString& serverName) {
     vdata::Connection conn;
     conn.setConnectionString(ss(ServerConnectionString(serverName)));
-    conn.loginPrompt = false;
     try {
         conn.open();
         for (const std::string& name : conn.catalogNames())
@@ -134,7 +133,6 @@ void TOpenSQLServerForm::TestConButtonClick() {
         return;
     }
     vdata::Connection conn;
-    conn.loginPrompt = false;
     assignServerConnection(conn, FConnection);
     try {
         conn.open();

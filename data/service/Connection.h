@@ -25,8 +25,6 @@ public:
 
     void setConnectionString(std::string text) { connectionString_ = std::move(text); }
     const std::string& connectionString() const { return connectionString_; }
-    bool loginPrompt = false; // kept for the callers; this service never prompts
-    std::string mode = "ShareDenyNone";
 
     // Opens; fires onConnectComplete(OK) on success. On failure fires
     // onConnectComplete(ErrorsOccurred, message) and raises DataError.
