@@ -11,10 +11,8 @@ namespace vdata {
 
 enum class EventStatus { OK, ErrorsOccurred };
 
-// A connection to one database, chosen by its connection string:
-// "Provider=Microsoft.Jet.OLEDB.4.0" opens the SQLite file named by
-// "Data Source" (SQLCipher with "Jet OLEDB:Database Password");
-// "Provider=SQLOLEDB.1" connects to a PostgreSQL server.
+// A connection to one database, chosen by its connection string's Provider
+// among the providers the program installed (see setEngineOpener below).
 // The events fire synchronously inside open() and close().
 class Connection {
 public:
