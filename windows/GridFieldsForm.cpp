@@ -7,6 +7,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/EditBox.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Glyphs.h"
 #include "toolkit/Text.h"
 #include "windows/DataWindowHost.h"
 
@@ -27,18 +28,6 @@ const QString TfrmGridFields::searchAgainPlaceholder =
 namespace {
 
 const QColor placeholderGrey(128, 128, 128);
-
-// A two-image glyph (normal and disabled) from a standard icon of the style.
-QIcon twoImageGlyph(QStyle::StandardPixmap which) {
-    QStyle* style = QApplication::style();
-    const QPixmap normal = style->standardIcon(which).pixmap(16, 16);
-    QStyleOption option;
-    const QPixmap disabled = style->generatedIconPixmap(QIcon::Disabled, normal, &option);
-    QIcon glyph;
-    glyph.addPixmap(normal, QIcon::Normal);
-    glyph.addPixmap(disabled, QIcon::Disabled);
-    return glyph;
-}
 
 } // namespace
 
@@ -66,7 +55,7 @@ void TfrmGridFields::setupLayout() {
     ui.DBNavigator->beforeAction = [this](TDBNavigator* sender, int button) {
         DBNavigatorBeforeAction(sender, button);
     };
-    ui.RefreshButton->setIcon(twoImageGlyph(QStyle::SP_BrowserReload));
+    ui.RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
     ui.edTrazi->setCursorPosition(0);
     // The grid takes the keyboard when the window is first shown; the search
     // box, first in the tab order, would otherwise take it on the way and
@@ -163,7 +152,7 @@ void TfrmGridFields::SetNavigatorCaptions(TDBNavigator* navigator) {
         QStyle::SP_BrowserReload};
     for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
         navigator->setCaption(i, QString::fromUtf8(captions[i]));
-        navigator->setGlyph(i, twoImageGlyph(glyphs[i]), 2, true);
+        navigator->setGlyph(i, tk::twoImageGlyph(glyphs[i]), 2, true);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Glyphs.h"
 #include "toolkit/Text.h"
 #include "toolkit/ValueListEditor.h"
 
@@ -58,13 +59,7 @@ void TfrmGridMasterFields::placeOwnLayout() {
     uiMD.edTraziChild->setCursorPosition(0);
     uiMD.GridChild->setDataSource(&DataSourceChild);
     uiMD.DBNavigatorChild->setDataSource(&DataSourceChild);
-    QStyle* style = QApplication::style();
-    const QPixmap normal = style->standardIcon(QStyle::SP_BrowserReload).pixmap(16, 16);
-    QStyleOption option;
-    QIcon glyph;
-    glyph.addPixmap(normal, QIcon::Normal);
-    glyph.addPixmap(style->generatedIconPixmap(QIcon::Disabled, normal, &option), QIcon::Disabled);
-    uiMD.MCRefreshButton->setIcon(glyph);
+    uiMD.MCRefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
 }
 
 vdata::Query* TfrmGridMasterFields::ownedQuery(const std::string& name) {

@@ -84,9 +84,6 @@ private slots:
 #if defined(__SANITIZE_ADDRESS__)
         QSKIP("resident memory is not comparable under AddressSanitizer");
 #endif
-        // Known fault: each window leaves about 70 KB live until the main
-        // window goes (not the connection: disconnecting frees none of it).
-        QEXPECT_FAIL("", "each closed data window leaves about 70 KB behind", Continue);
         QVERIFY2(after - before < 5 * 1024 * 1024,
                  qPrintable(QStringLiteral("grew by %1 KB").arg((after - before) / 1024)));
         program.disconnect();
