@@ -9,7 +9,7 @@ packages=(
     libsqlite3-dev sqlite3 libsqlcipher0 sqlcipher
     libpq-dev postgresql postgresql-client
     xvfb xauth x11-utils fonts-dejavu-core
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()

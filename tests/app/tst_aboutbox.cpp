@@ -20,8 +20,7 @@ public:
     QStringList opened;
 };
 
-const QString ExpectedMailLink =
-    QStringLiteral("mailto:dorian@qrv.example?subject=QRV: Veldmark");
+const QString ExpectedMailLink = QStringLiteral("mailto:dorian@qrv.example?subject=QRV: Veldmark");
 
 } // namespace
 
