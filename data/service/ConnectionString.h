@@ -18,6 +18,8 @@ public:
     bool has(std::string_view key) const;
     // The value of the last occurrence of key, or empty.
     std::string value(std::string_view key) const;
+    // Every key and value in the order written (the fuzz target checks them).
+    const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
 
 private:
     std::vector<std::pair<std::string, std::string>> pairs_;
