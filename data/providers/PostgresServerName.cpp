@@ -4,19 +4,9 @@
 
 #include <pg_config_manual.h>
 
-#include <algorithm>
-#include <cctype>
-
 namespace vdata {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-    auto begin = std::find_if_not(s.begin(), s.end(), blank);
-    auto end = std::find_if_not(s.rbegin(), std::string::const_reverse_iterator(begin), blank);
-    return std::string(begin, end.base());
-}
 
 bool isLocalName(const std::string& host) {
     return host.empty() || host == "." || equalsIgnoreCase(host, "(local)");
@@ -25,8 +15,10 @@ bool isLocalName(const std::string& host) {
 // Splits "host,port", "host:port" and "[v6]:port". A name with several
 // colons and no brackets is an IPv6 address without a port.
 std::pair<std::string, std::string> splitPort(const std::string& name) {
+    const std::string_view text(name);
     if (auto comma = name.rfind(','); comma != std::string::npos) {
-        return {trimmed(name.substr(0, comma)), trimmed(name.substr(comma + 1))};
+        return {std::string(trimmed(text.substr(0, comma))),
+                std::string(trimmed(text.substr(comma + 1)))};
     }
     if (name.size() > 1 && name.front() == '[') {
         const auto close = name.find(']');
@@ -38,7 +30,8 @@ std::pair<std::string, std::string> splitPort(const std::string& name) {
     }
     const auto colon = name.find(':');
     if (colon != std::string::npos && name.find(':', colon + 1) == std::string::npos) {
-        return {trimmed(name.substr(0, colon)), trimmed(name.substr(colon + 1))};
+        return {std::string(trimmed(text.substr(0, colon))),
+                std::string(trimmed(text.substr(colon + 1)))};
     }
     return {name, ""};
 }
@@ -50,7 +43,7 @@ const char* defaultSocketDirectory() {
 }
 
 PostgresAddress parseServerName(const std::string& name) {
-    auto [host, port] = splitPort(trimmed(name));
+    auto [host, port] = splitPort(std::string(trimmed(name)));
     if (isLocalName(host)) {
         host = defaultSocketDirectory();
     }

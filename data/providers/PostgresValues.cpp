@@ -1,37 +1,15 @@
 #include "PostgresValues.h"
 
+#include "TextHelpers.h"
 #include "TypeMap.h"
 
 #include <libpq-fe.h>
-
-#include <charconv>
-#include <cmath>
-#include <limits>
 
 namespace vdata {
 
 namespace {
 
 constexpr unsigned int moneyOid = 790;
-
-bool parseInt(std::string_view text, std::int64_t& out) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-// float4/float8 output: digits, "NaN", "Infinity", "-Infinity".
-bool parseReal(std::string_view text, double& out) {
-    if (text == "NaN") {
-        out = std::numeric_limits<double>::quiet_NaN();
-        return true;
-    }
-    if (text == "Infinity" || text == "-Infinity") {
-        out = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-        return true;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
-}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {

@@ -10,16 +10,6 @@ namespace vdata {
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 bool isBlank(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
 }

@@ -6,8 +6,6 @@
 #include "TemporalText.h"
 #include "TextHelpers.h"
 
-#include <charconv>
-
 namespace vdata {
 namespace {
 
@@ -21,19 +19,15 @@ bool isTemporalType(FieldType t) {
 
 Value parseInteger(const std::string& text, const std::string& field) {
     std::int64_t v = 0;
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, v);
-    if (ec != std::errc() || p != end) {
+    if (!parseInt(text, v)) {
         throw DataError("'" + text + "' is not a valid integer value for field " + field + ".");
     }
     return Value::integer(v);
 }
 
-Value parseReal(const std::string& text, const std::string& field) {
+Value parseNumber(const std::string& text, const std::string& field) {
     double v = 0;
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, v);
-    if (ec != std::errc() || p != end) {
+    if (!parseReal(text, v)) {
         throw DataError("'" + text + "' is not a valid number for field " + field + ".");
     }
     return Value::real(v);
@@ -87,7 +81,7 @@ void Field::setAsString(const std::string& text) {
     if (isIntegerType(type_)) {
         setValue(parseInteger(text, name_));
     } else if (type_ == FieldType::Float) {
-        setValue(parseReal(text, name_));
+        setValue(parseNumber(text, name_));
     } else if (type_ == FieldType::Decimal) {
         setValue(parseDecimal(text, name_));
     } else if (type_ == FieldType::Boolean) {

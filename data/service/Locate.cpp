@@ -2,24 +2,12 @@
 
 #include "Errors.h"
 #include "TextFold.h"
+#include "TextHelpers.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace vdata {
 namespace {
-
-bool parseInt(const std::string& text, std::int64_t& v) {
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, v);
-    return ec == std::errc() && p == end && !text.empty();
-}
-
-bool parseReal(const std::string& text, double& v) {
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, v);
-    return ec == std::errc() && p == end && !text.empty();
-}
 
 bool isDigits(std::string_view s) {
     for (char c : s) {
@@ -53,7 +41,7 @@ int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, st
             v = static_cast<double>(rows.intAt(p, col));
         } else if (k == Value::Kind::Real) {
             v = rows.realAt(p, col);
-        } else if (k != Value::Kind::Text || !parseReal(std::string(rows.bytesAt(p, col)), v)) {
+        } else if (k != Value::Kind::Text || !parseReal(rows.bytesAt(p, col), v)) {
             continue;
         }
         if (v == wanted) {

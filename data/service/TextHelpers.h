@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <string_view>
 
 namespace vdata {
@@ -14,5 +15,16 @@ inline bool equalsIgnoreCase(std::string_view a, std::string_view b) {
                       std::tolower(static_cast<unsigned char>(y));
            });
 }
+
+// `s` without the blanks at either end.
+std::string_view trimmed(std::string_view s);
+
+// Whether the whole of `text` is a decimal integer (an optional '-' and
+// digits, nothing else); its value goes to `out`.
+bool parseInt(std::string_view text, std::int64_t& out);
+
+// Whether the whole of `text` is a number in plain or exponent form, or
+// "NaN", "Infinity", "-Infinity" (letter case aside); its value goes to `out`.
+bool parseReal(std::string_view text, double& out);
 
 } // namespace vdata

@@ -1,0 +1,29 @@
+#include "TextHelpers.h"
+
+#include <charconv>
+
+namespace vdata {
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool parseInt(std::string_view text, std::int64_t& out) {
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && p == end;
+}
+
+bool parseReal(std::string_view text, double& out) {
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && p == end;
+}
+
+} // namespace vdata
