@@ -321,15 +321,12 @@ void DBGrid::syncSortIndicator() {
     QHeaderView* titles = horizontalHeader();
     vdata::Query* q = dataSet();
     const std::string sort = q && q->active() ? q->sort() : std::string();
-    const std::string desc = " DESC";
-    const bool descending = sort.size() > desc.size() && sort.ends_with(desc);
-    const vdata::Field* field =
-        sort.empty() ? nullptr
-                     : q->findField(descending ? sort.substr(0, sort.size() - desc.size()) : sort);
+    const vdata::SortKey key = vdata::parseSort(sort);
+    const vdata::Field* field = sort.empty() ? nullptr : q->findField(key.field);
     const QSignalBlocker block(titles);
     titles->setSortIndicatorShown(field != nullptr);
     titles->setSortIndicator(field ? field->index() : -1,
-                             descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+                             key.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* event) {

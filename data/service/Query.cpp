@@ -14,6 +14,17 @@
 
 namespace vdata {
 
+SortKey parseSort(std::string_view text) {
+    using Suffix = std::pair<std::string_view, bool>;
+    for (const auto& [word, descending] : {Suffix{" DESC", true}, Suffix{" ASC", false}}) {
+        const std::size_t cut = text.size() - word.size();
+        if (text.size() > word.size() && equalsIgnoreCase(text.substr(cut), word)) {
+            return {std::string(text.substr(0, cut)), descending};
+        }
+    }
+    return {std::string(text), false};
+}
+
 Query::Query(Connection* connection) : connection_(connection) {}
 
 Query::~Query() {
@@ -134,9 +145,8 @@ void Query::requery() {
         sort_.clear();
     }
     if (!sort_.empty()) {
-        const bool desc =
-            sort_.size() > 5 && equalsIgnoreCase(sort_.substr(sort_.size() - 5), " DESC");
-        applySort(desc ? sort_.substr(0, sort_.size() - 5) : sort_, desc);
+        const SortKey key = parseSort(sort_);
+        applySort(key.field, key.descending);
     }
     current_ = order_.empty() ? -1 : 0;
     notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
@@ -505,21 +515,15 @@ bool Query::locate(const std::string& fieldName, const std::string& text, Locate
 void Query::setSort(const std::string& text) {
     checkActive();
     checkBrowseMode();
-    std::string name = text;
-    bool desc = false;
-    if (name.size() > 5 && equalsIgnoreCase(name.substr(name.size() - 5), " DESC")) {
-        desc = true;
-        name.resize(name.size() - 5);
-    } else if (name.size() > 4 && equalsIgnoreCase(name.substr(name.size() - 4), " ASC")) {
-        name.resize(name.size() - 4);
+    const SortKey key = parseSort(text);
+    if (!key.field.empty() && !findField(key.field)) {
+        throw DataError("Sort order cannot be applied: the result has no field '" + key.field +
+                        "'.");
     }
-    if (!name.empty() && !findField(name)) {
-        throw DataError("Sort order cannot be applied: the result has no field '" + name + "'.");
-    }
-    if (name.empty()) {
+    if (key.field.empty()) {
         resetOrder();
     } else {
-        applySort(name, desc);
+        applySort(key.field, key.descending);
     }
     sort_ = text;
     current_ = order_.empty() ? -1 : 0;

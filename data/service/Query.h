@@ -49,6 +49,14 @@ struct LocateOptions {
     bool partialKey = true;
 };
 
+// A sort text taken apart: "Field", "Field ASC" or "Field DESC" (the word
+// in any letter case) names the field and the direction.
+struct SortKey {
+    std::string field;
+    bool descending = false;
+};
+SortKey parseSort(std::string_view text);
+
 // A dataset over SQL text with a static snapshot of its whole result. The
 // record order is the display order (after sorting); rows are addressed
 // 0-based for the grid, records 1-based for the user.
@@ -133,7 +141,7 @@ public:
     // Raises DataError when the text cannot be compared with the field.
     bool locate(const std::string& fieldName, const std::string& text, LocateOptions options = {});
 
-    // "Field" or "Field DESC"; empty for the result's own order.
+    // "Field" or "Field DESC" (see parseSort); empty for the result's own order.
     const std::string& sort() const { return sort_; }
     void setSort(const std::string& text);
 

@@ -101,6 +101,15 @@ private slots:
         QCOMPARE(indicator(), std::pair(2, Qt::AscendingOrder));
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+        // Every sort text the query takes reads the same in the titles and on
+        // refresh: the direction word in any letter case, ASC included.
+        w->Query.setSort("rating desc");
+        QCOMPARE(indicator(), std::pair(3, Qt::DescendingOrder));
+        w->Query.setSort("Rating ASC");
+        QTest::mouseClick(w->ui.DBNavigator->button(TDBNavigator::Refresh), Qt::LeftButton);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
+        QCOMPARE(indicator(), std::pair(3, Qt::AscendingOrder));
     }
 
     void ctrlDeleteIsDroppedPlainDeletePasses() {
