@@ -25,12 +25,18 @@ void assignFileConnection(vdata::Connection& conn, const QString& file, const QS
                                  ";Jet OLEDB:Database Password=" + connectionStringValue(password));
 }
 
+QString serverConnectionString(const QString& serverName) {
+    return "Data Source=" + connectionStringValue(serverName) +
+           ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False";
+}
+
+QString serverLoginClauses(const QString& userName, const QString& password) {
+    return ";uid=" + connectionStringValue(userName) + ";pwd=" + connectionStringValue(password);
+}
+
 void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info) {
     conn.setConnectionString(ss("Initial Catalog=" + connectionStringValue(info.DatabaseName) +
-                                ";Data Source=" + connectionStringValue(info.ServerName) +
-                                ";Provider=SQLOLEDB.1;Integrated Security=SSPI;"
-                                "Persist Security Info=False"));
+                                ";" + serverConnectionString(info.ServerName)));
     if (!info.UserName.isEmpty())
-        appendToConnectionString(conn, ";uid=" + connectionStringValue(info.UserName) +
-                                           ";pwd=" + connectionStringValue(info.Password));
+        appendToConnectionString(conn, serverLoginClauses(info.UserName, info.Password));
 }

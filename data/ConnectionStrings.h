@@ -21,6 +21,13 @@ QString connectionStringValue(const QString& value);
 // not empty.
 void assignFileConnection(vdata::Connection& conn, const QString& file, const QString& password);
 
+// The string for the server `serverName` with the system's own login, before
+// any database or login clause.
+QString serverConnectionString(const QString& serverName);
+
+// The clauses of a login by name and password (";uid=...;pwd=...").
+QString serverLoginClauses(const QString& userName, const QString& password);
+
 // A database on a server; the login clauses follow when a user name is given.
 void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info);
 

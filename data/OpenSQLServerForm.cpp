@@ -46,11 +46,9 @@ void TOpenSQLServerForm::ListSQLServers(QStringList& list) {
 }
 
 QString TOpenSQLServerForm::ServerConnectionString(const QString& serverName) const {
-    QString text = "Data Source=" + connectionStringValue(serverName) +
-                   ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False";
+    QString text = serverConnectionString(serverName);
     if (rbLoginInfo->isChecked())
-        text += ";uid=" + connectionStringValue(ledUserName->text()) +
-                ";pwd=" + connectionStringValue(ledPwd->text());
+        text += serverLoginClauses(ledUserName->text(), ledPwd->text());
     return text;
 }
 
