@@ -43,15 +43,12 @@ void TMainForm::DBTreeClick() {
     if (!use) {
         return;
     }
-    tk::setAppCursor(tk::CursorShape::SqlWait);
     try {
+        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         auto* w = new TfrmGridMasterFields(DM->ADOConn, this);
         w->SetUpFor(*use, node->text(0));
     } catch (const std::exception& e) {
         // The window stays open with its caption; the rest of the setup is skipped.
-        tk::setAppCursor(tk::CursorShape::Default);
         tk::reportError(e);
-        return;
     }
-    tk::setAppCursor(tk::CursorShape::Default);
 }

@@ -19,15 +19,11 @@ TOpenSQLServerForm::TOpenSQLServerForm(TSQLConnection& connection) : FConnection
     setupUi(this);
     // Leaving the server box lists its databases, as picking an entry does.
     cboServers->installEventFilter(this);
-    tk::setAppCursor(tk::CursorShape::SqlWait);
     QStringList servers;
-    try {
+    {
+        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         ListSQLServers(servers);
-    } catch (...) {
-        tk::setAppCursor(tk::CursorShape::Default);
-        throw;
     }
-    tk::setAppCursor(tk::CursorShape::Default);
     cboServers->addItems(servers);
     cboServers->setCurrentIndex(-1);
     cboServers->clearEditText();

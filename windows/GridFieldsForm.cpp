@@ -228,14 +228,13 @@ void TfrmGridFields::SortGrid(DBGrid* grid, const QString& fieldName) {
     if (!dataSet || !dataSet->active()) {
         return;
     }
-    tk::setAppCursor(tk::CursorShape::SqlWait);
+    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
     try {
         const std::string name = ss(fieldName);
         dataSet->setSort(dataSet->sort() == name ? name + " DESC" : name);
     } catch (const std::exception&) {
         // Deliberately silent: the grid keeps the order it had.
     }
-    tk::setAppCursor(tk::CursorShape::Default);
 }
 
 void TfrmGridFields::GridMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y) {
@@ -364,17 +363,14 @@ void TfrmGridFields::edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifi
                             .arg(list->currentText()));
         return;
     }
-    tk::setAppCursor(tk::CursorShape::Hourglass);
     try {
+        const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
         if (dataSet->locate(field->name(), ss(box->text()))) {
             box->setText(qs(field->asString()));
         }
     } catch (const std::exception& e) {
-        tk::setAppCursor(tk::CursorShape::Default);
         tk::reportError(e);
-        return;
     }
-    tk::setAppCursor(tk::CursorShape::Default);
 }
 
 // ---- freehand query ------------------------------------------------------
@@ -424,27 +420,25 @@ void TfrmGridFields::RefreshButtonClick() {
 }
 
 void TfrmGridFields::runSelect(const QString& text) {
-    tk::setAppCursor(tk::CursorShape::SqlWait);
     try {
+        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         Query.setSQL(ss(text));
         Query.open();
-        tk::setAppCursor(tk::CursorShape::Default);
     } catch (const std::exception& e) {
-        tk::setAppCursor(tk::CursorShape::Default);
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));
     }
 }
 
 void TfrmGridFields::runStatement(const QString& text) {
-    tk::setAppCursor(tk::CursorShape::SqlWait);
+    long long affected = 0;
     try {
+        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         Command.setCommandText(ss(text));
-        const long long affected = Command.execute();
-        tk::setAppCursor(tk::CursorShape::Default);
-        tk::showMessage(tk::MessageKind::Information,
-                        QString::number(affected) + QStringLiteral(" record affected"));
+        affected = Command.execute();
     } catch (const std::exception& e) {
-        tk::setAppCursor(tk::CursorShape::Default);
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        return;
     }
+    tk::showMessage(tk::MessageKind::Information,
+                    QString::number(affected) + QStringLiteral(" record affected"));
 }
