@@ -34,8 +34,6 @@ public:
     void showCloseButton() override;
     void restoreBanner() override;
 
-    // The file the Open dialog starts from and last returned.
-    QString OpenDialogFileName() const { return FOpenDialogFileName; }
     // The file type the Open dialog starts on: the one last chosen.
     QString OpenDialogFileType() const { return FOpenDialogFileType; }
     static QString OpenDialogFilter();

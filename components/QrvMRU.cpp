@@ -153,12 +153,6 @@ void TqrvMRU::SaveToRegistry() const {
     registry.closeKey();
 }
 
-void TqrvMRU::Loaded() {
-    if (!RegistryPath_.isEmpty()) {
-        LoadFromRegistry();
-    }
-}
-
 void TqrvMRU::ItemClick(QObject* Sender) {
     const auto* item = qobject_cast<TMRUMenuItem*>(Sender);
     if (!OnClick_ || !item) {

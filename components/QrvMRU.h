@@ -71,9 +71,6 @@ public:
     // Writes the list to RegistryPath (see the class comment for the
     // format). Throws tk::RegistryError when the file cannot be saved.
     void SaveToRegistry() const;
-    // To be called once the owner has set up the properties: loads the list
-    // when a path is already set.
-    void Loaded();
 
     // The handler of every entry's triggered() signal.
     void ItemClick(QObject* Sender);

@@ -36,10 +36,6 @@ void Application::setTitle(const QString& title) {
     setApplicationTitle(title);
 }
 
-QString Application::title() const {
-    return applicationTitle();
-}
-
 void Application::onTerminationSignal(std::function<void()> handler) {
     terminationHandler_ = std::move(handler);
     if (signalNotifier_)

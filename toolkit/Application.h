@@ -21,7 +21,6 @@ public:
     // The title of the whole program: main window caption, banner text and
     // the caption of the default error report.
     void setTitle(const QString& title);
-    QString title() const;
 
     // Runs `handler` in the event loop when the process receives SIGTERM,
     // SIGINT or SIGHUP (a session logout, a kill, Ctrl+C in the terminal), so

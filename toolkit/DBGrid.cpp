@@ -111,10 +111,6 @@ void DBGrid::setTitleBold(bool bold) {
     horizontalHeader()->setFont(f);
 }
 
-bool DBGrid::titleBold() const {
-    return horizontalHeader()->font().bold();
-}
-
 QPoint DBGrid::cellAt(int x, int y) const {
     const QRect titles = horizontalHeader()->geometry();
     const QRect indicator = verticalHeader()->geometry();

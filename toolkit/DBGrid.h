@@ -32,7 +32,6 @@ public:
     QString fieldName(int column) const;
 
     void setTitleBold(bool bold);
-    bool titleBold() const;
 
     // Grid coordinates of a point in the grid's own coordinates: column 0 is
     // the indicator column, row 0 the title row; -1 outside the cells.

@@ -98,23 +98,12 @@ void TDBNavigator::setHints(const QStringList& hints) {
     }
 }
 
-void TDBNavigator::setGlyph(int index, const QIcon& glyph, int images, bool above) {
-    Extra& e = extra_.at(static_cast<std::size_t>(index));
-    e.images = images;
-    e.above = above;
+void TDBNavigator::setGlyph(int index, const QIcon& glyph, bool above) {
     QToolButton* b = button(index);
     b->setIcon(glyph);
     b->setToolButtonStyle(glyph.isNull() ? Qt::ToolButtonTextOnly
                           : above        ? Qt::ToolButtonTextUnderIcon
                                          : Qt::ToolButtonTextBesideIcon);
-}
-
-int TDBNavigator::numGlyphs(int index) const {
-    return extra_.at(static_cast<std::size_t>(index)).images;
-}
-
-bool TDBNavigator::glyphAbove(int index) const {
-    return extra_.at(static_cast<std::size_t>(index)).above;
 }
 
 // The enabled states of a dataset navigator: moving needs somewhere to go,

@@ -46,11 +46,9 @@ public:
     QString hint(int index) const;
     QStringList hints() const;
     void setHints(const QStringList& hints); // in button order
-    // A glyph holding `images` images (normal, disabled); drawn above the
-    // caption when `above`.
-    void setGlyph(int index, const QIcon& glyph, int images, bool above);
-    int numGlyphs(int index) const;
-    bool glyphAbove(int index) const;
+    // A glyph (its normal and disabled images) drawn above the caption when
+    // `above`, beside it otherwise.
+    void setGlyph(int index, const QIcon& glyph, bool above);
 
     std::function<void(TDBNavigator*, int button)> beforeAction;
 
@@ -62,8 +60,6 @@ public:
 private:
     struct Extra {
         QString hint;
-        int images = 0;
-        bool above = false;
     };
     void runAction(int index);
     void focusGrid();

@@ -152,7 +152,7 @@ void TfrmGridFields::SetNavigatorCaptions(TDBNavigator* navigator) {
         QStyle::SP_BrowserReload};
     for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
         navigator->setCaption(i, QString::fromUtf8(captions[i]));
-        navigator->setGlyph(i, tk::twoImageGlyph(glyphs[i]), 2, true);
+        navigator->setGlyph(i, tk::twoImageGlyph(glyphs[i]), true);
     }
 }
 

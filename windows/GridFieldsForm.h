@@ -24,7 +24,7 @@ class EditBox;
 class TfrmGridFields : public QWidget {
     Q_OBJECT
 public:
-    enum class CloseAction { None, Hide, Free, Minimize };
+    enum class CloseAction { None, Free };
 
     // Loads the layout and runs the initialisation. Every query and command
     // of the window uses `connection`. With a host the window becomes one of
