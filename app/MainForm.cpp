@@ -1,6 +1,3 @@
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-
 #include "app/MainForm.h"
 
 #include "app/AboutBox.h"
@@ -8,6 +5,7 @@
 #include "app/MdiArrangement.h"
 #include "components/QrvMRU.h"
 #include "data/DataModule.h"
+#include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"

@@ -1,14 +1,11 @@
 // Opening data windows from the database tree.
 
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-
-#include "windows/GridMasterFieldsForm.h"
-
 #include "app/MainForm.h"
 #include "data/DataModule.h"
+#include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
+#include "windows/GridMasterFieldsForm.h"
 
 #include <QTreeWidget>
 

@@ -1,9 +1,7 @@
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-#include "data/service/ConnectionString.h"
-
 #include "data/ConnectionStrings.h"
 
+#include "data/service/Connection.h"
+#include "data/service/ConnectionString.h"
 #include "toolkit/Text.h"
 
 using tk::qs;

@@ -1,10 +1,8 @@
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-
 #include "data/OpenSQLServerForm.h"
 
 #include "data/ConnectionStrings.h"
 #include "data/providers/ServerEnumerator.h"
+#include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Text.h"

@@ -1,10 +1,8 @@
-// The service headers come before any Qt header (Qt defines "slots").
+#include "toolkit/DBNavigator.h"
+
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
 #include "data/service/Query.h"
-
-#include "toolkit/DBNavigator.h"
-
 #include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"

@@ -1,9 +1,7 @@
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Errors.h"
-#include "data/service/Query.h"
-
 #include "toolkit/DatasetModel.h"
 
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
 

@@ -1,9 +1,7 @@
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-#include "data/service/Dialect.h"
-
 #include "windows/GridMasterFieldsForm.h"
 
+#include "data/service/Connection.h"
+#include "data/service/Dialect.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Dialogs.h"

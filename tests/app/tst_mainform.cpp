@@ -3,16 +3,13 @@
 // Disconnect, closing, the window commands, the recent-files list across a
 // restart, and what the application object does with errors no handler caught.
 
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-
-#include "data/service/Errors.h"
-
 #include "ScriptedDialogs.h"
 #include "TestDb.h"
 #include "app/MainForm.h"
 #include "components/QrvMRU.h"
 #include "data/DataModule.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
 #include "toolkit/Application.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"

@@ -3,15 +3,13 @@
 // the warnings, and - against the PostgreSQL test server - the database list,
 // Test connection, OK, and the retry path after a failed open.
 
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-
 #include "PgTestEnv.h"
 #include "ScriptedDialogs.h"
 #include "app/MainForm.h"
 #include "data/ConnectionStrings.h"
 #include "data/DataModule.h"
 #include "data/OpenSQLServerForm.h"
+#include "data/service/Connection.h"
 #include "toolkit/ErrorReport.h"
 
 #include <QAbstractItemModel>

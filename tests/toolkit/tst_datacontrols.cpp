@@ -1,14 +1,12 @@
 // The data-aware grid model, the navigator and the key/value list editor on
 // a real SQLite file, without any window around them.
 
-// The service headers come before any Qt header (Qt defines "slots").
+#include "ScriptedDialogs.h"
+#include "TestDb.h"
 #include "data/service/Connection.h"
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
 #include "data/service/Query.h"
-
-#include "ScriptedDialogs.h"
-#include "TestDb.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/DatasetModel.h"

@@ -4,12 +4,10 @@
 // temporary directory, the connection manager, the main window (the host of
 // the data windows it opens) and scripted dialogs.
 
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Connection.h"
-#include "data/service/Query.h"
-
 #include "app/MainForm.h"
 #include "data/DataModule.h"
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/ErrorReport.h"

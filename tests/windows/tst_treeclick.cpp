@@ -1,11 +1,8 @@
 // Opening data windows from the main window's database tree, on a real
 // SQLite file: the three kinds, the roots, odd table names and failures.
 
-// The service headers come before any Qt header (Qt defines "slots").
-#include "data/service/Command.h"
-
 #include "WindowTestEnv.h"
-
+#include "data/service/Command.h"
 #include "tests/support/PgTestEnv.h"
 #include "toolkit/Cursors.h"
 
