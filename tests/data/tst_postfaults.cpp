@@ -22,15 +22,7 @@ namespace {
 
 using testdb::errorOf;
 
-// The error f raises, or none.
-std::optional<DataError> failureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const DataError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
+using testdb::failureOf;
 
 // One database on either engine, the program's connection to it, and a
 // second session that reads back and changes things behind its back.

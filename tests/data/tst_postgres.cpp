@@ -24,15 +24,7 @@ namespace {
 
 using testdb::errorOf;
 
-// The error f raises, or none.
-std::optional<DataError> failureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const DataError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
+using testdb::failureOf;
 
 bool has(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;

@@ -66,13 +66,18 @@ std::string jetString(const QString& path, const std::string& password) {
     return s;
 }
 
-std::string errorOf(const std::function<void()>& f) {
+std::optional<vdata::DataError> failureOf(const std::function<void()>& f) {
     try {
         f();
     } catch (const vdata::DataError& e) {
-        return e.what();
+        return e;
     }
-    return {};
+    return std::nullopt;
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    const std::optional<vdata::DataError> failure = failureOf(f);
+    return failure ? failure->what() : std::string();
 }
 
 } // namespace testdb

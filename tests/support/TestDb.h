@@ -1,8 +1,11 @@
 #pragma once
 
+#include "data/service/Errors.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 // Real SQLite files for tests.
@@ -18,5 +21,7 @@ std::string jetString(const QString& path, const std::string& password = {});
 
 // The message of the vdata::DataError that f raises; empty when it raises none.
 std::string errorOf(const std::function<void()>& f);
+// The vdata::DataError that f raises, or none.
+std::optional<vdata::DataError> failureOf(const std::function<void()>& f);
 
 } // namespace testdb
