@@ -88,9 +88,9 @@ private:
     void fetchRows(const std::string& sql, const std::vector<Value>& params,
                    const std::vector<PgStorage>& storage, Snapshot& rows);
     void sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params);
-    PgResult write(const PgWriteStatement& s, const PgTableInfo& table, const RowEdit& edit);
-    std::vector<Value> writeReturning(const PgWriteStatement& s, const PgTableInfo& table,
-                                      const RowEdit& edit, const char* whenNoRow);
+    PgResult write(const WriteStatement& s, const PgTableInfo& table, const RowEdit& edit);
+    std::vector<Value> writeReturning(const WriteStatement& s, const PgTableInfo& table,
+                                      const RowEdit& edit, const std::string& whenNoRow);
     DataError writeError(const PGresult* result, const PgTableInfo& table, const RowEdit& edit);
     std::string missingColumn(const PgTableInfo& table, const RowEdit& edit);
 
@@ -249,7 +249,7 @@ long long PostgresEngine::execute(const std::string& sql, const std::vector<Valu
     return affected;
 }
 
-PgResult PostgresEngine::write(const PgWriteStatement& s, const PgTableInfo& table,
+PgResult PostgresEngine::write(const WriteStatement& s, const PgTableInfo& table,
                                const RowEdit& edit) {
     const PgParams bound(s.params);
     PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
@@ -299,9 +299,9 @@ std::string PostgresEngine::missingColumn(const PgTableInfo& table, const RowEdi
     return {};
 }
 
-std::vector<Value> PostgresEngine::writeReturning(const PgWriteStatement& s,
-                                                  const PgTableInfo& table, const RowEdit& edit,
-                                                  const char* whenNoRow) {
+std::vector<Value> PostgresEngine::writeReturning(const WriteStatement& s, const PgTableInfo& table,
+                                                  const RowEdit& edit,
+                                                  const std::string& whenNoRow) {
     const PgResult result = write(s, table, edit);
     if (PQntuples(result.get()) == 0) {
         throw DataError(whenNoRow, ErrorKind::Conflict);
@@ -318,13 +318,10 @@ std::vector<Value> PostgresEngine::writeReturning(const PgWriteStatement& s,
     return row;
 }
 
-const char* const rowGone =
-    "The row could not be found for updating: it was changed or deleted by another user";
-
 std::vector<Value> PostgresEngine::updateRow(const RowEdit& edit) {
     const PgTableInfo& table = catalog_.byName(session(), edit.table);
     const PostgresRowWriter writer(table, edit);
-    return writeReturning(writer.update(), table, edit, rowGone);
+    return writeReturning(writer.update(), table, edit, rowGoneText(edit.table));
 }
 
 std::vector<Value> PostgresEngine::insertRow(const RowEdit& edit) {
@@ -338,9 +335,7 @@ void PostgresEngine::deleteRow(const RowEdit& edit) {
     const PostgresRowWriter writer(table, edit);
     const PgResult result = write(writer.remove(), table, edit);
     if (std::atoll(PQcmdTuples(result.get())) == 0) {
-        throw DataError("The row could not be found for deleting: it was changed or deleted by "
-                        "another user",
-                        ErrorKind::Conflict);
+        throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
     }
 }
 

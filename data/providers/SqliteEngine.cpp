@@ -146,30 +146,26 @@ public:
 
     std::vector<Value> updateRow(const RowEdit& edit) override {
         const TableInfo& info = currentTableInfo(edit);
-        const RowKey key = locate(edit, info, true);
-        WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
+        const WriteBackSql sql(edit, dialect(edit));
+        const RowKey key = locate(edit, info, sql, true);
         if (!sql.hasChanges()) {
             return edit.current;
         }
-        std::vector<Value> params = sql.changedValues();
-        params.insert(params.end(), key.values.begin(), key.values.end());
-        runChange(sql.update(key.where(static_cast<int>(sql.changedCount()) + 1, *this)), params,
-                  edit.table);
-        return readBack(edit, keyAfterUpdate(edit, info, key));
+        runChange(sql.update(key), edit.table);
+        return readBack(edit, sql, keyAfterUpdate(edit, info, key));
     }
 
     std::vector<Value> insertRow(const RowEdit& edit) override {
         const TableInfo& info = currentTableInfo(edit);
-        WriteBackSql sql(edit, [this](int n) { return placeholder(n); });
-        runChange(sql.insert(), sql.changedValues(), edit.table);
+        const WriteBackSql sql(edit, dialect(edit));
+        runChange(sql.insert(), edit.table);
         RowKey key;
         if (!info.rowid.empty()) {
-            key.columns = {info.rowid};
-            key.values = {Value::integer(api_.last_insert_rowid(db_))};
+            key.add(info.rowid, Value::integer(api_.last_insert_rowid(db_)));
         } else {
             key = keyByPrimaryKey(edit, info, edit.current);
         }
-        return readBack(edit, key);
+        return readBack(edit, sql, key);
     }
 
     std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
@@ -179,7 +175,7 @@ public:
         edit.columns = &columns;
         edit.table = table;
         edit.original.resize(columns.size());
-        if (info.rowid.empty() && keyByPrimaryKey(edit, info, edit.original).columns.empty()) {
+        if (info.rowid.empty() && keyByPrimaryKey(edit, info, edit.original).empty()) {
             return noKeyReason(info, table);
         }
         return {};
@@ -187,25 +183,18 @@ public:
 
     void deleteRow(const RowEdit& edit) override {
         const TableInfo& info = currentTableInfo(edit, true);
-        const RowKey key = locate(edit, info, false);
-        runChange("DELETE FROM " + quoteIdentifier(edit.table) + " WHERE " + key.where(1, *this),
-                  key.values, edit.table);
+        const WriteBackSql sql(edit, dialect(edit));
+        runChange(sql.remove(locate(edit, info, sql, false)), edit.table);
     }
 
 private:
-    // How a row is found again: column = value for each key column.
-    struct RowKey {
-        std::vector<std::string> columns;
-        std::vector<Value> values;
-        std::string where(int firstParam, const SqliteEngine& e) const {
-            std::string w;
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                w += (i ? " AND " : "") + quoteIdentifier(columns[i]) + " IS " +
-                     e.placeholder(firstParam + static_cast<int>(i));
-            }
-            return w;
-        }
-    };
+    WriteBackDialect dialect(const RowEdit& edit) const {
+        WriteBackDialect d;
+        d.placeholder = [this](int n) { return placeholder(n); };
+        d.table = quoteIdentifier(edit.table);
+        d.namesFoldCase = true;
+        return d;
+    }
 
     sqlite3* live() const {
         if (!db_) {
@@ -336,7 +325,7 @@ private:
     const TableInfo& currentTableInfo(const RowEdit& edit, bool keyOnly = false) {
         tables_.erase(lower(edit.table));
         const TableInfo& info = tableInfo(edit.table);
-        if (keyOnly && !keyByPrimaryKey(edit, info, edit.original).columns.empty()) {
+        if (keyOnly && !keyByPrimaryKey(edit, info, edit.original).empty()) {
             return info;
         }
         for (const ColumnInfo& c : *edit.columns) {
@@ -361,8 +350,7 @@ private:
             if (col < 0) {
                 return {};
             }
-            key.columns.push_back(pk);
-            key.values.push_back(values[static_cast<std::size_t>(col)]);
+            key.add(pk, values[static_cast<std::size_t>(col)]);
         }
         return key;
     }
@@ -379,41 +367,35 @@ private:
 
     // Finds the row the edit started from: by the primary key when the
     // result has it, else by every original value the result holds. For an
-    // update the changed columns must also still hold what was read, so a
-    // change someone else made meanwhile is noticed, not overwritten. For
+    // update the changed columns must also still hold what was read. For
     // rowid tables the row is pinned to its rowid, so exactly one row is
     // touched.
-    RowKey locate(const RowEdit& edit, const TableInfo& info, bool unchangedToo) {
+    RowKey locate(const RowEdit& edit, const TableInfo& info, const WriteBackSql& sql,
+                  bool unchangedToo) {
         RowKey key = keyByPrimaryKey(edit, info, edit.original);
-        if (!key.columns.empty() && unchangedToo) {
-            for (std::size_t i = 0; i < edit.columns->size(); ++i) {
-                if (edit.changed[i]) {
-                    key.columns.push_back((*edit.columns)[i].column);
-                    key.values.push_back(edit.original[i]);
-                }
-            }
+        if (!key.empty() && unchangedToo) {
+            key = sql.withUnchanged(std::move(key));
         }
-        if (key.columns.empty()) {
+        if (key.empty()) {
             if (info.rowid.empty()) {
                 throw DataError(noKeyReason(info, edit.table), ErrorKind::ReadOnly);
             }
             for (std::size_t i = 0; i < edit.columns->size(); ++i) {
-                key.columns.push_back((*edit.columns)[i].column);
-                key.values.push_back(edit.original[i]);
+                key.add((*edit.columns)[i].column, edit.original[i]);
             }
         }
         if (info.rowid.empty()) {
             return key;
         }
-        SqliteStatement find(api_, live(),
-                             "SELECT " + quoteIdentifier(info.rowid) + " FROM " +
-                                 quoteIdentifier(edit.table) + " WHERE " + key.where(1, *this) +
-                                 " LIMIT 1");
-        find.bindAll(key.values);
-        if (!find.step()) {
-            throw DataError(rowGone(edit.table), ErrorKind::Conflict);
+        const WriteStatement find = sql.select(key, info.rowid);
+        SqliteStatement stmt(api_, live(), find.sql + " LIMIT 1");
+        stmt.bindAll(find.params);
+        if (!stmt.step()) {
+            throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
         }
-        return RowKey{{info.rowid}, {find.column(0)}};
+        RowKey rowid;
+        rowid.add(info.rowid, stmt.column(0));
+        return rowid;
     }
 
     // After an update the row keeps its rowid unless its INTEGER PRIMARY KEY
@@ -425,46 +407,36 @@ private:
         if (!info.rowidAlias.empty()) {
             const int col = resultColumn(edit, info.rowidAlias);
             if (col >= 0 && edit.changed[static_cast<std::size_t>(col)]) {
-                return RowKey{{info.rowid}, {edit.current[static_cast<std::size_t>(col)]}};
+                RowKey moved;
+                moved.add(info.rowid, edit.current[static_cast<std::size_t>(col)]);
+                return moved;
             }
         }
         return key;
     }
 
-    std::vector<Value> readBack(const RowEdit& edit, const RowKey& key) {
-        std::string cols;
-        for (std::size_t i = 0; i < edit.columns->size(); ++i) {
-            cols += (i ? ", " : "") + quoteIdentifier((*edit.columns)[i].column);
-        }
-        SqliteStatement stmt(api_, live(),
-                             "SELECT " + cols + " FROM " + quoteIdentifier(edit.table) + " WHERE " +
-                                 key.where(1, *this) + " LIMIT 1");
-        stmt.bindAll(key.values);
+    std::vector<Value> readBack(const RowEdit& edit, const WriteBackSql& sql, const RowKey& key) {
+        const WriteStatement read = sql.select(key);
+        SqliteStatement stmt(api_, live(), read.sql + " LIMIT 1");
+        stmt.bindAll(read.params);
+        std::vector<Value> row = edit.current;
         if (!stmt.step()) {
-            return edit.current; // written, but filtered away (e.g. by a view); keep what was typed
+            return row; // written, but filtered away (e.g. by a view); keep what was typed
         }
-        std::vector<Value> row;
-        for (std::size_t i = 0; i < edit.columns->size(); ++i) {
-            row.push_back(stmt.column(static_cast<int>(i)));
+        for (std::size_t r = 0; r < read.returned.size(); ++r) {
+            row[read.returned[r]] = stmt.column(static_cast<int>(r));
         }
         return row;
     }
 
-    void runChange(const std::string& sql, const std::vector<Value>& params,
-                   const std::string& table) {
-        SqliteStatement stmt(api_, live(), sql);
-        stmt.bindAll(params);
+    void runChange(const WriteStatement& change, const std::string& table) {
+        SqliteStatement stmt(api_, live(), change.sql);
+        stmt.bindAll(change.params);
         while (stmt.step()) {
         }
         if (api_.changes(db_) == 0) {
-            throw DataError(rowGone(table), ErrorKind::Conflict);
+            throw DataError(rowGoneText(table), ErrorKind::Conflict);
         }
-    }
-
-    static std::string rowGone(const std::string& table) {
-        return "The row of " + table +
-               " was changed or deleted by another user since it was read; nothing was "
-               "written. Cancel your change to see the current data.";
     }
 
     const SqliteApi& api_;

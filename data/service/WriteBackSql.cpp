@@ -15,52 +15,147 @@ std::string columnGoneText(const std::string& column, const std::string& table) 
            "is now.";
 }
 
-WriteBackSql::WriteBackSql(const RowEdit& edit, std::function<std::string(int)> placeholder)
-    : edit_(edit), placeholder_(std::move(placeholder)) {
-    const auto& cols = *edit.columns;
+std::string rowGoneText(const std::string& table) {
+    return "The row of " + table +
+           " was changed or deleted by another user since it was read; nothing was written. "
+           "Cancel your change to see the current data.";
+}
+
+WriteBackSql::WriteBackSql(const RowEdit& edit, WriteBackDialect dialect)
+    : edit_(edit), dialect_(std::move(dialect)) {
+    changed_ = distinctColumns(edit.changed);
+}
+
+bool WriteBackSql::sameName(const std::string& a, const std::string& b) const {
+    return dialect_.namesFoldCase ? equalsIgnoreCase(a, b) : a == b;
+}
+
+bool WriteBackSql::isTableColumn(std::size_t i) const {
+    const ColumnInfo& c = (*edit_.columns)[i];
+    return !c.column.empty() && sameName(c.table, edit_.table);
+}
+
+// The table columns of the result whose flag is set, a column shown twice
+// taken once.
+std::vector<std::size_t> WriteBackSql::distinctColumns(const std::vector<bool>& wanted) const {
+    const auto& cols = *edit_.columns;
+    std::vector<std::size_t> picked;
     for (std::size_t i = 0; i < cols.size(); ++i) {
-        if (i >= edit.changed.size() || !edit.changed[i]) {
+        if (i >= wanted.size() || !wanted[i] || !isTableColumn(i)) {
             continue;
         }
         bool seen = false;
-        for (std::size_t j : changed_) {
-            seen = seen || equalsIgnoreCase(cols[j].column, cols[i].column);
+        for (std::size_t j : picked) {
+            seen = seen || sameName(cols[j].column, cols[i].column);
         }
         if (!seen) {
-            changed_.push_back(i);
+            picked.push_back(i);
         }
     }
+    return picked;
 }
 
-std::vector<Value> WriteBackSql::changedValues() const {
-    std::vector<Value> values;
+RowKey WriteBackSql::withUnchanged(RowKey key) const {
     for (std::size_t i : changed_) {
-        values.push_back(edit_.current[i]);
+        const ColumnInfo& c = (*edit_.columns)[i];
+        bool inKey = false;
+        for (const RowKey::Part& part : key.parts) {
+            inKey = inKey || sameName(part.column, c.column);
+        }
+        if (!inKey) {
+            key.add(c.column, edit_.original.at(i), c.type);
+        }
     }
-    return values;
+    return key;
 }
 
-std::string WriteBackSql::update(const std::string& where) const {
-    std::string sql = "UPDATE " + quoteIdentifier(edit_.table) + " SET ";
-    for (std::size_t k = 0; k < changed_.size(); ++k) {
-        sql += (k ? ", " : "") + quoteIdentifier((*edit_.columns)[changed_[k]].column) + " = " +
-               placeholder_(static_cast<int>(k) + 1);
-    }
-    return sql + " WHERE " + where;
+std::string WriteBackSql::mark(const std::vector<Value>& params) const {
+    return dialect_.placeholder(static_cast<int>(params.size()));
 }
 
-std::string WriteBackSql::insert() const {
-    const std::string table = quoteIdentifier(edit_.table);
-    if (changed_.empty()) {
-        return "INSERT INTO " + table + " DEFAULT VALUES";
+// NULL is matched with IS NULL, every other value with "=", which is
+// null-safe then and lets the engine use an index on the key.
+std::string WriteBackSql::where(const RowKey& key, std::vector<Value>& params) const {
+    std::string sql;
+    for (const RowKey::Part& part : key.parts) {
+        sql += sql.empty() ? " WHERE " : " AND ";
+        std::string column = quoteIdentifier(part.column);
+        if (part.value.isNull()) {
+            sql += column + " IS NULL";
+            continue;
+        }
+        params.push_back(part.value);
+        std::string value = mark(params);
+        if (part.asRead && dialect_.comparable) {
+            column = dialect_.comparable(column, *part.asRead);
+            value = dialect_.comparable(value, *part.asRead);
+        }
+        sql += column + " = " + value;
     }
+    return sql;
+}
+
+// The result's table columns as a select list, and which result column each is.
+std::string WriteBackSql::tableColumns(std::vector<std::size_t>& read) const {
+    std::string list;
+    for (std::size_t i = 0; i < edit_.columns->size(); ++i) {
+        if (isTableColumn(i)) {
+            list += (list.empty() ? "" : ", ") + quoteIdentifier((*edit_.columns)[i].column);
+            read.push_back(i);
+        }
+    }
+    return list;
+}
+
+void WriteBackSql::addReturning(WriteStatement& s) const {
+    if (dialect_.returning) {
+        s.sql += " RETURNING " + tableColumns(s.returned);
+    }
+}
+
+WriteStatement WriteBackSql::update(const RowKey& key) const {
+    WriteStatement s;
+    std::string assignments;
+    for (std::size_t i : changed_) {
+        s.params.push_back(edit_.current.at(i));
+        assignments += (assignments.empty() ? "" : ", ") +
+                       quoteIdentifier((*edit_.columns)[i].column) + " = " + mark(s.params);
+    }
+    s.sql = "UPDATE " + dialect_.table + " SET " + assignments + where(key, s.params);
+    addReturning(s);
+    return s;
+}
+
+WriteStatement WriteBackSql::insert() const {
+    std::vector<bool> filled(edit_.columns->size());
+    for (std::size_t i = 0; i < filled.size(); ++i) {
+        filled[i] = (i < edit_.changed.size() && edit_.changed[i]) || !edit_.current.at(i).isNull();
+    }
+    WriteStatement s;
     std::string names;
     std::string marks;
-    for (std::size_t k = 0; k < changed_.size(); ++k) {
-        names += (k ? ", " : "") + quoteIdentifier((*edit_.columns)[changed_[k]].column);
-        marks += (k ? ", " : "") + placeholder_(static_cast<int>(k) + 1);
+    for (std::size_t i : distinctColumns(filled)) {
+        s.params.push_back(edit_.current.at(i));
+        names += (names.empty() ? "" : ", ") + quoteIdentifier((*edit_.columns)[i].column);
+        marks += (marks.empty() ? "" : ", ") + mark(s.params);
     }
-    return "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+    s.sql = "INSERT INTO " + dialect_.table +
+            (names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
+    addReturning(s);
+    return s;
+}
+
+WriteStatement WriteBackSql::remove(const RowKey& key) const {
+    WriteStatement s;
+    s.sql = "DELETE FROM " + dialect_.table + where(key, s.params);
+    return s;
+}
+
+WriteStatement WriteBackSql::select(const RowKey& key, const std::string& column) const {
+    WriteStatement s;
+    const std::string list = column.empty() ? tableColumns(s.returned) : quoteIdentifier(column);
+    s.sql = "SELECT " + list + " FROM " + dialect_.table + where(key, s.params);
+    return s;
 }
 
 } // namespace vdata
