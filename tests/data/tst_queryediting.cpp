@@ -82,68 +82,6 @@ private slots:
         QCOMPARE(countWhere("name = 'Dee'"), 1);
     }
 
-    void refusedPostKeepsTheTypedValues() {
-        Query q(&db);
-        q.setSQL("SELECT * FROM people");
-        q.open();
-        // Text that is no number is refused as it is typed.
-        QVERIFY_THROWS_EXCEPTION(DataError, q.fieldByName("age").setAsString("old"));
-        QCOMPARE(q.state(), DataSetState::Browse);
-        q.fieldByName("age").setAsString("-5");
-        q.fieldByName("city").setAsString("Zadar");
-        QVERIFY_THROWS_EXCEPTION(DataError, q.post());
-        QCOMPARE(q.state(), DataSetState::Edit);
-        QCOMPARE(q.fieldByName("age").asString(), std::string("-5"));
-        QCOMPARE(q.fieldByName("city").asString(), std::string("Zadar"));
-        QCOMPARE(countWhere("city = 'Zadar'"), 0);
-        q.fieldByName("age").setAsString("31"); // corrected, the second post goes through
-        q.post();
-        QCOMPARE(countWhere("city = 'Zadar' AND age = 31"), 1);
-
-        q.insert();
-        QVERIFY_THROWS_EXCEPTION(DataError, q.post()); // name is NOT NULL
-        QCOMPARE(q.state(), DataSetState::Insert);
-        q.cancel();
-        QCOMPARE(q.recordCount(), 3);
-        QCOMPARE(q.recNo(), 1);
-    }
-
-    void vanishedRowIsAnErrorNotASilentSuccess() {
-        Query q(&db);
-        q.setSQL("SELECT * FROM people");
-        q.open();
-        Command gone(&other);
-        gone.setCommandText("DELETE FROM people WHERE name = 'Ana'");
-        QCOMPARE(gone.execute(), 1LL);
-        q.fieldByName("age").setAsString("99");
-        try {
-            q.post();
-            QFAIL("posting to a deleted row must fail");
-        } catch (const DataError& e) {
-            QVERIFY(QString(e.what()).contains("changed or deleted by another user"));
-            QCOMPARE(e.kind(), ErrorKind::Conflict);
-        }
-        QCOMPARE(q.state(), DataSetState::Edit);
-        QCOMPARE(q.fieldByName("age").asString(), std::string("99"));
-        q.cancel();
-        QVERIFY_THROWS_EXCEPTION(DataError, q.remove());
-        QCOMPARE(q.recordCount(), 3);
-
-        // Another user changed the same column: not overwritten. A change
-        // to another column does not stand in the way.
-        Command theirs(&other);
-        theirs.setCommandText("UPDATE people SET age = 44, city = 'Pula' WHERE name = 'Bo'");
-        QCOMPARE(theirs.execute(), 1LL);
-        q.moveTo(1);
-        q.fieldByName("age").setAsString("45");
-        QVERIFY_THROWS_EXCEPTION(DataError, q.post());
-        QCOMPARE(q.fieldByName("age").asString(), std::string("45"));
-        q.cancel();
-        q.fieldByName("name").setAsString("Bob");
-        q.post();
-        QCOMPARE(countWhere("name = 'Bob' AND age = 44 AND city = 'Pula'"), 1);
-    }
-
     void foreignKeysAreEnforced_data() {
         QTest::addColumn<QString>("password");
         QTest::newRow("plain file") << QString();

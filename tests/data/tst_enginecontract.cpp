@@ -1,0 +1,201 @@
+// What every engine the program writes to must do alike, one test body with
+// a row per engine: edits written and read back, writes refused without
+// losing what was typed (a row changed or deleted meanwhile, a constraint),
+// and the master link's bound parameters. Every outcome is read back through
+// a second connection.
+#include "EngineDb.h"
+#include "TestDb.h"
+
+#include "data/service/DataSource.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+
+#include <QtTest>
+
+using namespace vdata;
+using enginetest::EngineDb;
+using testdb::failureOf;
+
+namespace {
+
+const char* const schema = R"(
+    CREATE TABLE customers (id {autokey}, name VARCHAR(40) NOT NULL, joined DATE,
+                            age INT CHECK (age >= 0), photo {blob}, city VARCHAR(20) DEFAULT 'Split');
+    CREATE TABLE orders (no {autokey}, id INT REFERENCES customers (id), item VARCHAR(20),
+                         amount NUMERIC(10,2) DEFAULT 0);
+    CREATE TABLE pairs (a INT, b INT, v VARCHAR(10), PRIMARY KEY (a, b));
+    CREATE TABLE "Order Lines" (line INT PRIMARY KEY, item VARCHAR(10));
+    CREATE TABLE log (message VARCHAR(40));
+    INSERT INTO customers (name, joined, age) VALUES ('Zoe', '2021-03-04', 30),
+        ('adam', '2020-01-02', 40), ('Ann', '2022-05-06', 50);
+    INSERT INTO orders (id, item, amount) VALUES (1, 'pen', 1.5), (1, 'ink', 3), (2, 'pad', 2.25);
+    INSERT INTO pairs VALUES (1, 1, 'a'), (1, 2, 'b');
+    INSERT INTO "Order Lines" VALUES (1, 'bolt'), (2, 'nut'), (3, 'washer');
+    INSERT INTO log VALUES ('started');
+)";
+
+// The conflict a write meets when its row is no longer as it was read.
+void expectConflict(const std::function<void()>& write) {
+    const std::optional<DataError> refused = failureOf(write);
+    QVERIFY(refused);
+    QVERIFY2(std::string(refused->what()).find("changed or deleted by another user") !=
+                 std::string::npos,
+             refused->what());
+    QCOMPARE(refused->kind(), ErrorKind::Conflict);
+}
+
+} // namespace
+
+class TestEngineContract : public QObject {
+    Q_OBJECT
+private slots:
+    void editsAreWrittenAndReadBack_data() { enginetest::engines(); }
+    void editsAreWrittenAndReadBack();
+    void refusedWritesKeepTheEdit_data() { enginetest::engines(); }
+    void refusedWritesKeepTheEdit();
+    void masterLinkBindsParameters_data() { enginetest::engines(); }
+    void masterLinkBindsParameters();
+};
+
+void TestEngineContract::editsAreWrittenAndReadBack() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, schema);
+    auto q = db.open("SELECT * FROM [customers] WHERE id = 2");
+    q->edit();
+    q->fieldByName("name").setAsString("Adam \"O'Neil\"");
+    q->fieldByName("joined").setAsString("2020-12-31");
+    q->fieldByName("age").setAsString("41");
+    q->setCurrentValue(4, Value::blob(std::string("\0\x01\xfe", 3))); // bytes with a NUL
+    q->post();
+    QCOMPARE(q->state(), DataSetState::Browse);
+    QCOMPARE(db.readRows("SELECT name, joined, age FROM customers WHERE id = 2"),
+             std::string("Adam \"O'Neil\"|2020-12-31|41;"));
+    QCOMPARE(db.readBack("SELECT count(*) FROM customers WHERE photo IS NOT NULL"), "1");
+
+    // A column under another name is written to the column it comes from.
+    auto alias = db.open("SELECT c.id, c.name AS who FROM customers c WHERE c.id = 3");
+    alias->fieldByName("who").setAsString("Annie");
+    alias->post();
+    QCOMPARE(db.readBack("SELECT name FROM customers WHERE id = 3"), "Annie");
+
+    // A composite key, one part of it changed, then a delete by it.
+    auto pairs = db.open("SELECT * FROM pairs ORDER BY a, b");
+    pairs->last();
+    pairs->fieldByName("b").setAsString("5");
+    pairs->fieldByName("v").setAsString("moved");
+    pairs->post();
+    QCOMPARE(db.readRows("SELECT a, b, v FROM pairs ORDER BY a, b"),
+             std::string("1|1|a;1|5|moved;"));
+    pairs->first();
+    pairs->remove();
+    QCOMPARE(pairs->recordCount(), 1);
+    QCOMPARE(db.readRows("SELECT b FROM pairs"), std::string("5;"));
+
+    // A new row shows its generated key and the column defaults at once.
+    auto all = db.open("SELECT * FROM customers ORDER BY id");
+    all->append();
+    all->fieldByName("name").setAsString("New one");
+    all->post();
+    QCOMPARE(all->recordCount(), 4);
+    QCOMPARE(all->fieldByName("id").asString(),
+             db.readBack("SELECT id FROM customers WHERE name = 'New one'"));
+    QCOMPARE(all->fieldByName("city").asString(), std::string("Split"));
+}
+
+void TestEngineContract::refusedWritesKeepTheEdit() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, schema);
+    auto q = db.open("SELECT * FROM [customers] ORDER BY id");
+
+    // The row was deleted meanwhile: the post fails, the typing stays.
+    db.otherRuns("DELETE FROM customers WHERE id = 3");
+    q->last();
+    q->fieldByName("name").setAsString("My typing");
+    expectConflict([&] { q->post(); });
+    QCOMPARE(q->state(), DataSetState::Edit);
+    QCOMPARE(q->fieldByName("name").asString(), std::string("My typing"));
+    q->cancel();
+    expectConflict([&] { q->remove(); });
+    QCOMPARE(q->recordCount(), 3);
+    QCOMPARE(db.readBack("SELECT count(*) FROM customers WHERE id = 3"), "0");
+
+    // Another user changed the same column meanwhile: not overwritten. A
+    // change to other columns does not stand in the way.
+    db.otherRuns("UPDATE customers SET name = 'Theirs', city = 'Pula' WHERE id = 2");
+    q->moveTo(1);
+    q->fieldByName("name").setAsString("Mine");
+    expectConflict([&] { q->post(); });
+    QCOMPARE(q->fieldByName("name").asString(), std::string("Mine"));
+    q->cancel();
+    q->fieldByName("age").setAsString("42");
+    q->post();
+    QCOMPARE(db.readRows("SELECT name, age, city FROM customers WHERE id = 2"),
+             std::string("Theirs|42|Pula;"));
+
+    // The same holds for a binary column.
+    db.otherRuns("UPDATE customers SET photo = 'ab' WHERE id = 1");
+    q->first();
+    q->setCurrentValue(4, Value::blob("mine"));
+    expectConflict([&] { q->post(); });
+    q->cancel();
+
+    // A value the table refuses: the engine's message, the edit stays, nothing
+    // is written; corrected, the next post goes through.
+    q->fieldByName("age").setAsString("-5");
+    q->fieldByName("city").setAsString("Zadar");
+    QVERIFY(failureOf([&] { q->post(); }));
+    QCOMPARE(q->state(), DataSetState::Edit);
+    QCOMPARE(q->fieldByName("age").asString(), std::string("-5"));
+    QCOMPARE(db.readBack("SELECT count(*) FROM customers WHERE city = 'Zadar'"), "0");
+    q->fieldByName("age").setAsString("31");
+    q->post();
+    QCOMPARE(db.readBack("SELECT count(*) FROM customers WHERE city = 'Zadar' AND age = 31"), "1");
+    q->insert();
+    QVERIFY(failureOf([&] { q->post(); })); // name is NOT NULL
+    QCOMPARE(q->state(), DataSetState::Insert);
+    q->cancel();
+    QCOMPARE(q->recordCount(), 3);
+}
+
+void TestEngineContract::masterLinkBindsParameters() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, schema);
+    const std::string hostile = "O'Brien'); DROP TABLE log; --";
+    db.otherRuns("INSERT INTO customers (id, name) VALUES (95, 'O''Brien''); DROP TABLE log; --')");
+    auto master = db.open("SELECT * FROM customers WHERE id IN (1, 2, 95) ORDER BY id");
+    DataSource source(master.get());
+    Query detail(&db.connection());
+    detail.setSQL("SELECT * FROM orders\r\nWHERE id = :id ORDER BY no");
+    detail.setDataSource(&source);
+    QCOMPARE(detail.parameterNames(), std::vector<std::string>{"id"});
+    detail.open();
+    QCOMPARE(detail.recordCount(), 2);
+    master->next();
+    QCOMPARE(detail.fieldByName("item").asString(), std::string("pad"));
+
+    // A new detail row takes the master's key.
+    detail.append();
+    detail.fieldByName("item").setAsString("stapler");
+    detail.post();
+    QCOMPARE(db.readBack("SELECT id FROM orders WHERE item = 'stapler'"), "2");
+
+    // Values are bound, never pasted into the text.
+    Query byName(&db.connection());
+    byName.setSQL("SELECT id FROM customers WHERE name = :name");
+    byName.setDataSource(&source);
+    byName.open();
+    master->last();
+    QCOMPARE(byName.recordCount(), 1);
+    QCOMPARE(byName.field(0).asString(), std::string("95"));
+    QCOMPARE(db.readBack("SELECT count(*) FROM log"), "1");
+    QCOMPARE(db.readBack("SELECT name FROM customers WHERE id = 95"), hostile);
+
+    // Brackets and TOP reach each engine in its own dialect.
+    auto top = db.open("SELECT TOP 2 * FROM [Order Lines] ORDER BY line");
+    QCOMPARE(top->recordCount(), 2);
+    QCOMPARE(top->cellText(1, 1), std::string("nut"));
+    QVERIFY(top->canModify());
+}
+
+QTEST_GUILESS_MAIN(TestEngineContract)
+#include "tst_enginecontract.moc"
