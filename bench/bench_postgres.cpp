@@ -5,10 +5,10 @@
 // Needs the server of scripts/pg-cluster.sh (VELDMARK_PG_HOST, _PORT, _DB):
 //   source scripts/pg-cluster.sh && pg_cluster_start
 //   build/dev/bench/bench_postgres [rows]
-#include "BenchSupport.h"
-#include "Connection.h"
-#include "ProviderRegistry.h"
-#include "Query.h"
+#include "bench/BenchSupport.h"
+#include "data/providers/ProviderRegistry.h"
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,10 +3,10 @@
 // sqlite3 command reading the same rows in the same run. Prints ratios.
 //
 //   bench_tableview [rows] [work-dir]
-#include "BenchSupport.h"
-#include "Connection.h"
-#include "ProviderRegistry.h"
-#include "Query.h"
+#include "bench/BenchSupport.h"
+#include "data/providers/ProviderRegistry.h"
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
 
 #include <cstdio>
 #include <cstdlib>

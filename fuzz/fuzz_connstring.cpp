@@ -2,8 +2,8 @@
 // no '=' or ';' and answers has(); value() gives the last occurrence; writing
 // the pairs back out (values quoted where they need it) and parsing again
 // gives the same pairs.
-#include "ConnectionString.h"
-#include "FuzzCheck.h"
+#include "data/service/ConnectionString.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The parameter scanner: any text scans; text without a colon comes back
 // unchanged; names are never empty and never hold a character that ends a
 // name; each name got exactly one placeholder.
-#include "FuzzCheck.h"
-#include "Parameters.h"
+#include "data/service/Parameters.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>

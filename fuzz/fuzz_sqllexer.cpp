@@ -2,10 +2,10 @@
 // cover the text exactly, in order; TOP and bracket rewrites and the table
 // reference count run on any text, and leave text without their trigger
 // words untouched.
-#include "Dialect.h"
-#include "FuzzCheck.h"
-#include "SqlLexer.h"
-#include "TableReferences.h"
+#include "data/service/Dialect.h"
+#include "data/service/SqlLexer.h"
+#include "data/service/TableReferences.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>

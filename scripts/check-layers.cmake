@@ -1,6 +1,6 @@
 # Checks that the layers of the program depend one way only:
 #   app -> windows -> toolkit, data;  app -> components -> toolkit;
-#   data -> toolkit -> data/service.
+#   data -> toolkit -> data/service;  data/providers -> data/service.
 # A file that includes a header of a layer above its own (or beside it) is
 # reported and the check fails.
 # Usage: cmake -DROOT=<source dir> -P check-layers.cmake
@@ -30,6 +30,8 @@ forbid(toolkit "app/" "windows/" "components/" "data/[^/\"]*\"")
 forbid(components "app/" "windows/" "data/[^/\"]*\"")
 forbid(data "app/" "windows/" "components/")
 forbid(windows "app/" "components/")
+forbid(data/providers "app/" "windows/" "components/" "toolkit/" "data/[^/\"]*\"")
+forbid(data/service "app/" "windows/" "components/" "toolkit/" "data/providers/" "data/[^/\"]*\"")
 
 if(faults)
     list(JOIN faults "\n  " text)

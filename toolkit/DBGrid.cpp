@@ -16,6 +16,8 @@
 
 using vdata::DataSetState;
 
+namespace tk {
+
 DBGrid::DBGrid(QWidget* parent)
     : QTableView(parent), model_(new DatasetModel(this)), delegate_(new GridCellDelegate(this)) {
     setModel(model_);
@@ -390,3 +392,5 @@ void DBGrid::onTitleClicked(int section) {
         emit titleClick(this, name);
     }
 }
+
+} // namespace tk

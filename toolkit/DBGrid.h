@@ -5,12 +5,15 @@
 #include <QPoint>
 #include <QPointer>
 
-class DatasetModel;
-class GridCellDelegate;
 namespace vdata {
 class DataSource;
 class Query;
 } // namespace vdata
+
+namespace tk {
+
+class DatasetModel;
+class GridCellDelegate;
 
 // A data-aware grid: a table view over a DatasetModel bound to a data source.
 // The vertical header is the record indicator column. Moving to another row
@@ -81,3 +84,5 @@ private:
     int syncing_ = 0;          // > 0 while the view follows the query
     QStringList fittedTitles_; // the columns whose widths were last fitted
 };
+
+} // namespace tk

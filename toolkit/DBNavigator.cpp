@@ -12,6 +12,8 @@
 
 using vdata::DataSetState;
 
+namespace tk {
+
 TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -208,3 +210,5 @@ void TDBNavigator::focusGrid() {
         return;
     }
 }
+
+} // namespace tk

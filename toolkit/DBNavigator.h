@@ -13,6 +13,8 @@ class DataSource;
 class Query;
 } // namespace vdata
 
+namespace tk {
+
 // A bar of ten dataset buttons whose enabled states follow the dataset. A
 // before-action hook runs before a button's own action; throwing
 // vdata::SilentAbort from it cancels that action without a message, any other
@@ -72,3 +74,5 @@ private:
     vdata::Query* watched_ = nullptr;
     int subscription_ = 0;
 };
+
+} // namespace tk

@@ -14,6 +14,8 @@
 using vdata::DataEvent;
 using vdata::DataSetState;
 
+namespace tk {
+
 const QString DatasetModel::nullText = QStringLiteral("(null)");
 const QString DatasetModel::blobText = QStringLiteral("(BLOB)");
 const QString DatasetModel::notEditableText =
@@ -362,3 +364,5 @@ void DatasetModel::handle(const DataEvent& e) {
         return;
     }
 }
+
+} // namespace tk

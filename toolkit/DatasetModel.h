@@ -12,6 +12,8 @@ class Query;
 struct DataEvent;
 } // namespace vdata
 
+namespace tk {
+
 // A table model over a query's snapshot. Cells are read on demand in constant
 // time; the model follows the query through its change notifications. Edits go
 // through the query's fields, so the query enters edit (or stays inserting).
@@ -99,3 +101,5 @@ private:
     // repeat on every paint.
     mutable std::unordered_map<std::uint64_t, bool> longTextChecked_;
 };
+
+} // namespace tk

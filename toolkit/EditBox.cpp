@@ -3,6 +3,8 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 
+namespace tk {
+
 EditBox::EditBox(QWidget* parent) : QLineEdit(parent) {}
 
 void EditBox::setTextColor(const QColor& color) {
@@ -39,3 +41,5 @@ void EditBox::keyPressEvent(QKeyEvent* event) {
     emit keyDown(this, event->key(), event->modifiers());
     QLineEdit::keyPressEvent(event);
 }
+
+} // namespace tk

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+namespace tk {
+
 // A single-line edit box that reports focus entering and leaving and every
 // key that goes down (the key is not consumed; handlers only read it).
 class EditBox : public QLineEdit {
@@ -27,3 +29,5 @@ protected:
 private:
     bool awayWithWindow_ = false;
 };
+
+} // namespace tk

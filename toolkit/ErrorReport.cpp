@@ -1,6 +1,6 @@
 #include "toolkit/ErrorReport.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 #include "toolkit/Dialogs.h"
 
 namespace tk {

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace tk {
+
 namespace {
 
 const char* const loadedText = "veldmarkLoadedText";
@@ -129,3 +131,5 @@ bool GridCellDelegate::eventFilter(QObject* editor, QEvent* event) {
     }
     return QStyledItemDelegate::eventFilter(editor, event);
 }
+
+} // namespace tk

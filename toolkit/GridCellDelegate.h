@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QStyledItemDelegate>
 
+namespace tk {
+
 // The cell editor of a data grid. An open editor belongs to the user: it is
 // loaded once with the cell's text and never reloaded while open, so a change
 // of the record around it cannot overwrite what is being typed. It holds any
@@ -36,3 +38,5 @@ protected:
 private:
     mutable QPointer<QWidget> open_;
 };
+
+} // namespace tk

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+namespace tk {
+
 LongTextEditor::LongTextEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(true);
@@ -31,3 +33,5 @@ void LongTextEditor::keyPressEvent(QKeyEvent* event) {
     }
     QPlainTextEdit::keyPressEvent(event);
 }
+
+} // namespace tk

@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+namespace tk {
+
 // The grid's editor for long and multi-line values. It holds the whole value
 // and gives it back exactly: lines are not wrapped (a long line costs time in
 // proportion to its length, not its square) and the text is read raw, so
@@ -26,3 +28,5 @@ protected:
 private:
     QString lineBreak_ = QStringLiteral("\n");
 };
+
+} // namespace tk

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
+namespace tk {
+
 ValueListEditor::ValueListEditor(QWidget* parent) : QTableWidget(0, 2, parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -100,3 +102,5 @@ void ValueListEditor::keyPressEvent(QKeyEvent* event) {
     }
     QTableWidget::keyPressEvent(event);
 }
+
+} // namespace tk

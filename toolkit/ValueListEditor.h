@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+namespace tk {
+
 // A refusal of the key/value list; the default error report shows its text.
 class ListEditError : public std::runtime_error {
 public:
@@ -41,3 +43,5 @@ private:
     void showPlaceholderRow();
     bool placeholderShown_ = false;
 };
+
+} // namespace tk

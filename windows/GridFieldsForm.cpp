@@ -52,7 +52,7 @@ void TfrmGridFields::setupLayout() {
     bindQuery(Query);
     ui.Grid->setDataSource(&DataSource);
     ui.DBNavigator->setDataSource(&DataSource);
-    ui.DBNavigator->beforeAction = [this](TDBNavigator* sender, int button) {
+    ui.DBNavigator->beforeAction = [this](tk::TDBNavigator* sender, int button) {
         DBNavigatorBeforeAction(sender, button);
     };
     ui.RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
@@ -110,10 +110,10 @@ void TfrmGridFields::FormCreate(QObject* Sender) {
     }
 
     FQueryChild = ownedQuery("QueryChild");
-    FGridChild = findChild<DBGrid*>(QStringLiteral("GridChild"));
-    FDBNavigatorChild = findChild<TDBNavigator*>(QStringLiteral("DBNavigatorChild"));
+    FGridChild = findChild<tk::DBGrid*>(QStringLiteral("GridChild"));
+    FDBNavigatorChild = findChild<tk::TDBNavigator*>(QStringLiteral("DBNavigatorChild"));
     FcboTraziPoChild = findChild<QComboBox*>(QStringLiteral("cboTraziPoChild"));
-    FedTraziChild = findChild<EditBox*>(QStringLiteral("edTraziChild"));
+    FedTraziChild = findChild<tk::EditBox*>(QStringLiteral("edTraziChild"));
 
     SetNavigatorCaptions(ui.DBNavigator);
     SetNavigatorCaptions(FDBNavigatorChild);
@@ -133,13 +133,13 @@ void TfrmGridFields::FormCreate(QObject* Sender) {
     RefreshDataSet(FQueryChild);
 }
 
-void TfrmGridFields::SetNavigatorCaptions(TDBNavigator* navigator) {
+void TfrmGridFields::SetNavigatorCaptions(tk::TDBNavigator* navigator) {
     if (!navigator) {
         return;
     }
-    static const char* const captions[TDBNavigator::buttonCount] = {
+    static const char* const captions[tk::TDBNavigator::buttonCount] = {
         "First", "Proir", "Next", "Last", "&Add", "Delete", "Edit", "Save", "Cancel", "Refresh"};
-    static const QStyle::StandardPixmap glyphs[TDBNavigator::buttonCount] = {
+    static const QStyle::StandardPixmap glyphs[tk::TDBNavigator::buttonCount] = {
         QStyle::SP_MediaSkipBackward,
         QStyle::SP_MediaSeekBackward,
         QStyle::SP_MediaSeekForward,
@@ -150,7 +150,7 @@ void TfrmGridFields::SetNavigatorCaptions(TDBNavigator* navigator) {
         QStyle::SP_DialogSaveButton,
         QStyle::SP_DialogCancelButton,
         QStyle::SP_BrowserReload};
-    for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
+    for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
         navigator->setCaption(i, QString::fromUtf8(captions[i]));
         navigator->setGlyph(i, tk::twoImageGlyph(glyphs[i]), true);
     }
@@ -189,7 +189,7 @@ QLabel* TfrmGridFields::counterFor(const vdata::Query& dataSet) const {
     return ui.lblRecNo;
 }
 
-TDBNavigator* TfrmGridFields::navigatorFor(const vdata::Query& dataSet) const {
+tk::TDBNavigator* TfrmGridFields::navigatorFor(const vdata::Query& dataSet) const {
     return IsChildName(dataSet.name) ? FDBNavigatorChild : ui.DBNavigator;
 }
 
@@ -197,11 +197,11 @@ void TfrmGridFields::RefreshDataSet(vdata::Query* dataSet) {
     if (!dataSet || !dataSet->active()) {
         return;
     }
-    TDBNavigator* navigator = navigatorFor(*dataSet);
+    tk::TDBNavigator* navigator = navigatorFor(*dataSet);
     dataSet->requery();
     QueryAfterScroll(dataSet);
     if (navigator) {
-        navigator->button(TDBNavigator::Edit)->setEnabled(dataSet->recordCount() > 0);
+        navigator->button(tk::TDBNavigator::Edit)->setEnabled(dataSet->recordCount() > 0);
     }
 }
 
@@ -218,12 +218,12 @@ void TfrmGridFields::QueryAfterScroll(vdata::Query* dataSet) {
 // ---- grid handlers -------------------------------------------------------
 
 void TfrmGridFields::GridTitleClick(QObject* Sender, const QString& fieldName) {
-    SortGrid(qobject_cast<DBGrid*>(Sender), fieldName);
+    SortGrid(qobject_cast<tk::DBGrid*>(Sender), fieldName);
 }
 
 // Ascending on the first click, then descending, then ascending again. A
 // refused sort keeps the order and shows nothing.
-void TfrmGridFields::SortGrid(DBGrid* grid, const QString& fieldName) {
+void TfrmGridFields::SortGrid(tk::DBGrid* grid, const QString& fieldName) {
     vdata::Query* dataSet = grid ? grid->dataSet() : nullptr;
     if (!dataSet || !dataSet->active()) {
         return;
@@ -239,7 +239,7 @@ void TfrmGridFields::SortGrid(DBGrid* grid, const QString& fieldName) {
 
 void TfrmGridFields::GridMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y) {
     (void)Shift;
-    auto* grid = qobject_cast<DBGrid*>(Sender);
+    auto* grid = qobject_cast<tk::DBGrid*>(Sender);
     if (!grid) {
         return;
     }
@@ -256,8 +256,8 @@ void TfrmGridFields::GridKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifier
     }
 }
 
-void TfrmGridFields::DBNavigatorBeforeAction(TDBNavigator* Sender, int Button) {
-    if (Sender && Button == TDBNavigator::Refresh) {
+void TfrmGridFields::DBNavigatorBeforeAction(tk::TDBNavigator* Sender, int Button) {
+    if (Sender && Button == tk::TDBNavigator::Refresh) {
         RefreshDataSet(Sender->dataSet());
         throw vdata::SilentAbort();
     }
@@ -309,7 +309,7 @@ void TfrmGridFields::closeEvent(QCloseEvent* event) {
 // ---- search box ----------------------------------------------------------
 
 void TfrmGridFields::edTraziEnter(QObject* Sender) {
-    auto* box = qobject_cast<EditBox*>(Sender);
+    auto* box = qobject_cast<tk::EditBox*>(Sender);
     if (box && (box->text() == searchPlaceholder || box->text() == searchAgainPlaceholder)) {
         box->clear();
         box->setTextColor(QApplication::palette().color(QPalette::Text));
@@ -317,7 +317,7 @@ void TfrmGridFields::edTraziEnter(QObject* Sender) {
 }
 
 void TfrmGridFields::edTraziExit(QObject* Sender) {
-    auto* box = qobject_cast<EditBox*>(Sender);
+    auto* box = qobject_cast<tk::EditBox*>(Sender);
     if (box && box->text().isEmpty()) {
         box->setTextColor(placeholderGrey);
         box->setText(searchAgainPlaceholder);
@@ -333,7 +333,7 @@ void TfrmGridFields::cboTraziPoClick(QObject* Sender) {
     if (!Sender) {
         return;
     }
-    EditBox* box = IsChildName(Sender->objectName()) ? FedTraziChild : ui.edTrazi;
+    tk::EditBox* box = IsChildName(Sender->objectName()) ? FedTraziChild : ui.edTrazi;
     if (box) {
         box->setFocus(Qt::OtherFocusReason);
     }
@@ -341,7 +341,7 @@ void TfrmGridFields::cboTraziPoClick(QObject* Sender) {
 
 void TfrmGridFields::edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift) {
     (void)Shift;
-    auto* box = qobject_cast<EditBox*>(Sender);
+    auto* box = qobject_cast<tk::EditBox*>(Sender);
     if (!box || (Key != Qt::Key_Return && Key != Qt::Key_Enter)) {
         return;
     }

@@ -12,9 +12,15 @@
 
 class QComboBox;
 class DataWindowHost;
+namespace tk {
 class DBGrid;
+} // namespace tk
+namespace tk {
 class TDBNavigator;
+} // namespace tk
+namespace tk {
 class EditBox;
+} // namespace tk
 
 // The data grid window: one query in an editable grid with its navigator,
 // search box, record counter, title-click sorting and a freehand SQL panel.
@@ -50,9 +56,9 @@ public:
 
     void RefreshDataSet(vdata::Query* dataSet);
     void QueryAfterScroll(vdata::Query* dataSet);
-    void SetNavigatorCaptions(TDBNavigator* navigator);
+    void SetNavigatorCaptions(tk::TDBNavigator* navigator);
     void FillSearchFields(QComboBox* list, vdata::Query* dataSet);
-    void SortGrid(DBGrid* grid, const QString& fieldName);
+    void SortGrid(tk::DBGrid* grid, const QString& fieldName);
 
     // The first word of a line, lower-cased (see the .cpp for the rule).
     static QString FirstWord(const QString& line);
@@ -63,10 +69,10 @@ public:
 
     // The child set as found by the last initialisation (null when absent).
     vdata::Query* childQuery() const { return FQueryChild; }
-    DBGrid* childGrid() const { return FGridChild; }
-    TDBNavigator* childNavigator() const { return FDBNavigatorChild; }
+    tk::DBGrid* childGrid() const { return FGridChild; }
+    tk::TDBNavigator* childNavigator() const { return FDBNavigatorChild; }
     QComboBox* childSearchList() const { return FcboTraziPoChild; }
-    EditBox* childSearchBox() const { return FedTraziChild; }
+    tk::EditBox* childSearchBox() const { return FedTraziChild; }
 
     static const QString searchPlaceholder;      // a new box
     static const QString searchAgainPlaceholder; // a box left empty
@@ -75,7 +81,7 @@ public slots:
     void GridTitleClick(QObject* Sender, const QString& fieldName);
     void GridMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
     void GridKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
-    void DBNavigatorBeforeAction(TDBNavigator* Sender, int Button);
+    void DBNavigatorBeforeAction(tk::TDBNavigator* Sender, int Button);
 
     void edTraziEnter(QObject* Sender);
     void edTraziExit(QObject* Sender);
@@ -105,7 +111,7 @@ private:
     void setupLayout();
     void bindQuery(vdata::Query& query);
     QLabel* counterFor(const vdata::Query& dataSet) const;
-    TDBNavigator* navigatorFor(const vdata::Query& dataSet) const;
+    tk::TDBNavigator* navigatorFor(const vdata::Query& dataSet) const;
     void runSelect(const QString& text);
     void runStatement(const QString& text);
 
@@ -113,10 +119,10 @@ private:
     DataWindowHost* const FHost;
     QString FTitle;
     vdata::Query* FQueryChild = nullptr;
-    DBGrid* FGridChild = nullptr;
-    TDBNavigator* FDBNavigatorChild = nullptr;
+    tk::DBGrid* FGridChild = nullptr;
+    tk::TDBNavigator* FDBNavigatorChild = nullptr;
     QComboBox* FcboTraziPoChild = nullptr;
-    EditBox* FedTraziChild = nullptr;
+    tk::EditBox* FedTraziChild = nullptr;
 };
 
 Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

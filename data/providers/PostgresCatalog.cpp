@@ -1,8 +1,8 @@
-#include "PostgresCatalog.h"
+#include "data/providers/PostgresCatalog.h"
 
-#include "Errors.h"
-#include "PostgresResult.h"
-#include "WriteBackSql.h"
+#include "data/providers/PostgresResult.h"
+#include "data/service/Errors.h"
+#include "data/service/WriteBackSql.h"
 
 #include <cstdlib>
 

@@ -1,14 +1,14 @@
-#include "PostgresEngine.h"
+#include "data/providers/PostgresEngine.h"
 
-#include "Dialect.h"
-#include "Errors.h"
-#include "PostgresCatalog.h"
-#include "PostgresResult.h"
-#include "PostgresRowWriter.h"
-#include "PostgresServerName.h"
-#include "PostgresValues.h"
-#include "TypeMap.h"
-#include "WriteBackSql.h"
+#include "data/providers/PostgresCatalog.h"
+#include "data/providers/PostgresResult.h"
+#include "data/providers/PostgresRowWriter.h"
+#include "data/providers/PostgresServerName.h"
+#include "data/providers/PostgresValues.h"
+#include "data/providers/TypeMap.h"
+#include "data/service/Dialect.h"
+#include "data/service/Errors.h"
+#include "data/service/WriteBackSql.h"
 
 #include <algorithm>
 #include <cstdlib>

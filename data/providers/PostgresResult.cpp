@@ -1,6 +1,6 @@
-#include "PostgresResult.h"
+#include "data/providers/PostgresResult.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 #include <libpq-fe.h>
 

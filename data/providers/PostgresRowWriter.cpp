@@ -1,6 +1,6 @@
-#include "PostgresRowWriter.h"
+#include "data/providers/PostgresRowWriter.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 namespace vdata {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Engine.h"
-#include "PostgresCatalog.h"
-#include "WriteBackSql.h"
+#include "data/providers/PostgresCatalog.h"
+#include "data/service/Engine.h"
+#include "data/service/WriteBackSql.h"
 
 namespace vdata {
 

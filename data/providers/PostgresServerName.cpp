@@ -1,6 +1,6 @@
-#include "PostgresServerName.h"
+#include "data/providers/PostgresServerName.h"
 
-#include "TextHelpers.h"
+#include "data/service/TextHelpers.h"
 
 #include <pg_config_manual.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConnectionString.h"
+#include "data/service/ConnectionString.h"
 
 #include <string>
 #include <utility>

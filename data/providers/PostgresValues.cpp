@@ -1,7 +1,7 @@
-#include "PostgresValues.h"
+#include "data/providers/PostgresValues.h"
 
-#include "TextHelpers.h"
-#include "TypeMap.h"
+#include "data/providers/TypeMap.h"
+#include "data/service/TextHelpers.h"
 
 #include <libpq-fe.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Snapshot.h"
-#include "Value.h"
+#include "data/service/Snapshot.h"
+#include "data/service/Value.h"
 
 #include <string>
 #include <string_view>

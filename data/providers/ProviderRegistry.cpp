@@ -1,10 +1,10 @@
-#include "ProviderRegistry.h"
+#include "data/providers/ProviderRegistry.h"
 
-#include "Connection.h"
-#include "Errors.h"
-#include "PostgresEngine.h"
-#include "SqliteEngine.h"
-#include "TextHelpers.h"
+#include "data/providers/PostgresEngine.h"
+#include "data/providers/SqliteEngine.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
 
 #include <sys/stat.h>
 

@@ -1,8 +1,8 @@
-#include "ServerEnumerator.h"
+#include "data/providers/ServerEnumerator.h"
 
-#include "Errors.h"
-#include "PostgresServerName.h"
-#include "TextHelpers.h"
+#include "data/providers/PostgresServerName.h"
+#include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "SqliteApi.h"
+#include "data/providers/SqliteApi.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 #include <dlfcn.h>
 

@@ -1,11 +1,11 @@
-#include "SqliteEngine.h"
+#include "data/providers/SqliteEngine.h"
 
-#include "Dialect.h"
-#include "Errors.h"
-#include "SqliteApi.h"
-#include "SqliteStatement.h"
-#include "TypeMap.h"
-#include "WriteBackSql.h"
+#include "data/providers/SqliteApi.h"
+#include "data/providers/SqliteStatement.h"
+#include "data/providers/TypeMap.h"
+#include "data/service/Dialect.h"
+#include "data/service/Errors.h"
+#include "data/service/WriteBackSql.h"
 
 #include <algorithm>
 #include <cctype>

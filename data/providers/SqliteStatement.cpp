@@ -1,6 +1,6 @@
-#include "SqliteStatement.h"
+#include "data/providers/SqliteStatement.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 namespace vdata {
 

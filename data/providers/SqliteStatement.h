@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SqliteApi.h"
-#include "Value.h"
+#include "data/providers/SqliteApi.h"
+#include "data/service/Value.h"
 
 #include <string>
 #include <string_view>

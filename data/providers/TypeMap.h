@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FieldType.h"
+#include "data/service/FieldType.h"
 
 #include <string_view>
 

@@ -1,7 +1,7 @@
-#include "Command.h"
+#include "data/service/Command.h"
 
-#include "Connection.h"
-#include "Errors.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
-#include "Connection.h"
+#include "data/service/Connection.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 namespace vdata {
 namespace {

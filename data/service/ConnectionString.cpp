@@ -1,7 +1,7 @@
-#include "ConnectionString.h"
+#include "data/service/ConnectionString.h"
 
-#include "Enclose.h"
-#include "TextHelpers.h"
+#include "data/service/Enclose.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <cctype>

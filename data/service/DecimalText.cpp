@@ -1,4 +1,4 @@
-#include "DecimalText.h"
+#include "data/service/DecimalText.h"
 
 #include <array>
 #include <charconv>

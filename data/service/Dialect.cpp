@@ -1,8 +1,8 @@
-#include "Dialect.h"
+#include "data/service/Dialect.h"
 
-#include "Enclose.h"
-#include "SqlLexer.h"
-#include "TextHelpers.h"
+#include "data/service/Enclose.h"
+#include "data/service/SqlLexer.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <cctype>

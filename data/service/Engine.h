@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FieldType.h"
-#include "Snapshot.h"
-#include "Value.h"
+#include "data/service/FieldType.h"
+#include "data/service/Snapshot.h"
+#include "data/service/Value.h"
 
 #include <string>
 #include <vector>

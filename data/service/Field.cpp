@@ -1,10 +1,10 @@
-#include "Field.h"
+#include "data/service/Field.h"
 
-#include "DecimalText.h"
-#include "Errors.h"
-#include "Query.h"
-#include "TemporalText.h"
-#include "TextHelpers.h"
+#include "data/service/DecimalText.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+#include "data/service/TemporalText.h"
+#include "data/service/TextHelpers.h"
 
 namespace vdata {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FieldType.h"
-#include "Value.h"
+#include "data/service/FieldType.h"
+#include "data/service/Value.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "FieldType.h"
+#include "data/service/FieldType.h"
 
 namespace vdata {
 

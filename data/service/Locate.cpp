@@ -1,8 +1,8 @@
-#include "Locate.h"
+#include "data/service/Locate.h"
 
-#include "Errors.h"
-#include "TextFold.h"
-#include "TextHelpers.h"
+#include "data/service/Errors.h"
+#include "data/service/TextFold.h"
+#include "data/service/TextHelpers.h"
 
 #include <cmath>
 

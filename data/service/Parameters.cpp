@@ -1,6 +1,6 @@
-#include "Parameters.h"
+#include "data/service/Parameters.h"
 
-#include "SqlLexer.h"
+#include "data/service/SqlLexer.h"
 
 namespace vdata {
 namespace {

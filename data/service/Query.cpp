@@ -1,12 +1,12 @@
-#include "Query.h"
+#include "data/service/Query.h"
 
-#include "Connection.h"
-#include "Errors.h"
-#include "Locate.h"
-#include "Parameters.h"
-#include "RowOrder.h"
-#include "TableReferences.h"
-#include "TextHelpers.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/Locate.h"
+#include "data/service/Parameters.h"
+#include "data/service/RowOrder.h"
+#include "data/service/TableReferences.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <numeric>

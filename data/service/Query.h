@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DataSource.h"
-#include "Engine.h"
-#include "Field.h"
+#include "data/service/DataSource.h"
+#include "data/service/Engine.h"
+#include "data/service/Field.h"
 
 #include <functional>
 #include <map>

@@ -1,7 +1,7 @@
-#include "RowOrder.h"
+#include "data/service/RowOrder.h"
 
-#include "DecimalText.h"
-#include "TextFold.h"
+#include "data/service/DecimalText.h"
+#include "data/service/TextFold.h"
 
 #include <algorithm>
 #include <charconv>

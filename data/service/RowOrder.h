@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FieldType.h"
-#include "Snapshot.h"
+#include "data/service/FieldType.h"
+#include "data/service/Snapshot.h"
 
 #include <cstdint>
 #include <vector>

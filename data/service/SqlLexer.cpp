@@ -1,6 +1,6 @@
-#include "SqlLexer.h"
+#include "data/service/SqlLexer.h"
 
-#include "TextHelpers.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <array>

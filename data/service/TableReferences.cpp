@@ -1,7 +1,7 @@
-#include "TableReferences.h"
+#include "data/service/TableReferences.h"
 
-#include "SqlLexer.h"
-#include "TextHelpers.h"
+#include "data/service/SqlLexer.h"
+#include "data/service/TextHelpers.h"
 
 #include <array>
 #include <vector>

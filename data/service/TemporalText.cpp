@@ -1,6 +1,6 @@
-#include "TemporalText.h"
+#include "data/service/TemporalText.h"
 
-#include "Errors.h"
+#include "data/service/Errors.h"
 
 namespace vdata {
 namespace {

@@ -1,4 +1,4 @@
-#include "TextFold.h"
+#include "data/service/TextFold.h"
 
 #include <array>
 

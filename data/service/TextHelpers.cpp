@@ -1,4 +1,4 @@
-#include "TextHelpers.h"
+#include "data/service/TextHelpers.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "Value.h"
+#include "data/service/Value.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "WriteBackSql.h"
+#include "data/service/WriteBackSql.h"
 
-#include "Enclose.h"
-#include "TextHelpers.h"
+#include "data/service/Enclose.h"
+#include "data/service/TextHelpers.h"
 
 namespace vdata {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Engine.h"
+#include "data/service/Engine.h"
 
 #include <functional>
 #include <optional>

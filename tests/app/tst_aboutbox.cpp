@@ -2,7 +2,7 @@
 #include "toolkit/Shell.h"
 #include "ui_AboutBox.h"
 
-#include "ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -140,7 +140,7 @@ private Q_SLOTS:
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
         TfrmGridMasterFields* w = windows(env.form).value(0);
         QVERIFY(w);
-        DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->ui.Grid;
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
         env.form.FileExit1->trigger();
         QVERIFY(env.form.isVisible());

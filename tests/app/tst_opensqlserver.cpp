@@ -3,13 +3,13 @@
 // the warnings, and - against the PostgreSQL test server - the database list,
 // Test connection, OK, and the retry path after a failed open.
 
-#include "PgTestEnv.h"
-#include "ScriptedDialogs.h"
 #include "app/MainForm.h"
 #include "data/ConnectionStrings.h"
 #include "data/DataModule.h"
 #include "data/OpenSQLServerForm.h"
 #include "data/service/Connection.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "toolkit/ErrorReport.h"
 
 #include <QAbstractItemModel>

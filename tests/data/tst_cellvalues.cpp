@@ -1,12 +1,12 @@
 // Values as a user types, reads and sorts them, the same on an SQLite file and
 // on the PostgreSQL test server: typed dates and times, title-click order of
 // text and numbers, and the text of floating-point numbers.
-#include "PgTestEnv.h"
-#include "TestDb.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/TestDb.h"
 
-#include "Connection.h"
-#include "Errors.h"
-#include "Query.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

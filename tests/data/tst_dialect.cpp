@@ -1,7 +1,7 @@
-#include "ConnectionString.h"
-#include "Dialect.h"
-#include "Parameters.h"
-#include "TableReferences.h"
+#include "data/service/ConnectionString.h"
+#include "data/service/Dialect.h"
+#include "data/service/Parameters.h"
+#include "data/service/TableReferences.h"
 
 #include <QtTest>
 

@@ -3,8 +3,8 @@
 // losing what was typed (a row changed or deleted meanwhile, a constraint),
 // and the master link's bound parameters. Every outcome is read back through
 // a second connection.
-#include "EngineDb.h"
-#include "TestDb.h"
+#include "tests/support/EngineDb.h"
+#include "tests/support/TestDb.h"
 
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"

@@ -2,14 +2,14 @@
 // row number, exact decimals, a row another session holds locked and a column
 // renamed since the rows were read. Every outcome is read back through a
 // second connection.
-#include "EngineDb.h"
-#include "PgTestEnv.h"
-#include "TestDb.h"
+#include "tests/support/EngineDb.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/TestDb.h"
 
-#include "Command.h"
-#include "Connection.h"
-#include "Errors.h"
-#include "Query.h"
+#include "data/service/Command.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
 
 #include <QElapsedTimer>
 

@@ -2,17 +2,17 @@
 // connecting (and its failures), listings, types, its own write-back details
 // (RETURNING, server rounding), requery, refresh, locate, sort, commands and
 // server loss. What every engine does alike is in tst_enginecontract.
-#include "PgTestEnv.h"
-#include "TestDb.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/TestDb.h"
 
-#include "Command.h"
-#include "Connection.h"
-#include "ConnectionString.h"
-#include "DataSource.h"
-#include "Errors.h"
-#include "FieldType.h"
-#include "PostgresEngine.h"
-#include "Query.h"
+#include "data/providers/PostgresEngine.h"
+#include "data/service/Command.h"
+#include "data/service/Connection.h"
+#include "data/service/ConnectionString.h"
+#include "data/service/DataSource.h"
+#include "data/service/Errors.h"
+#include "data/service/FieldType.h"
+#include "data/service/Query.h"
 
 #include <QElapsedTimer>
 

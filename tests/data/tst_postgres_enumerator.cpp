@@ -1,12 +1,12 @@
 // Server names as typed in Data Source, and the enumerator that finds the
 // PostgreSQL servers on this host.
-#include "PgTestEnv.h"
+#include "tests/support/PgTestEnv.h"
 
-#include "ConnectionString.h"
-#include "Errors.h"
-#include "PostgresEngine.h"
-#include "PostgresServerName.h"
-#include "ServerEnumerator.h"
+#include "data/providers/PostgresEngine.h"
+#include "data/providers/PostgresServerName.h"
+#include "data/providers/ServerEnumerator.h"
+#include "data/service/ConnectionString.h"
+#include "data/service/Errors.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

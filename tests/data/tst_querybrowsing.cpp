@@ -1,8 +1,8 @@
-#include "Command.h"
-#include "Connection.h"
-#include "Errors.h"
-#include "Query.h"
-#include "TestDb.h"
+#include "data/service/Command.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+#include "tests/support/TestDb.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

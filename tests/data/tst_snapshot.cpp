@@ -1,4 +1,4 @@
-#include "Snapshot.h"
+#include "data/service/Snapshot.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
-#include "Command.h"
-#include "Connection.h"
-#include "Errors.h"
-#include "Query.h"
-#include "TestDb.h"
-#include "TypeMap.h"
+#include "data/providers/TypeMap.h"
+#include "data/service/Command.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+#include "tests/support/TestDb.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -7,7 +7,7 @@
 // VELDMARK_CORRUPT_FILES (default 300) and VELDMARK_CORRUPT_SEED (default 1)
 // choose the files; a failure names the seed and number to repeat it.
 
-#include "RobustnessEnv.h"
+#include "tests/robustness/RobustnessEnv.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -3,7 +3,7 @@
 // closed, leave the resident memory within 5 MB of where it was after a
 // warm-up.
 
-#include "RobustnessEnv.h"
+#include "tests/robustness/RobustnessEnv.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "EngineDb.h"
+#include "tests/support/EngineDb.h"
 
-#include "PgTestEnv.h"
-#include "TestDb.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/TestDb.h"
 
 #include "data/service/Command.h"
 

@@ -1,4 +1,4 @@
-#include "PgTestEnv.h"
+#include "tests/support/PgTestEnv.h"
 
 #include <QDir>
 #include <QFile>

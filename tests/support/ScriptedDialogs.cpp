@@ -1,4 +1,4 @@
-#include "ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 ScriptedDialogs::ScriptedDialogs() {
     tk::Dialogs::install(this);

@@ -1,8 +1,8 @@
-#include "TestDb.h"
+#include "tests/support/TestDb.h"
 
 #include "data/service/Errors.h"
 
-#include "SqliteApi.h"
+#include "data/providers/SqliteApi.h"
 
 #include <stdexcept>
 

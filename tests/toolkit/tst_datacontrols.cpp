@@ -1,12 +1,12 @@
 // The data-aware grid model, the navigator and the key/value list editor on
 // a real SQLite file, without any window around them.
 
-#include "ScriptedDialogs.h"
-#include "TestDb.h"
 #include "data/service/Connection.h"
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
 #include "data/service/Query.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDb.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/DatasetModel.h"
@@ -40,9 +40,9 @@ struct Db {
     }
 };
 
-QList<bool> enabledStates(const TDBNavigator& nav) {
+QList<bool> enabledStates(const tk::TDBNavigator& nav) {
     QList<bool> states;
-    for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
+    for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
         states << nav.button(i)->isEnabled();
     }
     return states;
@@ -57,9 +57,9 @@ private slots:
 
     void modelFollowsInsertCancelAndDelete() {
         Db db;
-        DBGrid grid;
+        tk::DBGrid grid;
         grid.setDataSource(&db.source);
-        DatasetModel* m = grid.datasetModel();
+        tk::DatasetModel* m = grid.datasetModel();
         QCOMPARE(m->rowCount(), 0);
         db.query->open();
         QCOMPARE(m->rowCount(), 3);
@@ -80,7 +80,7 @@ private slots:
         db.query->remove();
         QCOMPARE(db.query->cellText(0, 1), std::string("one"));
         QCOMPARE(m->rowCount(), 2);
-        QCOMPARE(m->data(m->index(1, 1)).toString(), DatasetModel::nullText);
+        QCOMPARE(m->data(m->index(1, 1)).toString(), tk::DatasetModel::nullText);
         // A click on a row moves the query.
         grid.setCurrentIndex(m->index(0, 1));
         QCOMPARE(db.query->currentRow(), 0);
@@ -92,7 +92,7 @@ private slots:
     void readOnlyResultSaysSoWhenEdited() {
         Db db;
         ScriptedDialogs dialogs;
-        DBGrid grid;
+        tk::DBGrid grid;
         grid.setDataSource(&db.source);
         db.query->setSQL("SELECT ID, Name || '!' AS Shout FROM Items");
         db.query->open();
@@ -107,26 +107,26 @@ private slots:
     // offered while the user types; cancelling leaves the table alone.
     void cellEditorStartsEditing() {
         Db db;
-        DBGrid grid;
+        tk::DBGrid grid;
         grid.setDataSource(&db.source);
-        TDBNavigator nav;
+        tk::TDBNavigator nav;
         nav.setDataSource(&db.source);
         db.query->open();
         grid.setCurrentIndex(grid.model()->index(1, 1));
         grid.edit(grid.model()->index(1, 1));
         QCOMPARE(db.query->state(), vdata::DataSetState::Edit);
         QCOMPARE(db.query->recNo(), 2);
-        QVERIFY(nav.button(TDBNavigator::Post)->isEnabled());
-        QVERIFY(nav.button(TDBNavigator::Cancel)->isEnabled());
-        nav.click(TDBNavigator::Cancel);
+        QVERIFY(nav.button(tk::TDBNavigator::Post)->isEnabled());
+        QVERIFY(nav.button(tk::TDBNavigator::Cancel)->isEnabled());
+        nav.click(tk::TDBNavigator::Cancel);
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
         QCOMPARE(db.query->fieldByName("Name").asString(), std::string("two"));
     }
 
     void queryDestroyedBeforeTheControls() {
         Db db;
-        DBGrid grid;
-        TDBNavigator nav;
+        tk::DBGrid grid;
+        tk::TDBNavigator nav;
         grid.setDataSource(&db.source);
         nav.setDataSource(&db.source);
         db.query->open();
@@ -134,15 +134,15 @@ private slots:
         QCOMPARE(grid.dataSet(), nullptr);
         QCOMPARE(grid.model()->rowCount(), 0);
         QCOMPARE(nav.dataSet(), nullptr);
-        nav.click(TDBNavigator::Refresh); // nothing to act on, no crash
-        QVERIFY(!nav.button(TDBNavigator::Insert)->isEnabled());
+        nav.click(tk::TDBNavigator::Refresh); // nothing to act on, no crash
+        QVERIFY(!nav.button(tk::TDBNavigator::Insert)->isEnabled());
     }
 
     void navigatorStatesFollowTheDataset() {
         Db db;
-        TDBNavigator nav;
+        tk::TDBNavigator nav;
         nav.setDataSource(&db.source);
-        QCOMPARE(enabledStates(nav), QList<bool>(TDBNavigator::buttonCount, false));
+        QCOMPARE(enabledStates(nav), QList<bool>(tk::TDBNavigator::buttonCount, false));
         db.query->open();
         // First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh
         QCOMPARE(enabledStates(nav),
@@ -150,45 +150,45 @@ private slots:
         db.query->last();
         QCOMPARE(enabledStates(nav),
                  (QList<bool>{true, true, false, false, true, true, true, false, false, true}));
-        nav.click(TDBNavigator::Edit);
+        nav.click(tk::TDBNavigator::Edit);
         QCOMPARE(db.query->state(), vdata::DataSetState::Edit);
         QCOMPARE(enabledStates(nav),
                  (QList<bool>{false, false, false, false, true, false, false, true, true, true}));
-        nav.click(TDBNavigator::Cancel);
+        nav.click(tk::TDBNavigator::Cancel);
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
     }
 
     void beforeActionCancelsSilentlyOrReports() {
         Db db;
         ScriptedDialogs dialogs;
-        TDBNavigator nav;
+        tk::TDBNavigator nav;
         nav.setDataSource(&db.source);
         QList<int> pressed;
-        nav.beforeAction = [&pressed](TDBNavigator*, int button) {
+        nav.beforeAction = [&pressed](tk::TDBNavigator*, int button) {
             pressed << button;
-            if (button == TDBNavigator::Insert) {
+            if (button == tk::TDBNavigator::Insert) {
                 throw vdata::SilentAbort();
             }
-            if (button == TDBNavigator::Edit) {
+            if (button == tk::TDBNavigator::Edit) {
                 throw vdata::DataError("Not now");
             }
         };
-        nav.click(TDBNavigator::Insert); // closed: the navigator does not act
+        nav.click(tk::TDBNavigator::Insert); // closed: the navigator does not act
         QVERIFY(pressed.isEmpty());
         db.query->open();
-        nav.button(TDBNavigator::Insert)->click();
+        nav.button(tk::TDBNavigator::Insert)->click();
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
         QCOMPARE(dialogs.shown.size(), 0);
-        nav.button(TDBNavigator::Edit)->click();
+        nav.button(tk::TDBNavigator::Edit)->click();
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
         QCOMPARE(dialogs.count(QStringLiteral("error")), 1);
         QCOMPARE(dialogs.shown.first().caption, QStringLiteral("QRV Veldmark"));
         QCOMPARE(dialogs.shown.first().text, QStringLiteral("Not now."));
-        QCOMPARE(pressed, (QList<int>{TDBNavigator::Insert, TDBNavigator::Edit}));
+        QCOMPARE(pressed, (QList<int>{tk::TDBNavigator::Insert, tk::TDBNavigator::Edit}));
     }
 
     void valueListRefusesDuplicatesAndEquals() {
-        ValueListEditor list;
+        tk::ValueListEditor list;
         QCOMPARE(list.pairCount(), 0);
         QCOMPARE(list.rowCount(), 1); // the empty row shown for no pairs
         QCOMPARE(list.cell(1, 1), QString());
@@ -197,14 +197,14 @@ private slots:
         try {
             list.insertPair(QStringLiteral("customerid"), QStringLiteral("Other"));
             QFAIL("a duplicate key was accepted");
-        } catch (const ListEditError& e) {
+        } catch (const tk::ListEditError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
                      QStringLiteral("A key with the name of \"customerid\" already exists"));
         }
         try {
             list.insertPair(QStringLiteral("a=b"), QStringLiteral("x"));
             QFAIL("a key with '=' was accepted");
-        } catch (const ListEditError& e) {
+        } catch (const tk::ListEditError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
                      QStringLiteral("Key may not contain equals sign (\"=\")"));
         }

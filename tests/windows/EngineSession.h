@@ -3,8 +3,8 @@
 // One database on either engine, a SQLite file or a scratch database on the
 // PostgreSQL test server, with the program connected to it.
 
-#include "PgTestEnv.h"
-#include "WindowTestEnv.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/windows/WindowTestEnv.h"
 
 namespace enginetest {
 

@@ -15,10 +15,10 @@
 namespace gridtest {
 
 struct Driver {
-    DBGrid* grid;
+    tk::DBGrid* grid;
 
     // Shows the grid's window and gives it the keyboard.
-    explicit Driver(DBGrid* g) : grid(g) {
+    explicit Driver(tk::DBGrid* g) : grid(g) {
         QWidget* window = grid->window();
         window->resize(900, 500);
         window->show();
@@ -54,13 +54,15 @@ struct Driver {
     // The open cell editor, or null.
     static QLineEdit* editor() { return qobject_cast<QLineEdit*>(keyboard()); }
     // The open multi-line cell editor, or null.
-    static LongTextEditor* longEditor() { return qobject_cast<LongTextEditor*>(keyboard()); }
+    static tk::LongTextEditor* longEditor() {
+        return qobject_cast<tk::LongTextEditor*>(keyboard());
+    }
     // What the open cell editor holds, whichever it is; null when none.
     static QString editorText() {
         if (const QLineEdit* line = editor()) {
             return line->text();
         }
-        const LongTextEditor* text = longEditor();
+        const tk::LongTextEditor* text = longEditor();
         return text ? text->text() : QString();
     }
 
@@ -71,7 +73,7 @@ struct Driver {
     }
 };
 
-inline void press(TDBNavigator* navigator, int button) {
+inline void press(tk::TDBNavigator* navigator, int button) {
     QTest::mouseClick(navigator->button(button), Qt::LeftButton);
 }
 

@@ -2,8 +2,8 @@
 // queries and which as statements, the count message, errors, and what the
 // grid, the counter and the search-column list show afterwards.
 
-#include "EngineSession.h"
-#include "WindowTestEnv.h"
+#include "tests/windows/EngineSession.h"
+#include "tests/windows/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 

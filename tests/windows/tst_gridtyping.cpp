@@ -3,8 +3,8 @@
 // connection: what was typed is exactly what the database holds, and nothing
 // that was not typed changes.
 
-#include "EngineSession.h"
-#include "GridDriver.h"
+#include "tests/windows/EngineSession.h"
+#include "tests/windows/GridDriver.h"
 
 #include "toolkit/DatasetModel.h"
 
@@ -42,7 +42,7 @@ private slots:
         Session s(engine, itemsScript);
         auto w = baseWindow(s.env.connection(), "Items");
         Driver d(w->ui.Grid);
-        TDBNavigator* nav = w->ui.DBNavigator;
+        tk::TDBNavigator* nav = w->ui.DBNavigator;
 
         d.typeOver(0, 1, QStringLiteral("42"));
         d.key(Qt::Key_Down);
@@ -51,10 +51,10 @@ private slots:
         d.key(Qt::Key_Up);
         d.typeOver(2, 1, QStringLiteral("9"));
         d.key(Qt::Key_Return);
-        press(nav, TDBNavigator::Post);
+        press(nav, tk::TDBNavigator::Post);
         // Save with the editor still open takes what it holds.
         d.typeOver(3, 2, QStringLiteral("Yu"));
-        press(nav, TDBNavigator::Post);
+        press(nav, tk::TDBNavigator::Post);
         // F2 and a double-click add to the existing text.
         d.click(0, 2);
         d.key(Qt::Key_F2);
@@ -151,7 +151,7 @@ private slots:
         d.click(3, 2);
         QCOMPARE(w->ui.Grid->currentIndex().row(), 1);
         d.key(Qt::Key_Tab);
-        press(w->ui.DBNavigator, TDBNavigator::Post);
+        press(w->ui.DBNavigator, tk::TDBNavigator::Post);
         QCOMPARE(s.env.count(QStringLiteral("error")), 4);
         QCOMPARE(Driver::editor()->text(), typed);
         d.key(Qt::Key_A, Qt::ControlModifier);
@@ -285,7 +285,7 @@ private slots:
         d.click(2, 1);
         d.key(Qt::Key_F2);
         QCOMPARE(Driver::editorText(), QString());
-        QCOMPARE(s.env.dialogs.texts(), QStringList{DatasetModel::lineTooLongText});
+        QCOMPARE(s.env.dialogs.texts(), QStringList{tk::DatasetModel::lineTooLongText});
     }
 };
 

@@ -2,7 +2,7 @@
 // title-click sorting, the grid's keys and pointer, re-query, editing through
 // the grid, and activation and closing against the main window.
 
-#include "WindowTestEnv.h"
+#include "tests/windows/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
@@ -28,9 +28,9 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Empty");
         QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record -1 / 0"));
-        QVERIFY(!w->ui.DBNavigator->button(TDBNavigator::Edit)->isEnabled());
-        QVERIFY(w->ui.DBNavigator->button(TDBNavigator::Insert)->isEnabled());
-        QVERIFY(!w->ui.DBNavigator->button(TDBNavigator::Post)->isEnabled());
+        QVERIFY(!w->ui.DBNavigator->button(tk::TDBNavigator::Edit)->isEnabled());
+        QVERIFY(w->ui.DBNavigator->button(tk::TDBNavigator::Insert)->isEnabled());
+        QVERIFY(!w->ui.DBNavigator->button(tk::TDBNavigator::Post)->isEnabled());
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A window without the child set closes its query and goes away.
         QCOMPARE(w->childQuery(), nullptr);
@@ -48,8 +48,8 @@ private slots:
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
         const QStringList captions{"First",  "Proir", "Next", "Last",   "&Add",
                                    "Delete", "Edit",  "Save", "Cancel", "Refresh"};
-        for (TDBNavigator* nav : {w.ui.DBNavigator, w.uiMD.DBNavigatorChild}) {
-            for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
+        for (tk::TDBNavigator* nav : {w.ui.DBNavigator, w.uiMD.DBNavigatorChild}) {
+            for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
                 QCOMPARE(nav->caption(i), captions.at(i));
                 QVERIFY(nav->button(i)->toolTip().isEmpty()); // hints are not shown
             }
@@ -64,7 +64,7 @@ private slots:
     void titleClicksSortAscendingDescendingAscending() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->ui.Grid;
         grid->resize(600, 300);
         // A real click on the title of CompanyName reaches the window's handler.
         QHeaderView* titles = grid->horizontalHeader();
@@ -106,7 +106,7 @@ private slots:
         w->Query.setSort("rating desc");
         QCOMPARE(indicator(), std::pair(3, Qt::DescendingOrder));
         w->Query.setSort("Rating ASC");
-        QTest::mouseClick(w->ui.DBNavigator->button(TDBNavigator::Refresh), Qt::LeftButton);
+        QTest::mouseClick(w->ui.DBNavigator->button(tk::TDBNavigator::Refresh), Qt::LeftButton);
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
         QCOMPARE(indicator(), std::pair(3, Qt::AscendingOrder));
@@ -115,14 +115,15 @@ private slots:
     void ctrlDeleteIsDroppedPlainDeletePasses() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->ui.Grid;
         QList<int> seen;
         // Connected after the window's handler: sees the key as it leaves it.
-        connect(grid, &DBGrid::keyDown, this, [&seen](QObject*, int& key, Qt::KeyboardModifiers) {
-            if (key == 0 || key == Qt::Key_Delete) {
-                seen << key;
-            }
-        });
+        connect(grid, &tk::DBGrid::keyDown, this,
+                [&seen](QObject*, int& key, Qt::KeyboardModifiers) {
+                    if (key == 0 || key == Qt::Key_Delete) {
+                        seen << key;
+                    }
+                });
         QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
         QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClick(grid, Qt::Key_Delete);
@@ -135,7 +136,7 @@ private slots:
     void handCursorOverTitlesOnly() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->ui.Grid;
         grid->resize(600, 300);
         const QRect titles = grid->horizontalHeader()->geometry();
         const QRect indicator = grid->verticalHeader()->geometry();
@@ -169,9 +170,9 @@ private slots:
         QCOMPARE(codes->ui.cboTraziPo->currentIndex(), -1);
         // Blobs and nulls show placeholders; a null edits as empty text.
         QAbstractItemModel* m = codes->ui.Grid->model();
-        QCOMPARE(m->data(m->index(0, 2)).toString(), DatasetModel::blobText);
+        QCOMPARE(m->data(m->index(0, 2)).toString(), tk::DatasetModel::blobText);
         QAbstractItemModel* cm = w->ui.Grid->model();
-        QCOMPARE(cm->data(cm->index(2, 5)).toString(), DatasetModel::nullText);
+        QCOMPARE(cm->data(cm->index(2, 5)).toString(), tk::DatasetModel::nullText);
         QCOMPARE(cm->data(cm->index(2, 5), Qt::EditRole).toString(), QString());
         QVERIFY(cm->data(cm->index(2, 5), Qt::ForegroundRole).isValid());
         QVERIFY(!cm->data(cm->index(2, 1), Qt::ForegroundRole).isValid());
@@ -189,7 +190,7 @@ private slots:
                 "INSERT INTO Customers (CustomerID, CompanyName) VALUES ('ZZZZZ', 'Z')");
             QCOMPARE(add.execute(), 1LL);
         }
-        w->ui.DBNavigator->button(TDBNavigator::Refresh)->click();
+        w->ui.DBNavigator->button(tk::TDBNavigator::Refresh)->click();
         QCOMPARE(w->Query.recordCount(), 5);
         QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / 5"));
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -200,7 +201,7 @@ private slots:
             drop.setCommandText("DROP TABLE Customers");
             drop.execute();
         }
-        w->ui.DBNavigator->click(TDBNavigator::Refresh);
+        w->ui.DBNavigator->click(tk::TDBNavigator::Refresh);
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("Customers")));
@@ -210,9 +211,9 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Orders");
         env.dialogs.confirmAnswers = {false, true};
-        w->ui.DBNavigator->button(TDBNavigator::Delete)->click();
+        w->ui.DBNavigator->button(tk::TDBNavigator::Delete)->click();
         QCOMPARE(w->Query.recordCount(), 4);
-        w->ui.DBNavigator->button(TDBNavigator::Delete)->click();
+        w->ui.DBNavigator->button(tk::TDBNavigator::Delete)->click();
         QCOMPARE(env.count("confirm"), 2);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Confirm"));
         QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Delete record?"));
@@ -228,7 +229,7 @@ private slots:
                        "JOIN Customers c ON c.CustomerID = o.CustomerID");
         w.Query.open();
         QVERIFY(!w.Query.canModify());
-        QTest::mouseClick(w.ui.DBNavigator->button(TDBNavigator::Delete), Qt::LeftButton);
+        QTest::mouseClick(w.ui.DBNavigator->button(tk::TDBNavigator::Delete), Qt::LeftButton);
         QCOMPARE(env.count("confirm"), 0);
         QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.Query.readOnlyReason())});
         QCOMPARE(w.Query.recordCount(), 4);
@@ -238,7 +239,7 @@ private slots:
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->ui.Grid;
         grid->resize(600, 300);
         grid->setCurrentIndex(grid->model()->index(0, 1));
         grid->edit(grid->currentIndex());
@@ -256,7 +257,7 @@ private slots:
     void refusedPostKeepsTheTypedValuesAndTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->ui.Grid;
         grid->setCurrentIndex(grid->model()->index(0, 0));
         // A key that another row has already: the database refuses the post.
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));

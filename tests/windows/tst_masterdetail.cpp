@@ -3,7 +3,7 @@
 // both queries, the linked child grid and its counter, inserting child rows,
 // and a user clicking and typing in both grids.
 
-#include "WindowTestEnv.h"
+#include "tests/windows/WindowTestEnv.h"
 
 #include "tests/support/PgTestEnv.h"
 
@@ -55,12 +55,12 @@ void showOnScreen(TfrmGridMasterFields& w) {
     QVERIFY(QTest::qWaitForWindowActive(&w));
 }
 
-void clickCell(DBGrid* grid, int row, int column) {
+void clickCell(tk::DBGrid* grid, int row, int column) {
     const QRect cell = grid->visualRect(grid->model()->index(row, column));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-void clickButton(TDBNavigator* navigator, TDBNavigator::Button button) {
+void clickButton(tk::TDBNavigator* navigator, tk::TDBNavigator::Button button) {
     QTest::mouseClick(navigator->button(button), Qt::LeftButton);
 }
 
@@ -244,12 +244,12 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         w.Query.moveTo(2); // BERGS, no orders yet
-        w.uiMD.DBNavigatorChild->button(TDBNavigator::Insert)->click();
+        w.uiMD.DBNavigatorChild->button(tk::TDBNavigator::Insert)->click();
         QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Insert);
         QCOMPARE(w.QueryChild.fieldByName("CustomerID").asString(), std::string("BERGS"));
         w.QueryChild.fieldByName("OrderID").setAsString("9");
         w.QueryChild.fieldByName("Amount").setAsString("90");
-        w.uiMD.DBNavigatorChild->button(TDBNavigator::Post)->click();
+        w.uiMD.DBNavigatorChild->button(tk::TDBNavigator::Post)->click();
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("BERGS"));
@@ -268,7 +268,7 @@ private slots:
             add.setCommandText("INSERT INTO Orders VALUES (5, 'ALFKI', 'Spain', 1)");
             add.execute();
         }
-        w.uiMD.DBNavigatorChild->button(TDBNavigator::Refresh)->click();
+        w.uiMD.DBNavigatorChild->button(tk::TDBNavigator::Refresh)->click();
         QCOMPARE(w.QueryChild.recordCount(), 4);
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
     }
@@ -286,7 +286,7 @@ private slots:
         clickCell(w.ui.Grid, 1, 1);        // ANATR
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(w.QueryChild.currentValue(0).toText(), std::string("3"));
-        clickButton(w.ui.DBNavigator, TDBNavigator::Next);
+        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Next);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(w.Query.currentRow(), 0);
         QCOMPARE(w.ui.Grid->currentIndex().row(), 0);
@@ -296,11 +296,11 @@ private slots:
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
 
         QTest::keyClick(w.uiMD.GridChild, Qt::Key_Escape);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Insert);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Insert);
         clickCell(w.uiMD.GridChild, w.QueryChild.currentRow(), 0);
         type(QStringLiteral("9"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("ALFKI"));
@@ -318,21 +318,21 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w);
         showOnScreen(w);
-        clickButton(w.ui.DBNavigator, TDBNavigator::Insert);
+        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Insert);
         QCOMPARE(w.QueryChild.recordCount(), 0);
         QCOMPARE(w.uiMD.GridChild->model()->rowCount(), 0);
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
-        clickButton(w.ui.DBNavigator, TDBNavigator::Cancel);
+        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Cancel);
         QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
 
         clickCell(w.ui.Grid, 0, 2); // ALFKI's Country
         retype(QStringLiteral("France"));
         press(Qt::Key_Return);
         QCOMPARE(w.Query.state(), vdata::DataSetState::Edit);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Refresh);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Refresh);
         QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
-        clickButton(w.ui.DBNavigator, TDBNavigator::Post);
+        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Post);
         QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(env.readBack("SELECT Country FROM Customers WHERE CustomerID = 'ALFKI'"),
@@ -348,7 +348,7 @@ private slots:
         showOnScreen(w);
         clickCell(w.ui.Grid, 1, 1); // ANATR: one order
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Delete);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Delete);
         QCOMPARE(env.count("confirm"), 1);
         QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE CustomerID = 'ANATR'"),
@@ -364,21 +364,21 @@ private slots:
         showOnScreen(w);
         clickCell(w.uiMD.GridChild, 0, 3); // order 1's Amount ...
         clickCell(w.ui.Grid, 0, 1);        // ... then the keyboard in the master grid
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Edit);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Edit);
         QCOMPARE(QApplication::focusWidget(), w.uiMD.GridChild);
         type(QStringLiteral("5"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.readBack("SELECT Amount FROM Orders WHERE OrderID = 1"), std::string("5"));
 
         clickCell(w.ui.Grid, 0, 1);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Insert);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Insert);
         QCOMPARE(QApplication::focusWidget(), w.uiMD.GridChild);
         QCOMPARE(w.uiMD.GridChild->currentIndex().row(), w.QueryChild.currentRow());
         QCOMPARE(w.uiMD.GridChild->currentIndex().column(), 3); // still Amount
         type(QStringLiteral("77"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE Amount = 77"),
                  std::string("ALFKI"));
         QCOMPARE(w.Query.state(), vdata::DataSetState::Browse);
@@ -423,11 +423,11 @@ private slots:
         showOnScreen(w);
         clickCell(w.ui.Grid, 1, 1); // order 20, no lines yet
         QCOMPARE(w.QueryChild.recordCount(), 0);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Insert);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Insert);
         clickCell(w.uiMD.GridChild, w.QueryChild.currentRow(), 2);
         type(QStringLiteral("7"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, TDBNavigator::Post);
+        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.dialogs.texts(), QStringList{});
         QCOMPARE(readBack("SELECT order_id || ' ' || id || ' ' || note FROM order_lines "
                           "WHERE qty = 7"),

@@ -2,7 +2,7 @@
 // cycle, picking a column, searching in the main and the child set, and
 // the failures (no column, a term that cannot be compared).
 
-#include "WindowTestEnv.h"
+#include "tests/windows/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 #include "toolkit/EditBox.h"
@@ -32,7 +32,7 @@ struct ShownTable {
     }
 };
 
-void pressReturn(EditBox* box) {
+void pressReturn(tk::EditBox* box) {
     QTest::keyClick(box, Qt::Key_Return);
 }
 
@@ -51,7 +51,7 @@ private slots:
         Env env;
         ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
-        EditBox* box = t.w.ui.edTrazi;
+        tk::EditBox* box = t.w.ui.edTrazi;
         QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
         QCOMPARE(box->textColor(), grey);
         QVERIFY(t.w.ui.Grid->hasFocus());
@@ -95,7 +95,7 @@ private slots:
     void matchMovesRecordCounterAndFillsTheWholeValue() {
         Env env;
         ShownTable t(env);
-        EditBox* box = t.w.ui.edTrazi;
+        tk::EditBox* box = t.w.ui.edTrazi;
         pick(t.w.ui.cboTraziPo, QStringLiteral("CompanyName"));
         box->setText(QStringLiteral("berg"));
         pressReturn(box);

@@ -1,9 +1,9 @@
 // Opening data windows from the main window's database tree, on a real
 // SQLite file: the three kinds, the roots, odd table names and failures.
 
-#include "WindowTestEnv.h"
 #include "data/service/Command.h"
 #include "tests/support/PgTestEnv.h"
+#include "tests/windows/WindowTestEnv.h"
 #include "toolkit/Cursors.h"
 
 #include <QMdiArea>
