@@ -2,7 +2,6 @@
 
 #include "toolkit/Dialogs.h"
 #include "toolkit/Shell.h"
-#include "ui_AboutBox.h"
 
 #include <QMouseEvent>
 #include <QScreen>
@@ -15,16 +14,16 @@ static void initResources() {
 const QString TAboutBox::ProductTitle = QStringLiteral("QRV: Veldmark");
 const QString TAboutBox::AuthorMail = QStringLiteral("dorian@qrv.example");
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutBox>()) {
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     initResources();
-    ui_->setupUi(this);
+    setupUi(this);
     // A small caption bar with a close button only.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(360, 223);
-    ui_->ProgramIcon->adjustSize(); // the control takes the picture's size
-    ui_->lblURL->installEventFilter(this);
-    ui_->StaticText1->installEventFilter(this);
+    ProgramIcon->adjustSize(); // the control takes the picture's size
+    lblURL->installEventFilter(this);
+    StaticText1->installEventFilter(this);
     centreOnScreen();
 }
 
@@ -36,7 +35,7 @@ void TAboutBox::ShowAboutBox() {
 }
 
 void TAboutBox::lblURLClick() {
-    tk::shellOpen(ui_->lblURL->text());
+    tk::shellOpen(lblURL->text());
 }
 
 void TAboutBox::StaticText1Click() {
@@ -48,11 +47,11 @@ void TAboutBox::StaticText1Click() {
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == ui_->lblURL) {
+        if (watched == lblURL) {
             lblURLClick();
             return true;
         }
-        if (watched == ui_->StaticText1) {
+        if (watched == StaticText1) {
             StaticText1Click();
             return true;
         }

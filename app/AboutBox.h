@@ -1,17 +1,13 @@
 #pragma once
 
+#include "ui_AboutBox.h"
+
 #include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class AboutBox;
-}
 
 // The About box: the product's title, a picture, the web address (a click
 // opens it in the browser) and the author's credit line (a click starts an
 // e-mail to the author).
-class TAboutBox : public QDialog {
+class TAboutBox : public QDialog, public Ui::AboutBox {
     Q_OBJECT
 public:
     // The maker's name, a colon and a blank, and the product's name.
@@ -24,8 +20,6 @@ public:
     // Shows a fresh box modally and discards it when it closes.
     static void ShowAboutBox();
 
-    Ui::AboutBox& ui() const { return *ui_; }
-
 public slots:
     void lblURLClick();
     void StaticText1Click();
@@ -36,6 +30,4 @@ protected:
 
 private:
     void centreOnScreen();
-
-    std::unique_ptr<Ui::AboutBox> ui_;
 };

@@ -45,22 +45,22 @@ TfrmGridFields::TfrmGridFields(vdata::Connection& connection, DataWindowHost* ho
 TfrmGridFields::~TfrmGridFields() = default;
 
 void TfrmGridFields::setupLayout() {
-    ui.setupUi(this);
+    setupUi(this);
     Query.name = "Query";
     Query.setConnection(&FConnection);
     Command.setConnection(&FConnection);
     bindQuery(Query);
-    ui.Grid->setDataSource(&DataSource);
-    ui.DBNavigator->setDataSource(&DataSource);
-    ui.DBNavigator->beforeAction = [this](tk::TDBNavigator* sender, int button) {
+    Grid->setDataSource(&DataSource);
+    DBNavigator->setDataSource(&DataSource);
+    DBNavigator->beforeAction = [this](tk::TDBNavigator* sender, int button) {
         DBNavigatorBeforeAction(sender, button);
     };
-    ui.RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
-    ui.edTrazi->setCursorPosition(0);
+    RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
+    edTrazi->setCursorPosition(0);
     // The grid takes the keyboard when the window is first shown; the search
     // box, first in the tab order, would otherwise take it on the way and
     // change its placeholder as the user never entered it.
-    ui.Grid->setFocus();
+    Grid->setFocus();
 }
 
 void TfrmGridFields::bindQuery(vdata::Query& query) {
@@ -104,7 +104,7 @@ void TfrmGridFields::SetTitle(const QString& title) {
 void TfrmGridFields::FormCreate(QObject* Sender) {
     (void)Sender;
     const QString none = QStringLiteral("No dataset opened!");
-    ui.lblRecNo->setText(none);
+    lblRecNo->setText(none);
     if (auto* childCounter = findChild<QLabel*>(QStringLiteral("lblRecNoChild"))) {
         childCounter->setText(none);
     }
@@ -115,7 +115,7 @@ void TfrmGridFields::FormCreate(QObject* Sender) {
     FcboTraziPoChild = findChild<QComboBox*>(QStringLiteral("cboTraziPoChild"));
     FedTraziChild = findChild<tk::EditBox*>(QStringLiteral("edTraziChild"));
 
-    SetNavigatorCaptions(ui.DBNavigator);
+    SetNavigatorCaptions(DBNavigator);
     SetNavigatorCaptions(FDBNavigatorChild);
 
     if (!Query.sql().empty()) {
@@ -124,9 +124,9 @@ void TfrmGridFields::FormCreate(QObject* Sender) {
     if (FQueryChild && !FQueryChild->sql().empty()) {
         FQueryChild->open();
     }
-    ui.Grid->setTitleBold(true);
+    Grid->setTitleBold(true);
 
-    FillSearchFields(ui.cboTraziPo, &Query);
+    FillSearchFields(cboTraziPo, &Query);
     FillSearchFields(FcboTraziPoChild, FQueryChild);
 
     RefreshDataSet(&Query);
@@ -186,11 +186,11 @@ QLabel* TfrmGridFields::counterFor(const vdata::Query& dataSet) const {
     if (IsChildName(dataSet.name)) {
         return findChild<QLabel*>(QStringLiteral("lblRecNoChild"));
     }
-    return ui.lblRecNo;
+    return lblRecNo;
 }
 
 tk::TDBNavigator* TfrmGridFields::navigatorFor(const vdata::Query& dataSet) const {
-    return IsChildName(dataSet.name) ? FDBNavigatorChild : ui.DBNavigator;
+    return IsChildName(dataSet.name) ? FDBNavigatorChild : DBNavigator;
 }
 
 void TfrmGridFields::RefreshDataSet(vdata::Query* dataSet) {
@@ -289,7 +289,7 @@ void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
 // with the typed values, so closing never drops them.
 bool TfrmGridFields::savePendingEdits() {
     const bool childSaved = !FGridChild || FGridChild->postPending();
-    return ui.Grid->postPending() && childSaved;
+    return Grid->postPending() && childSaved;
 }
 
 void TfrmGridFields::closeEvent(QCloseEvent* event) {
@@ -333,7 +333,7 @@ void TfrmGridFields::cboTraziPoClick(QObject* Sender) {
     if (!Sender) {
         return;
     }
-    tk::EditBox* box = IsChildName(Sender->objectName()) ? FedTraziChild : ui.edTrazi;
+    tk::EditBox* box = IsChildName(Sender->objectName()) ? FedTraziChild : edTrazi;
     if (box) {
         box->setFocus(Qt::OtherFocusReason);
     }
@@ -346,7 +346,7 @@ void TfrmGridFields::edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifi
         return;
     }
     const bool child = IsChildName(box->objectName());
-    QComboBox* list = child ? FcboTraziPoChild : ui.cboTraziPo;
+    QComboBox* list = child ? FcboTraziPoChild : cboTraziPo;
     vdata::Query* dataSet = child ? FQueryChild : &Query;
     if (!list || !dataSet) {
         return;
@@ -405,7 +405,7 @@ void TfrmGridFields::RefreshButtonClick() {
     if (Query.active()) {
         Query.close();
     }
-    const QStringList lines = ui.SQLQuery->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = SQLQuery->toPlainText().split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
     // A text that returns rows (WITH, VALUES, PRAGMA, a SELECT after a
     // comment...) shows them as a select does; it still runs only once.
@@ -416,7 +416,7 @@ void TfrmGridFields::RefreshButtonClick() {
         runStatement(text);
     }
     // The search-column list follows the result now shown (empty when none).
-    FillSearchFields(ui.cboTraziPo, &Query);
+    FillSearchFields(cboTraziPo, &Query);
 }
 
 void TfrmGridFields::runSelect(const QString& text) {

@@ -27,7 +27,7 @@ class EditBox;
 // Every handler serves the window's own components (the main set) and the
 // components whose names end in "Child" (the child set of the derived
 // master-detail window); a window without a child set works alone.
-class TfrmGridFields : public QWidget {
+class TfrmGridFields : public QWidget, public Ui::frmGridFields {
     Q_OBJECT
 public:
     enum class CloseAction { None, Free };
@@ -38,7 +38,6 @@ public:
     explicit TfrmGridFields(vdata::Connection& connection, DataWindowHost* host = nullptr);
     ~TfrmGridFields() override;
 
-    Ui::frmGridFields ui;
     vdata::DataSource DataSource{&Query};
     vdata::Query Query;
     vdata::Command Command;

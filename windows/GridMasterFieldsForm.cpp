@@ -39,25 +39,25 @@ TfrmGridMasterFields::~TfrmGridMasterFields() = default;
 // panels: the setup area into FieldBox (now at the top of the left side) and
 // the child set into pnlEARight (now across the bottom).
 void TfrmGridMasterFields::placeOwnLayout() {
-    uiMD.setupUi(this);
+    Ui::frmGridMasterFields::setupUi(this);
 
-    auto* editArea = static_cast<QBoxLayout*>(ui.pnlEditArea->layout());
+    auto* editArea = static_cast<QBoxLayout*>(pnlEditArea->layout());
     editArea->setDirection(QBoxLayout::TopToBottom);
-    ui.pnlEARight->setMaximumWidth(QWIDGETSIZE_MAX);
-    ui.pnlEARight->setFixedHeight(208);
-    ui.pnlEARight->layout()->addWidget(uiMD.ChildSetArea);
+    pnlEARight->setMaximumWidth(QWIDGETSIZE_MAX);
+    pnlEARight->setFixedHeight(208);
+    pnlEARight->layout()->addWidget(ChildSetArea);
 
-    auto* left = static_cast<QBoxLayout*>(ui.pnlEALeft->layout());
-    left->removeWidget(ui.FieldBox);
-    left->insertWidget(0, ui.FieldBox);
-    ui.FieldBox->setFixedHeight(92);
-    ui.FieldBox->setWidget(uiMD.SetupArea);
-    ui.pnlQuery->hide();
+    auto* left = static_cast<QBoxLayout*>(pnlEALeft->layout());
+    left->removeWidget(FieldBox);
+    left->insertWidget(0, FieldBox);
+    FieldBox->setFixedHeight(92);
+    FieldBox->setWidget(SetupArea);
+    pnlQuery->hide();
 
-    uiMD.edTraziChild->setCursorPosition(0);
-    uiMD.GridChild->setDataSource(&DataSourceChild);
-    uiMD.DBNavigatorChild->setDataSource(&DataSourceChild);
-    uiMD.MCRefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
+    edTraziChild->setCursorPosition(0);
+    GridChild->setDataSource(&DataSourceChild);
+    DBNavigatorChild->setDataSource(&DataSourceChild);
+    MCRefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
 }
 
 vdata::Query* TfrmGridMasterFields::ownedQuery(const std::string& name) {
@@ -70,11 +70,11 @@ void TfrmGridMasterFields::FormCreate(QObject* Sender) {
 }
 
 void TfrmGridMasterFields::SetUpFor(Use use, const QString& table) {
-    ui.pnlEARight->hide();
+    pnlEARight->hide();
     setUpPanels(use, table);
     FormCreate(this);
     FormActivate(this);
-    ui.SQLQuery->selectAll();
+    SQLQuery->selectAll();
     focusFirstInput();
 }
 
@@ -82,19 +82,19 @@ void TfrmGridMasterFields::setUpPanels(Use use, const QString& table) {
     switch (use) {
     case Use::Table:
         SetTitle(QStringLiteral("TABLE: ") + table);
-        ui.pnlQuery->hide();
+        pnlQuery->hide();
         Query.setSQL("SELECT * FROM " + vdata::bracketName(table.toStdString()));
         Query.open();
         break;
     case Use::Freehand:
         SetTitle(QStringLiteral("\"Freehand\" query"));
-        ui.pnlQuery->show();
+        pnlQuery->show();
         break;
     case Use::MasterDetail:
         SetTitle(QStringLiteral("Master-detail"));
-        ui.pnlQuery->hide();
-        ui.pnlEARight->show();
-        ui.FieldBox->show();
+        pnlQuery->hide();
+        pnlEARight->show();
+        FieldBox->show();
         break;
     }
 }
@@ -103,12 +103,12 @@ void TfrmGridMasterFields::setUpPanels(Use use, const QString& table) {
 // selected placeholder the first keystroke replaces), the setup area, or
 // the grid. The search box keeps its placeholder until the user goes there.
 void TfrmGridMasterFields::focusFirstInput() {
-    if (!ui.pnlQuery->isHidden()) {
-        ui.SQLQuery->setFocus();
-    } else if (!ui.FieldBox->isHidden()) {
-        uiMD.cboMasterTable->setFocus();
+    if (!pnlQuery->isHidden()) {
+        SQLQuery->setFocus();
+    } else if (!FieldBox->isHidden()) {
+        cboMasterTable->setFocus();
     } else {
-        ui.Grid->setFocus();
+        Grid->setFocus();
     }
 }
 
@@ -118,7 +118,7 @@ void TfrmGridMasterFields::fillTableLists() {
     for (const std::string& name : connection().tableNames()) {
         names << qs(name);
     }
-    for (QComboBox* list : {uiMD.cboMasterTable, uiMD.cboChildTable}) {
+    for (QComboBox* list : {cboMasterTable, cboChildTable}) {
         list->clear();
         list->addItems(names);
         list->setCurrentIndex(-1);
@@ -135,9 +135,8 @@ void TfrmGridMasterFields::cboMasterTableClick(QObject* Sender) {
     if (!tables) {
         return;
     }
-    QListWidget* target = tables->objectName() == QLatin1String("cboMasterTable")
-                              ? uiMD.lbMasterFields
-                              : uiMD.lbChildFields;
+    QListWidget* target =
+        tables->objectName() == QLatin1String("cboMasterTable") ? lbMasterFields : lbChildFields;
     if (tables->currentIndex() < 0) {
         return;
     }
@@ -158,18 +157,18 @@ void TfrmGridMasterFields::cboMasterTableClick(QObject* Sender) {
 
 // A refusal of the relation editor goes to the default error report.
 void TfrmGridMasterFields::AddRelButtonClick() {
-    const QList<QListWidgetItem*> master = uiMD.lbMasterFields->selectedItems();
-    const QList<QListWidgetItem*> child = uiMD.lbChildFields->selectedItems();
+    const QList<QListWidgetItem*> master = lbMasterFields->selectedItems();
+    const QList<QListWidgetItem*> child = lbChildFields->selectedItems();
     if (master.isEmpty() || child.isEmpty()) {
         return;
     }
-    tk::guarded([&] { uiMD.Rel->insertPair(master.first()->text(), child.first()->text(), true); });
+    tk::guarded([&] { Rel->insertPair(master.first()->text(), child.first()->text(), true); });
 }
 
 std::vector<std::pair<std::string, std::string>> TfrmGridMasterFields::relationPairs() const {
     std::vector<std::pair<std::string, std::string>> pairs;
-    for (int i = 0; i < uiMD.Rel->pairCount(); ++i) {
-        pairs.emplace_back(ss(uiMD.Rel->key(i)), ss(uiMD.Rel->value(i)));
+    for (int i = 0; i < Rel->pairCount(); ++i) {
+        pairs.emplace_back(ss(Rel->key(i)), ss(Rel->value(i)));
     }
     return pairs;
 }
@@ -237,14 +236,14 @@ TfrmGridMasterFields::ChildQuery TfrmGridMasterFields::childQueryText(
 void TfrmGridMasterFields::MCRefreshButtonClick() {
     QueryChild.close();
     Query.close();
-    if (uiMD.Rel->cell(1, 1).isEmpty()) {
+    if (Rel->cell(1, 1).isEmpty()) {
         tk::showMessage(tk::MessageKind::Error,
                         QStringLiteral("You must setup master-detail relations!"));
         fillSearchLists();
         return;
     }
-    const std::string master = ss(uiMD.cboMasterTable->currentText());
-    const std::string child = ss(uiMD.cboChildTable->currentText());
+    const std::string master = ss(cboMasterTable->currentText());
+    const std::string child = ss(cboChildTable->currentText());
     ChildQuery childText = childQueryText(child, relationPairs());
     QueryChild.setSQL(childText.text);
     QueryChild.setParameterFields(std::move(childText.parameterFields));
@@ -261,6 +260,6 @@ void TfrmGridMasterFields::MCRefreshButtonClick() {
 
 // The search-column lists follow the results now shown (empty when closed).
 void TfrmGridMasterFields::fillSearchLists() {
-    FillSearchFields(ui.cboTraziPo, &Query);
-    FillSearchFields(uiMD.cboTraziPoChild, &QueryChild);
+    FillSearchFields(cboTraziPo, &Query);
+    FillSearchFields(cboTraziPoChild, &QueryChild);
 }

@@ -12,13 +12,12 @@
 // navigator, search box, counter and QueryChild, the detail of Query through
 // the master link) and a setup area that pairs master fields with child
 // fields. Every data window of the program is one of these.
-class TfrmGridMasterFields : public TfrmGridFields {
+class TfrmGridMasterFields : public TfrmGridFields, public Ui::frmGridMasterFields {
     Q_OBJECT
 public:
     explicit TfrmGridMasterFields(vdata::Connection& connection, DataWindowHost* host = nullptr);
     ~TfrmGridMasterFields() override;
 
-    Ui::frmGridMasterFields uiMD;
     vdata::DataSource DataSourceChild{&QueryChild};
     vdata::Query QueryChild;
 

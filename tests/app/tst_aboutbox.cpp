@@ -34,12 +34,12 @@ private slots:
         QStringList seen;
         dialogs.modalScripts.push_back([&](QDialog& dialog) {
             shown = &dialog;
-            const Ui::AboutBox& ui = static_cast<TAboutBox&>(dialog).ui();
-            const QSize picture = ui.ProgramIcon->pixmap().size(); // the picture is there
-            seen << ui.ProductName->text() << ui.lblURL->text()
+            const auto& box = static_cast<TAboutBox&>(dialog);
+            const QSize picture = box.ProgramIcon->pixmap().size(); // the picture is there
+            seen << box.ProductName->text() << box.lblURL->text()
                  << QString::number(dialog.parent() == nullptr)
                  << QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
-            ui.OKButton->click();
+            box.OKButton->click();
             return -1;
         });
         TAboutBox::ShowAboutBox();
@@ -63,10 +63,10 @@ private slots:
     void linksGoToTheShellExactly() {
         RecordingShell shell;
         TAboutBox box;
-        QTest::mouseClick(box.ui().StaticText1, Qt::LeftButton);
-        QTest::mouseClick(box.ui().lblURL, Qt::LeftButton);
-        QTest::mouseClick(box.ui().ProductName, Qt::LeftButton);
-        QTest::mouseClick(box.ui().lblURL, Qt::RightButton);
+        QTest::mouseClick(box.StaticText1, Qt::LeftButton);
+        QTest::mouseClick(box.lblURL, Qt::LeftButton);
+        QTest::mouseClick(box.ProductName, Qt::LeftButton);
+        QTest::mouseClick(box.lblURL, Qt::RightButton);
         QCOMPARE(shell.opened,
                  (QStringList{ExpectedMailLink, "https://www.qrv-software.example/veldmark"}));
     }

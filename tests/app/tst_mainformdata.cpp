@@ -100,8 +100,8 @@ private Q_SLOTS:
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
         TfrmGridMasterFields* w = windows(env.form).value(0);
         QVERIFY(w);
-        QCOMPARE(QApplication::focusWidget(), w->ui.Grid);
-        QTest::keyClick(w->ui.Grid, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), w->Grid);
+        QTest::keyClick(w->Grid, Qt::Key_A, Qt::AltModifier);
         QCOMPARE(w->Query.state(), vdata::DataSetState::Insert);
         QVERIFY(!env.form.Help1->isVisible());
         w->Query.cancel();
@@ -140,7 +140,7 @@ private Q_SLOTS:
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
         TfrmGridMasterFields* w = windows(env.form).value(0);
         QVERIFY(w);
-        tk::DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->Grid;
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
         env.form.FileExit1->trigger();
         QVERIFY(env.form.isVisible());

@@ -109,7 +109,7 @@ void browseAndEdit(TfrmGridMasterFields* w) {
     if (!w || !w->Query.active() || w->Query.recordCount() == 0) {
         return;
     }
-    Driver d(w->ui.Grid);
+    Driver d(w->Grid);
     d.key(Qt::Key_End, Qt::ControlModifier);
     d.key(Qt::Key_Home, Qt::ControlModifier);
     d.typeOver(0, 1, QStringLiteral("Edited"));

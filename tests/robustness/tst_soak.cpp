@@ -35,7 +35,7 @@ void openScrollClose(robust::Program& program, QTreeWidgetItem* table) {
     TfrmGridMasterFields* w = program.click(table);
     QVERIFY(w);
     QCOMPARE(w->Query.recordCount(), 10000);
-    Driver d(w->ui.Grid);
+    Driver d(w->Grid);
     d.key(Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(w->Query.currentRow(), 9999);
     program.closeActive();

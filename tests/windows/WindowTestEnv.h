@@ -136,7 +136,7 @@ inline void chooseTable(TfrmGridMasterFields& w, QComboBox* list, const QString&
 
 inline void pair(TfrmGridMasterFields& w, const QString& master, const QString& child) {
     for (auto [fields, name] :
-         {std::pair{w.uiMD.lbMasterFields, master}, std::pair{w.uiMD.lbChildFields, child}}) {
+         {std::pair{w.lbMasterFields, master}, std::pair{w.lbChildFields, child}}) {
         const QList<QListWidgetItem*> found = fields->findItems(name, Qt::MatchExactly);
         if (!found.isEmpty()) {
             fields->setCurrentItem(found.first());
@@ -147,8 +147,8 @@ inline void pair(TfrmGridMasterFields& w, const QString& master, const QString& 
 
 // Customers linked to Orders by CustomerID, and Country to ShipCountry.
 inline void linkCustomersToOrders(TfrmGridMasterFields& w, bool withCountry = true) {
-    chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Customers"));
-    chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
+    chooseTable(w, w.cboMasterTable, QStringLiteral("Customers"));
+    chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
     pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
     if (withCountry) {
         pair(w, QStringLiteral("Country"), QStringLiteral("ShipCountry"));

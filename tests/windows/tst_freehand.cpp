@@ -16,24 +16,24 @@ using namespace wintest;
 namespace {
 
 void run(TfrmGridFields& w, const QString& text) {
-    w.ui.SQLQuery->setPlainText(text);
-    w.ui.RefreshButton->click();
+    w.SQLQuery->setPlainText(text);
+    w.RefreshButton->click();
 }
 
 // As a person does: the text typed into the SQL box line by line, then a
 // mouse click on the Refresh button.
 void typeAndRun(TfrmGridFields& w, const QString& text) {
-    QTest::mouseClick(w.ui.SQLQuery->viewport(), Qt::LeftButton);
-    QTest::keyClick(w.ui.SQLQuery, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w.ui.SQLQuery, Qt::Key_Delete);
+    QTest::mouseClick(w.SQLQuery->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.SQLQuery, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.SQLQuery, Qt::Key_Delete);
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0) {
-            QTest::keyClick(w.ui.SQLQuery, Qt::Key_Return);
+            QTest::keyClick(w.SQLQuery, Qt::Key_Return);
         }
-        QTest::keyClicks(w.ui.SQLQuery, lines.at(i));
+        QTest::keyClicks(w.SQLQuery, lines.at(i));
     }
-    QTest::mouseClick(w.ui.RefreshButton, Qt::LeftButton);
+    QTest::mouseClick(w.RefreshButton, Qt::LeftButton);
 }
 
 } // namespace
@@ -77,15 +77,15 @@ private slots:
         }
         QCOMPARE(w.Query.recordCount(), 1);
         QCOMPARE(w.Query.sql(), std::string("Select OrderID FROM Orders\r\nWHERE Amount = 100"));
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
-        QCOMPARE(w.ui.Grid->model()->rowCount(), 1);
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.Grid->model()->rowCount(), 1);
         QCOMPARE(env.dialogs.shown.size(), 0);
         // Sorting works on the new result; the search list follows it.
         run(w, QStringLiteral("SELECT * FROM Orders"));
-        w.GridTitleClick(w.ui.Grid, QStringLiteral("Amount"));
-        w.GridTitleClick(w.ui.Grid, QStringLiteral("Amount"));
+        w.GridTitleClick(w.Grid, QStringLiteral("Amount"));
+        w.GridTitleClick(w.Grid, QStringLiteral("Amount"));
         QCOMPARE(w.Query.cellText(0, 3), std::string("400"));
-        QCOMPARE(w.ui.cboTraziPo->count(), 4);
+        QCOMPARE(w.cboTraziPo->count(), 4);
     }
 
     void otherTextsRunAsStatements() {
@@ -115,7 +115,7 @@ private slots:
         Env env;
         TfrmGridMasterFields w(env.connection());
         run(w, QStringLiteral("SELECT * FROM Orders"));
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
         run(w, QStringLiteral("UPDATE Orders SET Amount = Amount + 1\nWHERE CustomerID = 'ALFKI'"));
         QCOMPARE(env.count("information"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Information"));
@@ -124,9 +124,9 @@ private slots:
                  std::string("703"));
         // The grid is empty now, the counter keeps its text, the list is empty.
         QVERIFY(!w.Query.active());
-        QCOMPARE(w.ui.Grid->model()->rowCount(), 0);
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-        QCOMPARE(w.ui.cboTraziPo->count(), 0);
+        QCOMPARE(w.Grid->model()->rowCount(), 0);
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.cboTraziPo->count(), 0);
     }
 
     void textsThatReturnRowsFillTheGrid_data() {
@@ -173,7 +173,7 @@ private slots:
         typeAndRun(w, text);
         QCOMPARE(s.env.dialogs.texts(), QStringList());
         QVERIFY(w.Query.active());
-        const QAbstractItemModel* grid = w.ui.Grid->model();
+        const QAbstractItemModel* grid = w.Grid->model();
         if (rows >= 0) {
             QCOMPARE(grid->rowCount(), rows);
             QCOMPARE(grid->index(0, 0).data().toString(), first);
@@ -188,11 +188,11 @@ private slots:
         Env env;
         TfrmGridMasterFields w(env.connection());
         run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 3"));
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 99"));
         QVERIFY(w.Query.active());
-        QCOMPARE(w.ui.Grid->model()->rowCount(), 0);
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.Grid->model()->rowCount(), 0);
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
     }
 };
 

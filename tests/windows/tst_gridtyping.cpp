@@ -41,8 +41,8 @@ private slots:
         QFETCH(QString, engine);
         Session s(engine, itemsScript);
         auto w = baseWindow(s.env.connection(), "Items");
-        Driver d(w->ui.Grid);
-        tk::TDBNavigator* nav = w->ui.DBNavigator;
+        Driver d(w->Grid);
+        tk::TDBNavigator* nav = w->DBNavigator;
 
         d.typeOver(0, 1, QStringLiteral("42"));
         d.key(Qt::Key_Down);
@@ -67,11 +67,11 @@ private slots:
         d.typeOver(2, 2, QStringLiteral("abc"));
         d.key(Qt::Key_Escape);
         QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
-        QCOMPARE(w->ui.Grid->model()->index(2, 2).data().toString(), QStringLiteral("Spain"));
+        QCOMPARE(w->Grid->model()->index(2, 2).data().toString(), QStringLiteral("Spain"));
 
         QCOMPARE(s.env.dialogs.texts(), QStringList());
         // Numbers stand to the right, text to the left.
-        const QAbstractItemModel* m = w->ui.Grid->model();
+        const QAbstractItemModel* m = w->Grid->model();
         QCOMPARE(m->index(0, 1).data(Qt::TextAlignmentRole).toInt(),
                  int(Qt::AlignRight | Qt::AlignVCenter));
         QVERIFY(!m->index(0, 2).data(Qt::TextAlignmentRole).isValid());
@@ -99,7 +99,7 @@ private slots:
                               (sqlite ? "DECIMAL(30,10)" : "numeric(30,10)") +
                               "); INSERT INTO \"Prices\" VALUES (1, 1), (2, 2);");
         auto w = baseWindow(s.env.connection(), "Prices");
-        Driver d(w->ui.Grid);
+        Driver d(w->Grid);
         const QString typed = sqlite ? QStringLiteral("12345678901234567")
                                      : QStringLiteral("98765432109876543.2109876543");
         d.typeOver(0, 1, typed);
@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(s.env.dialogs.texts(), QStringList());
         QCOMPARE(s.readBack("SELECT \"Price\" FROM \"Prices\" WHERE \"ID\" = 1"),
                  typed.toStdString());
-        QCOMPARE(w->ui.Grid->model()->index(0, 1).data().toString(), typed);
+        QCOMPARE(w->Grid->model()->index(0, 1).data().toString(), typed);
     }
 
     void refusedValueStaysInTheEditor_data() {
@@ -137,21 +137,21 @@ private slots:
         QFETCH(std::string, stored);
         Session s(engine, itemsScript);
         auto w = baseWindow(s.env.connection(), "Items");
-        Driver d(w->ui.Grid);
+        Driver d(w->Grid);
         d.typeOver(1, column, typed);
         d.key(Qt::Key_Down);
         QCOMPARE(s.env.count(QStringLiteral("error")), 1);
         QVERIFY(Driver::editor());
         QCOMPARE(Driver::editor()->text(), typed);
         QCOMPARE(w->Query.currentRow(), 1);
-        QCOMPARE(w->ui.Grid->currentIndex().row(), 1);
-        QCOMPARE(w->ui.Grid->selectionModel()->selectedIndexes().value(0).row(), 1);
+        QCOMPARE(w->Grid->currentIndex().row(), 1);
+        QCOMPARE(w->Grid->selectionModel()->selectedIndexes().value(0).row(), 1);
         // A click on another cell, Tab and the navigator's Save refuse it the
         // same way.
         d.click(3, 2);
-        QCOMPARE(w->ui.Grid->currentIndex().row(), 1);
+        QCOMPARE(w->Grid->currentIndex().row(), 1);
         d.key(Qt::Key_Tab);
-        press(w->ui.DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::TDBNavigator::Post);
         QCOMPARE(s.env.count(QStringLiteral("error")), 4);
         QCOMPARE(Driver::editor()->text(), typed);
         d.key(Qt::Key_A, Qt::ControlModifier);
@@ -179,7 +179,7 @@ private slots:
                          : "INSERT INTO \"Docs\" VALUES (2, 'two', 'b', '\\x0102');";
         Session s(engine, script);
         auto w = baseWindow(s.env.connection(), "Docs");
-        Driver d(w->ui.Grid);
+        Driver d(w->Grid);
 
         d.click(0, 1);
         d.key(Qt::Key_F2);
@@ -191,7 +191,7 @@ private slots:
         const int rows = sqlite ? 3 : 2;
         for (int row = 1; row < rows; ++row) {
             for (int column : {1, 3}) {
-                if (!(w->ui.Grid->model()->flags(w->ui.Grid->model()->index(row, column)) &
+                if (!(w->Grid->model()->flags(w->Grid->model()->index(row, column)) &
                       Qt::ItemIsEditable)) {
                     d.typeOver(row, column, QStringLiteral("z"));
                     QVERIFY(!Driver::editor());
@@ -251,11 +251,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         auto w = baseWindow(s.env.connection(), "Docs");
-        Driver d(w->ui.Grid);
-        w->ui.Grid->viewport()->repaint();
-        w->ui.Grid->viewport()->repaint();
+        Driver d(w->Grid);
+        w->Grid->viewport()->repaint();
+        w->Grid->viewport()->repaint();
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        const QAbstractItemModel* m = w->ui.Grid->model();
+        const QAbstractItemModel* m = w->Grid->model();
         QCOMPARE(m->index(0, 1).data().toString(),
                  QStringLiteral("Hea") + QString(2046, QChar(0xE9)) + QChar(0x2026));
         QCOMPARE(m->index(1, 1).data().toString(), QStringLiteral("one") + QChar(0x2026));

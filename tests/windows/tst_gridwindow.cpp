@@ -27,10 +27,10 @@ private slots:
     void emptyTableCountsMinusOneAndDisablesEdit() {
         Env env;
         auto w = baseWindow(env.connection(), "Empty");
-        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record -1 / 0"));
-        QVERIFY(!w->ui.DBNavigator->button(tk::TDBNavigator::Edit)->isEnabled());
-        QVERIFY(w->ui.DBNavigator->button(tk::TDBNavigator::Insert)->isEnabled());
-        QVERIFY(!w->ui.DBNavigator->button(tk::TDBNavigator::Post)->isEnabled());
+        QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
+        QVERIFY(!w->DBNavigator->button(tk::TDBNavigator::Edit)->isEnabled());
+        QVERIFY(w->DBNavigator->button(tk::TDBNavigator::Insert)->isEnabled());
+        QVERIFY(!w->DBNavigator->button(tk::TDBNavigator::Post)->isEnabled());
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A window without the child set closes its query and goes away.
         QCOMPARE(w->childQuery(), nullptr);
@@ -44,11 +44,11 @@ private slots:
     void newWindowReadsNoDatasetAndCaptionsTheNavigator() {
         Env env;
         TfrmGridMasterFields w(env.connection());
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
         const QStringList captions{"First",  "Proir", "Next", "Last",   "&Add",
                                    "Delete", "Edit",  "Save", "Cancel", "Refresh"};
-        for (tk::TDBNavigator* nav : {w.ui.DBNavigator, w.uiMD.DBNavigatorChild}) {
+        for (tk::TDBNavigator* nav : {w.DBNavigator, w.DBNavigatorChild}) {
             for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
                 QCOMPARE(nav->caption(i), captions.at(i));
                 QVERIFY(nav->button(i)->toolTip().isEmpty()); // hints are not shown
@@ -64,7 +64,7 @@ private slots:
     void titleClicksSortAscendingDescendingAscending() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->Grid;
         grid->resize(600, 300);
         // A real click on the title of CompanyName reaches the window's handler.
         QHeaderView* titles = grid->horizontalHeader();
@@ -106,7 +106,7 @@ private slots:
         w->Query.setSort("rating desc");
         QCOMPARE(indicator(), std::pair(3, Qt::DescendingOrder));
         w->Query.setSort("Rating ASC");
-        QTest::mouseClick(w->ui.DBNavigator->button(tk::TDBNavigator::Refresh), Qt::LeftButton);
+        QTest::mouseClick(w->DBNavigator->button(tk::TDBNavigator::Refresh), Qt::LeftButton);
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
         QCOMPARE(indicator(), std::pair(3, Qt::AscendingOrder));
@@ -115,7 +115,7 @@ private slots:
     void ctrlDeleteIsDroppedPlainDeletePasses() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->Grid;
         QList<int> seen;
         // Connected after the window's handler: sees the key as it leaves it.
         connect(grid, &tk::DBGrid::keyDown, this,
@@ -136,7 +136,7 @@ private slots:
     void handCursorOverTitlesOnly() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->Grid;
         grid->resize(600, 300);
         const QRect titles = grid->horizontalHeader()->geometry();
         const QRect indicator = grid->verticalHeader()->geometry();
@@ -162,16 +162,16 @@ private slots:
         auto w = baseWindow(env.connection(), "Customers");
         w->FormCreate(nullptr);
         // Texts, the INT and the DATE; the decimal is left out.
-        QCOMPARE(entries(w->ui.cboTraziPo),
+        QCOMPARE(entries(w->cboTraziPo),
                  (QStringList{"CustomerID", "CompanyName", "Country", "Rating", "Joined"}));
-        QCOMPARE(w->ui.cboTraziPo->currentIndex(), 0);
+        QCOMPARE(w->cboTraziPo->currentIndex(), 0);
         auto codes = baseWindow(env.connection(), "Codes");
-        QCOMPARE(codes->ui.cboTraziPo->count(), 0);
-        QCOMPARE(codes->ui.cboTraziPo->currentIndex(), -1);
+        QCOMPARE(codes->cboTraziPo->count(), 0);
+        QCOMPARE(codes->cboTraziPo->currentIndex(), -1);
         // Blobs and nulls show placeholders; a null edits as empty text.
-        QAbstractItemModel* m = codes->ui.Grid->model();
+        QAbstractItemModel* m = codes->Grid->model();
         QCOMPARE(m->data(m->index(0, 2)).toString(), tk::DatasetModel::blobText);
-        QAbstractItemModel* cm = w->ui.Grid->model();
+        QAbstractItemModel* cm = w->Grid->model();
         QCOMPARE(cm->data(cm->index(2, 5)).toString(), tk::DatasetModel::nullText);
         QCOMPARE(cm->data(cm->index(2, 5), Qt::EditRole).toString(), QString());
         QVERIFY(cm->data(cm->index(2, 5), Qt::ForegroundRole).isValid());
@@ -182,7 +182,7 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
         w->Query.moveTo(2);
-        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 3 / 4"));
         {
             auto other = env.other();
             vdata::Command add(other.get());
@@ -190,9 +190,9 @@ private slots:
                 "INSERT INTO Customers (CustomerID, CompanyName) VALUES ('ZZZZZ', 'Z')");
             QCOMPARE(add.execute(), 1LL);
         }
-        w->ui.DBNavigator->button(tk::TDBNavigator::Refresh)->click();
+        w->DBNavigator->button(tk::TDBNavigator::Refresh)->click();
         QCOMPARE(w->Query.recordCount(), 5);
-        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / 5"));
+        QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 5"));
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A refresh that fails goes to the default error report.
         {
@@ -201,7 +201,7 @@ private slots:
             drop.setCommandText("DROP TABLE Customers");
             drop.execute();
         }
-        w->ui.DBNavigator->click(tk::TDBNavigator::Refresh);
+        w->DBNavigator->click(tk::TDBNavigator::Refresh);
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("Customers")));
@@ -211,9 +211,9 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Orders");
         env.dialogs.confirmAnswers = {false, true};
-        w->ui.DBNavigator->button(tk::TDBNavigator::Delete)->click();
+        w->DBNavigator->button(tk::TDBNavigator::Delete)->click();
         QCOMPARE(w->Query.recordCount(), 4);
-        w->ui.DBNavigator->button(tk::TDBNavigator::Delete)->click();
+        w->DBNavigator->button(tk::TDBNavigator::Delete)->click();
         QCOMPARE(env.count("confirm"), 2);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Confirm"));
         QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Delete record?"));
@@ -229,7 +229,7 @@ private slots:
                        "JOIN Customers c ON c.CustomerID = o.CustomerID");
         w.Query.open();
         QVERIFY(!w.Query.canModify());
-        QTest::mouseClick(w.ui.DBNavigator->button(tk::TDBNavigator::Delete), Qt::LeftButton);
+        QTest::mouseClick(w.DBNavigator->button(tk::TDBNavigator::Delete), Qt::LeftButton);
         QCOMPARE(env.count("confirm"), 0);
         QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.Query.readOnlyReason())});
         QCOMPARE(w.Query.recordCount(), 4);
@@ -239,7 +239,7 @@ private slots:
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->Grid;
         grid->resize(600, 300);
         grid->setCurrentIndex(grid->model()->index(0, 1));
         grid->edit(grid->currentIndex());
@@ -257,7 +257,7 @@ private slots:
     void refusedPostKeepsTheTypedValuesAndTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->ui.Grid;
+        tk::DBGrid* grid = w->Grid;
         grid->setCurrentIndex(grid->model()->index(0, 0));
         // A key that another row has already: the database refuses the post.
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
@@ -285,8 +285,7 @@ private slots:
         auto* w = new TfrmGridMasterFields(env.connection(), &env.form);
         w->Query.setSQL("SELECT * FROM Customers");
         w->Query.open();
-        QVERIFY(w->ui.Grid->model()->setData(w->ui.Grid->model()->index(1, 1),
-                                             QStringLiteral("Ana T.")));
+        QVERIFY(w->Grid->model()->setData(w->Grid->model()->index(1, 1), QStringLiteral("Ana T.")));
         qobject_cast<QMdiSubWindow*>(w->parentWidget())->close();
         QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID='ANATR'"),
                  std::string("Ana T."));
@@ -294,8 +293,8 @@ private slots:
         auto* refused = new TfrmGridMasterFields(env.connection(), &env.form);
         refused->Query.setSQL("SELECT * FROM Customers");
         refused->Query.open();
-        QVERIFY(refused->ui.Grid->model()->setData(refused->ui.Grid->model()->index(0, 0),
-                                                   QStringLiteral("BERGS")));
+        QVERIFY(refused->Grid->model()->setData(refused->Grid->model()->index(0, 0),
+                                                QStringLiteral("BERGS")));
         auto* frame = qobject_cast<QMdiSubWindow*>(refused->parentWidget());
         QVERIFY(!frame->close());
         QCOMPARE(env.count("error"), 1);

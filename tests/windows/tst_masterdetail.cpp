@@ -96,16 +96,16 @@ private slots:
         Env env;
         TfrmGridMasterFields w(env.connection());
         w.FormCreate(nullptr); // lists the tables, opens nothing
-        QCOMPARE(entries(w.uiMD.cboMasterTable), entries(w.uiMD.cboChildTable));
-        QCOMPARE(w.uiMD.cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
-        QCOMPARE(w.uiMD.cboMasterTable->currentIndex(), -1);
-        QCOMPARE(w.uiMD.Rel->pairCount(), 0);
-        QCOMPARE(w.uiMD.Rel->cell(0, 0), QStringLiteral("Master"));
-        QCOMPARE(w.uiMD.Rel->cell(1, 0), QStringLiteral("Child"));
+        QCOMPARE(entries(w.cboMasterTable), entries(w.cboChildTable));
+        QCOMPARE(w.cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
+        QCOMPARE(w.cboMasterTable->currentIndex(), -1);
+        QCOMPARE(w.Rel->pairCount(), 0);
+        QCOMPARE(w.Rel->cell(0, 0), QStringLiteral("Master"));
+        QCOMPARE(w.Rel->cell(1, 0), QStringLiteral("Child"));
         QVERIFY(!w.Query.active() && !w.QueryChild.active());
-        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Customers"));
-        QCOMPARE(items(w.uiMD.lbMasterFields), (QStringList{"CustomerID", "CompanyName", "Country",
-                                                            "Rating", "Joined", "Balance"}));
+        chooseTable(w, w.cboMasterTable, QStringLiteral("Customers"));
+        QCOMPARE(items(w.lbMasterFields), (QStringList{"CustomerID", "CompanyName", "Country",
+                                                       "Rating", "Joined", "Balance"}));
         linkCustomersToOrders(w);
         QCOMPARE(w.Query.sql(), std::string("SELECT * FROM [Customers]"));
         QCOMPARE(w.QueryChild.sql(), std::string("SELECT * FROM [Orders]\r\n"
@@ -116,13 +116,13 @@ private slots:
         QVERIFY(w.Query.active() && w.QueryChild.active());
         // ALFKI in Germany: orders 1 and 4, not the French one.
         QCOMPARE(w.QueryChild.recordCount(), 2);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-        QCOMPARE(w.uiMD.GridChild->model()->rowCount(), 2);
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.GridChild->model()->rowCount(), 2);
         QCOMPARE(env.dialogs.shown.size(), 0);
         // The search lists follow the opened results.
-        QCOMPARE(w.ui.cboTraziPo->count(), 5);
-        QCOMPARE(w.uiMD.cboTraziPoChild->count(), 4);
+        QCOMPARE(w.cboTraziPo->count(), 5);
+        QCOMPARE(w.cboTraziPoChild->count(), 4);
     }
 
     void childFollowsTheMasterRowAndItsCounter() {
@@ -132,23 +132,23 @@ private slots:
         QCOMPARE(w.QueryChild.recordCount(), 3);
         w.Query.moveTo(1); // ANATR: one order
         QCOMPARE(w.QueryChild.recordCount(), 1);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
         w.Query.moveTo(2); // BERGS: none
         QCOMPARE(w.QueryChild.recordCount(), 0);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
-        QCOMPARE(w.uiMD.GridChild->model()->rowCount(), 0);
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
+        QCOMPARE(w.GridChild->model()->rowCount(), 0);
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
 
         // An empty master gives an empty child; neither counter is told.
         TfrmGridMasterFields e(env.connection());
-        chooseTable(e, e.uiMD.cboMasterTable, QStringLiteral("Empty"));
-        chooseTable(e, e.uiMD.cboChildTable, QStringLiteral("Orders"));
+        chooseTable(e, e.cboMasterTable, QStringLiteral("Empty"));
+        chooseTable(e, e.cboChildTable, QStringLiteral("Orders"));
         pair(e, QStringLiteral("ID"), QStringLiteral("OrderID"));
         e.MCRefreshButtonClick();
         QVERIFY(e.Query.active() && e.QueryChild.active());
         QCOMPARE(e.QueryChild.recordCount(), 0);
-        QCOMPARE(e.ui.lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(e.uiMD.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(e.lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(e.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
@@ -157,9 +157,9 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         QVERIFY(w.Query.active());
-        w.uiMD.Rel->selectRow(0);
-        QTest::keyClick(w.uiMD.Rel, Qt::Key_Delete, Qt::ControlModifier);
-        QCOMPARE(w.uiMD.Rel->pairCount(), 0);
+        w.Rel->selectRow(0);
+        QTest::keyClick(w.Rel, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w.Rel->pairCount(), 0);
         w.MCRefreshButtonClick();
         QVERIFY(!w.Query.active() && !w.QueryChild.active());
         QCOMPARE(env.count("error"), 1);
@@ -171,8 +171,8 @@ private slots:
     void relationListRefusalsReachTheDefaultReport() {
         Env env;
         TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Customers"));
-        chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
+        chooseTable(w, w.cboMasterTable, QStringLiteral("Customers"));
+        chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("ShipCountry"));
         QCOMPARE(env.count("error"), 1);
@@ -181,24 +181,24 @@ private slots:
                  QStringLiteral("A key with the name of \"CustomerID\" already exists."));
         // The same child field may serve two pairs.
         pair(w, QStringLiteral("Country"), QStringLiteral("CustomerID"));
-        QCOMPARE(w.uiMD.Rel->pairCount(), 2);
-        QCOMPARE(w.uiMD.Rel->value(1), QStringLiteral("CustomerID"));
+        QCOMPARE(w.Rel->pairCount(), 2);
+        QCOMPARE(w.Rel->value(1), QStringLiteral("CustomerID"));
         // Ctrl+Shift+Delete is not the delete key of the list.
-        w.uiMD.Rel->selectRow(0);
-        QTest::keyClick(w.uiMD.Rel, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(w.uiMD.Rel->pairCount(), 2);
+        w.Rel->selectRow(0);
+        QTest::keyClick(w.Rel, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.Rel->pairCount(), 2);
         // Nothing selected on one side: nothing happens.
-        w.uiMD.lbChildFields->clearSelection();
+        w.lbChildFields->clearSelection();
         w.AddRelButtonClick();
-        QCOMPARE(w.uiMD.Rel->pairCount(), 2);
+        QCOMPARE(w.Rel->pairCount(), 2);
         QCOMPARE(env.count("error"), 1);
     }
 
     void sameTableAsMasterAndChild() {
         Env env;
         TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Orders"));
-        chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
+        chooseTable(w, w.cboMasterTable, QStringLiteral("Orders"));
+        chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
         w.MCRefreshButtonClick();
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -214,8 +214,8 @@ private slots:
         Env env;
         TfrmGridMasterFields other(env.connection());
         linkCustomersToOrders(other, false);
-        chooseTable(other, other.uiMD.cboChildTable, QStringLiteral("Empty"));
-        QCOMPARE(other.uiMD.Rel->pairCount(), 1);
+        chooseTable(other, other.cboChildTable, QStringLiteral("Empty"));
+        QCOMPARE(other.Rel->pairCount(), 1);
         other.MCRefreshButtonClick();
         QVERIFY(other.Query.active());
         QVERIFY(!other.QueryChild.active());
@@ -225,8 +225,8 @@ private slots:
         // A master field with a blank gets a parameter name of its own; a
         // table name with a blank is probed for its fields.
         TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Staff"));
-        chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("Orders"));
+        chooseTable(w, w.cboMasterTable, QStringLiteral("Staff"));
+        chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("Staff ID"), QStringLiteral("OrderID"));
         w.MCRefreshButtonClick();
         QCOMPARE(w.QueryChild.sql(),
@@ -234,8 +234,8 @@ private slots:
         QCOMPARE(column(w.QueryChild, 0), QStringList{"1"});
         w.Query.moveTo(1);
         QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
-        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("Order Lines"));
-        QCOMPARE(items(w.uiMD.lbMasterFields), (QStringList{"ID", "Qty"}));
+        chooseTable(w, w.cboMasterTable, QStringLiteral("Order Lines"));
+        QCOMPARE(items(w.lbMasterFields), (QStringList{"ID", "Qty"}));
         QCOMPARE(env.dialogs.texts(), QStringList{});
     }
 
@@ -244,12 +244,12 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         w.Query.moveTo(2); // BERGS, no orders yet
-        w.uiMD.DBNavigatorChild->button(tk::TDBNavigator::Insert)->click();
+        w.DBNavigatorChild->button(tk::TDBNavigator::Insert)->click();
         QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Insert);
         QCOMPARE(w.QueryChild.fieldByName("CustomerID").asString(), std::string("BERGS"));
         w.QueryChild.fieldByName("OrderID").setAsString("9");
         w.QueryChild.fieldByName("Amount").setAsString("90");
-        w.uiMD.DBNavigatorChild->button(tk::TDBNavigator::Post)->click();
+        w.DBNavigatorChild->button(tk::TDBNavigator::Post)->click();
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("BERGS"));
@@ -261,16 +261,16 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         w.QueryChild.moveTo(2);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
         {
             auto other = env.other();
             vdata::Command add(other.get());
             add.setCommandText("INSERT INTO Orders VALUES (5, 'ALFKI', 'Spain', 1)");
             add.execute();
         }
-        w.uiMD.DBNavigatorChild->button(tk::TDBNavigator::Refresh)->click();
+        w.DBNavigatorChild->button(tk::TDBNavigator::Refresh)->click();
         QCOMPARE(w.QueryChild.recordCount(), 4);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
     }
 
     // A child change the database refuses holds the master where it is: the
@@ -281,31 +281,31 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         showOnScreen(w);
-        clickCell(w.uiMD.GridChild, 1, 0); // order 2 of ALFKI
-        retype(QStringLiteral("3"));       // the key of ANATR's order
-        clickCell(w.ui.Grid, 1, 1);        // ANATR
+        clickCell(w.GridChild, 1, 0); // order 2 of ALFKI
+        retype(QStringLiteral("3"));  // the key of ANATR's order
+        clickCell(w.Grid, 1, 1);      // ANATR
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(w.QueryChild.currentValue(0).toText(), std::string("3"));
-        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Next);
+        clickButton(w.DBNavigator, tk::TDBNavigator::Next);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(w.Query.currentRow(), 0);
-        QCOMPARE(w.ui.Grid->currentIndex().row(), 0);
-        QCOMPARE(w.ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.Grid->currentIndex().row(), 0);
+        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
         QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Edit);
         QCOMPARE(column(w.QueryChild, 1), (QStringList{"ALFKI", "ALFKI", "ALFKI"}));
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
 
-        QTest::keyClick(w.uiMD.GridChild, Qt::Key_Escape);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Insert);
-        clickCell(w.uiMD.GridChild, w.QueryChild.currentRow(), 0);
+        QTest::keyClick(w.GridChild, Qt::Key_Escape);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Insert);
+        clickCell(w.GridChild, w.QueryChild.currentRow(), 0);
         type(QStringLiteral("9"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("ALFKI"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE OrderID = 3"), std::string("1"));
-        clickCell(w.ui.Grid, 1, 1); // free to move now
+        clickCell(w.Grid, 1, 1); // free to move now
         QCOMPARE(w.Query.currentRow(), 1);
         QCOMPARE(column(w.QueryChild, 0), QStringList{"3"});
     }
@@ -318,23 +318,23 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w);
         showOnScreen(w);
-        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Insert);
+        clickButton(w.DBNavigator, tk::TDBNavigator::Insert);
         QCOMPARE(w.QueryChild.recordCount(), 0);
-        QCOMPARE(w.uiMD.GridChild->model()->rowCount(), 0);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
-        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Cancel);
+        QCOMPARE(w.GridChild->model()->rowCount(), 0);
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
+        clickButton(w.DBNavigator, tk::TDBNavigator::Cancel);
         QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
 
-        clickCell(w.ui.Grid, 0, 2); // ALFKI's Country
+        clickCell(w.Grid, 0, 2); // ALFKI's Country
         retype(QStringLiteral("France"));
         press(Qt::Key_Return);
         QCOMPARE(w.Query.state(), vdata::DataSetState::Edit);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Refresh);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Refresh);
         QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
-        clickButton(w.ui.DBNavigator, tk::TDBNavigator::Post);
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
+        clickButton(w.DBNavigator, tk::TDBNavigator::Post);
         QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(env.readBack("SELECT Country FROM Customers WHERE CustomerID = 'ALFKI'"),
                  std::string("France"));
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -346,11 +346,11 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         showOnScreen(w);
-        clickCell(w.ui.Grid, 1, 1); // ANATR: one order
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Delete);
+        clickCell(w.Grid, 1, 1); // ANATR: one order
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Delete);
         QCOMPARE(env.count("confirm"), 1);
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE CustomerID = 'ANATR'"),
                  std::string("0"));
     }
@@ -362,23 +362,23 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         showOnScreen(w);
-        clickCell(w.uiMD.GridChild, 0, 3); // order 1's Amount ...
-        clickCell(w.ui.Grid, 0, 1);        // ... then the keyboard in the master grid
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Edit);
-        QCOMPARE(QApplication::focusWidget(), w.uiMD.GridChild);
+        clickCell(w.GridChild, 0, 3); // order 1's Amount ...
+        clickCell(w.Grid, 0, 1);      // ... then the keyboard in the master grid
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Edit);
+        QCOMPARE(QApplication::focusWidget(), w.GridChild);
         type(QStringLiteral("5"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.readBack("SELECT Amount FROM Orders WHERE OrderID = 1"), std::string("5"));
 
-        clickCell(w.ui.Grid, 0, 1);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Insert);
-        QCOMPARE(QApplication::focusWidget(), w.uiMD.GridChild);
-        QCOMPARE(w.uiMD.GridChild->currentIndex().row(), w.QueryChild.currentRow());
-        QCOMPARE(w.uiMD.GridChild->currentIndex().column(), 3); // still Amount
+        clickCell(w.Grid, 0, 1);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Insert);
+        QCOMPARE(QApplication::focusWidget(), w.GridChild);
+        QCOMPARE(w.GridChild->currentIndex().row(), w.QueryChild.currentRow());
+        QCOMPARE(w.GridChild->currentIndex().column(), 3); // still Amount
         type(QStringLiteral("77"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE Amount = 77"),
                  std::string("ALFKI"));
         QCOMPARE(w.Query.state(), vdata::DataSetState::Browse);
@@ -416,18 +416,18 @@ private slots:
             return rows.empty() ? std::string("<no row>") : rows.at(0).at(0);
         };
         TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.uiMD.cboMasterTable, QStringLiteral("orders"));
-        chooseTable(w, w.uiMD.cboChildTable, QStringLiteral("order_lines"));
+        chooseTable(w, w.cboMasterTable, QStringLiteral("orders"));
+        chooseTable(w, w.cboChildTable, QStringLiteral("order_lines"));
         pair(w, QStringLiteral("id"), QStringLiteral("order_id"));
         w.MCRefreshButtonClick();
         showOnScreen(w);
-        clickCell(w.ui.Grid, 1, 1); // order 20, no lines yet
+        clickCell(w.Grid, 1, 1); // order 20, no lines yet
         QCOMPARE(w.QueryChild.recordCount(), 0);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Insert);
-        clickCell(w.uiMD.GridChild, w.QueryChild.currentRow(), 2);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Insert);
+        clickCell(w.GridChild, w.QueryChild.currentRow(), 2);
         type(QStringLiteral("7"));
         press(Qt::Key_Return);
-        clickButton(w.uiMD.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
         QCOMPARE(env.dialogs.texts(), QStringList{});
         QCOMPARE(readBack("SELECT order_id || ' ' || id || ' ' || note FROM order_lines "
                           "WHERE qty = 7"),
@@ -438,10 +438,10 @@ private slots:
     void databaseWithoutTables() {
         Env env("PRAGMA user_version = 1;");
         TfrmGridMasterFields w(env.connection());
-        QCOMPARE(w.uiMD.cboMasterTable->count(), 0);
-        QCOMPARE(w.uiMD.cboChildTable->count(), 0);
-        w.cboMasterTableClick(w.uiMD.cboMasterTable);
-        QCOMPARE(w.uiMD.lbMasterFields->count(), 0);
+        QCOMPARE(w.cboMasterTable->count(), 0);
+        QCOMPARE(w.cboChildTable->count(), 0);
+        w.cboMasterTableClick(w.cboMasterTable);
+        QCOMPARE(w.lbMasterFields->count(), 0);
         w.MCRefreshButtonClick();
         QCOMPARE(env.dialogs.texts(), QStringList{"You must setup master-detail relations!"});
     }

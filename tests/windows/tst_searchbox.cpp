@@ -25,8 +25,8 @@ struct ShownTable {
         w.Query.setSQL("SELECT * FROM [" + table + "]");
         w.Query.open();
         w.FormCreate(nullptr);
-        w.ui.pnlEARight->show();
-        w.ui.Grid->setFocus();
+        w.pnlEARight->show();
+        w.Grid->setFocus();
         w.show();
         QApplication::setActiveWindow(&w);
     }
@@ -51,16 +51,16 @@ private slots:
         Env env;
         ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
-        tk::EditBox* box = t.w.ui.edTrazi;
+        tk::EditBox* box = t.w.edTrazi;
         QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
         QCOMPARE(box->textColor(), grey);
-        QVERIFY(t.w.ui.Grid->hasFocus());
+        QVERIFY(t.w.Grid->hasFocus());
         QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
         box->setFocus(Qt::TabFocusReason);
         QVERIFY(box->hasFocus());
         QCOMPARE(box->text(), QString());
         QVERIFY(box->textColor() != grey);
-        t.w.ui.Grid->setFocus(Qt::TabFocusReason);
+        t.w.Grid->setFocus(Qt::TabFocusReason);
         QCOMPARE(box->text(), TfrmGridFields::searchAgainPlaceholder);
         QCOMPARE(box->textColor(), grey);
         box->setFocus(Qt::TabFocusReason);
@@ -68,7 +68,7 @@ private slots:
         // A term stays, in its colour, when the box is left and entered again.
         QTest::keyClicks(box, QStringLiteral("Ber"));
         const QColor termColour = box->textColor();
-        t.w.ui.Grid->setFocus(Qt::TabFocusReason);
+        t.w.Grid->setFocus(Qt::TabFocusReason);
         box->setFocus(Qt::TabFocusReason);
         QCOMPARE(box->text(), QStringLiteral("Ber"));
         QCOMPARE(box->textColor(), termColour);
@@ -83,33 +83,33 @@ private slots:
         Env env;
         ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
-        t.w.cboTraziPoClick(t.w.uiMD.cboTraziPoChild);
-        QVERIFY(t.w.uiMD.edTraziChild->hasFocus());
-        QCOMPARE(t.w.uiMD.edTraziChild->text(), QString());
-        QCOMPARE(t.w.ui.edTrazi->text(), TfrmGridFields::searchPlaceholder);
-        t.w.cboTraziPoClick(t.w.ui.cboTraziPo);
-        QVERIFY(t.w.ui.edTrazi->hasFocus());
-        QCOMPARE(t.w.uiMD.edTraziChild->text(), TfrmGridFields::searchAgainPlaceholder);
+        t.w.cboTraziPoClick(t.w.cboTraziPoChild);
+        QVERIFY(t.w.edTraziChild->hasFocus());
+        QCOMPARE(t.w.edTraziChild->text(), QString());
+        QCOMPARE(t.w.edTrazi->text(), TfrmGridFields::searchPlaceholder);
+        t.w.cboTraziPoClick(t.w.cboTraziPo);
+        QVERIFY(t.w.edTrazi->hasFocus());
+        QCOMPARE(t.w.edTraziChild->text(), TfrmGridFields::searchAgainPlaceholder);
     }
 
     void matchMovesRecordCounterAndFillsTheWholeValue() {
         Env env;
         ShownTable t(env);
-        tk::EditBox* box = t.w.ui.edTrazi;
-        pick(t.w.ui.cboTraziPo, QStringLiteral("CompanyName"));
+        tk::EditBox* box = t.w.edTrazi;
+        pick(t.w.cboTraziPo, QStringLiteral("CompanyName"));
         box->setText(QStringLiteral("berg"));
         pressReturn(box);
         QCOMPARE(t.w.Query.currentRow(), 2);
-        QCOMPARE(t.w.ui.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        QCOMPARE(t.w.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
         QCOMPARE(box->text(), QStringLiteral("Berglunds snabbkop"));
-        QCOMPARE(t.w.ui.Grid->currentIndex().row(), 2);
+        QCOMPARE(t.w.Grid->currentIndex().row(), 2);
         // An integer column matches by equality.
-        pick(t.w.ui.cboTraziPo, QStringLiteral("Rating"));
+        pick(t.w.cboTraziPo, QStringLiteral("Rating"));
         box->setText(QStringLiteral("5"));
         pressReturn(box);
         QCOMPARE(t.w.Query.currentRow(), 1);
         // No match: nothing moves, nothing is said; other keys do not search.
-        pick(t.w.ui.cboTraziPo, QStringLiteral("CompanyName"));
+        pick(t.w.cboTraziPo, QStringLiteral("CompanyName"));
         box->setText(QStringLiteral("Nobody"));
         pressReturn(box);
         QCOMPARE(t.w.Query.currentRow(), 1);
@@ -127,19 +127,19 @@ private slots:
         Env env;
         ShownTable t(env);
         t.w.Query.moveTo(2);
-        pick(t.w.ui.cboTraziPo, QStringLiteral("Rating"));
-        t.w.ui.edTrazi->setText(QStringLiteral("abc"));
-        pressReturn(t.w.ui.edTrazi);
+        pick(t.w.cboTraziPo, QStringLiteral("Rating"));
+        t.w.edTrazi->setText(QStringLiteral("abc"));
+        pressReturn(t.w.edTrazi);
         ShownTable codes(env, "Codes");
-        QCOMPARE(codes.w.ui.cboTraziPo->count(), 0);
-        codes.w.ui.edTrazi->setText(QStringLiteral("1"));
-        pressReturn(codes.w.ui.edTrazi);
+        QCOMPARE(codes.w.cboTraziPo->count(), 0);
+        codes.w.edTrazi->setText(QStringLiteral("1"));
+        pressReturn(codes.w.edTrazi);
         QCOMPARE(env.count("error"), 2);
         for (const auto& shown : env.dialogs.shown)
             QCOMPARE(shown.caption, appTitle);
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         QCOMPARE(t.w.Query.currentRow(), 2);
-        QCOMPARE(codes.w.ui.edTrazi->text(), QStringLiteral("1"));
+        QCOMPARE(codes.w.edTrazi->text(), QStringLiteral("1"));
     }
 
     void childSetSearchesTheChildQuery() {
@@ -147,13 +147,13 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         QCOMPARE(w.QueryChild.recordCount(), 3);
-        QComboBox* list = w.uiMD.cboTraziPoChild;
+        QComboBox* list = w.cboTraziPoChild;
         list->setCurrentIndex(list->findText(QStringLiteral("ShipCountry")));
-        w.uiMD.edTraziChild->setText(QStringLiteral("fr"));
-        pressReturn(w.uiMD.edTraziChild);
+        w.edTraziChild->setText(QStringLiteral("fr"));
+        pressReturn(w.edTraziChild);
         QCOMPARE(w.QueryChild.currentRow(), 1);
-        QCOMPARE(w.uiMD.edTraziChild->text(), QStringLiteral("France"));
-        QCOMPARE(w.uiMD.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
+        QCOMPARE(w.edTraziChild->text(), QStringLiteral("France"));
+        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
         QCOMPARE(w.Query.currentRow(), 0);
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
@@ -165,8 +165,8 @@ private slots:
         ShownTable t(env);
         t.w.Query.close();
         t.w.Query.open();
-        t.w.ui.edTrazi->setText(QStringLiteral("A"));
-        pressReturn(t.w.ui.edTrazi);
+        t.w.edTrazi->setText(QStringLiteral("A"));
+        pressReturn(t.w.edTrazi);
         QCOMPARE(env.count("error"), 1);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("CustomerID")));
     }

@@ -98,16 +98,16 @@ private slots:
         for (TfrmGridMasterFields* w : open) {
             QCOMPARE(w->windowTitle(), QStringLiteral("TABLE: Customers"));
             QCOMPARE(w->Query.sql(), std::string("SELECT * FROM [Customers]"));
-            QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-            QCOMPARE(w->ui.cboTraziPo->count(), 5);
-            QVERIFY(w->ui.pnlQuery->isHidden());
-            QVERIFY(w->ui.pnlEARight->isHidden());
-            QVERIFY(w->ui.FieldBox->isHidden());
-            QCOMPARE(w->ui.SQLQuery->textCursor().selectedText(),
+            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+            QCOMPARE(w->cboTraziPo->count(), 5);
+            QVERIFY(w->pnlQuery->isHidden());
+            QVERIFY(w->pnlEARight->isHidden());
+            QVERIFY(w->FieldBox->isHidden());
+            QCOMPARE(w->SQLQuery->textCursor().selectedText(),
                      QStringLiteral("[Enter SQL query here]"));
-            QCOMPARE(w->ui.edTrazi->text(), TfrmGridFields::searchPlaceholder);
+            QCOMPARE(w->edTrazi->text(), TfrmGridFields::searchPlaceholder);
         }
-        QCOMPARE(QApplication::focusWidget(), open[1]->ui.Grid);
+        QCOMPARE(QApplication::focusWidget(), open[1]->Grid);
         QVERIFY(open[1]->parentWidget()->isMaximized());
         open[0]->Query.moveTo(3); // two windows, two queries
         QCOMPARE(open[1]->Query.currentRow(), 0);
@@ -143,7 +143,7 @@ private slots:
         TfrmGridMasterFields* w = windows(env.form).value(0);
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), "TABLE: " + table);
-        QVERIFY(w->ui.pnlQuery->isHidden());
+        QVERIFY(w->pnlQuery->isHidden());
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         if (rows >= 0) {
             QCOMPARE(w->Query.recordCount(), rows);
@@ -154,8 +154,8 @@ private slots:
         QVERIFY(!w->Query.active());
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
-        QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(w->ui.SQLQuery->textCursor().selectedText(), QString());
+        QCOMPARE(w->lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w->SQLQuery->textCursor().selectedText(), QString());
     }
 
     // Any table or column name reaches the engine as one name: the tree opens
@@ -202,9 +202,9 @@ private slots:
         QCOMPARE(column(view->Query, 1), (QStringList{"one", "two"}));
 
         TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.uiMD.cboMasterTable, name);
-        chooseTable(w, w.uiMD.cboChildTable, "lines of " + name);
-        QCOMPARE(items(w.uiMD.lbMasterFields), (QStringList{name, "label"}));
+        chooseTable(w, w.cboMasterTable, name);
+        chooseTable(w, w.cboChildTable, "lines of " + name);
+        QCOMPARE(items(w.lbMasterFields), (QStringList{name, "label"}));
         pair(w, name, name + " ref");
         w.MCRefreshButtonClick();
         QCOMPARE(env.dialogs.texts(), QStringList{});
@@ -223,25 +223,24 @@ private slots:
         QCOMPARE(open.size(), 2);
         TfrmGridMasterFields* freehand = open[0];
         QCOMPARE(freehand->windowTitle(), QStringLiteral("\"Freehand\" query"));
-        QVERIFY(!freehand->ui.pnlQuery->isHidden());
-        QVERIFY(freehand->ui.pnlEARight->isHidden());
-        QVERIFY(freehand->ui.FieldBox->isHidden());
+        QVERIFY(!freehand->pnlQuery->isHidden());
+        QVERIFY(freehand->pnlEARight->isHidden());
+        QVERIFY(freehand->FieldBox->isHidden());
         QVERIFY(!freehand->Query.active());
         TfrmGridMasterFields* md = open[1];
         QCOMPARE(md->windowTitle(), QStringLiteral("Master-detail"));
-        QVERIFY(md->ui.pnlQuery->isHidden());
-        QVERIFY(!md->ui.pnlEARight->isHidden());
-        QVERIFY(!md->ui.FieldBox->isHidden());
-        QCOMPARE(md->uiMD.cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
+        QVERIFY(md->pnlQuery->isHidden());
+        QVERIFY(!md->pnlEARight->isHidden());
+        QVERIFY(!md->FieldBox->isHidden());
+        QCOMPARE(md->cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
         // The keyboard starts in the SQL text (whose selected placeholder the
         // first keystroke replaces) and in the setup area; the search boxes
         // keep their placeholders.
-        QCOMPARE(freehand->focusWidget(), freehand->ui.SQLQuery);
-        QCOMPARE(freehand->ui.SQLQuery->textCursor().selectedText(),
+        QCOMPARE(freehand->focusWidget(), freehand->SQLQuery);
+        QCOMPARE(freehand->SQLQuery->textCursor().selectedText(),
                  QStringLiteral("[Enter SQL query here]"));
-        QCOMPARE(md->focusWidget(), md->uiMD.cboMasterTable);
-        QCOMPARE(freehand->ui.edTrazi->text(),
-                 QStringLiteral("Enter your search term, hit [RETURN]"));
+        QCOMPARE(md->focusWidget(), md->cboMasterTable);
+        QCOMPARE(freehand->edTrazi->text(), QStringLiteral("Enter your search term, hit [RETURN]"));
         QCOMPARE(env.dialogs.shown.size(), 0);
         // Disconnect closes them all.
         env.form.mnuDisconectClick();
