@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -35,6 +36,26 @@ inline double timeShell(const std::string& command) {
         std::exit(1);
     }
     return seconds(start);
+}
+
+// The benchmark table: `rows` rows of numbers, codes, cities, dates, decimals,
+// reals and 60-character notes, made by the sqlite3 command.
+inline void makeTable(const std::string& path, long rows) {
+    std::filesystem::remove(path);
+    const std::string script =
+        "CREATE TABLE t(id INTEGER PRIMARY KEY, qty INT, code VARCHAR(12), city VARCHAR(20),"
+        " day DATE, price DECIMAL(10,2), ratio REAL, note VARCHAR(60));"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+        std::to_string(rows) +
+        ") INSERT INTO t SELECT i, i % 1000, printf('C%08d', (i * 7919) % 1000003),"
+        " printf('City %d', i % 5000), date('2000-01-01', '+' || (i % 9000) || ' days'),"
+        " round((i % 100000) / 7.0, 2), i / 3.0,"
+        " substr(printf('%s%s', hex(randomblob(16)), hex(randomblob(16))), 1, 60) FROM n;";
+    const std::string command = "sqlite3 '" + path + "' \"" + script + "\"";
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "could not build the table\n");
+        std::exit(1);
+    }
 }
 
 } // namespace bench

@@ -102,6 +102,18 @@ public:
         return true;
     }
 
+    bool saveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix,
+                  QString& fileName) override {
+        QFileDialog dialog(parent, QString(), fileName, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return false;
+        }
+        fileName = dialog.selectedFiles().constFirst();
+        return true;
+    }
+
     int showModal(QDialog& dialog) override { return dialog.exec(); }
 };
 

@@ -31,6 +31,11 @@ public:
     // the type the user last chose.
     virtual bool openFile(QWidget* parent, const QString& filter, QString& fileName,
                           QString& selectedFilter) = 0;
+    // File-save dialog; `fileName` is the starting name and, on true, the
+    // choice. A name typed without a suffix gets `defaultSuffix`; an existing
+    // file is replaced only after the user confirms.
+    virtual bool saveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix,
+                          QString& fileName) = 0;
     // Shows a dialog modally and returns its result code.
     virtual int showModal(QDialog& dialog) = 0;
 

@@ -77,6 +77,20 @@ bool ScriptedDialogs::openFile(QWidget*, const QString& filter, QString& fileNam
     return true;
 }
 
+bool ScriptedDialogs::saveFile(QWidget*, const QString& filter, const QString&, QString& fileName) {
+    shown.append({QStringLiteral("save"), QString(), filter, fileName});
+    if (fileAnswers.empty()) {
+        return false;
+    }
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (answer.isNull()) {
+        return false;
+    }
+    fileName = answer;
+    return true;
+}
+
 int ScriptedDialogs::showModal(QDialog& dialog) {
     shown.append({QStringLiteral("modal"), dialog.windowTitle(), QString(), QString()});
     if (modalScripts.empty()) {

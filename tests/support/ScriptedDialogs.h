@@ -11,16 +11,17 @@
 
 // A Dialogs seam for tests: records every interaction and answers from
 // queues filled by the test. An interaction with no queued answer gets a
-// default (confirm: true, prompt: cancel, openFile: cancel, showModal: runs
+// default (confirm: true, prompt: cancel, openFile and saveFile: cancel, showModal: runs
 // the queued script or rejects). Installs itself on construction and puts
 // the real dialogs back on destruction.
 class ScriptedDialogs : public tk::Dialogs {
 public:
     struct Shown {
-        QString kind;    // "error", "warning", "information", "confirm", "prompt", "open", "modal"
+        QString kind;    // "error", "warning", "information", "confirm", "prompt", "open", "save",
+                         // "modal"
         QString caption; // caption, or the dialog's window title for "modal"
-        QString text;    // message, prompt label, or filter for "open"
-        QString start;   // "open": the file type the dialog started on
+        QString text;    // message, prompt label, or filter for "open" and "save"
+        QString start;   // "open": the file type the dialog started on; "save": the name
     };
 
     ScriptedDialogs();
@@ -29,7 +30,7 @@ public:
     // Answers, used first-in first-out.
     std::deque<bool> confirmAnswers;
     std::deque<QString> promptAnswers; // a null QString answers Cancel
-    std::deque<QString> fileAnswers;   // a null QString answers Cancel
+    std::deque<QString> fileAnswers;   // Open and Save; a null QString answers Cancel
     // The file type chosen in the Open dialog with each answered file; none
     // or a null QString keeps the type the dialog started on.
     std::deque<QString> fileTypeAnswers;
@@ -48,5 +49,7 @@ public:
                 int maxLength) override;
     bool openFile(QWidget* parent, const QString& filter, QString& fileName,
                   QString& selectedFilter) override;
+    bool saveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix,
+                  QString& fileName) override;
     int showModal(QDialog& dialog) override;
 };
