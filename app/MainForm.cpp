@@ -7,6 +7,7 @@
 #include "data/DataModule.h"
 #include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
+#include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
@@ -332,7 +333,12 @@ void TMainForm::EditCut1Execute() {
     onFocusedTextBox([](auto* box) { box->cut(); });
 }
 
+// A focused grid copies its selected cells.
 void TMainForm::EditCopy1Execute() {
+    if (auto* grid = qobject_cast<DBGrid*>(QApplication::focusWidget())) {
+        grid->copySelection();
+        return;
+    }
     onFocusedTextBox([](auto* box) { box->copy(); });
 }
 

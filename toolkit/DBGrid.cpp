@@ -1,5 +1,7 @@
 #include "toolkit/DBGrid.h"
 
+#include "toolkit/CsvExport.h"
+
 #include "data/service/DataSource.h"
 #include "data/service/Query.h"
 #include "toolkit/DatasetModel.h"
@@ -8,22 +10,32 @@
 #include "toolkit/Text.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <set>
 
 using vdata::DataSetState;
 
 namespace tk {
 
 DBGrid::DBGrid(QWidget* parent)
-    : QTableView(parent), model_(new DatasetModel(this)), delegate_(new GridCellDelegate(this)) {
+    : QTableView(parent), model_(new DatasetModel(this)), delegate_(new GridCellDelegate(this)),
+      copyAction_(new QAction(QStringLiteral("&Copy"), this)),
+      exportAction_(new QAction(QStringLiteral("&Export to CSV..."), this)) {
     setModel(model_);
     setItemDelegate(delegate_);
     model_->setEditorCommit([this] { return commitOpenEditor(); });
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several cells can be selected, for copying; the current cell still
+    // follows the query's record.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
@@ -61,6 +73,9 @@ DBGrid::DBGrid(QWidget* parent)
             fitColumns();
         }
     });
+
+    connect(copyAction_, &QAction::triggered, this, &DBGrid::copySelection);
+    connect(exportAction_, &QAction::triggered, this, &DBGrid::exportToCsv);
 
     watchForPointer(viewport());
     watchForPointer(titles->viewport());
@@ -325,7 +340,98 @@ void DBGrid::syncSortIndicator() {
                              key.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
+namespace {
+
+// A field of tab-separated text: quoted when it holds a tab, a line break or
+// a quote, with inner quotes doubled.
+QString tabField(const QString& text) {
+    static const QString special = QStringLiteral("\t\r\n\"");
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return special.contains(c); })) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+QString DBGrid::selectionText() const {
+    const QItemSelectionModel* selection = selectionModel();
+    std::set<int> rowSet;
+    std::set<int> columnSet;
+    for (const QItemSelectionRange& range : selection->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            rowSet.insert(r);
+        }
+        for (int c = range.left(); c <= range.right(); ++c) {
+            columnSet.insert(c);
+        }
+    }
+    if (rowSet.empty() || columnSet.empty()) {
+        return {};
+    }
+    // The edit role holds a cell's whole text, where the display shows its
+    // first line and NULL as a placeholder.
+    const auto cellText = [this](int r, int c) {
+        return model_->data(model_->index(r, c), Qt::EditRole).toString();
+    };
+    if (rowSet.size() == 1 && columnSet.size() == 1) {
+        return cellText(*rowSet.begin(), *columnSet.begin());
+    }
+    QStringList lines;
+    QStringList fields;
+    const bool wholeColumns = std::all_of(columnSet.begin(), columnSet.end(),
+                                          [&](int c) { return selection->isColumnSelected(c); });
+    if (wholeColumns) {
+        for (const int c : columnSet) {
+            fields << tabField(model_->headerData(c, Qt::Horizontal).toString());
+        }
+        lines << fields.join(QLatin1Char('\t'));
+    }
+    for (const int r : rowSet) {
+        fields.clear();
+        for (const int c : columnSet) {
+            const QModelIndex index = model_->index(r, c);
+            fields << (selection->isSelected(index) ? tabField(cellText(r, c)) : QString());
+        }
+        lines << fields.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void DBGrid::copySelection() {
+    if (!selectionModel()->hasSelection()) {
+        return;
+    }
+    QGuiApplication::clipboard()->setText(selectionText());
+}
+
+void DBGrid::exportToCsv() {
+    const vdata::Query* q = dataSet();
+    if (!q || !q->active() || !postPending()) {
+        return;
+    }
+    tk::exportToCsv(this, *q);
+}
+
+void DBGrid::contextMenuEvent(QContextMenuEvent* event) {
+    const vdata::Query* q = dataSet();
+    copyAction_->setEnabled(selectionModel()->hasSelection());
+    exportAction_->setEnabled(q && q->active());
+    QMenu menu(this);
+    menu.addAction(copyAction_);
+    menu.addSeparator();
+    menu.addAction(exportAction_);
+    menu.exec(event->globalPos());
+}
+
 void DBGrid::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Copy) {
+        copySelection();
+        event->accept();
+        return;
+    }
     int key = event->key();
     emit keyDown(this, key, event->modifiers());
     if (key == 0) {

@@ -5,6 +5,8 @@
 #include <QPoint>
 #include <QPointer>
 
+class QAction;
+
 namespace vdata {
 class DataSource;
 class Query;
@@ -19,7 +21,8 @@ class GridCellDelegate;
 // The vertical header is the record indicator column. Moving to another row
 // posts a pending edit (a refused post is reported and the row stays current
 // with the typed values); Esc cancels it. The view's current row follows the
-// query and a click moves the query.
+// query and a click moves the query. Ctrl+C copies the selected cells; the
+// context menu offers Copy and Export to CSV.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -48,6 +51,21 @@ public:
     // editor. A refused value keeps the editor open with the typed text.
     bool commitOpenEditor();
 
+    // The selected cells as tab-separated text, rows in display order: one
+    // line per row, with a line of field names first when the selection is of
+    // whole columns. A single cell gives its text alone. NULL is an empty
+    // field, binary data the grid's placeholder; a field with a tab, a line
+    // break or a quote is put in quotes with inner quotes doubled, as
+    // spreadsheets read it.
+    QString selectionText() const;
+    // Puts selectionText() on the clipboard (nothing when nothing is selected).
+    void copySelection();
+    // Posts a pending edit, then writes the result to a CSV file the user
+    // chooses (see tk::exportToCsv).
+    void exportToCsv();
+    QAction* copyAction() const { return copyAction_; }
+    QAction* exportAction() const { return exportAction_; }
+
     using QTableView::edit;
 
 signals:
@@ -60,6 +78,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,6 +102,8 @@ private:
     vdata::DataSource* dataSource_ = nullptr;
     int syncing_ = 0;          // > 0 while the view follows the query
     QStringList fittedTitles_; // the columns whose widths were last fitted
+    QAction* copyAction_;
+    QAction* exportAction_;
 };
 
 } // namespace tk

@@ -197,7 +197,7 @@ private Q_SLOTS:
         QStringList top;
         for (QAction* a : f.MainMenu1->actions())
             top << a->text();
-        QCOMPARE(top, QStringList({"&Database", "&Window", "&About"}));
+        QCOMPARE(top, QStringList({"&Database", "&Edit", "&Window", "&About"}));
         QCOMPARE(f.Help1->actions().first()->text(), QStringLiteral("&About Veldmark"));
         QCOMPARE(f.EditCopy1->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
         // The status bar shows the long part of the hint.
