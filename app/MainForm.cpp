@@ -335,7 +335,7 @@ void TMainForm::EditCut1Execute() {
 
 // A focused grid copies its selected cells.
 void TMainForm::EditCopy1Execute() {
-    if (auto* grid = qobject_cast<DBGrid*>(QApplication::focusWidget())) {
+    if (auto* grid = qobject_cast<tk::DBGrid*>(QApplication::focusWidget())) {
         grid->copySelection();
         return;
     }

@@ -4,10 +4,10 @@
 // both times and the ratio.
 //
 //   bench_export [rows] [work-dir] [keep]
-#include "BenchSupport.h"
-#include "Connection.h"
-#include "ProviderRegistry.h"
-#include "Query.h"
+#include "bench/BenchSupport.h"
+#include "data/providers/ProviderRegistry.h"
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
 #include "toolkit/CsvExport.h"
 
 #include <cstdio>

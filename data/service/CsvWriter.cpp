@@ -1,6 +1,6 @@
-#include "CsvWriter.h"
+#include "data/service/CsvWriter.h"
 
-#include "Query.h"
+#include "data/service/Query.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 // Copying grid cells to the clipboard and exporting a table view's rows to a
 // CSV file, on a real SQLite file, in a window of the main window.
 
-#include "GridDriver.h"
-#include "WindowTestEnv.h"
+#include "tests/windows/GridDriver.h"
+#include "tests/windows/WindowTestEnv.h"
 #include "toolkit/Cursors.h"
 
 #include <QClipboard>
@@ -122,7 +122,7 @@ private slots:
         QFETCH(Select, select);
         QFETCH(QString, copied);
         Env env(notesScript);
-        Driver d(openNotes(env)->ui.Grid);
+        Driver d(openNotes(env)->Grid);
         QVERIFY(env.form.Edit1->actions().contains(env.form.EditCopy1));
         select(d);
         for (bool fromMenu : {false, true}) {
@@ -172,9 +172,9 @@ private slots:
         QFETCH(QString, systemMessage);
         Env env(notesScript);
         TfrmGridMasterFields* w = openNotes(env);
-        Driver d(w->ui.Grid);
+        Driver d(w->Grid);
         if (!sortBy.isEmpty()) {
-            QHeaderView* titles = w->ui.Grid->horizontalHeader();
+            QHeaderView* titles = w->Grid->horizontalHeader();
             const int section = w->Query.fieldByName(sortBy.toStdString()).index();
             QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
                               QPoint(titles->sectionViewportPosition(section) + 5, 5));
