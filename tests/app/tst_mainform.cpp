@@ -3,6 +3,9 @@
 // Disconnect, closing, the window commands, the recent-files list across a
 // restart, and what the application object does with errors no handler caught.
 
+#include "MainWindowDriver.h"
+#include "ScriptedDialogs.h"
+#include "TestDb.h"
 #include "app/MainForm.h"
 #include "components/QrvMRU.h"
 #include "data/DataModule.h"
@@ -20,7 +23,6 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -98,21 +100,6 @@ void verifyCommands(const TMainForm& f, bool connected) {
     QCOMPARE(f.mnuDisconect->isEnabled(), connected);
 }
 
-QStringList recentFiles(const TMainForm& form) {
-    QStringList captions;
-    for (QAction* a : form.mnuMRU->actions()) {
-        if (qobject_cast<TMRUMenuItem*>(a))
-            captions << a->text();
-    }
-    return captions;
-}
-
-void showActive(QWidget& w) {
-    w.show();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
 // Opens Database > MRU with the keyboard and returns the entries the open
 // submenu shows (each inside the menu's area), then closes the menus again.
 QStringList shownRecentFiles(TMainForm& form) {
@@ -138,6 +125,9 @@ void flushDeferredDeletes() {
 }
 
 } // namespace
+
+using mainwin::recentFiles;
+using mainwin::showActive;
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -475,13 +465,7 @@ private Q_SLOTS:
     // The demo databases of the run script: the plain file opens at once, the
     // SQLCipher copy written by the sqlcipher shell opens with its password.
     void demoDatabasesOpen() {
-        const QString script = QFINDTESTDATA("../../scripts/make-demo.sh");
-        QVERIFY(!script.isEmpty());
-        QProcess maker;
-        maker.setProcessChannelMode(QProcess::MergedChannels);
-        maker.start(QStringLiteral("bash"), {script, dir.filePath("demo")});
-        QVERIFY(maker.waitForFinished(60000));
-        QVERIFY2(maker.exitCode() == 0, maker.readAll().constData());
+        mainwin::makeDemo(dir.filePath("demo"));
 
         Shell s;
         ScriptedDialogs dialogs;
@@ -572,9 +556,7 @@ private Q_SLOTS:
     // most recent first; reopening one keeps the order; a failed open is not
     // remembered.
     void recentFilesSurviveARestart() {
-        QTemporaryDir config;
-        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const mainwin::SettingsFolder settings;
         const QString a = dir.filePath("a.mdb");
         const QString b = dir.filePath("b.mdb");
         testdb::run(a, "CREATE TABLE t(x INT);");
@@ -602,14 +584,11 @@ private Q_SLOTS:
             QCOMPARE(again.form.ConnectedTo, a);
             QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
         }
-        qputenv("XDG_CONFIG_HOME", oldConfig);
     }
 
     // Opening the submenu while it is empty does not keep later entries out.
     void recentFilesShowInTheSubmenuAtOnce() {
-        QTemporaryDir config;
-        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const mainwin::SettingsFolder settings;
         ScriptedDialogs dialogs;
         {
             Shell s;
@@ -620,7 +599,6 @@ private Q_SLOTS:
             s.form.mnuDisconectClick();
             QCOMPARE(shownRecentFiles(s.form), QStringList({shopDb}));
         }
-        qputenv("XDG_CONFIG_HOME", oldConfig);
     }
 
     void unhandledErrorOfAHandlerIsReported() {

@@ -3,6 +3,7 @@
 // Alt letters shared by a data window and the main menu, markup in data,
 // and ending the program while a window holds a refused change.
 
+#include "MainWindowDriver.h"
 #include "tests/windows/WindowTestEnv.h"
 
 #include <QApplication>
@@ -13,40 +14,10 @@
 
 using namespace wintest;
 
-namespace {
-
-void showActive(QWidget& w) {
-    w.show();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
-QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QString& text) {
-    for (QTreeWidgetItem* item :
-         form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
-        if ((item->parent() ? item->parent()->text(0) : QString()) == parent)
-            return item;
-    }
-    return nullptr;
-}
-
-QList<TfrmGridMasterFields*> windows(TMainForm& form) {
-    QList<TfrmGridMasterFields*> result;
-    for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
-        if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget()))
-            result << w;
-    }
-    return result;
-}
-
-// Clicks the node's row in the tree, as the user does.
-void clickNode(TMainForm& form, QTreeWidgetItem* item) {
-    QVERIFY(item);
-    const QRect row = form.DBTree->visualItemRect(item);
-    QTest::mouseClick(form.DBTree->viewport(), Qt::LeftButton, {}, row.center());
-}
-
-} // namespace
+using mainwin::clickNode;
+using mainwin::dataWindows;
+using mainwin::node;
+using mainwin::showActive;
 
 class TestMainFormData : public QObject {
     Q_OBJECT
@@ -69,7 +40,7 @@ private Q_SLOTS:
             QCOMPARE(env.form.TreePanel->width(), 153);
             QCOMPARE(env.form.size(), before);
         }
-        QCOMPARE(windows(env.form).size(), 2);
+        QCOMPARE(dataWindows(env.form).size(), 2);
     }
 
     void returnOrEnterOnALeafOpensIt() {
@@ -79,16 +50,16 @@ private Q_SLOTS:
         tree->setFocus();
         tree->setCurrentItem(node(env.form, {}, QStringLiteral("Tables")));
         QTest::keyClick(tree, Qt::Key_Return); // a root opens nothing
-        QVERIFY(windows(env.form).isEmpty());
+        QVERIFY(dataWindows(env.form).isEmpty());
         QTest::keyClick(tree, Qt::Key_Down);
         QTest::keyClick(tree, Qt::Key_Return);
-        QCOMPARE(windows(env.form).size(), 1);
-        QCOMPARE(windows(env.form).last()->windowTitle(), QStringLiteral("TABLE: Customers"));
+        QCOMPARE(dataWindows(env.form).size(), 1);
+        QCOMPARE(dataWindows(env.form).last()->windowTitle(), QStringLiteral("TABLE: Customers"));
         tree->setFocus();
         tree->setCurrentItem(node(env.form, QStringLiteral("Misc"), QStringLiteral("Query")));
         QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(windows(env.form).size(), 2);
-        QCOMPARE(windows(env.form).last()->windowTitle(), QStringLiteral("\"Freehand\" query"));
+        QCOMPARE(dataWindows(env.form).size(), 2);
+        QCOMPARE(dataWindows(env.form).last()->windowTitle(), QStringLiteral("\"Freehand\" query"));
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
@@ -98,7 +69,7 @@ private Q_SLOTS:
         Env env;
         showActive(env.form);
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
-        TfrmGridMasterFields* w = windows(env.form).value(0);
+        TfrmGridMasterFields* w = dataWindows(env.form).value(0);
         QVERIFY(w);
         QCOMPARE(QApplication::focusWidget(), w->Grid);
         QTest::keyClick(w->Grid, Qt::Key_A, Qt::AltModifier);
@@ -128,8 +99,9 @@ private Q_SLOTS:
                   node(env.form, QStringLiteral("Tables"), QStringLiteral("<b>bold</b>")));
         for (QLabel* label : {env.form.pnlBaza, env.form.lblTOP})
             QCOMPARE(label->textFormat(), Qt::PlainText);
-        QCOMPARE(windows(env.form).size(), 1);
-        QCOMPARE(windows(env.form).first()->windowTitle(), QStringLiteral("TABLE: <b>bold</b>"));
+        QCOMPARE(dataWindows(env.form).size(), 1);
+        QCOMPARE(dataWindows(env.form).first()->windowTitle(),
+                 QStringLiteral("TABLE: <b>bold</b>"));
     }
 
     // Exit with a change the database refused: the database's message, then
@@ -138,7 +110,7 @@ private Q_SLOTS:
         Env env;
         showActive(env.form);
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
-        TfrmGridMasterFields* w = windows(env.form).value(0);
+        TfrmGridMasterFields* w = dataWindows(env.form).value(0);
         QVERIFY(w);
         tk::DBGrid* grid = w->Grid;
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));

@@ -1,14 +1,17 @@
 #pragma once
 
 // Drives a data grid as a person does: clicks on cells, keys typed into
-// whatever has the keyboard, navigator buttons pressed with the mouse.
+// whatever has the keyboard, navigator buttons pressed with the mouse, SQL
+// typed into a data window and run.
 
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/LongTextEditor.h"
+#include "windows/GridFieldsForm.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
 
@@ -75,6 +78,22 @@ struct Driver {
 
 inline void press(tk::TDBNavigator* navigator, int button) {
     QTest::mouseClick(navigator->button(button), Qt::LeftButton);
+}
+
+// As a person does: the text typed into the SQL box line by line, then a
+// mouse click on the Refresh button.
+inline void typeAndRun(TfrmGridFields& w, const QString& text) {
+    QTest::mouseClick(w.ui.SQLQuery->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.ui.SQLQuery, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.ui.SQLQuery, Qt::Key_Delete);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            QTest::keyClick(w.ui.SQLQuery, Qt::Key_Return);
+        }
+        QTest::keyClicks(w.ui.SQLQuery, lines.at(i));
+    }
+    QTest::mouseClick(w.ui.RefreshButton, Qt::LeftButton);
 }
 
 } // namespace gridtest

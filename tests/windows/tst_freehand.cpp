@@ -4,6 +4,7 @@
 
 #include "tests/windows/EngineSession.h"
 #include "tests/windows/WindowTestEnv.h"
+#include "tests/windows/GridDriver.h"
 
 #include "toolkit/Cursors.h"
 
@@ -20,23 +21,9 @@ void run(TfrmGridFields& w, const QString& text) {
     w.RefreshButton->click();
 }
 
-// As a person does: the text typed into the SQL box line by line, then a
-// mouse click on the Refresh button.
-void typeAndRun(TfrmGridFields& w, const QString& text) {
-    QTest::mouseClick(w.SQLQuery->viewport(), Qt::LeftButton);
-    QTest::keyClick(w.SQLQuery, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w.SQLQuery, Qt::Key_Delete);
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            QTest::keyClick(w.SQLQuery, Qt::Key_Return);
-        }
-        QTest::keyClicks(w.SQLQuery, lines.at(i));
-    }
-    QTest::mouseClick(w.RefreshButton, Qt::LeftButton);
-}
-
 } // namespace
+
+using gridtest::typeAndRun;
 
 class TestFreehand : public QObject {
     Q_OBJECT

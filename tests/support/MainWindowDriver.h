@@ -1,0 +1,92 @@
+#pragma once
+
+// Drives the main window as a person does: shown and active, nodes of the
+// database tree clicked with the mouse, its data windows and its recent-files
+// list read off; the demo databases made; and a settings folder of the test's own, so that what the
+// program remembers can be read by a second start.
+
+#include "app/MainForm.h"
+#include "components/QrvMRU.h"
+#include "windows/GridMasterFieldsForm.h"
+
+#include <QByteArray>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace mainwin {
+
+inline void showActive(QWidget& w) {
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+// The tree node `text` under `parent` (empty for a root), or null.
+inline QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QString& text) {
+    for (QTreeWidgetItem* item :
+         form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
+        if ((item->parent() ? item->parent()->text(0) : QString()) == parent)
+            return item;
+    }
+    return nullptr;
+}
+
+// Clicks the node's row in the tree, as the user does.
+inline void clickNode(TMainForm& form, QTreeWidgetItem* item) {
+    QVERIFY(item);
+    const QRect row = form.DBTree->visualItemRect(item);
+    QTest::mouseClick(form.DBTree->viewport(), Qt::LeftButton, {}, row.center());
+}
+
+// The open data windows, oldest first.
+inline QList<TfrmGridMasterFields*> dataWindows(TMainForm& form) {
+    QList<TfrmGridMasterFields*> result;
+    for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget()))
+            result << w;
+    }
+    return result;
+}
+
+// The entries of Database > MRU, most recent first.
+inline QStringList recentFiles(const TMainForm& form) {
+    QStringList captions;
+    for (QAction* a : form.mnuMRU->actions()) {
+        if (qobject_cast<TMRUMenuItem*>(a))
+            captions << a->text();
+    }
+    return captions;
+}
+
+// Runs scripts/make-demo.sh into `folder`: veldmark-demo.db and its
+// protected copy veldmark-demo-protected.db (password "veldmark").
+inline void makeDemo(const QString& folder) {
+    const QString script = QFINDTESTDATA("../../scripts/make-demo.sh");
+    QVERIFY(!script.isEmpty());
+    QProcess maker;
+    maker.setProcessChannelMode(QProcess::MergedChannels);
+    maker.start(QStringLiteral("bash"), {script, folder});
+    QVERIFY(maker.waitForFinished(60000));
+    QVERIFY2(maker.exitCode() == 0, maker.readAll().constData());
+}
+
+// While it lives, the program keeps its settings in a new empty folder.
+class SettingsFolder {
+public:
+    SettingsFolder() : old_(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
+    }
+    ~SettingsFolder() { qputenv("XDG_CONFIG_HOME", old_); }
+    SettingsFolder(const SettingsFolder&) = delete;
+    SettingsFolder& operator=(const SettingsFolder&) = delete;
+
+private:
+    QTemporaryDir dir_;
+    QByteArray old_;
+};
+
+} // namespace mainwin
