@@ -118,10 +118,7 @@ private Q_SLOTS:
         QVERIFY(env.form.isVisible());
         QVERIFY(env.dm.ADOConn.connected());
         QCOMPARE(w->Query.currentValue(0).toText(), std::string("ANATR"));
-        QStringList kinds;
-        for (const auto& shown : env.dialogs.shown)
-            kinds << shown.kind;
-        QCOMPARE(kinds, QStringList({"error", "warning"}));
+        QCOMPARE(env.dialogs.kinds(), QStringList({"error", "warning"}));
         const QString why = env.dialogs.shown.last().text;
         QVERIFY2(why.contains(QStringLiteral("did not close")), qPrintable(why));
         QVERIFY2(why.contains(QStringLiteral("save")) && why.contains(QStringLiteral("cancel")),

@@ -31,13 +31,6 @@ QStringList items(const QComboBox* box) {
     return result;
 }
 
-QStringList kinds(const ScriptedDialogs& d) {
-    QStringList result;
-    for (const auto& s : d.shown)
-        result << s.kind;
-    return result;
-}
-
 struct Shell {
     TDM dm;
     TMainForm form;
@@ -199,7 +192,7 @@ private Q_SLOTS:
         TSQLConnection info;
         TOpenSQLServerForm form(info);
         form.TestConButtonClick();
-        QCOMPARE(kinds(dialogs), QStringList({"warning"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"warning"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Warning"));
         QCOMPARE(dialogs.shown[0].text, warning);
 
@@ -208,7 +201,7 @@ private Q_SLOTS:
         form.cboServers->setEditText(QStringLiteral("nowhere,1"));
         form.ledUserName->setText(QStringLiteral("typed while disabled"));
         form.btnOK->click();
-        QCOMPARE(kinds(dialogs), QStringList({"warning"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"warning"}));
         QCOMPARE(form.result(), int(QDialog::Rejected));
         // Every box was copied, whatever the login choice.
         QCOMPARE(info.ServerName, QStringLiteral("nowhere,1"));
@@ -226,7 +219,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shown.size(), 0);
         form.cboServers->setEditText(QStringLiteral("127.0.0.1,1")); // wrong port
         form.cboServersClick();
-        QCOMPARE(kinds(dialogs), QStringList({"error"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"error"}));
         QVERIFY(!dialogs.shown[0].text.isEmpty());
         QCOMPARE(form.cboDatabases->count(), 0);
     }
@@ -284,7 +277,7 @@ private Q_SLOTS:
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), form.cboDatabases);
         QCOMPARE(filled, reachable ? 1 : 0);
-        QCOMPARE(kinds(dialogs), reachable ? QStringList() : QStringList({"error"}));
+        QCOMPARE(dialogs.kinds(), reachable ? QStringList() : QStringList({"error"}));
         QCOMPARE(items(form.cboDatabases).contains(database()), reachable);
     }
 
@@ -297,7 +290,7 @@ private Q_SLOTS:
         form.ledPwd->setText(QStringLiteral("not the password"));
         form.cboServers->setEditText(server());
         form.cboServersClick();
-        QCOMPARE(kinds(dialogs), QStringList({"error"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"error"}));
         QCOMPARE(form.cboDatabases->count(), 0);
 
         // The right password lists them.
@@ -316,7 +309,7 @@ private Q_SLOTS:
         form.cboServersClick();
         form.cboDatabases->setCurrentIndex(form.cboDatabases->findText(database()));
         form.TestConButtonClick();
-        QCOMPARE(kinds(dialogs), QStringList({"information"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"information"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Information"));
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Connection successful"));
         QCOMPARE(info.ServerName, server());
@@ -327,7 +320,7 @@ private Q_SLOTS:
         form.ledUserName->setText(str(pgtest::testServer()->user));
         form.ledPwd->setText(QStringLiteral("wrong"));
         form.TestConButtonClick();
-        QCOMPARE(kinds(dialogs), QStringList({"error"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"error"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Error"));
     }
 
@@ -338,7 +331,7 @@ private Q_SLOTS:
         dialogs.modalScripts.push_back(choose(server(), database()));
         s.form.mnuOpenSQLServerClick();
 
-        QCOMPARE(kinds(dialogs), QStringList({"modal", "information"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"modal", "information"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("SQL Server connection..."));
         QVERIFY(s.dm.ADOConn.connected());
         QCOMPARE(str(s.dm.ADOConn.connectionString()), base(server()));
@@ -386,7 +379,7 @@ private Q_SLOTS:
             QStringList expected{"modal", "error", "error", "prompt"};
             if (again)
                 expected << "modal";
-            QCOMPARE(kinds(dialogs), expected);
+            QCOMPARE(dialogs.kinds(), expected);
             QCOMPARE(dialogs.shown[3].caption, QStringLiteral("MDB with password"));
             QCOMPARE(str(s.dm.ADOConn.connectionString()),
                      base(server()) + ";uid=" + user + ";pwd=");
@@ -404,7 +397,7 @@ private Q_SLOTS:
         s.form.ConnectedTo = QStringLiteral("unchanged");
         dialogs.modalScripts.push_back(pressClose);
         QVERIFY(!s.dm.OpenDatabase(QString(), false, QString()));
-        QCOMPARE(kinds(dialogs), QStringList({"modal"}));
+        QCOMPARE(dialogs.kinds(), QStringList({"modal"}));
         QCOMPARE(str(s.dm.ADOConn.connectionString()), QStringLiteral("left as it was"));
         QCOMPARE(s.form.ConnectedTo, QStringLiteral("unchanged"));
         QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));

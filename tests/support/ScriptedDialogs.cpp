@@ -16,6 +16,14 @@ QStringList ScriptedDialogs::texts() const {
     return result;
 }
 
+QStringList ScriptedDialogs::kinds() const {
+    QStringList result;
+    for (const Shown& s : shown) {
+        result << s.kind;
+    }
+    return result;
+}
+
 int ScriptedDialogs::count(const QString& kind) const {
     int n = 0;
     for (const Shown& s : shown) {

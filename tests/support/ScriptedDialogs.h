@@ -40,6 +40,7 @@ public:
 
     QList<Shown> shown;
     QStringList texts() const; // the text of every interaction, in order
+    QStringList kinds() const; // the kind of every interaction, in order
     int count(const QString& kind) const;
     void clear() { shown.clear(); }
 
