@@ -3,14 +3,12 @@
 // Disconnect, closing, the window commands, the recent-files list across a
 // restart, and what the application object does with errors no handler caught.
 
-#include "MainWindowDriver.h"
-#include "ScriptedDialogs.h"
-#include "TestDb.h"
 #include "app/MainForm.h"
 #include "components/QrvMRU.h"
 #include "data/DataModule.h"
 #include "data/service/Connection.h"
 #include "data/service/Errors.h"
+#include "tests/support/MainWindowDriver.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/Application.h"

@@ -3,7 +3,7 @@
 // Alt letters shared by a data window and the main menu, markup in data,
 // and ending the program while a window holds a refused change.
 
-#include "MainWindowDriver.h"
+#include "tests/support/MainWindowDriver.h"
 #include "tests/windows/WindowTestEnv.h"
 
 #include <QApplication>

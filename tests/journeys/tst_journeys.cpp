@@ -4,15 +4,15 @@
 // database to disconnecting; a second connection then reads the database
 // back and compares it with what the user did.
 
-#include "MainWindowDriver.h"
-#include "PgTestEnv.h"
-#include "ScriptedDialogs.h"
-#include "TestDb.h"
 #include "data/DataModule.h"
 #include "data/OpenSQLServerForm.h"
 #include "data/service/Command.h"
 #include "data/service/Connection.h"
 #include "data/service/Query.h"
+#include "tests/support/MainWindowDriver.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDb.h"
 #include "tests/windows/GridDriver.h"
 #include "tests/windows/WindowTestEnv.h"
 #include "toolkit/Application.h"
@@ -130,11 +130,11 @@ void setCell(QStringList& table, const QString& match, int column, const QString
     QFAIL(qPrintable("no row holds " + match));
 }
 
-QString cellText(const DBGrid* grid, int row, int column) {
+QString cellText(const tk::DBGrid* grid, int row, int column) {
     return grid->model()->index(row, column).data().toString();
 }
 
-int columnOf(const DBGrid* grid, const QString& title) {
+int columnOf(const tk::DBGrid* grid, const QString& title) {
     for (int c = 0; c < grid->model()->columnCount(); ++c) {
         if (grid->model()->headerData(c, Qt::Horizontal).toString() == title) {
             return c;
@@ -143,7 +143,7 @@ int columnOf(const DBGrid* grid, const QString& title) {
     return -1;
 }
 
-void clickTitle(DBGrid* grid, const QString& title) {
+void clickTitle(tk::DBGrid* grid, const QString& title) {
     const QHeaderView* titles = grid->horizontalHeader();
     const int section = columnOf(grid, title);
     QVERIFY(section >= 0);
@@ -198,7 +198,7 @@ private slots:
 
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
-        DBGrid* grid = customers->ui.Grid;
+        tk::DBGrid* grid = customers->Grid;
         Driver d(grid);
         const int name = columnOf(grid, QStringLiteral("name"));
         const int city = columnOf(grid, QStringLiteral("city"));
@@ -206,27 +206,27 @@ private slots:
         QCOMPARE(cellText(grid, 0, name), QStringLiteral("Ana Babić"));
 
         // The search runs on the first column it offers, the name.
-        QCOMPARE(customers->ui.cboTraziPo->currentText(), QStringLiteral("name"));
-        QTest::mouseClick(customers->ui.edTrazi, Qt::LeftButton);
-        QTest::keyClicks(customers->ui.edTrazi, QStringLiteral("Vesna"));
-        QTest::keyClick(customers->ui.edTrazi, Qt::Key_Return);
+        QCOMPARE(customers->cboTraziPo->currentText(), QStringLiteral("name"));
+        QTest::mouseClick(customers->edTrazi, Qt::LeftButton);
+        QTest::keyClicks(customers->edTrazi, QStringLiteral("Vesna"));
+        QTest::keyClick(customers->edTrazi, Qt::Key_Return);
         const int found = customers->Query.currentRow();
         QCOMPARE(cellText(grid, found, name), QStringLiteral("Vesna Babić"));
 
-        TDBNavigator* navigator = customers->ui.DBNavigator;
+        tk::TDBNavigator* navigator = customers->DBNavigator;
         d.typeOver(found, city, QStringLiteral("Pula"));
-        press(navigator, TDBNavigator::Post);
-        press(navigator, TDBNavigator::Insert);
+        press(navigator, tk::TDBNavigator::Post);
+        press(navigator, tk::TDBNavigator::Insert);
         d.typeOver(customers->Query.currentRow(), name, QStringLiteral("Iva Horvat"));
         d.key(Qt::Key_Tab);
         d.type(QStringLiteral("Rab"));
-        press(navigator, TDBNavigator::Post);
+        press(navigator, tk::TDBNavigator::Post);
 
         TfrmGridMasterFields* items = p.click(QStringLiteral("Tables"), "Order Items");
         QVERIFY(items);
-        Driver(items->ui.Grid).click(0, 0);
+        Driver(items->Grid).click(0, 0);
         p.dialogs.confirmAnswers.push_back(true);
-        press(items->ui.DBNavigator, TDBNavigator::Delete);
+        press(items->DBNavigator, tk::TDBNavigator::Delete);
 
         // Both windows closed with the banner's close button.
         for (int i = 0; i < 2; ++i) {
@@ -261,7 +261,7 @@ private slots:
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
         const QStringList read = fileRows(file, "SELECT * FROM customers", tk::ss(demoPassword));
-        QCOMPARE(customers->ui.lblRecNo->text(), counter(read.size()));
+        QCOMPARE(customers->lblRecNo->text(), counter(read.size()));
         p.disconnect();
         QCOMPARE(p.dialogs.shown.size(), 5);
     }
@@ -280,8 +280,8 @@ private slots:
         const std::string austria = "SELECT name FROM customers\nWHERE country = 'Austria'";
         gridtest::typeAndRun(*w, QString::fromStdString(austria));
         const QStringList names = fileRows(file, austria);
-        QCOMPARE(w->ui.lblRecNo->text(), counter(names.size()));
-        QCOMPARE(cellText(w->ui.Grid, 0, 0), names.first());
+        QCOMPARE(w->lblRecNo->text(), counter(names.size()));
+        QCOMPARE(cellText(w->Grid, 0, 0), names.first());
 
         gridtest::typeAndRun(*w, QStringLiteral("UPDATE products SET in_stock = 0\nWHERE id <= 3"));
         gridtest::typeAndRun(*w, QStringLiteral("DELETE FROM nowhere"));
@@ -309,7 +309,7 @@ private slots:
         p.open(file);
         TfrmGridMasterFields* w = p.click(QStringLiteral("Misc"), QStringLiteral("Master detail"));
         QVERIFY(w);
-        auto& md = w->uiMD;
+        TfrmGridMasterFields& md = *w;
         QCOMPARE(QApplication::focusWidget(), md.cboMasterTable);
         QTest::keyClicks(md.cboMasterTable, QStringLiteral("orders"));
         QCOMPARE(md.cboMasterTable->currentText(), QStringLiteral("orders"));
@@ -337,8 +337,8 @@ private slots:
             return shown;
         };
         QCOMPARE(shownItems(), itemsOf(1));
-        Driver(w->ui.Grid).click(1, 0);
-        QCOMPARE(cellText(w->ui.Grid, 1, 0), QStringLiteral("2"));
+        Driver(w->Grid).click(1, 0);
+        QCOMPARE(cellText(w->Grid, 1, 0), QStringLiteral("2"));
         QCOMPARE(shownItems(), itemsOf(2));
         QCOMPARE(md.lblRecNoChild->text(), counter(itemsOf(2).size()));
 
@@ -347,11 +347,11 @@ private slots:
                            "(SELECT product_id FROM \"Order Items\" WHERE order_id = 2)")
                 .first();
         Driver child(md.GridChild);
-        press(md.DBNavigatorChild, TDBNavigator::Insert);
+        press(md.DBNavigatorChild, tk::TDBNavigator::Insert);
         child.typeOver(w->QueryChild.currentRow(), 1, product);
         child.key(Qt::Key_Tab);
         child.type(QStringLiteral("4"));
-        press(md.DBNavigatorChild, TDBNavigator::Post);
+        press(md.DBNavigatorChild, tk::TDBNavigator::Post);
         p.disconnect();
         QCOMPARE(p.dialogs.kinds(), QStringList({"open"}));
         QCOMPARE(
@@ -405,7 +405,7 @@ private slots:
 
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
-        Driver d(customers->ui.Grid);
+        Driver d(customers->Grid);
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
@@ -443,7 +443,7 @@ private slots:
         QCOMPARE(again.form->pnlBaza->text(), "Connected to: " + first);
         TfrmGridMasterFields* products = again.click(QStringLiteral("Tables"), "products");
         QVERIFY(products);
-        QCOMPARE(products->ui.lblRecNo->text(),
+        QCOMPARE(products->lblRecNo->text(),
                  counter(fileRows(first, "SELECT * FROM products").size()));
         QCOMPARE(again.dialogs.shown.size(), 0);
     }

@@ -83,17 +83,17 @@ inline void press(tk::TDBNavigator* navigator, int button) {
 // As a person does: the text typed into the SQL box line by line, then a
 // mouse click on the Refresh button.
 inline void typeAndRun(TfrmGridFields& w, const QString& text) {
-    QTest::mouseClick(w.ui.SQLQuery->viewport(), Qt::LeftButton);
-    QTest::keyClick(w.ui.SQLQuery, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w.ui.SQLQuery, Qt::Key_Delete);
+    QTest::mouseClick(w.SQLQuery->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.SQLQuery, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.SQLQuery, Qt::Key_Delete);
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0) {
-            QTest::keyClick(w.ui.SQLQuery, Qt::Key_Return);
+            QTest::keyClick(w.SQLQuery, Qt::Key_Return);
         }
-        QTest::keyClicks(w.ui.SQLQuery, lines.at(i));
+        QTest::keyClicks(w.SQLQuery, lines.at(i));
     }
-    QTest::mouseClick(w.ui.RefreshButton, Qt::LeftButton);
+    QTest::mouseClick(w.RefreshButton, Qt::LeftButton);
 }
 
 } // namespace gridtest

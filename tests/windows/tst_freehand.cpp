@@ -3,8 +3,8 @@
 // grid, the counter and the search-column list show afterwards.
 
 #include "tests/windows/EngineSession.h"
-#include "tests/windows/WindowTestEnv.h"
 #include "tests/windows/GridDriver.h"
+#include "tests/windows/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 
