@@ -10,6 +10,8 @@ packages=(
     libpq-dev postgresql postgresql-client
     xvfb xauth x11-utils fonts-dejavu-core
     clang libclang-rt-14-dev clang-format
+    desktop-file-utils appstream dpkg-dev libmdb3
+    xdotool openbox imagemagick optipng
 )
 
 missing=()

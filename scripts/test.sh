@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, starts a throwaway
-# PostgreSQL cluster, runs every test through CTest, runs them again in the
-# sanitizer build, runs each fuzz target for a few seconds and removes the
-# cluster.
+# PostgreSQL cluster, runs every test through CTest, makes the Debian package
+# and starts the program from it, runs the tests again in the sanitizer build,
+# runs each fuzz target for a few seconds and removes the cluster.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,7 @@ pg_cluster_start
 trap pg_cluster_stop EXIT
 
 ctest --preset ci -j 2
+bash scripts/package-test.sh build/ci
 
 bash scripts/sanitize.sh
 bash scripts/fuzz.sh 10
