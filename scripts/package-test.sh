@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Debian package from an existing build (default build/ci), unpacks
 # it into a throwaway root with dpkg -x, checks that the program, its menu
-# entry, icons and metainfo are in their places and that the package depends
-# on the libraries the program needs, then starts the unpacked program on its
-# own X server (Xvfb) and waits until its main window is shown.
+# entry, icons and metainfo are in their places and valid and that the package
+# depends on the libraries the program needs, then starts the unpacked program
+# on its own X server (Xvfb) and waits until its main window is shown.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,6 +38,9 @@ for f in bin/veldmark \
     [ -s "$root/usr/$f" ] || fail "the package lacks /usr/$f"
 done
 desktop-file-validate "$root/usr/share/applications/org.qrv.Veldmark.desktop"
+# The metainfo as installed: its launchable must name the installed menu entry.
+appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log" >&2; fail "appstreamcli validate-tree failed"; }
 
 depends="$(dpkg-deb -f "${deb[0]}" Depends)"
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsqlite3-0 libpq5 libsqlcipher0 libmdb3; do
