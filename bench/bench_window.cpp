@@ -1,0 +1,163 @@
+// Measures a big table as a user meets it, through the real main window:
+// the click on the table in the tree until the counter reads "Record 1 / n",
+// the memory the window adds, a title-click sort of a text column, a search
+// that finds nothing, PageDown at the end against the start, and the memory
+// left after closing the window. Baselines are the sqlite3 command reading
+// (and sorting) the same rows in the same run. Prints a line per measure with
+// its ratio, its target and pass/fail.
+//
+//   bench_window [rows] [work-dir]     (QT_QPA_PLATFORM=offscreen without a display)
+#include "app/MainForm.h"
+#include "bench/BenchSupport.h"
+#include "data/DataModule.h"
+#include "data/providers/ProviderRegistry.h"
+#include "toolkit/Application.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/EditBox.h"
+#include "windows/GridMasterFieldsForm.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+using namespace bench;
+
+namespace {
+
+int failures = 0;
+
+void report(const char* measure, double value, double baseline, double limit, const char* unit) {
+    const double ratio = value / baseline;
+    const bool pass = ratio <= limit;
+    failures += pass ? 0 : 1;
+    std::printf("%-44s %8.2f %s  baseline %8.2f %s  ratio %5.2f  target <= %.2f  %s\n", measure,
+                value, unit, baseline, unit, ratio, limit, pass ? "pass" : "FAIL");
+}
+
+// Lets the program work until `done` holds and no event is left waiting.
+void waitUntil(const std::function<bool()>& done) {
+    const auto start = Clock::now();
+    while (!done()) {
+        if (seconds(start) > 120) {
+            std::fprintf(stderr, "gave up waiting\n");
+            std::exit(2);
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    QCoreApplication::processEvents();
+}
+
+double timed(const std::function<void()>& act, const std::function<bool()>& done) {
+    const auto start = Clock::now();
+    act();
+    waitUntil(done);
+    return seconds(start);
+}
+
+TfrmGridMasterFields* activeWindow(TMainForm& form) {
+    QMdiSubWindow* sub = form.MdiClient->activeSubWindow();
+    return sub ? qobject_cast<TfrmGridMasterFields*>(sub->widget()) : nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const std::string dir = argc > 2 ? argv[2] : "/tmp/veldmark-bench";
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/window-" + std::to_string(rows) + ".db";
+    if (!std::filesystem::exists(path)) {
+        makeTable(path, rows);
+    }
+    const double fileMiB = double(std::filesystem::file_size(path)) / (1 << 20);
+    const double cliRead = timeShell("sqlite3 '" + path + "' 'SELECT * FROM t' > /dev/null");
+    const double cliSort =
+        timeShell("sqlite3 '" + path + "' 'SELECT * FROM t ORDER BY note' > /dev/null");
+
+    vdata::installProviders();
+    tk::Application app(argc, argv);
+    TDM dataModule;
+    TMainForm form;
+    form.resize(1280, 900);
+    form.show();
+    QCoreApplication::processEvents();
+    dataModule.OpenDatabase(QString::fromStdString(path), true, QString());
+    const auto found = form.DBTree->findItems("t", Qt::MatchExactly | Qt::MatchRecursive);
+    if (found.isEmpty()) {
+        std::fprintf(stderr, "table t is not in the tree\n");
+        return 1;
+    }
+    QTreeWidgetItem* item = found.front();
+    form.DBTree->scrollToItem(item);
+    std::printf("rows: %ld, file %.0f MiB\n", rows, fileMiB);
+
+    const long before = residentBytes();
+    const QString loaded = QStringLiteral("Record 1 / %1").arg(rows);
+    TfrmGridMasterFields* window = nullptr;
+    const double open = timed(
+        [&] {
+            QTest::mouseClick(form.DBTree->viewport(), Qt::LeftButton, {},
+                              form.DBTree->visualItemRect(item).center());
+        },
+        [&] {
+            window = activeWindow(form);
+            return window && window->lblRecNo->text() == loaded;
+        });
+    report("click in the tree until \"Record 1 / n\"", open, cliRead, 1.0, "s");
+    const double addedMiB = double(residentBytes() - before) / (1 << 20);
+    report("memory added by the window", addedMiB, fileMiB, 1.0, "MiB");
+
+    tk::DBGrid* grid = window->Grid;
+    const int noteColumn = 7;
+    const QString firstBefore = grid->model()->index(0, noteColumn).data().toString();
+    QHeaderView* header = grid->horizontalHeader();
+    const double sort = timed(
+        [&] {
+            const QPoint at(header->sectionViewportPosition(noteColumn) +
+                                header->sectionSize(noteColumn) / 2,
+                            header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        },
+        [&] { return grid->model()->index(0, noteColumn).data().toString() != firstBefore; });
+    report("title-click sort of a text column", sort, cliSort, 0.2, "s");
+
+    window->cboTraziPo->setCurrentIndex(window->cboTraziPo->findText(QStringLiteral("note")));
+    window->edTrazi->setText(QStringLiteral("no such note"));
+    const double search =
+        timed([&] { QTest::keyClick(window->edTrazi, Qt::Key_Return); }, [] { return true; });
+    report("search that matches nothing", search, cliRead, 0.1, "s");
+
+    grid->setFocus();
+    const auto pages = [&] {
+        for (int i = 0; i < 100; ++i) {
+            QTest::keyClick(grid, Qt::Key_PageDown);
+        }
+    };
+    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+    const double firstPages = timed(pages, [] { return true; });
+    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+    for (int i = 0; i < 100; ++i) {
+        QTest::keyClick(grid, Qt::Key_PageUp);
+    }
+    const double lastPages = timed(pages, [] { return true; });
+    report("PageDown x100 at the end vs at the start", lastPages, firstPages, 1.2, "s");
+
+    const double closeMiB = [&] {
+        form.MdiClient->activeSubWindow()->close();
+        waitUntil([&] { return form.MdiClient->subWindowList().isEmpty(); });
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return double(residentBytes() - before) / (1 << 20);
+    }();
+    std::printf("%-44s %8.2f MiB  target <= 5 MiB  %s\n", "memory left after closing", closeMiB,
+                closeMiB <= 5 ? "pass" : "FAIL");
+    failures += closeMiB <= 5 ? 0 : 1;
+    std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
+    return 0;
+}
