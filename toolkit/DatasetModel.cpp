@@ -301,10 +301,17 @@ void DatasetModel::syncRowCount(int hint) {
     insertRow_ = inserting;
 }
 
+// Repaints the indicator where it was and where it is now; a header asked to
+// repaint all rows visits every one of them, which on a big table costs more
+// than the move itself.
 void DatasetModel::refreshIndicators() {
-    if (rows_ > 0) {
-        emit headerDataChanged(Qt::Vertical, 0, rows_ - 1);
+    const int now = query_ && query_->active() ? query_->currentRow() : -1;
+    for (const int row : {indicatorRow_, now}) {
+        if (row >= 0 && row < rows_) {
+            emit headerDataChanged(Qt::Vertical, row, row);
+        }
     }
+    indicatorRow_ = now;
 }
 
 void DatasetModel::onEvent(const DataEvent& e) {

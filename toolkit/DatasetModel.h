@@ -92,6 +92,7 @@ private:
     vdata::Query* query_ = nullptr;
     int subscription_ = 0;
     int rows_ = 0;
+    int indicatorRow_ = -1; // the row whose indicator was last painted
     int columns_ = 0;
     int insertRow_ = -1; // the row the model shows for a pending insert
     int applying_ = 0;
