@@ -31,10 +31,42 @@ bool isDateText(std::string_view s) {
     return date && (s.size() == 10 || (s[10] == ' ' && isTimeText(s.substr(11))));
 }
 
+// The display position of the first row shown that matches. The rows are
+// scanned as they are stored, which reads memory in sequence also when the
+// display order is sorted; the hits are then placed in the display order.
+template <class Match>
+int firstShown(const Snapshot& rows, const std::vector<std::uint32_t>& order, Match match) {
+    bool inStorageOrder = order.size() == rows.rowCount();
+    for (std::size_t r = 0; r < order.size() && inStorageOrder; ++r) {
+        inStorageOrder = order[r] == r;
+    }
+    std::vector<std::uint32_t> hits;
+    for (std::size_t p = 0; p < rows.rowCount(); ++p) {
+        if (match(p)) {
+            if (inStorageOrder) {
+                return static_cast<int>(p);
+            }
+            hits.push_back(static_cast<std::uint32_t>(p));
+        }
+    }
+    if (hits.empty()) {
+        return -1;
+    }
+    std::vector<bool> hit(rows.rowCount());
+    for (std::uint32_t p : hits) {
+        hit[p] = true;
+    }
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        if (hit[order[r]]) {
+            return static_cast<int>(r);
+        }
+    }
+    return -1;
+}
+
 int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
                double wanted) {
-    for (std::size_t r = 0; r < order.size(); ++r) {
-        const std::size_t p = order[r];
+    return firstShown(rows, order, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
         double v = 0;
         if (k == Value::Kind::Int) {
@@ -42,29 +74,21 @@ int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, st
         } else if (k == Value::Kind::Real) {
             v = rows.realAt(p, col);
         } else if (k != Value::Kind::Text || !parseReal(rows.bytesAt(p, col), v)) {
-            continue;
+            return false;
         }
-        if (v == wanted) {
-            return static_cast<int>(r);
-        }
-    }
-    return -1;
+        return v == wanted;
+    });
 }
 
 int findInteger(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
                 std::int64_t wanted) {
-    for (std::size_t r = 0; r < order.size(); ++r) {
-        const std::size_t p = order[r];
+    const std::string text = std::to_string(wanted);
+    return firstShown(rows, order, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
-        const bool hit =
-            (k == Value::Kind::Int && rows.intAt(p, col) == wanted) ||
-            (k == Value::Kind::Real && rows.realAt(p, col) == static_cast<double>(wanted)) ||
-            (k == Value::Kind::Text && rows.bytesAt(p, col) == std::to_string(wanted));
-        if (hit) {
-            return static_cast<int>(r);
-        }
-    }
-    return -1;
+        return (k == Value::Kind::Int && rows.intAt(p, col) == wanted) ||
+               (k == Value::Kind::Real && rows.realAt(p, col) == static_cast<double>(wanted)) ||
+               (k == Value::Kind::Text && rows.bytesAt(p, col) == text);
+    });
 }
 
 // Dates and times match by equality; a date-only term also matches a
@@ -72,53 +96,39 @@ int findInteger(const Snapshot& rows, const std::vector<std::uint32_t>& order, s
 int findTemporal(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
                  const std::string& term) {
     const std::string midnight = term + " 00:00:00";
-    for (std::size_t r = 0; r < order.size(); ++r) {
-        const std::size_t p = order[r];
+    return firstShown(rows, order, [&](std::size_t p) {
         if (rows.kind(p, col) != Value::Kind::Text) {
-            continue;
+            return false;
         }
         const std::string_view v = rows.bytesAt(p, col);
-        if (v == term || v == midnight) {
-            return static_cast<int>(r);
-        }
-    }
-    return -1;
+        return v == term || v == midnight;
+    });
 }
 
 int findText(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
              const std::string& term, bool caseInsensitive, bool partial) {
     const std::string wanted = caseInsensitive ? foldCase(term) : term;
     std::string buffer;
-    for (std::size_t r = 0; r < order.size(); ++r) {
-        const std::size_t p = order[r];
+    return firstShown(rows, order, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
-        if (k == Value::Kind::Null) {
-            continue; // NULL is no value, not even an empty one
+        if (k == Value::Kind::Null || k == Value::Kind::Blob) {
+            return false; // NULL is no value, not even an empty one
         }
         std::string_view v;
         if (k == Value::Kind::Text) {
             v = rows.bytesAt(p, col);
-        } else if (k != Value::Kind::Blob) {
+        } else {
             buffer = rows.value(p, col).toText();
             v = buffer;
-        } else {
-            continue;
         }
         if (wanted.empty()) {
-            if (v.empty()) {
-                return static_cast<int>(r);
-            }
-            continue;
+            return v.empty();
         }
         if (caseInsensitive) {
-            buffer = foldCase(partial ? v.substr(0, std::min(v.size(), wanted.size() * 2 + 4)) : v);
-            v = buffer;
+            return matchesFolded(v, wanted, !partial);
         }
-        if (partial ? v.starts_with(wanted) : v == wanted) {
-            return static_cast<int>(r);
-        }
-    }
-    return -1;
+        return partial ? v.starts_with(wanted) : v == wanted;
+    });
 }
 
 [[noreturn]] void cannotCompare(const std::string& term, const char* what) {

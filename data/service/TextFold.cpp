@@ -141,6 +141,33 @@ std::string foldCase(std::string_view text) {
     return out;
 }
 
+bool matchesFolded(std::string_view text, std::string_view folded, bool whole) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    std::string unit; // one folded character; short, so it stays in the string
+    while (j < folded.size()) {
+        if (i >= text.size()) {
+            return false;
+        }
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            if (static_cast<char>(b >= 'A' && b <= 'Z' ? b + 0x20 : b) != folded[j]) {
+                return false;
+            }
+            ++i;
+            ++j;
+            continue;
+        }
+        unit.clear();
+        appendUtf8(unit, lowerCodePoint(decodeUtf8(text, i)));
+        if (folded.compare(j, unit.size(), unit) != 0) {
+            return false;
+        }
+        j += unit.size();
+    }
+    return !whole || i == text.size();
+}
+
 int compareCollated(std::string_view a, std::string_view b) {
     CollatedBytes x(a);
     CollatedBytes y(b);

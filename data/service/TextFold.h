@@ -14,6 +14,9 @@ void appendUtf8(std::string& out, char32_t c);
 // Folds letter case of UTF-8 text (ASCII, Latin-1, Latin Extended-A, Greek
 // and Cyrillic capitals), for case-insensitive matching.
 std::string foldCase(std::string_view text);
+// Whether `text`, its case folded as foldCase does, starts with `folded` (or,
+// with `whole`, equals it), without building the folded text.
+bool matchesFolded(std::string_view text, std::string_view folded, bool whole);
 
 // The order in which a person reads text: letter case aside, accented Latin
 // letters as their base letter (ß as ss, æ as ae), combining accents left
