@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
         form.MdiClient->activeSubWindow()->close();
         waitUntil([&] { return form.MdiClient->subWindowList().isEmpty(); });
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
         return double(residentBytes() - before) / (1 << 20);
     }();
     std::printf("%-44s %8.2f MiB  target <= 5 MiB  %s\n", "memory left after closing", closeMiB,

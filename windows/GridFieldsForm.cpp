@@ -15,7 +15,10 @@
 #include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
+
+#include <malloc.h>
 
 using tk::qs;
 using tk::ss;
@@ -42,7 +45,13 @@ TfrmGridFields::TfrmGridFields(vdata::Connection& connection, DataWindowHost* ho
     setupLayout();
 }
 
-TfrmGridFields::~TfrmGridFields() = default;
+// A window may have held a big result. Its memory goes back to the heap as
+// the window's members are destroyed, but the C library keeps freed heap for
+// later use unless asked; once the destruction is over, it is handed back
+// to the system, so that closing a window gives back what opening took.
+TfrmGridFields::~TfrmGridFields() {
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { malloc_trim(0); });
+}
 
 void TfrmGridFields::setupLayout() {
     setupUi(this);
