@@ -187,6 +187,17 @@ public:
         runChange(sql.remove(locate(edit, info, sql, false)), edit.table);
     }
 
+    // data_version moves when another connection commits, schema_version on
+    // any change of the schema, the change count on this connection's writes.
+    std::optional<DataStamp> dataStamp() override {
+        SqliteStatement others(api_, live(), "PRAGMA data_version");
+        SqliteStatement schema(api_, live(), "PRAGMA schema_version");
+        if (!others.step() || !schema.step()) {
+            return std::nullopt;
+        }
+        return DataStamp{others.column(0).i, schema.column(0).i, api_.total_changes(db_)};
+    }
+
 private:
     WriteBackDialect dialect(const RowEdit& edit) const {
         WriteBackDialect d;

@@ -4,6 +4,9 @@
 #include "data/service/Snapshot.h"
 #include "data/service/Value.h"
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +77,11 @@ public:
                                        const std::string& table) = 0;
     virtual std::vector<Value> insertRow(const RowEdit& edit) = 0;
     virtual void deleteRow(const RowEdit& edit) = 0;
+
+    // Values that change whenever the database's data or schema may have
+    // changed, by this session or another; none when the engine cannot tell.
+    using DataStamp = std::array<std::int64_t, 3>;
+    virtual std::optional<DataStamp> dataStamp() { return std::nullopt; }
 };
 
 } // namespace vdata

@@ -33,6 +33,7 @@ Query::~Query() {
 }
 
 void Query::setSQL(std::string text) {
+    openStamp_.reset();
     sql_ = std::move(text);
     paramNames_ = parseParameters(sql_, [](int) { return std::string("?"); }).names;
 }
@@ -71,7 +72,9 @@ void Query::open() {
     }
     linkToMaster();
     try {
+        const auto stamp = connection_ ? connection_->engine().dataStamp() : std::nullopt;
         take(run());
+        openStamp_ = stamp;
     } catch (...) {
         unlinkFromMaster();
         throw;
@@ -87,6 +90,7 @@ void Query::open() {
 }
 
 void Query::close() {
+    openStamp_.reset();
     if (!active()) {
         return;
     }
@@ -128,12 +132,14 @@ void Query::requery() {
     // The old rows go before the new ones are read, so that a large result
     // is never held twice.
     const std::vector<ColumnInfo> before = columns_;
-    dropRows();
-    try {
-        take(run());
-    } catch (...) {
-        close();
-        throw;
+    if (!keepRowsUnchangedSinceOpen()) {
+        dropRows();
+        try {
+            take(run());
+        } catch (...) {
+            close();
+            throw;
+        }
     }
     const bool sameColumns = before.size() == columns_.size() &&
                              std::equal(before.begin(), before.end(), columns_.begin(),
@@ -151,6 +157,23 @@ void Query::requery() {
     current_ = order_.empty() ? -1 : 0;
     notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
     fireAfterScroll();
+}
+
+// A table view re-queries right after it opened. When the engine shows that
+// nothing changed since the open read its rows, and the parameters are the
+// same, running the statement again would read the same rows: they are kept.
+bool Query::keepRowsUnchangedSinceOpen() {
+    const auto stamp = std::exchange(openStamp_, std::nullopt);
+    try {
+        if (!stamp || connection_->engine().dataStamp() != stamp ||
+            parameterValues() != lastParams_) {
+            return false;
+        }
+    } catch (const DataError&) {
+        return false; // the execution that follows reports it
+    }
+    resetOrder();
+    return true;
 }
 
 void Query::refresh() {

@@ -181,6 +181,7 @@ private:
     ResultSet run();
     void take(ResultSet result);
     std::vector<Value> parameterValues() const;
+    bool keepRowsUnchangedSinceOpen();
     const std::string& masterFieldOf(const std::string& parameter) const;
     void buildFields();
     void resetOrder();
@@ -230,6 +231,9 @@ private:
     std::vector<Observer> observers_;
     int nextObserverId_ = 1;
     std::vector<Value> lastParams_;
+    // The engine's data stamp from before the open's execution, until the
+    // first re-query after it.
+    std::optional<Engine::DataStamp> openStamp_;
 };
 
 } // namespace vdata

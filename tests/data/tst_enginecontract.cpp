@@ -6,6 +6,7 @@
 #include "tests/support/EngineDb.h"
 #include "tests/support/TestDb.h"
 
+#include "data/service/Command.h"
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
 #include "data/service/Query.h"
@@ -53,6 +54,8 @@ private slots:
     void editsAreWrittenAndReadBack();
     void refusedWritesKeepTheEdit_data() { enginetest::engines(); }
     void refusedWritesKeepTheEdit();
+    void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(); }
+    void requeryAfterOpenSeesEveryChange();
     void masterLinkBindsParameters_data() { enginetest::engines(); }
     void masterLinkBindsParameters();
 };
@@ -155,6 +158,35 @@ void TestEngineContract::refusedWritesKeepTheEdit() {
     QCOMPARE(q->state(), DataSetState::Insert);
     q->cancel();
     QCOMPARE(q->recordCount(), 3);
+}
+
+// The re-query that follows an open may keep the rows the open read, but
+// only while nothing has changed: a change made between the two by another
+// session, by this one, or to the table's columns, shows.
+void TestEngineContract::requeryAfterOpenSeesEveryChange() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, schema);
+    const auto requeried = [&](const std::function<void()>& change) {
+        auto q = db.open("SELECT * FROM [Order Lines] ORDER BY line");
+        change();
+        q->requery();
+        std::string shown;
+        for (int r = 0; r < q->recordCount(); ++r) {
+            for (int c = 0; c < q->fieldCount(); ++c) {
+                shown += q->cellText(r, c) + (c + 1 < q->fieldCount() ? "|" : ";");
+            }
+        }
+        return shown;
+    };
+    QCOMPARE(requeried([] {}), std::string("1|bolt;2|nut;3|washer;"));
+    QCOMPARE(
+        requeried([&] { db.otherRuns("UPDATE \"Order Lines\" SET item = 'pin' WHERE line = 1"); }),
+        std::string("1|pin;2|nut;3|washer;"));
+    Command own(&db.connection());
+    own.setCommandText("DELETE FROM \"Order Lines\" WHERE line = 2");
+    QCOMPARE(requeried([&] { own.execute(); }), std::string("1|pin;3|washer;"));
+    own.setCommandText("ALTER TABLE \"Order Lines\" ADD COLUMN qty INT");
+    QCOMPARE(requeried([&] { own.execute(); }), std::string("1|pin|;3|washer|;"));
 }
 
 void TestEngineContract::masterLinkBindsParameters() {
