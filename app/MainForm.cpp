@@ -158,6 +158,7 @@ void TMainForm::FormClose() {
 
 QString TMainForm::OpenDialogFilter() {
     return QStringLiteral("MS Access database (*.mdb);;"
+                          "Access 2007 database (*.accdb);;"
                           "SQLite database (*.db *.sqlite *.sqlite3);;"
                           "All files (*)");
 }

@@ -5,6 +5,13 @@
 #include "data/service/Connection.h"
 #include "data/service/Errors.h"
 #include "data/service/TextHelpers.h"
+#include "AccessEngine.h"
+#include "Connection.h"
+#include "Errors.h"
+#include "PostgresEngine.h"
+#include "SqliteEngine.h"
+#include "TextHelpers.h"
+#include "SqliteApi.h"
 
 #include <sys/stat.h>
 
@@ -14,26 +21,32 @@
 namespace vdata {
 namespace {
 
-bool fileExists(const std::string& path, bool& isDirectory) {
+bool fileExists(const std::string& path, bool& isDirectory, std::size_t& size) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return false;
     }
     isDirectory = S_ISDIR(st.st_mode);
+    size = static_cast<std::size_t>(st.st_size);
     return true;
 }
 
 void checkFile(const std::string& path) {
     bool isDirectory = false;
+    std::size_t size = 0;
     if (path.empty()) {
         throw DataError("No database file was named (Data Source is empty).",
                         ErrorKind::Connection);
     }
-    if (!fileExists(path, isDirectory)) {
+    if (!fileExists(path, isDirectory, size)) {
         throw DataError("Could not find file '" + path + "'.", ErrorKind::Connection);
     }
     if (isDirectory) {
         throw DataError("'" + path + "' is a folder, not a database file.",
+                        ErrorKind::NotADatabase);
+    }
+    if (size == 0) {
+        throw DataError("'" + path + "' is empty (0 bytes); it holds no database.",
                         ErrorKind::NotADatabase);
     }
 }
@@ -43,15 +56,6 @@ std::string fileHeader(const std::string& path) {
     char header[32] = {};
     in.read(header, sizeof header);
     return std::string(header, static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-}
-
-// No engine reads Access files yet: such a file is refused with a message
-// that says what to do instead.
-std::unique_ptr<Engine> refuseAccessFile(const ConnectionString& cs) {
-    throw DataError("'" + cs.value("Data Source") +
-                        "' is a Jet/Access database file. This program opens SQLite "
-                        "databases only; convert the file to SQLite to open it here.",
-                    ErrorKind::NotADatabase);
 }
 
 } // namespace
@@ -97,9 +101,8 @@ std::unique_ptr<Engine> ProviderRegistry::open(const ConnectionString& cs) const
 void registerProviders(ProviderRegistry& registry) {
     FileFormats files;
     files.add(0, "SQLite format 3", openSqliteEngine);
-    // Access files: the place for their engine once there is one.
-    files.add(4, "Standard Jet DB", refuseAccessFile);
-    files.add(4, "Standard ACE DB", refuseAccessFile);
+    files.add(4, "Standard Jet DB", openAccessEngine); // Access 97 to 2003 (.mdb)
+    files.add(4, "Standard ACE DB", openAccessEngine); // Access 2007 and later (.accdb)
     // An encrypted SQLite file shows no signature; the SQLite engine opens it
     // with SQLCipher when a password is given, and reports any other file.
     files.setFallback(openSqliteEngine);

@@ -38,7 +38,8 @@ namespace {
     X(bind_null)                                                                                   \
     X(changes)                                                                                     \
     X(total_changes)                                                                               \
-    X(last_insert_rowid)
+    X(last_insert_rowid)                                                                           \
+    X(reset)
 
 SqliteApi makeSystemApi() {
     SqliteApi api{};

@@ -38,6 +38,7 @@ struct SqliteApi {
     decltype(&sqlite3_changes) changes;
     decltype(&sqlite3_total_changes) total_changes;
     decltype(&sqlite3_last_insert_rowid) last_insert_rowid;
+    decltype(&sqlite3_reset) reset;
     // Only SQLCipher has it: sets the key of an encrypted database.
     int (*key)(sqlite3*, const void*, int) = nullptr;
 };

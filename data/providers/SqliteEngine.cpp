@@ -502,4 +502,16 @@ std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
     return engine;
 }
 
+std::unique_ptr<Engine> openSqliteMemoryEngine(sqlite3*& db) {
+    const SqliteApi& api = systemSqlite();
+    db = nullptr;
+    const int rc = api.open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
+    auto engine = std::make_unique<SqliteEngine>(api, db);
+    if (rc != SQLITE_OK) {
+        throw DataError("Cannot open an in-memory database.", ErrorKind::Connection,
+                        std::to_string(rc));
+    }
+    return engine;
+}
+
 } // namespace vdata

@@ -2,6 +2,9 @@
 
 #include "data/service/ConnectionString.h"
 #include "data/service/Engine.h"
+#include "ConnectionString.h"
+#include "Engine.h"
+#include "SqliteApi.h"
 
 #include <memory>
 
@@ -12,5 +15,9 @@ namespace vdata {
 // Never creates a file. The file provider (ProviderRegistry.h) has checked
 // that the file exists before.
 std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs);
+
+// An empty in-memory database on the system SQLite library. `db` receives its
+// handle so that the caller can fill it; the engine owns and closes it.
+std::unique_ptr<Engine> openSqliteMemoryEngine(sqlite3*& db);
 
 } // namespace vdata

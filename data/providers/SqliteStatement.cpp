@@ -80,6 +80,10 @@ void SqliteStatement::bindAll(const std::vector<Value>& params) {
     }
 }
 
+void SqliteStatement::reset() {
+    api_.reset(stmt_);
+}
+
 bool SqliteStatement::step() {
     const int rc = api_.step(stmt_);
     if (rc == SQLITE_ROW) {

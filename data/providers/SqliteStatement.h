@@ -26,6 +26,8 @@ public:
     void bindAll(const std::vector<Value>& params);
     // Steps once; true while a row is ready.
     bool step();
+    // Makes the statement ready to run again with new bindings.
+    void reset();
     Value column(int i) const;
 
 private:

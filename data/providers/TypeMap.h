@@ -2,6 +2,7 @@
 
 #include "data/service/FieldType.h"
 
+#include <string>
 #include <string_view>
 
 namespace vdata {
@@ -12,6 +13,13 @@ namespace vdata {
 // PRIMARY KEY column. An empty declared type (an expression) maps to
 // Unknown; the caller then types it by its values.
 FieldType sqliteFieldType(std::string_view declaredType, bool isRowidAlias);
+
+// Access: the declared type an Access column gets in the SQLite copy the
+// Access engine reads it through, chosen so that the SQLite rule above gives
+// the column's field type and SQLite keeps its values as they are. `type` is
+// MDB Tools' column type (MDB_TEXT ...); an AutoNumber column is a Long
+// Integer or a Replication ID that Access fills in.
+std::string accessDeclaredType(int type, bool autoNumber, int precision, int scale);
 
 // PostgreSQL: by type OID.
 FieldType postgresFieldType(unsigned int oid);

@@ -204,7 +204,7 @@ private Q_SLOTS:
 
         QCOMPARE(dialogs.count("open"), 1);
         QVERIFY(dialogs.shown.first().text.startsWith(
-            "MS Access database (*.mdb);;SQLite database (*.db *.sqlite *.sqlite3)"));
+            "MS Access database (*.mdb);;Access 2007 database (*.accdb);;SQLite database"));
         QCOMPARE(dialogs.shown.size(), 1); // no prompt, no error
         QVERIFY(s.dm.ADOConn.connected());
         QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()), jet(shopDb));
@@ -242,7 +242,10 @@ private Q_SLOTS:
         }
         QCOMPARE(starts, QStringList({QString(), sqlite, sqlite}));
         QCOMPARE(s.form.ConnectedTo, emptyDb);
-        QVERIFY(TMainForm::OpenDialogFilter().startsWith(QStringLiteral("MS Access database")));
+        QCOMPARE(TMainForm::OpenDialogFilter().split(QStringLiteral(";;")),
+                 QStringList({QStringLiteral("MS Access database (*.mdb)"),
+                              QStringLiteral("Access 2007 database (*.accdb)"), sqlite,
+                              QStringLiteral("All files (*)")}));
     }
 
     void protectedOrOddlyNamedFilesOpen() {

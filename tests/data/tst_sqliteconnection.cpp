@@ -96,7 +96,7 @@ private slots:
         QVERIFY(openError(c, testdb::jetString(missing)).contains(missing));
         QVERIFY(!QFile::exists(missing)); // opening never creates a file
         QVERIFY(openError(c, testdb::jetString(text)).contains("not a database"));
-        QVERIFY(openError(c, testdb::jetString(jet)).contains("Jet/Access"));
+        QVERIFY(openError(c, testdb::jetString(jet)).contains("the file is damaged"));
 
         QVERIFY(!openError(c, testdb::jetString(dir.path())).isEmpty());
         QVERIFY(!openError(c, "Provider=Nobody.1;Data Source=x").isEmpty());

@@ -1,0 +1,96 @@
+#include "AccessEngine.h"
+
+#include "AccessPassword.h"
+#include "AccessTableCopier.h"
+#include "Errors.h"
+#include "MdbReader.h"
+#include "SqliteEngine.h"
+#include "SqliteStatement.h"
+
+namespace vdata {
+namespace {
+
+const char* const readOnlyText = "Access files are opened read-only.";
+
+[[noreturn]] void refuseWrite() {
+    throw DataError(readOnlyText, ErrorKind::ReadOnly);
+}
+
+// Reads an Access file through MDB Tools and answers every statement from an
+// in-memory SQLite database that holds the tables the statements name.
+class AccessEngine : public Engine {
+public:
+    explicit AccessEngine(const std::string& path)
+        : reader_(path), memory_(openSqliteMemoryEngine(db_)), copier_(reader_, db_) {}
+
+    void close() noexcept override { memory_->close(); }
+    bool isOpen() const override { return memory_->isOpen(); }
+
+    std::vector<std::string> listTables() override { return reader_.tables(); }
+    std::vector<std::string> listCatalogs() override { return memory_->listCatalogs(); }
+
+    std::string rewrite(const std::string& sql) const override { return memory_->rewrite(sql); }
+    std::string placeholder(int n) const override { return memory_->placeholder(n); }
+
+    ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
+        prepare(sql);
+        return memory_->query(sql, params);
+    }
+
+    bool returnsRows(const std::string& sql) override {
+        prepare(sql);
+        return memory_->returnsRows(sql);
+    }
+
+    long long execute(const std::string& sql, const std::vector<Value>& params) override {
+        prepare(sql);
+        return memory_->execute(sql, params);
+    }
+
+    std::vector<Value> updateRow(const RowEdit&) override { refuseWrite(); }
+    std::vector<Value> insertRow(const RowEdit&) override { refuseWrite(); }
+    void deleteRow(const RowEdit&) override { refuseWrite(); }
+    std::string readOnlyReason(const std::vector<ColumnInfo>&, const std::string&) override {
+        return readOnlyText;
+    }
+
+private:
+    // Copies the tables `sql` names, then refuses it before anything runs
+    // when one of its statements would change data or schema.
+    void prepare(const std::string& sql) {
+        if (!isOpen()) {
+            throw DataError("The connection is closed.", ErrorKind::Connection);
+        }
+        copier_.copyTablesNamedIn(sql);
+        std::string_view rest = sql;
+        while (!rest.empty()) {
+            std::string_view tail;
+            SqliteStatement stmt(systemSqlite(), db_, rest, &tail);
+            if (!stmt.empty() && !systemSqlite().stmt_readonly(stmt.handle())) {
+                refuseWrite();
+            }
+            rest = tail;
+        }
+    }
+
+    MdbReader reader_;
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<Engine> memory_;
+    AccessTableCopier copier_;
+};
+
+} // namespace
+
+std::unique_ptr<Engine> openAccessEngine(const ConnectionString& cs) {
+    const std::string path = cs.value("Data Source");
+    // A file MDB Tools cannot read is reported as damaged, whatever its
+    // header seems to hold as password.
+    auto engine = std::make_unique<AccessEngine>(path);
+    const std::string password = accessPassword(path);
+    if (!password.empty() && password != cs.value("Jet OLEDB:Database Password")) {
+        throw DataError("Not a valid password.", ErrorKind::NotADatabase);
+    }
+    return engine;
+}
+
+} // namespace vdata

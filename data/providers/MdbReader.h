@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Value.h"
+
+#include <mdbtools.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vdata {
+
+// One column of an Access table as MDB Tools describes it.
+struct AccessColumn {
+    std::string name;
+    int type = 0; // MDB Tools' column type (MDB_TEXT ...)
+    bool autoNumber = false;
+    int precision = 0;
+    int scale = 0;
+};
+
+// An Access file opened read-only through MDB Tools: its user tables and
+// their rows. Raises DataError when the file or a table cannot be read.
+class MdbReader {
+public:
+    explicit MdbReader(const std::string& path);
+    ~MdbReader();
+    MdbReader(const MdbReader&) = delete;
+    MdbReader& operator=(const MdbReader&) = delete;
+
+    // The user tables in catalogue order, without the system tables.
+    const std::vector<std::string>& tables() const { return tables_; }
+
+    std::vector<AccessColumn> columns(const std::string& table);
+    // Hands each row of `table` to `sink`, one value per column.
+    using RowSink = std::function<void(const std::vector<Value>&)>;
+    void readRows(const std::string& table, const RowSink& sink);
+
+private:
+    struct TableCloser {
+        void operator()(MdbTableDef* t) const { mdb_free_tabledef(t); }
+    };
+    using Table = std::unique_ptr<MdbTableDef, TableCloser>;
+    Table openTable(const std::string& table);
+    void readValue(MdbColumn& col, const char* text, int textLength, Value& value);
+
+    std::string path_;
+    MdbHandle* mdb_ = nullptr;
+    std::vector<std::string> tables_;
+};
+
+} // namespace vdata
