@@ -9,8 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <array>
-
 using namespace vdata;
 
 Q_DECLARE_METATYPE(vdata::FieldType)
@@ -50,52 +48,6 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
-}
-
-// RC4, which masks an Access file's header from offset 0x18 on.
-void rc4(QByteArray& data, int from, int length) {
-    const std::array<unsigned char, 4> key{0xc7, 0xda, 0x39, 0x6b};
-    std::array<unsigned char, 256> s{};
-    for (int i = 0; i < 256; ++i) {
-        s[i] = static_cast<unsigned char>(i);
-    }
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 0xff;
-        std::swap(s[i], s[j]);
-    }
-    for (int k = 0, i = 0, j = 0; k < length; ++k) {
-        i = (i + 1) & 0xff;
-        j = (j + s[i]) & 0xff;
-        std::swap(s[i], s[j]);
-        data[from + k] = static_cast<char>(data[from + k] ^ s[(s[i] + s[j]) & 0xff]);
-    }
-}
-
-// A copy of an Access file whose header holds `password` as Access keeps
-// it: at 0x42, in single bytes (Access 97) or UTF-16 masked with the whole
-// days of the creation date at 0x72 (later versions).
-void writePasswordCopy(const QString& from, const QString& to, const QString& password) {
-    QByteArray bytes = readAll(from);
-    const bool jet3 = bytes[0x14] == 0;
-    const int masked = jet3 ? 126 : 128;
-    rc4(bytes, 0x18, masked);
-    if (jet3) {
-        const QByteArray latin1 = password.toLatin1();
-        for (int i = 0; i < latin1.size(); ++i) {
-            bytes[0x42 + i] = latin1[i];
-        }
-    } else {
-        double created = 0;
-        std::memcpy(&created, bytes.constData() + 0x72, sizeof created);
-        const auto days = static_cast<quint32>(static_cast<qint32>(created));
-        for (int i = 0; i < password.size(); ++i) {
-            const char16_t c = password[i].unicode();
-            bytes[0x42 + 2 * i] = static_cast<char>((c & 0xff) ^ (days >> (8 * ((2 * i) % 4))));
-            bytes[0x43 + 2 * i] = static_cast<char>((c >> 8) ^ (days >> (8 * ((2 * i + 1) % 4))));
-        }
-    }
-    rc4(bytes, 0x18, masked);
-    writeAll(to, bytes);
 }
 
 } // namespace
@@ -286,7 +238,7 @@ private slots:
     void databasePassword() {
         QFETCH(QString, file);
         const QString copy = dir.filePath("protected-" + file);
-        writePasswordCopy(AccessTestData::file(file), copy, QStringLiteral("Gehëim"));
+        accessdata::writePasswordCopy(AccessTestData::file(file), copy, QStringLiteral("Gehëim"));
         const auto openWith = [&](const std::string& password) {
             return testdb::errorOf([&] {
                 Connection c;

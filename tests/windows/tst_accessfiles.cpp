@@ -1,0 +1,216 @@
+// Real Access files through the whole program: picked in the Open dialog,
+// browsed from the tree in table views, the master-detail window and the
+// freehand window, read-only throughout, their bytes never changed.
+
+#include "WindowTestEnv.h"
+
+#include "tests/support/AccessTestData.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+using namespace wintest;
+
+namespace {
+
+const QString readOnly = QStringLiteral("Access files are opened read-only.");
+
+// The program with no database yet; files come through the Open dialog.
+struct Program {
+    ScriptedDialogs dialogs;
+    TDM dm;
+    TMainForm form;
+
+    Program() { tk::setApplicationTitle(appTitle); }
+
+    void pick(const QString& path) {
+        dialogs.fileAnswers = {path};
+        form.actFileOpenExecute();
+    }
+
+    QTreeWidgetItem* node(const QString& parent, const QString& text) const {
+        for (QTreeWidgetItem* item :
+             form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
+            if (item->parent() && item->parent()->text(0) == parent) {
+                return item;
+            }
+        }
+        return nullptr;
+    }
+
+    QStringList tables() const {
+        QStringList names;
+        const QTreeWidgetItem* root = form.DBTree->topLevelItem(1);
+        for (int i = 0; root && i < root->childCount(); ++i) {
+            names << root->child(i)->text(0);
+        }
+        return names;
+    }
+
+    // Clicks the tree entry and returns the window it opened.
+    TfrmGridMasterFields* open(const QString& parent, const QString& text) {
+        QTreeWidgetItem* item = node(parent, text);
+        if (!item) {
+            return nullptr;
+        }
+        form.DBTree->setCurrentItem(item);
+        form.DBTreeClick();
+        QMdiSubWindow* sub = form.MdiClient->subWindowList(QMdiArea::CreationOrder).last();
+        return qobject_cast<TfrmGridMasterFields*>(sub->widget());
+    }
+};
+
+QString shown(DBGrid* grid, int row, const QString& column) {
+    const QAbstractItemModel* m = grid->model();
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (m->headerData(c, Qt::Horizontal).toString() == column) {
+            return m->data(m->index(row, c)).toString();
+        }
+    }
+    return QStringLiteral("<no column %1>").arg(column);
+}
+
+void clickTitle(DBGrid* grid, const QString& column) {
+    QHeaderView* titles = grid->horizontalHeader();
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        if (grid->model()->headerData(c, Qt::Horizontal).toString() == column) {
+            const int x = titles->sectionViewportPosition(c) + 5;
+            QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        }
+    }
+}
+
+void search(TfrmGridMasterFields& w, const QString& column, const QString& term) {
+    w.ui.cboTraziPo->setCurrentIndex(w.ui.cboTraziPo->findText(column));
+    w.ui.edTrazi->setText(term);
+    QTest::keyClick(w.ui.edTrazi, Qt::Key_Return);
+}
+
+void typeAndRun(TfrmGridMasterFields& w, const QString& sql) {
+    QTest::mouseClick(w.ui.SQLQuery->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.ui.SQLQuery, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.ui.SQLQuery, Qt::Key_Delete);
+    QTest::keyClicks(w.ui.SQLQuery, sql);
+    QTest::mouseClick(w.ui.RefreshButton, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestAccessFiles : public QObject {
+    Q_OBJECT
+    AccessTestData files;
+    QTemporaryDir dir;
+
+private slots:
+    void init() {
+        failOnConnectionWarnings();
+        SKIP_WITHOUT_ACCESS_FILES();
+    }
+    void cleanup() { QCOMPARE(files.changed(), QStringList()); }
+
+    void northwindThroughEveryWindow() {
+        Program p;
+        p.form.resize(1200, 900);
+        p.form.show();
+        p.pick(AccessTestData::file("nwind.mdb"));
+        QCOMPARE(p.dialogs.texts(), QStringList{TMainForm::OpenDialogFilter()});
+        const QStringList tables{"Order Details", "Orders",     "Products",
+                                 "Shippers",      "Categories", "Customers",
+                                 "Employees",     "Suppliers",  "Umsätze"};
+        QCOMPARE(p.tables(), tables);
+        const QList<int> rows{2155, 830, 77, 3, 8, 91, 9, 29, 830};
+        for (int i = 0; i < tables.size(); ++i) {
+            TfrmGridMasterFields* w = p.open("Tables", tables[i]);
+            QVERIFY(w);
+            QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / %1").arg(rows[i]));
+        }
+
+        // Orders: dates and currency as stored, sorted by a title click.
+        TfrmGridMasterFields* orders = p.open("Tables", "Orders");
+        QCOMPARE(shown(orders->ui.Grid, 0, "OrderDate"), QStringLiteral("1994-11-16 00:00:00"));
+        QCOMPARE(shown(orders->ui.Grid, 0, "Freight"), QStringLiteral("12.75"));
+        clickTitle(orders->ui.Grid, "Freight");
+        clickTitle(orders->ui.Grid, "Freight");
+        QCOMPARE(shown(orders->ui.Grid, 0, "Freight"), QStringLiteral("1007.64"));
+        QCOMPARE(shown(orders->ui.Grid, 0, "CustomerID"), QStringLiteral("QUICK"));
+        // A search moves to the match.
+        search(*orders, "ShipName", "Queen");
+        QCOMPARE(orders->ui.lblRecNo->text(), QStringLiteral("Record 2 / 830"));
+        // Edit is refused at once, with the reason.
+        p.dialogs.clear();
+        QTest::mouseClick(orders->ui.DBNavigator->button(TDBNavigator::Edit), Qt::LeftButton);
+        QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
+
+        // Customers -> Orders by CustomerID: ALFKI has six orders.
+        TfrmGridMasterFields* md = p.open("Misc", "Master detail");
+        linkCustomersToOrders(*md, false);
+        QCOMPARE(md->Query.cellText(0, 0), std::string("ALFKI"));
+        QCOMPARE(md->uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 6"));
+
+        // The freehand window answers queries and refuses changes.
+        TfrmGridMasterFields* freehand = p.open("Misc", "Query");
+        typeAndRun(*freehand, "SELECT TOP 5 * FROM [Order Details] ORDER BY Quantity DESC");
+        QCOMPARE(freehand->Query.recordCount(), 5);
+        QCOMPARE(shown(freehand->ui.Grid, 0, "Quantity"), QStringLiteral("130"));
+        p.dialogs.clear();
+        typeAndRun(*freehand, "DELETE FROM [Order Details]");
+        QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
+        QCOMPARE(orders->Query.recordCount(), 830);
+    }
+
+    // The other formats: the dates at the edges of what Access holds, and an
+    // Access 2007 file.
+    void otherFilesShowTheirRows_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QStringList>("values");
+        QTest::newRow("dates") << "DateTestDatabase.mdb"
+                               << "DateTest"
+                               << "DateTimeCol"
+                               << QStringList{"2021-12-02 00:00:00", "9999-01-01 00:00:00",
+                                              "1898-01-01 00:00:00", "0632-01-01 00:00:00"};
+        QTest::newRow("Access 2007")
+            << "ASampleDatabase.accdb"
+            << "Asset Items"
+            << "Asset No" << QStringList{"30050", "30051", "30052", "30053"};
+    }
+    void otherFilesShowTheirRows() {
+        QFETCH(QString, file);
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QStringList, values);
+        Program p;
+        p.pick(AccessTestData::file(file));
+        QCOMPARE(p.tables(), QStringList{table});
+        TfrmGridMasterFields* w = p.open("Tables", table);
+        QStringList seen;
+        for (int r = 0; r < values.size(); ++r) {
+            seen << shown(w->ui.Grid, r, column);
+        }
+        QCOMPARE(seen, values);
+    }
+
+    // A file with a database password prompts for it and opens with the
+    // right one only.
+    void passwordIsAskedFor() {
+        const QString copy = dir.filePath("protected.mdb");
+        accessdata::writePasswordCopy(AccessTestData::file("nwind.mdb"), copy, "Sesam");
+        Program p;
+        p.dialogs.promptAnswers = {QStringLiteral("sesam"), QStringLiteral("Sesam")};
+        p.pick(copy);
+        QCOMPARE(p.dialogs.count("prompt"), 2);
+        QCOMPARE(p.dialogs.count("error"), 2);
+        QCOMPARE(p.dialogs.shown[1].text, QStringLiteral("Not a valid password."));
+        QVERIFY(p.dm.ADOConn.connected());
+        QCOMPARE(p.tables().size(), 9);
+    }
+};
+
+QTEST_MAIN(TestAccessFiles)
+#include "tst_accessfiles.moc"
