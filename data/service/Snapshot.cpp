@@ -52,7 +52,8 @@ std::uint64_t Snapshot::storeBytes(std::string_view bytes) {
     const std::size_t need = varintSize(bytes.size()) + bytes.size();
     if (blocks_.empty() || blockUsed_ + need > blockLimit_) {
         blockLimit_ = need > kBlockSize ? need : kBlockSize;
-        blocks_.push_back(std::make_unique<char[]>(blockLimit_));
+        // Not zero-filled: a block takes memory only as far as it is written.
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockLimit_));
         blockSizes_.push_back(blockLimit_);
         blockUsed_ = 0;
     }
