@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace vdata {
@@ -65,10 +66,24 @@ MdbReader::MdbReader(const std::string& path) : path_(path) {
                         ErrorKind::NotADatabase);
     }
     mdb_set_bind_size(mdb_, bindSize);
+    // A file cut short makes MDB Tools read stale page buffers as pages,
+    // which can keep it busy for minutes: an Access file is whole pages.
+    if (std::filesystem::file_size(path) % static_cast<std::uintmax_t>(mdb_->fmt->pg_size) != 0) {
+        mdb_close(mdb_);
+        throw DataError("'" + path +
+                            "' is cut short (not a whole number of pages); the file is damaged.",
+                        ErrorKind::NotADatabase);
+    }
     if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
         mdb_close(mdb_);
         throw DataError("The catalogue of '" + path + "' cannot be read; the file is damaged.",
                         ErrorKind::NotADatabase);
+    }
+    try {
+        checkCatalogue();
+    } catch (...) {
+        mdb_close(mdb_);
+        throw;
     }
     for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
         const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
@@ -119,13 +134,40 @@ void MdbReader::readRows(const std::string& name, const RowSink& sink) {
     }
     mdb_rewind_table(table.get());
     std::vector<Value> row(count);
+    unsigned rows = 0;
     while (mdb_fetch_row(table.get())) {
         for (unsigned i = 0; i < count; ++i) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
             readValue(*col, texts[i].get(), lengths[i], row[i]);
         }
         sink(row);
+        ++rows;
     }
+    checkAllRowsRead(name, *table, rows);
+}
+
+// MDB Tools skips pages it cannot read without saying so; the table's
+// definition holds how many rows there are.
+void MdbReader::checkAllRowsRead(const std::string& name, const MdbTableDef& table,
+                                 unsigned rows) const {
+    if (rows != table.num_rows) {
+        throw DataError("Table " + name + " of '" + path_ + "' holds " +
+                            std::to_string(table.num_rows) + " rows, of which only " +
+                            std::to_string(rows) + " can be read; the file is damaged.",
+                        ErrorKind::NotADatabase);
+    }
+}
+
+// The catalogue lists what MDB Tools could read of it; a catalogue cut short
+// would show fewer tables without a word.
+void MdbReader::checkCatalogue() {
+    const Table catalogue = openTable("MSysObjects");
+    mdb_rewind_table(catalogue.get());
+    unsigned rows = 0;
+    while (mdb_fetch_row(catalogue.get())) {
+        ++rows;
+    }
+    checkAllRowsRead("MSysObjects", *catalogue, rows);
 }
 
 void MdbReader::readValue(MdbColumn& col, const char* text, int textLength, Value& value) {
@@ -179,11 +221,20 @@ void MdbReader::readValue(MdbColumn& col, const char* text, int textLength, Valu
         value.s.assign(reinterpret_cast<const char*>(at), static_cast<std::size_t>(length));
         return;
     case MDB_OLE: {
+        // The object's length stands before its first part, which MDB
+        // Tools placed in the bound buffer.
+        const std::size_t stored =
+            littleEndian(reinterpret_cast<const unsigned char*>(text), 4) & 0x3fffffff;
         std::size_t size = 0;
         std::unique_ptr<void, decltype(&std::free)> bytes(mdb_ole_read_full(mdb_, &col, &size),
                                                           &std::free);
-        value.kind = bytes ? Value::Kind::Blob : Value::Kind::Null;
-        value.s.assign(static_cast<const char*>(bytes.get()), bytes ? size : 0);
+        if (!bytes || size != stored) {
+            throw DataError("An OLE object in column " + std::string(col.name) + " of '" + path_ +
+                                "' cannot be read whole; the file is damaged.",
+                            ErrorKind::NotADatabase);
+        }
+        value.kind = Value::Kind::Blob;
+        value.s.assign(static_cast<const char*>(bytes.get()), size);
         return;
     }
     default:

@@ -43,6 +43,8 @@ private:
     };
     using Table = std::unique_ptr<MdbTableDef, TableCloser>;
     Table openTable(const std::string& table);
+    void checkAllRowsRead(const std::string& name, const MdbTableDef& table, unsigned rows) const;
+    void checkCatalogue();
     void readValue(MdbColumn& col, const char* text, int textLength, Value& value);
 
     std::string path_;

@@ -205,7 +205,9 @@ private slots:
         QTest::newRow("0 bytes") << "empty"
                                  << "is empty (0 bytes)";
         QTest::newRow("truncated") << "truncated"
-                                   << "the file is damaged";
+                                   << "is cut short";
+        QTest::newRow("truncated at a page") << "pages"
+                                             << "can be read; the file is damaged";
         QTest::newRow("damaged catalogue") << "catalogue"
                                            << "the file is damaged";
     }
@@ -217,6 +219,8 @@ private slots:
             bytes.clear();
         } else if (damage == "truncated") {
             bytes.truncate(3 * 2048 + 100);
+        } else if (damage == "pages") {
+            bytes.truncate(40 * 2048);
         } else { // the catalogue's table definition (page 2) overwritten
             for (int i = 2 * 2048 + 8; i < 3 * 2048; ++i) {
                 bytes[i] = static_cast<char>(i * 7919 % 251);
