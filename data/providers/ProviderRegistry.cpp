@@ -31,6 +31,11 @@ bool fileExists(const std::string& path, bool& isDirectory, std::size_t& size) {
     return true;
 }
 
+bool endsWithIgnoreCase(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           equalsIgnoreCase(text.substr(text.size() - tail.size()), tail);
+}
+
 void checkFile(const std::string& path) {
     bool isDirectory = false;
     std::size_t size = 0;
@@ -45,8 +50,10 @@ void checkFile(const std::string& path) {
         throw DataError("'" + path + "' is a folder, not a database file.",
                         ErrorKind::NotADatabase);
     }
-    if (size == 0) {
-        throw DataError("'" + path + "' is empty (0 bytes); it holds no database.",
+    // SQLite takes an empty file for an empty database; one named as an
+    // Access file is an Access file that lost its contents.
+    if (size == 0 && (endsWithIgnoreCase(path, ".mdb") || endsWithIgnoreCase(path, ".accdb"))) {
+        throw DataError("'" + path + "' is empty (0 bytes); it holds no Access database.",
                         ErrorKind::NotADatabase);
     }
 }
