@@ -52,6 +52,10 @@ bool isSystemTable(const MdbCatalogEntry& entry) {
            std::strncmp(entry.object_name, "MSys", 4) == 0;
 }
 
+DataError damaged(const std::string& what) {
+    return DataError(what + "; the file is damaged.", ErrorKind::NotADatabase);
+}
+
 void setText(Value& v, const char* p, std::size_t n) {
     v.kind = Value::Kind::Text;
     v.s.assign(p, n);
@@ -59,32 +63,23 @@ void setText(Value& v, const char* p, std::size_t n) {
 
 } // namespace
 
-MdbReader::MdbReader(const std::string& path) : path_(path) {
-    mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
+MdbReader::MdbReader(const std::string& path)
+    : path_(path), mdb_(mdb_open(path.c_str(), MDB_NOFLAGS)) {
     if (!mdb_) {
-        throw DataError("'" + path + "' cannot be read as an Access database; the file is damaged.",
-                        ErrorKind::NotADatabase);
+        throw damaged("'" + path + "' cannot be read as an Access database");
     }
-    mdb_set_bind_size(mdb_, bindSize);
+    mdb_set_bind_size(mdb_.get(), bindSize);
     // A file cut short makes MDB Tools read stale page buffers as pages,
     // which can keep it busy for minutes: an Access file is whole pages.
-    if (std::filesystem::file_size(path) % static_cast<std::uintmax_t>(mdb_->fmt->pg_size) != 0) {
-        mdb_close(mdb_);
-        throw DataError("'" + path +
-                            "' is cut short (not a whole number of pages); the file is damaged.",
-                        ErrorKind::NotADatabase);
+    std::error_code failed;
+    const std::uintmax_t size = std::filesystem::file_size(path, failed);
+    if (failed || size % static_cast<std::uintmax_t>(mdb_->fmt->pg_size) != 0) {
+        throw damaged("'" + path + "' is cut short (not a whole number of pages)");
     }
-    if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
-        mdb_close(mdb_);
-        throw DataError("The catalogue of '" + path + "' cannot be read; the file is damaged.",
-                        ErrorKind::NotADatabase);
+    if (!mdb_read_catalog(mdb_.get(), MDB_TABLE)) {
+        throw damaged("The catalogue of '" + path + "' cannot be read");
     }
-    try {
-        checkCatalogue();
-    } catch (...) {
-        mdb_close(mdb_);
-        throw;
-    }
+    checkCatalogue();
     for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
         const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
         if (entry->object_type == MDB_TABLE && !isSystemTable(*entry)) {
@@ -93,17 +88,11 @@ MdbReader::MdbReader(const std::string& path) : path_(path) {
     }
 }
 
-MdbReader::~MdbReader() {
-    mdb_close(mdb_);
-}
-
 MdbReader::Table MdbReader::openTable(const std::string& name) {
-    MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb_, name.c_str());
+    MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb_.get(), name.c_str());
     Table table(entry ? mdb_read_table(entry) : nullptr);
     if (!table || !mdb_read_columns(table.get())) {
-        throw DataError("Table " + name + " of '" + path_ +
-                            "' cannot be read; the file is damaged.",
-                        ErrorKind::NotADatabase);
+        throw damaged("Table " + name + " of '" + path_ + "' cannot be read");
     }
     return table;
 }
@@ -151,10 +140,9 @@ void MdbReader::readRows(const std::string& name, const RowSink& sink) {
 void MdbReader::checkAllRowsRead(const std::string& name, const MdbTableDef& table,
                                  unsigned rows) const {
     if (rows != table.num_rows) {
-        throw DataError("Table " + name + " of '" + path_ + "' holds " +
-                            std::to_string(table.num_rows) + " rows, of which only " +
-                            std::to_string(rows) + " can be read; the file is damaged.",
-                        ErrorKind::NotADatabase);
+        throw damaged("Table " + name + " of '" + path_ + "' holds " +
+                      std::to_string(table.num_rows) + " rows, of which only " +
+                      std::to_string(rows) + " can be read");
     }
 }
 
@@ -226,8 +214,8 @@ void MdbReader::readValue(MdbColumn& col, const char* text, int textLength, Valu
         const std::size_t stored =
             littleEndian(reinterpret_cast<const unsigned char*>(text), 4) & 0x3fffffff;
         std::size_t size = 0;
-        std::unique_ptr<void, decltype(&std::free)> bytes(mdb_ole_read_full(mdb_, &col, &size),
-                                                          &std::free);
+        std::unique_ptr<void, decltype(&std::free)> bytes(
+            mdb_ole_read_full(mdb_.get(), &col, &size), &std::free);
         if (!bytes || size != stored) {
             throw DataError("An OLE object in column " + std::string(col.name) + " of '" + path_ +
                                 "' cannot be read whole; the file is damaged.",

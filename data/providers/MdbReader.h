@@ -25,7 +25,6 @@ struct AccessColumn {
 class MdbReader {
 public:
     explicit MdbReader(const std::string& path);
-    ~MdbReader();
     MdbReader(const MdbReader&) = delete;
     MdbReader& operator=(const MdbReader&) = delete;
 
@@ -38,6 +37,9 @@ public:
     void readRows(const std::string& table, const RowSink& sink);
 
 private:
+    struct HandleCloser {
+        void operator()(MdbHandle* h) const { mdb_close(h); }
+    };
     struct TableCloser {
         void operator()(MdbTableDef* t) const { mdb_free_tabledef(t); }
     };
@@ -48,7 +50,7 @@ private:
     void readValue(MdbColumn& col, const char* text, int textLength, Value& value);
 
     std::string path_;
-    MdbHandle* mdb_ = nullptr;
+    std::unique_ptr<MdbHandle, HandleCloser> mdb_;
     std::vector<std::string> tables_;
 };
 
