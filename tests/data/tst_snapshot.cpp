@@ -2,6 +2,10 @@
 
 #include <QtTest>
 
+#include <fstream>
+
+#include <unistd.h>
+
 using namespace vdata;
 
 // The compact row store: kinds kept once per uniform column, bytes in blocks.
@@ -43,6 +47,26 @@ private slots:
         QCOMPARE(s.realAt(5, 0), 0.5);
         QCOMPARE(s.intAt(4, 0), 4);
         QVERIFY(s.memoryUsed() > uniform); // now a kind per cell
+    }
+
+    // Many small results (a table view each) take memory for what they hold,
+    // not a whole block of text storage each.
+    void smallResultsStaySmall() {
+        const auto resident = [] {
+            std::ifstream statm("/proc/self/statm");
+            long size = 0;
+            long pages = 0;
+            statm >> size >> pages;
+            return pages * sysconf(_SC_PAGESIZE);
+        };
+        const long before = resident();
+        std::vector<Snapshot> results;
+        for (int i = 0; i < 64; ++i) {
+            results.emplace_back(1);
+            results.back().appendText("a few letters");
+        }
+        const double addedMiB = double(resident() - before) / (1 << 20);
+        QVERIFY2(addedMiB < 16, qPrintable(QString::number(addedMiB)));
     }
 };
 
