@@ -4,10 +4,10 @@
 // memory added, with ratios.
 //
 //   bench_access [file.mdb]   (default: nwind.mdb of the Access test files)
-#include "BenchSupport.h"
-#include "Connection.h"
-#include "ProviderRegistry.h"
-#include "Query.h"
+#include "bench/BenchSupport.h"
+#include "data/providers/ProviderRegistry.h"
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
 
 #include <cstdio>
 #include <filesystem>

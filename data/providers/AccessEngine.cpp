@@ -1,11 +1,11 @@
-#include "AccessEngine.h"
+#include "data/providers/AccessEngine.h"
 
-#include "AccessPassword.h"
-#include "AccessTableCopier.h"
-#include "Errors.h"
-#include "MdbReader.h"
-#include "SqliteEngine.h"
-#include "SqliteStatement.h"
+#include "data/providers/AccessPassword.h"
+#include "data/providers/AccessTableCopier.h"
+#include "data/providers/MdbReader.h"
+#include "data/providers/SqliteEngine.h"
+#include "data/providers/SqliteStatement.h"
+#include "data/service/Errors.h"
 
 namespace vdata {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ConnectionString.h"
-#include "Engine.h"
+#include "data/service/ConnectionString.h"
+#include "data/service/Engine.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "AccessPassword.h"
+#include "data/providers/AccessPassword.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "AccessTableCopier.h"
+#include "data/providers/AccessTableCopier.h"
 
-#include "SqlLexer.h"
-#include "SqliteStatement.h"
-#include "TypeMap.h"
-#include "WriteBackSql.h"
+#include "data/providers/SqliteStatement.h"
+#include "data/providers/TypeMap.h"
+#include "data/service/SqlLexer.h"
+#include "data/service/WriteBackSql.h"
 
 #include <algorithm>
 #include <cctype>

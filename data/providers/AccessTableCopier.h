@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MdbReader.h"
-#include "SqliteApi.h"
+#include "data/providers/MdbReader.h"
+#include "data/providers/SqliteApi.h"
 
 #include <map>
 #include <set>

@@ -1,4 +1,4 @@
-#include "TypeMap.h"
+#include "data/providers/TypeMap.h"
 
 #include <mdbtools.h>
 

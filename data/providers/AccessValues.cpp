@@ -1,4 +1,4 @@
-#include "AccessValues.h"
+#include "data/providers/AccessValues.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "MdbReader.h"
+#include "data/providers/MdbReader.h"
 
-#include "AccessValues.h"
-#include "Errors.h"
+#include "data/providers/AccessValues.h"
+#include "data/service/Errors.h"
 
 #include <charconv>
 #include <cstring>

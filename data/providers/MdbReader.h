@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Value.h"
+#include "data/service/Value.h"
 
 #include <mdbtools.h>
 

@@ -1,17 +1,12 @@
 #include "data/providers/ProviderRegistry.h"
 
+#include "data/providers/AccessEngine.h"
 #include "data/providers/PostgresEngine.h"
+#include "data/providers/SqliteApi.h"
 #include "data/providers/SqliteEngine.h"
 #include "data/service/Connection.h"
 #include "data/service/Errors.h"
 #include "data/service/TextHelpers.h"
-#include "AccessEngine.h"
-#include "Connection.h"
-#include "Errors.h"
-#include "PostgresEngine.h"
-#include "SqliteEngine.h"
-#include "TextHelpers.h"
-#include "SqliteApi.h"
 
 #include <sys/stat.h>
 

@@ -1,10 +1,8 @@
 #pragma once
 
+#include "data/providers/SqliteApi.h"
 #include "data/service/ConnectionString.h"
 #include "data/service/Engine.h"
-#include "ConnectionString.h"
-#include "Engine.h"
-#include "SqliteApi.h"
 
 #include <memory>
 

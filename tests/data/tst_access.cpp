@@ -1,10 +1,10 @@
-#include "AccessTestData.h"
-#include "Command.h"
-#include "Connection.h"
-#include "Errors.h"
-#include "Query.h"
-#include "TestDb.h"
-#include "TypeMap.h"
+#include "data/providers/TypeMap.h"
+#include "data/service/Command.h"
+#include "data/service/Connection.h"
+#include "data/service/Errors.h"
+#include "data/service/Query.h"
+#include "tests/support/AccessTestData.h"
+#include "tests/support/TestDb.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

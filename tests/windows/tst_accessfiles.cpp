@@ -2,7 +2,7 @@
 // browsed from the tree in table views, the master-detail window and the
 // freehand window, read-only throughout, their bytes never changed.
 
-#include "WindowTestEnv.h"
+#include "tests/windows/WindowTestEnv.h"
 
 #include "tests/support/AccessTestData.h"
 #include "toolkit/DBGrid.h"
@@ -65,7 +65,7 @@ struct Program {
     }
 };
 
-QString shown(DBGrid* grid, int row, const QString& column) {
+QString shown(tk::DBGrid* grid, int row, const QString& column) {
     const QAbstractItemModel* m = grid->model();
     for (int c = 0; c < m->columnCount(); ++c) {
         if (m->headerData(c, Qt::Horizontal).toString() == column) {
@@ -75,7 +75,7 @@ QString shown(DBGrid* grid, int row, const QString& column) {
     return QStringLiteral("<no column %1>").arg(column);
 }
 
-void clickTitle(DBGrid* grid, const QString& column) {
+void clickTitle(tk::DBGrid* grid, const QString& column) {
     QHeaderView* titles = grid->horizontalHeader();
     for (int c = 0; c < grid->model()->columnCount(); ++c) {
         if (grid->model()->headerData(c, Qt::Horizontal).toString() == column) {
@@ -86,17 +86,17 @@ void clickTitle(DBGrid* grid, const QString& column) {
 }
 
 void search(TfrmGridMasterFields& w, const QString& column, const QString& term) {
-    w.ui.cboTraziPo->setCurrentIndex(w.ui.cboTraziPo->findText(column));
-    w.ui.edTrazi->setText(term);
-    QTest::keyClick(w.ui.edTrazi, Qt::Key_Return);
+    w.cboTraziPo->setCurrentIndex(w.cboTraziPo->findText(column));
+    w.edTrazi->setText(term);
+    QTest::keyClick(w.edTrazi, Qt::Key_Return);
 }
 
 void typeAndRun(TfrmGridMasterFields& w, const QString& sql) {
-    QTest::mouseClick(w.ui.SQLQuery->viewport(), Qt::LeftButton);
-    QTest::keyClick(w.ui.SQLQuery, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w.ui.SQLQuery, Qt::Key_Delete);
-    QTest::keyClicks(w.ui.SQLQuery, sql);
-    QTest::mouseClick(w.ui.RefreshButton, Qt::LeftButton);
+    QTest::mouseClick(w.SQLQuery->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.SQLQuery, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.SQLQuery, Qt::Key_Delete);
+    QTest::keyClicks(w.SQLQuery, sql);
+    QTest::mouseClick(w.RefreshButton, Qt::LeftButton);
 }
 
 } // namespace
@@ -127,36 +127,36 @@ private slots:
         for (int i = 0; i < tables.size(); ++i) {
             TfrmGridMasterFields* w = p.open("Tables", tables[i]);
             QVERIFY(w);
-            QCOMPARE(w->ui.lblRecNo->text(), QStringLiteral("Record 1 / %1").arg(rows[i]));
+            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / %1").arg(rows[i]));
         }
 
         // Orders: dates and currency as stored, sorted by a title click.
         TfrmGridMasterFields* orders = p.open("Tables", "Orders");
-        QCOMPARE(shown(orders->ui.Grid, 0, "OrderDate"), QStringLiteral("1994-11-16 00:00:00"));
-        QCOMPARE(shown(orders->ui.Grid, 0, "Freight"), QStringLiteral("12.75"));
-        clickTitle(orders->ui.Grid, "Freight");
-        clickTitle(orders->ui.Grid, "Freight");
-        QCOMPARE(shown(orders->ui.Grid, 0, "Freight"), QStringLiteral("1007.64"));
-        QCOMPARE(shown(orders->ui.Grid, 0, "CustomerID"), QStringLiteral("QUICK"));
+        QCOMPARE(shown(orders->Grid, 0, "OrderDate"), QStringLiteral("1994-11-16 00:00:00"));
+        QCOMPARE(shown(orders->Grid, 0, "Freight"), QStringLiteral("12.75"));
+        clickTitle(orders->Grid, "Freight");
+        clickTitle(orders->Grid, "Freight");
+        QCOMPARE(shown(orders->Grid, 0, "Freight"), QStringLiteral("1007.64"));
+        QCOMPARE(shown(orders->Grid, 0, "CustomerID"), QStringLiteral("QUICK"));
         // A search moves to the match.
         search(*orders, "ShipName", "Queen");
-        QCOMPARE(orders->ui.lblRecNo->text(), QStringLiteral("Record 2 / 830"));
+        QCOMPARE(orders->lblRecNo->text(), QStringLiteral("Record 2 / 830"));
         // Edit is refused at once, with the reason.
         p.dialogs.clear();
-        QTest::mouseClick(orders->ui.DBNavigator->button(TDBNavigator::Edit), Qt::LeftButton);
+        QTest::mouseClick(orders->DBNavigator->button(tk::TDBNavigator::Edit), Qt::LeftButton);
         QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
 
         // Customers -> Orders by CustomerID: ALFKI has six orders.
         TfrmGridMasterFields* md = p.open("Misc", "Master detail");
         linkCustomersToOrders(*md, false);
         QCOMPARE(md->Query.cellText(0, 0), std::string("ALFKI"));
-        QCOMPARE(md->uiMD.lblRecNoChild->text(), QStringLiteral("Record 1 / 6"));
+        QCOMPARE(md->lblRecNoChild->text(), QStringLiteral("Record 1 / 6"));
 
         // The freehand window answers queries and refuses changes.
         TfrmGridMasterFields* freehand = p.open("Misc", "Query");
         typeAndRun(*freehand, "SELECT TOP 5 * FROM [Order Details] ORDER BY Quantity DESC");
         QCOMPARE(freehand->Query.recordCount(), 5);
-        QCOMPARE(shown(freehand->ui.Grid, 0, "Quantity"), QStringLiteral("130"));
+        QCOMPARE(shown(freehand->Grid, 0, "Quantity"), QStringLiteral("130"));
         p.dialogs.clear();
         typeAndRun(*freehand, "DELETE FROM [Order Details]");
         QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
@@ -191,7 +191,7 @@ private slots:
         TfrmGridMasterFields* w = p.open("Tables", table);
         QStringList seen;
         for (int r = 0; r < values.size(); ++r) {
-            seen << shown(w->ui.Grid, r, column);
+            seen << shown(w->Grid, r, column);
         }
         QCOMPARE(seen, values);
     }
