@@ -50,6 +50,7 @@ public:
     std::vector<Value> updateRow(const RowEdit&) override { refuseWrite(); }
     std::vector<Value> insertRow(const RowEdit&) override { refuseWrite(); }
     void deleteRow(const RowEdit&) override { refuseWrite(); }
+    std::optional<DataStamp> dataStamp() override { return memory_->dataStamp(); }
     std::string readOnlyReason(const std::vector<ColumnInfo>&, const std::string&) override {
         return readOnlyText;
     }
