@@ -75,6 +75,7 @@ public:
     }
     long long execute(const std::string& sql, const std::vector<Value>& params) override;
 
+    std::optional<DataStamp> dataStamp() override;
     std::vector<Value> updateRow(const RowEdit& edit) override;
     std::vector<Value> insertRow(const RowEdit& edit) override;
     void deleteRow(const RowEdit& edit) override;
@@ -103,6 +104,19 @@ PGconn* PostgresEngine::session() {
         throw DataError("The connection is closed", ErrorKind::Connection);
     }
     return conn_;
+}
+
+// Outside a transaction block every statement that writes commits under a
+// transaction id of its own, so the server's snapshot (the next id to assign
+// and those still running) moves with each change, this session's included.
+// Inside a block later writes share one id: no stamp then.
+std::optional<Engine::DataStamp> PostgresEngine::dataStamp() {
+    PGconn* conn = session();
+    if (PQtransactionStatus(conn) != PQTRANS_IDLE) {
+        return std::nullopt;
+    }
+    const PgResult snapshot = execChecked(conn, "SELECT txid_current_snapshot()::text");
+    return std::string(PQgetvalue(snapshot.get(), 0, 0));
 }
 
 // Parses the statement without running it, so that a statement without rows

@@ -195,7 +195,8 @@ public:
         if (!others.step() || !schema.step()) {
             return std::nullopt;
         }
-        return DataStamp{others.column(0).i, schema.column(0).i, api_.total_changes(db_)};
+        return std::to_string(others.column(0).i) + ":" + std::to_string(schema.column(0).i) + ":" +
+               std::to_string(api_.total_changes(db_));
     }
 
 private:

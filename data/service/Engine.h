@@ -4,8 +4,6 @@
 #include "data/service/Snapshot.h"
 #include "data/service/Value.h"
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,9 +76,9 @@ public:
     virtual std::vector<Value> insertRow(const RowEdit& edit) = 0;
     virtual void deleteRow(const RowEdit& edit) = 0;
 
-    // Values that change whenever the database's data or schema may have
+    // A text that changes whenever the database's data or schema may have
     // changed, by this session or another; none when the engine cannot tell.
-    using DataStamp = std::array<std::int64_t, 3>;
+    using DataStamp = std::string;
     virtual std::optional<DataStamp> dataStamp() { return std::nullopt; }
 };
 
