@@ -58,4 +58,18 @@ inline void makeTable(const std::string& path, long rows) {
     }
 }
 
+// The statement that builds the benchmark table `name` with `rows` rows on
+// PostgreSQL, with the same columns and values as makeTable's (VACUUM
+// ANALYZE it apart: it cannot run in the same command).
+inline std::string pgBenchTableSql(const std::string& name, long rows) {
+    return "DROP TABLE IF EXISTS " + name + "; CREATE TABLE " + name +
+           "(id int PRIMARY KEY, qty int, code varchar(12), city varchar(20), day date,"
+           " price numeric(10,2), ratio float8, note varchar(60)); INSERT INTO " +
+           name +
+           " SELECT i, i % 1000, 'C' || lpad((i::bigint * 7919 % 1000003)::text, 8, '0'),"
+           " 'City ' || (i % 5000), date '2000-01-01' + (i % 9000), round((i % 100000) / 7.0, 2),"
+           " i / 3.0, left(md5(i::text) || md5((i + 1)::text), 60) FROM generate_series(1, " +
+           std::to_string(rows) + ") i";
+}
+
 } // namespace bench

@@ -37,14 +37,7 @@ int main(int argc, char** argv) {
     const std::string db = env("VELDMARK_PG_DB");
     const std::string psql = "psql -X -q -h '" + host + "' -p " + port + " -d '" + db + "' ";
 
-    timeShell(psql +
-              "-c \"DROP TABLE IF EXISTS bench_t; CREATE TABLE bench_t(id int PRIMARY KEY,"
-              " qty int, code varchar(12), city varchar(20), day date, price numeric(10,2),"
-              " ratio float8, note varchar(60)); INSERT INTO bench_t SELECT i, i % 1000,"
-              " 'C' || lpad((i::bigint * 7919 % 1000003)::text, 8, '0'), 'City ' || (i % 5000),"
-              " date '2000-01-01' + (i % 9000), round((i % 100000) / 7.0, 2), i / 3.0,"
-              " left(md5(i::text) || md5((i + 1)::text), 60) FROM generate_series(1, " +
-              std::to_string(rows) + ") i;\"");
+    timeShell(psql + "-c \"" + pgBenchTableSql("bench_t", rows) + "\"");
     timeShell(psql + "-c 'VACUUM ANALYZE bench_t'");
     timeShell(psql + "-c 'SELECT * FROM bench_t' > /dev/null"); // warm the cache
     const double cli = timeShell(psql + "-c 'SELECT * FROM bench_t' > /dev/null");
