@@ -8,12 +8,16 @@
 #include "data/providers/TypeMap.h"
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
+#include "data/service/Progress.h"
 #include "data/service/WriteBackSql.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+
+#include <poll.h>
 
 namespace vdata {
 
@@ -36,6 +40,41 @@ bool readsOnly(const PGresult* result) {
     const std::string_view tag = PQcmdStatus(const_cast<PGresult*>(result));
     return PQresultStatus(result) == PGRES_TUPLES_OK &&
            (tag.rfind("SELECT", 0) == 0 || tag.rfind("FETCH", 0) == 0);
+}
+
+// Asks the server to stop the statement this session runs; the statement
+// then ends with an error, which the caller reads and drops.
+void cancelOnServer(PGconn* conn) {
+    if (PGcancel* cancel = PQgetCancel(conn)) {
+        char message[256];
+        PQcancel(cancel, message, sizeof message);
+        PQfreeCancel(cancel);
+    }
+}
+
+// Waits until the next result can be read. While the server is silent the
+// progress callback is told every tenth of a second; false once it asked to
+// stop. A failure of the connection is left to PQgetResult to report.
+bool awaitResult(PGconn* conn, std::size_t done) {
+    while (PQisBusy(conn) != 0) {
+        pollfd fd{PQsocket(conn), POLLIN, 0};
+        const int ready = ::poll(&fd, 1, 100);
+        if ((ready < 0 && errno != EINTR) || PQconsumeInput(conn) == 0) {
+            return true;
+        }
+        if (ready == 0 && !progressContinues(done)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snapshot& rows) {
+    for (int col = 0; col < PQnfields(row); ++col) {
+        appendPgCell(rows, storage[static_cast<std::size_t>(col)],
+                     PQgetisnull(row, 0, col) ? nullptr : PQgetvalue(row, 0, col),
+                     PQgetlength(row, 0, col));
+    }
 }
 
 class PostgresEngine final : public Engine {
@@ -178,22 +217,35 @@ void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vect
 }
 
 // Rows arrive one at a time and go straight into the snapshot, so the
-// server's result is never held whole in libpq as well.
+// server's result is never held whole in libpq as well. When the progress
+// callback asks to stop, the server is told to cancel the statement and
+// what it still sends is read and dropped, so the session stays usable.
 void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>& params,
                                const std::vector<PgStorage>& storage, Snapshot& rows) {
     sendInSingleRowMode(sql, params);
     std::optional<DataError> error;
-    while (PGresult* raw = PQgetResult(conn_)) {
-        PgResult result(raw);
-        const ExecStatusType status = PQresultStatus(raw);
-        if (status == PGRES_SINGLE_TUPLE && !error) {
-            for (int col = 0; col < PQnfields(raw); ++col) {
-                const std::size_t c = static_cast<std::size_t>(col);
-                appendPgCell(rows, storage[c],
-                             PQgetisnull(raw, 0, col) ? nullptr : PQgetvalue(raw, 0, col),
-                             PQgetlength(raw, 0, col));
-            }
-        } else if (!resultSucceeded(raw) && !error) {
+    std::size_t done = 0;
+    bool cancelled = false;
+    const auto cancelUnless = [&](bool goOn) {
+        if (!goOn && !cancelled) {
+            cancelled = true;
+            cancelOnServer(conn_);
+        }
+    };
+    while (true) {
+        cancelUnless(cancelled || awaitResult(conn_, done));
+        const PgResult result(PQgetResult(conn_));
+        PGresult* raw = result.get();
+        if (raw == nullptr) {
+            break;
+        }
+        if (cancelled || error) {
+            continue;
+        }
+        if (PQresultStatus(raw) == PGRES_SINGLE_TUPLE) {
+            appendRow(raw, storage, rows);
+            cancelUnless(++done % progressStep != 0 || progressContinues(done));
+        } else if (!resultSucceeded(raw)) {
             error = resultError(raw, conn_);
         }
     }
@@ -202,6 +254,9 @@ void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>&
     }
     if (error) {
         throw *error;
+    }
+    if (cancelled) {
+        throwCancelled();
     }
 }
 

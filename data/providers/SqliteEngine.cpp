@@ -5,6 +5,7 @@
 #include "data/providers/TypeMap.h"
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
+#include "data/service/Progress.h"
 #include "data/service/WriteBackSql.h"
 
 #include <algorithm>
@@ -245,7 +246,11 @@ private:
     void copyRows(SqliteStatement& stmt, Snapshot& rows) {
         sqlite3_stmt* h = stmt.handle();
         const int count = api_.column_count(h);
+        std::size_t done = 0;
         while (stmt.step()) {
+            if (++done % progressStep == 0) {
+                checkProgress(done);
+            }
             for (int i = 0; i < count; ++i) {
                 switch (api_.column_type(h, i)) {
                 case SQLITE_INTEGER:

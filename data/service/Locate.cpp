@@ -1,6 +1,7 @@
 #include "data/service/Locate.h"
 
 #include "data/service/Errors.h"
+#include "data/service/Progress.h"
 #include "data/service/TextFold.h"
 #include "data/service/TextHelpers.h"
 
@@ -42,6 +43,9 @@ int firstShown(const Snapshot& rows, const std::vector<std::uint32_t>& order, Ma
     }
     std::vector<std::uint32_t> hits;
     for (std::size_t p = 0; p < rows.rowCount(); ++p) {
+        if ((p + 1) % progressStep == 0) {
+            checkProgress(p + 1);
+        }
         if (match(p)) {
             if (inStorageOrder) {
                 return static_cast<int>(p);

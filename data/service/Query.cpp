@@ -152,7 +152,12 @@ void Query::requery() {
     }
     if (!sort_.empty()) {
         const SortKey key = parseSort(sort_);
-        applySort(key.field, key.descending);
+        try {
+            applySort(key.field, key.descending);
+        } catch (...) {
+            close(); // a cancelled sort: the rows read are in no order the user asked for
+            throw;
+        }
     }
     current_ = order_.empty() ? -1 : 0;
     notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
@@ -237,6 +242,12 @@ const Value* Query::bufferedCell(int row, int column) const {
     return buffered ? &buffer_[static_cast<std::size_t>(column)] : nullptr;
 }
 
+// While a re-query reads, the old rows are gone and the new ones not there
+// yet; a grid that paints meanwhile gets empty cells.
+bool Query::hasRow(int row) const {
+    return rows_ && row >= 0 && row < displayRowCount();
+}
+
 // The snapshot row shown at display `row`, which is not the insert row.
 std::size_t Query::snapshotRow(int row) const {
     const int ins = insertRow();
@@ -247,6 +258,9 @@ Value Query::cell(int row, int column) const {
     if (const Value* v = bufferedCell(row, column)) {
         return *v;
     }
+    if (!hasRow(row)) {
+        return Value::null();
+    }
     return rows_->value(snapshotRow(row), static_cast<std::size_t>(column));
 }
 
@@ -254,12 +268,18 @@ Value::Kind Query::cellKind(int row, int column) const {
     if (const Value* v = bufferedCell(row, column)) {
         return v->kind;
     }
+    if (!hasRow(row)) {
+        return Value::Kind::Null;
+    }
     return rows_->kind(snapshotRow(row), static_cast<std::size_t>(column));
 }
 
 std::string_view Query::cellBytes(int row, int column) const {
     if (const Value* v = bufferedCell(row, column)) {
         return v->s;
+    }
+    if (!hasRow(row)) {
+        return std::string_view();
     }
     const std::size_t r = snapshotRow(row);
     const auto c = static_cast<std::size_t>(column);
@@ -556,10 +576,14 @@ void Query::setSort(const std::string& text) {
     }
 }
 
+// The new order replaces the old one only once it is complete, so a sort
+// that is cancelled keeps the order shown.
 void Query::applySort(const std::string& fieldName, bool descending) {
-    resetOrder();
     const Field& f = fieldByName(fieldName);
-    sortRows(order_, *rows_, static_cast<std::size_t>(f.index()), f.dataType(), descending);
+    std::vector<std::uint32_t> sorted(rows_->rowCount());
+    std::iota(sorted.begin(), sorted.end(), 0u);
+    sortRows(sorted, *rows_, static_cast<std::size_t>(f.index()), f.dataType(), descending);
+    order_ = std::move(sorted);
 }
 
 // ---- master link ---------------------------------------------------------

@@ -177,6 +177,7 @@ private:
 
     void notify(DataEvent::Kind kind, int row = -1, int field = -1);
     const Value* bufferedCell(int row, int column) const;
+    bool hasRow(int row) const;
     std::size_t snapshotRow(int row) const;
     ResultSet run();
     void take(ResultSet result);
