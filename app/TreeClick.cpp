@@ -5,8 +5,11 @@
 #include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Progress.h"
 #include "windows/GridMasterFieldsForm.h"
 
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QTreeWidget>
 
 #include <optional>
@@ -27,6 +30,15 @@ std::optional<Use> useOf(const QString& parent, const QString& node) {
     return std::nullopt;
 }
 
+// A window whose first load the user cancelled shows nothing: it goes.
+void closeCancelledWindow(QWidget* window) {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+        frame->close();
+    } else {
+        window->close();
+    }
+}
+
 } // namespace
 
 // Every click on a leaf opens a new data window; the roots open nothing.
@@ -40,11 +52,17 @@ void TMainForm::DBTreeClick() {
     if (!use) {
         return;
     }
+    QPointer<TfrmGridMasterFields> w;
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
-        auto* w = new TfrmGridMasterFields(DM->ADOConn, this);
+        const tk::ProgressGuard progress(this);
+        w = new TfrmGridMasterFields(DM->ADOConn, this);
         w->SetUpFor(*use, node->text(0));
     } catch (const std::exception& e) {
+        if (tk::isCancellation(e) && w) {
+            closeCancelledWindow(w);
+            return;
+        }
         // The window stays open with its caption; the rest of the setup is skipped.
         tk::reportError(e);
     }

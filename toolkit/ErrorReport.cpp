@@ -29,8 +29,13 @@ void reportError(const QString& message) {
     Dialogs::current().message(MessageKind::Error, applicationTitle(), text);
 }
 
+bool isCancellation(const std::exception& e) {
+    const auto* error = dynamic_cast<const vdata::DataError*>(&e);
+    return error && error->kind() == vdata::ErrorKind::Cancelled;
+}
+
 void reportError(const std::exception& e) {
-    if (dynamic_cast<const vdata::SilentAbort*>(&e)) {
+    if (dynamic_cast<const vdata::SilentAbort*>(&e) || isCancellation(e)) {
         return;
     }
     reportError(QString::fromUtf8(e.what()));

@@ -8,6 +8,7 @@
 #include "toolkit/EditBox.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
+#include "toolkit/Progress.h"
 #include "toolkit/Text.h"
 #include "windows/DataWindowHost.h"
 
@@ -27,6 +28,7 @@ const QString TfrmGridFields::searchPlaceholder =
     QStringLiteral("Enter your search term, hit [RETURN]");
 const QString TfrmGridFields::searchAgainPlaceholder =
     QStringLiteral("Enter a term to search, hit [RETURN]");
+const QString TfrmGridFields::noDataset = QStringLiteral("No dataset opened!");
 
 namespace {
 
@@ -112,10 +114,9 @@ void TfrmGridFields::SetTitle(const QString& title) {
 
 void TfrmGridFields::FormCreate(QObject* Sender) {
     (void)Sender;
-    const QString none = QStringLiteral("No dataset opened!");
-    lblRecNo->setText(none);
+    lblRecNo->setText(noDataset);
     if (auto* childCounter = findChild<QLabel*>(QStringLiteral("lblRecNoChild"))) {
-        childCounter->setText(none);
+        childCounter->setText(noDataset);
     }
 
     FQueryChild = ownedQuery("QueryChild");
@@ -207,10 +208,24 @@ void TfrmGridFields::RefreshDataSet(vdata::Query* dataSet) {
         return;
     }
     tk::TDBNavigator* navigator = navigatorFor(*dataSet);
-    dataSet->requery();
+    try {
+        const tk::ProgressGuard progress(this);
+        dataSet->requery();
+    } catch (...) {
+        // A re-query that failed or was cancelled closed the query.
+        showClosed(*dataSet);
+        throw;
+    }
     QueryAfterScroll(dataSet);
     if (navigator) {
         navigator->button(tk::TDBNavigator::Edit)->setEnabled(dataSet->recordCount() > 0);
+    }
+}
+
+void TfrmGridFields::showClosed(const vdata::Query& dataSet) {
+    QLabel* counter = counterFor(dataSet);
+    if (counter && !dataSet.active()) {
+        counter->setText(noDataset);
     }
 }
 
@@ -239,10 +254,12 @@ void TfrmGridFields::SortGrid(tk::DBGrid* grid, const QString& fieldName) {
     }
     const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
     try {
+        const tk::ProgressGuard progress(this, QStringLiteral("Rows sorted"));
         const std::string name = ss(fieldName);
         dataSet->setSort(dataSet->sort() == name ? name + " DESC" : name);
     } catch (const std::exception&) {
-        // Deliberately silent: the grid keeps the order it had.
+        // Deliberately silent: the grid keeps the order it had (also when
+        // the user cancelled the sort).
     }
 }
 
@@ -374,6 +391,7 @@ void TfrmGridFields::edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifi
     }
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
+        const tk::ProgressGuard progress(this, QStringLiteral("Rows searched"));
         if (dataSet->locate(field->name(), ss(box->text()))) {
             box->setText(qs(field->asString()));
         }
@@ -431,10 +449,14 @@ void TfrmGridFields::RefreshButtonClick() {
 void TfrmGridFields::runSelect(const QString& text) {
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+        const tk::ProgressGuard progress(this);
         Query.setSQL(ss(text));
         Query.open();
     } catch (const std::exception& e) {
-        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        showClosed(Query);
+        if (!tk::isCancellation(e)) {
+            tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        }
     }
 }
 

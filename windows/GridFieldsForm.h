@@ -75,6 +75,7 @@ public:
 
     static const QString searchPlaceholder;      // a new box
     static const QString searchAgainPlaceholder; // a box left empty
+    static const QString noDataset;              // the counter of a closed query
 
 public slots:
     void GridTitleClick(QObject* Sender, const QString& fieldName);
@@ -111,6 +112,7 @@ private:
     void bindQuery(vdata::Query& query);
     QLabel* counterFor(const vdata::Query& dataSet) const;
     tk::TDBNavigator* navigatorFor(const vdata::Query& dataSet) const;
+    void showClosed(const vdata::Query& dataSet);
     void runSelect(const QString& text);
     void runStatement(const QString& text);
 

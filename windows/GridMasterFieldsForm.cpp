@@ -7,6 +7,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
+#include "toolkit/Progress.h"
 #include "toolkit/Text.h"
 #include "toolkit/ValueListEditor.h"
 
@@ -250,10 +251,13 @@ void TfrmGridMasterFields::MCRefreshButtonClick() {
     QueryChild.setLinkFields(relationPairs());
     Query.setSQL("SELECT * FROM " + vdata::bracketName(master));
     try {
+        const tk::ProgressGuard progress(this);
         Query.open();
         QueryChild.open();
     } catch (const std::exception& e) {
-        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        if (!tk::isCancellation(e)) {
+            tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        }
     }
     fillSearchLists();
 }

@@ -1,0 +1,222 @@
+// Long work started as the user starts it (a click in the tree, the freehand
+// Refresh button, the navigator's Refresh, a title click), cancelled from its
+// progress dialog, on both engines: what the window shows afterwards, that
+// no error is reported, and on PostgreSQL that the server stopped too and
+// the session still works.
+
+#include "tests/support/MainWindowDriver.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/windows/GridDriver.h"
+#include "tests/windows/WindowTestEnv.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/Progress.h"
+
+#include <QHeaderView>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace wintest;
+
+namespace {
+
+// Five million rows: seconds of reading, cancelled after half a second.
+const char* const sqliteViews = R"sql(
+CREATE VIEW slow AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT 5000000)
+  SELECT x, hex(x) AS h FROM c;
+CREATE VIEW small AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT 100000)
+  SELECT x, printf('%06d', 100000 - x) AS h FROM c;
+CREATE TABLE tiny (id INT);
+INSERT INTO tiny VALUES (7);
+)sql";
+const char* const pgViews = R"sql(
+CREATE VIEW slow AS SELECT g AS x, md5(g::text) AS h FROM generate_series(1, 5000000) g;
+CREATE VIEW small AS
+  SELECT g AS x, lpad((100000 - g)::text, 6, '0') AS h FROM generate_series(1, 100000) g;
+CREATE TABLE tiny (id INT);
+INSERT INTO tiny VALUES (7);
+)sql";
+const QString slowSelect = QStringLiteral("SELECT * FROM slow");
+
+// Presses Cancel on the progress dialog once it shows rows done, as the user
+// does; keeps the label it showed.
+class CancelWhenShown {
+public:
+    CancelWhenShown() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start(0); // at each pass of the event loop, also inside the work
+    }
+    bool pressed() const { return pressed_; }
+    const QString& label() const { return label_; }
+
+private:
+    void poll() {
+        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (pressed_ || !dialog || !dialog->isVisible()) {
+            return;
+        }
+        label_ = dialog->labelText();
+        if (label_.endsWith(QLatin1String(": 0"))) {
+            return; // the server has sent no row yet
+        }
+        pressed_ = true;
+        QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+    }
+
+    QTimer timer_;
+    QString label_;
+    bool pressed_ = false;
+};
+
+// The program connected to a database with the views above.
+struct Program {
+    Env env{""};
+    std::unique_ptr<pgtest::ScratchDatabase> pg;
+    mainwin::SettingsFolder settings;
+
+    explicit Program(bool postgres) {
+        if (postgres) {
+            pg = std::make_unique<pgtest::ScratchDatabase>("longwork");
+            pg->exec(pgViews);
+            env.dm.ADOConn.close();
+            env.dm.ADOConn.setConnectionString(pg->connectionString());
+        } else {
+            testdb::run(env.path, sqliteViews);
+        }
+        env.dm.ADOConn.open();
+        env.form.FillDatabaseTree();
+        mainwin::showActive(env.form);
+        env.dialogs.clear();
+    }
+
+    TfrmGridMasterFields* open(const QString& node) {
+        mainwin::clickNode(env.form, mainwin::node(env.form, QStringLiteral("Tables"), node));
+        const auto windows = mainwin::dataWindows(env.form);
+        return windows.isEmpty() ? nullptr : windows.last();
+    }
+
+    // Sessions of the server still running the slow statement.
+    int serverStillReading() const {
+        const auto rows = pgtest::adminQuery(
+            pg->name(), "SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
+                        "query LIKE '%generate_series%' AND pid <> pg_backend_pid()");
+        return std::stoi(rows.at(0).at(0));
+    }
+};
+
+QStringList firstValues(const vdata::Query& q) {
+    QStringList values;
+    for (int r = 0; r < std::min(3, q.recordCount()); ++r) {
+        values << tk::qs(q.cellText(r, 0));
+    }
+    return values;
+}
+
+// A search for a value no row has, on the first column.
+void search(TfrmGridMasterFields& w, const QString& term) {
+    w.cboTraziPo->setCurrentIndex(0);
+    w.edTrazi->setText(term);
+    QTest::keyClick(w.edTrazi, Qt::Key_Return);
+}
+
+void clickTitle(tk::DBGrid* grid, int column) {
+    QHeaderView* titles = grid->horizontalHeader();
+    const int x = titles->sectionViewportPosition(column) + 5;
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+}
+
+} // namespace
+
+class TestLongWork : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+    void cleanup() { tk::ProgressGuard::setShowAfterMs(500); }
+
+    void cancelFromTheProgressDialog_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::addColumn<QString>("how");
+        for (const bool postgres : {false, true}) {
+            for (const char* how : {"tree", "freehand", "refresh", "sort", "search"}) {
+                const QString tag = (postgres ? "postgres " : "sqlite ") + QLatin1String(how);
+                QTest::newRow(tag.toUtf8().constData()) << postgres << QString::fromLatin1(how);
+            }
+        }
+    }
+
+    void cancelFromTheProgressDialog() {
+        QFETCH(bool, postgres);
+        QFETCH(QString, how);
+        if (postgres && !pgtest::testServer()) {
+            QSKIP(pgtest::noServerMessage);
+        }
+        Program program(postgres);
+        TfrmGridMasterFields* w = nullptr;
+        QStringList orderBefore;
+        std::unique_ptr<CancelWhenShown> cancel;
+        if (how == QLatin1String("tree")) {
+            cancel = std::make_unique<CancelWhenShown>();
+            QVERIFY(!program.open(QStringLiteral("slow")));
+        } else if (how == QLatin1String("freehand")) {
+            mainwin::clickNode(
+                program.env.form,
+                mainwin::node(program.env.form, QStringLiteral("Misc"), QStringLiteral("Query")));
+            w = mainwin::dataWindows(program.env.form).value(0);
+            QVERIFY(w);
+            cancel = std::make_unique<CancelWhenShown>();
+            gridtest::typeAndRun(*w, slowSelect);
+        } else {
+            // A result that is quick to read; its work shows the dialog at once.
+            w = program.open(QStringLiteral("small"));
+            QVERIFY(w && w->Query.recordCount() == 100000);
+            orderBefore = firstValues(w->Query);
+            tk::ProgressGuard::setShowAfterMs(0);
+            cancel = std::make_unique<CancelWhenShown>();
+            if (how == QLatin1String("refresh")) {
+                gridtest::press(w->DBNavigator, tk::TDBNavigator::Refresh);
+            } else if (how == QLatin1String("sort")) {
+                clickTitle(w->Grid, 1);
+            } else {
+                search(*w, QStringLiteral("0"));
+            }
+        }
+        QVERIFY(cancel->pressed());
+        const QString what = how == QLatin1String("sort")     ? "Rows sorted: "
+                             : how == QLatin1String("search") ? "Rows searched: "
+                                                              : "Rows read: ";
+        QVERIFY2(cancel->label().startsWith(what), qPrintable(cancel->label()));
+        QCOMPARE(program.env.dialogs.kinds(), QStringList());
+        QVERIFY(!QApplication::activeModalWidget());
+
+        if (how == QLatin1String("tree")) {
+            // The window of a cancelled open goes.
+            QCOMPARE(mainwin::dataWindows(program.env.form).size(), 0);
+        } else if (how == QLatin1String("sort") || how == QLatin1String("search")) {
+            // The order shown and the current record stay.
+            QVERIFY(w->Query.active());
+            QCOMPARE(firstValues(w->Query), orderBefore);
+            QCOMPARE(tk::qs(w->Query.sort()), QString());
+            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 100000"));
+        } else {
+            // A cancelled read keeps no rows: the query is closed and says so.
+            QVERIFY(!w->Query.active());
+            QCOMPARE(w->Grid->model()->rowCount(), 0);
+            QCOMPARE(w->lblRecNo->text(), TfrmGridFields::noDataset);
+        }
+        if (postgres) {
+            QCOMPARE(program.serverStillReading(), 0);
+        }
+        // The session still works.
+        TfrmGridMasterFields* next = program.open(QStringLiteral("tiny"));
+        QVERIFY(next);
+        QCOMPARE(next->lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(program.env.dialogs.kinds(), QStringList());
+    }
+};
+
+QTEST_MAIN(TestLongWork)
+#include "tst_longwork.moc"
