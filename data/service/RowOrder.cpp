@@ -5,7 +5,6 @@
 #include "data/service/TextFold.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -201,24 +200,41 @@ void orderTies(std::vector<Entry>& entries, const EntryOrder& order, bool descen
     }
 }
 
-// Reports a sort's progress as it compares: a sort of n rows compares
-// about n log2 n times, so the comparisons so far divided by log2 n are
-// told as the rows done.
-class SortProgress {
-public:
-    explicit SortProgress(std::size_t rows) : rows_(rows), perRow_(std::bit_width(rows) + 1) {}
-
-    void compared() {
-        if (++comparisons_ % (progressStep * 8) == 0) {
-            checkProgress(std::min(rows_, comparisons_ / perRow_));
-        }
+// A stable sort that tells the progress callback how far it got between
+// steps, so that nothing is added to the comparisons themselves: blocks are
+// sorted one by one, then merged pairwise in passes. The rows done are the
+// work done so far in rows, each pass counting once for all rows.
+template <class Less> void sortWithProgress(std::vector<Entry>& entries, Less less) {
+    constexpr std::size_t block = std::size_t{1} << 16;
+    const std::size_t n = entries.size();
+    std::size_t passes = 1;
+    for (std::size_t width = block; width < n; width *= 2) {
+        ++passes;
     }
-
-private:
-    std::size_t rows_;
-    std::size_t perRow_;
-    std::size_t comparisons_ = 0;
-};
+    std::size_t work = 0;
+    const auto report = [&](std::size_t rows) {
+        work += rows;
+        checkProgress(work / passes);
+    };
+    for (std::size_t lo = 0; lo < n; lo += block) {
+        const std::size_t hi = std::min(n, lo + block);
+        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(lo),
+                         entries.begin() + static_cast<std::ptrdiff_t>(hi), less);
+        report(hi - lo);
+    }
+    std::vector<Entry> merged(n > block ? n : 0);
+    for (std::size_t width = block; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const auto at = [&](std::size_t i) {
+                return entries.begin() + static_cast<std::ptrdiff_t>(std::min(n, i));
+            };
+            std::merge(at(lo), at(lo + width), at(lo + width), at(lo + 2 * width),
+                       merged.begin() + static_cast<std::ptrdiff_t>(lo), less);
+            report(std::min(n, lo + 2 * width) - lo);
+        }
+        entries.swap(merged);
+    }
+}
 
 } // namespace
 
@@ -236,17 +252,12 @@ void sortRows(std::vector<std::uint32_t>& order, const Snapshot& rows, std::size
         }
     }
     const EntryOrder entryOrder(rows, column);
-    SortProgress progress(entries.size());
     if (descending) {
-        std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-            progress.compared();
-            return entryOrder.compare(b, a) < 0;
-        });
+        sortWithProgress(
+            entries, [&](const Entry& a, const Entry& b) { return entryOrder.compare(b, a) < 0; });
     } else {
-        std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-            progress.compared();
-            return entryOrder.compare(a, b) < 0;
-        });
+        sortWithProgress(
+            entries, [&](const Entry& a, const Entry& b) { return entryOrder.compare(a, b) < 0; });
     }
     orderTies(entries, entryOrder, descending);
     for (std::size_t i = 0; i < entries.size(); ++i) {
