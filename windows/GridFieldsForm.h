@@ -106,13 +106,14 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     bool savePendingEdits();
+    // The counter of a query that is closed says so.
+    void showClosed(const vdata::Query& dataSet);
 
 private:
     void setupLayout();
     void bindQuery(vdata::Query& query);
     QLabel* counterFor(const vdata::Query& dataSet) const;
     tk::TDBNavigator* navigatorFor(const vdata::Query& dataSet) const;
-    void showClosed(const vdata::Query& dataSet);
     void runSelect(const QString& text);
     void runStatement(const QString& text);
 

@@ -255,6 +255,8 @@ void TfrmGridMasterFields::MCRefreshButtonClick() {
         Query.open();
         QueryChild.open();
     } catch (const std::exception& e) {
+        showClosed(Query);
+        showClosed(QueryChild);
         if (!tk::isCancellation(e)) {
             tk::showMessage(tk::MessageKind::Error, qs(e.what()));
         }
