@@ -39,7 +39,8 @@ namespace {
     X(changes)                                                                                     \
     X(total_changes)                                                                               \
     X(last_insert_rowid)                                                                           \
-    X(reset)
+    X(reset)                                                                                       \
+    X(progress_handler)
 
 SqliteApi makeSystemApi() {
     SqliteApi api{};

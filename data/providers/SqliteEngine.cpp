@@ -61,6 +61,33 @@ FieldType typeByValue(const Snapshot& rows, std::size_t col) {
     return FieldType::WideString;
 }
 
+// While it lives, SQLite asks the progress callback every so many steps of
+// its virtual machine, so that a statement that works long before its first
+// row (a sort, a grouping) can be stopped too: a request to stop interrupts
+// the statement, which then fails as cancelled.
+class ProgressHandler {
+public:
+    ProgressHandler(const SqliteApi& api, sqlite3* db, const std::size_t& done)
+        : api_(api), db_(db), done_(done) {
+        api_.progress_handler(db_, stepsBetweenCalls, &ProgressHandler::ask, this);
+    }
+    ~ProgressHandler() { api_.progress_handler(db_, 0, nullptr, nullptr); }
+    ProgressHandler(const ProgressHandler&) = delete;
+    ProgressHandler& operator=(const ProgressHandler&) = delete;
+
+private:
+    static constexpr int stepsBetweenCalls = 100000;
+
+    static int ask(void* self) {
+        const auto* handler = static_cast<const ProgressHandler*>(self);
+        return progressContinues(handler->done_) ? 0 : 1;
+    }
+
+    const SqliteApi& api_;
+    sqlite3* db_;
+    const std::size_t& done_;
+};
+
 class SqliteEngine : public Engine {
 public:
     SqliteEngine(const SqliteApi& api, sqlite3* db) : api_(api), db_(db) {}
@@ -102,7 +129,9 @@ public:
         stmt.bindAll(params);
         ResultSet result{describe(stmt), Snapshot(0)};
         result.rows = Snapshot(result.columns.size());
-        copyRows(stmt, result.rows);
+        std::size_t done = 0;
+        const ProgressHandler asking(api_, live(), done);
+        copyRows(stmt, result.rows, done);
         for (std::size_t c = 0; c < result.columns.size(); ++c) {
             if (result.columns[c].type == FieldType::Unknown) {
                 result.columns[c].type = typeByValue(result.rows, c);
@@ -243,10 +272,9 @@ private:
         return columns;
     }
 
-    void copyRows(SqliteStatement& stmt, Snapshot& rows) {
+    void copyRows(SqliteStatement& stmt, Snapshot& rows, std::size_t& done) {
         sqlite3_stmt* h = stmt.handle();
         const int count = api_.column_count(h);
-        std::size_t done = 0;
         while (stmt.step()) {
             if (++done % progressStep == 0) {
                 checkProgress(done);
