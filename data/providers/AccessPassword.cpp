@@ -1,5 +1,7 @@
 #include "data/providers/AccessPassword.h"
 
+#include "data/service/TextFold.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -30,19 +32,6 @@ void rc4(const unsigned char* key, std::size_t keyLength, unsigned char* data, s
         j = (j + s[i]) & 0xff;
         std::swap(s[i], s[j]);
         data[k] ^= s[(s[i] + s[j]) & 0xff];
-    }
-}
-
-void appendUtf8(std::string& out, unsigned c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xc0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    } else {
-        out += static_cast<char>(0xe0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (c & 0x3f));
     }
 }
 
