@@ -170,8 +170,9 @@ void Query::requery() {
 bool Query::keepRowsUnchangedSinceOpen() {
     const auto stamp = std::exchange(openStamp_, std::nullopt);
     try {
-        if (!stamp || connection_->engine().dataStamp() != stamp ||
-            parameterValues() != lastParams_) {
+        // The parameters first: they cost no round trip to the server.
+        if (!stamp || parameterValues() != lastParams_ ||
+            connection_->engine().dataStamp() != stamp) {
             return false;
         }
     } catch (const DataError&) {
