@@ -72,4 +72,24 @@ inline std::string pgBenchTableSql(const std::string& name, long rows) {
            std::to_string(rows) + ") i";
 }
 
+// The benchmark table of `argv` ([rows] [work-dir], by default 1,000,000
+// rows in <temp>/veldmark-bench), built the first time it is asked for.
+struct BenchTable {
+    long rows;
+    std::string dir;
+    std::string path;
+};
+inline BenchTable benchTable(int argc, char** argv) {
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const std::filesystem::path dir =
+        argc > 2 ? std::filesystem::path(argv[2])
+                 : std::filesystem::temp_directory_path() / "veldmark-bench";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / ("table-" + std::to_string(rows) + ".db")).string();
+    if (!std::filesystem::exists(path)) {
+        makeTable(path, rows);
+    }
+    return {rows, dir.string(), path};
+}
+
 } // namespace bench

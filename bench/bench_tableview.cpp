@@ -17,12 +17,7 @@ using namespace bench;
 
 int main(int argc, char** argv) {
     vdata::installProviders();
-    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string dir = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string();
-    const std::string path = dir + "/veldmark-bench.db";
-    if (!std::filesystem::exists(path)) {
-        makeTable(path, rows);
-    }
+    const auto [rows, dir, path] = benchTable(argc, argv);
     const double fileMiB = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
     std::printf("table: %s, %.0f MiB\n", path.c_str(), fileMiB);
 

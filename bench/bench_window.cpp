@@ -123,13 +123,7 @@ void measurePostgres(TDM& dataModule, TMainForm& form, long rows) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string dir = argc > 2 ? argv[2] : "/tmp/veldmark-bench";
-    std::filesystem::create_directories(dir);
-    const std::string path = dir + "/window-" + std::to_string(rows) + ".db";
-    if (!std::filesystem::exists(path)) {
-        makeTable(path, rows);
-    }
+    const auto [rows, dir, path] = benchTable(argc, argv);
     const double fileMiB = double(std::filesystem::file_size(path)) / (1 << 20);
     const double cliRead = timeShell("sqlite3 '" + path + "' 'SELECT * FROM t' > /dev/null");
     const double cliSort =
