@@ -41,7 +41,8 @@ int firstShown(const Snapshot& rows, const std::vector<std::uint32_t>& order, Ma
     for (std::size_t r = 0; r < order.size() && inStorageOrder; ++r) {
         inStorageOrder = order[r] == r;
     }
-    std::vector<std::uint32_t> hits;
+    std::vector<bool> hit(inStorageOrder ? 0 : rows.rowCount());
+    bool any = false;
     for (std::size_t p = 0; p < rows.rowCount(); ++p) {
         if ((p + 1) % progressStep == 0) {
             checkProgress(p + 1);
@@ -50,15 +51,11 @@ int firstShown(const Snapshot& rows, const std::vector<std::uint32_t>& order, Ma
             if (inStorageOrder) {
                 return static_cast<int>(p);
             }
-            hits.push_back(static_cast<std::uint32_t>(p));
+            hit[p] = any = true;
         }
     }
-    if (hits.empty()) {
+    if (!any) {
         return -1;
-    }
-    std::vector<bool> hit(rows.rowCount());
-    for (std::uint32_t p : hits) {
-        hit[p] = true;
     }
     for (std::size_t r = 0; r < order.size(); ++r) {
         if (hit[order[r]]) {
