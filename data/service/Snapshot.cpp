@@ -1,40 +1,49 @@
 #include "data/service/Snapshot.h"
 
+#include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace vdata {
 namespace {
 
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+constexpr int kMaxScale = 4;
+constexpr double kPow10[kMaxScale + 1] = {1, 10, 100, 1000, 10000};
+constexpr double kExact = 9007199254740992.0; // 2^53: integers up to here are exact doubles
 
-std::uint64_t bitsOf(double v) {
-    std::uint64_t bits;
+std::int64_t bitsOf(double v) {
+    std::int64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     return bits;
 }
 
-double doubleOf(std::uint64_t bits) {
+double doubleOf(std::int64_t bits) {
     double v;
     std::memcpy(&v, &bits, sizeof v);
     return v;
 }
 
-std::size_t varintSize(std::size_t n) {
-    std::size_t size = 1;
-    while (n >= 0x80) {
-        n >>= 7;
-        ++size;
+// k such that k / 10^scale gives back exactly `v` (its bits, so -0.0 does
+// not pass for 0), if there is one.
+std::optional<std::int64_t> scaledInteger(double v, int scale) {
+    const double scaled = v * kPow10[scale];
+    if (!(std::fabs(scaled) < kExact)) {
+        return std::nullopt;
     }
-    return size;
+    const auto k = static_cast<std::int64_t>(std::nearbyint(scaled));
+    if (bitsOf(static_cast<double>(k) / kPow10[scale]) != bitsOf(v)) {
+        return std::nullopt;
+    }
+    return k;
 }
 
 } // namespace
 
 Snapshot::Snapshot(std::size_t columns) : columns_(columns) {}
 
-void Snapshot::push(Value::Kind kind, std::uint64_t slot) {
+void Snapshot::push(Value::Kind kind, std::int64_t slot) {
     Column& c = columns_[nextColumn_];
-    if (c.cells.empty()) {
+    if (c.cells.size() == 0) {
         c.uniform = kind;
     } else if (!c.kinds.empty() || kind != c.uniform) {
         c.setKind(c.cells.size(), kind);
@@ -46,66 +55,112 @@ void Snapshot::push(Value::Kind kind, std::uint64_t slot) {
     }
 }
 
-// Bytes are kept in 1 MiB blocks (a larger value gets a block of its own),
-// each prefixed with its length as a varint. The slot holds block and offset.
-std::uint64_t Snapshot::storeBytes(std::string_view bytes) {
-    const std::size_t need = varintSize(bytes.size()) + bytes.size();
-    if (blocks_.empty() || blockUsed_ + need > blockLimit_) {
-        blockLimit_ = need > kBlockSize ? need : kBlockSize;
-        // Not zero-filled: a block takes memory only as far as it is written.
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockLimit_));
-        blockSizes_.push_back(blockLimit_);
-        blockUsed_ = 0;
+std::int64_t Snapshot::slotOf(Column& c, const Value& v) {
+    switch (v.kind) {
+    case Value::Kind::Null:
+        return 0;
+    case Value::Kind::Int:
+        return v.i;
+    case Value::Kind::Real:
+        return realSlot(c, v.d);
+    case Value::Kind::Text:
+        return textSlot(c, v.s);
+    case Value::Kind::Blob:
+        return arena_.store(v.s);
     }
-    char* p = blocks_.back().get() + blockUsed_;
-    const std::uint64_t slot = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | blockUsed_;
-    std::size_t n = bytes.size();
-    while (n >= 0x80) {
-        *p++ = static_cast<char>((n & 0x7f) | 0x80);
-        n >>= 7;
+    return 0;
+}
+
+std::int64_t Snapshot::textSlot(Column& c, std::string_view text) {
+    if (!c.plainText) {
+        if (!c.dictionary) {
+            c.dictionary = std::make_unique<TextDictionary>();
+        }
+        if (const std::int64_t code = c.dictionary->codeOf(text, arena_); code >= 0) {
+            return code;
+        }
+        dropDictionary(c);
     }
-    *p++ = static_cast<char>(n);
-    if (!bytes.empty()) {
-        std::memcpy(p, bytes.data(), bytes.size());
+    return arena_.store(text);
+}
+
+// Too many distinct texts: each text cell gets its arena reference instead
+// of its code, and the column stores texts plainly from now on.
+void Snapshot::dropDictionary(Column& c) {
+    for (std::size_t r = 0; r < c.cells.size(); ++r) {
+        if (c.kind(r) == Value::Kind::Text) {
+            c.cells.set(r, c.dictionary->ref(c.cells[r]));
+        }
     }
-    blockUsed_ += need;
-    return slot;
+    c.dictionary.reset();
+    c.plainText = true;
+}
+
+// A real that is a decimal of few places (a price, a measure) is kept as an
+// integer at the column's scale, which rises as values need it; any other
+// real turns the column to keeping the double's bits.
+std::int64_t Snapshot::realSlot(Column& c, double v) {
+    for (int scale = c.realScale; !c.realBits && scale <= kMaxScale; ++scale) {
+        if (const auto k = scaledInteger(v, scale)) {
+            if (scale == c.realScale || rescaleReals(c, scale)) {
+                return *k;
+            }
+            break;
+        }
+    }
+    keepRealBits(c);
+    return bitsOf(v);
+}
+
+// Moves the column's real cells to a larger scale; false, changing nothing,
+// when one of them would no longer be exact there.
+bool Snapshot::rescaleReals(Column& c, int scale) {
+    const auto factor = static_cast<std::int64_t>(kPow10[scale - c.realScale]);
+    const auto limit = static_cast<std::int64_t>(kExact) / factor;
+    for (std::size_t r = 0; r < c.cells.size(); ++r) {
+        if (c.kind(r) == Value::Kind::Real && std::llabs(c.cells[r]) >= limit) {
+            return false;
+        }
+    }
+    for (std::size_t r = 0; r < c.cells.size(); ++r) {
+        if (c.kind(r) == Value::Kind::Real) {
+            c.cells.set(r, c.cells[r] * factor);
+        }
+    }
+    c.realScale = scale;
+    return true;
+}
+
+void Snapshot::keepRealBits(Column& c) {
+    if (c.realBits) {
+        return;
+    }
+    for (std::size_t r = 0; r < c.cells.size(); ++r) {
+        if (c.kind(r) == Value::Kind::Real) {
+            c.cells.set(r, bitsOf(static_cast<double>(c.cells[r]) / kPow10[c.realScale]));
+        }
+    }
+    c.realBits = true;
 }
 
 void Snapshot::appendNull() {
     push(Value::Kind::Null, 0);
 }
 void Snapshot::appendInt(std::int64_t v) {
-    push(Value::Kind::Int, static_cast<std::uint64_t>(v));
+    push(Value::Kind::Int, v);
 }
 void Snapshot::appendReal(double v) {
-    push(Value::Kind::Real, bitsOf(v));
+    push(Value::Kind::Real, realSlot(columns_[nextColumn_], v));
 }
 void Snapshot::appendText(std::string_view v) {
-    push(Value::Kind::Text, storeBytes(v));
+    push(Value::Kind::Text, textSlot(columns_[nextColumn_], v));
 }
 void Snapshot::appendBlob(std::string_view v) {
-    push(Value::Kind::Blob, storeBytes(v));
+    push(Value::Kind::Blob, arena_.store(v));
 }
 
 void Snapshot::appendValue(const Value& v) {
-    switch (v.kind) {
-    case Value::Kind::Null:
-        appendNull();
-        break;
-    case Value::Kind::Int:
-        appendInt(v.i);
-        break;
-    case Value::Kind::Real:
-        appendReal(v.d);
-        break;
-    case Value::Kind::Text:
-        appendText(v.s);
-        break;
-    case Value::Kind::Blob:
-        appendBlob(v.s);
-        break;
-    }
+    push(v.kind, slotOf(columns_[nextColumn_], v));
 }
 
 std::size_t Snapshot::appendRow(const std::vector<Value>& values) {
@@ -115,26 +170,19 @@ std::size_t Snapshot::appendRow(const std::vector<Value>& values) {
     return rows_ - 1;
 }
 
-std::int64_t Snapshot::intAt(std::size_t row, std::size_t col) const {
-    return static_cast<std::int64_t>(columns_[col].cells[row]);
-}
-
 double Snapshot::realAt(std::size_t row, std::size_t col) const {
-    return doubleOf(columns_[col].cells[row]);
+    const Column& c = columns_[col];
+    return c.realBits ? doubleOf(c.cells[row])
+                      : static_cast<double>(c.cells[row]) / kPow10[c.realScale];
 }
 
 std::string_view Snapshot::bytesAt(std::size_t row, std::size_t col) const {
-    const std::uint64_t slot = columns_[col].cells[row];
-    const char* p = blocks_[slot >> 32].get() + (slot & 0xffffffffu);
-    std::size_t n = 0;
-    int shift = 0;
-    unsigned char b;
-    do {
-        b = static_cast<unsigned char>(*p++);
-        n |= static_cast<std::size_t>(b & 0x7f) << shift;
-        shift += 7;
-    } while (b & 0x80);
-    return {p, n};
+    const Column& c = columns_[col];
+    const std::int64_t slot = c.cells[row];
+    if (c.dictionary && c.kind(row) == Value::Kind::Text) {
+        return arena_.bytes(c.dictionary->ref(slot));
+    }
+    return arena_.bytes(slot);
 }
 
 Value Snapshot::value(std::size_t row, std::size_t col) const {
@@ -162,24 +210,13 @@ std::vector<Value> Snapshot::row(std::size_t r) const {
     return values;
 }
 
+// The slot is worked out before the cell's kind changes: a rescale or a
+// dropped dictionary must see the column as it was.
 void Snapshot::set(std::size_t row, std::size_t col, const Value& v) {
     Column& c = columns_[col];
+    const std::int64_t slot = slotOf(c, v);
     c.setKind(row, v.kind);
-    switch (v.kind) {
-    case Value::Kind::Null:
-        c.cells[row] = 0;
-        break;
-    case Value::Kind::Int:
-        c.cells[row] = static_cast<std::uint64_t>(v.i);
-        break;
-    case Value::Kind::Real:
-        c.cells[row] = bitsOf(v.d);
-        break;
-    case Value::Kind::Text:
-    case Value::Kind::Blob:
-        c.cells[row] = storeBytes(v.s);
-        break;
-    }
+    c.cells.set(row, slot);
 }
 
 void Snapshot::setRow(std::size_t row, const std::vector<Value>& values) {
@@ -203,13 +240,12 @@ void Snapshot::Column::setKind(std::size_t row, Value::Kind k) {
 }
 
 std::size_t Snapshot::memoryUsed() const {
-    std::size_t total = 0;
+    std::size_t total = arena_.memoryUsed();
     for (const Column& c : columns_) {
-        total +=
-            c.kinds.capacity() * sizeof(Value::Kind) + c.cells.capacity() * sizeof(std::uint64_t);
-    }
-    for (std::size_t s : blockSizes_) {
-        total += s;
+        total += c.kinds.capacity() * sizeof(Value::Kind) + c.cells.memoryUsed();
+        if (c.dictionary) {
+            total += c.dictionary->memoryUsed();
+        }
     }
     return total;
 }

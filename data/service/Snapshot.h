@@ -1,5 +1,8 @@
 #pragma once
 
+#include "data/service/ByteArena.h"
+#include "data/service/PackedInts.h"
+#include "data/service/TextDictionary.h"
 #include "data/service/Value.h"
 
 #include <cstddef>
@@ -10,10 +13,13 @@
 
 namespace vdata {
 
-// A static, compact copy of a result: per column one kind byte and one 8-byte
-// slot per row (the integer, the double's bits, or a reference into a chunked
-// byte arena for text and blobs). Rows are only appended; an edited cell gets
-// new arena bytes. A cell is read in constant time.
+// A static, compact copy of a result, column by column. Each column keeps its
+// cells in the narrowest width that holds them: integers as they are,
+// decimal reals such as prices as scaled integers, other reals as their
+// bits, texts as a code into the column's dictionary while it repeats few
+// values, else as a reference into a shared byte arena. Rows are only
+// appended; an edited cell gets new arena bytes. A cell is read in constant
+// time.
 class Snapshot {
 public:
     explicit Snapshot(std::size_t columns = 0);
@@ -34,7 +40,7 @@ public:
     bool isNull(std::size_t row, std::size_t col) const {
         return kind(row, col) == Value::Kind::Null;
     }
-    std::int64_t intAt(std::size_t row, std::size_t col) const;
+    std::int64_t intAt(std::size_t row, std::size_t col) const { return columns_[col].cells[row]; }
     double realAt(std::size_t row, std::size_t col) const;
     std::string_view bytesAt(std::size_t row, std::size_t col) const; // text or blob
     Value value(std::size_t row, std::size_t col) const;
@@ -51,19 +57,26 @@ private:
     struct Column {
         Value::Kind uniform = Value::Kind::Null;
         std::vector<Value::Kind> kinds; // empty while the column is uniform
+        PackedInts cells;
+        std::unique_ptr<TextDictionary> dictionary; // while text cells hold codes
+        bool plainText = false;                     // the dictionary was given up
+        int realScale = 0;                          // real cells hold value * 10^realScale ...
+        bool realBits = false;                      // ... unless they hold the double's bits
+
         Value::Kind kind(std::size_t row) const { return kinds.empty() ? uniform : kinds[row]; }
         void setKind(std::size_t row, Value::Kind k);
-        std::vector<std::uint64_t> cells;
     };
 
-    std::uint64_t storeBytes(std::string_view bytes);
-    void push(Value::Kind kind, std::uint64_t slot);
+    std::int64_t slotOf(Column& c, const Value& v);
+    std::int64_t textSlot(Column& c, std::string_view text);
+    std::int64_t realSlot(Column& c, double v);
+    void dropDictionary(Column& c);
+    static bool rescaleReals(Column& c, int scale);
+    static void keepRealBits(Column& c);
+    void push(Value::Kind kind, std::int64_t slot);
 
     std::vector<Column> columns_;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::vector<std::size_t> blockSizes_;
-    std::size_t blockUsed_ = 0;  // bytes used in the last block
-    std::size_t blockLimit_ = 0; // capacity of the last block
+    ByteArena arena_;
     std::size_t rows_ = 0;
     std::size_t nextColumn_ = 0;
 };
