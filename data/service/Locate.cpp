@@ -35,12 +35,8 @@ bool isDateText(std::string_view s) {
 // The display position of the first row shown that matches. The rows are
 // scanned as they are stored, which reads memory in sequence also when the
 // display order is sorted; the hits are then placed in the display order.
-template <class Match>
-int firstShown(const Snapshot& rows, const std::vector<std::uint32_t>& order, Match match) {
-    bool inStorageOrder = order.size() == rows.rowCount();
-    for (std::size_t r = 0; r < order.size() && inStorageOrder; ++r) {
-        inStorageOrder = order[r] == r;
-    }
+template <class Match> int firstShown(const Snapshot& rows, const DisplayRows& order, Match match) {
+    const bool inStorageOrder = order.inStorageOrder();
     std::vector<bool> hit(inStorageOrder ? 0 : rows.rowCount());
     bool any = false;
     for (std::size_t p = 0; p < rows.rowCount(); ++p) {
@@ -65,8 +61,7 @@ int firstShown(const Snapshot& rows, const std::vector<std::uint32_t>& order, Ma
     return -1;
 }
 
-int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
-               double wanted) {
+int findNumber(const Snapshot& rows, const DisplayRows& order, std::size_t col, double wanted) {
     return firstShown(rows, order, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
         double v = 0;
@@ -81,7 +76,7 @@ int findNumber(const Snapshot& rows, const std::vector<std::uint32_t>& order, st
     });
 }
 
-int findInteger(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+int findInteger(const Snapshot& rows, const DisplayRows& order, std::size_t col,
                 std::int64_t wanted) {
     const std::string text = std::to_string(wanted);
     return firstShown(rows, order, [&](std::size_t p) {
@@ -94,7 +89,7 @@ int findInteger(const Snapshot& rows, const std::vector<std::uint32_t>& order, s
 
 // Dates and times match by equality; a date-only term also matches a
 // date-time at midnight.
-int findTemporal(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+int findTemporal(const Snapshot& rows, const DisplayRows& order, std::size_t col,
                  const std::string& term) {
     const std::string midnight = term + " 00:00:00";
     return firstShown(rows, order, [&](std::size_t p) {
@@ -106,7 +101,7 @@ int findTemporal(const Snapshot& rows, const std::vector<std::uint32_t>& order, 
     });
 }
 
-int findText(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t col,
+int findText(const Snapshot& rows, const DisplayRows& order, std::size_t col,
              const std::string& term, bool caseInsensitive, bool partial) {
     const std::string wanted = caseInsensitive ? foldCase(term) : term;
     std::string buffer;
@@ -138,8 +133,8 @@ int findText(const Snapshot& rows, const std::vector<std::uint32_t>& order, std:
 
 } // namespace
 
-int locateRow(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t column,
-              FieldType type, const std::string& term, bool caseInsensitive, bool partial) {
+int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column, FieldType type,
+              const std::string& term, bool caseInsensitive, bool partial) {
     switch (type) {
     case FieldType::Integer:
     case FieldType::SmallInt:

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "data/service/DisplayRows.h"
 #include "data/service/FieldType.h"
 #include "data/service/Snapshot.h"
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vdata {
 
@@ -14,7 +13,7 @@ namespace vdata {
 // `partial`) or whole, letter case ignored when asked; integers, numbers,
 // Booleans, dates and times match by equality. Raises DataError when the
 // term cannot be compared with the column's type.
-int locateRow(const Snapshot& rows, const std::vector<std::uint32_t>& order, std::size_t column,
-              FieldType type, const std::string& term, bool caseInsensitive, bool partial);
+int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column, FieldType type,
+              const std::string& term, bool caseInsensitive, bool partial);
 
 } // namespace vdata

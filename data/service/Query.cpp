@@ -9,7 +9,6 @@
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
-#include <numeric>
 #include <utility>
 
 namespace vdata {
@@ -109,7 +108,6 @@ void Query::close() {
 void Query::dropRows() {
     rows_.reset();
     order_.clear();
-    order_.shrink_to_fit();
     current_ = -1;
 }
 
@@ -122,8 +120,7 @@ void Query::buildFields() {
 }
 
 void Query::resetOrder() {
-    order_.resize(rows_ ? rows_->rowCount() : 0);
-    std::iota(order_.begin(), order_.end(), 0u);
+    order_.reset(rows_ ? rows_->rowCount() : 0);
 }
 
 void Query::requery() {
@@ -490,7 +487,7 @@ void Query::post() {
     } else if (state_ == DataSetState::Insert) {
         const std::vector<Value> row = connection_->engine().insertRow(makeEdit(true));
         const auto physical = static_cast<std::uint32_t>(rows_->appendRow(row));
-        order_.insert(order_.begin() + current_, physical);
+        order_.insert(static_cast<std::size_t>(current_), physical);
         modified_ = false;
         state_ = DataSetState::Browse;
         notify(DataEvent::Kind::RowInserted, current_);
@@ -531,7 +528,7 @@ void Query::remove() {
     changed_.assign(columns_.size(), false);
     connection_->engine().deleteRow(makeEdit(false));
     const int row = current_;
-    order_.erase(order_.begin() + row);
+    order_.erase(static_cast<std::size_t>(row));
     current_ = order_.empty() ? -1 : std::min(row, recordCount() - 1);
     notify(DataEvent::Kind::RowRemoved, row);
     if (current_ >= 0) {
@@ -565,7 +562,7 @@ void Query::setSort(const std::string& text) {
                         "'.");
     }
     if (key.field.empty()) {
-        resetOrder();
+        order_.sortByStorage();
     } else {
         applySort(key.field, key.descending);
     }
@@ -577,14 +574,15 @@ void Query::setSort(const std::string& text) {
     }
 }
 
-// The new order replaces the old one only once it is complete, so a sort
-// that is cancelled keeps the order shown.
+// The rows shown (not those deleted since the read) are sorted from their
+// storage order, so ties keep it. The new order replaces the old one only
+// once it is complete, so a sort that is cancelled keeps the order shown.
 void Query::applySort(const std::string& fieldName, bool descending) {
     const Field& f = fieldByName(fieldName);
-    std::vector<std::uint32_t> sorted(rows_->rowCount());
-    std::iota(sorted.begin(), sorted.end(), 0u);
+    std::vector<std::uint32_t> sorted = order_.rows();
+    std::sort(sorted.begin(), sorted.end());
     sortRows(sorted, *rows_, static_cast<std::size_t>(f.index()), f.dataType(), descending);
-    order_ = std::move(sorted);
+    order_.assign(std::move(sorted));
 }
 
 // ---- master link ---------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/service/DataSource.h"
+#include "data/service/DisplayRows.h"
 #include "data/service/Engine.h"
 #include "data/service/Field.h"
 
@@ -219,7 +220,7 @@ private:
     std::vector<ColumnInfo> columns_;
     std::vector<std::shared_ptr<Field>> fields_;
     std::unique_ptr<Snapshot> rows_;
-    std::vector<std::uint32_t> order_; // display row -> snapshot row
+    DisplayRows order_;
     int current_ = -1;
     std::string sort_;
     std::string readOnly_; // why the rows cannot be changed; empty when they can

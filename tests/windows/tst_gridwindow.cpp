@@ -213,12 +213,26 @@ private slots:
         env.dialogs.confirmAnswers = {false, true};
         w->DBNavigator->button(tk::TDBNavigator::Delete)->click();
         QCOMPARE(w->Query.recordCount(), 4);
+        const QString deleted = column(w->Query, 0).first();
         w->DBNavigator->button(tk::TDBNavigator::Delete)->click();
         QCOMPARE(env.count("confirm"), 2);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Confirm"));
         QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Delete record?"));
         QCOMPARE(w->Query.recordCount(), 3);
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("3"));
+        // Sorting by a title click, both ways, and back to no order does not
+        // bring the deleted row back.
+        QHeaderView* titles = w->Grid->horizontalHeader();
+        for (const QString& sort : {QStringLiteral("OrderID"), QStringLiteral("OrderID DESC")}) {
+            QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                              QPoint(titles->sectionViewportPosition(0) + 5, 5));
+            QCOMPARE(tk::qs(w->Query.sort()), sort);
+            QCOMPARE(w->Grid->model()->rowCount(), 3);
+            QVERIFY(!column(w->Query, 0).contains(deleted));
+        }
+        w->Query.setSort("");
+        QCOMPARE(w->Query.recordCount(), 3);
+        QVERIFY(!column(w->Query, 0).contains(deleted));
     }
 
     // A read-only result refuses Delete at once, as it does Edit and Add.

@@ -1,0 +1,58 @@
+#include "data/service/DisplayRows.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace vdata {
+
+void DisplayRows::reset(std::size_t count) {
+    map_.clear();
+    map_.shrink_to_fit();
+    count_ = count;
+    identity_ = true;
+}
+
+void DisplayRows::writeOut() {
+    if (identity_) {
+        map_ = rows();
+        identity_ = false;
+    }
+}
+
+// A row appended to the snapshot and shown last keeps the identity.
+void DisplayRows::insert(std::size_t display, std::uint32_t row) {
+    if (!(identity_ && display == count_ && row == count_)) {
+        writeOut();
+        map_.insert(map_.begin() + static_cast<std::ptrdiff_t>(display), row);
+    }
+    ++count_;
+}
+
+void DisplayRows::erase(std::size_t display) {
+    writeOut();
+    map_.erase(map_.begin() + static_cast<std::ptrdiff_t>(display));
+    --count_;
+}
+
+std::vector<std::uint32_t> DisplayRows::rows() const {
+    if (!identity_) {
+        return map_;
+    }
+    std::vector<std::uint32_t> all(count_);
+    std::iota(all.begin(), all.end(), 0u);
+    return all;
+}
+
+void DisplayRows::assign(std::vector<std::uint32_t> rows) {
+    map_ = std::move(rows);
+    count_ = map_.size();
+    identity_ = false;
+}
+
+void DisplayRows::sortByStorage() {
+    if (!identity_) {
+        std::sort(map_.begin(), map_.end());
+    }
+}
+
+} // namespace vdata
