@@ -43,6 +43,14 @@ std::vector<std::uint32_t> DisplayRows::rows() const {
     return all;
 }
 
+std::vector<std::uint32_t> DisplayRows::rowsInStorageOrder() const {
+    std::vector<std::uint32_t> sorted = rows();
+    if (!identity_) {
+        std::sort(sorted.begin(), sorted.end());
+    }
+    return sorted;
+}
+
 void DisplayRows::assign(std::vector<std::uint32_t> rows) {
     map_ = std::move(rows);
     count_ = map_.size();

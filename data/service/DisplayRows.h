@@ -24,6 +24,7 @@ public:
     void insert(std::size_t display, std::uint32_t row);
     void erase(std::size_t display);
     std::vector<std::uint32_t> rows() const; // the map, written out
+    std::vector<std::uint32_t> rowsInStorageOrder() const;
     void assign(std::vector<std::uint32_t> rows);
     void sortByStorage(); // the rows shown, back in storage order
 

@@ -579,8 +579,7 @@ void Query::setSort(const std::string& text) {
 // once it is complete, so a sort that is cancelled keeps the order shown.
 void Query::applySort(const std::string& fieldName, bool descending) {
     const Field& f = fieldByName(fieldName);
-    std::vector<std::uint32_t> sorted = order_.rows();
-    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::uint32_t> sorted = order_.rowsInStorageOrder();
     sortRows(sorted, *rows_, static_cast<std::size_t>(f.index()), f.dataType(), descending);
     order_.assign(std::move(sorted));
 }

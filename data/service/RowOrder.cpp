@@ -5,6 +5,7 @@
 #include "data/service/TextFold.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -17,18 +18,23 @@ enum Rank : std::uint8_t { NullRank, NumberRank, TextRank, BlobRank };
 // How a number is held, for the exact comparison of near values.
 enum Number : std::uint8_t { IntNumber, RealNumber, DecimalNumber, NotANumber };
 
-// One sort entry per row. `approx` (the number as the nearest double, NaN as
-// +infinity) or `key` (the first sixteen folded bytes of text, the first
-// eight bytes of a blob) settles most comparisons on its own; key[0] also
-// holds an integer's exact value.
+// One sort entry per row, 24 bytes. `key` settles most comparisons on its
+// own: for text the first sixteen folded bytes, for a blob its first eight
+// bytes, for a number the nearest double (NaN as +infinity) in key[1] and an
+// integer's exact value in key[0].
 struct Entry {
     std::uint64_t key[2];
-    double approx;
     std::uint32_t row;
     Rank rank;
     Number number;
     bool complete; // the key holds the whole folded text
+    double approx() const { return std::bit_cast<double>(key[1]); }
 };
+static_assert(sizeof(Entry) == 24);
+
+Entry numberEntry(std::uint32_t row, std::uint64_t exact, double approx, Number number) {
+    return {{exact, std::bit_cast<std::uint64_t>(approx)}, row, NumberRank, number, false};
+}
 
 std::uint64_t prefixOf(std::string_view bytes) {
     std::uint64_t p = 0;
@@ -44,8 +50,8 @@ bool isNumericType(FieldType type) {
 
 Entry realEntry(std::uint32_t row, double d) {
     constexpr double inf = std::numeric_limits<double>::infinity();
-    return std::isnan(d) ? Entry{{0, 0}, inf, row, NumberRank, NotANumber, false}
-                         : Entry{{0, 0}, d, row, NumberRank, RealNumber, false};
+    return std::isnan(d) ? numberEntry(row, 0, inf, NotANumber)
+                         : numberEntry(row, 0, d, RealNumber);
 }
 
 // Decimal text of a numeric column: a number when it reads as one.
@@ -54,7 +60,7 @@ Entry textEntry(std::uint32_t row, std::string_view text, bool numeric) {
         if (isDecimalText(text)) {
             double d = 0;
             std::from_chars(text.data() + (text[0] == '+'), text.data() + text.size(), d);
-            return {{0, 0}, d, row, NumberRank, DecimalNumber, false};
+            return numberEntry(row, 0, d, DecimalNumber);
         }
         constexpr double inf = std::numeric_limits<double>::infinity();
         if (text == "NaN" || text == "Infinity" || text == "-Infinity") {
@@ -62,7 +68,7 @@ Entry textEntry(std::uint32_t row, std::string_view text, bool numeric) {
         }
     }
     const CollationKey key = collationKey(text);
-    return {{key.high, key.low}, 0, row, TextRank, IntNumber, key.complete};
+    return {{key.high, key.low}, row, TextRank, IntNumber, key.complete};
 }
 
 Entry entryOf(const Snapshot& rows, std::uint32_t row, std::size_t col, bool numeric) {
@@ -71,21 +77,16 @@ Entry entryOf(const Snapshot& rows, std::uint32_t row, std::size_t col, bool num
         break;
     case Value::Kind::Int: {
         const std::int64_t i = rows.intAt(row, col);
-        return {{static_cast<std::uint64_t>(i), 0},
-                static_cast<double>(i),
-                row,
-                NumberRank,
-                IntNumber,
-                false};
+        return numberEntry(row, static_cast<std::uint64_t>(i), static_cast<double>(i), IntNumber);
     }
     case Value::Kind::Real:
         return realEntry(row, rows.realAt(row, col));
     case Value::Kind::Text:
         return textEntry(row, rows.bytesAt(row, col), numeric);
     case Value::Kind::Blob:
-        return {{prefixOf(rows.bytesAt(row, col)), 0}, 0, row, BlobRank, IntNumber, false};
+        return {{prefixOf(rows.bytesAt(row, col)), 0}, row, BlobRank, IntNumber, false};
     }
-    return {{0, 0}, 0, row, NullRank, IntNumber, false};
+    return {{0, 0}, row, NullRank, IntNumber, false};
 }
 
 int sign(std::int64_t a, std::int64_t b) {
@@ -116,10 +117,10 @@ public:
             return sign(static_cast<std::int64_t>(a.key[0]), static_cast<std::int64_t>(b.key[0]));
         }
         if (a.number == IntNumber) {
-            return compareIntReal(static_cast<std::int64_t>(a.key[0]), b.approx);
+            return compareIntReal(static_cast<std::int64_t>(a.key[0]), b.approx());
         }
         if (b.number == IntNumber) {
-            return -compareIntReal(static_cast<std::int64_t>(b.key[0]), a.approx);
+            return -compareIntReal(static_cast<std::int64_t>(b.key[0]), a.approx());
         }
         return 0;
     }
@@ -130,7 +131,7 @@ private:
             return std::string(rows_.bytesAt(e.row, column_));
         }
         return e.number == IntNumber ? std::to_string(static_cast<std::int64_t>(e.key[0]))
-                                     : exactDecimalText(e.approx);
+                                     : exactDecimalText(e.approx());
     }
 
     const Snapshot& rows_;
@@ -153,7 +154,10 @@ public:
         case NullRank:
             return 0;
         case NumberRank:
-            return a.approx != b.approx ? (a.approx < b.approx ? -1 : 1) : numberTie_.compare(a, b);
+            if (a.approx() != b.approx()) {
+                return a.approx() < b.approx() ? -1 : 1;
+            }
+            return numberTie_.compare(a, b);
         case TextRank:
             if (a.key[0] != b.key[0] || a.key[1] != b.key[1]) {
                 return keyOrder(a, b);
