@@ -1,5 +1,7 @@
 #include "data/service/PackedInts.h"
 
+#include <algorithm>
+
 namespace vdata {
 namespace {
 
@@ -16,58 +18,32 @@ unsigned widthFor(std::int64_t v) {
     return 8;
 }
 
-template <class T> void put(unsigned char* p, std::int64_t v) {
-    const auto narrow = static_cast<T>(v);
-    std::memcpy(p, &narrow, sizeof narrow);
-}
-
 } // namespace
 
-// Re-encodes every value at the width that `v` needs, when that is wider.
-void PackedInts::fit(std::int64_t v) {
-    const unsigned width = widthFor(v);
-    if (width <= width_) {
-        return;
-    }
+// Re-encodes every value at the width that `v` needs.
+void PackedInts::widen(std::int64_t v) {
     PackedInts wider;
-    wider.width_ = width;
-    wider.bytes_.reserve(bytes_.size() / width_ * width + width);
+    wider.width_ = std::max(width_, widthFor(v));
+    wider.reserve(std::max(capacity_, std::size_t{16}));
     for (std::size_t i = 0; i < size_; ++i) {
-        wider.push_back((*this)[i]);
+        wider.store(i, (*this)[i]);
     }
+    wider.size_ = size_;
     *this = std::move(wider);
 }
 
-void PackedInts::store(std::size_t i, std::int64_t v) {
-    unsigned char* p = bytes_.data() + i * width_;
-    switch (width_) {
-    case 1:
-        put<std::int8_t>(p, v);
-        break;
-    case 2:
-        put<std::int16_t>(p, v);
-        break;
-    case 4:
-        put<std::int32_t>(p, v);
-        break;
-    default:
-        put<std::int64_t>(p, v);
+void PackedInts::reserve(std::size_t count) {
+    auto bigger = std::make_unique_for_overwrite<unsigned char[]>(count * width_);
+    if (size_ != 0) {
+        std::memcpy(bigger.get(), bytes_.get(), size_ * width_);
     }
-}
-
-void PackedInts::push_back(std::int64_t v) {
-    fit(v);
-    bytes_.resize(bytes_.size() + width_);
-    store(size_++, v);
+    bytes_ = std::move(bigger);
+    capacity_ = count;
 }
 
 void PackedInts::set(std::size_t i, std::int64_t v) {
     fit(v);
     store(i, v);
-}
-
-void PackedInts::clear() {
-    *this = PackedInts();
 }
 
 } // namespace vdata
