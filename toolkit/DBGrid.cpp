@@ -7,6 +7,7 @@
 #include "toolkit/DatasetModel.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/GridCellDelegate.h"
+#include "toolkit/Progress.h"
 #include "toolkit/Text.h"
 
 #include <QAbstractButton>
@@ -185,6 +186,8 @@ bool DBGrid::moveQueryTo(int row) {
             row = q->displayRowCount() - 1;
         }
         if (row >= 0) {
+            // A linked detail reads its rows again, which can take long.
+            const ProgressGuard progress(this);
             q->moveTo(row);
         }
         return true;

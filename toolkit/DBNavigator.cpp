@@ -6,6 +6,7 @@
 #include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Progress.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>
@@ -135,6 +136,8 @@ void TDBNavigator::click(int index) {
         return;
     }
     try {
+        // Moving reads a linked detail's rows again, which can take long.
+        const ProgressGuard progress(this);
         if (beforeAction) {
             beforeAction(this, index);
         }

@@ -29,6 +29,13 @@ TfrmGridMasterFields::TfrmGridMasterFields(vdata::Connection& connection, DataWi
     // The child query is the detail of Query through their shared data source.
     QueryChild.setDataSource(&DataSource);
     QueryChild.afterScroll = [this](vdata::Query& q) { QueryAfterScroll(&q); };
+    // The detail closes on its own when its re-read, as the master moves,
+    // fails or is cancelled; its counter says so.
+    QueryChild.subscribe([this](const vdata::DataEvent& e) {
+        if (e.kind == vdata::DataEvent::Kind::Closed) {
+            showClosed(QueryChild);
+        }
+    });
     placeOwnLayout();
     initialise();
     attachToHost();

@@ -9,6 +9,7 @@
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace vdata {
@@ -345,7 +346,14 @@ void Query::scrollTo(int row, bool fireAlways) {
     const bool moved = row != current_;
     current_ = row;
     if (moved || fireAlways) {
-        notify(DataEvent::Kind::Scrolled, current_);
+        // The row has moved even when a linked detail fails to follow, and
+        // the after-scroll handler (the window's counter) hears of it.
+        try {
+            notify(DataEvent::Kind::Scrolled, current_);
+        } catch (...) {
+            fireAfterScroll();
+            throw;
+        }
         fireAfterScroll();
     }
 }
@@ -705,10 +713,23 @@ void Query::unsubscribe(int id) {
 
 void Query::notify(DataEvent::Kind kind, int row, int field) {
     const DataEvent e{kind, row, field};
-    // A copy, so that an observer may unsubscribe while being told.
+    // A copy, so that an observer may unsubscribe while being told. Every
+    // observer is told even when one fails (a detail whose re-read fails or
+    // is cancelled), so the others still show where the query stands; the
+    // first failure is raised afterwards.
     const std::vector<Observer> observers = observers_;
+    std::exception_ptr failure;
     for (const Observer& o : observers) {
-        o.fn(e);
+        try {
+            o.fn(e);
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

@@ -146,7 +146,8 @@ private slots:
         QTest::addColumn<bool>("postgres");
         QTest::addColumn<QString>("how");
         for (const bool postgres : {false, true}) {
-            for (const char* how : {"tree", "freehand", "count", "refresh", "sort", "search"}) {
+            for (const char* how :
+                 {"tree", "freehand", "count", "refresh", "sort", "search", "detail"}) {
                 const QString tag = (postgres ? "postgres " : "sqlite ") + QLatin1String(how);
                 QTest::newRow(tag.toUtf8().constData()) << postgres << QString::fromLatin1(how);
             }
@@ -175,6 +176,22 @@ private slots:
             const bool count = how == QLatin1String("count");
             cancel = std::make_unique<CancelWhenShown>(!count);
             gridtest::typeAndRun(*w, count ? slowCount : slowSelect);
+        } else if (how == QLatin1String("detail")) {
+            // Master and detail linked on x: a step down the master reads the
+            // detail again, and that is cancelled. The server answers a small
+            // detail before it is asked about progress, so it gets the slow one.
+            w = new TfrmGridMasterFields(program.env.connection());
+            program.env.form.MdiClient->addSubWindow(w)->show();
+            chooseTable(*w, w->cboMasterTable, QStringLiteral("small"));
+            chooseTable(*w, w->cboChildTable,
+                        postgres ? QStringLiteral("slow") : QStringLiteral("small"));
+            pair(*w, QStringLiteral("x"), QStringLiteral("x"));
+            w->MCRefreshButtonClick();
+            QCOMPARE(w->lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+            tk::ProgressGuard::setShowAfterMs(0);
+            cancel = std::make_unique<CancelWhenShown>(false);
+            w->Grid->setFocus();
+            QTest::keyClick(w->Grid, Qt::Key_Down);
         } else {
             // A result that is quick to read; its work shows the dialog at once.
             w = program.open(QStringLiteral("small"));
@@ -198,7 +215,13 @@ private slots:
         QCOMPARE(program.env.dialogs.kinds(), QStringList());
         QVERIFY(!QApplication::activeModalWidget());
 
-        if (how == QLatin1String("tree")) {
+        if (how == QLatin1String("detail")) {
+            // The master moved and says so; the detail keeps nothing half-read.
+            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 2 / 100000"));
+            QVERIFY(!w->QueryChild.active());
+            QCOMPARE(w->GridChild->model()->rowCount(), 0);
+            QCOMPARE(w->lblRecNoChild->text(), TfrmGridFields::noDataset);
+        } else if (how == QLatin1String("tree")) {
             // The window of a cancelled open goes.
             QCOMPARE(mainwin::dataWindows(program.env.form).size(), 0);
         } else if (how == QLatin1String("sort") || how == QLatin1String("search")) {
