@@ -2,6 +2,7 @@
 
 #include "data/providers/SqliteStatement.h"
 #include "data/providers/TypeMap.h"
+#include "data/service/Progress.h"
 #include "data/service/SqlLexer.h"
 #include "data/service/WriteBackSql.h"
 
@@ -56,11 +57,16 @@ void AccessTableCopier::copy(const std::string& table) {
     try {
         run(create + ")");
         SqliteStatement stmt(systemSqlite(), db_, insert + ")");
-        reader_.readRows(table, [&stmt](const std::vector<Value>& row) {
+        std::size_t done = 0;
+        reader_.readRows(table, [&stmt, &done](const std::vector<Value>& row) {
             stmt.bindAll(row);
             stmt.step();
             stmt.reset();
+            if (++done % progressStep == 0) {
+                checkProgress(done);
+            }
         });
+        checkProgress(done); // a copy cancelled at its end is not kept either
     } catch (...) {
         run("ROLLBACK");
         throw;

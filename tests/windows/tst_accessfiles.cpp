@@ -5,8 +5,10 @@
 #include "tests/windows/WindowTestEnv.h"
 
 #include "tests/support/AccessTestData.h"
+#include "tests/support/CancelWhenShown.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
+#include "toolkit/Progress.h"
 
 #include <QHeaderView>
 #include <QMdiArea>
@@ -123,6 +125,19 @@ private slots:
                                  "Shippers",      "Categories", "Customers",
                                  "Employees",     "Suppliers",  "Umsätze"};
         QCOMPARE(p.tables(), tables);
+        // A table is copied from the file when it is first read; that copy,
+        // cancelled from its progress dialog, leaves no window and no half
+        // copy behind: the next click reads the whole table.
+        tk::ProgressGuard::setShowAfterMs(0);
+        {
+            const CancelWhenShown cancel(false);
+            p.form.DBTree->setCurrentItem(p.node("Tables", "Orders"));
+            p.form.DBTreeClick();
+            QVERIFY(cancel.pressed());
+            QCOMPARE(p.form.MdiClient->subWindowList().size(), 0);
+            QCOMPARE(p.dialogs.shown.size(), 1); // the Open dialog's
+        }
+        tk::ProgressGuard::setShowAfterMs(500);
         const QList<int> rows{2155, 830, 77, 3, 8, 91, 9, 29, 830};
         for (int i = 0; i < tables.size(); ++i) {
             TfrmGridMasterFields* w = p.open("Tables", tables[i]);

@@ -4,6 +4,7 @@
 // no error is reported, and on PostgreSQL that the server stopped too and
 // the session still works.
 
+#include "tests/support/CancelWhenShown.h"
 #include "tests/support/MainWindowDriver.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/windows/GridDriver.h"
@@ -45,37 +46,6 @@ const QString slowSelect = QStringLiteral("SELECT * FROM slow");
 const QString slowCount = QStringLiteral(
     "SELECT count(*) FROM slow, (SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL "
     "SELECT 4 UNION ALL SELECT 5 UNION ALL SELECT 6 UNION ALL SELECT 7 UNION ALL SELECT 8) AS v");
-
-// Presses Cancel on the progress dialog, as the user does: once it shows rows
-// done, or at once for work that has no rows to show; keeps the label it showed.
-class CancelWhenShown {
-public:
-    explicit CancelWhenShown(bool waitForRows = true) : waitForRows_(waitForRows) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start(0); // at each pass of the event loop, also inside the work
-    }
-    bool pressed() const { return pressed_; }
-    const QString& label() const { return label_; }
-
-private:
-    void poll() {
-        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-        if (pressed_ || !dialog || !dialog->isVisible()) {
-            return;
-        }
-        label_ = dialog->labelText();
-        if (waitForRows_ && label_.endsWith(QLatin1String(": 0"))) {
-            return; // the server has sent no row yet
-        }
-        pressed_ = true;
-        QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
-    }
-
-    bool waitForRows_;
-    QTimer timer_;
-    QString label_;
-    bool pressed_ = false;
-};
 
 // The program connected to a database with the views above.
 struct Program {
