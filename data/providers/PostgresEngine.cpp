@@ -1,6 +1,7 @@
 #include "data/providers/PostgresEngine.h"
 
 #include "data/providers/PostgresCatalog.h"
+#include "data/providers/PostgresCopyText.h"
 #include "data/providers/PostgresResult.h"
 #include "data/providers/PostgresRowWriter.h"
 #include "data/providers/PostgresServerName.h"
@@ -69,6 +70,47 @@ bool awaitResult(PGconn* conn, std::size_t done) {
     return true;
 }
 
+// Waits up to a tenth of a second for more input and reads it; false once
+// the progress callback, told while the server is silent, asked to stop. A
+// failure of the connection is left to the caller's next read to report.
+bool awaitInput(PGconn* conn, std::size_t done) {
+    pollfd fd{PQsocket(conn), POLLIN, 0};
+    const int ready = ::poll(&fd, 1, 100);
+    if ((ready < 0 && errno != EINTR) || PQconsumeInput(conn) == 0) {
+        return true;
+    }
+    return ready != 0 || progressContinues(done);
+}
+
+// Tells the server once to cancel the running statement when the caller
+// no longer wants to go on.
+struct Stopper {
+    PGconn* conn;
+    bool cancelled = false;
+    void unless(bool goOn) {
+        if (!goOn && !cancelled) {
+            cancelled = true;
+            cancelOnServer(conn);
+        }
+    }
+};
+
+// Reads the results still due and keeps the first failure, unless the
+// statement was cancelled; a lost connection is a failure too.
+std::optional<DataError> finishResults(PGconn* conn, bool cancelled,
+                                       std::optional<DataError> error) {
+    while (PGresult* raw = PQgetResult(conn)) {
+        const PgResult result(raw);
+        if (!error && !cancelled && !resultSucceeded(raw)) {
+            error = resultError(raw, conn);
+        }
+    }
+    if (!error && PQstatus(conn) == CONNECTION_BAD) {
+        error = connectionError(conn);
+    }
+    return error;
+}
+
 void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snapshot& rows) {
     for (int col = 0; col < PQnfields(row); ++col) {
         appendPgCell(rows, storage[static_cast<std::size_t>(col)],
@@ -128,6 +170,9 @@ private:
     void fetchRows(const std::string& sql, const std::vector<Value>& params,
                    const std::vector<PgStorage>& storage, Snapshot& rows);
     void sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params);
+    bool fetchCopied(const std::string& copy, const std::vector<PgStorage>& storage,
+                     Snapshot& rows);
+    void readCopyLines(Stopper& stop, const std::vector<PgStorage>& storage, Snapshot& rows);
     PgResult write(const WriteStatement& s, const PgTableInfo& table, const RowEdit& edit);
     std::vector<Value> writeReturning(const WriteStatement& s, const PgTableInfo& table,
                                       const RowEdit& edit, const std::string& whenNoRow);
@@ -220,43 +265,93 @@ void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vect
 // server's result is never held whole in libpq as well. When the progress
 // callback asks to stop, the server is told to cancel the statement and
 // what it still sends is read and dropped, so the session stays usable.
+// A plain SELECT outside a transaction block is read through its COPY form:
+// the same statement, run once, with the same output functions, but without
+// libpq building a result object per row, which costs more than the rest of
+// the read. Any other statement, or one whose COPY form the server refuses
+// before running it, is read row by row.
 void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>& params,
                                const std::vector<PgStorage>& storage, Snapshot& rows) {
+    if (params.empty() && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+        if (const auto copy = copyOutStatement(sql); copy && fetchCopied(*copy, storage, rows)) {
+            return;
+        }
+    }
     sendInSingleRowMode(sql, params);
+    Stopper stop{conn_};
     std::optional<DataError> error;
     std::size_t done = 0;
-    bool cancelled = false;
-    const auto cancelUnless = [&](bool goOn) {
-        if (!goOn && !cancelled) {
-            cancelled = true;
-            cancelOnServer(conn_);
-        }
-    };
     while (true) {
-        cancelUnless(cancelled || awaitResult(conn_, done));
+        stop.unless(stop.cancelled || awaitResult(conn_, done));
         const PgResult result(PQgetResult(conn_));
         PGresult* raw = result.get();
         if (raw == nullptr) {
             break;
         }
-        if (cancelled || error) {
+        if (stop.cancelled || error) {
             continue;
         }
         if (PQresultStatus(raw) == PGRES_SINGLE_TUPLE) {
             appendRow(raw, storage, rows);
-            cancelUnless(++done % progressStep != 0 || progressContinues(done));
+            stop.unless(++done % progressStep != 0 || progressContinues(done));
         } else if (!resultSucceeded(raw)) {
             error = resultError(raw, conn_);
         }
     }
-    if (!error && PQstatus(conn_) == CONNECTION_BAD) {
-        error = connectionError(conn_);
-    }
+    error = finishResults(conn_, stop.cancelled, error);
     if (error) {
         throw *error;
     }
-    if (cancelled) {
+    if (stop.cancelled) {
         throwCancelled();
+    }
+}
+
+// False when the server refused the statement before sending a row (outside
+// a transaction block that leaves nothing behind). A cancel is handled as in
+// fetchRows.
+bool PostgresEngine::fetchCopied(const std::string& copy, const std::vector<PgStorage>& storage,
+                                 Snapshot& rows) {
+    if (PQsendQueryParams(conn_, copy.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 0) {
+        throw connectionError(conn_);
+    }
+    Stopper stop{conn_};
+    stop.unless(awaitResult(conn_, 0));
+    const PgResult start(PQgetResult(conn_));
+    const bool copying = PQresultStatus(start.get()) == PGRES_COPY_OUT;
+    if (copying) {
+        readCopyLines(stop, storage, rows);
+    }
+    const std::optional<DataError> error = finishResults(conn_, stop.cancelled, std::nullopt);
+    if (error && (copying || PQstatus(conn_) == CONNECTION_BAD)) {
+        throw *error;
+    }
+    if (stop.cancelled) {
+        throwCancelled();
+    }
+    return copying;
+}
+
+void PostgresEngine::readCopyLines(Stopper& stop, const std::vector<PgStorage>& storage,
+                                   Snapshot& rows) {
+    std::string scratch;
+    std::size_t done = 0;
+    while (PQstatus(conn_) != CONNECTION_BAD) {
+        char* line = nullptr;
+        // Once cancelled, the rest is read without asking the callback again.
+        const int length = PQgetCopyData(conn_, &line, stop.cancelled ? 0 : 1);
+        if (length < 0) {
+            return;
+        }
+        if (length == 0) {
+            stop.unless(awaitInput(conn_, done));
+            continue;
+        }
+        if (!stop.cancelled) {
+            appendCopyRow(rows, storage, {line, static_cast<std::size_t>(length)}, scratch);
+            stop.unless(++done % progressStep != 0 || progressContinues(done));
+        }
+        PQfreemem(line);
     }
 }
 

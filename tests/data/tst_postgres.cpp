@@ -60,6 +60,7 @@ private slots:
     void typesByOid();
     void largeResultsAndFailedQueries();
     void arraySyntaxReachesTheServer();
+    void escapedTextAndStatementShapes();
     void statementIsNoResultSet();
     void editWritesAndReadsBack();
     void insertReadsBackKeyAndDefaults();
@@ -287,6 +288,43 @@ void TestPostgres::arraySyntaxReachesTheServer() {
     QVERIFY(q->field(2).isNull());
     QCOMPARE(q->field(3).asString(), std::string("x"));
     QCOMPARE(q->field(4).asString(), std::string("y"));
+}
+
+// Text with tabs, line breaks, backslashes and control characters, the
+// text \N, empty text and NULL come back as stored; every shape of
+// statement (comments, semicolons, lower case, VALUES, TABLE, parentheses,
+// inside a transaction block) returns its rows and runs exactly once.
+void TestPostgres::escapedTextAndStatementShapes() {
+    auto q = open(R"(SELECT E'a\tb\nc\rd\\e' AS t, '\N' AS n, '' AS e, NULL::text AS z,
+                            E'\x01\b\x0b\f\x7f' AS ctl, '\x5c094e'::bytea AS b)");
+    QCOMPARE(q->field(0).asString(), std::string("a\tb\nc\rd\\e"));
+    QCOMPARE(q->field(1).asString(), std::string("\\N"));
+    QVERIFY(!q->field(2).isNull() && q->field(2).asString().empty());
+    QVERIFY(q->field(3).isNull());
+    QCOMPARE(q->field(4).asString(), std::string("\x01\b\x0b\f\x7f"));
+    QCOMPARE(q->field(5).value().s, std::string("\\\tN"));
+
+    db_->exec("CREATE SEQUENCE shapes; CREATE TABLE shape_rows AS SELECT 7 AS x");
+    const char* const shapes[] = {
+        "select nextval('shapes') -- last line is a comment",
+        "  SELECT nextval('shapes');\n",
+        "SELECT nextval('shapes'); -- a comment after the semicolon",
+        "VALUES (nextval('shapes'))",
+        "(SELECT nextval('shapes'))",
+        "SELECT nextval('shapes') FROM shape_rows FOR UPDATE",
+    };
+    int expected = 0;
+    for (const char* sql : shapes) {
+        QCOMPARE(open(sql)->field(0).asString(), std::to_string(++expected));
+    }
+    QCOMPARE(open("TABLE shape_rows")->field(0).asString(), std::string("7"));
+    Command cmd(conn_.get());
+    cmd.setCommandText("BEGIN");
+    cmd.execute();
+    QCOMPARE(open("SELECT nextval('shapes')")->field(0).asString(), std::to_string(++expected));
+    cmd.setCommandText("COMMIT");
+    cmd.execute();
+    QCOMPARE(one("SELECT last_value FROM shapes"), std::to_string(expected));
 }
 
 void TestPostgres::statementIsNoResultSet() {

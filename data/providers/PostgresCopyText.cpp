@@ -1,0 +1,120 @@
+#include "data/providers/PostgresCopyText.h"
+
+#include <cctype>
+
+namespace vdata {
+
+namespace {
+
+bool startsWithWord(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != word[i]) {
+            return false;
+        }
+    }
+    return text.size() == word.size() ||
+           !(std::isalnum(static_cast<unsigned char>(text[word.size()])) != 0 ||
+             text[word.size()] == '_' || text[word.size()] == '$');
+}
+
+bool isSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+int digitValue(char c, int base) {
+    int v = -1;
+    if (c >= '0' && c <= '9') {
+        v = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+        v = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+        v = c - 'A' + 10;
+    }
+    return v < base ? v : -1;
+}
+
+// Reads up to `most` digits of `base` at text[i]; i moves past them.
+int readNumber(std::string_view text, std::size_t& i, int base, int most) {
+    int value = 0;
+    for (int n = 0; n < most && i < text.size() && digitValue(text[i], base) >= 0; ++n, ++i) {
+        value = value * base + digitValue(text[i], base);
+    }
+    return value;
+}
+
+// The field's bytes with COPY's backslash escapes resolved.
+void unescape(std::string_view field, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < field.size();) {
+        const char c = field[i++];
+        if (c != '\\' || i == field.size()) {
+            out += c;
+            continue;
+        }
+        const char e = field[i];
+        if (digitValue(e, 8) >= 0) {
+            out += static_cast<char>(readNumber(field, i, 8, 3));
+        } else if (e == 'x' && i + 1 < field.size() && digitValue(field[i + 1], 16) >= 0) {
+            ++i;
+            out += static_cast<char>(readNumber(field, i, 16, 2));
+        } else {
+            static constexpr std::string_view from = "bfnrtv";
+            static constexpr std::string_view to = "\b\f\n\r\t\v";
+            const std::size_t k = from.find(e);
+            out += k == std::string_view::npos ? e : to[k];
+            ++i;
+        }
+    }
+}
+
+} // namespace
+
+std::optional<std::string> copyOutStatement(std::string_view sql) {
+    std::size_t start = 0;
+    while (start < sql.size() && isSpace(sql[start])) {
+        ++start;
+    }
+    std::size_t end = sql.size();
+    while (end > start && (isSpace(sql[end - 1]) || sql[end - 1] == ';')) {
+        --end;
+    }
+    const std::string_view body = sql.substr(start, end - start);
+    for (const std::string_view word : {"select", "values", "table"}) {
+        if (startsWithWord(body, word)) {
+            return "COPY (" + std::string(body) + "\n) TO STDOUT";
+        }
+    }
+    return std::nullopt;
+}
+
+void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::string_view line,
+                   std::string& scratch) {
+    if (!line.empty() && line.back() == '\n') {
+        line.remove_suffix(1);
+    }
+    std::size_t pos = 0;
+    bool more = true;
+    for (const PgStorage s : storage) {
+        if (!more) {
+            rows.appendNull();
+            continue;
+        }
+        const std::size_t tab = line.find('\t', pos);
+        more = tab != std::string_view::npos;
+        const std::string_view field = line.substr(pos, more ? tab - pos : std::string_view::npos);
+        pos = tab + 1;
+        if (field == "\\N") {
+            rows.appendNull();
+        } else if (field.find('\\') == std::string_view::npos) {
+            appendPgCell(rows, s, field.data(), static_cast<int>(field.size()));
+        } else {
+            unescape(field, scratch);
+            appendPgCell(rows, s, scratch.data(), static_cast<int>(scratch.size()));
+        }
+    }
+}
+
+} // namespace vdata

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "data/providers/PostgresValues.h"
+#include "data/service/Snapshot.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vdata {
+
+// The COPY ... TO STDOUT form of a plain SELECT (or VALUES, or TABLE)
+// statement, whose rows the server then streams as lines of text without a
+// result object per row; none for any other statement, which then runs as
+// it is. A trailing semicolon is dropped; the closing parenthesis goes on a
+// line of its own, so that a comment at the end cannot swallow it.
+std::optional<std::string> copyOutStatement(std::string_view sql);
+
+// Appends one line of COPY text format (fields split by tabs, \N for NULL,
+// backslash escapes) as a row of `storage.size()` cells; a missing field is
+// NULL. `scratch` holds an unescaped field between calls.
+void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::string_view line,
+                   std::string& scratch);
+
+} // namespace vdata
