@@ -76,7 +76,7 @@ std::int64_t Snapshot::textSlot(Column& c, std::string_view text) {
         if (!c.dictionary) {
             c.dictionary = std::make_unique<TextDictionary>();
         }
-        if (const std::int64_t code = c.dictionary->codeOf(text, arena_); code >= 0) {
+        if (const std::int64_t code = c.dictionary->codeOf(text); code >= 0) {
             return code;
         }
         dropDictionary(c);
@@ -87,9 +87,13 @@ std::int64_t Snapshot::textSlot(Column& c, std::string_view text) {
 // Too many distinct texts: each text cell gets its arena reference instead
 // of its code, and the column stores texts plainly from now on.
 void Snapshot::dropDictionary(Column& c) {
+    std::vector<std::int64_t> refs(c.dictionary->size());
+    for (std::size_t code = 0; code < refs.size(); ++code) {
+        refs[code] = arena_.store(c.dictionary->text(static_cast<std::int64_t>(code)));
+    }
     for (std::size_t r = 0; r < c.cells.size(); ++r) {
         if (c.kind(r) == Value::Kind::Text) {
-            c.cells.set(r, c.dictionary->ref(c.cells[r]));
+            c.cells.set(r, refs[static_cast<std::size_t>(c.cells[r])]);
         }
     }
     c.dictionary.reset();
@@ -180,7 +184,7 @@ std::string_view Snapshot::bytesAt(std::size_t row, std::size_t col) const {
     const Column& c = columns_[col];
     const std::int64_t slot = c.cells[row];
     if (c.dictionary && c.kind(row) == Value::Kind::Text) {
-        return arena_.bytes(c.dictionary->ref(slot));
+        return c.dictionary->text(slot);
     }
     return arena_.bytes(slot);
 }

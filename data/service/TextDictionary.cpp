@@ -5,52 +5,67 @@
 namespace vdata {
 namespace {
 
-std::size_t hashOf(std::string_view text) {
+std::uint64_t hashOf(std::string_view text) {
     return std::hash<std::string_view>{}(text);
+}
+
+std::uint64_t slotFor(std::uint64_t hash, std::size_t code) {
+    return (hash << 32) | (code + 1);
+}
+
+std::size_t codeIn(std::uint64_t slot) {
+    return static_cast<std::size_t>(slot & 0xffffffffu) - 1;
 }
 
 } // namespace
 
-std::int64_t TextDictionary::codeOf(std::string_view text, ByteArena& arena) {
+std::int64_t TextDictionary::codeOf(std::string_view text) {
     if (slots_.empty()) {
         slots_.assign(64, 0);
     }
+    const std::uint64_t hash = hashOf(text);
     const std::size_t mask = slots_.size() - 1;
-    std::size_t at = hashOf(text) & mask;
-    while (const std::uint32_t slot = slots_[at]) {
-        if (arena.bytes(ref(slot - 1)) == text) {
-            return slot - 1;
+    std::size_t at = hash & mask;
+    while (const std::uint64_t slot = slots_[at]) {
+        if ((slot >> 32) == (hash & 0xffffffffu) && this->text(codeIn(slot)) == text) {
+            return static_cast<std::int64_t>(codeIn(slot));
         }
         at = (at + 1) & mask;
     }
-    if (refs_.size() >= kMaxEntries) {
+    if (size() >= kMaxEntries || pool_.size() + text.size() > kMaxPoolBytes) {
         return -1;
     }
-    const auto code = static_cast<std::int64_t>(refs_.size());
-    refs_.push_back(arena.store(text));
-    slots_[at] = static_cast<std::uint32_t>(code + 1);
-    if (refs_.size() * 2 > slots_.size()) {
-        grow(arena);
+    const std::size_t code = size();
+    pool_.append(text);
+    starts_.push_back(static_cast<std::uint32_t>(pool_.size()));
+    slots_[at] = slotFor(hash, code);
+    if (size() * 2 > slots_.size()) {
+        grow();
     }
-    return code;
+    return static_cast<std::int64_t>(code);
 }
 
 // Doubles the table, keeping it at most half full.
-void TextDictionary::grow(const ByteArena& arena) {
-    std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+void TextDictionary::grow() {
+    std::vector<std::uint64_t> old(slots_.size() * 2, 0);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t code = 0; code < refs_.size(); ++code) {
-        std::size_t at = hashOf(arena.bytes(refs_[code])) & mask;
+    for (const std::uint64_t slot : old) {
+        if (slot == 0) {
+            continue;
+        }
+        const std::uint64_t hash = hashOf(text(codeIn(slot)));
+        std::size_t at = hash & mask;
         while (slots_[at] != 0) {
             at = (at + 1) & mask;
         }
-        slots_[at] = static_cast<std::uint32_t>(code + 1);
+        slots_[at] = slot;
     }
 }
 
 std::size_t TextDictionary::memoryUsed() const {
-    return refs_.memoryUsed() + slots_.capacity() * sizeof(std::uint32_t);
+    return pool_.capacity() + starts_.capacity() * sizeof(std::uint32_t) +
+           slots_.capacity() * sizeof(std::uint64_t);
 }
 
 } // namespace vdata
