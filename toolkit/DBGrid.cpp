@@ -93,6 +93,10 @@ DBGrid::~DBGrid() {
 
 void DBGrid::fitColumns() {
     const int widest = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30;
+    // Qt measures as many rows as the precision says (a thousand by
+    // default), also beyond those in view and in a window not shown yet: a
+    // screenful is enough, and costs a twentieth.
+    horizontalHeader()->setResizeContentsPrecision(fittedRows);
     for (int c = 0; c < model_->columnCount(); ++c) {
         resizeColumnToContents(c);
         setColumnWidth(c, std::min(columnWidth(c), widest));

@@ -100,8 +100,9 @@ private:
     GridCellDelegate* delegate_;
     QPointer<QWidget> keptEditor_; // an editor kept open after a refused value
     vdata::DataSource* dataSource_ = nullptr;
-    int syncing_ = 0;          // > 0 while the view follows the query
-    QStringList fittedTitles_; // the columns whose widths were last fitted
+    int syncing_ = 0;                     // > 0 while the view follows the query
+    QStringList fittedTitles_;            // the columns whose widths were last fitted
+    static constexpr int fittedRows = 50; // rows measured when columns are fitted
     QAction* copyAction_;
     QAction* exportAction_;
 };
