@@ -100,11 +100,12 @@ void measurePostgres(TDM& dataModule, TMainForm& form, long rows) {
     const std::string psql =
         "psql -X -q -h '" + std::string(host) + "' -p " + port + " -d '" + db + "' ";
     timeShell(psql + "-c \"" + pgBenchTableSql("bench_window_t", rows) + "\"");
-    timeShell(psql + "-c 'VACUUM ANALYZE bench_window_t'");
+    // The checkpoint writes out what the load left in the server's buffers
+    // now, rather than while one of the two reads below is timed.
+    timeShell(psql + "-c 'VACUUM ANALYZE bench_window_t' -c 'CHECKPOINT'");
     const std::string copy =
         psql + "-c 'COPY (SELECT * FROM bench_window_t) TO STDOUT' > /dev/null";
     timeShell(copy); // warm the cache
-    const double cliCopy = timeShell(copy);
     form.MdiClient->closeAllSubWindows();
     dataModule.ADOConn.close();
     dataModule.ADOConn.setConnectionString(
@@ -112,10 +113,18 @@ void measurePostgres(TDM& dataModule, TMainForm& form, long rows) {
         ";Data Source=" + host + "," + port);
     dataModule.ADOConn.open();
     QCoreApplication::processEvents();
-    report("PostgreSQL: click until \"Record 1 / n\"",
-           clickUntilLoaded(form, QStringLiteral("bench_window_t"), rows), cliCopy, 1.0, "s");
-    form.MdiClient->closeAllSubWindows();
-    QCoreApplication::processEvents();
+    // The quicker of two runs each, taken in turns: the server and the
+    // program share this machine's cores, so one run shows its noise.
+    double cliCopy = 1e9;
+    double click = 1e9;
+    for (int run = 0; run < 2; ++run) {
+        cliCopy = std::min(cliCopy, timeShell(copy));
+        click = std::min(click, clickUntilLoaded(form, QStringLiteral("bench_window_t"), rows));
+        form.MdiClient->closeAllSubWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+    report("PostgreSQL: click until \"Record 1 / n\"", click, cliCopy, 1.0, "s");
     timeShell(psql + "-c 'DROP TABLE bench_window_t'");
 }
 
