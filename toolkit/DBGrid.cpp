@@ -95,11 +95,18 @@ void DBGrid::fitColumns() {
     const int widest = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30;
     // Qt measures as many rows as the precision says (a thousand by
     // default), also beyond those in view and in a window not shown yet: a
-    // screenful is enough, and costs a twentieth.
+    // screenful is enough, with the last few rows, where numbers that grow
+    // down the table are widest.
     horizontalHeader()->setResizeContentsPrecision(fittedRows);
+    const int rows = model_->rowCount();
+    const int gridLine = showGrid() ? 1 : 0;
     for (int c = 0; c < model_->columnCount(); ++c) {
         resizeColumnToContents(c);
-        setColumnWidth(c, std::min(columnWidth(c), widest));
+        int width = columnWidth(c);
+        for (int r = std::max(fittedRows, rows - fittedLastRows); r < rows; ++r) {
+            width = std::max(width, sizeHintForIndex(model_->index(r, c)).width() + gridLine);
+        }
+        setColumnWidth(c, std::min(width, widest));
     }
 }
 

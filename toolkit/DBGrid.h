@@ -100,9 +100,11 @@ private:
     GridCellDelegate* delegate_;
     QPointer<QWidget> keptEditor_; // an editor kept open after a refused value
     vdata::DataSource* dataSource_ = nullptr;
-    int syncing_ = 0;                     // > 0 while the view follows the query
-    QStringList fittedTitles_;            // the columns whose widths were last fitted
-    static constexpr int fittedRows = 50; // rows measured when columns are fitted
+    int syncing_ = 0;          // > 0 while the view follows the query
+    QStringList fittedTitles_; // the columns whose widths were last fitted
+    // Rows measured when columns are fitted: the first ones and the last.
+    static constexpr int fittedRows = 50;
+    static constexpr int fittedLastRows = 10;
     QAction* copyAction_;
     QAction* exportAction_;
 };

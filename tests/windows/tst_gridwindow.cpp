@@ -112,6 +112,23 @@ private slots:
         QCOMPARE(indicator(), std::pair(3, Qt::AscendingOrder));
     }
 
+    // A new result's columns are as wide as their values, also the last
+    // rows' (growing numbers are widest at the end), with only a screenful
+    // and the last rows measured.
+    void columnsFitTheFirstAndTheLastRows() {
+        Env env("CREATE TABLE t (n INT);"
+                "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 20000)"
+                " INSERT INTO t SELECT x FROM c;");
+        auto w = baseWindow(env.connection(), "t");
+        tk::DBGrid* grid = w->Grid;
+        const auto widthOf = [grid](int row) {
+            return grid->sizeHintForIndex(grid->model()->index(row, 0)).width();
+        };
+        QVERIFY(widthOf(19999) > widthOf(999)); // "20000" against "1000"
+        QVERIFY2(grid->columnWidth(0) >= widthOf(19999),
+                 qPrintable(QString("%1 < %2").arg(grid->columnWidth(0)).arg(widthOf(19999))));
+    }
+
     void ctrlDeleteIsDroppedPlainDeletePasses() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
