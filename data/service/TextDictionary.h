@@ -15,8 +15,9 @@ namespace vdata {
 // touches little memory.
 class TextDictionary {
 public:
-    // Codes stay within two bytes, and the pool within what a column of
-    // repeated values needs; past either, the column stores texts plainly.
+    // Codes stay within two bytes (and below 32768, which the hash table's
+    // slots rely on), and the pool within what a column of repeated values
+    // needs; past either, the column stores texts plainly.
     static constexpr std::size_t kMaxEntries = 32767;
     static constexpr std::size_t kMaxPoolBytes = std::size_t{64} << 20;
 
@@ -34,7 +35,7 @@ private:
 
     std::string pool_;
     std::vector<std::uint32_t> starts_{0}; // text i is pool_[starts_[i], starts_[i + 1])
-    std::vector<std::uint64_t> slots_;     // (hash << 32) | (code + 1), or 0 when free
+    std::vector<std::uint32_t> slots_;     // (hash tag << 16) | (code + 1), or 0 when free
 };
 
 } // namespace vdata
