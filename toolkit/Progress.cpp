@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QProgressDialog>
 
+#include <malloc.h>
+
 namespace tk {
 namespace {
 
@@ -17,6 +19,7 @@ ProgressGuard*& activeGuard() {
 }
 
 int showAfter = 500;
+constexpr qint64 trimAfterMs = 100;
 
 } // namespace
 
@@ -44,6 +47,12 @@ ProgressGuard::~ProgressGuard() {
     }
     scope_.reset();
     activeGuard() = nullptr;
+    // Long work (a big result read, sorted or searched) leaves what it freed
+    // (rows read before, sort entries, growth copies) with the allocator;
+    // it goes back to the system, so the program holds what it shows.
+    if (started_.elapsed() >= trimAfterMs) {
+        malloc_trim(0);
+    }
     if (shown_) {
         delete dialog_.data();
         QApplication::restoreOverrideCursor();
