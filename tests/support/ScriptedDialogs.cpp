@@ -1,5 +1,21 @@
 #include "tests/support/ScriptedDialogs.h"
 
+#include <optional>
+
+namespace {
+
+// The next scripted answer, taken off the script; none when it has run out.
+template <class T> std::optional<T> takeNext(std::deque<T>& answers) {
+    if (answers.empty()) {
+        return std::nullopt;
+    }
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
 ScriptedDialogs::ScriptedDialogs() {
     tk::Dialogs::install(this);
 }
@@ -39,46 +55,32 @@ void ScriptedDialogs::message(tk::MessageKind kind, const QString& caption, cons
 
 bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
     shown.append({QStringLiteral("confirm"), caption, text, QString()});
-    if (confirmAnswers.empty()) {
-        return true;
-    }
-    const bool answer = confirmAnswers.front();
-    confirmAnswers.pop_front();
-    return answer;
+    return takeNext(confirmAnswers).value_or(true);
 }
 
 bool ScriptedDialogs::prompt(const QString& caption, const QString& label, QString& value,
                              int maxLength) {
     shown.append({QStringLiteral("prompt"), caption, label, QString()});
-    if (promptAnswers.empty()) {
+    const std::optional<QString> answer = takeNext(promptAnswers);
+    if (!answer || answer->isNull()) {
         return false;
     }
-    const QString answer = promptAnswers.front();
-    promptAnswers.pop_front();
-    if (answer.isNull()) {
-        return false;
-    }
-    value = answer.left(maxLength);
+    value = answer->left(maxLength);
     return true;
 }
 
 bool ScriptedDialogs::openFile(QWidget*, const QString& filter, QString& fileName,
                                QString& selectedFilter) {
     shown.append({QStringLiteral("open"), QString(), filter, selectedFilter});
-    if (fileAnswers.empty()) {
+    const std::optional<QString> answer = takeNext(fileAnswers);
+    if (!answer) {
         return false;
     }
-    const QString answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    QString type;
-    if (!fileTypeAnswers.empty()) {
-        type = fileTypeAnswers.front();
-        fileTypeAnswers.pop_front();
-    }
-    if (answer.isNull()) {
+    const QString type = takeNext(fileTypeAnswers).value_or(QString());
+    if (answer->isNull()) {
         return false;
     }
-    fileName = answer;
+    fileName = *answer;
     if (!type.isNull()) {
         selectedFilter = type;
     }
@@ -87,15 +89,11 @@ bool ScriptedDialogs::openFile(QWidget*, const QString& filter, QString& fileNam
 
 bool ScriptedDialogs::saveFile(QWidget*, const QString& filter, const QString&, QString& fileName) {
     shown.append({QStringLiteral("save"), QString(), filter, fileName});
-    if (fileAnswers.empty()) {
+    const std::optional<QString> answer = takeNext(fileAnswers);
+    if (!answer || answer->isNull()) {
         return false;
     }
-    const QString answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    if (answer.isNull()) {
-        return false;
-    }
-    fileName = answer;
+    fileName = *answer;
     return true;
 }
 
