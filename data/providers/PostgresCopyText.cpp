@@ -1,28 +1,16 @@
 #include "data/providers/PostgresCopyText.h"
 
-#include <cctype>
+#include "data/service/SqlLexer.h"
+#include "data/service/TextHelpers.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace vdata {
 
 namespace {
 
-bool startsWithWord(std::string_view text, std::string_view word) {
-    if (text.size() < word.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != word[i]) {
-            return false;
-        }
-    }
-    return text.size() == word.size() ||
-           !(std::isalnum(static_cast<unsigned char>(text[word.size()])) != 0 ||
-             text[word.size()] == '_' || text[word.size()] == '$');
-}
-
-bool isSpace(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
+constexpr std::string_view rowWords[] = {"select", "values", "table"};
 
 int digitValue(char c, int base) {
     int v = -1;
@@ -73,21 +61,24 @@ void unescape(std::string_view field, std::string& out) {
 } // namespace
 
 std::optional<std::string> copyOutStatement(std::string_view sql) {
-    std::size_t start = 0;
-    while (start < sql.size() && isSpace(sql[start])) {
-        ++start;
+    const std::vector<SqlToken> tokens = lexSql(sql);
+    const auto code = [](const SqlToken& t) {
+        return t.kind != SqlToken::Kind::Space && t.kind != SqlToken::Kind::Comment;
+    };
+    const auto first = std::find_if(tokens.begin(), tokens.end(), code);
+    if (first == tokens.end() || first->kind != SqlToken::Kind::Word ||
+        std::none_of(std::begin(rowWords), std::end(rowWords),
+                     [&](std::string_view w) { return equalsIgnoreCase(first->text, w); })) {
+        return std::nullopt;
     }
-    std::size_t end = sql.size();
-    while (end > start && (isSpace(sql[end - 1]) || sql[end - 1] == ';')) {
-        --end;
+    // Trailing semicolons and blanks are dropped; a comment at the end stays,
+    // with the closing parenthesis on a line of its own.
+    auto last = tokens.end();
+    while ((last - 1)->kind == SqlToken::Kind::Space || (last - 1)->text == ";") {
+        --last;
     }
-    const std::string_view body = sql.substr(start, end - start);
-    for (const std::string_view word : {"select", "values", "table"}) {
-        if (startsWithWord(body, word)) {
-            return "COPY (" + std::string(body) + "\n) TO STDOUT";
-        }
-    }
-    return std::nullopt;
+    const SqlToken& end = *(last - 1);
+    return "COPY (" + std::string(sql.substr(0, end.offset + end.text.size())) + "\n) TO STDOUT";
 }
 
 void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::string_view line,

@@ -13,7 +13,8 @@ namespace vdata {
 // The COPY ... TO STDOUT form of a plain SELECT (or VALUES, or TABLE)
 // statement, whose rows the server then streams as lines of text without a
 // result object per row; none for any other statement, which then runs as
-// it is. A trailing semicolon is dropped; the closing parenthesis goes on a
+// it is. The first word of code tells (comments before it may stand);
+// trailing semicolons are dropped, and the closing parenthesis goes on a
 // line of its own, so that a comment at the end cannot swallow it.
 std::optional<std::string> copyOutStatement(std::string_view sql);
 
