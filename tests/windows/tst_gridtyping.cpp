@@ -97,7 +97,7 @@ private slots:
         Session s(engine, std::string("CREATE TABLE \"Prices\" (\"ID\" INT PRIMARY KEY, "
                                       "\"Price\" ") +
                               (sqlite ? "DECIMAL(30,10)" : "numeric(30,10)") +
-                              "); INSERT INTO \"Prices\" VALUES (1, 1), (2, 2);");
+                              "); INSERT INTO \"Prices\" VALUES (1, 1), (2, 2), (3, 2.5);");
         auto w = baseWindow(s.env.connection(), "Prices");
         Driver d(w->Grid);
         const QString typed = sqlite ? QStringLiteral("12345678901234567")
@@ -108,6 +108,25 @@ private slots:
         QCOMPARE(s.readBack("SELECT \"Price\" FROM \"Prices\" WHERE \"ID\" = 1"),
                  typed.toStdString());
         QCOMPARE(w->Grid->model()->index(0, 1).data().toString(), typed);
+        // Prices with ever finer fractions: every cell, typed or not, still
+        // shows what the table holds as the window's copy of the column
+        // changes how it keeps them.
+        for (const QString& price : {QStringLiteral("19.99"), QStringLiteral("0.125")}) {
+            d.typeOver(1, 1, price);
+            d.key(Qt::Key_Up);
+            const std::string held =
+                s.readBack("SELECT \"Price\" FROM \"Prices\" WHERE \"ID\" = 2");
+            if (sqlite) {
+                QCOMPARE(held, price.toStdString());
+            }
+            for (int row = 0; row < 3; ++row) {
+                QCOMPARE(w->Grid->model()->index(row, 1).data().toString(),
+                         QString::fromStdString(
+                             s.readBack("SELECT \"Price\" FROM \"Prices\" WHERE \"ID\" = " +
+                                        std::to_string(row + 1))));
+            }
+        }
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
     }
 
     void refusedValueStaysInTheEditor_data() {
