@@ -16,14 +16,22 @@
 namespace vdata {
 namespace {
 
-bool fileExists(const std::string& path, bool& isDirectory, std::size_t& size) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
+// What a path names when it is not a plain file, for the refusal. Asked with
+// stat(), which never blocks: opening a named pipe would wait for a writer.
+std::string specialKind(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
     }
-    isDirectory = S_ISDIR(st.st_mode);
-    size = static_cast<std::size_t>(st.st_size);
-    return true;
+    if (S_ISFIFO(mode)) {
+        return "a named pipe";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    return S_ISREG(mode) ? std::string() : "not a plain file";
 }
 
 bool endsWithIgnoreCase(const std::string& text, const std::string& tail) {
@@ -32,22 +40,23 @@ bool endsWithIgnoreCase(const std::string& text, const std::string& tail) {
 }
 
 void checkFile(const std::string& path) {
-    bool isDirectory = false;
-    std::size_t size = 0;
     if (path.empty()) {
         throw DataError("No database file was named (Data Source is empty).",
                         ErrorKind::Connection);
     }
-    if (!fileExists(path, isDirectory, size)) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
         throw DataError("Could not find file '" + path + "'.", ErrorKind::Connection);
     }
-    if (isDirectory) {
-        throw DataError("'" + path + "' is a folder, not a database file.",
+    const std::string kind = specialKind(st.st_mode);
+    if (!kind.empty()) {
+        throw DataError("'" + path + "' is " + kind + ", not a database file.",
                         ErrorKind::NotADatabase);
     }
     // SQLite takes an empty file for an empty database; one named as an
     // Access file is an Access file that lost its contents.
-    if (size == 0 && (endsWithIgnoreCase(path, ".mdb") || endsWithIgnoreCase(path, ".accdb"))) {
+    if (st.st_size == 0 &&
+        (endsWithIgnoreCase(path, ".mdb") || endsWithIgnoreCase(path, ".accdb"))) {
         throw DataError("'" + path + "' is empty (0 bytes); it holds no Access database.",
                         ErrorKind::NotADatabase);
     }

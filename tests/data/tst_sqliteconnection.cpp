@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 using namespace vdata;
 
 Q_DECLARE_METATYPE(vdata::ErrorKind)
@@ -26,14 +31,14 @@ QString openError(Connection& connection, const std::string& cs) {
     }
 }
 
-// The kind of the error that opening `cs` raises.
-ErrorKind openErrorKind(const std::string& cs) {
+// The error that opening `cs` raises.
+DataError openFailure(const std::string& cs) {
     Connection connection;
     connection.setConnectionString(cs);
     try {
         connection.open();
     } catch (const DataError& e) {
-        return e.kind();
+        return e;
     }
     qFatal("opening %s did not fail", cs.c_str());
 }
@@ -47,6 +52,8 @@ class TestSqliteConnection : public QObject {
     QString secret;
     QString text; // a file of text, not a database
     QString jet;  // the first bytes of an Access file
+    QString pipe; // a named pipe: opening it would wait for a writer
+    QString socket;
 
 private slots:
     void initTestCase() {
@@ -66,6 +73,15 @@ private slots:
         QVERIFY(j.open(QIODevice::WriteOnly));
         j.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2048, '\0'));
         j.close();
+        pipe = dir.filePath("pipe.db");
+        QCOMPARE(::mkfifo(qPrintable(pipe), 0600), 0);
+        socket = dir.filePath("socket.db");
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, qPrintable(socket), sizeof address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
     }
 
     void opensAndFiresEvents() {
@@ -107,27 +123,36 @@ private slots:
         QVERIFY(!c.connected());
     }
 
-    // Callers tell failures to open apart by their kind, not their text.
+    // Callers tell failures to open apart by their kind, not their text. A
+    // path that is no plain file is refused at once, saying what it is.
     void openFailuresHaveKinds_data() {
         QTest::addColumn<std::string>("cs");
         QTest::addColumn<ErrorKind>("kind");
-        QTest::newRow("missing file")
-            << testdb::jetString(dir.filePath("missing.db")) << ErrorKind::Connection;
-        QTest::newRow("no provider") << std::string("Data Source=x") << ErrorKind::Connection;
-        QTest::newRow("unknown provider")
-            << std::string("Provider=Nobody.1;Data Source=x") << ErrorKind::Connection;
-        QTest::newRow("folder") << testdb::jetString(dir.path()) << ErrorKind::NotADatabase;
-        QTest::newRow("text file") << testdb::jetString(text) << ErrorKind::NotADatabase;
-        QTest::newRow("access file") << testdb::jetString(jet) << ErrorKind::NotADatabase;
-        QTest::newRow("no password") << testdb::jetString(secret) << ErrorKind::NotADatabase;
-        QTest::newRow("wrong password")
-            << testdb::jetString(secret, "wrong") << ErrorKind::NotADatabase;
+        QTest::addColumn<QString>("said");
+        const auto row = [](const char* tag, const std::string& cs, ErrorKind kind,
+                            const char* said = "") {
+            QTest::newRow(tag) << cs << kind << QString::fromUtf8(said);
+        };
+        row("missing file", testdb::jetString(dir.filePath("missing.db")), ErrorKind::Connection);
+        row("no provider", "Data Source=x", ErrorKind::Connection);
+        row("unknown provider", "Provider=Nobody.1;Data Source=x", ErrorKind::Connection);
+        row("folder", testdb::jetString(dir.path()), ErrorKind::NotADatabase, "is a folder");
+        row("text file", testdb::jetString(text), ErrorKind::NotADatabase);
+        row("access file", testdb::jetString(jet), ErrorKind::NotADatabase);
+        row("no password", testdb::jetString(secret), ErrorKind::NotADatabase);
+        row("wrong password", testdb::jetString(secret, "wrong"), ErrorKind::NotADatabase);
+        row("named pipe", testdb::jetString(pipe), ErrorKind::NotADatabase, "is a named pipe");
+        row("socket", testdb::jetString(socket), ErrorKind::NotADatabase, "is a socket");
+        row("device", testdb::jetString("/dev/zero"), ErrorKind::NotADatabase, "is a device");
     }
 
     void openFailuresHaveKinds() {
         QFETCH(std::string, cs);
         QFETCH(ErrorKind, kind);
-        QCOMPARE(openErrorKind(cs), kind);
+        QFETCH(QString, said);
+        const DataError failure = openFailure(cs);
+        QCOMPARE(failure.kind(), kind);
+        QVERIFY2(QString::fromUtf8(failure.what()).contains(said), failure.what());
     }
 
     void passwordProtectedFiles() {
