@@ -29,7 +29,7 @@ deb=("$work"/out/*.deb)
 root="$work/root"
 dpkg -x "${deb[0]}" "$root"
 
-for f in bin/veldmark \
+for f in bin/veldmark libexec/veldmark/veldmark-access-reader \
     share/applications/org.qrv.Veldmark.desktop \
     share/metainfo/org.qrv.Veldmark.metainfo.xml \
     share/icons/hicolor/scalable/apps/org.qrv.Veldmark.svg \

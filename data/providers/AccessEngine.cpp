@@ -1,8 +1,8 @@
 #include "data/providers/AccessEngine.h"
 
 #include "data/providers/AccessPassword.h"
+#include "data/providers/AccessReaderProcess.h"
 #include "data/providers/AccessTableCopier.h"
-#include "data/providers/MdbReader.h"
 #include "data/providers/SqliteEngine.h"
 #include "data/providers/SqliteStatement.h"
 #include "data/service/Errors.h"
@@ -16,8 +16,8 @@ const char* const readOnlyText = "Access files are opened read-only.";
     throw DataError(readOnlyText, ErrorKind::ReadOnly);
 }
 
-// Reads an Access file through MDB Tools and answers every statement from an
-// in-memory SQLite database that holds the tables the statements name.
+// Reads an Access file through the Access reader and answers every statement
+// from an in-memory SQLite database that holds the tables the statements name.
 class AccessEngine : public Engine {
 public:
     explicit AccessEngine(const std::string& path)
@@ -74,7 +74,7 @@ private:
         }
     }
 
-    MdbReader reader_;
+    AccessReaderProcess reader_;
     sqlite3* db_ = nullptr;
     std::unique_ptr<Engine> memory_;
     AccessTableCopier copier_;

@@ -20,7 +20,8 @@ std::string lower(std::string s) {
 
 } // namespace
 
-AccessTableCopier::AccessTableCopier(MdbReader& reader, sqlite3* db) : reader_(reader), db_(db) {
+AccessTableCopier::AccessTableCopier(AccessReaderProcess& reader, sqlite3* db)
+    : reader_(reader), db_(db) {
     for (const std::string& table : reader.tables()) {
         tables_.emplace(lower(table), table);
     }

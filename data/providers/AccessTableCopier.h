@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/providers/MdbReader.h"
+#include "data/providers/AccessReaderProcess.h"
 #include "data/providers/SqliteApi.h"
 
 #include <map>
@@ -14,7 +14,7 @@ namespace vdata {
 // types that give the Access column's field type.
 class AccessTableCopier {
 public:
-    AccessTableCopier(MdbReader& reader, sqlite3* db);
+    AccessTableCopier(AccessReaderProcess& reader, sqlite3* db);
 
     // Copies every table that `sql` names (as a word or a quoted name,
     // wherever it stands) and that is not copied yet.
@@ -24,7 +24,7 @@ private:
     void copy(const std::string& table);
     void run(const std::string& sql);
 
-    MdbReader& reader_;
+    AccessReaderProcess& reader_;
     sqlite3* db_;
     std::map<std::string, std::string> tables_; // by lower-case name
     std::set<std::string> copied_;

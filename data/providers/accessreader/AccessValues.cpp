@@ -1,4 +1,4 @@
-#include "data/providers/AccessValues.h"
+#include "data/providers/accessreader/AccessValues.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/service/Value.h"
+#include "data/providers/AccessReaderProtocol.h"
 
 #include <mdbtools.h>
 
@@ -10,15 +10,6 @@
 #include <vector>
 
 namespace vdata {
-
-// One column of an Access table as MDB Tools describes it.
-struct AccessColumn {
-    std::string name;
-    int type = 0; // MDB Tools' column type (MDB_TEXT ...)
-    bool autoNumber = false;
-    int precision = 0;
-    int scale = 0;
-};
 
 // An Access file opened read-only through MDB Tools: its user tables and
 // their rows. Raises DataError when the file or a table cannot be read.
@@ -33,8 +24,7 @@ public:
 
     std::vector<AccessColumn> columns(const std::string& table);
     // Hands each row of `table` to `sink`, one value per column.
-    using RowSink = std::function<void(const std::vector<Value>&)>;
-    void readRows(const std::string& table, const RowSink& sink);
+    void readRows(const std::string& table, const AccessRowSink& sink);
 
 private:
     struct HandleCloser {

@@ -1,6 +1,6 @@
-#include "data/providers/MdbReader.h"
+#include "data/providers/accessreader/MdbReader.h"
 
-#include "data/providers/AccessValues.h"
+#include "data/providers/accessreader/AccessValues.h"
 #include "data/service/Errors.h"
 
 #include <charconv>
@@ -108,7 +108,7 @@ std::vector<AccessColumn> MdbReader::columns(const std::string& name) {
     return columns;
 }
 
-void MdbReader::readRows(const std::string& name, const RowSink& sink) {
+void MdbReader::readRows(const std::string& name, const AccessRowSink& sink) {
     const Table table = openTable(name);
     const unsigned count = table->num_cols;
     std::vector<std::unique_ptr<char[]>> texts(count);
@@ -125,6 +125,11 @@ void MdbReader::readRows(const std::string& name, const RowSink& sink) {
     std::vector<Value> row(count);
     unsigned rows = 0;
     while (mdb_fetch_row(table.get())) {
+        // Pages that link back to each other would hand out rows forever.
+        if (rows == table->num_rows) {
+            throw damaged("Table " + name + " of '" + path_ + "' holds more rows than its " +
+                          "definition says (" + std::to_string(table->num_rows) + ")");
+        }
         for (unsigned i = 0; i < count; ++i) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
             readValue(*col, texts[i].get(), lengths[i], row[i]);
@@ -152,7 +157,7 @@ void MdbReader::checkCatalogue() {
     const Table catalogue = openTable("MSysObjects");
     mdb_rewind_table(catalogue.get());
     unsigned rows = 0;
-    while (mdb_fetch_row(catalogue.get())) {
+    while (rows <= catalogue->num_rows && mdb_fetch_row(catalogue.get())) {
         ++rows;
     }
     checkAllRowsRead("MSysObjects", *catalogue, rows);
