@@ -317,7 +317,13 @@ bool DBGrid::commitOpenEditor() {
 
 // A refused value keeps its editor open for the user to correct. Esc closes
 // the editor with the cell as it was, and leaves a record it opened unchanged.
+// A request for an editor that no longer exists is dropped unread: Qt queues
+// some (focus leaving the editor), and the editor may be gone when they
+// arrive. Editors are children of the viewport until they are deleted.
 void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (!viewport()->children().contains(editor)) {
+        return;
+    }
     if (GridCellDelegate::takeRefusal(editor)) {
         keptEditor_ = editor;
         editor->setFocus();

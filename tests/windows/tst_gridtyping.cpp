@@ -179,6 +179,19 @@ private slots:
         QCOMPARE(w->Query.currentRow(), 2);
         const std::string name = w->Query.field(column).name();
         QCOMPARE(s.readBack("SELECT \"" + name + "\" FROM \"Items\" WHERE \"ID\" = 2"), stored);
+        // A refused Save, Esc twice and closing the window: what Qt queued for
+        // the editor on the way reaches no deleted editor.
+        const std::string third = "SELECT \"" + name + "\" FROM \"Items\" WHERE \"ID\" = 3";
+        const std::string before = s.readBack(third);
+        d.typeOver(2, column, typed);
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        d.key(Qt::Key_Escape);
+        d.key(Qt::Key_Escape);
+        QVERIFY(w->close());
+        w.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        QCOMPARE(s.readBack(third), before);
     }
 
     void cellsTheEditorCannotHoldAreKept_data() { engines(); }
