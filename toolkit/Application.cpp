@@ -23,7 +23,12 @@ void writeSignalByte(int) {
 
 } // namespace
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // A write past the user's file-size limit fails with "File too large"
+    // and is reported like a full disk, instead of ending the program with
+    // every unsaved edit.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 Application::~Application() {
     if (signalNotifier_) {

@@ -4,10 +4,13 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -24,6 +27,20 @@ QString run(const QString& program, const QStringList& args) {
     p.start(program, args);
     p.waitForFinished(10000);
     return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// Whether the running process `pid` ignores `signal` (its SigIgn mask).
+bool ignoresSignal(qint64 pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigIgn:")) {
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -80,6 +97,9 @@ private Q_SLOTS:
                  qPrintable("no main window; program said: " + program.readAll()));
         QVERIFY(
             run("xwininfo", {"-display", display, "-root", "-tree"}).contains("\"" + title + "\""));
+        // A write past the user's file-size limit must fail with an error the
+        // program reports, not end it: SIGXFSZ is ignored.
+        QVERIFY(ignoresSignal(program.processId(), SIGXFSZ));
 
         program.terminate();
         QVERIFY(program.waitForFinished(15000));
