@@ -1,8 +1,8 @@
 #include "components/QrvMRU.h"
 
+#include "toolkit/ErrorReport.h"
 #include "toolkit/Registry.h"
 
-#include <QCollator>
 #include <QRegularExpression>
 
 #include <limits>
@@ -52,33 +52,28 @@ private:
 
 TqrvMRU::TqrvMRU(QObject* owner) : QObject(owner) {}
 
-TqrvMRU::~TqrvMRU() {
-    try {
-        SaveToRegistry();
-    } catch (const std::exception& e) {
-        // The owner is being torn down, so no window can show this; the file
-        // on disk still holds the previous list.
-        qCritical("The recent-files list was not saved: %s", e.what());
-    }
-}
+TqrvMRU::~TqrvMRU() = default;
 
+// File names on this system differ by letter case: /d/a.db and /d/A.db are
+// two files, and both stay listed.
 void TqrvMRU::AddItem(const QString& FileName) {
     if (FileName.isEmpty()) {
         return;
     }
-    UpdateGroup group(*this);
-    QCollator collator; // the user's locale
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    for (qsizetype i = 0; i < FileNames_.size(); ++i) {
-        if (collator.compare(FileNames_[i], FileName) == 0) {
-            FileNames_.removeAt(i);
-            break;
+    {
+        UpdateGroup group(*this);
+        FileNames_.removeOne(FileName);
+        FileNames_.prepend(FileName);
+        while (FileNames_.size() > qsizetype(MaxItems_)) {
+            FileNames_.removeAt(MaxItems_);
         }
     }
-    FileNames_.prepend(FileName);
-    while (FileNames_.size() > qsizetype(MaxItems_)) {
-        FileNames_.removeAt(MaxItems_);
-    }
+    SaveChange();
+}
+
+// Each change is saved at once, so that a crash or a kill loses none.
+void TqrvMRU::SaveChange() const {
+    tk::guarded([this] { SaveToRegistry(); });
 }
 
 void TqrvMRU::SetMaxItems(std::uint32_t value) {
@@ -91,9 +86,15 @@ void TqrvMRU::SetMaxItems(std::uint32_t value) {
         MaxItems_ = MaxItemsLimit;
     } else {
         MaxItems_ = value;
-        UpdateGroup group(*this);
-        while (FileNames_.size() > qsizetype(MaxItems_)) {
-            FileNames_.removeLast();
+        const bool trims = FileNames_.size() > qsizetype(MaxItems_);
+        {
+            UpdateGroup group(*this);
+            while (FileNames_.size() > qsizetype(MaxItems_)) {
+                FileNames_.removeLast();
+            }
+        }
+        if (trims) {
+            SaveChange();
         }
     }
 }

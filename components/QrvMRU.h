@@ -27,8 +27,8 @@ using TMRUClickEvent = std::function<void(TqrvMRU* Sender, const QString& FileNa
 // OnClick with the stored file name.
 //
 // Typical use: create it with its owner, set MaxItems, ParentMenuItem and
-// OnClick, then set RegistryPath, which loads the list. It saves the list
-// once, when it is destroyed.
+// OnClick, then set RegistryPath, which loads the list. Each change of the
+// list is saved at once; a failed save is reported.
 class TqrvMRU : public QObject {
     Q_OBJECT
     Q_PROPERTY(uint MaxItems READ MaxItems WRITE SetMaxItems)
@@ -40,8 +40,8 @@ public:
     explicit TqrvMRU(QObject* owner = nullptr);
     ~TqrvMRU() override;
 
-    // Puts FileName at the head of the list; an entry that differs only in
-    // letter case is replaced. An empty name is ignored.
+    // Puts FileName at the head of the list, removing the same name further
+    // down (names compare exactly). An empty name is ignored.
     void AddItem(const QString& FileName);
 
     const QStringList& FileNames() const { return FileNames_; }
@@ -85,6 +85,7 @@ private:
     void BeginUpdate();
     void EndUpdate();
     void RebuildMenu();
+    void SaveChange() const;
     void ClearMenuItems(QMenu* menu);
     QString Caption(const QString& fileName) const;
 

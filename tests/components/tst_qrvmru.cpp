@@ -97,22 +97,27 @@ private slots:
         clicks_.clear();
     }
 
-    void addingIgnoresCaseAndKeepsTheNewSpelling() {
+    // File names differ by letter case here: both spellings stay listed.
+    void addingComparesNamesExactly() {
         TqrvMRU& list = makeList();
         list.AddItem(QStringLiteral("/data/other.db"));
         list.AddItem(QStringLiteral("/data/a.mdb"));
         list.AddItem(QStringLiteral("/DATA/A.MDB"));
         QCOMPARE(list.FileNames(),
-                 (QStringList{QStringLiteral("/DATA/A.MDB"), QStringLiteral("/data/other.db")}));
+                 (QStringList{QStringLiteral("/DATA/A.MDB"), QStringLiteral("/data/a.mdb"),
+                              QStringLiteral("/data/other.db")}));
         QCOMPARE(shownCaptions(*menu_), list.FileNames());
+        list.AddItem(QStringLiteral("/DATA/A.MDB"));
+        QCOMPARE(list.FileNames().size(), 3);
         // A name already listed moves to the head; the count stays.
         list.AddItem(QStringLiteral("/data/other.db"));
         QCOMPARE(list.FileNames(),
-                 (QStringList{QStringLiteral("/data/other.db"), QStringLiteral("/DATA/A.MDB")}));
+                 (QStringList{QStringLiteral("/data/other.db"), QStringLiteral("/DATA/A.MDB"),
+                              QStringLiteral("/data/a.mdb")}));
         // An empty name changes nothing.
         QSignalSpy rebuilt(&list, &TqrvMRU::menuRebuilt);
         list.AddItem(QString());
-        QCOMPARE(list.FileNames().size(), 2);
+        QCOMPARE(list.FileNames().size(), 3);
         QCOMPARE(rebuilt.count(), 0);
     }
 
@@ -318,13 +323,15 @@ private slots:
         QCOMPARE(shownCaptions(*menu_), QStringList{"/t/1.db"});
     }
 
-    void savedOnceWhenDestroyedAndReadByTheNextRun() {
+    // Each change is on disk at once: a program killed after it keeps it.
+    void savedAtEachChangeAndReadByTheNextRun() {
         const QString key = freshKey();
         TqrvMRU& first = makeList();
         first.SetRegistryPath(key);
         first.AddItem(QStringLiteral("/run/a.db"));
+        QCOMPARE(readValues(key), (Values{{"MRU1", "/run/a.db"}}));
         first.AddItem(QStringLiteral("/run/b.db"));
-        QVERIFY(readValues(key).isEmpty()); // nothing is written during the run
+        QCOMPARE(readValues(key), (Values{{"MRU1", "/run/b.db"}, {"MRU2", "/run/a.db"}}));
         cleanup();
         QCOMPARE(readValues(key), (Values{{"MRU1", "/run/b.db"}, {"MRU2", "/run/a.db"}}));
 
