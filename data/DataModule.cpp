@@ -72,7 +72,7 @@ bool TDM::retryWithPassword(const QString& name, bool IsAccess) {
             QStringLiteral("MDB with password"),
             QStringLiteral("If this is password protected, please enter password "
                            "(leave empty to cancel):"),
-            answer, 255))
+            answer, 255, tk::Dialogs::Echo::Masked))
         answer.clear();
     if (answer.isEmpty())
         return false;

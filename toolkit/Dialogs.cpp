@@ -70,11 +70,12 @@ public:
                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     }
 
-    bool prompt(const QString& caption, const QString& label, QString& value,
-                int maxLength) override {
+    bool prompt(const QString& caption, const QString& label, QString& value, int maxLength,
+                Echo echo) override {
         QInputDialog dialog(QApplication::activeWindow());
         dialog.setWindowTitle(caption);
         dialog.setLabelText(label);
+        dialog.setTextEchoMode(echo == Echo::Masked ? QLineEdit::Password : QLineEdit::Normal);
         dialog.setTextValue(value);
         if (auto* edit = dialog.findChild<QLineEdit*>()) {
             edit->setMaxLength(maxLength);

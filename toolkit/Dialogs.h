@@ -22,9 +22,11 @@ public:
     // OK / Cancel confirmation; true for OK.
     virtual bool confirm(const QString& caption, const QString& text) = 0;
     // One-line text prompt with OK / Cancel; false for Cancel. `value` holds
-    // the default on entry and the answer on return.
-    virtual bool prompt(const QString& caption, const QString& label, QString& value,
-                        int maxLength) = 0;
+    // the default on entry and the answer on return. A masked prompt shows
+    // what is typed as dots (for a password).
+    enum class Echo { Shown, Masked };
+    virtual bool prompt(const QString& caption, const QString& label, QString& value, int maxLength,
+                        Echo echo) = 0;
     // File-open dialog; `fileName` is the starting name and, on true, the
     // choice. `selectedFilter` is the file type the dialog starts on (one of
     // the ";;"-separated `filter` entries; empty: the first) and, on true,

@@ -259,6 +259,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shown[1].kind, QStringLiteral("prompt"));
         QCOMPARE(dialogs.shown[1].caption, promptCaption);
         QCOMPARE(dialogs.shown[1].text, promptText);
+        QVERIFY(dialogs.shown[1].masked);
         QVERIFY(s.dm.ADOConn.connected());
         QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
                  jet(protectedDb) + ";Jet OLEDB:Database Password=s3cret");

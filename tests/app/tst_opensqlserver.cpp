@@ -113,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(form->cboDatabases->count(), 0);
         QVERIFY(form->rbTrustedConnection->isChecked());
         QVERIFY(!form->ledUserName->isEnabled() && !form->ledPwd->isEnabled());
-        QCOMPARE(form->ledPwd->echoMode(), QLineEdit::Normal);
+        QCOMPARE(form->ledPwd->echoMode(), QLineEdit::Password);
         QVERIFY(form->btnOK->isDefault());
         QCOMPARE(form->size(), QSize(326, 339));
         form->rbLoginInfo->click();

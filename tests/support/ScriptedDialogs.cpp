@@ -59,8 +59,8 @@ bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
 }
 
 bool ScriptedDialogs::prompt(const QString& caption, const QString& label, QString& value,
-                             int maxLength) {
-    shown.append({QStringLiteral("prompt"), caption, label, QString()});
+                             int maxLength, Echo echo) {
+    shown.append({QStringLiteral("prompt"), caption, label, QString(), echo == Echo::Masked});
     const std::optional<QString> answer = takeNext(promptAnswers);
     if (!answer || answer->isNull()) {
         return false;

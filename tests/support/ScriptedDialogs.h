@@ -22,6 +22,7 @@ public:
         QString caption; // caption, or the dialog's window title for "modal"
         QString text;    // message, prompt label, or filter for "open" and "save"
         QString start;   // "open": the file type the dialog started on; "save": the name
+        bool masked = false; // "prompt": what is typed shows as dots
     };
 
     ScriptedDialogs();
@@ -46,8 +47,8 @@ public:
 
     void message(tk::MessageKind kind, const QString& caption, const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
-    bool prompt(const QString& caption, const QString& label, QString& value,
-                int maxLength) override;
+    bool prompt(const QString& caption, const QString& label, QString& value, int maxLength,
+                Echo echo) override;
     bool openFile(QWidget* parent, const QString& filter, QString& fileName,
                   QString& selectedFilter) override;
     bool saveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix,

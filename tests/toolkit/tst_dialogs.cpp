@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,7 @@ struct Seen {
     QString caption;
     int width = 0;
     QList<Qt::TextFormat> markupLabels;
+    bool masked = false; // a line edit shows dots
 };
 
 // Runs `show`, which opens a modal dialog, looks at the dialog while it is up
@@ -37,6 +39,8 @@ Seen whileShown(const std::function<void()>& show) {
             if (label->text().contains(QStringLiteral("<b>")))
                 seen.markupLabels << label->textFormat();
         }
+        for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+            seen.masked = seen.masked || edit->echoMode() == QLineEdit::Password;
         dialog->reject();
     });
     show();
@@ -67,7 +71,8 @@ private Q_SLOTS:
             [text] { tk::Dialogs::current().confirm(QStringLiteral("Confirm"), text); });
         QTest::newRow("prompt") << std::function<void()>([text] {
             QString value;
-            tk::Dialogs::current().prompt(QStringLiteral("MDB with password"), text, value, 255);
+            tk::Dialogs::current().prompt(QStringLiteral("MDB with password"), text, value, 255,
+                                          tk::Dialogs::Echo::Masked);
         });
     }
     void textsShowAsTypedInBoxesWideEnoughForTheirCaption() {
@@ -78,6 +83,8 @@ private Q_SLOTS:
             seen.width >= captionWidth(seen.caption),
             qPrintable(QStringLiteral("%1 < %2").arg(seen.width).arg(captionWidth(seen.caption))));
         QCOMPARE(seen.markupLabels, QList<Qt::TextFormat>({Qt::PlainText}));
+        // The password prompt, the one prompt, hides what is typed.
+        QCOMPARE(seen.masked, QTest::currentDataTag() == QByteArray("prompt"));
     }
 };
 
