@@ -129,6 +129,49 @@ private slots:
         QCOMPARE(s.env.dialogs.texts(), QStringList());
     }
 
+    void generatedColumnsAreReadOnlyCells_data() { engines(); }
+    // Rows of a table with generated columns (stored and virtual on SQLite,
+    // stored on PostgreSQL) are edited and added; each generated cell then
+    // shows what the database computed, and opening an editor on it is
+    // refused with the reason.
+    void generatedColumnsAreReadOnlyCells() {
+        QFETCH(QString, engine);
+        const bool sqlite = engine == QLatin1String("sqlite");
+        Session s(engine,
+                  std::string("CREATE TABLE \"Gen\" (\"ID\" INT PRIMARY KEY, \"A\" INT, "
+                              "\"S\" INT GENERATED ALWAYS AS (\"A\" * 10) STORED") +
+                      (sqlite ? ", \"V\" INT GENERATED ALWAYS AS (\"A\" + 1) VIRTUAL" : "") +
+                      "); INSERT INTO \"Gen\" (\"ID\", \"A\") VALUES (1, 2);");
+        auto w = baseWindow(s.env.connection(), "Gen");
+        Driver d(w->Grid);
+        d.typeOver(0, 1, QStringLiteral("3"));
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::TDBNavigator::Insert); // the new row goes before it
+        d.typeOver(0, 0, QStringLiteral("5"));
+        d.key(Qt::Key_Tab);
+        d.type(QStringLiteral("7"));
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+
+        const int rowA[] = {7, 3};
+        for (int column = 2; column < w->Query.fieldCount(); ++column) {
+            const std::string name = w->Query.field(column).name();
+            for (int row : {0, 1}) {
+                const int computed = name == "S" ? rowA[row] * 10 : rowA[row] + 1;
+                QCOMPARE(s.readBack("SELECT \"" + name +
+                                    "\" FROM \"Gen\" WHERE \"A\" = " + std::to_string(rowA[row])),
+                         std::to_string(computed));
+                QCOMPARE(w->Grid->model()->index(row, column).data().toString(),
+                         QString::number(computed));
+            }
+            d.typeOver(1, column, QStringLiteral("9"));
+            QVERIFY(!Driver::editor());
+            QVERIFY(s.env.dialogs.texts().value(column - 2).contains(tk::qs(name)));
+        }
+        QCOMPARE(s.env.count(QStringLiteral("error")), sqlite ? 2 : 1);
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+    }
+
     void refusedValueStaysInTheEditor_data() {
         QTest::addColumn<QString>("engine");
         QTest::addColumn<int>("column");
