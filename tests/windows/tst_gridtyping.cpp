@@ -10,6 +10,8 @@
 
 #include <QElapsedTimer>
 
+#include <cmath>
+
 using namespace wintest;
 using enginetest::engines;
 using enginetest::Session;
@@ -127,6 +129,38 @@ private slots:
             }
         }
         QCOMPARE(s.env.dialogs.texts(), QStringList());
+    }
+
+    void typedNegativeZeroKeepsItsSign_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<std::string>("type");
+        QTest::addColumn<bool>("negative"); // whether the column holds -0 afterwards
+        // A SQLite column of REAL affinity keeps a whole number as an integer,
+        // so -0 becomes 0 there; one of no declared type keeps the double.
+        QTest::newRow("sqlite, no declared type") << "sqlite" << std::string() << true;
+        QTest::newRow("sqlite DOUBLE") << "sqlite" << std::string("DOUBLE") << false;
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres float8") << "postgres" << std::string("float8") << true;
+            QTest::newRow("postgres numeric") << "postgres" << std::string("numeric") << false;
+        }
+    }
+    // "-0" typed into a float cell reaches the table with its sign where the
+    // column can hold one, and the cell shows what the table holds.
+    void typedNegativeZeroKeepsItsSign() {
+        QFETCH(QString, engine);
+        QFETCH(std::string, type);
+        QFETCH(bool, negative);
+        Session s(engine, "CREATE TABLE \"Nums\" (\"ID\" INT PRIMARY KEY, \"X\" " + type +
+                              "); INSERT INTO \"Nums\" VALUES (1, 1.5);");
+        auto w = baseWindow(s.env.connection(), "Nums");
+        Driver d(w->Grid);
+        d.typeOver(0, 1, QStringLiteral("-0"));
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+        const std::string held = s.readBack("SELECT \"X\" FROM \"Nums\" WHERE \"ID\" = 1");
+        QCOMPARE(std::signbit(std::stod(held)), negative);
+        QCOMPARE(w->Grid->model()->index(0, 1).data().toString(),
+                 negative ? QStringLiteral("-0") : QStringLiteral("0"));
     }
 
     void generatedColumnsAreReadOnlyCells_data() { engines(); }
