@@ -211,8 +211,11 @@ void TMainForm::FillDatabaseTree() {
     const std::vector<std::string> names = DM->ADOConn.tableNames();
     if (!names.empty()) {
         auto* tables = new QTreeWidgetItem(DBTree, {QStringLiteral("Tables")});
-        for (const std::string& name : names)
-            new QTreeWidgetItem(tables, {tk::qs(name)});
+        // A row shows the name in one line and keeps the name itself for SQL.
+        for (const std::string& name : names) {
+            auto* item = new QTreeWidgetItem(tables, {tk::visibleControls(tk::qs(name))});
+            item->setData(0, Qt::UserRole, tk::qs(name));
+        }
     }
     auto* misc = new QTreeWidgetItem(QStringList{QStringLiteral("Misc")});
     DBTree->insertTopLevelItem(0, misc);

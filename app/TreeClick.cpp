@@ -57,7 +57,7 @@ void TMainForm::DBTreeClick() {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         const tk::ProgressGuard progress(this);
         w = new TfrmGridMasterFields(DM->ADOConn, this);
-        w->SetUpFor(*use, node->text(0));
+        w->SetUpFor(*use, node->data(0, Qt::UserRole).toString());
     } catch (const std::exception& e) {
         if (tk::isCancellation(e) && w) {
             closeCancelledWindow(w);

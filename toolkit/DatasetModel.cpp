@@ -197,9 +197,11 @@ Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const {
 
 // What the editor would show must be the value itself: binary data and text
 // that is not valid UTF-8 would come back changed, so they are not edited here.
+// Nor are the cells of a column whose values the database computes.
 bool DatasetModel::cellEditable(int row, int column) const {
     if (!query_ || !query_->active() || row >= rows_ || column >= query_->fieldCount() ||
-        query_->field(column).dataType() == vdata::FieldType::Bytes) {
+        query_->field(column).dataType() == vdata::FieldType::Bytes ||
+        !query_->columnReadOnlyReason(column).empty()) {
         return false;
     }
     switch (query_->cellKind(row, column)) {
@@ -228,6 +230,9 @@ bool DatasetModel::textCellEditable(int row, int column) const {
 QString DatasetModel::notEditableReason(const QModelIndex& index) const {
     if (!index.isValid() || cellEditable(index.row(), index.column())) {
         return QString();
+    }
+    if (const std::string reason = query_->columnReadOnlyReason(index.column()); !reason.empty()) {
+        return tk::qs(reason);
     }
     const bool longLine =
         query_->cellKind(index.row(), index.column()) == vdata::Value::Kind::Text &&

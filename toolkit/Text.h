@@ -14,4 +14,9 @@ inline std::string ss(const QString& s) {
     return s.toStdString();
 }
 
+// A name as it is shown in one line: each control character (U+0000 to
+// U+001F, U+007F) written as an escape, \n, \r, \t or \xNN. Only for showing;
+// SQL takes the name itself.
+QString visibleControls(const QString& name);
+
 } // namespace tk

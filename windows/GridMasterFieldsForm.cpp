@@ -89,7 +89,7 @@ void TfrmGridMasterFields::SetUpFor(Use use, const QString& table) {
 void TfrmGridMasterFields::setUpPanels(Use use, const QString& table) {
     switch (use) {
     case Use::Table:
-        SetTitle(QStringLiteral("TABLE: ") + table);
+        SetTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table));
         pnlQuery->hide();
         Query.setSQL("SELECT * FROM " + vdata::bracketName(table.toStdString()));
         Query.open();

@@ -16,7 +16,8 @@ SELECT c.oid, n.nspname, c.relname, pg_catalog.pg_table_is_visible(c.oid),
        a.attnum, a.attname,
        a.attidentity <> '' OR COALESCE(pg_catalog.pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false),
        EXISTS (SELECT 1 FROM pg_catalog.pg_index i
-               WHERE i.indrelid = c.oid AND i.indisprimary AND a.attnum = ANY (i.indkey))
+               WHERE i.indrelid = c.oid AND i.indisprimary AND a.attnum = ANY (i.indkey)),
+       a.attgenerated <> ''
 FROM pg_catalog.pg_class c
 JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace
 JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
@@ -94,6 +95,9 @@ void PostgresCatalog::load(PGconn* conn, const std::vector<unsigned int>& oids) 
         info.autoIncrement[attnum] = PQgetvalue(r, row, 6)[0] == 't';
         if (PQgetvalue(r, row, 7)[0] == 't') {
             info.primaryKey.push_back(column);
+        }
+        if (PQgetvalue(r, row, 8)[0] == 't') {
+            info.generated.insert(attnum);
         }
     }
     if (info.oid != 0) {

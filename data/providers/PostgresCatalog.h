@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,6 +17,7 @@ struct PgTableInfo {
     std::string sqlName;                // quoted, schema-qualified
     std::map<int, std::string> columns; // attnum -> column name
     std::map<int, bool> autoIncrement;  // attnum -> serial or identity column
+    std::set<int> generated;            // attnums of generated columns
     std::vector<std::string> primaryKey;
 };
 

@@ -243,6 +243,7 @@ std::vector<ColumnInfo> PostgresEngine::columnsOf(const PGresult* description) {
         if (const auto col = table->columns.find(attnum); col != table->columns.end()) {
             c.table = table->name;
             c.column = col->second;
+            c.generated = table->generated.contains(attnum);
             const bool serial = table->autoIncrement.at(attnum);
             if (serial && (c.type == FieldType::Integer || c.type == FieldType::SmallInt)) {
                 c.type = FieldType::AutoInc;

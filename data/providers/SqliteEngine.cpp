@@ -16,8 +16,14 @@
 namespace vdata {
 namespace {
 
+// What PRAGMA table_xinfo gives as "hidden" for a VIRTUAL and a STORED
+// generated column.
+constexpr std::int64_t hiddenVirtual = 2;
+constexpr std::int64_t hiddenStored = 3;
+
 struct TableInfo {
     std::vector<std::string> columns;
+    std::vector<std::string> generated;  // lower case
     std::vector<std::string> primaryKey; // in key order
     std::string rowidAlias;              // the INTEGER PRIMARY KEY column, if any
     bool withoutRowid = false;
@@ -268,6 +274,7 @@ private:
                                lower(tableInfo(c.table).rowidAlias) == lower(c.column) &&
                                !c.column.empty();
             c.type = sqliteFieldType(text(api_.column_decltype(h, i)), alias);
+            c.generated = !c.table.empty() && isGenerated(tableInfo(c.table), c.column);
         }
         return columns;
     }
@@ -312,25 +319,7 @@ private:
             return it->second;
         }
         TableInfo info;
-        {
-            SqliteStatement stmt(api_, live(), "PRAGMA table_info(" + quoteIdentifier(table) + ")");
-            std::vector<std::pair<std::int64_t, std::string>> pk;
-            std::string pkType;
-            while (stmt.step()) {
-                info.columns.push_back(stmt.column(1).toText());
-                if (stmt.column(5).i > 0) {
-                    pk.emplace_back(stmt.column(5).i, info.columns.back());
-                    pkType = lower(stmt.column(2).toText());
-                }
-            }
-            std::sort(pk.begin(), pk.end());
-            for (auto& p : pk) {
-                info.primaryKey.push_back(p.second);
-            }
-            if (pk.size() == 1 && pkType == "integer") {
-                info.rowidAlias = info.primaryKey.front();
-            }
-        }
+        readColumns(table, info);
         SqliteStatement ddl(api_, live(), "SELECT sql FROM sqlite_master WHERE name = ?1");
         ddl.bindAll({Value::text(table)});
         if (ddl.step() &&
@@ -341,6 +330,43 @@ private:
             info.rowid = unshadowedRowidName(info.columns);
         }
         return tables_.emplace(k, std::move(info)).first->second;
+    }
+
+    // table_xinfo, unlike table_info, lists generated columns too. A library
+    // older than it (SQLCipher's) gives no rows for it: table_info then.
+    void readColumns(const std::string& table, TableInfo& info) {
+        std::vector<std::pair<std::int64_t, std::string>> pk;
+        std::string pkType;
+        for (const char* pragma : {"PRAGMA table_xinfo(", "PRAGMA table_info("}) {
+            SqliteStatement stmt(api_, live(), pragma + quoteIdentifier(table) + ")");
+            const bool tellsHidden = api_.column_count(stmt.handle()) > 6;
+            while (stmt.step()) {
+                info.columns.push_back(stmt.column(1).toText());
+                const std::int64_t hidden = tellsHidden ? stmt.column(6).i : 0;
+                if (hidden == hiddenVirtual || hidden == hiddenStored) {
+                    info.generated.push_back(lower(info.columns.back()));
+                }
+                if (stmt.column(5).i > 0) {
+                    pk.emplace_back(stmt.column(5).i, info.columns.back());
+                    pkType = lower(stmt.column(2).toText());
+                }
+            }
+            if (!info.columns.empty()) {
+                break;
+            }
+        }
+        std::sort(pk.begin(), pk.end());
+        for (auto& p : pk) {
+            info.primaryKey.push_back(p.second);
+        }
+        if (pk.size() == 1 && pkType == "integer") {
+            info.rowidAlias = info.primaryKey.front();
+        }
+    }
+
+    static bool isGenerated(const TableInfo& info, const std::string& column) {
+        return std::find(info.generated.begin(), info.generated.end(), lower(column)) !=
+               info.generated.end();
     }
 
     static std::string unshadowedRowidName(const std::vector<std::string>& columns) {

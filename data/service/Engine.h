@@ -12,11 +12,14 @@ namespace vdata {
 
 // What a result column is and where it comes from. `table` and `column` name
 // the base table column it was read from; both are empty for expressions.
+// A generated column is computed by the database from other columns of its
+// row: it is read like any other but never written.
 struct ColumnInfo {
     std::string name;
     FieldType type = FieldType::Unknown;
     std::string table;
     std::string column;
+    bool generated = false;
 };
 
 struct ResultSet {

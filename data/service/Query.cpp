@@ -303,6 +303,9 @@ Value Query::currentValue(int column) const {
 
 void Query::setCurrentValue(int column, const Value& v) {
     checkActive();
+    if (const std::string reason = columnReadOnlyReason(column); !reason.empty()) {
+        throw DataError(reason, ErrorKind::ReadOnly);
+    }
     if (state_ == DataSetState::Browse) {
         edit();
     }
@@ -415,6 +418,15 @@ bool Query::canModify() const {
 
 std::string Query::readOnlyReason() const {
     return readOnly_;
+}
+
+std::string Query::columnReadOnlyReason(int column) const {
+    const ColumnInfo& c = columns_.at(static_cast<std::size_t>(column));
+    if (!c.generated) {
+        return {};
+    }
+    return "Column " + c.name + " is generated: the database computes its value from the " +
+           "other columns of the row, so it cannot be changed.";
 }
 
 void Query::setState(DataSetState s) {

@@ -123,6 +123,9 @@ public:
     // Editing; the navigator and the grid call these.
     bool canModify() const; // false for read-only results
     std::string readOnlyReason() const;
+    // Why the values of `column` cannot be changed in any record (a column
+    // the database computes); empty when they can.
+    std::string columnReadOnlyReason(int column) const;
     void insert();
     void append();
     void edit();

@@ -12,7 +12,9 @@ std::string Value::toText() const {
     case Kind::Int:
         return std::to_string(i);
     case Kind::Real: {
-        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) {
+        // Whole numbers print as integers, all but -0, whose sign that would drop.
+        const bool negativeZero = d == 0 && std::signbit(d);
+        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15 && !negativeZero) {
             return std::to_string(static_cast<long long>(d));
         }
         char buf[64];

@@ -36,12 +36,12 @@ bool WriteBackSql::isTableColumn(std::size_t i) const {
 }
 
 // The table columns of the result whose flag is set, a column shown twice
-// taken once.
+// taken once; generated columns are left to the database.
 std::vector<std::size_t> WriteBackSql::distinctColumns(const std::vector<bool>& wanted) const {
     const auto& cols = *edit_.columns;
     std::vector<std::size_t> picked;
     for (std::size_t i = 0; i < cols.size(); ++i) {
-        if (i >= wanted.size() || !wanted[i] || !isTableColumn(i)) {
+        if (i >= wanted.size() || !wanted[i] || !isTableColumn(i) || cols[i].generated) {
             continue;
         }
         bool seen = false;

@@ -59,9 +59,9 @@ struct WriteStatement {
 };
 
 // The statements that write one edited row to its base table: only changed
-// columns are written, each base column once; an update also requires the
-// changed columns to still hold what was read, so that a change someone
-// else made meanwhile is noticed, not overwritten.
+// columns are written, each base column once and never a generated one; an
+// update also requires the changed columns to still hold what was read, so
+// that a change someone else made meanwhile is noticed, not overwritten.
 class WriteBackSql {
 public:
     WriteBackSql(const RowEdit& edit, WriteBackDialect dialect);

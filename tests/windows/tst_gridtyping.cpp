@@ -10,6 +10,8 @@
 
 #include <QElapsedTimer>
 
+#include <cmath>
+
 using namespace wintest;
 using enginetest::engines;
 using enginetest::Session;
@@ -127,6 +129,81 @@ private slots:
             }
         }
         QCOMPARE(s.env.dialogs.texts(), QStringList());
+    }
+
+    void typedNegativeZeroKeepsItsSign_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<std::string>("type");
+        QTest::addColumn<bool>("negative"); // whether the column holds -0 afterwards
+        // A SQLite column of REAL affinity keeps a whole number as an integer,
+        // so -0 becomes 0 there; one of no declared type keeps the double.
+        QTest::newRow("sqlite, no declared type") << "sqlite" << std::string() << true;
+        QTest::newRow("sqlite DOUBLE") << "sqlite" << std::string("DOUBLE") << false;
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres float8") << "postgres" << std::string("float8") << true;
+            QTest::newRow("postgres numeric") << "postgres" << std::string("numeric") << false;
+        }
+    }
+    // "-0" typed into a float cell reaches the table with its sign where the
+    // column can hold one, and the cell shows what the table holds.
+    void typedNegativeZeroKeepsItsSign() {
+        QFETCH(QString, engine);
+        QFETCH(std::string, type);
+        QFETCH(bool, negative);
+        Session s(engine, "CREATE TABLE \"Nums\" (\"ID\" INT PRIMARY KEY, \"X\" " + type +
+                              "); INSERT INTO \"Nums\" VALUES (1, 1.5);");
+        auto w = baseWindow(s.env.connection(), "Nums");
+        Driver d(w->Grid);
+        d.typeOver(0, 1, QStringLiteral("-0"));
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+        const std::string held = s.readBack("SELECT \"X\" FROM \"Nums\" WHERE \"ID\" = 1");
+        QCOMPARE(std::signbit(std::stod(held)), negative);
+        QCOMPARE(w->Grid->model()->index(0, 1).data().toString(),
+                 negative ? QStringLiteral("-0") : QStringLiteral("0"));
+    }
+
+    void generatedColumnsAreReadOnlyCells_data() { engines(); }
+    // Rows of a table with generated columns (stored and virtual on SQLite,
+    // stored on PostgreSQL) are edited and added; each generated cell then
+    // shows what the database computed, and opening an editor on it is
+    // refused with the reason.
+    void generatedColumnsAreReadOnlyCells() {
+        QFETCH(QString, engine);
+        const bool sqlite = engine == QLatin1String("sqlite");
+        Session s(engine,
+                  std::string("CREATE TABLE \"Gen\" (\"ID\" INT PRIMARY KEY, \"A\" INT, "
+                              "\"S\" INT GENERATED ALWAYS AS (\"A\" * 10) STORED") +
+                      (sqlite ? ", \"V\" INT GENERATED ALWAYS AS (\"A\" + 1) VIRTUAL" : "") +
+                      "); INSERT INTO \"Gen\" (\"ID\", \"A\") VALUES (1, 2);");
+        auto w = baseWindow(s.env.connection(), "Gen");
+        Driver d(w->Grid);
+        d.typeOver(0, 1, QStringLiteral("3"));
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::TDBNavigator::Insert); // the new row goes before it
+        d.typeOver(0, 0, QStringLiteral("5"));
+        d.key(Qt::Key_Tab);
+        d.type(QStringLiteral("7"));
+        press(w->DBNavigator, tk::TDBNavigator::Post);
+        QCOMPARE(s.env.dialogs.texts(), QStringList());
+
+        const int rowA[] = {7, 3};
+        for (int column = 2; column < w->Query.fieldCount(); ++column) {
+            const std::string name = w->Query.field(column).name();
+            for (int row : {0, 1}) {
+                const int computed = name == "S" ? rowA[row] * 10 : rowA[row] + 1;
+                QCOMPARE(s.readBack("SELECT \"" + name +
+                                    "\" FROM \"Gen\" WHERE \"A\" = " + std::to_string(rowA[row])),
+                         std::to_string(computed));
+                QCOMPARE(w->Grid->model()->index(row, column).data().toString(),
+                         QString::number(computed));
+            }
+            d.typeOver(1, column, QStringLiteral("9"));
+            QVERIFY(!Driver::editor());
+            QVERIFY(s.env.dialogs.texts().value(column - 2).contains(tk::qs(name)));
+        }
+        QCOMPARE(s.env.count(QStringLiteral("error")), sqlite ? 2 : 1);
+        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
     }
 
     void refusedValueStaysInTheEditor_data() {

@@ -118,31 +118,37 @@ private slots:
 
     void oddTableNames_data() {
         QTest::addColumn<QString>("table");
-        QTest::addColumn<int>("rows"); // -1: the open fails
-        QTest::newRow("a table named Query is a table") << "Query" << 1;
-        QTest::newRow("a blank in the name") << "Order Lines" << 1;
-        QTest::newRow("a bracket in the name") << "we]ird" << 0;
-        QTest::newRow("a view whose table is gone") << "broken" << -1;
+        QTest::addColumn<int>("rows");      // -1: the open fails
+        QTest::addColumn<QString>("shown"); // in the tree and the caption; empty: the name
+        QTest::newRow("a table named Query is a table") << "Query" << 1 << QString();
+        QTest::newRow("a blank in the name") << "Order Lines" << 1 << QString();
+        QTest::newRow("a bracket in the name") << "we]ird" << 0 << QString();
+        QTest::newRow("a view whose table is gone") << "broken" << -1 << QString();
+        QTest::newRow("control characters in the name")
+            << "two\nlines\r\tbell\x07\x7f" << 0 << "two\\nlines\\r\\tbell\\x07\\x7F";
     }
     void oddTableNames() {
         QFETCH(QString, table);
         QFETCH(int, rows);
+        QFETCH(QString, shown);
+        shown = shown.isEmpty() ? table : shown;
         Env env;
         {
             auto other = env.other();
             vdata::Command broken(other.get());
+            const std::string odd = "CREATE TABLE \"two\nlines\r\tbell\x07\x7f\" (x INT)";
             for (const char* sql :
                  {"CREATE TABLE gone (x INT)", "CREATE VIEW broken AS SELECT * FROM gone",
-                  "DROP TABLE gone"}) {
+                  "DROP TABLE gone", odd.c_str()}) {
                 broken.setCommandText(sql);
                 broken.execute();
             }
         }
         env.form.FillDatabaseTree();
-        click(env.form, node(env.form, QStringLiteral("Tables"), table));
+        click(env.form, node(env.form, QStringLiteral("Tables"), shown));
         TfrmGridMasterFields* w = windows(env.form).value(0);
         QVERIFY(w);
-        QCOMPARE(w->windowTitle(), "TABLE: " + table);
+        QCOMPARE(w->windowTitle(), "TABLE: " + shown);
         QVERIFY(w->pnlQuery->isHidden());
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         if (rows >= 0) {
