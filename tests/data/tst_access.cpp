@@ -39,16 +39,8 @@ std::string browseError(const QString& path) {
     });
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using accessdata::readAll;
+using accessdata::writeAll;
 
 } // namespace
 

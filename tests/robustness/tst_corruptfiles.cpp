@@ -129,16 +129,8 @@ void browseAndEdit(TfrmGridMasterFields* w) {
     d.key(Qt::Key_Escape);
 }
 
-QByteArray readFile(const QString& path) {
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-}
+using accessdata::readAll;
+using accessdata::writeAll;
 
 // Overwrites 1 to 16 bytes; every other file is hit in its first 32 KiB,
 // where the header, the catalogue and the first table definitions stand.
@@ -162,9 +154,7 @@ private slots:
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("source.db"));
         testdb::run(source, sourceScript);
-        QFile in(source);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const QByteArray original = in.readAll();
+        const QByteArray original = readAll(source);
         QVERIFY(original.size() > 20 * 512);
 
         const int files = envNumber("VELDMARK_CORRUPT_FILES", 300);
@@ -217,7 +207,7 @@ private slots:
         int tablesRead = 0;
         int refusals = 0;
         for (const char* name : {"nwind.mdb", "DateTestDatabase.mdb", "ASampleDatabase.accdb"}) {
-            const QByteArray original = readFile(AccessTestData::file(QString::fromLatin1(name)));
+            const QByteArray original = readAll(AccessTestData::file(QString::fromLatin1(name)));
             QVERIFY(!original.isEmpty());
             for (int number = 0; number < perFile; ++number, ++files) {
                 watchdog.startFile(files);
@@ -228,7 +218,7 @@ private slots:
                 }
                 const QString path =
                     dir.filePath(QStringLiteral("damaged-%1-%2").arg(files).arg(name));
-                writeFile(path, bytes);
+                writeAll(path, bytes);
                 const QString where =
                     QStringLiteral("seed %1, %2 number %3").arg(seed).arg(name).arg(number);
                 QElapsedTimer took;

@@ -52,6 +52,17 @@ private:
 
 namespace accessdata {
 
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
 // RC4, which masks an Access file's header from offset 0x18 on.
 inline void rc4(QByteArray& data, int from, int length) {
     const std::array<unsigned char, 4> key{0xc7, 0xda, 0x39, 0x6b};
