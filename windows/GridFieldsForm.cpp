@@ -434,13 +434,22 @@ void TfrmGridFields::RefreshButtonClick() {
     }
     const QStringList lines = SQLQuery->toPlainText().split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
-    // A text that returns rows (WITH, VALUES, PRAGMA, a SELECT after a
-    // comment...) shows them as a select does; it still runs only once.
+    // The engine tells, without running the text, whether it returns rows: a
+    // text that does (WITH, VALUES, PRAGMA, a SELECT after a comment...) shows
+    // them as a select does, and one that does not (SELECT ... INTO) runs as
+    // a statement; either runs only once. The first word decides only when
+    // the engine cannot tell.
     Command.setCommandText(ss(text));
-    if (FirstWord(lines.value(0)) == QLatin1String("select") || Command.returnsRows()) {
-        runSelect(text);
-    } else {
-        runStatement(text);
+    try {
+        const bool select = FirstWord(lines.value(0)) == QLatin1String("select");
+        if (Command.returnsRows().value_or(select)) {
+            runSelect(text);
+        } else {
+            runStatement(text);
+        }
+    } catch (const std::exception& e) {
+        // No connection to ask: it is closed, or was lost and cannot go on.
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
     }
     // The search-column list follows the result now shown (empty when none).
     FillSearchFields(cboTraziPo, &Query);

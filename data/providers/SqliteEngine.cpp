@@ -16,6 +16,8 @@
 namespace vdata {
 namespace {
 
+const char* const singleStatementOnly = "Only a single statement can be opened as a query.";
+
 struct TableInfo {
     std::vector<std::string> columns;
     std::vector<std::string> primaryKey; // in key order
@@ -124,7 +126,7 @@ public:
             throw DataError("CommandText does not return a result set");
         }
         if (!onlyBlanks(tail)) {
-            throw DataError("Only a single statement can be opened as a query.");
+            throw DataError(singleStatementOnly);
         }
         stmt.bindAll(params);
         ResultSet result{describe(stmt), Snapshot(0)};
@@ -143,7 +145,10 @@ public:
     bool returnsRows(const std::string& sql) override {
         std::string_view tail;
         SqliteStatement stmt(api_, live(), sql, &tail);
-        return !stmt.empty() && api_.column_count(stmt.handle()) > 0 && onlyBlanks(tail);
+        if (!onlyBlanks(tail)) {
+            throw DataError(singleStatementOnly);
+        }
+        return !stmt.empty() && api_.column_count(stmt.handle()) > 0;
     }
 
     long long execute(const std::string& sql, const std::vector<Value>& params) override {
