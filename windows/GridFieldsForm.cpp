@@ -314,8 +314,27 @@ void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
 // the database refuses it, the refusal is reported and the window stays open
 // with the typed values, so closing never drops them.
 bool TfrmGridFields::savePendingEdits() {
-    const bool childSaved = !FGridChild || FGridChild->postPending();
-    return Grid->postPending() && childSaved;
+    const bool childSaved = !FGridChild || savePendingEdit(*FGridChild);
+    return savePendingEdit(*Grid) && childSaved;
+}
+
+// Without a connection to the server nothing can save the change, and
+// keeping the window would keep the user from disconnecting or leaving: the
+// window closes without it, and the message says which change was not saved.
+bool TfrmGridFields::savePendingEdit(tk::DBGrid& grid) {
+    return grid.postPending([&grid](const std::exception& e) {
+        const auto* error = dynamic_cast<const vdata::DataError*>(&e);
+        if (error == nullptr || error->kind() != vdata::ErrorKind::Connection) {
+            tk::reportError(e);
+            return false;
+        }
+        const vdata::Query* q = grid.dataSet();
+        tk::showMessage(tk::MessageKind::Warning,
+                        QStringLiteral("The change to table \"%1\" was not saved, and the window "
+                                       "closed without it.\n%2")
+                            .arg(qs(q ? q->editableTable() : std::string()), qs(e.what())));
+        return true;
+    });
 }
 
 void TfrmGridFields::closeEvent(QCloseEvent* event) {

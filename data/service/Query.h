@@ -123,6 +123,9 @@ public:
     // Editing; the navigator and the grid call these.
     bool canModify() const; // false for read-only results
     std::string readOnlyReason() const;
+    // The table whose rows the result shows and writes back; empty when its
+    // columns do not all come from one table.
+    std::string editableTable() const;
     void insert();
     void append();
     void edit();
@@ -201,7 +204,6 @@ private:
     void fillFromMaster();
     void postDetails();
     Value linkValue(const Field& masterField) const;
-    std::string editableTable() const;
     std::string findReadOnlyReason() const;
     void setState(DataSetState s);
     void dropRows();
