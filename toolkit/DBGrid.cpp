@@ -159,6 +159,13 @@ QPoint DBGrid::cellAt(int x, int y) const {
 }
 
 bool DBGrid::postPending() {
+    return postPending([](const std::exception& e) {
+        tk::reportError(e);
+        return false;
+    });
+}
+
+bool DBGrid::postPending(const std::function<bool(const std::exception&)>& failed) {
     vdata::Query* q = dataSet();
     if (!q || !q->active()) {
         return true;
@@ -178,8 +185,7 @@ bool DBGrid::postPending() {
         }
         return true;
     } catch (const std::exception& e) {
-        tk::reportError(e);
-        return false;
+        return failed(e);
     }
 }
 

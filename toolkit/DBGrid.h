@@ -5,6 +5,9 @@
 #include <QPoint>
 #include <QPointer>
 
+#include <exception>
+#include <functional>
+
 class QAction;
 
 namespace vdata {
@@ -47,6 +50,9 @@ public:
     // refusal and returns false, leaving the query in its edit state with the
     // typed values.
     bool postPending();
+    // The same, but a failed post goes to `failed` instead of the default
+    // report, and its answer is returned.
+    bool postPending(const std::function<bool(const std::exception&)>& failed);
     // Hands what an open cell editor holds to the record and closes the
     // editor. A refused value keeps the editor open with the typed text.
     bool commitOpenEditor();

@@ -314,8 +314,27 @@ void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
 // the database refuses it, the refusal is reported and the window stays open
 // with the typed values, so closing never drops them.
 bool TfrmGridFields::savePendingEdits() {
-    const bool childSaved = !FGridChild || FGridChild->postPending();
-    return Grid->postPending() && childSaved;
+    const bool childSaved = !FGridChild || savePendingEdit(*FGridChild);
+    return savePendingEdit(*Grid) && childSaved;
+}
+
+// Without a connection to the server nothing can save the change, and
+// keeping the window would keep the user from disconnecting or leaving: the
+// window closes without it, and the message says which change was not saved.
+bool TfrmGridFields::savePendingEdit(tk::DBGrid& grid) {
+    return grid.postPending([&grid](const std::exception& e) {
+        const auto* error = dynamic_cast<const vdata::DataError*>(&e);
+        if (error == nullptr || error->kind() != vdata::ErrorKind::Connection) {
+            tk::reportError(e);
+            return false;
+        }
+        const vdata::Query* q = grid.dataSet();
+        tk::showMessage(tk::MessageKind::Warning,
+                        QStringLiteral("The change to table \"%1\" was not saved, and the window "
+                                       "closed without it.\n%2")
+                            .arg(qs(q ? q->editableTable() : std::string()), qs(e.what())));
+        return true;
+    });
 }
 
 void TfrmGridFields::closeEvent(QCloseEvent* event) {
@@ -434,13 +453,22 @@ void TfrmGridFields::RefreshButtonClick() {
     }
     const QStringList lines = SQLQuery->toPlainText().split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
-    // A text that returns rows (WITH, VALUES, PRAGMA, a SELECT after a
-    // comment...) shows them as a select does; it still runs only once.
+    // The engine tells, without running the text, whether it returns rows: a
+    // text that does (WITH, VALUES, PRAGMA, a SELECT after a comment...) shows
+    // them as a select does, and one that does not (SELECT ... INTO) runs as
+    // a statement; either runs only once. The first word decides only when
+    // the engine cannot tell.
     Command.setCommandText(ss(text));
-    if (FirstWord(lines.value(0)) == QLatin1String("select") || Command.returnsRows()) {
-        runSelect(text);
-    } else {
-        runStatement(text);
+    try {
+        const bool select = FirstWord(lines.value(0)) == QLatin1String("select");
+        if (Command.returnsRows().value_or(select)) {
+            runSelect(text);
+        } else {
+            runStatement(text);
+        }
+    } catch (const std::exception& e) {
+        // No connection to ask: it is closed, or was lost and cannot go on.
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
     }
     // The search-column list follows the result now shown (empty when none).
     FillSearchFields(cboTraziPo, &Query);

@@ -106,6 +106,7 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     bool savePendingEdits();
+    bool savePendingEdit(tk::DBGrid& grid);
     // The counter of a query that is closed says so.
     void showClosed(const vdata::Query& dataSet);
 

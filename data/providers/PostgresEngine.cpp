@@ -4,7 +4,7 @@
 #include "data/providers/PostgresCopyText.h"
 #include "data/providers/PostgresResult.h"
 #include "data/providers/PostgresRowWriter.h"
-#include "data/providers/PostgresServerName.h"
+#include "data/providers/PostgresSession.h"
 #include "data/providers/PostgresValues.h"
 #include "data/providers/TypeMap.h"
 #include "data/service/Dialect.h"
@@ -26,11 +26,7 @@ namespace {
 
 const char* const noResultSet = "CommandText does not return a result set";
 
-// Session settings the value conversions rely on: ISO dates, plain money,
-// hex bytea. A row another session holds locked makes a write fail after a
-// few seconds instead of waiting for as long as that session lasts.
-constexpr const char* sessionSetup = "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; "
-                                     "SET bytea_output = 'hex'; SET lock_timeout = '3s'";
+using Repeat = PostgresSession::Repeat;
 
 constexpr std::string_view lockNotAvailable = "55P03";
 constexpr std::string_view undefinedColumn = "42703";
@@ -111,102 +107,9 @@ std::optional<DataError> finishResults(PGconn* conn, bool cancelled,
     return error;
 }
 
-void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snapshot& rows) {
-    for (int col = 0; col < PQnfields(row); ++col) {
-        appendPgCell(rows, storage[static_cast<std::size_t>(col)],
-                     PQgetisnull(row, 0, col) ? nullptr : PQgetvalue(row, 0, col),
-                     PQgetlength(row, 0, col));
-    }
-}
-
-class PostgresEngine final : public Engine {
-public:
-    explicit PostgresEngine(PGconn* conn) : conn_(conn) {
-        // Server notices (NOTICE, WARNING) are not errors; nothing shows them.
-        PQsetNoticeProcessor(
-            conn_, [](void*, const char*) {}, nullptr);
-    }
-    ~PostgresEngine() override { close(); }
-
-    void close() noexcept override {
-        if (conn_ != nullptr) {
-            PQfinish(conn_);
-            conn_ = nullptr;
-        }
-    }
-    // Open until closed, also when the server has gone away: the next call
-    // then raises libpq's message, and closing still runs its events.
-    bool isOpen() const override { return conn_ != nullptr; }
-
-    std::vector<std::string> listTables() override {
-        return PostgresCatalog::tableNames(session());
-    }
-    std::vector<std::string> listCatalogs() override {
-        return PostgresCatalog::databaseNames(session());
-    }
-
-    std::string rewrite(const std::string& sql) const override {
-        return bracketsToQuotes(rewriteTop(sql));
-    }
-    std::string placeholder(int n) const override { return "$" + std::to_string(n); }
-
-    ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
-    bool returnsRows(const std::string& sql) override {
-        return PQnfields(describe(sql, {}).get()) > 0;
-    }
-    long long execute(const std::string& sql, const std::vector<Value>& params) override;
-
-    std::optional<DataStamp> dataStamp() override;
-    std::vector<Value> updateRow(const RowEdit& edit) override;
-    std::vector<Value> insertRow(const RowEdit& edit) override;
-    void deleteRow(const RowEdit& edit) override;
-    std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
-                               const std::string& table) override;
-
-private:
-    PGconn* session();
-    PgResult describe(const std::string& sql, const std::vector<Value>& params);
-    std::vector<ColumnInfo> columnsOf(const PGresult* description);
-    void fetchRows(const std::string& sql, const std::vector<Value>& params,
-                   const std::vector<PgStorage>& storage, Snapshot& rows);
-    void sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params);
-    bool fetchCopied(const std::string& copy, const std::vector<PgStorage>& storage,
-                     Snapshot& rows);
-    void readCopyLines(Stopper& stop, const std::vector<PgStorage>& storage, Snapshot& rows);
-    PgResult write(const WriteStatement& s, const PgTableInfo& table, const RowEdit& edit);
-    std::vector<Value> writeReturning(const WriteStatement& s, const PgTableInfo& table,
-                                      const RowEdit& edit, const std::string& whenNoRow);
-    DataError writeError(const PGresult* result, const PgTableInfo& table, const RowEdit& edit);
-    std::string missingColumn(const PgTableInfo& table, const RowEdit& edit);
-
-    PGconn* conn_;
-    PostgresCatalog catalog_;
-};
-
-PGconn* PostgresEngine::session() {
-    if (conn_ == nullptr) {
-        throw DataError("The connection is closed", ErrorKind::Connection);
-    }
-    return conn_;
-}
-
-// Outside a transaction block every statement that writes commits under a
-// transaction id of its own, so the server's snapshot (the next id to assign
-// and those still running) moves with each change, this session's included.
-// Inside a block later writes share one id: no stamp then.
-std::optional<Engine::DataStamp> PostgresEngine::dataStamp() {
-    PGconn* conn = session();
-    if (PQtransactionStatus(conn) != PQTRANS_IDLE) {
-        return std::nullopt;
-    }
-    const PgResult snapshot = execChecked(conn, "SELECT txid_current_snapshot()::text");
-    return std::string(PQgetvalue(snapshot.get(), 0, 0));
-}
-
 // Parses the statement without running it, so that a statement without rows
 // is refused before it changes anything.
-PgResult PostgresEngine::describe(const std::string& sql, const std::vector<Value>& params) {
-    PGconn* conn = session();
+PgResult describe(PGconn* conn, const std::string& sql, const std::vector<Value>& params) {
     PgResult prepared(PQprepare(conn, "", sql.c_str(), static_cast<int>(params.size()), nullptr));
     if (!resultSucceeded(prepared.get())) {
         throw resultError(prepared.get(), conn);
@@ -218,48 +121,69 @@ PgResult PostgresEngine::describe(const std::string& sql, const std::vector<Valu
     return description;
 }
 
-std::vector<ColumnInfo> PostgresEngine::columnsOf(const PGresult* description) {
-    const int count = PQnfields(description);
-    std::vector<unsigned int> tables;
-    for (int i = 0; i < count; ++i) {
-        if (const Oid table = PQftable(description, i); table != InvalidOid) {
-            tables.push_back(table);
-        }
+void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snapshot& rows) {
+    for (int col = 0; col < PQnfields(row); ++col) {
+        appendPgCell(rows, storage[static_cast<std::size_t>(col)],
+                     PQgetisnull(row, 0, col) ? nullptr : PQgetvalue(row, 0, col),
+                     PQgetlength(row, 0, col));
     }
-    std::sort(tables.begin(), tables.end());
-    tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
-    catalog_.load(conn_, tables);
-
-    std::vector<ColumnInfo> columns(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        ColumnInfo& c = columns[static_cast<std::size_t>(i)];
-        c.name = PQfname(description, i);
-        c.type = postgresFieldType(PQftype(description, i));
-        const PgTableInfo* table = catalog_.find(PQftable(description, i));
-        if (table == nullptr) {
-            continue;
-        }
-        const int attnum = PQftablecol(description, i);
-        if (const auto col = table->columns.find(attnum); col != table->columns.end()) {
-            c.table = table->name;
-            c.column = col->second;
-            c.generated = table->generated.contains(attnum);
-            const bool serial = table->autoIncrement.at(attnum);
-            if (serial && (c.type == FieldType::Integer || c.type == FieldType::SmallInt)) {
-                c.type = FieldType::AutoInc;
-            }
-        }
-    }
-    return columns;
 }
 
-void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vector<Value>& params) {
-    const PgParams bound(params);
-    if (PQsendQueryParams(conn_, sql.c_str(), bound.count(), nullptr, bound.values(),
-                          bound.lengths(), bound.formats(), 0) == 0) {
-        throw connectionError(conn_);
+void readCopyLines(PGconn* conn, Stopper& stop, const std::vector<PgStorage>& storage,
+                   Snapshot& rows) {
+    std::string scratch;
+    std::size_t done = 0;
+    while (PQstatus(conn) != CONNECTION_BAD) {
+        char* line = nullptr;
+        // Once cancelled, the rest is read without asking the callback again.
+        const int length = PQgetCopyData(conn, &line, stop.cancelled ? 0 : 1);
+        if (length < 0) {
+            return;
+        }
+        if (length == 0) {
+            stop.unless(awaitInput(conn, done));
+            continue;
+        }
+        if (!stop.cancelled) {
+            appendCopyRow(rows, storage, {line, static_cast<std::size_t>(length)}, scratch);
+            stop.unless(++done % progressStep != 0 || progressContinues(done));
+        }
+        PQfreemem(line);
     }
-    PQsetSingleRowMode(conn_);
+}
+
+// False when the server refused the statement before sending a row (outside
+// a transaction block that leaves nothing behind). A cancel is handled as in
+// fetchRows.
+bool fetchCopied(PGconn* conn, const std::string& copy, const std::vector<PgStorage>& storage,
+                 Snapshot& rows) {
+    if (PQsendQueryParams(conn, copy.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 0) {
+        throw connectionError(conn);
+    }
+    Stopper stop{conn};
+    stop.unless(awaitResult(conn, 0));
+    const PgResult start(PQgetResult(conn));
+    const bool copying = PQresultStatus(start.get()) == PGRES_COPY_OUT;
+    if (copying) {
+        readCopyLines(conn, stop, storage, rows);
+    }
+    const std::optional<DataError> error = finishResults(conn, stop.cancelled, std::nullopt);
+    if (error && (copying || PQstatus(conn) == CONNECTION_BAD)) {
+        throw *error;
+    }
+    if (stop.cancelled) {
+        throwCancelled();
+    }
+    return copying;
+}
+
+void sendInSingleRowMode(PGconn* conn, const std::string& sql, const std::vector<Value>& params) {
+    const PgParams bound(params);
+    if (PQsendQueryParams(conn, sql.c_str(), bound.count(), nullptr, bound.values(),
+                          bound.lengths(), bound.formats(), 0) == 0) {
+        throw connectionError(conn);
+    }
+    PQsetSingleRowMode(conn);
 }
 
 // Rows arrive one at a time and go straight into the snapshot, so the
@@ -271,20 +195,21 @@ void PostgresEngine::sendInSingleRowMode(const std::string& sql, const std::vect
 // libpq building a result object per row, which costs more than the rest of
 // the read. Any other statement, or one whose COPY form the server refuses
 // before running it, is read row by row.
-void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>& params,
-                               const std::vector<PgStorage>& storage, Snapshot& rows) {
-    if (params.empty() && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
-        if (const auto copy = copyOutStatement(sql); copy && fetchCopied(*copy, storage, rows)) {
+void fetchRows(PGconn* conn, const std::string& sql, const std::vector<Value>& params,
+               const std::vector<PgStorage>& storage, Snapshot& rows) {
+    if (params.empty() && PQtransactionStatus(conn) == PQTRANS_IDLE) {
+        if (const auto copy = copyOutStatement(sql);
+            copy && fetchCopied(conn, *copy, storage, rows)) {
             return;
         }
     }
-    sendInSingleRowMode(sql, params);
-    Stopper stop{conn_};
+    sendInSingleRowMode(conn, sql, params);
+    Stopper stop{conn};
     std::optional<DataError> error;
     std::size_t done = 0;
     while (true) {
-        stop.unless(stop.cancelled || awaitResult(conn_, done));
-        const PgResult result(PQgetResult(conn_));
+        stop.unless(stop.cancelled || awaitResult(conn, done));
+        const PgResult result(PQgetResult(conn));
         PGresult* raw = result.get();
         if (raw == nullptr) {
             break;
@@ -296,10 +221,10 @@ void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>&
             appendRow(raw, storage, rows);
             stop.unless(++done % progressStep != 0 || progressContinues(done));
         } else if (!resultSucceeded(raw)) {
-            error = resultError(raw, conn_);
+            error = resultError(raw, conn);
         }
     }
-    error = finishResults(conn_, stop.cancelled, error);
+    error = finishResults(conn, stop.cancelled, error);
     if (error) {
         throw *error;
     }
@@ -308,75 +233,10 @@ void PostgresEngine::fetchRows(const std::string& sql, const std::vector<Value>&
     }
 }
 
-// False when the server refused the statement before sending a row (outside
-// a transaction block that leaves nothing behind). A cancel is handled as in
-// fetchRows.
-bool PostgresEngine::fetchCopied(const std::string& copy, const std::vector<PgStorage>& storage,
-                                 Snapshot& rows) {
-    if (PQsendQueryParams(conn_, copy.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 0) {
-        throw connectionError(conn_);
-    }
-    Stopper stop{conn_};
-    stop.unless(awaitResult(conn_, 0));
-    const PgResult start(PQgetResult(conn_));
-    const bool copying = PQresultStatus(start.get()) == PGRES_COPY_OUT;
-    if (copying) {
-        readCopyLines(stop, storage, rows);
-    }
-    const std::optional<DataError> error = finishResults(conn_, stop.cancelled, std::nullopt);
-    if (error && (copying || PQstatus(conn_) == CONNECTION_BAD)) {
-        throw *error;
-    }
-    if (stop.cancelled) {
-        throwCancelled();
-    }
-    return copying;
-}
-
-void PostgresEngine::readCopyLines(Stopper& stop, const std::vector<PgStorage>& storage,
-                                   Snapshot& rows) {
-    std::string scratch;
-    std::size_t done = 0;
-    while (PQstatus(conn_) != CONNECTION_BAD) {
-        char* line = nullptr;
-        // Once cancelled, the rest is read without asking the callback again.
-        const int length = PQgetCopyData(conn_, &line, stop.cancelled ? 0 : 1);
-        if (length < 0) {
-            return;
-        }
-        if (length == 0) {
-            stop.unless(awaitInput(conn_, done));
-            continue;
-        }
-        if (!stop.cancelled) {
-            appendCopyRow(rows, storage, {line, static_cast<std::size_t>(length)}, scratch);
-            stop.unless(++done % progressStep != 0 || progressContinues(done));
-        }
-        PQfreemem(line);
-    }
-}
-
-ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>& params) {
-    const PgResult description = describe(sql, params);
-    if (PQnfields(description.get()) == 0) {
-        throw DataError(noResultSet);
-    }
-    ResultSet result;
-    result.columns = columnsOf(description.get());
-    std::vector<PgStorage> storage;
-    for (int i = 0; i < PQnfields(description.get()); ++i) {
-        storage.push_back(storageForType(PQftype(description.get(), i)));
-    }
-    result.rows = Snapshot(result.columns.size());
-    fetchRows(sql, params, storage, result.rows);
-    return result;
-}
-
 // Without parameters the text may hold several statements (the simple query
 // protocol runs them as one transaction); the counts of those that change
 // rows are added up. Returned rows are read one at a time and dropped.
-long long PostgresEngine::execute(const std::string& sql, const std::vector<Value>& params) {
-    PGconn* conn = session();
+long long runStatements(PGconn* conn, const std::string& sql, const std::vector<Value>& params) {
     int sent = 0;
     if (params.empty()) {
         sent = PQsendQuery(conn, sql.c_str());
@@ -414,41 +274,148 @@ long long PostgresEngine::execute(const std::string& sql, const std::vector<Valu
     return affected;
 }
 
-PgResult PostgresEngine::write(const WriteStatement& s, const PgTableInfo& table,
+class PostgresEngine final : public Engine {
+public:
+    explicit PostgresEngine(const ConnectionString& cs) : session_(cs) {}
+
+    void close() noexcept override { session_.close(); }
+    // Open until closed, also when the server has gone away: the next call
+    // then tries to connect again, and closing still runs its events.
+    bool isOpen() const override { return session_.isOpen(); }
+
+    std::vector<std::string> listTables() override {
+        return session_.run(Repeat::Safe, PostgresCatalog::tableNames);
+    }
+    std::vector<std::string> listCatalogs() override {
+        return session_.run(Repeat::Safe, PostgresCatalog::databaseNames);
+    }
+
+    std::string rewrite(const std::string& sql) const override {
+        return bracketsToQuotes(rewriteTop(sql));
+    }
+    std::string placeholder(int n) const override { return "$" + std::to_string(n); }
+
+    ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    bool returnsRows(const std::string& sql) override {
+        return session_.run(Repeat::Safe,
+                            [&](PGconn* c) { return PQnfields(describe(c, sql, {}).get()) > 0; });
+    }
+    long long execute(const std::string& sql, const std::vector<Value>& params) override;
+
+    std::optional<DataStamp> dataStamp() override;
+    std::vector<Value> updateRow(const RowEdit& edit) override;
+    std::vector<Value> insertRow(const RowEdit& edit) override;
+    void deleteRow(const RowEdit& edit) override;
+    std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
+                               const std::string& table) override;
+
+private:
+    std::vector<ColumnInfo> columnsOf(PGconn* conn, const PGresult* description);
+    const PgTableInfo& tableOf(const RowEdit& edit);
+    PgResult write(PGconn* conn, const WriteStatement& s, const PgTableInfo& table,
+                   const RowEdit& edit);
+    std::vector<Value> writeReturning(const WriteStatement& s, const PgTableInfo& table,
+                                      const RowEdit& edit, const std::string& whenNoRow);
+    DataError writeError(PGconn* conn, const PGresult* result, const PgTableInfo& table,
+                         const RowEdit& edit);
+
+    PostgresSession session_;
+    PostgresCatalog catalog_;
+};
+
+// Outside a transaction block every statement that writes commits under a
+// transaction id of its own, so the server's snapshot (the next id to assign
+// and those still running) moves with each change, this session's included.
+// Inside a block later writes share one id: no stamp then.
+std::optional<Engine::DataStamp> PostgresEngine::dataStamp() {
+    return session_.run(Repeat::Safe, [](PGconn* conn) -> std::optional<DataStamp> {
+        if (PQtransactionStatus(conn) != PQTRANS_IDLE) {
+            return std::nullopt;
+        }
+        const PgResult snapshot = execChecked(conn, "SELECT txid_current_snapshot()::text");
+        return std::string(PQgetvalue(snapshot.get(), 0, 0));
+    });
+}
+
+std::vector<ColumnInfo> PostgresEngine::columnsOf(PGconn* conn, const PGresult* description) {
+    const int count = PQnfields(description);
+    std::vector<unsigned int> tables;
+    for (int i = 0; i < count; ++i) {
+        if (const Oid table = PQftable(description, i); table != InvalidOid) {
+            tables.push_back(table);
+        }
+    }
+    std::sort(tables.begin(), tables.end());
+    tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
+    catalog_.load(conn, tables);
+
+    std::vector<ColumnInfo> columns(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo& c = columns[static_cast<std::size_t>(i)];
+        c.name = PQfname(description, i);
+        c.type = postgresFieldType(PQftype(description, i));
+        const PgTableInfo* table = catalog_.find(PQftable(description, i));
+        if (table == nullptr) {
+            continue;
+        }
+        const int attnum = PQftablecol(description, i);
+        if (const auto col = table->columns.find(attnum); col != table->columns.end()) {
+            c.table = table->name;
+            c.column = col->second;
+            c.generated = table->generated.contains(attnum);
+            const bool serial = table->autoIncrement.at(attnum);
+            if (serial && (c.type == FieldType::Integer || c.type == FieldType::SmallInt)) {
+                c.type = FieldType::AutoInc;
+            }
+        }
+    }
+    return columns;
+}
+
+// The statement is parsed, described and read as three steps, each run
+// again on a new connection when the old one was lost. Parsing and the
+// description change nothing; the rows are read again only for a plain
+// SELECT (or VALUES, or TABLE), as any other statement may write.
+ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>& params) {
+    const PgResult description =
+        session_.run(Repeat::Safe, [&](PGconn* c) { return describe(c, sql, params); });
+    if (PQnfields(description.get()) == 0) {
+        throw DataError(noResultSet);
+    }
+    ResultSet result;
+    result.columns =
+        session_.run(Repeat::Safe, [&](PGconn* c) { return columnsOf(c, description.get()); });
+    std::vector<PgStorage> storage;
+    for (int i = 0; i < PQnfields(description.get()); ++i) {
+        storage.push_back(storageForType(PQftype(description.get(), i)));
+    }
+    const Repeat repeat = copyOutStatement(sql) ? Repeat::Safe : Repeat::Unsafe;
+    session_.run(repeat, [&](PGconn* c) {
+        result.rows = Snapshot(result.columns.size());
+        fetchRows(c, sql, params, storage, result.rows);
+    });
+    return result;
+}
+
+// Statements are taken as writes (SELECT ... INTO is one): never run twice.
+long long PostgresEngine::execute(const std::string& sql, const std::vector<Value>& params) {
+    return session_.run(Repeat::Unsafe, [&](PGconn* c) { return runStatements(c, sql, params); });
+}
+
+PgResult PostgresEngine::write(PGconn* conn, const WriteStatement& s, const PgTableInfo& table,
                                const RowEdit& edit) {
     const PgParams bound(s.params);
-    PgResult result(PQexecParams(session(), s.sql.c_str(), bound.count(), nullptr, bound.values(),
+    PgResult result(PQexecParams(conn, s.sql.c_str(), bound.count(), nullptr, bound.values(),
                                  bound.lengths(), bound.formats(), 0));
     if (!resultSucceeded(result.get())) {
-        throw writeError(result.get(), table, edit);
+        throw writeError(conn, result.get(), table, edit);
     }
     return result;
 }
 
-// A locked row and a column renamed since the rows were read get messages
-// that say so; other failures keep the server's text.
-DataError PostgresEngine::writeError(const PGresult* result, const PgTableInfo& table,
-                                     const RowEdit& edit) {
-    DataError server = resultError(result, conn_);
-    const std::string_view code = server.nativeCode();
-    if (code == lockNotAvailable) {
-        return DataError("The row is locked by another session; nothing was written. Try again "
-                         "when it is free.\n" +
-                             std::string(server.what()),
-                         ErrorKind::Conflict, server.nativeCode());
-    }
-    if (code == undefinedColumn) {
-        const std::string column = missingColumn(table, edit);
-        return column.empty() ? server
-                              : DataError(columnGoneText(column, edit.table), server.kind(),
-                                          server.nativeCode());
-    }
-    return server;
-}
-
 // The first column of the result that its table no longer has.
-std::string PostgresEngine::missingColumn(const PgTableInfo& table, const RowEdit& edit) {
-    const PgResult now = execChecked(session(),
+std::string missingColumn(PGconn* conn, const PgTableInfo& table, const RowEdit& edit) {
+    const PgResult now = execChecked(conn,
                                      "SELECT attname FROM pg_attribute WHERE attrelid = $1 "
                                      "AND attnum > 0 AND NOT attisdropped",
                                      {std::to_string(table.oid)});
@@ -464,10 +431,32 @@ std::string PostgresEngine::missingColumn(const PgTableInfo& table, const RowEdi
     return {};
 }
 
+// A locked row and a column renamed since the rows were read get messages
+// that say so; other failures keep the server's text.
+DataError PostgresEngine::writeError(PGconn* conn, const PGresult* result, const PgTableInfo& table,
+                                     const RowEdit& edit) {
+    DataError server = resultError(result, conn);
+    const std::string_view code = server.nativeCode();
+    if (code == lockNotAvailable) {
+        return DataError("The row is locked by another session; nothing was written. Try again "
+                         "when it is free.\n" +
+                             std::string(server.what()),
+                         ErrorKind::Conflict, server.nativeCode());
+    }
+    if (code == undefinedColumn) {
+        const std::string column = missingColumn(conn, table, edit);
+        return column.empty() ? server
+                              : DataError(columnGoneText(column, edit.table), server.kind(),
+                                          server.nativeCode());
+    }
+    return server;
+}
+
 std::vector<Value> PostgresEngine::writeReturning(const WriteStatement& s, const PgTableInfo& table,
                                                   const RowEdit& edit,
                                                   const std::string& whenNoRow) {
-    const PgResult result = write(s, table, edit);
+    const PgResult result =
+        session_.run(Repeat::Unsafe, [&](PGconn* c) { return write(c, s, table, edit); });
     if (PQntuples(result.get()) == 0) {
         throw DataError(whenNoRow, ErrorKind::Conflict);
     }
@@ -483,52 +472,38 @@ std::vector<Value> PostgresEngine::writeReturning(const WriteStatement& s, const
     return row;
 }
 
+const PgTableInfo& PostgresEngine::tableOf(const RowEdit& edit) {
+    return session_.run(Repeat::Safe, [&](PGconn* c) -> const PgTableInfo& {
+        return catalog_.byName(c, edit.table);
+    });
+}
+
 std::vector<Value> PostgresEngine::updateRow(const RowEdit& edit) {
-    const PgTableInfo& table = catalog_.byName(session(), edit.table);
+    const PgTableInfo& table = tableOf(edit);
     const PostgresRowWriter writer(table, edit);
     return writeReturning(writer.update(), table, edit, rowGoneText(edit.table));
 }
 
 std::vector<Value> PostgresEngine::insertRow(const RowEdit& edit) {
-    const PgTableInfo& table = catalog_.byName(session(), edit.table);
+    const PgTableInfo& table = tableOf(edit);
     const PostgresRowWriter writer(table, edit);
     return writeReturning(writer.insert(), table, edit, "The new row was not inserted");
 }
 
 void PostgresEngine::deleteRow(const RowEdit& edit) {
-    const PgTableInfo& table = catalog_.byName(session(), edit.table);
+    const PgTableInfo& table = tableOf(edit);
     const PostgresRowWriter writer(table, edit);
-    const PgResult result = write(writer.remove(), table, edit);
+    const PgResult result = session_.run(
+        Repeat::Unsafe, [&](PGconn* c) { return write(c, writer.remove(), table, edit); });
     if (std::atoll(PQcmdTuples(result.get())) == 0) {
         throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
     }
 }
 
-PGconn* connect(const ConnectionString& cs) {
-    const auto params = postgresConnectParams(cs);
-    std::vector<const char*> keys;
-    std::vector<const char*> values;
-    for (const auto& [key, value] : params) {
-        keys.push_back(key.c_str());
-        values.push_back(value.c_str());
-    }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 0);
-    if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
-        DataError error = connectionError(conn);
-        PQfinish(conn);
-        throw error;
-    }
-    return conn;
-}
-
 } // namespace
 
 std::unique_ptr<Engine> openPostgresEngine(const ConnectionString& cs) {
-    auto engine = std::make_unique<PostgresEngine>(connect(cs));
-    engine->execute(sessionSetup, {});
-    return engine;
+    return std::make_unique<PostgresEngine>(cs);
 }
 
 std::string PostgresEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
@@ -537,7 +512,7 @@ std::string PostgresEngine::readOnlyReason(const std::vector<ColumnInfo>& column
     edit.columns = &columns;
     edit.table = table;
     try {
-        const PostgresRowWriter writer(catalog_.byName(session(), table), edit);
+        const PostgresRowWriter writer(tableOf(edit), edit);
         return {};
     } catch (const DataError& e) {
         return e.what();

@@ -21,6 +21,8 @@ namespace {
 constexpr std::int64_t hiddenVirtual = 2;
 constexpr std::int64_t hiddenStored = 3;
 
+const char* const singleStatementOnly = "Only a single statement can be opened as a query.";
+
 struct TableInfo {
     std::vector<std::string> columns;
     std::vector<std::string> generated;  // lower case
@@ -130,7 +132,7 @@ public:
             throw DataError("CommandText does not return a result set");
         }
         if (!onlyBlanks(tail)) {
-            throw DataError("Only a single statement can be opened as a query.");
+            throw DataError(singleStatementOnly);
         }
         stmt.bindAll(params);
         ResultSet result{describe(stmt), Snapshot(0)};
@@ -149,7 +151,10 @@ public:
     bool returnsRows(const std::string& sql) override {
         std::string_view tail;
         SqliteStatement stmt(api_, live(), sql, &tail);
-        return !stmt.empty() && api_.column_count(stmt.handle()) > 0 && onlyBlanks(tail);
+        if (!onlyBlanks(tail)) {
+            throw DataError(singleStatementOnly);
+        }
+        return !stmt.empty() && api_.column_count(stmt.handle()) > 0;
     }
 
     long long execute(const std::string& sql, const std::vector<Value>& params) override {

@@ -25,12 +25,15 @@ long long Command::execute() {
     return e.execute(e.rewrite(text_), {});
 }
 
-bool Command::returnsRows() const {
+std::optional<bool> Command::returnsRows() const {
     try {
         Engine& e = engine();
         return e.returnsRows(e.rewrite(text_));
-    } catch (const DataError&) {
-        return false;
+    } catch (const DataError& e) {
+        if (e.kind() == ErrorKind::Connection) {
+            throw;
+        }
+        return std::nullopt;
     }
 }
 

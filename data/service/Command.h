@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace vdata {
@@ -20,10 +21,11 @@ public:
     // Runs the text once and returns the records affected as the engine
     // counts them. An empty text raises DataError.
     long long execute();
-    // True when the text is one statement that returns rows (checked without
-    // running it), so it can be opened as a query instead; false when the
-    // engine cannot tell, as for several statements or a faulty text.
-    bool returnsRows() const;
+    // Whether the text is one statement that returns rows, checked without
+    // running it, so that it can be opened as a query instead; none when the
+    // engine cannot tell, as for several statements or a faulty text. Raises
+    // DataError when there is no connection to ask.
+    std::optional<bool> returnsRows() const;
 
 private:
     Engine& engine() const;

@@ -126,6 +126,9 @@ public:
     // Why the values of `column` cannot be changed in any record (a column
     // the database computes); empty when they can.
     std::string columnReadOnlyReason(int column) const;
+    // The table whose rows the result shows and writes back; empty when its
+    // columns do not all come from one table.
+    std::string editableTable() const;
     void insert();
     void append();
     void edit();
@@ -204,7 +207,6 @@ private:
     void fillFromMaster();
     void postDetails();
     Value linkValue(const Field& masterField) const;
-    std::string editableTable() const;
     std::string findReadOnlyReason() const;
     void setState(DataSetState s);
     void dropRows();

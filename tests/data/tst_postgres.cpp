@@ -69,6 +69,8 @@ private slots:
     void requeryRefreshLocateSort();
     void commandCountsRecords();
     void serverStoppedMidSession();
+    void connectionLostMidSession_data();
+    void connectionLostMidSession();
 };
 
 void TestPostgres::initTestCase() {
@@ -482,6 +484,77 @@ void TestPostgres::serverStoppedMidSession() {
     c.close();
     QCOMPARE(events, (QStringList{"before", "after"}));
     QVERIFY(!c.connected());
+}
+
+void TestPostgres::connectionLostMidSession_data() {
+    QTest::addColumn<QString>("before");    // run before the loss
+    QTest::addColumn<bool>("restart");      // else the statement itself cuts the connection
+    QTest::addColumn<QString>("statement"); // its first cell, count or message part follows
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("stored"); // rows of t afterwards
+    QTest::newRow("read after a restart") << "" << true << "SHOW lock_timeout"
+                                          << "3s"
+                                          << "0";
+    QTest::newRow("write after a restart") << "" << true << "INSERT INTO t VALUES (1)"
+                                           << "1"
+                                           << "1";
+    QTest::newRow("write cut off while it ran")
+        << "" << false << "INSERT INTO t SELECT pg_terminate_backend(pg_backend_pid())::int"
+        << "not known whether"
+        << "0";
+    QTest::newRow("transaction cut off by a restart")
+        << "BEGIN; INSERT INTO t VALUES (2)" << true << "SELECT count(*) FROM t"
+        << "rolled back"
+        << "0";
+}
+
+// After the connection was lost, the next statement connects again with the
+// session's settings and runs, unless work may have been lost: a write that
+// may have reached the server, or an open transaction, is reported instead.
+void TestPostgres::connectionLostMidSession() {
+    QFETCH(QString, before);
+    QFETCH(bool, restart);
+    QFETCH(QString, statement);
+    QFETCH(QString, outcome);
+    QFETCH(QString, stored);
+    pgtest::ThrowawayCluster cluster;
+    QVERIFY2(cluster.start(), cluster.error().c_str());
+    Connection c;
+    c.setConnectionString(pgtest::connectionString(cluster.dataSource(), "postgres"));
+    c.open();
+    Command cmd(&c);
+    const auto run = [&](const QString& sql) {
+        cmd.setCommandText(sql.toStdString());
+        if (cmd.returnsRows() == true) {
+            Query q(&c);
+            q.setSQL(sql.toStdString());
+            q.open();
+            return q.field(0).asString();
+        }
+        return std::to_string(cmd.execute());
+    };
+    run("CREATE TABLE t (n int)");
+    if (!before.isEmpty()) {
+        run(before);
+    }
+    if (restart) {
+        QVERIFY2(cluster.restart(), cluster.error().c_str());
+    }
+    std::string result;
+    const std::optional<DataError> failure = failureOf([&] { result = run(statement); });
+    if (failure) {
+        QCOMPARE(failure->kind(), ErrorKind::Connection);
+        result = failure->what();
+    }
+    QVERIFY2(has(result, outcome.toUtf8().constData()), result.c_str());
+    QCOMPARE(run("SHOW lock_timeout"), std::string("3s"));
+    Connection other;
+    other.setConnectionString(c.connectionString());
+    other.open();
+    Query q(&other);
+    q.setSQL("SELECT count(*) FROM t");
+    q.open();
+    QCOMPARE(q.field(0).asString(), stored.toStdString());
 }
 
 QTEST_GUILESS_MAIN(TestPostgres)

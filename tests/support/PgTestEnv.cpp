@@ -191,21 +191,32 @@ bool ThrowawayCluster::start(const std::string& socketDir) {
         const int port = 20000 + static_cast<int>(QRandomGenerator::global()->bounded(30000));
         const QString socketFile =
             QString::fromStdString(socketDir_) + "/.s.PGSQL." + QString::number(port);
-        if (!tcpPortFree(port) || QFile::exists(socketFile)) {
-            continue;
+        if (tcpPortFree(port) && !QFile::exists(socketFile)) {
+            launch(port);
         }
-        const QString options = QString("-k %1 -p %2 -c listen_addresses='' -c fsync=off")
-                                    .arg(QString::fromStdString(socketDir_))
-                                    .arg(port);
-        if (runServerTool("pg_ctl",
-                          {"-D", data, "-l", base + "/server.log", "-w", "-t", "30", "-s", "-o",
-                           options, "start"},
-                          base, output)) {
-            port_ = port;
-            running_ = true;
-        } else {
-            error_ = "pg_ctl start failed: " + output.toStdString();
-        }
+    }
+    return running_;
+}
+
+bool ThrowawayCluster::restart() {
+    stop();
+    return launch(port_);
+}
+
+bool ThrowawayCluster::launch(int port) {
+    const QString base = files_->dir.path();
+    const QString options = QString("-k %1 -p %2 -c listen_addresses='' -c fsync=off")
+                                .arg(QString::fromStdString(socketDir_))
+                                .arg(port);
+    QString output;
+    if (runServerTool("pg_ctl",
+                      {"-D", base + "/data", "-l", base + "/server.log", "-w", "-t", "30", "-s",
+                       "-o", options, "start"},
+                      base, output)) {
+        port_ = port;
+        running_ = true;
+    } else {
+        error_ = "pg_ctl start failed: " + output.toStdString();
     }
     return running_;
 }

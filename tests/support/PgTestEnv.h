@@ -68,6 +68,8 @@ public:
     bool start(const std::string& socketDir = {});
     // Stops at once, as a crash would (sessions are cut off).
     void stop();
+    // Stops at once and starts again with the same data, socket and port.
+    bool restart();
     bool running() const { return running_; }
 
     int port() const { return port_; }
@@ -76,6 +78,8 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    bool launch(int port);
+
     struct Files;
     std::unique_ptr<Files> files_;
     std::string socketDir_;

@@ -171,6 +171,47 @@ private slots:
                  std::string(text.contains(QLatin1String("INSERT")) ? "2" : "1"));
     }
 
+    void selectTextsWithoutRowsRunOnce_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message"); // the one message shown
+        QTest::addColumn<QString>("copied");  // rows in t afterwards; empty: no t
+        const auto row = [](const char* engine, const char* tag, const char* text,
+                            const char* message, const char* copied) {
+            if (QByteArray(engine) == "postgres" && !pgtest::testServer()) {
+                return;
+            }
+            QTest::newRow((QByteArray(engine) + " " + tag).constData())
+                << QString::fromLatin1(engine) << QString::fromUtf8(text)
+                << QString::fromUtf8(message) << QString::fromUtf8(copied);
+        };
+        row("postgres", "select into", "SELECT * INTO t FROM \"Orders\"", "2 record affected", "2");
+        row("postgres", "select into, two lines",
+            "select \"ID\"\ninto t from \"Orders\" where \"Amount\" > 10", "1 record affected",
+            "1");
+        row("sqlite", "select into", "SELECT * INTO t FROM \"Orders\"",
+            "near \"INTO\": syntax error", "");
+    }
+    // A select text that returns no rows runs as a statement, once, and
+    // reports its count; where the engine has no such statement it says so.
+    void selectTextsWithoutRowsRunOnce() {
+        QFETCH(QString, engine);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        QFETCH(QString, copied);
+        enginetest::Session s(engine, "CREATE TABLE \"Orders\" (\"ID\" INT, \"Amount\" INT);"
+                                      "INSERT INTO \"Orders\" VALUES (1, 10), (2, 20);");
+        TfrmGridMasterFields w(s.env.connection());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        typeAndRun(w, text);
+        QCOMPARE(s.env.dialogs.texts(), QStringList{message});
+        QVERIFY(!w.Query.active());
+        if (!copied.isEmpty()) {
+            QCOMPARE(s.readBack("SELECT COUNT(*) FROM t"), copied.toStdString());
+        }
+    }
+
     void emptyResultLeavesTheCounter() {
         Env env;
         TfrmGridMasterFields w(env.connection());

@@ -1,0 +1,100 @@
+// A PostgreSQL server that goes away under an open table view with an edit
+// typed into its grid: a server that came back takes the edit on Save; one
+// that is gone is reported, and Disconnect and Exit still work, naming the
+// edit that was not saved.
+
+#include "tests/support/MainWindowDriver.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/windows/GridDriver.h"
+#include "tests/windows/WindowTestEnv.h"
+
+#include "data/service/Command.h"
+
+using namespace wintest;
+
+namespace {
+
+// The first cell of `sql` read through a connection of its own.
+std::string readBack(const std::string& connectionString, const std::string& sql) {
+    vdata::Connection c;
+    c.setConnectionString(connectionString);
+    c.open();
+    vdata::Query q(&c);
+    q.setSQL(sql);
+    q.open();
+    return q.field(0).asString();
+}
+
+} // namespace
+
+class TestLostServer : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { failOnConnectionWarnings(); }
+
+    void savingAfterTheServerWentAway_data() {
+        QTest::addColumn<bool>("comesBack");
+        QTest::addColumn<QString>("leave"); // how the user leaves a server that is gone
+        QTest::newRow("restarted") << true << QString();
+        QTest::newRow("gone, then disconnect") << false << QStringLiteral("disconnect");
+        QTest::newRow("gone, then exit") << false << QStringLiteral("exit");
+    }
+    void savingAfterTheServerWentAway() {
+        if (!pgtest::testServer()) {
+            QSKIP(pgtest::noServerMessage);
+        }
+        QFETCH(bool, comesBack);
+        QFETCH(QString, leave);
+        pgtest::ThrowawayCluster cluster;
+        QVERIFY2(cluster.start(), cluster.error().c_str());
+        const std::string server = pgtest::connectionString(cluster.dataSource(), "postgres");
+        Env env("");
+        env.dm.ADOConn.close();
+        env.dm.ADOConn.setConnectionString(server);
+        vdata::Command create(&env.connection());
+        env.dm.ADOConn.open();
+        create.setCommandText("CREATE TABLE items (id int PRIMARY KEY, city text);"
+                              "INSERT INTO items VALUES (1, 'Split'), (2, 'Graz')");
+        create.execute();
+        env.form.FillDatabaseTree();
+        mainwin::showActive(env.form);
+        mainwin::clickNode(
+            env.form, mainwin::node(env.form, QStringLiteral("Tables"), QStringLiteral("items")));
+        QCOMPARE(mainwin::dataWindows(env.form).size(), 1);
+        TfrmGridMasterFields* w = mainwin::dataWindows(env.form).first();
+        const gridtest::Driver d(w->Grid);
+        d.typeOver(0, 1, QStringLiteral("Wien"));
+        d.key(Qt::Key_Return); // the edit is typed but not saved
+        if (comesBack) {
+            QVERIFY2(cluster.restart(), cluster.error().c_str());
+        } else {
+            cluster.stop();
+        }
+        env.dialogs.clear();
+        gridtest::press(w->DBNavigator, tk::TDBNavigator::Post);
+        if (comesBack) {
+            QCOMPARE(env.dialogs.texts(), QStringList());
+            QCOMPARE(readBack(server, "SELECT city FROM items WHERE id = 1"), std::string("Wien"));
+            return;
+        }
+        QCOMPARE(env.dialogs.kinds(), QStringList{QStringLiteral("error")});
+        QVERIFY2(env.dialogs.texts().first().contains(QLatin1String("server is gone")),
+                 qPrintable(env.dialogs.texts().first()));
+        env.dialogs.clear();
+        if (leave == QLatin1String("disconnect")) {
+            env.form.mnuDisconect->trigger();
+            QVERIFY(!env.dm.ADOConn.connected());
+        } else {
+            QVERIFY(env.form.close());
+        }
+        QTRY_VERIFY(mainwin::dataWindows(env.form).isEmpty());
+        const QStringList shown = env.dialogs.texts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().contains(QLatin1String("\"items\"")) &&
+                     shown.first().contains(QLatin1String("not saved")),
+                 qPrintable(shown.first()));
+    }
+};
+
+QTEST_MAIN(TestLostServer)
+#include "tst_lostserver.moc"
