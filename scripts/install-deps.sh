@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libsqlite3-dev sqlite3 libsqlcipher0 sqlcipher
     libpq-dev postgresql postgresql-client
+    unixodbc-dev unixodbc odbc-mariadb odbc-postgresql libsqliteodbc tdsodbc
+    mariadb-server mariadb-client
     libmdb3 mdbtools-dev mdbtools
     xvfb xauth x11-utils fonts-dejavu-core
     clang libclang-rt-14-dev clang-format
