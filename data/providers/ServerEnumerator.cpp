@@ -1,20 +1,15 @@
 #include "data/providers/ServerEnumerator.h"
 
+#include "data/providers/LocalProbe.h"
 #include "data/providers/PostgresServerName.h"
 #include "data/service/Errors.h"
 #include "data/service/TextHelpers.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include "data/providers/DataSourceNames.h"
+#include "data/providers/MariaDbServers.h"
+#include "data/providers/SqlServerBrowser.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -26,31 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const socketPrefix = ".s.PGSQL.";
-constexpr int probeTimeoutMs = 300;
-
-// Closes a file descriptor when it goes out of scope.
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
-// A socket file left by a server that crashed has no listener behind it.
-bool socketAcceptsConnections(const fs::path& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string text = path.string();
-    if (text.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-    Descriptor s{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    return s.fd >= 0 &&
-           ::connect(s.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-}
 
 // The ports of the live servers whose sockets are in `directory`.
 std::vector<int> serverPorts(const fs::path& directory) {
@@ -74,31 +44,6 @@ std::vector<int> serverPorts(const fs::path& directory) {
     }
     std::sort(ports.begin(), ports.end());
     return ports;
-}
-
-// A non-blocking connect to 127.0.0.1:5432 that gives up after a short wait.
-bool loopbackPortOpen(int port) {
-    Descriptor s{::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
-    if (s.fd < 0) {
-        return false;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(s.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        return true;
-    }
-    if (errno != EINPROGRESS) {
-        return false;
-    }
-    pollfd p{s.fd, POLLOUT, 0};
-    if (::poll(&p, 1, probeTimeoutMs) != 1) {
-        return false;
-    }
-    int error = 0;
-    socklen_t length = sizeof error;
-    return ::getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
 // Servers on this host: live sockets in the standard socket directories
@@ -131,11 +76,30 @@ std::vector<SourceRow> postgresSources() {
     return rows;
 }
 
+// One row per name, each described as `what`.
+std::vector<SourceRow> rowsOf(const std::vector<std::string>& names, const std::string& what) {
+    std::vector<SourceRow> rows;
+    for (const std::string& name : names) {
+        rows.push_back({name, 1, what});
+    }
+    return rows;
+}
+
 } // namespace
 
-std::vector<SourceRow> enumerateSources(const std::string& progId) {
+std::vector<SourceRow> enumerateSources(const std::string& progId, const SourceOptions& options) {
     if (equalsIgnoreCase(progId, "SQLOLEDB Enumerator")) {
         return postgresSources();
+    }
+    if (equalsIgnoreCase(progId, "SQL Server Enumerator")) {
+        return rowsOf(browseSqlServers(options.browserPort, options.browserWait),
+                      "SQL Server instance");
+    }
+    if (equalsIgnoreCase(progId, "MariaDB Enumerator")) {
+        return rowsOf(localMariaDbServers(), "MariaDB or MySQL server on this host");
+    }
+    if (equalsIgnoreCase(progId, "ODBC Enumerator")) {
+        return rowsOf(dataSourceNames(), "ODBC data source");
     }
     throw DataError("The enumerator \"" + progId + "\" is not registered");
 }

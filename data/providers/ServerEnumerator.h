@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,20 @@ struct SourceRow {
     std::string description; // SOURCES_DESCRIPTION
 };
 
-// The sources that the enumerator registered under progId reports.
-// "SQLOLEDB Enumerator" lists the PostgreSQL servers found on this host.
+// Where the network enumerators look, and for how long.
+struct SourceOptions {
+    std::uint16_t browserPort = 1434; // the SQL Server Browser's UDP port
+    std::chrono::milliseconds browserWait{1000};
+};
+
+// The sources that the enumerator registered under progId reports:
+// - "SQLOLEDB Enumerator": the PostgreSQL servers found on this host;
+// - "SQL Server Enumerator": the SQL Server instances that answer the
+//   SQL Server Browser on the local networks (HOST\INSTANCE, or HOST);
+// - "MariaDB Enumerator": the MariaDB or MySQL servers on this host;
+// - "ODBC Enumerator": the user's and the system's ODBC data source names.
 // An unknown progId raises DataError.
-std::vector<SourceRow> enumerateSources(const std::string& progId);
+std::vector<SourceRow> enumerateSources(const std::string& progId,
+                                        const SourceOptions& options = {});
 
 } // namespace vdata
