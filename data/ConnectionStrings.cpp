@@ -1,5 +1,6 @@
 #include "data/ConnectionStrings.h"
 
+#include "data/ServerTypes.h"
 #include "data/service/Connection.h"
 #include "data/service/ConnectionString.h"
 #include "toolkit/Text.h"
@@ -32,9 +33,25 @@ QString serverLoginClauses(const QString& userName, const QString& password) {
     return ";uid=" + connectionStringValue(userName) + ";pwd=" + connectionStringValue(password);
 }
 
+QString serverConnectionString(const QString& serverType, const QString& serverName,
+                               const QString& loginClauses) {
+    if (!isOdbcServerType(serverType))
+        return serverConnectionString(serverName) + loginClauses;
+    return "Data Source=" + connectionStringValue(serverName) +
+           ";Provider=ODBC;Server Type=" + connectionStringValue(serverType) +
+           (loginClauses.isEmpty() ? QStringLiteral(";Integrated Security=SSPI") : loginClauses);
+}
+
 void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info) {
-    conn.setConnectionString(ss("Initial Catalog=" + connectionStringValue(info.DatabaseName) +
-                                ";" + serverConnectionString(info.ServerName)));
+    const QString catalog = "Initial Catalog=" + connectionStringValue(info.DatabaseName) + ";";
+    if (isOdbcServerType(info.ServerType)) {
+        const QString login =
+            info.UserName.isEmpty() ? QString() : serverLoginClauses(info.UserName, info.Password);
+        conn.setConnectionString(
+            ss(catalog + serverConnectionString(info.ServerType, info.ServerName, login)));
+        return;
+    }
+    conn.setConnectionString(ss(catalog + serverConnectionString(info.ServerName)));
     if (!info.UserName.isEmpty())
         appendToConnectionString(conn, serverLoginClauses(info.UserName, info.Password));
 }

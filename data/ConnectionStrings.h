@@ -8,7 +8,9 @@ namespace vdata {
 class Connection;
 }
 
-// The connection strings of the two providers. Values go in verbatim, or
+// The connection strings of the providers: database files, PostgreSQL
+// servers (SQLOLEDB.1) and the servers reached through ODBC (Provider=ODBC
+// with the server's type). Values go in verbatim, or
 // in double quotes when they hold ';', '=' or a quote or start or end with a
 // blank (see connectionStringValue). An
 // optional clause is added the way the connection manager always did it:
@@ -27,6 +29,13 @@ QString serverConnectionString(const QString& serverName);
 
 // The clauses of a login by name and password (";uid=...;pwd=...").
 QString serverLoginClauses(const QString& userName, const QString& password);
+
+// The string for the server `serverName` of `serverType` (see ServerTypes.h)
+// before any database clause: with `loginClauses` empty the system's own
+// login, else those clauses. PostgreSQL keeps its integrated security clause
+// beside a login by name; an ODBC server has the one or the other.
+QString serverConnectionString(const QString& serverType, const QString& serverName,
+                               const QString& loginClauses);
 
 // A database on a server; the login clauses follow when a user name is given.
 void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info);

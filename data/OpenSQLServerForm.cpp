@@ -5,26 +5,66 @@
 #include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Registry.h"
 #include "toolkit/Text.h"
 
 #include <QFocusEvent>
+#include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 using tk::qs;
 using tk::ss;
+
+namespace {
+
+const QString settingsKey = QStringLiteral("Software\\QRV\\Veldmark\\Server");
+const QString typeValue = QStringLiteral("ServerType");
+
+QString rememberedServerType() {
+    try {
+        tk::Registry registry;
+        if (registry.openKey(settingsKey, false) && registry.valueExists(typeValue))
+            return registry.readString(typeValue);
+    } catch (const tk::RegistryError&) {
+    }
+    return QString();
+}
+
+void rememberServerType(const QString& name) {
+    tk::guarded([&] {
+        tk::Registry registry;
+        if (registry.openKey(settingsKey, true)) {
+            registry.writeString(typeValue, name);
+            registry.closeKey();
+        }
+    });
+}
+
+QStringList serverNames(const char* progId, const vdata::SourceOptions& options) {
+    QStringList names;
+    for (const vdata::SourceRow& row : vdata::enumerateSources(progId, options)) {
+        if (row.type == 1 && !row.name.empty())
+            names.append(qs(row.name));
+    }
+    return names;
+}
+
+} // namespace
 
 TOpenSQLServerForm::TOpenSQLServerForm(TSQLConnection& connection) : FConnection(connection) {
     setupUi(this);
     // Leaving the server box lists its databases, as picking an entry does.
     cboServers->installEventFilter(this);
-    QStringList servers;
     {
-        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
-        ListSQLServers(servers);
+        const QSignalBlocker quiet(cboServerType);
+        cboServerType->setCurrentIndex(int(serverTypeIndex(rememberedServerType())));
     }
-    cboServers->addItems(servers);
-    cboServers->setCurrentIndex(-1);
-    cboServers->clearEditText();
+    listServers();
 }
 
 std::unique_ptr<TOpenSQLServerForm>
@@ -32,18 +72,66 @@ TOpenSQLServerForm::CreateForConnection(TSQLConnection& connection) {
     return std::make_unique<TOpenSQLServerForm>(connection);
 }
 
+const ServerTypeInfo& TOpenSQLServerForm::ServerType() const {
+    return serverTypes().at(std::size_t(std::max(cboServerType->currentIndex(), 0)));
+}
+
 void TOpenSQLServerForm::ListSQLServers(QStringList& list) {
-    for (const vdata::SourceRow& row : vdata::enumerateSources("SQLOLEDB Enumerator")) {
-        if (row.type == 1 && !row.name.empty())
-            list.append(qs(row.name));
+    list.append(serverNames(ServerType().progId, SourceOptions));
+}
+
+// Servers on this host are listed at once; those that answer over the
+// network are gathered in the background so that the dialog stays usable.
+void TOpenSQLServerForm::listServers() {
+    FGathering.reset();
+    if (ServerType().asksNetwork) {
+        gatherServers();
+        return;
     }
+    QStringList servers;
+    {
+        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+        ListSQLServers(servers);
+    }
+    fillServerBox(servers);
+}
+
+void TOpenSQLServerForm::gatherServers() {
+    FGathering = std::make_unique<QFutureWatcher<QStringList>>();
+    QFutureWatcher<QStringList>* watcher = FGathering.get();
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher] { fillServerBox(watcher->result()); });
+    watcher->setFuture(
+        QtConcurrent::run([progId = ServerType().progId, options = SourceOptions]() -> QStringList {
+            try {
+                return serverNames(progId, options);
+            } catch (const std::exception&) {
+                return {}; // nothing answered the way a server does
+            }
+        }));
+}
+
+// What the user typed meanwhile stays in the box, the cursor where it was.
+void TOpenSQLServerForm::fillServerBox(const QStringList& servers) {
+    const QString typed = cboServers->currentText();
+    const int cursor = cboServers->lineEdit()->cursorPosition();
+    cboServers->clear();
+    cboServers->addItems(servers);
+    cboServers->setCurrentIndex(-1);
+    cboServers->setEditText(typed);
+    cboServers->lineEdit()->setCursorPosition(cursor);
+}
+
+void TOpenSQLServerForm::cboServerTypeChange() {
+    cboDatabases->clear();
+    listServers();
 }
 
 QString TOpenSQLServerForm::ServerConnectionString(const QString& serverName) const {
-    QString text = serverConnectionString(serverName);
-    if (rbLoginInfo->isChecked())
-        text += serverLoginClauses(ledUserName->text(), ledPwd->text());
-    return text;
+    return serverConnectionString(ServerType().name, serverName,
+                                  rbLoginInfo->isChecked()
+                                      ? serverLoginClauses(ledUserName->text(), ledPwd->text())
+                                      : QString());
 }
 
 void TOpenSQLServerForm::ListDatabases(QStringList& list, const QString& serverName) {
@@ -111,6 +199,7 @@ void TOpenSQLServerForm::copyIntoConnection() {
         cboDatabases->currentIndex() >= 0 ? cboDatabases->currentText() : QString();
     FConnection.UserName = ledUserName->text();
     FConnection.Password = ledPwd->text();
+    FConnection.ServerType = ServerType().name;
 }
 
 bool TOpenSQLServerForm::hasServerAndDatabase() const {
@@ -142,6 +231,8 @@ void TOpenSQLServerForm::TestConButtonClick() {
 
 void TOpenSQLServerForm::btnOKClick() {
     TestConButtonClick();
-    if (hasServerAndDatabase())
+    if (hasServerAndDatabase()) {
+        rememberServerType(FConnection.ServerType);
         accept();
+    }
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "data/SQLConnection.h"
+#include "data/ServerTypes.h"
+#include "data/providers/ServerEnumerator.h"
 #include "ui_OpenSQLServerForm.h"
 
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QStringList>
 
 #include <memory>
@@ -14,19 +17,24 @@
 class TOpenSQLServerForm : public QDialog, public Ui::TOpenSQLServerForm {
     Q_OBJECT
 public:
-    // Lists the servers while it is built; a failing listing leaves the
-    // constructor with its error.
+    // Starts on the server type used last and lists its servers while it is
+    // built; a failing listing leaves the constructor with its error.
     explicit TOpenSQLServerForm(TSQLConnection& connection);
     static std::unique_ptr<TOpenSQLServerForm> CreateForConnection(TSQLConnection& connection);
 
-    // Appends the servers that the server enumerator reports.
+    // Where the network server lists look (the SQL Server Browser's port).
+    vdata::SourceOptions SourceOptions;
+
+    // Appends the servers of the chosen type that its enumerator reports.
     void ListSQLServers(QStringList& list);
     // Appends the databases of `serverName`; shows its own errors.
     void ListDatabases(QStringList& list, const QString& serverName);
+    const ServerTypeInfo& ServerType() const;
     // The connection string without a database, for listing databases.
     QString ServerConnectionString(const QString& serverName) const;
 
 public Q_SLOTS:
+    void cboServerTypeChange();
     void cboServersClick();
     void rbTrustedConnectionClick();
     void rbLoginInfoClick();
@@ -37,10 +45,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void listServers();
+    void gatherServers();
+    void fillServerBox(const QStringList& servers);
     void leaveServerBox(QEvent* focusOut);
     void copyIntoConnection();
     bool hasServerAndDatabase() const;
 
     TSQLConnection& FConnection;
     bool FLeavingServerBox = false;
+    // The servers being gathered in the background, if any.
+    std::unique_ptr<QFutureWatcher<QStringList>> FGathering;
 };

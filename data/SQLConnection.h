@@ -9,4 +9,6 @@ struct TSQLConnection {
     QString DatabaseName;
     QString UserName;
     QString Password;
+    // "PostgreSQL", "SQL Server", "MariaDB" or "ODBC" (see ServerTypes.h).
+    QString ServerType = QStringLiteral("PostgreSQL");
 };

@@ -1,7 +1,8 @@
 // The server connection dialog and opening a server database from the main
 // window: the dialog's state, the login choice, the exact connection strings,
 // the warnings, and - against the PostgreSQL test server - the database list,
-// Test connection, OK, and the retry path after a failed open.
+// Test connection, OK, and the retry path after a failed open; the server
+// types with their server lists and strings, and the type used last.
 
 #include "app/MainForm.h"
 #include "data/ConnectionStrings.h"
@@ -10,11 +11,17 @@
 #include "data/service/Connection.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ServerResponders.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Registry.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 namespace {
 
@@ -66,6 +73,10 @@ std::function<int(QDialog&)> choose(const QString& server, const QString& databa
     };
 }
 
+const QByteArray browserInstances =
+    "ServerName;DBHOST;InstanceName;SALES;IsClustered;No;Version;16.0.1000.6;tcp;49721;;"
+    "ServerName;DBHOST;InstanceName;MSSQLSERVER;IsClustered;No;Version;16.0;tcp;1433;;";
+
 int pressClose(QDialog& dialog) {
     static_cast<TOpenSQLServerForm&>(dialog).btnCancel->click();
     return -1;
@@ -77,6 +88,7 @@ class TestOpenSQLServer : public QObject {
     Q_OBJECT
 
     std::unique_ptr<pgtest::ScratchDatabase> scratch;
+    QTemporaryDir odbcDir;
 
     QString server() const { return str(pgtest::socketDataSource()); }
     QString database() const { return str(scratch->name()); }
@@ -96,6 +108,12 @@ class TestOpenSQLServer : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         tk::setApplicationTitle(QStringLiteral("QRV Veldmark"));
+        // A private user odbc.ini (unixODBC reads the file ODBCINI names).
+        QFile dsn(odbcDir.filePath("odbc.ini"));
+        QVERIFY(dsn.open(QIODevice::WriteOnly));
+        dsn.write("[Veldmark Test]\nDriver=SQLite3\nDatabase=/tmp/veldmark-test.db\n");
+        dsn.close();
+        qputenv("ODBCINI", dsn.fileName().toLocal8Bit());
         if (!pgtest::testServer())
             QSKIP(pgtest::noServerMessage);
         scratch = std::make_unique<pgtest::ScratchDatabase>("dialog");
@@ -104,6 +122,14 @@ private Q_SLOTS:
                       "CREATE VIEW customer_names AS SELECT name FROM customers;");
     }
     void cleanupTestCase() { scratch.reset(); }
+    // Every test starts on PostgreSQL, as the first use does.
+    void init() {
+        tk::Registry registry;
+        if (registry.openKey(QStringLiteral("Software\\QRV\\Veldmark\\Server"), false)) {
+            registry.deleteValue(QStringLiteral("ServerType"));
+            registry.closeKey();
+        }
+    }
 
     void openingStateAndLoginChoice() {
         TSQLConnection info;
@@ -115,7 +141,11 @@ private Q_SLOTS:
         QVERIFY(!form->ledUserName->isEnabled() && !form->ledPwd->isEnabled());
         QCOMPARE(form->ledPwd->echoMode(), QLineEdit::Password);
         QVERIFY(form->btnOK->isDefault());
-        QCOMPARE(form->size(), QSize(326, 339));
+        QCOMPARE(form->size(), QSize(326, 383));
+        QCOMPARE(form->cboServerType->currentText(), QStringLiteral("PostgreSQL"));
+        form->show();
+        for (const QWidget* w : form->TabSheet1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(form->TabSheet1->rect().contains(w->geometry()), qPrintable(w->objectName()));
         form->rbLoginInfo->click();
         QVERIFY(form->ledUserName->isEnabled() && form->ledPwd->isEnabled());
         form->ledUserName->setText(QStringLiteral("sa"));
@@ -387,6 +417,121 @@ private Q_SLOTS:
             QVERIFY(s.form.ConnectedTo.isEmpty());
             QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
             QVERIFY(s.form.mnuOpenSQLServer->isEnabled());
+        }
+    }
+
+    // Each type in its place in the list: choosing it lists its servers
+    // (found the way that type is found) and clears the databases; the strings
+    // for listing and for the final connection, trusted and by name.
+    void serverTypes_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("trusted"); // for listing; the final string adds the catalog
+        QTest::addColumn<QString>("named");   // for listing, ann with password "p;w"
+        const QString pg =
+            ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False";
+        const QString login = ";uid=ann;pwd=\"p;w\"";
+        QTest::newRow("PostgreSQL")
+            << 0 << "PostgreSQL"
+            << "srv,5433"
+            << "Data Source=srv,5433" + pg << "Data Source=srv,5433" + pg + login;
+        const auto odbc = [&](const char* tag, int index, const char* type, const QString& server,
+                              const QString& written) {
+            const QString base = "Data Source=" + written + ";Provider=ODBC;Server Type=" + type;
+            QTest::newRow(tag) << index << tag << server << base + ";Integrated Security=SSPI"
+                               << base + login;
+        };
+        odbc("SQL Server", 1, "SQL Server", "DBHOST\\SALES", "DBHOST\\SALES");
+        odbc("MariaDB / MySQL", 2, "MariaDB", "db.example,3307", "db.example,3307");
+        odbc("ODBC data source", 3, "ODBC", " Veldmark;Test", "\" Veldmark;Test\"");
+    }
+    void serverTypes() {
+        QFETCH(int, index);
+        QFETCH(QString, label);
+        QFETCH(QString, server);
+        QFETCH(QString, trusted);
+        QFETCH(QString, named);
+        TSQLConnection info;
+        TOpenSQLServerForm form(info);
+        QCOMPARE(form.cboServerType->count(), 4);
+        QCOMPARE(form.cboServerType->itemText(index), label);
+
+        pgtest::ThrowawayCluster postgres;
+        std::optional<responders::BrowserResponder> browser;
+        std::optional<responders::ListeningSocket> mariadb;
+        QString listed = QStringLiteral("Veldmark Test");
+        if (index == 0) {
+            QVERIFY2(postgres.start("/tmp"), postgres.error().c_str());
+            listed = str(postgres.dataSource());
+            form.cboServerType->setCurrentIndex(3);
+        } else if (index == 1) {
+            browser.emplace(QList<QByteArray>{responders::browserAnswer(browserInstances)});
+            form.SourceOptions.browserPort = browser->port();
+            listed = QStringLiteral("DBHOST\\SALES");
+        } else if (index == 2) {
+            if (QFile::exists("/tmp/mysql.sock"))
+                QSKIP("/tmp/mysql.sock belongs to something else here");
+            mariadb.emplace("/tmp/mysql.sock");
+            listed = QStringLiteral("/tmp/mysql.sock");
+        }
+        form.cboDatabases->addItem(QStringLiteral("stale"));
+        form.cboServerType->setCurrentIndex(index);
+        QCOMPARE(form.cboDatabases->count(), 0);
+        QTRY_VERIFY(items(form.cboServers).contains(listed));
+
+        QCOMPARE(form.ServerConnectionString(server), trusted);
+        form.rbLoginInfo->click();
+        form.ledUserName->setText(QStringLiteral("ann"));
+        form.ledPwd->setText(QStringLiteral("p;w"));
+        QCOMPARE(form.ServerConnectionString(server), named);
+        vdata::Connection conn;
+        TSQLConnection chosen{server, QStringLiteral("db"), QString(), QString(),
+                              form.ServerType().name};
+        assignServerConnection(conn, chosen);
+        QCOMPARE(str(conn.connectionString()), "Initial Catalog=db;" + trusted);
+        chosen.UserName = QStringLiteral("ann");
+        chosen.Password = QStringLiteral("p;w");
+        assignServerConnection(conn, chosen);
+        QCOMPARE(str(conn.connectionString()), "Initial Catalog=db;" + named);
+    }
+
+    // The SQL Server list is gathered in the background (about a second):
+    // the dialog answers at once and what is typed meanwhile stays.
+    void keysTypedWhileServersAreGatheredAreKept() {
+        responders::BrowserResponder browser({responders::browserAnswer(browserInstances)});
+        TSQLConnection info;
+        TOpenSQLServerForm form(info);
+        form.SourceOptions.browserPort = browser.port();
+        showActive(form);
+        form.cboServers->setFocus(Qt::OtherFocusReason);
+        QElapsedTimer clock;
+        clock.start();
+        form.cboServerType->setCurrentIndex(1);
+        QTest::keyClicks(form.cboServers, QStringLiteral("typed\\"));
+        QVERIFY(clock.elapsed() < 500);
+        QCOMPARE(form.cboServers->count(), 0);
+        QTRY_COMPARE(items(form.cboServers), (QStringList{"DBHOST", "DBHOST\\SALES"}));
+        QCOMPARE(form.cboServers->currentText(), QStringLiteral("typed\\"));
+        QTest::keyClicks(form.cboServers, QStringLiteral("X"));
+        QCOMPARE(form.cboServers->currentText(), QStringLiteral("typed\\X"));
+    }
+
+    // The type of the last accepted dialog is where the next one starts;
+    // closing the dialog does not change it.
+    void theTypeUsedLastIsRemembered() {
+        ScriptedDialogs dialogs; // the test connection fails without a server
+        for (const bool accept : {true, false}) {
+            TSQLConnection info;
+            TOpenSQLServerForm form(info);
+            form.cboServerType->setCurrentIndex(accept ? 2 : 3);
+            form.cboServers->setEditText(QStringLiteral("127.0.0.1,1"));
+            form.cboDatabases->addItem(QStringLiteral("shop"));
+            form.cboDatabases->setCurrentIndex(0);
+            (accept ? form.btnOK : form.btnCancel)->click();
+            QCOMPARE(info.ServerType, accept ? QStringLiteral("MariaDB") : QString("PostgreSQL"));
+            TOpenSQLServerForm again(info);
+            QCOMPARE(again.cboServerType->currentText(), QStringLiteral("MariaDB / MySQL"));
         }
     }
 

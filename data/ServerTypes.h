@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// The kinds of server the server dialog reaches, in the order of its
+// "Server type" list.
+struct ServerTypeInfo {
+    QString name;       // TSQLConnection::ServerType, the connection string's "Server Type"
+    const char* progId; // the enumerator that lists its servers
+    // Its servers are found by asking the network, which takes a while, so
+    // the dialog gathers them in the background.
+    bool asksNetwork;
+};
+
+const std::array<ServerTypeInfo, 4>& serverTypes();
+
+// Where `name` is in serverTypes(); an unknown or empty name is PostgreSQL's.
+std::size_t serverTypeIndex(const QString& name);
+
+// Every type but PostgreSQL is reached through the ODBC provider.
+bool isOdbcServerType(const QString& name);
