@@ -60,6 +60,8 @@ TOpenSQLServerForm::TOpenSQLServerForm(TSQLConnection& connection) : FConnection
     setupUi(this);
     // Leaving the server box lists its databases, as picking an entry does.
     cboServers->installEventFilter(this);
+    connect(cboServers->lineEdit(), &QLineEdit::textEdited, this,
+            &TOpenSQLServerForm::serverTextEdited);
     {
         const QSignalBlocker quiet(cboServerType);
         cboServerType->setCurrentIndex(int(serverTypeIndex(rememberedServerType())));
@@ -96,19 +98,26 @@ void TOpenSQLServerForm::listServers() {
     fillServerBox(servers);
 }
 
-void TOpenSQLServerForm::gatherServers() {
+void TOpenSQLServerForm::gatherServers(const QString& host) {
+    vdata::SourceOptions options = SourceOptions;
+    options.browserHost = ss(host);
     FGathering = std::make_unique<QFutureWatcher<QStringList>>();
     QFutureWatcher<QStringList>* watcher = FGathering.get();
     connect(watcher, &QFutureWatcherBase::finished, this,
             [this, watcher] { fillServerBox(watcher->result()); });
-    watcher->setFuture(
-        QtConcurrent::run([progId = ServerType().progId, options = SourceOptions]() -> QStringList {
-            try {
-                return serverNames(progId, options);
-            } catch (const std::exception&) {
-                return {}; // nothing answered the way a server does
-            }
-        }));
+    watcher->setFuture(QtConcurrent::run([progId = ServerType().progId, options]() -> QStringList {
+        try {
+            return serverNames(progId, options);
+        } catch (const std::exception&) {
+            return {}; // nothing answered the way a server does
+        }
+    }));
+}
+
+// A host name typed with a backslash ("HOST\") lists that host's instances.
+void TOpenSQLServerForm::serverTextEdited(const QString& text) {
+    if (ServerType().asksNetwork && text.size() > 1 && text.indexOf('\\') == text.size() - 1)
+        gatherServers(text.chopped(1));
 }
 
 // What the user typed meanwhile stays in the box, the cursor where it was.

@@ -46,7 +46,8 @@ protected:
 
 private:
     void listServers();
-    void gatherServers();
+    void gatherServers(const QString& host = QString());
+    void serverTextEdited(const QString& text);
     void fillServerBox(const QStringList& servers);
     void leaveServerBox(QEvent* focusOut);
     void copyIntoConnection();

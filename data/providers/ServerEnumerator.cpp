@@ -92,8 +92,9 @@ std::vector<SourceRow> enumerateSources(const std::string& progId, const SourceO
         return postgresSources();
     }
     if (equalsIgnoreCase(progId, "SQL Server Enumerator")) {
-        return rowsOf(browseSqlServers(options.browserPort, options.browserWait),
-                      "SQL Server instance");
+        return rowsOf(
+            browseSqlServers(options.browserPort, options.browserWait, options.browserHost),
+            "SQL Server instance");
     }
     if (equalsIgnoreCase(progId, "MariaDB Enumerator")) {
         return rowsOf(localMariaDbServers(), "MariaDB or MySQL server on this host");

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -19,6 +20,7 @@ namespace vdata {
 namespace {
 
 constexpr char clientBroadcastEx = 0x02;
+constexpr char clientUnicastEx = 0x03;
 constexpr unsigned char serverResponse = 0x05;
 constexpr std::string_view defaultInstance = "MSSQLSERVER";
 
@@ -71,14 +73,32 @@ std::vector<in_addr> browserTargets() {
     return targets;
 }
 
-void sendRequests(int fd, std::uint16_t port) {
-    for (const in_addr& target : browserTargets()) {
+// The IPv4 addresses of `host` (an empty list when it has none).
+std::vector<in_addr> hostAddresses(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) {
+        return {};
+    }
+    std::vector<in_addr> addresses;
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+        addresses.push_back(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
+    }
+    ::freeaddrinfo(found);
+    return addresses;
+}
+
+// One host is asked by CLNT_UCAST_EX, the networks by CLNT_BCAST_EX.
+void sendRequests(int fd, std::uint16_t port, const std::string& host) {
+    const char request = host.empty() ? clientBroadcastEx : clientUnicastEx;
+    for (const in_addr& target : host.empty() ? browserTargets() : hostAddresses(host)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr = target;
-        ::sendto(fd, &clientBroadcastEx, 1, 0, reinterpret_cast<const sockaddr*>(&address),
-                 sizeof address);
+        ::sendto(fd, &request, 1, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     }
 }
 
@@ -107,14 +127,15 @@ std::vector<std::string> browserAnswerInstances(std::string_view packet) {
     return names;
 }
 
-std::vector<std::string> browseSqlServers(std::uint16_t port, std::chrono::milliseconds wait) {
+std::vector<std::string> browseSqlServers(std::uint16_t port, std::chrono::milliseconds wait,
+                                          const std::string& host) {
     const Descriptor s{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
     if (s.fd < 0) {
         return {};
     }
     const int on = 1;
     ::setsockopt(s.fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    sendRequests(s.fd, port);
+    sendRequests(s.fd, port, host);
     std::vector<std::string> names;
     std::array<char, 65536> buffer;
     const auto deadline = std::chrono::steady_clock::now() + wait;

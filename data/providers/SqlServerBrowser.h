@@ -15,8 +15,10 @@ namespace vdata {
 std::vector<std::string> browserAnswerInstances(std::string_view packet);
 
 // Asks every SQL Server Browser on the local networks (by broadcast) and on
-// this host for its instances (CLNT_BCAST_EX to UDP `port`) and collects the
-// answers for `wait`. Each instance once, sorted.
-std::vector<std::string> browseSqlServers(std::uint16_t port, std::chrono::milliseconds wait);
+// this host for its instances (CLNT_BCAST_EX to UDP `port`), or only the one
+// on `host` when it is given (CLNT_UCAST_EX), and collects the answers for
+// `wait`. Each instance once, sorted.
+std::vector<std::string> browseSqlServers(std::uint16_t port, std::chrono::milliseconds wait,
+                                          const std::string& host = {});
 
 } // namespace vdata

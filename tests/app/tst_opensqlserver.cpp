@@ -497,7 +497,8 @@ private Q_SLOTS:
     }
 
     // The SQL Server list is gathered in the background (about a second):
-    // the dialog answers at once and what is typed meanwhile stays.
+    // the dialog answers at once and what is typed meanwhile stays. Typing
+    // "HOST\" asks that host's browser.
     void keysTypedWhileServersAreGatheredAreKept() {
         responders::BrowserResponder browser({responders::browserAnswer(browserInstances)});
         TSQLConnection info;
@@ -508,13 +509,21 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         form.cboServerType->setCurrentIndex(1);
-        QTest::keyClicks(form.cboServers, QStringLiteral("typed\\"));
+        QTest::keyClicks(form.cboServers, QStringLiteral("typed,1"));
         QVERIFY(clock.elapsed() < 500);
         QCOMPARE(form.cboServers->count(), 0);
         QTRY_COMPARE(items(form.cboServers), (QStringList{"DBHOST", "DBHOST\\SALES"}));
-        QCOMPARE(form.cboServers->currentText(), QStringLiteral("typed\\"));
+        QCOMPARE(form.cboServers->currentText(), QStringLiteral("typed,1"));
         QTest::keyClicks(form.cboServers, QStringLiteral("X"));
-        QCOMPARE(form.cboServers->currentText(), QStringLiteral("typed\\X"));
+        QCOMPARE(form.cboServers->currentText(), QStringLiteral("typed,1X"));
+
+        // A host name and a backslash ask that host alone.
+        form.cboServers->clear();
+        form.cboServers->clearEditText();
+        QTest::keyClicks(form.cboServers, QStringLiteral("localhost\\"));
+        QTRY_COMPARE(items(form.cboServers), (QStringList{"DBHOST", "DBHOST\\SALES"}));
+        QCOMPARE(browser.unicastRequests(), 1);
+        QCOMPARE(form.cboServers->currentText(), QStringLiteral("localhost\\"));
     }
 
     // The type of the last accepted dialog is where the next one starts;

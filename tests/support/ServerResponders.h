@@ -12,7 +12,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -28,8 +27,8 @@ inline QByteArray browserAnswer(const QByteArray& records) {
     return QByteArray(1, 0x05) + char(size & 0xff) + char(size >> 8) + records;
 }
 
-// A SQL Server Browser on 127.0.0.1 at a free port: answers the first
-// CLNT_BCAST_EX request with `packets`, then stops.
+// A SQL Server Browser on 127.0.0.1 at a free port: answers each
+// CLNT_BCAST_EX or CLNT_UCAST_EX request with `packets`.
 class BrowserResponder {
 public:
     explicit BrowserResponder(QList<QByteArray> packets)
@@ -41,35 +40,40 @@ public:
         ::bind(socket_.fd, reinterpret_cast<sockaddr*>(&address), length);
         ::getsockname(socket_.fd, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this, packets] { answerFirstRequest(packets); });
+        thread_ = std::thread([this, packets] {
+            while (!stop_)
+                answerRequest(packets);
+        });
     }
     ~BrowserResponder() {
         stop_ = true;
         thread_.join();
     }
     std::uint16_t port() const { return port_; }
+    int unicastRequests() const { return unicastRequests_; }
 
 private:
-    void answerFirstRequest(const QList<QByteArray>& packets) {
+    void answerRequest(const QList<QByteArray>& packets) {
         pollfd p{socket_.fd, POLLIN, 0};
-        while (!stop_ && ::poll(&p, 1, 50) == 0) {
-        }
         char request = 0;
         sockaddr_in client{};
         socklen_t length = sizeof client;
-        if (stop_ ||
+        if (::poll(&p, 1, 50) != 1 ||
             ::recvfrom(socket_.fd, &request, 1, 0, reinterpret_cast<sockaddr*>(&client), &length) !=
-                1 ||
-            request != 0x02)
+                1)
             return;
-        for (const QByteArray& packet : packets)
-            ::sendto(socket_.fd, packet.data(), packet.size(), 0,
-                     reinterpret_cast<sockaddr*>(&client), length);
+        unicastRequests_ += request == 0x03;
+        if (request == 0x02 || request == 0x03) {
+            for (const QByteArray& packet : packets)
+                ::sendto(socket_.fd, packet.data(), packet.size(), 0,
+                         reinterpret_cast<sockaddr*>(&client), length);
+        }
     }
 
     vdata::Descriptor socket_;
     std::uint16_t port_ = 0;
     std::atomic<bool> stop_ = false;
+    std::atomic<int> unicastRequests_ = 0;
     std::thread thread_;
 };
 
@@ -91,11 +95,6 @@ public:
         std::filesystem::remove(path_, ec);
     }
     bool listening() const { return listening_; }
-    // Stops listening and leaves the file, as a server that crashed does.
-    void close() {
-        ::close(socket_.fd);
-        socket_.fd = -1;
-    }
 
 private:
     std::string path_;
