@@ -47,6 +47,11 @@ for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsqlite3-0 libpq5 libsqlciphe
     [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends lacks $lib: $depends"
 done
 
+recommends="$(dpkg-deb -f "${deb[0]}" Recommends)"
+for pkg in tdsodbc odbc-mariadb; do
+    [[ ", $recommends," == *", $pkg,"* ]] || fail "Recommends lacks $pkg: $recommends"
+done
+
 # The unpacked program on a fresh X server, with settings of its own.
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
