@@ -50,13 +50,13 @@ void expectConflict(const std::function<void()>& write) {
 class TestEngineContract : public QObject {
     Q_OBJECT
 private slots:
-    void editsAreWrittenAndReadBack_data() { enginetest::engines(); }
+    void editsAreWrittenAndReadBack_data() { enginetest::engines(true, true); }
     void editsAreWrittenAndReadBack();
-    void refusedWritesKeepTheEdit_data() { enginetest::engines(); }
+    void refusedWritesKeepTheEdit_data() { enginetest::engines(true, true); }
     void refusedWritesKeepTheEdit();
-    void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(); }
+    void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(true, true); }
     void requeryAfterOpenSeesEveryChange();
-    void masterLinkBindsParameters_data() { enginetest::engines(); }
+    void masterLinkBindsParameters_data() { enginetest::engines(true, true); }
     void masterLinkBindsParameters();
 };
 
