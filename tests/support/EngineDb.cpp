@@ -93,6 +93,9 @@ void engines(bool withCipher, bool withOdbc) {
     if (mariadbtest::testServer()) {
         QTest::newRow("odbc-mariadb") << QStringLiteral("odbc-mariadb");
     }
+    if (pgtest::testServer()) {
+        QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres");
+    }
 }
 
 EngineDb::EngineDb(const QString& engine, const std::string& script) {
