@@ -96,6 +96,7 @@ void engines(bool withCipher, bool withOdbc) {
     if (pgtest::testServer()) {
         QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres");
     }
+    QTest::newRow("odbc-sqlite") << QStringLiteral("odbc-sqlite");
 }
 
 EngineDb::EngineDb(const QString& engine, const std::string& script) {
