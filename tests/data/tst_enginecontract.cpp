@@ -27,6 +27,8 @@ const char* const schema = R"(
     CREATE TABLE pairs (a INT, b INT, v VARCHAR(10), PRIMARY KEY (a, b));
     CREATE TABLE "Order Lines" (line INT PRIMARY KEY, item VARCHAR(10));
     CREATE TABLE log (message VARCHAR(40));
+    CREATE TABLE vals (id INT PRIMARY KEY, big BIGINT, price NUMERIC(30,10), note VARCHAR(20));
+    INSERT INTO vals (id) VALUES (1), (2);
     INSERT INTO customers (name, joined, age) VALUES ('Zoe', '2021-03-04', 30),
         ('adam', '2020-01-02', 40), ('Ann', '2022-05-06', 50);
     INSERT INTO orders (id, item, amount) VALUES (1, 'pen', 1.5), (1, 'ink', 3), (2, 'pad', 2.25);
@@ -54,6 +56,8 @@ private slots:
     void editsAreWrittenAndReadBack();
     void refusedWritesKeepTheEdit_data() { enginetest::engines(true, true); }
     void refusedWritesKeepTheEdit();
+    void valuesAreWrittenExactly_data() { enginetest::engines(true, true); }
+    void valuesAreWrittenExactly();
     void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(true, true); }
     void requeryAfterOpenSeesEveryChange();
     void masterLinkBindsParameters_data() { enginetest::engines(true, true); }
@@ -107,6 +111,34 @@ void TestEngineContract::editsAreWrittenAndReadBack() {
     QCOMPARE(all->fieldByName("id").asString(),
              db.readBack("SELECT id FROM customers WHERE name = 'New one'"));
     QCOMPARE(all->fieldByName("city").asString(), std::string("Split"));
+}
+
+// Values that a double or an 8-bit text path would change, and NULL apart
+// from empty text, written and read back by a second connection and in the
+// row the write read back.
+void TestEngineContract::valuesAreWrittenExactly() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, schema);
+    // A SQLite file keeps a NUMERIC value to 15 significant digits.
+    const bool sqliteFile = engine.contains(QLatin1String("sql")); // sqlite, sqlcipher, odbc-sqlite
+    const std::string price = sqliteFile ? "12345.6789" : "98765432109876543.2109876543";
+    const std::string note = "Čačak, Zoë 😀";
+    auto q = db.open("SELECT * FROM vals ORDER BY id");
+    q->fieldByName("big").setAsString("9007199254740993"); // 2^53 + 1
+    q->fieldByName("price").setAsString(price);
+    q->fieldByName("note").setAsString(note);
+    q->post();
+    q->next();
+    q->setCurrentValue(3, Value::text(""));
+    q->post();
+    const std::string expected = "9007199254740993|" + price + "|" + note + ";";
+    QCOMPARE(db.readRows("SELECT big, price, note FROM vals WHERE id = 1"), expected);
+    QCOMPARE(db.readRows("SELECT count(*) FROM vals WHERE note = ''"), std::string("1;"));
+    QCOMPARE(db.readRows("SELECT count(*) FROM vals WHERE price IS NULL"), std::string("1;"));
+    q->first();
+    QCOMPARE(q->fieldByName("big").asString() + "|" + q->fieldByName("price").asString() + "|" +
+                 q->fieldByName("note").asString() + ";",
+             expected);
 }
 
 void TestEngineContract::refusedWritesKeepTheEdit() {
