@@ -82,6 +82,10 @@ std::string mariaDbText(const ConnectionString& cs, const std::vector<std::strin
     }
     t.add("DATABASE", cs.value("Initial Catalog"));
     addLogin(t, cs, osUser, false);
+    // Connector/ODBC's FOUND_ROWS: an UPDATE counts the rows it matched, as
+    // on other servers, not only those whose values it changed; a write
+    // that counts none is taken for a row someone else changed.
+    t.add("OPTION", "2");
     return t.out;
 }
 
