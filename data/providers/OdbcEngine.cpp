@@ -33,9 +33,10 @@ SQLRETURN prepare(const OdbcHandle& stmt, const std::string& sql) {
     return SQLPrepareW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size()));
 }
 
-// Runs a prepared statement; SQL_NO_DATA is a statement that touched no row.
+// Runs a prepared statement, which the progress callback may cancel;
+// SQL_NO_DATA is a statement that touched no row.
 void run(const OdbcHandle& stmt) {
-    const SQLRETURN rc = SQLExecute(stmt.get());
+    const SQLRETURN rc = executeOdbc(stmt, [&stmt] { return SQLExecute(stmt.get()); });
     if (rc != SQL_NO_DATA) {
         stmt.check(rc);
     }
@@ -126,7 +127,9 @@ long long OdbcEngine::execute(const std::string& sql, const std::vector<Value>& 
     const OdbcHandle stmt = session_.statement();
     const OdbcParams bound(stmt.get(), params);
     std::u16string text = toUtf16(sql);
-    SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size()));
+    SQLRETURN rc = executeOdbc(stmt, [&] {
+        return SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size()));
+    });
     long long affected = -1;
     while (rc != SQL_NO_DATA) {
         stmt.check(rc);

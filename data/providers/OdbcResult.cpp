@@ -4,6 +4,8 @@
 #include "data/service/Progress.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 namespace vdata {
 
@@ -143,6 +145,22 @@ void readRowByRow(const OdbcHandle& stmt, const std::vector<OdbcColumnPlan>& pla
 }
 
 } // namespace
+
+SQLRETURN executeOdbc(const OdbcHandle& stmt, const std::function<SQLRETURN()>& call) {
+    std::future<SQLRETURN> running = std::async(std::launch::async, call);
+    bool stopped = false;
+    while (running.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        if (!stopped && !progressContinues(0)) {
+            stopped = true;
+            SQLCancel(stmt.get());
+        }
+    }
+    const SQLRETURN rc = running.get();
+    if (stopped) {
+        throwCancelled();
+    }
+    return rc;
+}
 
 std::vector<ColumnInfo> describeOdbcColumns(const OdbcHandle& stmt, bool trustSizes,
                                             std::vector<OdbcColumnPlan>& plans) {

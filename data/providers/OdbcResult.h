@@ -4,9 +4,17 @@
 #include "data/providers/OdbcValues.h"
 #include "data/service/Engine.h"
 
+#include <functional>
 #include <vector>
 
 namespace vdata {
+
+// Runs `call` (the statement's SQLExecute or SQLExecDirect) on a thread of
+// its own while this thread tells the progress callback every tenth of a
+// second. When the callback asks to stop, SQLCancel tells the server to stop
+// the statement, and DataError (Cancelled) is raised once it has. Returns
+// what the call returned.
+SQLRETURN executeOdbc(const OdbcHandle& stmt, const std::function<SQLRETURN()>& call);
 
 // How one result column is fetched: its storage and the bytes a cell takes
 // in a block buffer (0: read whole with SQLGetData).

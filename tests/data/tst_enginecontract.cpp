@@ -9,8 +9,10 @@
 #include "data/service/Command.h"
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
+#include "data/service/Progress.h"
 #include "data/service/Query.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 using namespace vdata;
@@ -60,6 +62,8 @@ private slots:
     void valuesAreWrittenExactly();
     void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(true, true); }
     void requeryAfterOpenSeesEveryChange();
+    void cancelStopsTheStatement_data() { enginetest::engines(true, true); }
+    void cancelStopsTheStatement();
     void masterLinkBindsParameters_data() { enginetest::engines(true, true); }
     void masterLinkBindsParameters();
 };
@@ -226,6 +230,29 @@ void TestEngineContract::requeryAfterOpenSeesEveryChange() {
     QCOMPARE(requeried([&] { own.execute(); }), std::string("1|pin;3|washer;"));
     own.setCommandText("ALTER TABLE \"Order Lines\" ADD COLUMN qty INT");
     QCOMPARE(requeried([&] { own.execute(); }), std::string("1|pin|;3|washer|;"));
+}
+
+// A statement cancelled while the engine computes stops at once, on a
+// server too, and the session goes on.
+void TestEngineContract::cancelStopsTheStatement() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, schema);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        const ProgressScope stop([&](std::size_t) { return clock.elapsed() < 300; });
+        // MariaDB ends a recursion after a thousand steps.
+        const std::string slow =
+            engine == QLatin1String("odbc-mariadb")
+                ? "SELECT BENCHMARK(2000000000, MD5('x'))"
+                : "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                  "100000000) SELECT count(*) FROM c";
+        const std::optional<DataError> refused = failureOf([&] { db.open(slow); });
+        QVERIFY(refused);
+        QCOMPARE(refused->kind(), ErrorKind::Cancelled);
+    }
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(db.open("SELECT count(*) FROM log")->cellText(0, 0), std::string("1"));
 }
 
 void TestEngineContract::masterLinkBindsParameters() {
