@@ -16,9 +16,6 @@ namespace {
 
 const char* const noResultSet = "CommandText does not return a result set";
 
-// A write waits this long for a row another session holds locked.
-constexpr SQLULEN writeTimeoutSeconds = 5;
-
 // The states drivers report for a statement that ran out of time: ODBC's
 // own, MariaDB's max_statement_time and PostgreSQL's statement_timeout
 // and lock_timeout.
@@ -148,7 +145,7 @@ long long OdbcEngine::execute(const std::string& sql, const std::vector<Value>& 
 long long OdbcEngine::write(const WriteStatement& s) {
     const OdbcHandle stmt = session_.statement();
     SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
-                   reinterpret_cast<SQLPOINTER>(writeTimeoutSeconds), 0);
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(odbcLockWaitSeconds)), 0);
     stmt.check(prepare(stmt, s.sql));
     const OdbcParams bound(stmt.get(), s.params);
     try {

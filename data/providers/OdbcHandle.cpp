@@ -50,6 +50,8 @@ bool succeeded(SQLRETURN rc) {
 
 namespace {
 
+constexpr SQLINTEGER mysqlLockWaitTimeout = 1205;
+
 ErrorKind kindOf(std::string_view state) {
     if (state.starts_with("08")) {
         return ErrorKind::Connection;
@@ -90,6 +92,10 @@ DataError odbcError(SQLSMALLINT type, SQLHANDLE handle) {
             fromUtf16(text, std::min<std::size_t>(static_cast<std::size_t>(length), 1023)));
         if (firstState.empty()) {
             firstState = fromUtf16(state, 5);
+            // MySQL and MariaDB report a lock wait that ran out of time
+            // (their error 1205) under the general state HY000.
+            firstState =
+                firstState == "HY000" && native == mysqlLockWaitTimeout ? "HYT00" : firstState;
         }
         if (message.find(line) == std::string::npos) {
             message += (message.empty() ? "" : "\n") + line;

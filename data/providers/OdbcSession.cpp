@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace vdata {
 
@@ -81,6 +82,7 @@ std::string OdbcSession::infoText(SQLUSMALLINT item) const {
 // MySQL and MariaDB read "x" as a string unless told otherwise; the
 // program's SQL and its users' name things in double quotes as on the other
 // servers, so the session takes them as names, keeping its other modes.
+// Their lock waits are bounded like the other servers' writes.
 void OdbcSession::learnDriver() {
     info_.dbmsName = infoText(SQL_DBMS_NAME);
     info_.family = familyOf(info_.dbmsName);
@@ -90,6 +92,9 @@ void OdbcSession::learnDriver() {
     info_.namesFoldCase = info_.family != OdbcFamily::Postgres && info_.family != OdbcFamily::Other;
     if (info_.family == OdbcFamily::MySql) {
         runSetup("SET SESSION sql_mode = CONCAT(@@sql_mode, ',ANSI_QUOTES')");
+        // Connector/ODBC's query timeout does not end a wait for a row lock.
+        runSetup(("SET SESSION innodb_lock_wait_timeout = " + std::to_string(odbcLockWaitSeconds))
+                     .c_str());
     }
 }
 

@@ -7,6 +7,9 @@
 
 namespace vdata {
 
+// How long a write waits for a row another session holds locked.
+inline constexpr int odbcLockWaitSeconds = 5;
+
 // The database families whose SQL differs where ODBC has no call for it:
 // how many rows a select takes (TOP or LIMIT) and how a new row's generated
 // key is read back.

@@ -4,9 +4,12 @@
 // and the master link's bound parameters. Every outcome is read back through
 // a second connection.
 #include "tests/support/EngineDb.h"
+#include "tests/support/MariaDbTestEnv.h"
+#include "tests/support/PgTestEnv.h"
 #include "tests/support/TestDb.h"
 
 #include "data/service/Command.h"
+#include "data/service/Connection.h"
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
 #include "data/service/Progress.h"
@@ -64,6 +67,8 @@ private slots:
     void requeryAfterOpenSeesEveryChange();
     void cancelStopsTheStatement_data() { enginetest::engines(true, true); }
     void cancelStopsTheStatement();
+    void lockedRowEndsTheWait_data();
+    void lockedRowEndsTheWait();
     void masterLinkBindsParameters_data() { enginetest::engines(true, true); }
     void masterLinkBindsParameters();
 };
@@ -253,6 +258,47 @@ void TestEngineContract::cancelStopsTheStatement() {
     }
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(db.open("SELECT count(*) FROM log")->cellText(0, 0), std::string("1"));
+}
+
+void TestEngineContract::lockedRowEndsTheWait_data() {
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<std::string>("begin");
+    if (pgtest::testServer()) {
+        QTest::newRow("postgres") << QStringLiteral("postgres") << std::string("BEGIN");
+        QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres") << std::string("BEGIN");
+    }
+    if (mariadbtest::testServer()) {
+        QTest::newRow("odbc-mariadb")
+            << QStringLiteral("odbc-mariadb") << std::string("START TRANSACTION");
+    }
+}
+
+// A write to a row another session holds locked ends after a few seconds,
+// says why, and keeps the edit.
+void TestEngineContract::lockedRowEndsTheWait() {
+    QFETCH(QString, engine);
+    QFETCH(std::string, begin);
+    EngineDb db(engine, schema);
+    auto q = db.open("SELECT * FROM customers ORDER BY id");
+    Connection holder;
+    holder.setConnectionString(db.connectionString());
+    holder.open();
+    Command lock(&holder);
+    for (const std::string& sql :
+         {begin, std::string("UPDATE customers SET age = 31 WHERE id = 1")}) {
+        lock.setCommandText(sql);
+        lock.execute();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    q->fieldByName("city").setAsString("Mine");
+    const std::optional<DataError> refused = failureOf([&] { q->post(); });
+    QVERIFY(refused);
+    QVERIFY2(std::string(refused->what()).find("locked by another session") != std::string::npos,
+             refused->what());
+    QCOMPARE(refused->kind(), ErrorKind::Conflict);
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(q->fieldByName("city").asString(), std::string("Mine"));
 }
 
 void TestEngineContract::masterLinkBindsParameters() {
