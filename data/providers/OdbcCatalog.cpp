@@ -3,6 +3,8 @@
 #include "data/service/Errors.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace vdata {
 
@@ -59,6 +61,14 @@ std::string literalPattern(const OdbcSession& session, const std::string& name) 
         pattern += c;
     }
     return pattern;
+}
+
+// MySQL's and MariaDB's own databases, which hold no user data.
+bool isSystemCatalog(const OdbcSession& session, const std::string& name) {
+    constexpr std::array<std::string_view, 4> mysql = {"information_schema", "mysql",
+                                                       "performance_schema", "sys"};
+    return session.info().family == OdbcFamily::MySql &&
+           std::find(mysql.begin(), mysql.end(), name) != mysql.end();
 }
 
 std::vector<std::string> primaryKey(const OdbcSession& session, const std::string& table) {
@@ -123,7 +133,7 @@ std::vector<std::string> OdbcCatalog::catalogNames(const OdbcSession& session) {
                           empty.data(), 0));
     std::vector<std::string> names;
     for (const auto& row : textRows(stmt, {1})) {
-        if (!row[0].empty()) {
+        if (!row[0].empty() && !isSystemCatalog(session, row[0])) {
             names.push_back(row[0]);
         }
     }

@@ -339,6 +339,12 @@ void TestEngineContract::masterLinkBindsParameters() {
     QCOMPARE(top->recordCount(), 2);
     QCOMPARE(top->cellText(1, 1), std::string("nut"));
     QVERIFY(top->canModify());
+
+    // The catalogue: the tables, system tables left out.
+    std::vector<std::string> tables = db.connection().tableNames();
+    std::sort(tables.begin(), tables.end());
+    QCOMPARE(tables, (std::vector<std::string>{"Order Lines", "customers", "log", "orders", "pairs",
+                                               "vals"}));
 }
 
 QTEST_GUILESS_MAIN(TestEngineContract)

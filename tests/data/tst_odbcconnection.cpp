@@ -1,5 +1,6 @@
 // The ODBC engine's connection strings: what the dialog's keys become in the
 // driver's own string, and connections that cannot be made.
+#include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/TestDb.h"
 
 #include "data/providers/OdbcConnectionString.h"
@@ -80,6 +81,20 @@ private slots:
         QVERIFY(refused);
         QVERIFY2(QString(refused->what()).contains(message), refused->what());
         QCOMPARE(refused->kind(), ErrorKind::Connection);
+    }
+
+    // The database list holds the server's user databases, not its own.
+    void mariaDbListsDatabases() {
+        if (!mariadbtest::testServer()) {
+            QSKIP("No MariaDB test server: VELDMARK_MARIADB_SOCKET is not set");
+        }
+        const mariadbtest::ScratchDatabase scratch("catalogs");
+        Connection c;
+        c.setConnectionString("Provider=ODBC;Server Type=MariaDB;Data Source=" +
+                              mariadbtest::testServer()->socket + ";Integrated Security=SSPI");
+        const std::vector<std::string> names = c.catalogNames();
+        QVERIFY(std::find(names.begin(), names.end(), scratch.name()) != names.end());
+        QVERIFY(std::find(names.begin(), names.end(), "mysql") == names.end());
     }
 };
 
