@@ -6,6 +6,7 @@
 #include "data/providers/OdbcSession.h"
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <array>
@@ -75,6 +76,7 @@ private:
     std::vector<Value> readBack(const OdbcRowWriter& writer, const RowEdit& edit,
                                 const RowKey& key);
     Value generatedKey();
+    const OdbcTableInfo& currentTable(const RowEdit& edit);
 
     OdbcSession session_;
     OdbcCatalog catalog_;
@@ -199,8 +201,30 @@ Value OdbcEngine::generatedKey() {
     return read.rowCount() == 0 ? Value::null() : read.value(0, 0);
 }
 
+// The table as it is now. A column of the result that it no longer has
+// (renamed or dropped by someone else) stops an update or insert before it
+// writes anything, as the row could not be read back.
+const OdbcTableInfo& OdbcEngine::currentTable(const RowEdit& edit) {
+    catalog_.forget();
+    const OdbcTableInfo& table = catalog_.table(session_, edit.table);
+    const bool fold = session_.info().namesFoldCase;
+    for (const ColumnInfo& c : *edit.columns) {
+        if (c.column.empty() || c.table != edit.table) {
+            continue;
+        }
+        const bool present =
+            std::any_of(table.columns.begin(), table.columns.end(), [&](const std::string& name) {
+                return fold ? equalsIgnoreCase(name, c.column) : name == c.column;
+            });
+        if (!present) {
+            throw DataError(columnGoneText(c.column, edit.table));
+        }
+    }
+    return table;
+}
+
 std::vector<Value> OdbcEngine::updateRow(const RowEdit& edit) {
-    const OdbcRowWriter writer(session_, catalog_.table(session_, edit.table), edit);
+    const OdbcRowWriter writer(session_, currentTable(edit), edit);
     if (writer.sql().hasChanges() &&
         write(writer.sql().update(writer.sql().withUnchanged(writer.key()))) == 0) {
         throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
@@ -211,7 +235,7 @@ std::vector<Value> OdbcEngine::updateRow(const RowEdit& edit) {
 // A one-column key left empty is the server's to number: its value is read
 // back as the server allows.
 std::vector<Value> OdbcEngine::insertRow(const RowEdit& edit) {
-    const OdbcRowWriter writer(session_, catalog_.table(session_, edit.table), edit);
+    const OdbcRowWriter writer(session_, currentTable(edit), edit);
     if (write(writer.sql().insert()) == 0) {
         throw DataError("The new row was not inserted");
     }

@@ -57,19 +57,19 @@ void expectConflict(const std::function<void()>& write) {
 class TestEngineContract : public QObject {
     Q_OBJECT
 private slots:
-    void editsAreWrittenAndReadBack_data() { enginetest::engines(true, true); }
+    void editsAreWrittenAndReadBack_data() { enginetest::engines(); }
     void editsAreWrittenAndReadBack();
-    void refusedWritesKeepTheEdit_data() { enginetest::engines(true, true); }
+    void refusedWritesKeepTheEdit_data() { enginetest::engines(); }
     void refusedWritesKeepTheEdit();
-    void valuesAreWrittenExactly_data() { enginetest::engines(true, true); }
+    void valuesAreWrittenExactly_data() { enginetest::engines(); }
     void valuesAreWrittenExactly();
-    void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(true, true); }
+    void requeryAfterOpenSeesEveryChange_data() { enginetest::engines(); }
     void requeryAfterOpenSeesEveryChange();
-    void cancelStopsTheStatement_data() { enginetest::engines(true, true); }
+    void cancelStopsTheStatement_data() { enginetest::engines(); }
     void cancelStopsTheStatement();
     void lockedRowEndsTheWait_data();
     void lockedRowEndsTheWait();
-    void masterLinkBindsParameters_data() { enginetest::engines(true, true); }
+    void masterLinkBindsParameters_data() { enginetest::engines(); }
     void masterLinkBindsParameters();
 };
 

@@ -78,7 +78,7 @@ const QString& odbcSqliteFile() {
 
 } // namespace
 
-void engines(bool withCipher, bool withOdbc) {
+void engines(bool withCipher) {
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
     if (withCipher) {
@@ -86,9 +86,6 @@ void engines(bool withCipher, bool withOdbc) {
     }
     if (pgtest::testServer()) {
         QTest::newRow("postgres") << QStringLiteral("postgres");
-    }
-    if (!withOdbc) {
-        return;
     }
     if (mariadbtest::testServer()) {
         QTest::newRow("odbc-mariadb") << QStringLiteral("odbc-mariadb");

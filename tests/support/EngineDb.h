@@ -24,11 +24,11 @@ namespace enginetest {
 
 // Adds the column "engine" and a row per engine: "sqlite", "sqlcipher"
 // (unless left out: its SQLite core is older and lacks some statements),
-// when the test server runs, "postgres", and with `withOdbc` the ODBC
-// engine's rows: "odbc-mariadb" (when the MariaDB test server runs),
-// "odbc-postgres" (a data source with the PostgreSQL driver, when the
-// PostgreSQL test server runs) and "odbc-sqlite" (one with SQLite's driver).
-void engines(bool withCipher = true, bool withOdbc = false);
+// when the test server runs, "postgres", and the ODBC engine's rows:
+// "odbc-mariadb" (when the MariaDB test server runs), "odbc-postgres" (a
+// data source with the PostgreSQL driver, when the PostgreSQL test server
+// runs) and "odbc-sqlite" (one with SQLite's driver).
+void engines(bool withCipher = true);
 
 class EngineDb {
 public:
