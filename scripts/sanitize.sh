@@ -3,8 +3,8 @@
 # UndefinedBehaviorSanitizer (the asan preset, in build/asan) and runs every
 # test through CTest. The first bad memory access, undefined behaviour or
 # leak ends its test program with a failure (see the asan test preset for
-# the sanitizer options). PostgreSQL tests need the cluster, as in test.sh;
-# without it they run their SQLite cases only.
+# the sanitizer options). PostgreSQL and MariaDB tests need the cluster and
+# the server, as in test.sh; without them they run their SQLite cases only.
 #   bash scripts/sanitize.sh [ctest arguments, e.g. -R robustness]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, starts a throwaway
-# PostgreSQL cluster, runs every test through CTest, makes the Debian package
-# and starts the program from it, runs the window benchmark briefly, runs the
-# tests again in the sanitizer build,
-# runs each fuzz target for a few seconds and removes the cluster.
+# PostgreSQL cluster and MariaDB server, runs every test through CTest, makes
+# the Debian package and starts the program from it, runs the window benchmark
+# briefly, runs the tests again in the sanitizer build, runs each fuzz target
+# for a few seconds and removes the cluster and the server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,8 +12,10 @@ cmake --preset ci
 cmake --build --preset ci -j "$(nproc)"
 
 source scripts/pg-cluster.sh
+source scripts/mariadb-server.sh
 pg_cluster_start
-trap pg_cluster_stop EXIT
+trap 'pg_cluster_stop; mariadb_server_stop' EXIT
+mariadb_server_start
 
 ctest --preset ci -j 2
 bash scripts/package-test.sh build/ci

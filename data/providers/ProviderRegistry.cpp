@@ -1,6 +1,7 @@
 #include "data/providers/ProviderRegistry.h"
 
 #include "data/providers/AccessEngine.h"
+#include "data/providers/OdbcEngine.h"
 #include "data/providers/PostgresEngine.h"
 #include "data/providers/SqliteApi.h"
 #include "data/providers/SqliteEngine.h"
@@ -121,6 +122,7 @@ void registerProviders(ProviderRegistry& registry) {
                  [files](const ConnectionString& cs) { return files.open(cs); });
     registry.add("SQLOLEDB.1", openPostgresEngine);
     registry.add("SQLOLEDB", openPostgresEngine);
+    registry.add("ODBC", openOdbcEngine);
 }
 
 void installProviders() {

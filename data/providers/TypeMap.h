@@ -24,4 +24,9 @@ std::string accessDeclaredType(int type, bool autoNumber, int precision, int sca
 // PostgreSQL: by type OID.
 FieldType postgresFieldType(unsigned int oid);
 
+// ODBC: by the SQL type a driver describes a result column with
+// (SQLDescribeCol); `isUnsigned` and `autoUnique` are the column's
+// SQL_DESC_UNSIGNED and SQL_DESC_AUTO_UNIQUE_VALUE.
+FieldType odbcFieldType(int sqlType, bool isUnsigned, bool autoUnique);
+
 } // namespace vdata

@@ -112,7 +112,8 @@ namespace {
 
 // "[x]" as "\"x\"": "]]" inside is one ']', a '"' inside is doubled. Only
 // the bracketed names that `pick` accepts are rewritten.
-std::string rewriteBrackets(const std::string& sql, bool (*pick)(std::string_view)) {
+std::string rewriteBrackets(const std::string& sql, bool (*pick)(std::string_view),
+                            char quote = '"') {
     std::string out;
     out.reserve(sql.size());
     for (const SqlToken& t : lexSql(sql)) {
@@ -122,15 +123,15 @@ std::string rewriteBrackets(const std::string& sql, bool (*pick)(std::string_vie
         }
         bool closed = false;
         const std::string name = identifierText(t, &closed);
-        out += '"';
+        out += quote;
         for (char c : name) {
             out += c;
-            if (c == '"') {
-                out += '"';
+            if (c == quote) {
+                out += quote;
             }
         }
         if (closed) {
-            out += '"';
+            out += quote;
         }
     }
     return out;
@@ -140,6 +141,11 @@ std::string rewriteBrackets(const std::string& sql, bool (*pick)(std::string_vie
 
 std::string bracketsToQuotes(const std::string& sql) {
     return rewriteBrackets(sql, [](std::string_view) { return true; });
+}
+
+std::string bracketsToQuotes(const std::string& sql, char quote) {
+    return rewriteBrackets(
+        sql, [](std::string_view) { return true; }, quote);
 }
 
 std::string escapedBracketsToQuotes(const std::string& sql) {

@@ -16,6 +16,8 @@ std::string rewriteTop(const std::string& sql);
 // "[x]" becomes "\"x\"" ("]]" inside becomes ']', a '"' inside is doubled),
 // for engines that do not read brackets.
 std::string bracketsToQuotes(const std::string& sql);
+// The same with another quote character (a '`' for MySQL), doubled inside.
+std::string bracketsToQuotes(const std::string& sql, char quote);
 
 // The same for the bracketed names that hold a ']' only, for engines that
 // read [x] but end it at the first ']'.

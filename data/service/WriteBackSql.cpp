@@ -30,6 +30,10 @@ bool WriteBackSql::sameName(const std::string& a, const std::string& b) const {
     return dialect_.namesFoldCase ? equalsIgnoreCase(a, b) : a == b;
 }
 
+std::string WriteBackSql::quoted(const std::string& column) const {
+    return dialect_.quote ? dialect_.quote(column) : quoteIdentifier(column);
+}
+
 bool WriteBackSql::isTableColumn(std::size_t i) const {
     const ColumnInfo& c = (*edit_.columns)[i];
     return !c.column.empty() && sameName(c.table, edit_.table);
@@ -79,7 +83,7 @@ std::string WriteBackSql::where(const RowKey& key, std::vector<Value>& params) c
     std::string sql;
     for (const RowKey::Part& part : key.parts) {
         sql += sql.empty() ? " WHERE " : " AND ";
-        std::string column = quoteIdentifier(part.column);
+        std::string column = quoted(part.column);
         if (part.value.isNull()) {
             sql += column + " IS NULL";
             continue;
@@ -100,7 +104,7 @@ std::string WriteBackSql::tableColumns(std::vector<std::size_t>& read) const {
     std::string list;
     for (std::size_t i = 0; i < edit_.columns->size(); ++i) {
         if (isTableColumn(i)) {
-            list += (list.empty() ? "" : ", ") + quoteIdentifier((*edit_.columns)[i].column);
+            list += (list.empty() ? "" : ", ") + quoted((*edit_.columns)[i].column);
             read.push_back(i);
         }
     }
@@ -118,8 +122,8 @@ WriteStatement WriteBackSql::update(const RowKey& key) const {
     std::string assignments;
     for (std::size_t i : changed_) {
         s.params.push_back(edit_.current.at(i));
-        assignments += (assignments.empty() ? "" : ", ") +
-                       quoteIdentifier((*edit_.columns)[i].column) + " = " + mark(s.params);
+        assignments += (assignments.empty() ? "" : ", ") + quoted((*edit_.columns)[i].column) +
+                       " = " + mark(s.params);
     }
     s.sql = "UPDATE " + dialect_.table + " SET " + assignments + where(key, s.params);
     addReturning(s);
@@ -136,7 +140,7 @@ WriteStatement WriteBackSql::insert() const {
     std::string marks;
     for (std::size_t i : distinctColumns(filled)) {
         s.params.push_back(edit_.current.at(i));
-        names += (names.empty() ? "" : ", ") + quoteIdentifier((*edit_.columns)[i].column);
+        names += (names.empty() ? "" : ", ") + quoted((*edit_.columns)[i].column);
         marks += (marks.empty() ? "" : ", ") + mark(s.params);
     }
     s.sql = "INSERT INTO " + dialect_.table +
@@ -153,7 +157,7 @@ WriteStatement WriteBackSql::remove(const RowKey& key) const {
 
 WriteStatement WriteBackSql::select(const RowKey& key, const std::string& column) const {
     WriteStatement s;
-    const std::string list = column.empty() ? tableColumns(s.returned) : quoteIdentifier(column);
+    const std::string list = column.empty() ? tableColumns(s.returned) : quoted(column);
     s.sql = "SELECT " + list + " FROM " + dialect_.table + where(key, s.params);
     return s;
 }

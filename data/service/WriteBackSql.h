@@ -32,6 +32,8 @@ struct WriteBackDialect {
     std::function<std::string(const std::string& operand, FieldType type)> comparable;
     // Whether writes name the row's columns in a RETURNING clause to read it back.
     bool returning = false;
+    // How a column name stands in SQL; quoteIdentifier when not set.
+    std::function<std::string(const std::string&)> quote;
 };
 
 // Columns and the values that find one row: its key, a rowid, or all it holds.
@@ -81,6 +83,7 @@ public:
 
 private:
     bool sameName(const std::string& a, const std::string& b) const;
+    std::string quoted(const std::string& column) const;
     bool isTableColumn(std::size_t i) const;
     std::vector<std::size_t> distinctColumns(const std::vector<bool>& wanted) const;
     std::string where(const RowKey& key, std::vector<Value>& params) const;

@@ -1,11 +1,16 @@
 #include "tests/support/EngineDb.h"
 
+#include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/TestDb.h"
 
 #include "data/service/Command.h"
 
+#include <QFile>
 #include <QtTest>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace vdata;
 
@@ -20,10 +25,55 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-std::string forEngine(const std::string& script, bool postgres) {
-    return replaced(
-        replaced(script, "{autokey}", postgres ? "SERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY"),
-        "{blob}", postgres ? "BYTEA" : "BLOB");
+struct Spelling {
+    const char* autokey;
+    const char* blob;
+};
+
+Spelling spellingFor(const QString& engine) {
+    if (engine.endsWith(QLatin1String("postgres"))) {
+        return {"SERIAL PRIMARY KEY", "BYTEA"};
+    }
+    if (engine == QLatin1String("odbc-mariadb")) {
+        return {"INT AUTO_INCREMENT PRIMARY KEY", "LONGBLOB"};
+    }
+    return {"INTEGER PRIMARY KEY", "BLOB"};
+}
+
+std::string forEngine(const std::string& script, const QString& engine) {
+    const Spelling spelling = spellingFor(engine);
+    return replaced(replaced(script, "{autokey}", spelling.autokey), "{blob}", spelling.blob);
+}
+
+std::string osUser() {
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw != nullptr ? pw->pw_name : "";
+}
+
+// The test data sources, in a private odbc.ini that unixODBC reads as the
+// user's (ODBCINI) for the whole test program: "veldmark_pg" on this
+// program's scratch database of the PostgreSQL test server and
+// "veldmark_sqlite" on one SQLite file.
+const QString& odbcSqliteFile() {
+    static QTemporaryDir dir;
+    static const QString file = [] {
+        const QString ini = dir.filePath("odbc.ini");
+        const QString db = dir.filePath("odbc.db");
+        std::string text = "[veldmark_sqlite]\nDriver=SQLite3\nDatabase=" + db.toStdString() + "\n";
+        if (const pgtest::PgServer* pg = pgtest::testServer()) {
+            text += "[veldmark_pg]\nDriver=PostgreSQL Unicode\nServername=" + pg->socketDir +
+                    "\nPort=" + pg->port + "\nDatabase=vt_odbc_" + std::to_string(::getpid()) +
+                    "\nUsername=" + osUser() + "\n";
+        }
+        QFile out(ini);
+        if (!out.open(QIODevice::WriteOnly) ||
+            out.write(text.data(), static_cast<qint64>(text.size())) < 0) {
+            qFatal("Cannot write %s", qPrintable(ini));
+        }
+        qputenv("ODBCINI", ini.toLocal8Bit());
+        return db;
+    }();
+    return file;
 }
 
 } // namespace
@@ -37,30 +87,50 @@ void engines(bool withCipher) {
     if (pgtest::testServer()) {
         QTest::newRow("postgres") << QStringLiteral("postgres");
     }
+    if (mariadbtest::testServer()) {
+        QTest::newRow("odbc-mariadb") << QStringLiteral("odbc-mariadb");
+    }
+    if (pgtest::testServer()) {
+        QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres");
+    }
+    QTest::newRow("odbc-sqlite") << QStringLiteral("odbc-sqlite");
 }
 
 EngineDb::EngineDb(const QString& engine, const std::string& script) {
-    const bool postgres = engine == QLatin1String("postgres");
-    if (postgres) {
-        pg_ = std::make_unique<pgtest::ScratchDatabase>("engine");
-        pg_->exec(forEngine(script, true));
+    const std::string sql = forEngine(script, engine);
+    if (engine == QLatin1String("postgres") || engine == QLatin1String("odbc-postgres")) {
+        const bool odbc = engine.startsWith(QLatin1String("odbc"));
+        pg_ = std::make_unique<pgtest::ScratchDatabase>(odbc ? "odbc" : "engine");
+        pg_->exec(sql);
+        odbcSqliteFile(); // writes the data sources
+        connectionString_ = odbc ? "Provider=ODBC;Server Type=ODBC;Data Source=veldmark_pg"
+                                 : pg_->connectionString();
+    } else if (engine == QLatin1String("odbc-mariadb")) {
+        maria_ = std::make_unique<mariadbtest::ScratchDatabase>("engine");
+        maria_->exec(sql);
+        connectionString_ = maria_->connectionString();
+    } else if (engine == QLatin1String("odbc-sqlite")) {
+        QFile::remove(odbcSqliteFile());
+        testdb::run(odbcSqliteFile(), sql);
+        connectionString_ = "Provider=ODBC;Server Type=ODBC;Data Source=veldmark_sqlite";
     } else {
         path_ = dir_.filePath("engine.db");
         if (engine == QLatin1String("sqlcipher")) {
             password_ = "s3cret";
-            testdb::runEncrypted(path_, password_, forEngine(script, false));
+            testdb::runEncrypted(path_, password_, sql);
         } else {
-            testdb::run(path_, forEngine(script, false));
+            testdb::run(path_, sql);
         }
+        connectionString_ = testdb::jetString(path_, password_);
     }
-    conn_.setConnectionString(connectionString());
+    conn_.setConnectionString(connectionString_);
     conn_.open();
 }
 
 EngineDb::~EngineDb() = default;
 
 std::string EngineDb::connectionString() const {
-    return pg_ ? pg_->connectionString() : testdb::jetString(path_, password_);
+    return connectionString_;
 }
 
 std::unique_ptr<Query> EngineDb::open(const std::string& sql) {

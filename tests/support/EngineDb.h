@@ -13,6 +13,9 @@
 namespace pgtest {
 class ScratchDatabase;
 }
+namespace mariadbtest {
+class ScratchDatabase;
+}
 
 // One database on any engine the program writes to, the program's
 // connection to it, and a second session that reads back and changes
@@ -20,14 +23,18 @@ class ScratchDatabase;
 namespace enginetest {
 
 // Adds the column "engine" and a row per engine: "sqlite", "sqlcipher"
-// (unless left out: its SQLite core is older and lacks some statements) and,
-// when the test server runs, "postgres".
+// (unless left out: its SQLite core is older and lacks some statements),
+// when the test server runs, "postgres", and the ODBC engine's rows:
+// "odbc-mariadb" (when the MariaDB test server runs), "odbc-postgres" (a
+// data source with the PostgreSQL driver, when the PostgreSQL test server
+// runs) and "odbc-sqlite" (one with SQLite's driver).
 void engines(bool withCipher = true);
 
 class EngineDb {
 public:
     // Runs `script` on a new database. In the script {autokey} stands for an
-    // integer key the engine numbers itself and {blob} for a binary type.
+    // integer key the engine numbers itself and {blob} for a binary type;
+    // "x" names things on every engine.
     EngineDb(const QString& engine, const std::string& script);
     ~EngineDb();
 
@@ -50,7 +57,9 @@ private:
     QTemporaryDir dir_;
     QString path_;
     std::string password_;
+    std::string connectionString_;
     std::unique_ptr<pgtest::ScratchDatabase> pg_;
+    std::unique_ptr<mariadbtest::ScratchDatabase> maria_;
     vdata::Connection conn_;
 };
 

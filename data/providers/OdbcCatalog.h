@@ -1,0 +1,43 @@
+#pragma once
+
+#include "data/providers/OdbcSession.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vdata {
+
+// What the write-back needs to know of a base table, from the driver's
+// catalogue functions.
+struct OdbcTableInfo {
+    std::string name;                 // as results name it
+    std::vector<std::string> columns; // in the table's order
+    // The columns that find one row: the primary key, else the first
+    // unique index; empty when the table has neither.
+    std::vector<std::string> key;
+};
+
+// Tables, catalogs and table descriptions through SQLTables, SQLColumns,
+// SQLPrimaryKeys and SQLStatistics.
+class OdbcCatalog {
+public:
+    // Tables and views of the session's catalog, system tables excluded, in
+    // the order the driver gives them.
+    static std::vector<std::string> tableNames(const OdbcSession& session);
+    // Every catalog (database) the driver reports, or the session's own
+    // when it reports none.
+    static std::vector<std::string> catalogNames(const OdbcSession& session);
+
+    // The table a result named `name`, read once per query (see forget()).
+    // Raises DataError when the driver knows no such table.
+    const OdbcTableInfo& table(const OdbcSession& session, const std::string& name);
+    // Tables are read again after this, so that a table altered meanwhile is
+    // seen as it is.
+    void forget() { tables_.clear(); }
+
+private:
+    std::map<std::string, OdbcTableInfo> tables_;
+};
+
+} // namespace vdata

@@ -1,0 +1,275 @@
+#include "data/providers/OdbcEngine.h"
+
+#include "data/providers/OdbcCatalog.h"
+#include "data/providers/OdbcResult.h"
+#include "data/providers/OdbcRowWriter.h"
+#include "data/providers/OdbcSession.h"
+#include "data/service/Dialect.h"
+#include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vdata {
+
+namespace {
+
+const char* const noResultSet = "CommandText does not return a result set";
+
+// The states drivers report for a statement that ran out of time: ODBC's
+// own, MariaDB's max_statement_time and PostgreSQL's statement_timeout
+// and lock_timeout.
+bool isTimeout(const std::string& state) {
+    constexpr std::array<std::string_view, 5> states = {"HYT00", "HYT01", "70100", "57014",
+                                                        "55P03"};
+    return std::find(states.begin(), states.end(), state) != states.end();
+}
+
+SQLRETURN prepare(const OdbcHandle& stmt, const std::string& sql) {
+    std::u16string text = toUtf16(sql);
+    return SQLPrepareW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size()));
+}
+
+// Runs a prepared statement, which the progress callback may cancel;
+// SQL_NO_DATA is a statement that touched no row.
+void run(const OdbcHandle& stmt) {
+    const SQLRETURN rc = executeOdbc(stmt, [&stmt] { return SQLExecute(stmt.get()); });
+    if (rc != SQL_NO_DATA) {
+        stmt.check(rc);
+    }
+}
+
+long long rowCount(const OdbcHandle& stmt) {
+    SQLLEN count = -1;
+    stmt.check(SQLRowCount(stmt.get(), &count));
+    return count;
+}
+
+class OdbcEngine final : public Engine {
+public:
+    explicit OdbcEngine(const ConnectionString& cs) : session_(cs) {}
+
+    void close() noexcept override { session_.close(); }
+    bool isOpen() const override { return session_.isOpen(); }
+
+    std::vector<std::string> listTables() override { return OdbcCatalog::tableNames(session_); }
+    std::vector<std::string> listCatalogs() override { return OdbcCatalog::catalogNames(session_); }
+
+    std::string rewrite(const std::string& sql) const override;
+    std::string placeholder(int) const override { return "?"; }
+
+    ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    bool returnsRows(const std::string& sql) override;
+    long long execute(const std::string& sql, const std::vector<Value>& params) override;
+
+    std::vector<Value> updateRow(const RowEdit& edit) override;
+    std::vector<Value> insertRow(const RowEdit& edit) override;
+    void deleteRow(const RowEdit& edit) override;
+    std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
+                               const std::string& table) override;
+
+private:
+    bool trustSizes() const { return session_.info().family != OdbcFamily::Sqlite; }
+    long long write(const WriteStatement& s);
+    Snapshot readRow(const std::string& sql, const std::vector<Value>& params);
+    std::vector<Value> readBack(const OdbcRowWriter& writer, const RowEdit& edit,
+                                const RowKey& key);
+    Value generatedKey();
+    const OdbcTableInfo& currentTable(const RowEdit& edit);
+
+    OdbcSession session_;
+    OdbcCatalog catalog_;
+};
+
+// SQL Server reads [x] and TOP n itself; other servers get LIMIT n and the
+// driver's quotes.
+std::string OdbcEngine::rewrite(const std::string& sql) const {
+    const OdbcDriverInfo& info = session_.info();
+    if (info.family == OdbcFamily::SqlServer) {
+        return sql;
+    }
+    const std::string limited = rewriteTop(sql);
+    return info.quote.empty() ? limited : bracketsToQuotes(limited, info.quote.front());
+}
+
+ResultSet OdbcEngine::query(const std::string& sql, const std::vector<Value>& params) {
+    catalog_.forget();
+    const OdbcHandle stmt = session_.statement();
+    stmt.check(prepare(stmt, sql));
+    SQLSMALLINT count = 0;
+    stmt.check(SQLNumResultCols(stmt.get(), &count));
+    if (count == 0) {
+        throw DataError(noResultSet);
+    }
+    const OdbcParams bound(stmt.get(), params);
+    run(stmt);
+    std::vector<OdbcColumnPlan> plans;
+    ResultSet result;
+    result.columns = describeOdbcColumns(stmt, trustSizes(), plans);
+    result.rows = Snapshot(result.columns.size());
+    fetchOdbcRows(stmt, plans, result.rows);
+    return result;
+}
+
+bool OdbcEngine::returnsRows(const std::string& sql) {
+    const OdbcHandle stmt = session_.statement();
+    stmt.check(prepare(stmt, sql));
+    SQLSMALLINT count = 0;
+    stmt.check(SQLNumResultCols(stmt.get(), &count));
+    return count > 0;
+}
+
+// Each result of the text is stepped over; the counts of those without
+// rows are added up.
+long long OdbcEngine::execute(const std::string& sql, const std::vector<Value>& params) {
+    const OdbcHandle stmt = session_.statement();
+    const OdbcParams bound(stmt.get(), params);
+    std::u16string text = toUtf16(sql);
+    SQLRETURN rc = executeOdbc(stmt, [&] {
+        return SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size()));
+    });
+    long long affected = -1;
+    while (rc != SQL_NO_DATA) {
+        stmt.check(rc);
+        SQLSMALLINT columns = 0;
+        stmt.check(SQLNumResultCols(stmt.get(), &columns));
+        if (const long long count = rowCount(stmt); columns == 0 && count >= 0) {
+            affected = std::max(affected, 0LL) + count;
+        }
+        rc = SQLMoreResults(stmt.get());
+    }
+    return affected;
+}
+
+// A write that waits for a locked row ends after a few seconds with a
+// message that says so.
+long long OdbcEngine::write(const WriteStatement& s) {
+    const OdbcHandle stmt = session_.statement();
+    SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(odbcLockWaitSeconds)), 0);
+    stmt.check(prepare(stmt, s.sql));
+    const OdbcParams bound(stmt.get(), s.params);
+    try {
+        run(stmt);
+    } catch (const DataError& e) {
+        if (!isTimeout(e.nativeCode())) {
+            throw;
+        }
+        throw DataError("The row is locked by another session; nothing was written. Try again "
+                        "when it is free.\n" +
+                            std::string(e.what()),
+                        ErrorKind::Conflict, e.nativeCode());
+    }
+    return rowCount(stmt);
+}
+
+Snapshot OdbcEngine::readRow(const std::string& sql, const std::vector<Value>& params) {
+    const OdbcHandle stmt = session_.statement();
+    stmt.check(prepare(stmt, sql));
+    const OdbcParams bound(stmt.get(), params);
+    run(stmt);
+    std::vector<OdbcColumnPlan> plans;
+    const std::vector<ColumnInfo> columns = describeOdbcColumns(stmt, trustSizes(), plans);
+    Snapshot rows(columns.size());
+    fetchOdbcRows(stmt, plans, rows);
+    return rows;
+}
+
+// ODBC has no portable RETURNING: the row is read again by its key, so that
+// defaults and values the server changed show.
+std::vector<Value> OdbcEngine::readBack(const OdbcRowWriter& writer, const RowEdit& edit,
+                                        const RowKey& key) {
+    std::vector<Value> row = edit.current;
+    const WriteStatement s = writer.sql().select(key);
+    const Snapshot read = readRow(s.sql, s.params);
+    if (read.rowCount() == 0) {
+        return row;
+    }
+    for (std::size_t r = 0; r < s.returned.size(); ++r) {
+        row.at(s.returned[r]) = read.value(0, r);
+    }
+    return row;
+}
+
+Value OdbcEngine::generatedKey() {
+    const std::string sql = session_.generatedKeyQuery();
+    if (sql.empty()) {
+        return Value::null();
+    }
+    const Snapshot read = readRow(sql, {});
+    return read.rowCount() == 0 ? Value::null() : read.value(0, 0);
+}
+
+// The table as it is now. A column of the result that it no longer has
+// (renamed or dropped by someone else) stops an update or insert before it
+// writes anything, as the row could not be read back.
+const OdbcTableInfo& OdbcEngine::currentTable(const RowEdit& edit) {
+    catalog_.forget();
+    const OdbcTableInfo& table = catalog_.table(session_, edit.table);
+    const bool fold = session_.info().namesFoldCase;
+    for (const ColumnInfo& c : *edit.columns) {
+        if (c.column.empty() || c.table != edit.table) {
+            continue;
+        }
+        const bool present =
+            std::any_of(table.columns.begin(), table.columns.end(), [&](const std::string& name) {
+                return fold ? equalsIgnoreCase(name, c.column) : name == c.column;
+            });
+        if (!present) {
+            throw DataError(columnGoneText(c.column, edit.table));
+        }
+    }
+    return table;
+}
+
+std::vector<Value> OdbcEngine::updateRow(const RowEdit& edit) {
+    const OdbcRowWriter writer(session_, currentTable(edit), edit);
+    if (writer.sql().hasChanges() &&
+        write(writer.sql().update(writer.sql().withUnchanged(writer.key()))) == 0) {
+        throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
+    }
+    return readBack(writer, edit, writer.keyOf(edit.current));
+}
+
+// A one-column key left empty is the server's to number: its value is read
+// back as the server allows.
+std::vector<Value> OdbcEngine::insertRow(const RowEdit& edit) {
+    const OdbcRowWriter writer(session_, currentTable(edit), edit);
+    if (write(writer.sql().insert()) == 0) {
+        throw DataError("The new row was not inserted");
+    }
+    std::vector<Value> values = edit.current;
+    if (const int key = writer.singleKeyColumn(); key >= 0 && values.at(key).isNull()) {
+        values.at(key) = generatedKey();
+    }
+    return readBack(writer, edit, writer.keyOf(values));
+}
+
+void OdbcEngine::deleteRow(const RowEdit& edit) {
+    const OdbcRowWriter writer(session_, catalog_.table(session_, edit.table), edit);
+    if (write(writer.sql().remove(writer.key())) == 0) {
+        throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
+    }
+}
+
+std::string OdbcEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
+                                       const std::string& table) {
+    RowEdit edit;
+    edit.columns = &columns;
+    edit.table = table;
+    try {
+        const OdbcRowWriter writer(session_, catalog_.table(session_, table), edit);
+        return {};
+    } catch (const DataError& e) {
+        return e.what();
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Engine> openOdbcEngine(const ConnectionString& cs) {
+    return std::make_unique<OdbcEngine>(cs);
+}
+
+} // namespace vdata

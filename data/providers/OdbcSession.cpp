@@ -1,0 +1,146 @@
+#include "data/providers/OdbcSession.h"
+
+#include "data/providers/OdbcConnectionString.h"
+#include "data/service/Enclose.h"
+#include "data/service/TextHelpers.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace vdata {
+
+namespace {
+
+constexpr SQLULEN loginTimeoutSeconds = 15;
+
+std::string osUserName() {
+    const passwd* pw = ::getpwuid(::geteuid());
+    const char* user = std::getenv("USER");
+    return pw != nullptr ? pw->pw_name : user != nullptr ? user : "";
+}
+
+OdbcFamily familyOf(const std::string& dbms) {
+    const auto has = [&](std::string_view part) {
+        for (std::size_t at = 0; at + part.size() <= dbms.size(); ++at) {
+            if (equalsIgnoreCase(std::string_view(dbms).substr(at, part.size()), part)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (has("SQL Server")) {
+        return OdbcFamily::SqlServer;
+    }
+    if (has("MariaDB") || has("MySQL")) {
+        return OdbcFamily::MySql;
+    }
+    if (has("PostgreSQL")) {
+        return OdbcFamily::Postgres;
+    }
+    return has("SQLite") ? OdbcFamily::Sqlite : OdbcFamily::Other;
+}
+
+} // namespace
+
+OdbcSession::OdbcSession(const ConnectionString& cs) : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
+    env_.check(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION,
+                             reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
+    dbc_ = OdbcHandle(SQL_HANDLE_DBC, env_.get());
+    SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(loginTimeoutSeconds), 0);
+    std::u16string text = toUtf16(odbcConnectionText(cs, installedOdbcDrivers(), osUserName()));
+    const SQLRETURN rc =
+        SQLDriverConnectW(dbc_.get(), nullptr, wide(text), static_cast<SQLSMALLINT>(text.size()),
+                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    if (!succeeded(rc)) {
+        DataError failed = odbcError(SQL_HANDLE_DBC, dbc_.get());
+        dbc_.reset();
+        throw DataError(failed.what(), ErrorKind::Connection, failed.nativeCode());
+    }
+    learnDriver();
+}
+
+void OdbcSession::close() noexcept {
+    if (isOpen()) {
+        SQLDisconnect(dbc_.get());
+        dbc_.reset();
+    }
+}
+
+std::string OdbcSession::infoText(SQLUSMALLINT item) const {
+    SQLWCHAR text[256] = {};
+    SQLSMALLINT length = 0;
+    if (!succeeded(SQLGetInfoW(dbc_.get(), item, text, sizeof text, &length))) {
+        return {};
+    }
+    return fromUtf16(text, std::min<std::size_t>(static_cast<std::size_t>(length) / 2, 255));
+}
+
+// MySQL and MariaDB read "x" as a string unless told otherwise; the
+// program's SQL and its users' name things in double quotes as on the other
+// servers, so the session takes them as names, keeping its other modes.
+// Their lock waits are bounded like the other servers' writes.
+void OdbcSession::learnDriver() {
+    info_.dbmsName = infoText(SQL_DBMS_NAME);
+    info_.family = familyOf(info_.dbmsName);
+    const std::string quote = infoText(SQL_IDENTIFIER_QUOTE_CHAR);
+    info_.quote = quote == " " ? std::string() : quote;
+    info_.patternEscape = infoText(SQL_SEARCH_PATTERN_ESCAPE);
+    info_.namesFoldCase = info_.family != OdbcFamily::Postgres && info_.family != OdbcFamily::Other;
+    if (info_.family == OdbcFamily::MySql) {
+        runSetup("SET SESSION sql_mode = CONCAT(@@sql_mode, ',ANSI_QUOTES')");
+        // Connector/ODBC's query timeout does not end a wait for a row lock.
+        runSetup(("SET SESSION innodb_lock_wait_timeout = " + std::to_string(odbcLockWaitSeconds))
+                     .c_str());
+    }
+}
+
+void OdbcSession::runSetup(const char* sql) {
+    const OdbcHandle stmt = statement();
+    std::u16string text = toUtf16(sql);
+    stmt.check(SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())));
+}
+
+OdbcHandle OdbcSession::statement() const {
+    if (!isOpen()) {
+        throw DataError("The connection is closed.", ErrorKind::Connection);
+    }
+    return OdbcHandle(SQL_HANDLE_STMT, dbc_.get());
+}
+
+std::string OdbcSession::currentCatalog() const {
+    SQLWCHAR text[512] = {};
+    SQLINTEGER length = 0;
+    if (!succeeded(
+            SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, text, sizeof text, &length)) ||
+        length <= 0) {
+        return {};
+    }
+    return fromUtf16(text, std::min<std::size_t>(static_cast<std::size_t>(length) / 2, 511));
+}
+
+std::string OdbcSession::quoted(const std::string& name) const {
+    return info_.quote.empty() ? name : enclose(name, info_.quote.front(), info_.quote.front());
+}
+
+// ODBC has no call for it: each server's own function, kept here.
+std::string OdbcSession::generatedKeyQuery() const {
+    switch (info_.family) {
+    case OdbcFamily::MySql:
+        return "SELECT LAST_INSERT_ID()";
+    case OdbcFamily::Postgres:
+        return "SELECT lastval()";
+    case OdbcFamily::Sqlite:
+        return "SELECT last_insert_rowid()";
+    case OdbcFamily::SqlServer:
+        return "SELECT @@IDENTITY";
+    case OdbcFamily::Other:
+        break;
+    }
+    return {};
+}
+
+} // namespace vdata
