@@ -10,6 +10,7 @@
 #include "data/service/Connection.h"
 #include "data/service/Query.h"
 #include "tests/support/MainWindowDriver.h"
+#include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDb.h"
@@ -17,6 +18,7 @@
 #include "tests/windows/WindowTestEnv.h"
 #include "toolkit/Application.h"
 #include "toolkit/EditBox.h"
+#include "toolkit/Registry.h"
 #include "toolkit/ValueListEditor.h"
 
 #include <QApplication>
@@ -414,6 +416,58 @@ private slots:
         QCOMPARE(rows(*connectTo(pgtest::connectionString(server, "journey")),
                       "SELECT * FROM customers ORDER BY id"),
                  QStringList({"1|Ana|Split", "2|Rok|Wien"}));
+    }
+
+    // "MariaDB / MySQL" chosen with the keyboard, the server typed as its
+    // socket, its database, Test connection, OK; a table opened, a cell typed
+    // over, Disconnect saves it.
+    void mariaDbTableEditedThroughTheDialog() {
+        if (!mariadbtest::testServer()) {
+            QSKIP("No MariaDB test server (scripts/test.sh starts one)");
+        }
+        mariadbtest::ScratchDatabase db("journey");
+        db.exec("CREATE TABLE customers (id int PRIMARY KEY, name varchar(20), city varchar(20));"
+                "INSERT INTO customers VALUES (1, 'Ana', 'Split'), (2, 'Rok', 'Graz')");
+        const QString server = QString::fromStdString(mariadbtest::testServer()->socket);
+        const QString database = QString::fromStdString(db.name());
+
+        Program p;
+        QVERIFY(p.started());
+        p.dialogs.modalScripts.push_back([&](QDialog& dialog) {
+            auto& form = static_cast<TOpenSQLServerForm&>(dialog);
+            mainwin::showActive(form);
+            form.cboServerType->setFocus(Qt::OtherFocusReason);
+            for (int i = 0; i < 3 && form.cboServerType->currentText() != "MariaDB / MySQL"; ++i) {
+                QTest::keyClick(form.cboServerType, Qt::Key_Down);
+            }
+            QTest::keyClick(form.cboServerType, Qt::Key_Tab);
+            QTest::keyClicks(form.cboServers, server);
+            QTest::keyClick(form.cboServers, Qt::Key_Tab); // lists its databases
+            QTest::keyClicks(form.cboDatabases, database);
+            QTest::mouseClick(form.TestConButton, Qt::LeftButton);
+            QTest::mouseClick(form.btnOK, Qt::LeftButton);
+            return -1;
+        });
+        p.form->mnuOpenSQLServer->trigger();
+        QCOMPARE(p.dialogs.texts().mid(1),
+                 QStringList({"Connection successful", "Connection successful"}));
+        QCOMPARE(p.form->pnlBaza->text(), "Connected to: " + database + " on " + server);
+
+        TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
+        QVERIFY(customers);
+        Driver d(customers->Grid);
+        d.typeOver(1, 2, QStringLiteral("Wien"));
+        d.key(Qt::Key_Return);
+        p.disconnect();
+        QVERIFY(!p.dm->ADOConn.connected());
+        QCOMPARE(p.dialogs.shown.size(), 3);
+        const auto stored =
+            mariadbtest::adminQuery(db.name(), "SELECT city FROM customers ORDER BY id");
+        QCOMPARE(stored, (std::vector<std::vector<std::string>>{{"Split"}, {"Wien"}}));
+        // The dialog remembers the type; later journeys start on PostgreSQL.
+        tk::Registry registry;
+        QVERIFY(registry.openKey(QStringLiteral("Software\\QRV\\Veldmark\\Server"), false));
+        registry.deleteValue(QStringLiteral("ServerType"));
     }
 
     // Two files opened, the program ended and started again with the same
