@@ -1,0 +1,88 @@
+// Opens a 1,000,000-row MariaDB table through the ODBC engine the way a
+// table view does (open, then a second execution by the re-query), against
+// the mariadb command reading the same rows in the same run. Prints the
+// ratio, and the memory added against the table's size as the server
+// reports it (data and indexes).
+//
+// Needs the server of scripts/mariadb-server.sh (VELDMARK_MARIADB_SOCKET,
+// VELDMARK_MARIADB_DB) and MariaDB's ODBC driver:
+//   source scripts/mariadb-server.sh && mariadb_server_start
+//   build/dev/bench/bench_odbc [rows]
+#include "bench/BenchSupport.h"
+#include "data/providers/ProviderRegistry.h"
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using namespace bench;
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v) {
+        std::fprintf(stderr, "%s is not set: start the server of scripts/mariadb-server.sh\n",
+                     name);
+        std::exit(1);
+    }
+    return v;
+}
+
+// The benchmark table with the columns and values of makeTable's.
+std::string tableSql(long rows) {
+    return "DROP TABLE IF EXISTS bench_t; CREATE TABLE bench_t (id int PRIMARY KEY, qty int,"
+           " code varchar(12), city varchar(20), day date, price decimal(10,2), ratio double,"
+           " note varchar(60)); INSERT INTO bench_t SELECT seq, seq % 1000,"
+           " CONCAT('C', LPAD(seq * 7919 % 1000003, 8, '0')), CONCAT('City ', seq % 5000),"
+           " DATE '2000-01-01' + INTERVAL (seq % 9000) DAY, ROUND((seq % 100000) / 7.0, 2),"
+           " seq / 3.0, LEFT(CONCAT(MD5(seq), MD5(seq + 1)), 60) FROM seq_1_to_" +
+           std::to_string(rows) + "; ANALYZE TABLE bench_t;";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    vdata::installProviders();
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const std::string socket = env("VELDMARK_MARIADB_SOCKET");
+    const std::string db = env("VELDMARK_MARIADB_DB");
+    const std::string cli = "mariadb --batch --quick -S '" + socket + "' -D '" + db + "' ";
+
+    timeShell(cli + "-e \"" + tableSql(rows) + "\" > /dev/null");
+    timeShell(cli + "-e 'SELECT * FROM bench_t' > /dev/null"); // warm the cache
+    const double baseline = timeShell(cli + "-e 'SELECT * FROM bench_t' > /dev/null");
+
+    vdata::Connection connection;
+    connection.setConnectionString("Provider=ODBC;Server Type=MariaDB;Data Source=" + socket +
+                                   ";Initial Catalog=" + db + ";Integrated Security=SSPI");
+    connection.open();
+    vdata::Query size(&connection);
+    size.setSQL("SELECT data_length + index_length FROM information_schema.tables"
+                " WHERE table_schema = DATABASE() AND table_name = 'bench_t'");
+    size.open();
+    const double tableMiB = std::atof(size.field(0).asString().c_str()) / (1 << 20);
+    size.close();
+
+    vdata::Query query(&connection);
+    query.setSQL("SELECT * FROM [bench_t]");
+    const long before = residentBytes();
+    const auto start = Clock::now();
+    query.open();
+    query.requery();
+    const double open = seconds(start);
+    const double addedMiB = static_cast<double>(residentBytes() - before) / (1 << 20);
+
+    std::printf("records: %d\n", query.recordCount());
+    std::printf("open (two executions): %.2f s; mariadb --batch --quick reading all rows: %.2f s;"
+                " ratio %.2f (target <= 1.00)\n",
+                open, baseline, open / baseline);
+    std::printf("memory added: %.0f MiB; table on the server: %.0f MiB; ratio %.2f (target <= "
+                "1.00)\n",
+                addedMiB, tableMiB, addedMiB / tableMiB);
+    query.close();
+    timeShell(cli + "-e 'DROP TABLE bench_t'");
+    return 0;
+}
