@@ -110,7 +110,7 @@ private:
                                   p.storage == OdbcStorage::Bytes;
             if (variable && (length == SQL_NO_TOTAL || length > room)) {
                 throw DataError("A value of column " + std::to_string(c + 1) +
-                                "is longer than the driver's description of the column allows; "
+                                " is longer than the driver's description of the column allows; "
                                 "it was not read.");
             }
             appendOdbcCell(rows, p.storage,
