@@ -32,7 +32,8 @@ const char* const schema = R"(
     CREATE TABLE pairs (a INT, b INT, v VARCHAR(10), PRIMARY KEY (a, b));
     CREATE TABLE "Order Lines" (line INT PRIMARY KEY, item VARCHAR(10));
     CREATE TABLE log (message VARCHAR(40));
-    CREATE TABLE vals (id INT PRIMARY KEY, big BIGINT, price NUMERIC(30,10), note VARCHAR(20));
+    CREATE TABLE vals (id INT PRIMARY KEY, big BIGINT, price NUMERIC(30,10), note VARCHAR(20),
+                       memo TEXT);
     INSERT INTO vals (id) VALUES (1), (2);
     INSERT INTO customers (name, joined, age) VALUES ('Zoe', '2021-03-04', 30),
         ('adam', '2020-01-02', 40), ('Ann', '2022-05-06', 50);
@@ -136,6 +137,9 @@ void TestEngineContract::valuesAreWrittenExactly() {
     q->fieldByName("big").setAsString("9007199254740993"); // 2^53 + 1
     q->fieldByName("price").setAsString(price);
     q->fieldByName("note").setAsString(note);
+    // Longer than any buffer a driver reads a cell into at once.
+    const std::string memo = std::string(30000, 'a') + note + std::string(30000, 'b');
+    q->fieldByName("memo").setAsString(memo);
     q->post();
     q->next();
     q->setCurrentValue(3, Value::text(""));
@@ -143,6 +147,7 @@ void TestEngineContract::valuesAreWrittenExactly() {
     const std::string expected = "9007199254740993|" + price + "|" + note + ";";
     QCOMPARE(db.readRows("SELECT big, price, note FROM vals WHERE id = 1"), expected);
     QCOMPARE(db.readRows("SELECT count(*) FROM vals WHERE note = ''"), std::string("1;"));
+    QVERIFY(db.readBack("SELECT memo FROM vals WHERE id = 1") == memo);
     QCOMPARE(db.readRows("SELECT count(*) FROM vals WHERE price IS NULL"), std::string("1;"));
     q->first();
     // Typing the value a cell already holds changes no row, yet is no conflict.
