@@ -68,6 +68,8 @@ private slots:
     void requeryAfterOpenSeesEveryChange();
     void cancelStopsTheStatement_data() { enginetest::engines(); }
     void cancelStopsTheStatement();
+    void odbcKeysRowsByAUniqueIndex_data();
+    void odbcKeysRowsByAUniqueIndex();
     void lockedRowEndsTheWait_data();
     void lockedRowEndsTheWait();
     void masterLinkBindsParameters_data() { enginetest::engines(); }
@@ -263,6 +265,35 @@ void TestEngineContract::cancelStopsTheStatement() {
     }
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(db.open("SELECT count(*) FROM log")->cellText(0, 0), std::string("1"));
+}
+
+void TestEngineContract::odbcKeysRowsByAUniqueIndex_data() {
+    QTest::addColumn<QString>("engine");
+    if (mariadbtest::testServer()) {
+        QTest::newRow("odbc-mariadb") << QStringLiteral("odbc-mariadb");
+    }
+    if (pgtest::testServer()) {
+        QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres");
+    }
+    QTest::newRow("odbc-sqlite") << QStringLiteral("odbc-sqlite");
+}
+
+// Through ODBC a table without a primary key is keyed by a unique index,
+// and one with neither is read-only and says why.
+void TestEngineContract::odbcKeysRowsByAUniqueIndex() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, std::string(schema) +
+                            "CREATE TABLE tags (code VARCHAR(10) NOT NULL UNIQUE, label "
+                            "VARCHAR(10)); INSERT INTO tags VALUES ('a', 'x'), ('b', 'x');");
+    auto tags = db.open("SELECT * FROM tags ORDER BY code");
+    tags->last();
+    tags->fieldByName("label").setAsString("y");
+    tags->post();
+    QCOMPARE(db.readRows("SELECT code, label FROM tags ORDER BY code"), std::string("a|x;b|y;"));
+    auto log = db.open("SELECT * FROM log");
+    QVERIFY(!log->canModify());
+    QVERIFY2(log->readOnlyReason().find("no primary key or unique index") != std::string::npos,
+             log->readOnlyReason().c_str());
 }
 
 void TestEngineContract::lockedRowEndsTheWait_data() {
