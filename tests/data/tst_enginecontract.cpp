@@ -376,6 +376,15 @@ void TestEngineContract::masterLinkBindsParameters() {
     QCOMPARE(top->cellText(1, 1), std::string("nut"));
     QVERIFY(top->canModify());
 
+    // Several statements in one text run one after the other (SQLite's ODBC
+    // driver runs one statement per call only).
+    if (engine != QLatin1String("odbc-sqlite")) {
+        Command two(&db.connection());
+        two.setCommandText("INSERT INTO log VALUES ('a'); INSERT INTO log VALUES ('b')");
+        QCOMPARE(two.execute(), 2LL);
+        QCOMPARE(db.readBack("SELECT count(*) FROM log"), "3");
+    }
+
     // The catalogue: the databases (at least this one) and the tables,
     // system tables left out.
     QVERIFY(!db.connection().catalogNames().empty());
