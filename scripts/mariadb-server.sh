@@ -36,9 +36,12 @@ _mdb_fail() {
 }
 
 # Starts mariadbd on `port` and waits up to 30 s for its socket to answer.
+# As root the server itself changes to the `mysql` user, so that the process
+# started here is the server and stopping it stops the server.
 _mdb_try_start() {
-    local port=$1 i
-    _mdb_as_server_user /usr/sbin/mariadbd --no-defaults --datadir="$_mdb_dir/data" \
+    local port=$1 i user=()
+    if [ "$(id -u)" -eq 0 ]; then user=(--user=mysql); fi
+    /usr/sbin/mariadbd --no-defaults "${user[@]}" --datadir="$_mdb_dir/data" \
         --socket="$_mdb_dir/mysqld.sock" --port="$port" --bind-address=127.0.0.1 \
         --pid-file="$_mdb_dir/mysqld.pid" --log-error="$_mdb_dir/server.log" \
         --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-buffer-pool-size=64M \
@@ -53,6 +56,9 @@ _mdb_try_start() {
         kill -0 "$_mdb_pid" 2>/dev/null || { _mdb_pid=""; return 1; }
         sleep 0.1
     done
+    kill -KILL "$_mdb_pid" 2>/dev/null
+    wait "$_mdb_pid" 2>/dev/null
+    _mdb_pid=""
     return 1
 }
 

@@ -137,8 +137,8 @@ std::vector<std::string> OdbcCatalog::catalogNames(const OdbcSession& session) {
             names.push_back(row[0]);
         }
     }
-    if (names.empty() && !session.currentCatalog().empty()) {
-        names.push_back(session.currentCatalog());
+    if (names.empty() && !session.databaseName().empty()) {
+        names.push_back(session.databaseName());
     }
     return names;
 }

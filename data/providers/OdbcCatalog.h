@@ -25,8 +25,8 @@ public:
     // Tables and views of the session's catalog, system tables excluded, in
     // the order the driver gives them.
     static std::vector<std::string> tableNames(const OdbcSession& session);
-    // Every catalog (database) the driver reports, or the session's own
-    // when it reports none.
+    // Every catalog (database) the driver reports, or the session's one
+    // database when it reports none.
     static std::vector<std::string> catalogNames(const OdbcSession& session);
 
     // The table a result named `name`, read once per query (see forget()).

@@ -5,6 +5,7 @@
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vdata {
 
@@ -60,6 +61,13 @@ void addLogin(Text& t, const ConnectionString& cs, const std::string& osUser, bo
                     ErrorKind::Connection);
 }
 
+// Connector/ODBC's options: FOUND_ROWS makes an UPDATE count the rows it
+// matched, as other servers do, not only those whose values it changed (a
+// write that counts none is taken for a row someone else changed);
+// MULTI_STATEMENTS runs a text of several statements, as other servers do.
+constexpr unsigned long foundRows = 2;
+constexpr unsigned long multiStatements = 67108864;
+
 // HOST, HOST,PORT or an absolute socket path.
 std::string mariaDbText(const ConnectionString& cs, const std::vector<std::string>& drivers,
                         const std::string& osUser) {
@@ -82,10 +90,7 @@ std::string mariaDbText(const ConnectionString& cs, const std::vector<std::strin
     }
     t.add("DATABASE", cs.value("Initial Catalog"));
     addLogin(t, cs, osUser, false);
-    // Connector/ODBC's FOUND_ROWS: an UPDATE counts the rows it matched, as
-    // on other servers, not only those whose values it changed; a write
-    // that counts none is taken for a row someone else changed.
-    t.add("OPTION", "2");
+    t.add("OPTION", std::to_string(foundRows | multiStatements));
     return t.out;
 }
 

@@ -101,16 +101,13 @@ private:
         for (std::size_t c = 0; c < plans_.size(); ++c) {
             const OdbcColumnPlan& p = plans_[c];
             const SQLLEN length = indicators_[c][r];
-            const bool terminated =
-                p.storage == OdbcStorage::Text || p.storage == OdbcStorage::Digits;
-            const SQLLEN room =
-                p.width - (terminated ? (p.storage == OdbcStorage::Text ? 2 : 1) : 0);
-            const bool variable = p.storage == OdbcStorage::Text ||
-                                  p.storage == OdbcStorage::Digits ||
-                                  p.storage == OdbcStorage::Bytes;
-            if (variable && (length == SQL_NO_TOTAL || length > room)) {
+            const SQLLEN terminator = p.storage == OdbcStorage::Text     ? sizeof(SQLWCHAR)
+                                      : p.storage == OdbcStorage::Digits ? 1
+                                                                         : 0;
+            if (isVariableLength(p.storage) &&
+                (length == SQL_NO_TOTAL || length > p.width - terminator)) {
                 throw DataError("A value of column " + std::to_string(c + 1) +
-                                "is longer than the driver's description of the column allows; "
+                                " is longer than the driver's description of the column allows; "
                                 "it was not read.");
             }
             appendOdbcCell(rows, p.storage,
@@ -187,9 +184,7 @@ std::vector<ColumnInfo> describeOdbcColumns(const OdbcHandle& stmt, bool trustSi
         OdbcColumnPlan& plan = plans[i - 1u];
         plan.storage = odbcStorage(c.type);
         const bool unbounded =
-            isLongType(sqlType) ||
-            (!trustSizes && plan.storage != OdbcStorage::Int && plan.storage != OdbcStorage::Real &&
-             plan.storage != OdbcStorage::Date && plan.storage != OdbcStorage::Timestamp);
+            isLongType(sqlType) || (!trustSizes && isVariableLength(plan.storage));
         plan.width = unbounded ? 0 : odbcCellWidth(plan.storage, size);
     }
     return columns;

@@ -42,6 +42,9 @@ public:
     OdbcHandle statement() const;
     // The database the session is in (SQL_ATTR_CURRENT_CATALOG), or empty.
     std::string currentCatalog() const;
+    // The database as the driver names it (SQL_DATABASE_NAME), also for a
+    // driver without catalogs.
+    std::string databaseName() const { return infoText(SQL_DATABASE_NAME); }
     // A name as it stands in SQL, in the driver's quotes.
     std::string quoted(const std::string& name) const;
     // The statement that reads the key the last insert generated, or empty

@@ -19,6 +19,10 @@ namespace vdata {
 enum class OdbcStorage { Int, Real, Digits, Date, Timestamp, Bytes, Text };
 
 OdbcStorage odbcStorage(FieldType type);
+// Digits, text and bytes: cells whose length varies.
+inline bool isVariableLength(OdbcStorage s) {
+    return s == OdbcStorage::Digits || s == OdbcStorage::Text || s == OdbcStorage::Bytes;
+}
 SQLSMALLINT odbcCType(OdbcStorage storage);
 
 // The bytes a cell takes in a fetch buffer for a column of `columnSize`

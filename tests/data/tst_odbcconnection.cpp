@@ -40,10 +40,10 @@ private slots:
                "Catalog=shop;Integrated Security=SSPI"
             << both
             << "DRIVER=MariaDB Unicode;SERVER=localhost;SOCKET=/run/mysqld/mysqld.sock;"
-               "DATABASE=shop;UID=osuser;OPTION=2;";
+               "DATABASE=shop;UID=osuser;OPTION=67108866;";
         QTest::newRow("MariaDB host and port")
             << "Server Type=MariaDB;Data Source=db2,3307;uid=ann;pwd=pw" << both
-            << "DRIVER=MariaDB Unicode;SERVER=db2;PORT=3307;UID=ann;PWD=pw;OPTION=2;";
+            << "DRIVER=MariaDB Unicode;SERVER=db2;PORT=3307;UID=ann;PWD=pw;OPTION=67108866;";
         QTest::newRow("data source keeps its own login")
             << "Server Type=ODBC;Data Source=Sales DB;Integrated Security=SSPI" << both
             << "DSN=Sales DB;";
