@@ -2,6 +2,8 @@
 
 // Timing and memory helpers shared by the benchmark programs.
 
+#include "data/service/Query.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +27,21 @@ inline long residentBytes() {
     long resident = 0;
     statm >> size >> resident;
     return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Opens `query` the way a table view does (open, then the re-query's second
+// execution): how long it took and the memory it added.
+struct TableViewOpen {
+    double seconds;
+    double addedMiB;
+};
+inline TableViewOpen openAsTableView(vdata::Query& query) {
+    const long before = residentBytes();
+    const auto start = Clock::now();
+    query.open();
+    query.requery();
+    const double took = seconds(start);
+    return {took, static_cast<double>(residentBytes() - before) / (1 << 20)};
 }
 
 // Runs a shell command and returns how long it took; a failing command ends
