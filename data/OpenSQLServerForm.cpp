@@ -87,6 +87,7 @@ void TOpenSQLServerForm::ListSQLServers(QStringList& list) {
 void TOpenSQLServerForm::listServers() {
     FGathering.reset();
     if (ServerType().asksNetwork) {
+        fillServerBox({}); // another type's servers never stay listed meanwhile
         gatherServers();
         return;
     }

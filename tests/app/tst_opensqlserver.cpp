@@ -506,6 +506,8 @@ private Q_SLOTS:
         form.SourceOptions.browserPort = browser.port();
         showActive(form);
         form.cboServers->setFocus(Qt::OtherFocusReason);
+        form.cboServers->addItem(QStringLiteral("listed for the type before"));
+        form.cboServers->setCurrentIndex(-1);
         QElapsedTimer clock;
         clock.start();
         form.cboServerType->setCurrentIndex(1);
