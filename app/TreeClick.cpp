@@ -1,7 +1,7 @@
 // Opening data windows from the database tree.
 
-#include "app/MainForm.h"
-#include "data/DataModule.h"
+#include "app/MainWindow.h"
+#include "connection/ConnectionManager.h"
 #include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
@@ -42,7 +42,7 @@ void closeCancelledWindow(QWidget* window) {
 } // namespace
 
 // Every click on a leaf opens a new data window; the roots open nothing.
-void TMainForm::DBTreeClick() {
+void MainWindow::DBTreeClick() {
     const QList<QTreeWidgetItem*> selected = DBTree->selectedItems();
     QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.first();
     if (!node || !node->parent()) {
@@ -56,7 +56,7 @@ void TMainForm::DBTreeClick() {
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         const tk::ProgressGuard progress(this);
-        w = new TfrmGridMasterFields(DM->ADOConn, this);
+        w = new TfrmGridMasterFields(connectionManager->connection, this);
         w->SetUpFor(*use, node->data(0, Qt::UserRole).toString());
     } catch (const std::exception& e) {
         if (tk::isCancellation(e) && w) {

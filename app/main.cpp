@@ -1,5 +1,5 @@
-#include "app/MainForm.h"
-#include "data/DataModule.h"
+#include "app/MainWindow.h"
+#include "connection/ConnectionManager.h"
 #include "data/providers/ProviderRegistry.h"
 #include "toolkit/Application.h"
 
@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
 
     // The connection manager lives longer than the main window: the window
     // goes first, then the manager closes a connection that is still open.
-    auto dataModule = std::make_unique<TDM>();
-    auto mainForm = std::make_unique<TMainForm>();
+    auto dataModule = std::make_unique<ConnectionManager>();
+    auto mainForm = std::make_unique<MainWindow>();
     app.onTerminationSignal([] {
         if (MainForm)
             MainForm->close();

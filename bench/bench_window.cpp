@@ -7,9 +7,9 @@
 // its ratio, its target and pass/fail.
 //
 //   bench_window [rows] [work-dir]     (QT_QPA_PLATFORM=offscreen without a display)
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "bench/BenchSupport.h"
-#include "data/DataModule.h"
+#include "connection/ConnectionManager.h"
 #include "data/providers/ProviderRegistry.h"
 #include "toolkit/Application.h"
 #include "toolkit/DBGrid.h"
@@ -61,13 +61,13 @@ double timed(const std::function<void()>& act, const std::function<bool()>& done
     return seconds(start);
 }
 
-TfrmGridMasterFields* activeWindow(TMainForm& form) {
+TfrmGridMasterFields* activeWindow(MainWindow& form) {
     QMdiSubWindow* sub = form.MdiClient->activeSubWindow();
     return sub ? qobject_cast<TfrmGridMasterFields*>(sub->widget()) : nullptr;
 }
 
 // The click on a table in the tree until its counter shows every row.
-double clickUntilLoaded(TMainForm& form, const QString& table, long rows) {
+double clickUntilLoaded(MainWindow& form, const QString& table, long rows) {
     const auto found = form.DBTree->findItems(table, Qt::MatchExactly | Qt::MatchRecursive);
     if (found.isEmpty()) {
         std::fprintf(stderr, "table %s is not in the tree\n", qPrintable(table));
@@ -89,7 +89,7 @@ double clickUntilLoaded(TMainForm& form, const QString& table, long rows) {
 
 // The same click on the server of scripts/pg-cluster.sh, when it runs,
 // against psql copying the same rows out.
-void measurePostgres(TDM& dataModule, TMainForm& form, long rows) {
+void measurePostgres(ConnectionManager& dataModule, MainWindow& form, long rows) {
     const char* host = std::getenv("VELDMARK_PG_HOST");
     if (host == nullptr) {
         std::printf("PostgreSQL: no server (start one with scripts/pg-cluster.sh)\n");
@@ -107,11 +107,11 @@ void measurePostgres(TDM& dataModule, TMainForm& form, long rows) {
         psql + "-c 'COPY (SELECT * FROM bench_window_t) TO STDOUT' > /dev/null";
     timeShell(copy); // warm the cache
     form.MdiClient->closeAllSubWindows();
-    dataModule.ADOConn.close();
-    dataModule.ADOConn.setConnectionString(
+    dataModule.connection.close();
+    dataModule.connection.setConnectionString(
         "Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial Catalog=" + db +
         ";Data Source=" + host + "," + port);
-    dataModule.ADOConn.open();
+    dataModule.connection.open();
     QCoreApplication::processEvents();
     // The quicker of two runs each, taken in turns: the server and the
     // program share this machine's cores, so one run shows its noise.
@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
 
     vdata::installProviders();
     tk::Application app(argc, argv);
-    TDM dataModule;
-    TMainForm form;
+    ConnectionManager dataModule;
+    MainWindow form;
     form.resize(1280, 900);
     form.show();
     QCoreApplication::processEvents();

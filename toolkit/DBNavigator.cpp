@@ -15,7 +15,7 @@ using vdata::DataSetState;
 
 namespace tk {
 
-TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
+DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -31,21 +31,21 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     updateButtons();
 }
 
-TDBNavigator::~TDBNavigator() {
+DBNavigator::~DBNavigator() {
     watch(nullptr);
 }
 
-void TDBNavigator::setDataSource(vdata::DataSource* source) {
+void DBNavigator::setDataSource(vdata::DataSource* source) {
     dataSource_ = source;
     watch(source ? source->dataSet() : nullptr);
     updateButtons();
 }
 
-vdata::Query* TDBNavigator::dataSet() const {
+vdata::Query* DBNavigator::dataSet() const {
     return watched_;
 }
 
-void TDBNavigator::watch(vdata::Query* query) {
+void DBNavigator::watch(vdata::Query* query) {
     if (watched_) {
         watched_->unsubscribe(subscription_);
         subscription_ = 0;
@@ -62,30 +62,30 @@ void TDBNavigator::watch(vdata::Query* query) {
     }
 }
 
-void TDBNavigator::setVisibleButtons(int mask) {
+void DBNavigator::setVisibleButtons(int mask) {
     visible_ = mask & allButtons;
     for (int i = 0; i < buttonCount; ++i) {
         button(i)->setVisible((visible_ & (1 << i)) != 0);
     }
 }
 
-void TDBNavigator::setCaption(int index, const QString& caption) {
+void DBNavigator::setCaption(int index, const QString& caption) {
     button(index)->setText(caption);
 }
 
-QString TDBNavigator::caption(int index) const {
+QString DBNavigator::caption(int index) const {
     return button(index)->text();
 }
 
-void TDBNavigator::setHint(int index, const QString& hint) {
+void DBNavigator::setHint(int index, const QString& hint) {
     extra_.at(static_cast<std::size_t>(index)).hint = hint;
 }
 
-QString TDBNavigator::hint(int index) const {
+QString DBNavigator::hint(int index) const {
     return extra_.at(static_cast<std::size_t>(index)).hint;
 }
 
-QStringList TDBNavigator::hints() const {
+QStringList DBNavigator::hints() const {
     QStringList all;
     for (const Extra& e : extra_) {
         all << e.hint;
@@ -93,13 +93,13 @@ QStringList TDBNavigator::hints() const {
     return all;
 }
 
-void TDBNavigator::setHints(const QStringList& hints) {
+void DBNavigator::setHints(const QStringList& hints) {
     for (int i = 0; i < buttonCount && i < hints.size(); ++i) {
         setHint(i, hints.at(i));
     }
 }
 
-void TDBNavigator::setGlyph(int index, const QIcon& glyph, bool above) {
+void DBNavigator::setGlyph(int index, const QIcon& glyph, bool above) {
     QToolButton* b = button(index);
     b->setIcon(glyph);
     b->setToolButtonStyle(glyph.isNull() ? Qt::ToolButtonTextOnly
@@ -109,7 +109,7 @@ void TDBNavigator::setGlyph(int index, const QIcon& glyph, bool above) {
 
 // The enabled states of a dataset navigator: moving needs somewhere to go,
 // Edit and Delete need a record, Post and Cancel a pending change.
-void TDBNavigator::updateButtons() {
+void DBNavigator::updateButtons() {
     vdata::Query* q = watched_;
     const bool active = q && q->active();
     const bool editing =
@@ -130,7 +130,7 @@ void TDBNavigator::updateButtons() {
     button(Refresh)->setEnabled(active);
 }
 
-void TDBNavigator::click(int index) {
+void DBNavigator::click(int index) {
     vdata::Query* q = watched_;
     if (!q || !q->active() || index < 0 || index >= buttonCount) {
         return;
@@ -153,7 +153,7 @@ void TDBNavigator::click(int index) {
     updateButtons();
 }
 
-void TDBNavigator::runAction(int index) {
+void DBNavigator::runAction(int index) {
     vdata::Query* q = watched_;
     switch (static_cast<Button>(index)) {
     case First:
@@ -198,7 +198,7 @@ void TDBNavigator::runAction(int index) {
 
 // The keyboard goes to the grid that shows this navigator's data source, on
 // the current (new or edited) record, so that typing changes that record.
-void TDBNavigator::focusGrid() {
+void DBNavigator::focusGrid() {
     vdata::Query* q = watched_;
     for (DBGrid* grid : window()->findChildren<DBGrid*>()) {
         if (grid->dataSource() != dataSource_) {

@@ -19,7 +19,7 @@ namespace tk {
 // before-action hook runs before a button's own action; throwing
 // vdata::SilentAbort from it cancels that action without a message, any other
 // exception goes to the default error report.
-class TDBNavigator : public QWidget {
+class DBNavigator : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int visibleButtons READ visibleButtons WRITE setVisibleButtons)
     Q_PROPERTY(QStringList hints READ hints WRITE setHints)
@@ -29,8 +29,8 @@ public:
     static constexpr int allButtons = (1 << buttonCount) - 1;
     static constexpr int bit(Button b) { return 1 << b; }
 
-    explicit TDBNavigator(QWidget* parent = nullptr);
-    ~TDBNavigator() override;
+    explicit DBNavigator(QWidget* parent = nullptr);
+    ~DBNavigator() override;
 
     void setDataSource(vdata::DataSource* source);
     vdata::DataSource* dataSource() const { return dataSource_; }
@@ -52,7 +52,7 @@ public:
     // `above`, beside it otherwise.
     void setGlyph(int index, const QIcon& glyph, bool above);
 
-    std::function<void(TDBNavigator*, int button)> beforeAction;
+    std::function<void(DBNavigator*, int button)> beforeAction;
 
     // Runs a button as a click does (the hook, then the button's own action).
     void click(int index);

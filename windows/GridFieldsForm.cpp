@@ -43,7 +43,7 @@ TfrmGridFields::TfrmGridFields(vdata::Connection& connection, DataWindowHost* ho
 }
 
 TfrmGridFields::TfrmGridFields(vdata::Connection& connection, DataWindowHost* host, NoInit)
-    : QWidget(nullptr), FConnection(connection), FHost(host) {
+    : QWidget(nullptr), connection_(connection), host_(host) {
     setupLayout();
 }
 
@@ -58,12 +58,12 @@ TfrmGridFields::~TfrmGridFields() {
 void TfrmGridFields::setupLayout() {
     setupUi(this);
     Query.name = "Query";
-    Query.setConnection(&FConnection);
-    Command.setConnection(&FConnection);
+    Query.setConnection(&connection_);
+    Command.setConnection(&connection_);
     bindQuery(Query);
     Grid->setDataSource(&DataSource);
     DBNavigator->setDataSource(&DataSource);
-    DBNavigator->beforeAction = [this](tk::TDBNavigator* sender, int button) {
+    DBNavigator->beforeAction = [this](tk::DBNavigator* sender, int button) {
         DBNavigatorBeforeAction(sender, button);
     };
     RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
@@ -80,10 +80,10 @@ void TfrmGridFields::bindQuery(vdata::Query& query) {
 
 // With a host the window becomes one of its windows (shown maximized).
 void TfrmGridFields::attachToHost() {
-    if (!FHost) {
+    if (!host_) {
         return;
     }
-    QMdiSubWindow* sub = FHost->addDataWindow(this);
+    QMdiSubWindow* sub = host_->addDataWindow(this);
     connect(sub, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(this); });
 }
 
@@ -104,8 +104,8 @@ bool TfrmGridFields::IsChildName(const std::string& name) {
 }
 
 void TfrmGridFields::SetTitle(const QString& title) {
-    if (title != FTitle) {
-        FTitle = title;
+    if (title != title_) {
+        title_ = title;
         setWindowTitle(title);
     }
 }
@@ -119,37 +119,37 @@ void TfrmGridFields::FormCreate(QObject* Sender) {
         childCounter->setText(noDataset);
     }
 
-    FQueryChild = ownedQuery("QueryChild");
-    FGridChild = findChild<tk::DBGrid*>(QStringLiteral("GridChild"));
-    FDBNavigatorChild = findChild<tk::TDBNavigator*>(QStringLiteral("DBNavigatorChild"));
-    FcboTraziPoChild = findChild<QComboBox*>(QStringLiteral("cboTraziPoChild"));
-    FedTraziChild = findChild<tk::EditBox*>(QStringLiteral("edTraziChild"));
+    queryChild_ = ownedQuery("QueryChild");
+    gridChild_ = findChild<tk::DBGrid*>(QStringLiteral("GridChild"));
+    navigatorChild_ = findChild<tk::DBNavigator*>(QStringLiteral("DBNavigatorChild"));
+    cboTraziPoChild_ = findChild<QComboBox*>(QStringLiteral("cboTraziPoChild"));
+    edTraziChild_ = findChild<tk::EditBox*>(QStringLiteral("edTraziChild"));
 
     SetNavigatorCaptions(DBNavigator);
-    SetNavigatorCaptions(FDBNavigatorChild);
+    SetNavigatorCaptions(navigatorChild_);
 
     if (!Query.sql().empty()) {
         Query.open();
     }
-    if (FQueryChild && !FQueryChild->sql().empty()) {
-        FQueryChild->open();
+    if (queryChild_ && !queryChild_->sql().empty()) {
+        queryChild_->open();
     }
     Grid->setTitleBold(true);
 
     FillSearchFields(cboTraziPo, &Query);
-    FillSearchFields(FcboTraziPoChild, FQueryChild);
+    FillSearchFields(cboTraziPoChild_, queryChild_);
 
     RefreshDataSet(&Query);
-    RefreshDataSet(FQueryChild);
+    RefreshDataSet(queryChild_);
 }
 
-void TfrmGridFields::SetNavigatorCaptions(tk::TDBNavigator* navigator) {
+void TfrmGridFields::SetNavigatorCaptions(tk::DBNavigator* navigator) {
     if (!navigator) {
         return;
     }
-    static const char* const captions[tk::TDBNavigator::buttonCount] = {
+    static const char* const captions[tk::DBNavigator::buttonCount] = {
         "First", "Proir", "Next", "Last", "&Add", "Delete", "Edit", "Save", "Cancel", "Refresh"};
-    static const QStyle::StandardPixmap glyphs[tk::TDBNavigator::buttonCount] = {
+    static const QStyle::StandardPixmap glyphs[tk::DBNavigator::buttonCount] = {
         QStyle::SP_MediaSkipBackward,
         QStyle::SP_MediaSeekBackward,
         QStyle::SP_MediaSeekForward,
@@ -160,7 +160,7 @@ void TfrmGridFields::SetNavigatorCaptions(tk::TDBNavigator* navigator) {
         QStyle::SP_DialogSaveButton,
         QStyle::SP_DialogCancelButton,
         QStyle::SP_BrowserReload};
-    for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
+    for (int i = 0; i < tk::DBNavigator::buttonCount; ++i) {
         navigator->setCaption(i, QString::fromUtf8(captions[i]));
         navigator->setGlyph(i, tk::twoImageGlyph(glyphs[i]), true);
     }
@@ -199,15 +199,15 @@ QLabel* TfrmGridFields::counterFor(const vdata::Query& dataSet) const {
     return lblRecNo;
 }
 
-tk::TDBNavigator* TfrmGridFields::navigatorFor(const vdata::Query& dataSet) const {
-    return IsChildName(dataSet.name) ? FDBNavigatorChild : DBNavigator;
+tk::DBNavigator* TfrmGridFields::navigatorFor(const vdata::Query& dataSet) const {
+    return IsChildName(dataSet.name) ? navigatorChild_ : DBNavigator;
 }
 
 void TfrmGridFields::RefreshDataSet(vdata::Query* dataSet) {
     if (!dataSet || !dataSet->active()) {
         return;
     }
-    tk::TDBNavigator* navigator = navigatorFor(*dataSet);
+    tk::DBNavigator* navigator = navigatorFor(*dataSet);
     try {
         const tk::ProgressGuard progress(this);
         dataSet->requery();
@@ -218,7 +218,7 @@ void TfrmGridFields::RefreshDataSet(vdata::Query* dataSet) {
     }
     QueryAfterScroll(dataSet);
     if (navigator) {
-        navigator->button(tk::TDBNavigator::Edit)->setEnabled(dataSet->recordCount() > 0);
+        navigator->button(tk::DBNavigator::Edit)->setEnabled(dataSet->recordCount() > 0);
     }
 }
 
@@ -282,8 +282,8 @@ void TfrmGridFields::GridKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifier
     }
 }
 
-void TfrmGridFields::DBNavigatorBeforeAction(tk::TDBNavigator* Sender, int Button) {
-    if (Sender && Button == tk::TDBNavigator::Refresh) {
+void TfrmGridFields::DBNavigatorBeforeAction(tk::DBNavigator* Sender, int Button) {
+    if (Sender && Button == tk::DBNavigator::Refresh) {
         RefreshDataSet(Sender->dataSet());
         throw vdata::SilentAbort();
     }
@@ -293,18 +293,18 @@ void TfrmGridFields::DBNavigatorBeforeAction(tk::TDBNavigator* Sender, int Butto
 
 void TfrmGridFields::FormActivate(QObject* Sender) {
     (void)Sender;
-    if (FHost) {
-        FHost->showCloseButton();
+    if (host_) {
+        host_->showCloseButton();
     }
 }
 
 void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
     (void)Sender;
-    if (FHost) {
-        FHost->restoreBanner();
+    if (host_) {
+        host_->restoreBanner();
     }
-    if (FQueryChild) {
-        FQueryChild->close();
+    if (queryChild_) {
+        queryChild_->close();
     }
     Query.close();
     Action = CloseAction::Free;
@@ -314,7 +314,7 @@ void TfrmGridFields::FormClose(QObject* Sender, CloseAction& Action) {
 // the database refuses it, the refusal is reported and the window stays open
 // with the typed values, so closing never drops them.
 bool TfrmGridFields::savePendingEdits() {
-    const bool childSaved = !FGridChild || savePendingEdit(*FGridChild);
+    const bool childSaved = !gridChild_ || savePendingEdit(*gridChild_);
     return savePendingEdit(*Grid) && childSaved;
 }
 
@@ -378,7 +378,7 @@ void TfrmGridFields::cboTraziPoClick(QObject* Sender) {
     if (!Sender) {
         return;
     }
-    tk::EditBox* box = IsChildName(Sender->objectName()) ? FedTraziChild : edTrazi;
+    tk::EditBox* box = IsChildName(Sender->objectName()) ? edTraziChild_ : edTrazi;
     if (box) {
         box->setFocus(Qt::OtherFocusReason);
     }
@@ -391,8 +391,8 @@ void TfrmGridFields::edTraziKeyDown(QObject* Sender, int Key, Qt::KeyboardModifi
         return;
     }
     const bool child = IsChildName(box->objectName());
-    QComboBox* list = child ? FcboTraziPoChild : cboTraziPo;
-    vdata::Query* dataSet = child ? FQueryChild : &Query;
+    QComboBox* list = child ? cboTraziPoChild_ : cboTraziPo;
+    vdata::Query* dataSet = child ? queryChild_ : &Query;
     if (!list || !dataSet) {
         return;
     }

@@ -16,7 +16,7 @@ namespace tk {
 class DBGrid;
 } // namespace tk
 namespace tk {
-class TDBNavigator;
+class DBNavigator;
 } // namespace tk
 namespace tk {
 class EditBox;
@@ -43,7 +43,7 @@ public:
     vdata::Command Command;
 
     void SetTitle(const QString& title);
-    QString title() const { return FTitle; }
+    QString title() const { return title_; }
 
     static bool IsChildName(const QString& name);
     static bool IsChildName(const std::string& name);
@@ -55,7 +55,7 @@ public:
 
     void RefreshDataSet(vdata::Query* dataSet);
     void QueryAfterScroll(vdata::Query* dataSet);
-    void SetNavigatorCaptions(tk::TDBNavigator* navigator);
+    void SetNavigatorCaptions(tk::DBNavigator* navigator);
     void FillSearchFields(QComboBox* list, vdata::Query* dataSet);
     void SortGrid(tk::DBGrid* grid, const QString& fieldName);
 
@@ -67,11 +67,11 @@ public:
     static std::shared_ptr<vdata::Field> entryField(const QComboBox* list, int index);
 
     // The child set as found by the last initialisation (null when absent).
-    vdata::Query* childQuery() const { return FQueryChild; }
-    tk::DBGrid* childGrid() const { return FGridChild; }
-    tk::TDBNavigator* childNavigator() const { return FDBNavigatorChild; }
-    QComboBox* childSearchList() const { return FcboTraziPoChild; }
-    tk::EditBox* childSearchBox() const { return FedTraziChild; }
+    vdata::Query* childQuery() const { return queryChild_; }
+    tk::DBGrid* childGrid() const { return gridChild_; }
+    tk::DBNavigator* childNavigator() const { return navigatorChild_; }
+    QComboBox* childSearchList() const { return cboTraziPoChild_; }
+    tk::EditBox* childSearchBox() const { return edTraziChild_; }
 
     static const QString searchPlaceholder;      // a new box
     static const QString searchAgainPlaceholder; // a box left empty
@@ -81,7 +81,7 @@ public slots:
     void GridTitleClick(QObject* Sender, const QString& fieldName);
     void GridMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
     void GridKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
-    void DBNavigatorBeforeAction(tk::TDBNavigator* Sender, int Button);
+    void DBNavigatorBeforeAction(tk::DBNavigator* Sender, int Button);
 
     void edTraziEnter(QObject* Sender);
     void edTraziExit(QObject* Sender);
@@ -102,7 +102,7 @@ protected:
     void initialise();
 
     void attachToHost();
-    vdata::Connection& connection() const { return FConnection; }
+    vdata::Connection& connection() const { return connection_; }
 
     void closeEvent(QCloseEvent* event) override;
     bool savePendingEdits();
@@ -114,18 +114,18 @@ private:
     void setupLayout();
     void bindQuery(vdata::Query& query);
     QLabel* counterFor(const vdata::Query& dataSet) const;
-    tk::TDBNavigator* navigatorFor(const vdata::Query& dataSet) const;
+    tk::DBNavigator* navigatorFor(const vdata::Query& dataSet) const;
     void runSelect(const QString& text);
     void runStatement(const QString& text);
 
-    vdata::Connection& FConnection;
-    DataWindowHost* const FHost;
-    QString FTitle;
-    vdata::Query* FQueryChild = nullptr;
-    tk::DBGrid* FGridChild = nullptr;
-    tk::TDBNavigator* FDBNavigatorChild = nullptr;
-    QComboBox* FcboTraziPoChild = nullptr;
-    tk::EditBox* FedTraziChild = nullptr;
+    vdata::Connection& connection_;
+    DataWindowHost* const host_;
+    QString title_;
+    vdata::Query* queryChild_ = nullptr;
+    tk::DBGrid* gridChild_ = nullptr;
+    tk::DBNavigator* navigatorChild_ = nullptr;
+    QComboBox* cboTraziPoChild_ = nullptr;
+    tk::EditBox* edTraziChild_ = nullptr;
 };
 
 Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

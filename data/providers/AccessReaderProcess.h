@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/providers/AccessReaderProtocol.h"
+#include "data/providers/accessreader/AccessReaderProtocol.h"
 
 #include <sys/types.h>
 

@@ -3,6 +3,7 @@
 #include "data/providers/AccessEngine.h"
 #include "data/providers/OdbcEngine.h"
 #include "data/providers/PostgresEngine.h"
+#include "data/providers/ServerEnumerator.h"
 #include "data/providers/SqliteApi.h"
 #include "data/providers/SqliteEngine.h"
 #include "data/service/Connection.h"
@@ -132,6 +133,7 @@ void installProviders() {
         return r;
     }();
     setEngineOpener([](const std::string& text) { return registry.open(ConnectionString(text)); });
+    setSourceLister(listServerSources);
 }
 
 } // namespace vdata

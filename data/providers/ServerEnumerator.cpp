@@ -87,7 +87,7 @@ std::vector<SourceRow> rowsOf(const std::vector<std::string>& names, const std::
 
 } // namespace
 
-std::vector<SourceRow> enumerateSources(const std::string& progId, const SourceOptions& options) {
+std::vector<SourceRow> listServerSources(const std::string& progId, const SourceOptions& options) {
     if (equalsIgnoreCase(progId, "SQLOLEDB Enumerator")) {
         return postgresSources();
     }

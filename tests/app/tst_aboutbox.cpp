@@ -1,6 +1,6 @@
-#include "app/AboutBox.h"
+#include "app/AboutDialog.h"
 #include "toolkit/Shell.h"
-#include "ui_AboutBox.h"
+#include "ui_AboutDialog.h"
 
 #include "tests/support/ScriptedDialogs.h"
 
@@ -34,7 +34,7 @@ private slots:
         QStringList seen;
         dialogs.modalScripts.push_back([&](QDialog& dialog) {
             shown = &dialog;
-            const auto& box = static_cast<TAboutBox&>(dialog);
+            const auto& box = static_cast<AboutDialog&>(dialog);
             const QSize picture = box.ProgramIcon->pixmap().size(); // the picture is there
             seen << box.ProductName->text() << box.lblURL->text()
                  << QString::number(dialog.parent() == nullptr)
@@ -42,7 +42,7 @@ private slots:
             box.OKButton->click();
             return -1;
         });
-        TAboutBox::ShowAboutBox();
+        AboutDialog::ShowAboutBox();
         QCOMPARE(dialogs.count(QStringLiteral("modal")), 1);
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("QRV: Veldmark"));
         QCOMPARE(seen, (QStringList{"QRV: Veldmark", "https://www.qrv-software.example/veldmark",
@@ -54,7 +54,7 @@ private slots:
             shown = &dialog;
             throw std::runtime_error("cannot show");
         });
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, TAboutBox::ShowAboutBox());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, AboutDialog::ShowAboutBox());
         QVERIFY(shown.isNull());
     }
 
@@ -62,7 +62,7 @@ private slots:
     // other labels and buttons do nothing.
     void linksGoToTheShellExactly() {
         RecordingShell shell;
-        TAboutBox box;
+        AboutDialog box;
         QTest::mouseClick(box.StaticText1, Qt::LeftButton);
         QTest::mouseClick(box.lblURL, Qt::LeftButton);
         QTest::mouseClick(box.ProductName, Qt::LeftButton);

@@ -3,9 +3,9 @@
 // Disconnect, closing, the window commands, the recent-files list across a
 // restart, and what the application object does with errors no handler caught.
 
-#include "app/MainForm.h"
-#include "components/QrvMRU.h"
-#include "data/DataModule.h"
+#include "app/MainWindow.h"
+#include "components/RecentFiles.h"
+#include "connection/ConnectionManager.h"
 #include "data/service/Connection.h"
 #include "data/service/Errors.h"
 #include "tests/support/MainWindowDriver.h"
@@ -50,7 +50,7 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         ++log_.closes;
         log_.panelAtClose << MainForm->pnlBaza->text();
-        log_.connectedAtClose << DM->ADOConn.connected();
+        log_.connectedAtClose << connectionManager->connection.connected();
         event->accept();
     }
 
@@ -61,8 +61,8 @@ private:
 // The connection manager first, the main window second: destroyed in the
 // opposite order, as in the program.
 struct Shell {
-    TDM dm;
-    TMainForm form;
+    ConnectionManager dm;
+    MainWindow form;
 };
 
 QStringList texts(const QList<QTreeWidgetItem*>& items) {
@@ -90,17 +90,17 @@ QString jet(const QString& file) {
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file + ";Persist Security Info=False";
 }
 
-void verifyCommands(const TMainForm& f, bool connected) {
+void verifyCommands(const MainWindow& f, bool connected) {
     QCOMPARE(f.actFileOpen->isEnabled(), !connected);
     QCOMPARE(f.mnuOpen->isEnabled(), !connected);
     QCOMPARE(f.mnuOpenSQLServer->isEnabled(), !connected);
     QCOMPARE(f.mnuMRU->menuAction()->isEnabled(), !connected);
-    QCOMPARE(f.mnuDisconect->isEnabled(), connected);
+    QCOMPARE(f.mnuDisconnect->isEnabled(), connected);
 }
 
 // Opens Database > MRU with the keyboard and returns the entries the open
 // submenu shows (each inside the menu's area), then closes the menus again.
-QStringList shownRecentFiles(TMainForm& form) {
+QStringList shownRecentFiles(MainWindow& form) {
     QTest::keyClick(&form, Qt::Key_D, Qt::AltModifier);
     if (!form.mnuFile->isVisible())
         return {QStringLiteral("<Database menu not open>")};
@@ -165,7 +165,7 @@ private Q_SLOTS:
 
     void startsNotConnectedWithItsMenus() {
         Shell s;
-        TMainForm& f = s.form;
+        MainWindow& f = s.form;
         QCOMPARE(MainForm, &f);
         QCOMPARE(f.windowTitle(), title);
         QCOMPARE(f.lblTOP->text(), title);
@@ -206,8 +206,8 @@ private Q_SLOTS:
         QVERIFY(dialogs.shown.first().text.startsWith(
             "MS Access database (*.mdb);;Access 2007 database (*.accdb);;SQLite database"));
         QCOMPARE(dialogs.shown.size(), 1); // no prompt, no error
-        QVERIFY(s.dm.ADOConn.connected());
-        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()), jet(shopDb));
+        QVERIFY(s.dm.connection.connected());
+        QCOMPARE(QString::fromStdString(s.dm.connection.connectionString()), jet(shopDb));
         QCOMPARE(s.form.ConnectedTo, shopDb);
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + shopDb);
         verifyCommands(s.form, true);
@@ -231,18 +231,18 @@ private Q_SLOTS:
         dialogs.fileAnswers = {shopDb, QString(), emptyDb};
         dialogs.fileTypeAnswers = {sqlite, QStringLiteral("All files (*)"), QString()};
         s.form.actFileOpenExecute();
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
         s.form.actFileOpenExecute(); // another type chosen, then Cancel
         s.form.actFileOpenExecute();
         QCOMPARE(dialogs.count("open"), 3);
         QStringList starts;
         for (const auto& shown : dialogs.shown) {
-            QCOMPARE(shown.text, TMainForm::OpenDialogFilter());
+            QCOMPARE(shown.text, MainWindow::OpenDialogFilter());
             starts << shown.start;
         }
         QCOMPARE(starts, QStringList({QString(), sqlite, sqlite}));
         QCOMPARE(s.form.ConnectedTo, emptyDb);
-        QCOMPARE(TMainForm::OpenDialogFilter().split(QStringLiteral(";;")),
+        QCOMPARE(MainWindow::OpenDialogFilter().split(QStringLiteral(";;")),
                  QStringList({QStringLiteral("MS Access database (*.mdb)"),
                               QStringLiteral("Access 2007 database (*.accdb)"), sqlite,
                               QStringLiteral("All files (*)")}));
@@ -260,18 +260,18 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shown[1].caption, promptCaption);
         QCOMPARE(dialogs.shown[1].text, promptText);
         QVERIFY(dialogs.shown[1].masked);
-        QVERIFY(s.dm.ADOConn.connected());
-        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+        QVERIFY(s.dm.connection.connected());
+        QCOMPARE(QString::fromStdString(s.dm.connection.connectionString()),
                  jet(protectedDb) + ";Jet OLEDB:Database Password=s3cret");
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + protectedDb);
         QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"secrets"}));
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
 
         // Blanks and non-ASCII letters in the path pass unchanged.
         dialogs.clear();
         QVERIFY(s.dm.OpenDatabase(oddPathDb, true, QString()));
         QCOMPARE(dialogs.shown.size(), 0);
-        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()), jet(oddPathDb));
+        QCOMPARE(QString::fromStdString(s.dm.connection.connectionString()), jet(oddPathDb));
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + oddPathDb);
         QCOMPARE(childTexts(s.form.DBTree->topLevelItem(1)), QStringList({"t"}));
     }
@@ -310,7 +310,7 @@ private Q_SLOTS:
         QVERIFY(s.dm.OpenDatabase(path, true, password));
         QCOMPARE(dialogs.shown.size(), 0);
         const QString source = path.contains(';') ? '"' + path + '"' : path;
-        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+        QCOMPARE(QString::fromStdString(s.dm.connection.connectionString()),
                  jet(source) + (password.isEmpty()
                                     ? QString()
                                     : ";Jet OLEDB:Database Password=" + writtenPassword));
@@ -363,9 +363,9 @@ private Q_SLOTS:
                 QCOMPARE(d.caption, promptCaption);
         }
         QCOMPARE(kinds, shown);
-        QVERIFY(!s.dm.ADOConn.connected());
+        QVERIFY(!s.dm.connection.connected());
         const QString tried = path.isEmpty() ? QString() : jet(path);
-        QCOMPARE(QString::fromStdString(s.dm.ADOConn.connectionString()),
+        QCOMPARE(QString::fromStdString(s.dm.connection.connectionString()),
                  password.isEmpty() ? tried : tried + ";Jet OLEDB:Database Password=" + password);
         QVERIFY(file != "no such file.db" || !QFile::exists(path)); // opening creates nothing
         QVERIFY(s.form.ConnectedTo.isEmpty());
@@ -383,14 +383,14 @@ private Q_SLOTS:
         for (int i = 1; i <= 3; ++i)
             s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("TABLE: t%1").arg(i)));
 
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
 
         QCOMPARE(log.closes, 3);
         // Each window closed while the connection was still open.
         QCOMPARE(log.connectedAtClose, QList<bool>({true, true, true}));
         for (const QString& panel : log.panelAtClose)
             QCOMPARE(panel, "Connected to: " + shopDb);
-        QVERIFY(!s.dm.ADOConn.connected());
+        QVERIFY(!s.dm.connection.connected());
         QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected!"));
         QCOMPARE(s.form.DBTree->topLevelItemCount(), 0);
         verifyCommands(s.form, false);
@@ -403,13 +403,13 @@ private Q_SLOTS:
     void disconnectWhileNotConnectedDoesNothing() {
         Shell s;
         ScriptedDialogs dialogs;
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
         QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
         QCOMPARE(dialogs.shown.size(), 0);
 
         // And a database opens again after a disconnect.
         QVERIFY(s.dm.OpenDatabase(shopDb, true, QString()));
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
         QVERIFY(s.dm.OpenDatabase(emptyDb, true, QString()));
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + emptyDb);
         QCOMPARE(topLevel(s.form.DBTree), QStringList({"Misc"}));
@@ -417,8 +417,8 @@ private Q_SLOTS:
 
     void exitWithTheConnectionOpenIsSilent() {
         ScriptedDialogs dialogs;
-        auto dm = std::make_unique<TDM>();
-        auto form = std::make_unique<TMainForm>();
+        auto dm = std::make_unique<ConnectionManager>();
+        auto form = std::make_unique<MainWindow>();
         QVERIFY(dm->OpenDatabase(shopDb, true, QString()));
         ProbeWindow::Log log;
         for (int i = 1; i <= 3; ++i)
@@ -431,10 +431,10 @@ private Q_SLOTS:
         form.reset();
         QCOMPARE(MainForm, nullptr);
         // The final close runs the disconnect handling with no main window.
-        dm->DataModuleDestroy();
-        QVERIFY(!dm->ADOConn.connected());
+        dm->shutDown();
+        QVERIFY(!dm->connection.connected());
         dm.reset();
-        QCOMPARE(DM, nullptr);
+        QCOMPARE(connectionManager, nullptr);
         QCOMPARE(log.closes, 3);
         QCOMPARE(dialogs.shown.size(), 0);
     }
@@ -443,16 +443,16 @@ private Q_SLOTS:
     // freed) takes them down while the main window is still whole, so their
     // teardown may reach it.
     void destroyingTheMainWindowTakesItsDataWindowsFirst() {
-        TDM dm;
-        auto form = std::make_unique<TMainForm>();
-        TMainForm* const main = form.get();
+        ConnectionManager dm;
+        auto form = std::make_unique<MainWindow>();
+        MainWindow* const main = form.get();
         ProbeWindow::Log log;
         QList<bool> mainWholeAtTeardown;
         for (int i = 1; i <= 3; ++i) {
             auto* window = new ProbeWindow(log, QStringLiteral("w%1").arg(i));
             form->addDataWindow(window);
             QObject::connect(window, &QObject::destroyed, [&mainWholeAtTeardown, main] {
-                mainWholeAtTeardown << (MainForm == main && qobject_cast<TMainForm*>(main));
+                mainWholeAtTeardown << (MainForm == main && qobject_cast<MainWindow*>(main));
             });
         }
         form->show();
@@ -476,7 +476,7 @@ private Q_SLOTS:
         const QStringList tables = childTexts(s.form.DBTree->topLevelItem(1));
         QVERIFY(tables.contains("Order Items"));
         QVERIFY(tables.contains("customer_orders"));
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
 
         dialogs.promptAnswers.push_back(QStringLiteral("veldmark"));
         QVERIFY(
@@ -569,10 +569,10 @@ private Q_SLOTS:
             QVERIFY(recentFiles(run.form).isEmpty());
             dialogs.fileAnswers = {a, dir.filePath("missing.mdb"), b};
             run.form.actFileOpenExecute();
-            run.form.mnuDisconectClick();
+            run.form.mnuDisconnectClick();
             run.form.actFileOpenExecute(); // error, then the password prompt, cancelled
             run.form.actFileOpenExecute();
-            QVERIFY(DM->ADOConn.connected());
+            QVERIFY(connectionManager->connection.connected());
             QCOMPARE(recentFiles(run.form), (QStringList{b, a}));
         } // the program ends normally with b still open
         QCOMPARE(dialogs.count("error"), 1);
@@ -582,7 +582,7 @@ private Q_SLOTS:
             QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
             QVERIFY(again.form.mnuMRU->menuAction()->isEnabled());
             again.form.mnuMRU->actions().at(1)->trigger();
-            QVERIFY(DM->ADOConn.connected());
+            QVERIFY(connectionManager->connection.connected());
             QCOMPARE(again.form.ConnectedTo, a);
             QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
         }
@@ -598,7 +598,7 @@ private Q_SLOTS:
             QCOMPARE(shownRecentFiles(s.form), QStringList({"(empty) (disabled)"}));
             dialogs.fileAnswers = {shopDb};
             s.form.actFileOpenExecute();
-            s.form.mnuDisconectClick();
+            s.form.mnuDisconnectClick();
             QCOMPARE(shownRecentFiles(s.form), QStringList({shopDb}));
         }
     }

@@ -91,7 +91,7 @@ private Q_SLOTS:
         // Markup in the file name (which cannot hold a "/").
         const QString path = env.dir.filePath(QStringLiteral("<b>shop<br>.db"));
         testdb::run(path, "CREATE TABLE \"<b>bold</b>\" (id INT);");
-        env.dm.ADOConn.close();
+        env.dm.connection.close();
         showActive(env.form);
         QVERIFY(env.dm.OpenDatabase(path, true, QString()));
         QCOMPARE(env.form.pnlBaza->text(), "Connected to: " + path);
@@ -116,7 +116,7 @@ private Q_SLOTS:
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
         env.form.FileExit1->trigger();
         QVERIFY(env.form.isVisible());
-        QVERIFY(env.dm.ADOConn.connected());
+        QVERIFY(env.dm.connection.connected());
         QCOMPARE(w->Query.currentValue(0).toText(), std::string("ANATR"));
         QCOMPARE(env.dialogs.kinds(), QStringList({"error", "warning"}));
         const QString why = env.dialogs.shown.last().text;

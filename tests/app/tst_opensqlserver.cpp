@@ -4,10 +4,10 @@
 // Test connection, OK, and the retry path after a failed open; the server
 // types with their server lists and strings, and the type used last.
 
-#include "app/MainForm.h"
-#include "data/ConnectionStrings.h"
-#include "data/DataModule.h"
-#include "data/OpenSQLServerForm.h"
+#include "app/MainWindow.h"
+#include "connection/ConnectionManager.h"
+#include "connection/ConnectionStrings.h"
+#include "connection/ServerDialog.h"
 #include "data/service/Connection.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -39,8 +39,8 @@ QStringList items(const QComboBox* box) {
 }
 
 struct Shell {
-    TDM dm;
-    TMainForm form;
+    ConnectionManager dm;
+    MainWindow form;
 };
 
 struct Login {
@@ -55,7 +55,7 @@ struct Login {
 std::function<int(QDialog&)> choose(const QString& server, const QString& database,
                                     const Login& login = {}) {
     return [=](QDialog& dialog) {
-        auto& form = static_cast<TOpenSQLServerForm&>(dialog);
+        auto& form = static_cast<ServerDialog&>(dialog);
         const auto setLogin = [&] {
             if (login.loginChoice)
                 form.rbLoginInfo->click();
@@ -78,7 +78,7 @@ const QByteArray browserInstances =
     "ServerName;DBHOST;InstanceName;MSSQLSERVER;IsClustered;No;Version;16.0;tcp;1433;;";
 
 int pressClose(QDialog& dialog) {
-    static_cast<TOpenSQLServerForm&>(dialog).btnCancel->click();
+    static_cast<ServerDialog&>(dialog).btnCancel->click();
     return -1;
 }
 
@@ -99,7 +99,7 @@ class TestOpenSQLServer : public QObject {
     }
 
     // Shows the dialog as the active window so that focus moves by Tab.
-    static void showActive(TOpenSQLServerForm& form) {
+    static void showActive(ServerDialog& form) {
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -132,8 +132,8 @@ private Q_SLOTS:
     }
 
     void openingStateAndLoginChoice() {
-        TSQLConnection info;
-        auto form = TOpenSQLServerForm::CreateForConnection(info);
+        ServerLogin info;
+        auto form = ServerDialog::CreateForConnection(info);
         QCOMPARE(form->windowTitle(), QStringLiteral("SQL Server connection..."));
         QCOMPARE(form->cboServers->currentText(), QString());
         QCOMPARE(form->cboDatabases->count(), 0);
@@ -157,8 +157,8 @@ private Q_SLOTS:
     // The listing string follows the login choice; the test and final strings
     // depend on the user name alone.
     void connectionStringsCharacterForCharacter() {
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         const QString listing = "Data Source=srv,5433;Provider=SQLOLEDB.1;Integrated Security=SSPI;"
                                 "Persist Security Info=False";
         form.ledUserName->setText(QStringLiteral("ann"));
@@ -172,7 +172,7 @@ private Q_SLOTS:
                  listing + ";uid=ann;pwd=p w");
 
         vdata::Connection conn;
-        TSQLConnection db{QStringLiteral("srv"), QStringLiteral("db"), QString(), QString()};
+        ServerLogin db{QStringLiteral("srv"), QStringLiteral("db"), QString(), QString()};
         const QString final = "Initial Catalog=db;Data Source=srv;Provider=SQLOLEDB.1;"
                               "Integrated Security=SSPI;Persist Security Info=False";
         assignServerConnection(conn, db);
@@ -210,7 +210,7 @@ private Q_SLOTS:
                 QVERIFY(s.dm.OpenDatabase(QString(), false, QString()));
                 QCOMPARE(dialogs.texts(), (QStringList{"", "Connection successful"}));
                 const QString written = '"' + QString(passwords[i]).replace("\"", "\"\"") + '"';
-                QCOMPARE(str(s.dm.ADOConn.connectionString()),
+                QCOMPARE(str(s.dm.connection.connectionString()),
                          base(tcp) + ";uid=" + str(role) + ";pwd=" + written);
             }
             pgtest::adminQuery("postgres", "DROP ROLE " + role);
@@ -219,8 +219,8 @@ private Q_SLOTS:
 
     void testAndOkWarnWithoutServerOrDatabase() {
         ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         form.TestConButtonClick();
         QCOMPARE(dialogs.kinds(), QStringList({"warning"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("Warning"));
@@ -241,8 +241,8 @@ private Q_SLOTS:
 
     void leavingTheServerBoxWithoutAReachableServer() {
         ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         form.cboDatabases->addItems({QStringLiteral("kept")});
         form.cboServersClick(); // empty box: the list stays
         QCOMPARE(items(form.cboDatabases), QStringList({"kept"}));
@@ -256,8 +256,8 @@ private Q_SLOTS:
 
     void tabOrPickingTheServerFillsTheDatabaseList() {
         ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         showActive(form);
         form.cboServers->setFocus(Qt::OtherFocusReason);
         QTest::keyClicks(form.cboServers, server());
@@ -294,8 +294,8 @@ private Q_SLOTS:
         QFETCH(bool, reachable);
         const QString name = reachable ? server() : QStringLiteral("127.0.0.1,1");
         ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         form.cboServers->addItem(name);
         form.cboServers->setCurrentIndex(-1);
         showActive(form);
@@ -313,8 +313,8 @@ private Q_SLOTS:
 
     void refusedLoginWhileListingIsReported() {
         ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         form.rbLoginInfo->click();
         form.ledUserName->setText(str(pgtest::testServer()->user));
         form.ledPwd->setText(QStringLiteral("not the password"));
@@ -333,8 +333,8 @@ private Q_SLOTS:
 
     void testConnectionReportsSuccessAndFailure() {
         ScriptedDialogs dialogs;
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         form.cboServers->setEditText(server());
         form.cboServersClick();
         form.cboDatabases->setCurrentIndex(form.cboDatabases->findText(database()));
@@ -363,19 +363,19 @@ private Q_SLOTS:
 
         QCOMPARE(dialogs.kinds(), QStringList({"modal", "information"}));
         QCOMPARE(dialogs.shown[0].caption, QStringLiteral("SQL Server connection..."));
-        QVERIFY(s.dm.ADOConn.connected());
-        QCOMPARE(str(s.dm.ADOConn.connectionString()), base(server()));
+        QVERIFY(s.dm.connection.connected());
+        QCOMPARE(str(s.dm.connection.connectionString()), base(server()));
         QCOMPARE(s.form.ConnectedTo, database() + " on " + server());
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + database() + " on " + server());
         QVERIFY(!s.form.mnuOpenSQLServer->isEnabled());
-        QVERIFY(s.form.mnuDisconect->isEnabled());
+        QVERIFY(s.form.mnuDisconnect->isEnabled());
         QStringList tables;
         for (int i = 0; i < s.form.DBTree->topLevelItem(1)->childCount(); ++i)
             tables << s.form.DBTree->topLevelItem(1)->child(i)->text(0);
         tables.sort();
         QCOMPARE(tables, QStringList({"Order Items", "customer_names", "customers"}));
 
-        s.form.mnuDisconectClick();
+        s.form.mnuDisconnectClick();
         QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected!"));
         QVERIFY(s.form.mnuOpenSQLServer->isEnabled());
     }
@@ -389,7 +389,7 @@ private Q_SLOTS:
         dialogs.modalScripts.push_back(choose(tcp, database(), {user, password, true, true}));
         QVERIFY(s.dm.OpenDatabase(QString(), false, QString()));
         // The test password holds a quote, so it is written in quotes.
-        QCOMPARE(str(s.dm.ADOConn.connectionString()),
+        QCOMPARE(str(s.dm.connection.connectionString()),
                  base(tcp) + ";uid=" + user + ";pwd=\"" + password + '"');
         QCOMPARE(s.form.pnlBaza->text(), "Connected to: " + database() + " on " + tcp);
     }
@@ -411,9 +411,9 @@ private Q_SLOTS:
                 expected << "modal";
             QCOMPARE(dialogs.kinds(), expected);
             QCOMPARE(dialogs.shown[3].caption, QStringLiteral("MDB with password"));
-            QCOMPARE(str(s.dm.ADOConn.connectionString()),
+            QCOMPARE(str(s.dm.connection.connectionString()),
                      base(server()) + ";uid=" + user + ";pwd=");
-            QVERIFY(!s.dm.ADOConn.connected());
+            QVERIFY(!s.dm.connection.connected());
             QVERIFY(s.form.ConnectedTo.isEmpty());
             QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
             QVERIFY(s.form.mnuOpenSQLServer->isEnabled());
@@ -452,8 +452,8 @@ private Q_SLOTS:
         QFETCH(QString, server);
         QFETCH(QString, trusted);
         QFETCH(QString, named);
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         QCOMPARE(form.cboServerType->count(), 4);
         QCOMPARE(form.cboServerType->itemText(index), label);
 
@@ -486,8 +486,8 @@ private Q_SLOTS:
         form.ledPwd->setText(QStringLiteral("p;w"));
         QCOMPARE(form.ServerConnectionString(server), named);
         vdata::Connection conn;
-        TSQLConnection chosen{server, QStringLiteral("db"), QString(), QString(),
-                              form.ServerType().name};
+        ServerLogin chosen{server, QStringLiteral("db"), QString(), QString(),
+                           form.ServerType().name};
         assignServerConnection(conn, chosen);
         QCOMPARE(str(conn.connectionString()), "Initial Catalog=db;" + trusted);
         chosen.UserName = QStringLiteral("ann");
@@ -501,8 +501,8 @@ private Q_SLOTS:
     // "HOST\" asks that host's browser.
     void keysTypedWhileServersAreGatheredAreKept() {
         responders::BrowserResponder browser({responders::browserAnswer(browserInstances)});
-        TSQLConnection info;
-        TOpenSQLServerForm form(info);
+        ServerLogin info;
+        ServerDialog form(info);
         form.SourceOptions.browserPort = browser.port();
         showActive(form);
         form.cboServers->setFocus(Qt::OtherFocusReason);
@@ -533,15 +533,15 @@ private Q_SLOTS:
     void theTypeUsedLastIsRemembered() {
         ScriptedDialogs dialogs; // the test connection fails without a server
         for (const bool accept : {true, false}) {
-            TSQLConnection info;
-            TOpenSQLServerForm form(info);
+            ServerLogin info;
+            ServerDialog form(info);
             form.cboServerType->setCurrentIndex(accept ? 2 : 3);
             form.cboServers->setEditText(QStringLiteral("127.0.0.1,1"));
             form.cboDatabases->addItem(QStringLiteral("shop"));
             form.cboDatabases->setCurrentIndex(0);
             (accept ? form.btnOK : form.btnCancel)->click();
             QCOMPARE(info.ServerType, accept ? QStringLiteral("MariaDB") : QString("PostgreSQL"));
-            TOpenSQLServerForm again(info);
+            ServerDialog again(info);
             QCOMPARE(again.cboServerType->currentText(), QStringLiteral("MariaDB / MySQL"));
         }
     }
@@ -549,12 +549,12 @@ private Q_SLOTS:
     void closingTheDialogChangesNothing() {
         Shell s;
         ScriptedDialogs dialogs;
-        s.dm.ADOConn.setConnectionString("left as it was");
+        s.dm.connection.setConnectionString("left as it was");
         s.form.ConnectedTo = QStringLiteral("unchanged");
         dialogs.modalScripts.push_back(pressClose);
         QVERIFY(!s.dm.OpenDatabase(QString(), false, QString()));
         QCOMPARE(dialogs.kinds(), QStringList({"modal"}));
-        QCOMPARE(str(s.dm.ADOConn.connectionString()), QStringLiteral("left as it was"));
+        QCOMPARE(str(s.dm.connection.connectionString()), QStringLiteral("left as it was"));
         QCOMPARE(s.form.ConnectedTo, QStringLiteral("unchanged"));
         QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
     }

@@ -4,8 +4,8 @@
 // database to disconnecting; a second connection then reads the database
 // back and compares it with what the user did.
 
-#include "data/DataModule.h"
-#include "data/OpenSQLServerForm.h"
+#include "connection/ConnectionManager.h"
+#include "connection/ServerDialog.h"
 #include "data/service/Command.h"
 #include "data/service/Connection.h"
 #include "data/service/Query.h"
@@ -45,8 +45,8 @@ const QString demoPassword = QStringLiteral("veldmark");
 // The program as main() runs it, and the user's answers to its dialogs.
 struct Program {
     ScriptedDialogs dialogs;
-    std::unique_ptr<TDM> dm = std::make_unique<TDM>();
-    std::unique_ptr<TMainForm> form = std::make_unique<TMainForm>();
+    std::unique_ptr<ConnectionManager> dm = std::make_unique<ConnectionManager>();
+    std::unique_ptr<MainWindow> form = std::make_unique<MainWindow>();
 
     Program() {
         form->showMaximized();
@@ -75,7 +75,7 @@ struct Program {
     }
     // Database > Disconnect, with the data windows gone.
     void disconnect() {
-        form->mnuDisconect->trigger();
+        form->mnuDisconnect->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 };
@@ -215,20 +215,20 @@ private slots:
         const int found = customers->Query.currentRow();
         QCOMPARE(cellText(grid, found, name), QStringLiteral("Vesna Babić"));
 
-        tk::TDBNavigator* navigator = customers->DBNavigator;
+        tk::DBNavigator* navigator = customers->DBNavigator;
         d.typeOver(found, city, QStringLiteral("Pula"));
-        press(navigator, tk::TDBNavigator::Post);
-        press(navigator, tk::TDBNavigator::Insert);
+        press(navigator, tk::DBNavigator::Post);
+        press(navigator, tk::DBNavigator::Insert);
         d.typeOver(customers->Query.currentRow(), name, QStringLiteral("Iva Horvat"));
         d.key(Qt::Key_Tab);
         d.type(QStringLiteral("Rab"));
-        press(navigator, tk::TDBNavigator::Post);
+        press(navigator, tk::DBNavigator::Post);
 
         TfrmGridMasterFields* items = p.click(QStringLiteral("Tables"), "Order Items");
         QVERIFY(items);
         Driver(items->Grid).click(0, 0);
         p.dialogs.confirmAnswers.push_back(true);
-        press(items->DBNavigator, tk::TDBNavigator::Delete);
+        press(items->DBNavigator, tk::DBNavigator::Delete);
 
         // Both windows closed with the banner's close button.
         for (int i = 0; i < 2; ++i) {
@@ -238,7 +238,7 @@ private slots:
         }
         QVERIFY(dataWindows(*p.form).isEmpty());
         p.disconnect();
-        QVERIFY(!p.dm->ADOConn.connected());
+        QVERIFY(!p.dm->connection.connected());
         QCOMPARE(p.dialogs.kinds(), QStringList({"open", "confirm"}));
         QCOMPARE(p.dialogs.shown.last().text, QStringLiteral("Delete record?"));
 
@@ -258,7 +258,7 @@ private slots:
         p.dialogs.promptAnswers = {QStringLiteral("wrong"), demoPassword};
         p.open(file);
         QCOMPARE(p.dialogs.kinds(), QStringList({"open", "error", "prompt", "error", "prompt"}));
-        QVERIFY(p.dm->ADOConn.connected());
+        QVERIFY(p.dm->connection.connected());
         QCOMPARE(p.form->pnlBaza->text(), "Connected to: " + file);
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
@@ -349,11 +349,11 @@ private slots:
                            "(SELECT product_id FROM \"Order Items\" WHERE order_id = 2)")
                 .first();
         Driver child(md.GridChild);
-        press(md.DBNavigatorChild, tk::TDBNavigator::Insert);
+        press(md.DBNavigatorChild, tk::DBNavigator::Insert);
         child.typeOver(w->QueryChild.currentRow(), 1, product);
         child.key(Qt::Key_Tab);
         child.type(QStringLiteral("4"));
-        press(md.DBNavigatorChild, tk::TDBNavigator::Post);
+        press(md.DBNavigatorChild, tk::DBNavigator::Post);
         p.disconnect();
         QCOMPARE(p.dialogs.kinds(), QStringList({"open"}));
         QCOMPARE(
@@ -386,7 +386,7 @@ private slots:
         QVERIFY(p.started());
         bool listed = false;
         p.dialogs.modalScripts.push_back([&](QDialog& dialog) {
-            auto& form = static_cast<TOpenSQLServerForm&>(dialog);
+            auto& form = static_cast<ServerDialog&>(dialog);
             mainwin::showActive(form);
             listed = wintest::entries(form.cboServers).contains(QString::fromStdString(server));
             form.cboServers->setFocus(Qt::OtherFocusReason);
@@ -411,7 +411,7 @@ private slots:
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
-        QVERIFY(!p.dm->ADOConn.connected());
+        QVERIFY(!p.dm->connection.connected());
         QCOMPARE(p.dialogs.shown.size(), 3);
         QCOMPARE(rows(*connectTo(pgtest::connectionString(server, "journey")),
                       "SELECT * FROM customers ORDER BY id"),
@@ -434,7 +434,7 @@ private slots:
         Program p;
         QVERIFY(p.started());
         p.dialogs.modalScripts.push_back([&](QDialog& dialog) {
-            auto& form = static_cast<TOpenSQLServerForm&>(dialog);
+            auto& form = static_cast<ServerDialog&>(dialog);
             mainwin::showActive(form);
             form.cboServerType->setFocus(Qt::OtherFocusReason);
             for (int i = 0; i < 3 && form.cboServerType->currentText() != "MariaDB / MySQL"; ++i) {
@@ -459,7 +459,7 @@ private slots:
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
-        QVERIFY(!p.dm->ADOConn.connected());
+        QVERIFY(!p.dm->connection.connected());
         QCOMPARE(p.dialogs.shown.size(), 3);
         const auto stored =
             mariadbtest::adminQuery(db.name(), "SELECT city FROM customers ORDER BY id");
@@ -482,7 +482,7 @@ private slots:
             p.open(first);
             p.disconnect();
             p.open(second);
-            QVERIFY(p.dm->ADOConn.connected());
+            QVERIFY(p.dm->connection.connected());
             p.form->FileExit1->trigger();
             QVERIFY(!p.form->isVisible());
         }

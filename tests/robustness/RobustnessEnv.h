@@ -15,8 +15,8 @@ namespace robust {
 
 struct Program {
     ScriptedDialogs dialogs;
-    TDM dm;
-    TMainForm form;
+    ConnectionManager dm;
+    MainWindow form;
 
     Program() {
         tk::setApplicationTitle(wintest::appTitle);
@@ -65,7 +65,7 @@ struct Program {
 
     // The Disconnect menu command.
     void disconnect() {
-        form.mnuDisconect->trigger();
+        form.mnuDisconnect->trigger();
         settle();
     }
 

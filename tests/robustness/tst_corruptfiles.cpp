@@ -173,7 +173,7 @@ private slots:
             out.close();
 
             program.open(path);
-            if (!program.dm.ADOConn.connected()) {
+            if (!program.dm.connection.connected()) {
                 continue;
             }
             ++opened;
@@ -184,7 +184,7 @@ private slots:
             }
             program.disconnect();
             const QString where = QStringLiteral("seed %1, file %2").arg(seed).arg(number);
-            QVERIFY2(!program.dm.ADOConn.connected(), qPrintable(where));
+            QVERIFY2(!program.dm.connection.connected(), qPrintable(where));
             QVERIFY2(program.windowCount() == 0, qPrintable(where));
             QFile::remove(path);
         }
@@ -224,7 +224,7 @@ private slots:
                 QElapsedTimer took;
                 took.start();
                 program.open(path);
-                opened += program.dm.ADOConn.connected() ? 1 : 0;
+                opened += program.dm.connection.connected() ? 1 : 0;
                 for (QTreeWidgetItem* table : program.tables()) {
                     TfrmGridMasterFields* w = program.click(table);
                     tablesRead += w && w->Query.active() ? 1 : 0;
@@ -243,7 +243,7 @@ private slots:
                     refusals += shown.kind == QLatin1String("error") ? 1 : 0;
                 }
                 program.dialogs.clear();
-                QVERIFY2(!program.dm.ADOConn.connected() && program.windowCount() == 0,
+                QVERIFY2(!program.dm.connection.connected() && program.windowCount() == 0,
                          qPrintable(where));
                 QFile::remove(path);
             }

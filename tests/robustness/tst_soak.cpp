@@ -64,7 +64,7 @@ private slots:
         testdb::run(path, bigScript);
         robust::Program program;
         program.open(path);
-        QVERIFY(program.dm.ADOConn.connected());
+        QVERIFY(program.dm.connection.connected());
         QTreeWidgetItem* table = program.tables().value(0);
         QVERIFY(table);
 
@@ -87,7 +87,7 @@ private slots:
         QVERIFY2(after - before < 5 * 1024 * 1024,
                  qPrintable(QStringLiteral("grew by %1 KB").arg((after - before) / 1024)));
         program.disconnect();
-        QVERIFY(!program.dm.ADOConn.connected());
+        QVERIFY(!program.dm.connection.connected());
     }
 };
 

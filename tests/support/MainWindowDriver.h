@@ -5,8 +5,8 @@
 // list read off; the demo databases made; and a settings folder of the test's own, so that what the
 // program remembers can be read by a second start.
 
-#include "app/MainForm.h"
-#include "components/QrvMRU.h"
+#include "app/MainWindow.h"
+#include "components/RecentFiles.h"
 #include "windows/GridMasterFieldsForm.h"
 
 #include <QByteArray>
@@ -26,7 +26,7 @@ inline void showActive(QWidget& w) {
 }
 
 // The tree node `text` under `parent` (empty for a root), or null.
-inline QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QString& text) {
+inline QTreeWidgetItem* node(MainWindow& form, const QString& parent, const QString& text) {
     for (QTreeWidgetItem* item :
          form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
         if ((item->parent() ? item->parent()->text(0) : QString()) == parent)
@@ -36,14 +36,14 @@ inline QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QStri
 }
 
 // Clicks the node's row in the tree, as the user does.
-inline void clickNode(TMainForm& form, QTreeWidgetItem* item) {
+inline void clickNode(MainWindow& form, QTreeWidgetItem* item) {
     QVERIFY(item);
     const QRect row = form.DBTree->visualItemRect(item);
     QTest::mouseClick(form.DBTree->viewport(), Qt::LeftButton, {}, row.center());
 }
 
 // The open data windows, oldest first.
-inline QList<TfrmGridMasterFields*> dataWindows(TMainForm& form) {
+inline QList<TfrmGridMasterFields*> dataWindows(MainWindow& form) {
     QList<TfrmGridMasterFields*> result;
     for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
         if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget()))
@@ -53,10 +53,10 @@ inline QList<TfrmGridMasterFields*> dataWindows(TMainForm& form) {
 }
 
 // The entries of Database > MRU, most recent first.
-inline QStringList recentFiles(const TMainForm& form) {
+inline QStringList recentFiles(const MainWindow& form) {
     QStringList captions;
     for (QAction* a : form.mnuMRU->actions()) {
-        if (qobject_cast<TMRUMenuItem*>(a))
+        if (qobject_cast<RecentFileMenuItem*>(a))
             captions << a->text();
     }
     return captions;

@@ -40,9 +40,9 @@ struct Db {
     }
 };
 
-QList<bool> enabledStates(const tk::TDBNavigator& nav) {
+QList<bool> enabledStates(const tk::DBNavigator& nav) {
     QList<bool> states;
-    for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
+    for (int i = 0; i < tk::DBNavigator::buttonCount; ++i) {
         states << nav.button(i)->isEnabled();
     }
     return states;
@@ -109,16 +109,16 @@ private slots:
         Db db;
         tk::DBGrid grid;
         grid.setDataSource(&db.source);
-        tk::TDBNavigator nav;
+        tk::DBNavigator nav;
         nav.setDataSource(&db.source);
         db.query->open();
         grid.setCurrentIndex(grid.model()->index(1, 1));
         grid.edit(grid.model()->index(1, 1));
         QCOMPARE(db.query->state(), vdata::DataSetState::Edit);
         QCOMPARE(db.query->recNo(), 2);
-        QVERIFY(nav.button(tk::TDBNavigator::Post)->isEnabled());
-        QVERIFY(nav.button(tk::TDBNavigator::Cancel)->isEnabled());
-        nav.click(tk::TDBNavigator::Cancel);
+        QVERIFY(nav.button(tk::DBNavigator::Post)->isEnabled());
+        QVERIFY(nav.button(tk::DBNavigator::Cancel)->isEnabled());
+        nav.click(tk::DBNavigator::Cancel);
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
         QCOMPARE(db.query->fieldByName("Name").asString(), std::string("two"));
     }
@@ -126,7 +126,7 @@ private slots:
     void queryDestroyedBeforeTheControls() {
         Db db;
         tk::DBGrid grid;
-        tk::TDBNavigator nav;
+        tk::DBNavigator nav;
         grid.setDataSource(&db.source);
         nav.setDataSource(&db.source);
         db.query->open();
@@ -134,15 +134,15 @@ private slots:
         QCOMPARE(grid.dataSet(), nullptr);
         QCOMPARE(grid.model()->rowCount(), 0);
         QCOMPARE(nav.dataSet(), nullptr);
-        nav.click(tk::TDBNavigator::Refresh); // nothing to act on, no crash
-        QVERIFY(!nav.button(tk::TDBNavigator::Insert)->isEnabled());
+        nav.click(tk::DBNavigator::Refresh); // nothing to act on, no crash
+        QVERIFY(!nav.button(tk::DBNavigator::Insert)->isEnabled());
     }
 
     void navigatorStatesFollowTheDataset() {
         Db db;
-        tk::TDBNavigator nav;
+        tk::DBNavigator nav;
         nav.setDataSource(&db.source);
-        QCOMPARE(enabledStates(nav), QList<bool>(tk::TDBNavigator::buttonCount, false));
+        QCOMPARE(enabledStates(nav), QList<bool>(tk::DBNavigator::buttonCount, false));
         db.query->open();
         // First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh
         QCOMPARE(enabledStates(nav),
@@ -150,41 +150,41 @@ private slots:
         db.query->last();
         QCOMPARE(enabledStates(nav),
                  (QList<bool>{true, true, false, false, true, true, true, false, false, true}));
-        nav.click(tk::TDBNavigator::Edit);
+        nav.click(tk::DBNavigator::Edit);
         QCOMPARE(db.query->state(), vdata::DataSetState::Edit);
         QCOMPARE(enabledStates(nav),
                  (QList<bool>{false, false, false, false, true, false, false, true, true, true}));
-        nav.click(tk::TDBNavigator::Cancel);
+        nav.click(tk::DBNavigator::Cancel);
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
     }
 
     void beforeActionCancelsSilentlyOrReports() {
         Db db;
         ScriptedDialogs dialogs;
-        tk::TDBNavigator nav;
+        tk::DBNavigator nav;
         nav.setDataSource(&db.source);
         QList<int> pressed;
-        nav.beforeAction = [&pressed](tk::TDBNavigator*, int button) {
+        nav.beforeAction = [&pressed](tk::DBNavigator*, int button) {
             pressed << button;
-            if (button == tk::TDBNavigator::Insert) {
+            if (button == tk::DBNavigator::Insert) {
                 throw vdata::SilentAbort();
             }
-            if (button == tk::TDBNavigator::Edit) {
+            if (button == tk::DBNavigator::Edit) {
                 throw vdata::DataError("Not now");
             }
         };
-        nav.click(tk::TDBNavigator::Insert); // closed: the navigator does not act
+        nav.click(tk::DBNavigator::Insert); // closed: the navigator does not act
         QVERIFY(pressed.isEmpty());
         db.query->open();
-        nav.button(tk::TDBNavigator::Insert)->click();
+        nav.button(tk::DBNavigator::Insert)->click();
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
         QCOMPARE(dialogs.shown.size(), 0);
-        nav.button(tk::TDBNavigator::Edit)->click();
+        nav.button(tk::DBNavigator::Edit)->click();
         QCOMPARE(db.query->state(), vdata::DataSetState::Browse);
         QCOMPARE(dialogs.count(QStringLiteral("error")), 1);
         QCOMPARE(dialogs.shown.first().caption, QStringLiteral("QRV Veldmark"));
         QCOMPARE(dialogs.shown.first().text, QStringLiteral("Not now."));
-        QCOMPARE(pressed, (QList<int>{tk::TDBNavigator::Insert, tk::TDBNavigator::Edit}));
+        QCOMPARE(pressed, (QList<int>{tk::DBNavigator::Insert, tk::DBNavigator::Edit}));
     }
 
     void valueListRefusesDuplicatesAndEquals() {

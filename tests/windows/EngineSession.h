@@ -30,9 +30,9 @@ struct Session {
             pg->exec(script);
             connectionString = pg->connectionString();
         }
-        env.dm.ADOConn.close();
-        env.dm.ADOConn.setConnectionString(connectionString);
-        env.dm.ADOConn.open();
+        env.dm.connection.close();
+        env.dm.connection.setConnectionString(connectionString);
+        env.dm.connection.open();
         env.dialogs.clear();
     }
 

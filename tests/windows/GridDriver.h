@@ -76,7 +76,7 @@ struct Driver {
     }
 };
 
-inline void press(tk::TDBNavigator* navigator, int button) {
+inline void press(tk::DBNavigator* navigator, int button) {
     QTest::mouseClick(navigator->button(button), Qt::LeftButton);
 }
 

@@ -4,8 +4,8 @@
 // temporary directory, the connection manager, the main window (the host of
 // the data windows it opens) and scripted dialogs.
 
-#include "app/MainForm.h"
-#include "data/DataModule.h"
+#include "app/MainWindow.h"
+#include "connection/ConnectionManager.h"
 #include "data/service/Connection.h"
 #include "data/service/Query.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -67,15 +67,15 @@ struct Env {
     QTemporaryDir dir;
     QString path;
     ScriptedDialogs dialogs;
-    TDM dm;
-    TMainForm form;
+    ConnectionManager dm;
+    MainWindow form;
 
     explicit Env(const char* script = shopScript) {
         tk::setApplicationTitle(appTitle);
         path = dir.filePath(QStringLiteral("shop.db"));
         testdb::run(path, script);
-        dm.ADOConn.setConnectionString(testdb::jetString(path));
-        dm.ADOConn.open();
+        dm.connection.setConnectionString(testdb::jetString(path));
+        dm.connection.open();
         dialogs.clear();
     }
 
@@ -99,7 +99,7 @@ struct Env {
     int count(const QString& kind) const { return dialogs.count(kind); }
 
     // The program's connection, which the data windows receive.
-    vdata::Connection& connection() { return dm.ADOConn; }
+    vdata::Connection& connection() { return dm.connection; }
 };
 
 // A window of the base class alone (no child set) on one table.

@@ -25,8 +25,8 @@ const QString readOnly = QStringLiteral("Access files are opened read-only.");
 // The program with no database yet; files come through the Open dialog.
 struct Program {
     ScriptedDialogs dialogs;
-    TDM dm;
-    TMainForm form;
+    ConnectionManager dm;
+    MainWindow form;
 
     Program() { tk::setApplicationTitle(appTitle); }
 
@@ -120,7 +120,7 @@ private slots:
         p.form.resize(1200, 900);
         p.form.show();
         p.pick(AccessTestData::file("nwind.mdb"));
-        QCOMPARE(p.dialogs.texts(), QStringList{TMainForm::OpenDialogFilter()});
+        QCOMPARE(p.dialogs.texts(), QStringList{MainWindow::OpenDialogFilter()});
         const QStringList tables{"Order Details", "Orders",     "Products",
                                  "Shippers",      "Categories", "Customers",
                                  "Employees",     "Suppliers",  "Umsätze"};
@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(orders->lblRecNo->text(), QStringLiteral("Record 2 / 830"));
         // Edit is refused at once, with the reason.
         p.dialogs.clear();
-        QTest::mouseClick(orders->DBNavigator->button(tk::TDBNavigator::Edit), Qt::LeftButton);
+        QTest::mouseClick(orders->DBNavigator->button(tk::DBNavigator::Edit), Qt::LeftButton);
         QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
 
         // Customers -> Orders by CustomerID: ALFKI has six orders.
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(p.dialogs.count("prompt"), 2);
         QCOMPARE(p.dialogs.count("error"), 2);
         QCOMPARE(p.dialogs.shown[1].text, QStringLiteral("Not a valid password."));
-        QVERIFY(p.dm.ADOConn.connected());
+        QVERIFY(p.dm.connection.connected());
         QCOMPARE(p.tables().size(), 9);
     }
 };

@@ -44,7 +44,7 @@ private slots:
         Session s(engine, itemsScript);
         auto w = baseWindow(s.env.connection(), "Items");
         Driver d(w->Grid);
-        tk::TDBNavigator* nav = w->DBNavigator;
+        tk::DBNavigator* nav = w->DBNavigator;
 
         d.typeOver(0, 1, QStringLiteral("42"));
         d.key(Qt::Key_Down);
@@ -53,10 +53,10 @@ private slots:
         d.key(Qt::Key_Up);
         d.typeOver(2, 1, QStringLiteral("9"));
         d.key(Qt::Key_Return);
-        press(nav, tk::TDBNavigator::Post);
+        press(nav, tk::DBNavigator::Post);
         // Save with the editor still open takes what it holds.
         d.typeOver(3, 2, QStringLiteral("Yu"));
-        press(nav, tk::TDBNavigator::Post);
+        press(nav, tk::DBNavigator::Post);
         // F2 and a double-click add to the existing text.
         d.click(0, 2);
         d.key(Qt::Key_F2);
@@ -155,7 +155,7 @@ private slots:
         auto w = baseWindow(s.env.connection(), "Nums");
         Driver d(w->Grid);
         d.typeOver(0, 1, QStringLiteral("-0"));
-        press(w->DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(s.env.dialogs.texts(), QStringList());
         const std::string held = s.readBack("SELECT \"X\" FROM \"Nums\" WHERE \"ID\" = 1");
         QCOMPARE(std::signbit(std::stod(held)), negative);
@@ -179,12 +179,12 @@ private slots:
         auto w = baseWindow(s.env.connection(), "Gen");
         Driver d(w->Grid);
         d.typeOver(0, 1, QStringLiteral("3"));
-        press(w->DBNavigator, tk::TDBNavigator::Post);
-        press(w->DBNavigator, tk::TDBNavigator::Insert); // the new row goes before it
+        press(w->DBNavigator, tk::DBNavigator::Post);
+        press(w->DBNavigator, tk::DBNavigator::Insert); // the new row goes before it
         d.typeOver(0, 0, QStringLiteral("5"));
         d.key(Qt::Key_Tab);
         d.type(QStringLiteral("7"));
-        press(w->DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(s.env.dialogs.texts(), QStringList());
 
         const int rowA[] = {7, 3};
@@ -247,7 +247,7 @@ private slots:
         d.click(3, 2);
         QCOMPARE(w->Grid->currentIndex().row(), 1);
         d.key(Qt::Key_Tab);
-        press(w->DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(s.env.count(QStringLiteral("error")), 4);
         QCOMPARE(Driver::editor()->text(), typed);
         d.key(Qt::Key_A, Qt::ControlModifier);
@@ -261,7 +261,7 @@ private slots:
         const std::string third = "SELECT \"" + name + "\" FROM \"Items\" WHERE \"ID\" = 3";
         const std::string before = s.readBack(third);
         d.typeOver(2, column, typed);
-        press(w->DBNavigator, tk::TDBNavigator::Post);
+        press(w->DBNavigator, tk::DBNavigator::Post);
         d.key(Qt::Key_Escape);
         d.key(Qt::Key_Escape);
         QVERIFY(w->close());

@@ -28,9 +28,9 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Empty");
         QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
-        QVERIFY(!w->DBNavigator->button(tk::TDBNavigator::Edit)->isEnabled());
-        QVERIFY(w->DBNavigator->button(tk::TDBNavigator::Insert)->isEnabled());
-        QVERIFY(!w->DBNavigator->button(tk::TDBNavigator::Post)->isEnabled());
+        QVERIFY(!w->DBNavigator->button(tk::DBNavigator::Edit)->isEnabled());
+        QVERIFY(w->DBNavigator->button(tk::DBNavigator::Insert)->isEnabled());
+        QVERIFY(!w->DBNavigator->button(tk::DBNavigator::Post)->isEnabled());
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A window without the child set closes its query and goes away.
         QCOMPARE(w->childQuery(), nullptr);
@@ -48,8 +48,8 @@ private slots:
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
         const QStringList captions{"First",  "Proir", "Next", "Last",   "&Add",
                                    "Delete", "Edit",  "Save", "Cancel", "Refresh"};
-        for (tk::TDBNavigator* nav : {w.DBNavigator, w.DBNavigatorChild}) {
-            for (int i = 0; i < tk::TDBNavigator::buttonCount; ++i) {
+        for (tk::DBNavigator* nav : {w.DBNavigator, w.DBNavigatorChild}) {
+            for (int i = 0; i < tk::DBNavigator::buttonCount; ++i) {
                 QCOMPARE(nav->caption(i), captions.at(i));
                 QVERIFY(nav->button(i)->toolTip().isEmpty()); // hints are not shown
             }
@@ -106,7 +106,7 @@ private slots:
         w->Query.setSort("rating desc");
         QCOMPARE(indicator(), std::pair(3, Qt::DescendingOrder));
         w->Query.setSort("Rating ASC");
-        QTest::mouseClick(w->DBNavigator->button(tk::TDBNavigator::Refresh), Qt::LeftButton);
+        QTest::mouseClick(w->DBNavigator->button(tk::DBNavigator::Refresh), Qt::LeftButton);
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
         QCOMPARE(indicator(), std::pair(3, Qt::AscendingOrder));
@@ -207,7 +207,7 @@ private slots:
                 "INSERT INTO Customers (CustomerID, CompanyName) VALUES ('ZZZZZ', 'Z')");
             QCOMPARE(add.execute(), 1LL);
         }
-        w->DBNavigator->button(tk::TDBNavigator::Refresh)->click();
+        w->DBNavigator->button(tk::DBNavigator::Refresh)->click();
         QCOMPARE(w->Query.recordCount(), 5);
         QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 5"));
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -218,7 +218,7 @@ private slots:
             drop.setCommandText("DROP TABLE Customers");
             drop.execute();
         }
-        w->DBNavigator->click(tk::TDBNavigator::Refresh);
+        w->DBNavigator->click(tk::DBNavigator::Refresh);
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("Customers")));
@@ -228,10 +228,10 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Orders");
         env.dialogs.confirmAnswers = {false, true};
-        w->DBNavigator->button(tk::TDBNavigator::Delete)->click();
+        w->DBNavigator->button(tk::DBNavigator::Delete)->click();
         QCOMPARE(w->Query.recordCount(), 4);
         const QString deleted = column(w->Query, 0).first();
-        w->DBNavigator->button(tk::TDBNavigator::Delete)->click();
+        w->DBNavigator->button(tk::DBNavigator::Delete)->click();
         QCOMPARE(env.count("confirm"), 2);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Confirm"));
         QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Delete record?"));
@@ -260,7 +260,7 @@ private slots:
                        "JOIN Customers c ON c.CustomerID = o.CustomerID");
         w.Query.open();
         QVERIFY(!w.Query.canModify());
-        QTest::mouseClick(w.DBNavigator->button(tk::TDBNavigator::Delete), Qt::LeftButton);
+        QTest::mouseClick(w.DBNavigator->button(tk::DBNavigator::Delete), Qt::LeftButton);
         QCOMPARE(env.count("confirm"), 0);
         QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.Query.readOnlyReason())});
         QCOMPARE(w.Query.recordCount(), 4);
@@ -332,16 +332,16 @@ private slots:
         QCOMPARE(refused->Query.state(), vdata::DataSetState::Edit);
         QCOMPARE(refused->Query.currentValue(0).toText(), std::string("BERGS"));
 
-        env.form.mnuDisconectClick(); // the refusal again, then why nothing closed
-        QVERIFY(env.dm.ADOConn.connected());
+        env.form.mnuDisconnectClick(); // the refusal again, then why nothing closed
+        QVERIFY(env.dm.connection.connected());
         QCOMPARE(env.dialogs.shown.last().caption, QStringLiteral("Error"));
         QVERIFY(env.dialogs.shown.last().text.startsWith(QStringLiteral("Not disconnected")));
         QVERIFY(!env.form.close()); // nor does the program end
         QVERIFY(!frame->isHidden());
 
         refused->Query.cancel();
-        env.form.mnuDisconectClick();
-        QVERIFY(!env.dm.ADOConn.connected());
+        env.form.mnuDisconnectClick();
+        QVERIFY(!env.dm.connection.connected());
         QVERIFY(frame->isHidden());
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers WHERE CustomerID='BERGS'"),
                  std::string("1"));

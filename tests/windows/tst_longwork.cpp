@@ -57,12 +57,12 @@ struct Program {
         if (postgres) {
             pg = std::make_unique<pgtest::ScratchDatabase>("longwork");
             pg->exec(pgViews);
-            env.dm.ADOConn.close();
-            env.dm.ADOConn.setConnectionString(pg->connectionString());
+            env.dm.connection.close();
+            env.dm.connection.setConnectionString(pg->connectionString());
         } else {
             testdb::run(env.path, sqliteViews);
         }
-        env.dm.ADOConn.open();
+        env.dm.connection.open();
         env.form.FillDatabaseTree();
         mainwin::showActive(env.form);
         env.dialogs.clear();
@@ -170,7 +170,7 @@ private slots:
             tk::ProgressGuard::setShowAfterMs(0);
             cancel = std::make_unique<CancelWhenShown>();
             if (how == QLatin1String("refresh")) {
-                gridtest::press(w->DBNavigator, tk::TDBNavigator::Refresh);
+                gridtest::press(w->DBNavigator, tk::DBNavigator::Refresh);
             } else if (how == QLatin1String("sort")) {
                 clickTitle(w->Grid, 1);
             } else {

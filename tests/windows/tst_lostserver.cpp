@@ -49,10 +49,10 @@ private slots:
         QVERIFY2(cluster.start(), cluster.error().c_str());
         const std::string server = pgtest::connectionString(cluster.dataSource(), "postgres");
         Env env("");
-        env.dm.ADOConn.close();
-        env.dm.ADOConn.setConnectionString(server);
+        env.dm.connection.close();
+        env.dm.connection.setConnectionString(server);
         vdata::Command create(&env.connection());
-        env.dm.ADOConn.open();
+        env.dm.connection.open();
         create.setCommandText("CREATE TABLE items (id int PRIMARY KEY, city text);"
                               "INSERT INTO items VALUES (1, 'Split'), (2, 'Graz')");
         create.execute();
@@ -71,7 +71,7 @@ private slots:
             cluster.stop();
         }
         env.dialogs.clear();
-        gridtest::press(w->DBNavigator, tk::TDBNavigator::Post);
+        gridtest::press(w->DBNavigator, tk::DBNavigator::Post);
         if (comesBack) {
             QCOMPARE(env.dialogs.texts(), QStringList());
             QCOMPARE(readBack(server, "SELECT city FROM items WHERE id = 1"), std::string("Wien"));
@@ -82,8 +82,8 @@ private slots:
                  qPrintable(env.dialogs.texts().first()));
         env.dialogs.clear();
         if (leave == QLatin1String("disconnect")) {
-            env.form.mnuDisconect->trigger();
-            QVERIFY(!env.dm.ADOConn.connected());
+            env.form.mnuDisconnect->trigger();
+            QVERIFY(!env.dm.connection.connected());
         } else {
             QVERIFY(env.form.close());
         }

@@ -60,7 +60,7 @@ void clickCell(tk::DBGrid* grid, int row, int column) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-void clickButton(tk::TDBNavigator* navigator, tk::TDBNavigator::Button button) {
+void clickButton(tk::DBNavigator* navigator, tk::DBNavigator::Button button) {
     QTest::mouseClick(navigator->button(button), Qt::LeftButton);
 }
 
@@ -97,7 +97,7 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         w.FormCreate(nullptr); // lists the tables, opens nothing
         QCOMPARE(entries(w.cboMasterTable), entries(w.cboChildTable));
-        QCOMPARE(w.cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
+        QCOMPARE(w.cboMasterTable->count(), int(env.dm.connection.tableNames().size()));
         QCOMPARE(w.cboMasterTable->currentIndex(), -1);
         QCOMPARE(w.Rel->pairCount(), 0);
         QCOMPARE(w.Rel->cell(0, 0), QStringLiteral("Master"));
@@ -244,12 +244,12 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w, false);
         w.Query.moveTo(2); // BERGS, no orders yet
-        w.DBNavigatorChild->button(tk::TDBNavigator::Insert)->click();
+        w.DBNavigatorChild->button(tk::DBNavigator::Insert)->click();
         QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Insert);
         QCOMPARE(w.QueryChild.fieldByName("CustomerID").asString(), std::string("BERGS"));
         w.QueryChild.fieldByName("OrderID").setAsString("9");
         w.QueryChild.fieldByName("Amount").setAsString("90");
-        w.DBNavigatorChild->button(tk::TDBNavigator::Post)->click();
+        w.DBNavigatorChild->button(tk::DBNavigator::Post)->click();
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("BERGS"));
@@ -268,7 +268,7 @@ private slots:
             add.setCommandText("INSERT INTO Orders VALUES (5, 'ALFKI', 'Spain', 1)");
             add.execute();
         }
-        w.DBNavigatorChild->button(tk::TDBNavigator::Refresh)->click();
+        w.DBNavigatorChild->button(tk::DBNavigator::Refresh)->click();
         QCOMPARE(w.QueryChild.recordCount(), 4);
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
     }
@@ -286,7 +286,7 @@ private slots:
         clickCell(w.Grid, 1, 1);      // ANATR
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(w.QueryChild.currentValue(0).toText(), std::string("3"));
-        clickButton(w.DBNavigator, tk::TDBNavigator::Next);
+        clickButton(w.DBNavigator, tk::DBNavigator::Next);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(w.Query.currentRow(), 0);
         QCOMPARE(w.Grid->currentIndex().row(), 0);
@@ -296,11 +296,11 @@ private slots:
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
 
         QTest::keyClick(w.GridChild, Qt::Key_Escape);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Insert);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Insert);
         clickCell(w.GridChild, w.QueryChild.currentRow(), 0);
         type(QStringLiteral("9"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("ALFKI"));
@@ -318,21 +318,21 @@ private slots:
         TfrmGridMasterFields w(env.connection());
         linkCustomersToOrders(w);
         showOnScreen(w);
-        clickButton(w.DBNavigator, tk::TDBNavigator::Insert);
+        clickButton(w.DBNavigator, tk::DBNavigator::Insert);
         QCOMPARE(w.QueryChild.recordCount(), 0);
         QCOMPARE(w.GridChild->model()->rowCount(), 0);
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
-        clickButton(w.DBNavigator, tk::TDBNavigator::Cancel);
+        clickButton(w.DBNavigator, tk::DBNavigator::Cancel);
         QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
 
         clickCell(w.Grid, 0, 2); // ALFKI's Country
         retype(QStringLiteral("France"));
         press(Qt::Key_Return);
         QCOMPARE(w.Query.state(), vdata::DataSetState::Edit);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Refresh);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Refresh);
         QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
-        clickButton(w.DBNavigator, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(env.readBack("SELECT Country FROM Customers WHERE CustomerID = 'ALFKI'"),
@@ -348,7 +348,7 @@ private slots:
         showOnScreen(w);
         clickCell(w.Grid, 1, 1); // ANATR: one order
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Delete);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Delete);
         QCOMPARE(env.count("confirm"), 1);
         QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE CustomerID = 'ANATR'"),
@@ -364,21 +364,21 @@ private slots:
         showOnScreen(w);
         clickCell(w.GridChild, 0, 3); // order 1's Amount ...
         clickCell(w.Grid, 0, 1);      // ... then the keyboard in the master grid
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Edit);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Edit);
         QCOMPARE(QApplication::focusWidget(), w.GridChild);
         type(QStringLiteral("5"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
         QCOMPARE(env.readBack("SELECT Amount FROM Orders WHERE OrderID = 1"), std::string("5"));
 
         clickCell(w.Grid, 0, 1);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Insert);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Insert);
         QCOMPARE(QApplication::focusWidget(), w.GridChild);
         QCOMPARE(w.GridChild->currentIndex().row(), w.QueryChild.currentRow());
         QCOMPARE(w.GridChild->currentIndex().column(), 3); // still Amount
         type(QStringLiteral("77"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE Amount = 77"),
                  std::string("ALFKI"));
         QCOMPARE(w.Query.state(), vdata::DataSetState::Browse);
@@ -404,9 +404,9 @@ private slots:
         if (postgres) {
             pg = std::make_unique<pgtest::ScratchDatabase>("md");
             pg->exec(linesPostgres);
-            env.dm.ADOConn.close();
-            env.dm.ADOConn.setConnectionString(pg->connectionString());
-            env.dm.ADOConn.open();
+            env.dm.connection.close();
+            env.dm.connection.setConnectionString(pg->connectionString());
+            env.dm.connection.open();
         }
         const auto readBack = [&](const std::string& sql) {
             if (!postgres) {
@@ -423,11 +423,11 @@ private slots:
         showOnScreen(w);
         clickCell(w.Grid, 1, 1); // order 20, no lines yet
         QCOMPARE(w.QueryChild.recordCount(), 0);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Insert);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Insert);
         clickCell(w.GridChild, w.QueryChild.currentRow(), 2);
         type(QStringLiteral("7"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::TDBNavigator::Post);
+        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
         QCOMPARE(env.dialogs.texts(), QStringList{});
         QCOMPARE(readBack("SELECT order_id || ' ' || id || ' ' || note FROM order_lines "
                           "WHERE qty = 7"),

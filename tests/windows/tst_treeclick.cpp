@@ -17,7 +17,7 @@ using namespace wintest;
 
 namespace {
 
-QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QString& text) {
+QTreeWidgetItem* node(MainWindow& form, const QString& parent, const QString& text) {
     for (QTreeWidgetItem* item :
          form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
         if ((item->parent() != nullptr ? item->parent()->text(0) : QString()) == parent) {
@@ -27,7 +27,7 @@ QTreeWidgetItem* node(TMainForm& form, const QString& parent, const QString& tex
     return nullptr;
 }
 
-void click(TMainForm& form, QTreeWidgetItem* item) {
+void click(MainWindow& form, QTreeWidgetItem* item) {
     QVERIFY(item);
     form.DBTree->setCurrentItem(item);
     form.DBTreeClick();
@@ -41,7 +41,7 @@ QStringList items(const QListWidget* list) {
     return result;
 }
 
-QList<TfrmGridMasterFields*> windows(TMainForm& form) {
+QList<TfrmGridMasterFields*> windows(MainWindow& form) {
     QList<TfrmGridMasterFields*> result;
     for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
         if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget())) {
@@ -193,9 +193,9 @@ private slots:
             pg->exec(oddTablesScript(table) +
                      "CREATE SEQUENCE victim_seq; SELECT setval('victim_seq', 42);"
                      "CREATE TABLE t (x INT); INSERT INTO t VALUES (1);");
-            env.dm.ADOConn.close();
-            env.dm.ADOConn.setConnectionString(pg->connectionString());
-            env.dm.ADOConn.open();
+            env.dm.connection.close();
+            env.dm.connection.setConnectionString(pg->connectionString());
+            env.dm.connection.open();
         }
         const auto victimKept = [&] {
             return !pg || pg->query("SELECT last_value FROM victim_seq").at(0).at(0) == "42";
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(md->pnlQuery->isHidden());
         QVERIFY(!md->pnlEARight->isHidden());
         QVERIFY(!md->FieldBox->isHidden());
-        QCOMPARE(md->cboMasterTable->count(), int(env.dm.ADOConn.tableNames().size()));
+        QCOMPARE(md->cboMasterTable->count(), int(env.dm.connection.tableNames().size()));
         // The keyboard starts in the SQL text (whose selected placeholder the
         // first keystroke replaces) and in the setup area; the search boxes
         // keep their placeholders.
@@ -249,7 +249,7 @@ private slots:
         QCOMPARE(freehand->edTrazi->text(), QStringLiteral("Enter your search term, hit [RETURN]"));
         QCOMPARE(env.dialogs.shown.size(), 0);
         // Disconnect closes them all.
-        env.form.mnuDisconectClick();
+        env.form.mnuDisconnectClick();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(windows(env.form).isEmpty());
     }

@@ -3,7 +3,7 @@
 // input and output (see AccessReaderProtocol.h). A damaged file can send the
 // library into a loop or a crash; here that ends this process only, and the
 // program reports it.
-#include "data/providers/AccessReaderProtocol.h"
+#include "data/providers/accessreader/AccessReaderProtocol.h"
 #include "data/providers/accessreader/MdbReader.h"
 #include "data/service/Errors.h"
 

@@ -1,4 +1,4 @@
-#include "app/AboutBox.h"
+#include "app/AboutDialog.h"
 
 #include "toolkit/Dialogs.h"
 #include "toolkit/Shell.h"
@@ -11,10 +11,10 @@ static void initResources() {
     Q_INIT_RESOURCE(veldmark);
 }
 
-const QString TAboutBox::ProductTitle = QStringLiteral("QRV: Veldmark");
-const QString TAboutBox::AuthorMail = QStringLiteral("dorian@qrv.example");
+const QString AboutDialog::ProductTitle = QStringLiteral("QRV: Veldmark");
+const QString AboutDialog::AuthorMail = QStringLiteral("dorian@qrv.example");
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     initResources();
     setupUi(this);
     // A small caption bar with a close button only.
@@ -27,24 +27,24 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     centreOnScreen();
 }
 
-TAboutBox::~TAboutBox() = default;
+AboutDialog::~AboutDialog() = default;
 
-void TAboutBox::ShowAboutBox() {
-    TAboutBox box;
+void AboutDialog::ShowAboutBox() {
+    AboutDialog box;
     tk::Dialogs::current().showModal(box);
 }
 
-void TAboutBox::lblURLClick() {
+void AboutDialog::lblURLClick() {
     tk::shellOpen(lblURL->text());
 }
 
-void TAboutBox::StaticText1Click() {
+void AboutDialog::StaticText1Click() {
     // The subject goes in as it is, without URL encoding.
     tk::shellOpen(QStringLiteral("mailto:") + AuthorMail + QStringLiteral("?subject=") +
                   ProductTitle);
 }
 
-bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == lblURL) {
@@ -59,7 +59,7 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TAboutBox::centreOnScreen() {
+void AboutDialog::centreOnScreen() {
     if (const QScreen* s = screen()) {
         move(s->availableGeometry().center() - rect().center());
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui_MainForm.h"
+#include "ui_MainWindow.h"
 #include "windows/DataWindowHost.h"
 
 #include <QList>
@@ -11,22 +11,22 @@
 class DataWindowKeys;
 class QMdiArea;
 class QMdiSubWindow;
-class TqrvMRU;
+class RecentFiles;
 
 // The MDI frame of the program: banner, connection status panel, database
 // tree, menus and the data windows as MDI children. The layout comes from
 // forms/MainForm.ui. It follows the connection manager through its signals
 // and is the host of the data windows.
-class TMainForm : public QMainWindow, public Ui::TMainForm, public DataWindowHost {
+class MainWindow : public QMainWindow, public Ui::MainWindow, public DataWindowHost {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
-    ~TMainForm() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // What is connected: the database file, or database + " on " + server.
     QString ConnectedTo;
     // The recent-databases list under "&MRU".
-    TqrvMRU* MRU = nullptr;
+    RecentFiles* MRU = nullptr;
 
     QMdiArea* mdiArea() const { return MdiClient; }
     // Makes `window` an MDI child, shown maximized. It is freed when closed.
@@ -35,21 +35,21 @@ public:
     void restoreBanner() override;
 
     // The file type the Open dialog starts on: the one last chosen.
-    QString OpenDialogFileType() const { return FOpenDialogFileType; }
+    QString OpenDialogFileType() const { return openDialogFileType_; }
     static QString OpenDialogFilter();
 
     void FillDatabaseTree();
     // Asks every data window to close; false when one stayed open (it holds
     // a change the database refused).
     bool CloseAllChildren();
-    void MRUClick(TqrvMRU* Sender, const QString& FileName);
+    void MRUClick(RecentFiles* Sender, const QString& FileName);
 
 public Q_SLOTS:
     void FormCreate();
     void FormClose();
     void actFileOpenExecute();
     void mnuOpenSQLServerClick();
-    void mnuDisconectClick();
+    void mnuDisconnectClick();
     void FileExit1Execute();
     void CloseButtonClick();
     void DBTreeClick();
@@ -77,11 +77,11 @@ private:
     QList<QMdiSubWindow*> openDataWindows(const QMdiSubWindow* goingAway = nullptr) const;
     void tileDataWindows(Qt::Orientation orientation);
 
-    QString FOpenDialogFileName;
-    QString FOpenDialogFileType;
-    QAction* FNoRecentFiles = nullptr;
-    DataWindowKeys* FDataWindowKeys = nullptr;
-    QList<QAction*> FWindowListActions;
+    QString openDialogFileName_;
+    QString openDialogFileType_;
+    QAction* noRecentFiles_ = nullptr;
+    DataWindowKeys* dataWindowKeys_ = nullptr;
+    QList<QAction*> windowListActions_;
 };
 
-extern TMainForm* MainForm;
+extern MainWindow* MainForm;

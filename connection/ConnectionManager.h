@@ -9,24 +9,24 @@
 // opens it for a database file or a server database, and announces what the
 // connection does through its signals, so that the window showing it (the
 // main window) can keep in step without the manager knowing that window.
-class TDM : public QObject {
+class ConnectionManager : public QObject {
     Q_OBJECT
 public:
-    explicit TDM(QObject* parent = nullptr);
-    ~TDM() override;
+    explicit ConnectionManager(QObject* parent = nullptr);
+    ~ConnectionManager() override;
 
     // The shared connection; every query and command of the data windows uses it.
-    vdata::Connection ADOConn;
+    vdata::Connection connection;
 
-    // Opens `name` as a database file (IsAccess), or the server database chosen
+    // Opens `name` as a database file (isFile), or the server database chosen
     // in the server dialog (name is then not used). A failed open offers the
     // database password prompt and tries again. True when the connection is open.
-    bool OpenDatabase(const QString& name, bool IsAccess, const QString& password);
+    bool OpenDatabase(const QString& name, bool isFile, const QString& password);
 
-    void ADOConnConnectComplete(vdata::EventStatus status);
-    void ADOConnBeforeDisconnect();
-    void ADOConnDisconnect();
-    void DataModuleDestroy();
+    void connectComplete(vdata::EventStatus status);
+    void beforeDisconnect();
+    void afterDisconnect();
+    void shutDown();
 
 Q_SIGNALS:
     // What is being connected to: the database file, or database + " on " +
@@ -43,7 +43,7 @@ Q_SIGNALS:
 private:
     // Runs the server dialog; false when it was closed without OK.
     bool assignChosenServerDatabase(QString& connectedTo);
-    bool retryWithPassword(const QString& name, bool IsAccess);
+    bool retryWithPassword(const QString& name, bool isFile);
 };
 
-extern TDM* DM;
+extern ConnectionManager* connectionManager;

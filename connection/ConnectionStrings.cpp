@@ -1,6 +1,6 @@
-#include "data/ConnectionStrings.h"
+#include "connection/ConnectionStrings.h"
 
-#include "data/ServerTypes.h"
+#include "connection/ServerTypes.h"
 #include "data/service/Connection.h"
 #include "data/service/ConnectionString.h"
 #include "toolkit/Text.h"
@@ -42,7 +42,7 @@ QString serverConnectionString(const QString& serverType, const QString& serverN
            (loginClauses.isEmpty() ? QStringLiteral(";Integrated Security=SSPI") : loginClauses);
 }
 
-void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info) {
+void assignServerConnection(vdata::Connection& conn, const ServerLogin& info) {
     const QString catalog = "Initial Catalog=" + connectionStringValue(info.DatabaseName) + ";";
     if (isOdbcServerType(info.ServerType)) {
         const QString login =

@@ -1,4 +1,4 @@
-#include "components/QrvMRU.h"
+#include "components/RecentFiles.h"
 #include "toolkit/Registry.h"
 
 #include <QFile>
@@ -41,10 +41,10 @@ Values readValues(const QString& key) {
     return values;
 }
 
-QList<TMRUMenuItem*> entries(const QMenu& menu) {
-    QList<TMRUMenuItem*> result;
+QList<RecentFileMenuItem*> entries(const QMenu& menu) {
+    QList<RecentFileMenuItem*> result;
     for (QAction* action : menu.actions()) {
-        if (auto* item = qobject_cast<TMRUMenuItem*>(action)) {
+        if (auto* item = qobject_cast<RecentFileMenuItem*>(action)) {
             result << item;
         }
     }
@@ -54,34 +54,34 @@ QList<TMRUMenuItem*> entries(const QMenu& menu) {
 // The captions as the menu shows them ("&&" is one literal "&").
 QStringList shownCaptions(const QMenu& menu) {
     QStringList result;
-    for (const TMRUMenuItem* item : entries(menu)) {
+    for (const RecentFileMenuItem* item : entries(menu)) {
         result << item->iconText();
     }
     return result;
 }
 
 struct Click {
-    TqrvMRU* sender = nullptr;
+    RecentFiles* sender = nullptr;
     QString fileName;
 };
 
 } // namespace
 
-class TestQrvMRU : public QObject {
+class TestRecentFiles : public QObject {
     Q_OBJECT
 
     QTemporaryDir config_;
     std::unique_ptr<QMenu> menu_;
-    std::unique_ptr<TqrvMRU> mru_;
+    std::unique_ptr<RecentFiles> mru_;
     QList<Click> clicks_;
 
     // A list as the main window sets it up: six entries, the menu, OnClick.
-    TqrvMRU& makeList(std::uint32_t maxItems = 6) {
+    RecentFiles& makeList(std::uint32_t maxItems = 6) {
         menu_ = std::make_unique<QMenu>(QStringLiteral("&MRU"));
-        mru_ = std::make_unique<TqrvMRU>();
+        mru_ = std::make_unique<RecentFiles>();
         mru_->SetMaxItems(maxItems);
         mru_->SetParentMenuItem(menu_.get());
-        mru_->SetOnClick([this](TqrvMRU* s, const QString& f) { clicks_.append({s, f}); });
+        mru_->SetOnClick([this](RecentFiles* s, const QString& f) { clicks_.append({s, f}); });
         return *mru_;
     }
 
@@ -99,7 +99,7 @@ private slots:
 
     // File names differ by letter case here: both spellings stay listed.
     void addingComparesNamesExactly() {
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         list.AddItem(QStringLiteral("/data/other.db"));
         list.AddItem(QStringLiteral("/data/a.mdb"));
         list.AddItem(QStringLiteral("/DATA/A.MDB"));
@@ -115,14 +115,14 @@ private slots:
                  (QStringList{QStringLiteral("/data/other.db"), QStringLiteral("/DATA/A.MDB"),
                               QStringLiteral("/data/a.mdb")}));
         // An empty name changes nothing.
-        QSignalSpy rebuilt(&list, &TqrvMRU::menuRebuilt);
+        QSignalSpy rebuilt(&list, &RecentFiles::menuRebuilt);
         list.AddItem(QString());
         QCOMPARE(list.FileNames().size(), 3);
         QCOMPARE(rebuilt.count(), 0);
     }
 
     void theSeventhNameDropsTheOldest() {
-        TqrvMRU& list = makeList(6);
+        RecentFiles& list = makeList(6);
         for (int i = 1; i <= 7; ++i) {
             list.AddItem(QStringLiteral("/f/%1.db").arg(i));
         }
@@ -137,8 +137,8 @@ private slots:
     void eachChangeRebuildsTheMenuOnce() {
         const QString key = freshKey();
         writeValues(key, {{"MRU1", "/r/1.db"}, {"MRU2", "/r/2.db"}, {"MRU3", "/r/3.db"}});
-        TqrvMRU& list = makeList();
-        QSignalSpy rebuilt(&list, &TqrvMRU::menuRebuilt);
+        RecentFiles& list = makeList();
+        QSignalSpy rebuilt(&list, &RecentFiles::menuRebuilt);
         list.SetRegistryPath(key);
         QCOMPARE(rebuilt.count(), 1);
         list.AddItem(QStringLiteral("/r/4.db"));
@@ -153,7 +153,7 @@ private slots:
     }
 
     void shortCaptionsStillDeliverTheFullName() {
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         list.AddItem(QStringLiteral("/srv/db/b&c.db"));
         list.AddItem(QStringLiteral("/srv/db/a.db"));
         // "&" is shown literally, not as a mnemonic.
@@ -177,7 +177,7 @@ private slots:
     }
 
     void otherMenuEntriesStayAndParentsCanChange() {
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         QAction* own = menu_->addAction(QStringLiteral("Clear list"));
         list.AddItem(QStringLiteral("/a.db"));
         list.AddItem(QStringLiteral("/b.db"));
@@ -200,7 +200,7 @@ private slots:
     }
 
     void maxItemsIsClampedAndTrimsOnlyOrdinaryValues() {
-        TqrvMRU& list = makeList(6);
+        RecentFiles& list = makeList(6);
         for (int i = 1; i <= 4; ++i) {
             list.AddItem(QStringLiteral("/m/%1.db").arg(i));
         }
@@ -233,7 +233,7 @@ private slots:
                           {"MRU03", "/l/zero.db"},
                           {"MRUX", "/l/x.db"},
                           {"Other", "/l/o.db"}});
-        TqrvMRU& list = makeList(3);
+        RecentFiles& list = makeList(3);
         list.SetRegistryPath(key);
         QCOMPARE(list.FileNames(), (QStringList{"/l/1.db", "/l/3.db"}));
         QCOMPARE(shownCaptions(*menu_), list.FileNames());
@@ -247,7 +247,7 @@ private slots:
     void aGapLeavesTheStaleValueBehindOnSaving() {
         const QString key = freshKey();
         writeValues(key, {{"MRU1", "/g/1.db"}, {"MRU3", "/g/3.db"}});
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         list.SetRegistryPath(key);
         QCOMPARE(list.FileNames(), (QStringList{"/g/1.db", "/g/3.db"}));
         list.SaveToRegistry();
@@ -260,7 +260,7 @@ private slots:
     void valuesAboveMaxItemsGoOnlyWithoutAGap() {
         const QString whole = freshKey();
         writeValues(whole, {{"MRU1", "a"}, {"MRU2", "b"}, {"MRU3", "c"}, {"MRU4", "d"}});
-        TqrvMRU& list = makeList(2);
+        RecentFiles& list = makeList(2);
         list.SetRegistryPath(whole);
         QCOMPARE(list.FileNames(), (QStringList{"a", "b"}));
         list.SaveToRegistry();
@@ -276,7 +276,7 @@ private slots:
     void anEmptyValueIsAnEntryWithAnEmptyCaption() {
         const QString key = freshKey();
         writeValues(key, {{"MRU1", ""}, {"MRU2", "/e/2.db"}});
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         list.SetRegistryPath(key);
         QCOMPARE(list.FileNames(), (QStringList{"", "/e/2.db"}));
         QCOMPARE(shownCaptions(*menu_), (QStringList{"", "/e/2.db"}));
@@ -288,7 +288,7 @@ private slots:
     void settingThePathReloadsOnlyWhenItDiffers() {
         const QString key = freshKey();
         writeValues(key, {{"MRU1", "/p/1.db"}});
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         list.SetRegistryPath(key);
         QCOMPARE(list.FileNames(), QStringList{"/p/1.db"});
 
@@ -311,7 +311,7 @@ private slots:
             raw.setValue(QString(key).replace('\\', '/').mid(1) + "/MRU2",
                          QByteArray("\x00\x01", 2));
         }
-        TqrvMRU& list = makeList();
+        RecentFiles& list = makeList();
         list.AddItem(QStringLiteral("/t/before.db"));
         try {
             list.SetRegistryPath(key);
@@ -326,7 +326,7 @@ private slots:
     // Each change is on disk at once: a program killed after it keeps it.
     void savedAtEachChangeAndReadByTheNextRun() {
         const QString key = freshKey();
-        TqrvMRU& first = makeList();
+        RecentFiles& first = makeList();
         first.SetRegistryPath(key);
         first.AddItem(QStringLiteral("/run/a.db"));
         QCOMPARE(readValues(key), (Values{{"MRU1", "/run/a.db"}}));
@@ -335,14 +335,14 @@ private slots:
         cleanup();
         QCOMPARE(readValues(key), (Values{{"MRU1", "/run/b.db"}, {"MRU2", "/run/a.db"}}));
 
-        TqrvMRU& second = makeList();
+        RecentFiles& second = makeList();
         second.SetRegistryPath(key);
         QCOMPARE(shownCaptions(*menu_), (QStringList{"/run/b.db", "/run/a.db"}));
         entries(*menu_)[1]->trigger();
         QCOMPARE(clicks_.last().fileName, QStringLiteral("/run/a.db"));
         cleanup();
         {
-            TqrvMRU noPath; // without a registry path nothing is written
+            RecentFiles noPath; // without a registry path nothing is written
             noPath.AddItem(QStringLiteral("/nowhere.db"));
         }
         QCOMPARE(readValues(key), (Values{{"MRU1", "/run/b.db"}, {"MRU2", "/run/a.db"}}));
@@ -356,7 +356,7 @@ private slots:
         blocker.close();
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(other.path()));
         {
-            TqrvMRU& list = makeList();
+            RecentFiles& list = makeList();
             list.AddItem(QStringLiteral("/kept.db"));
             list.SetRegistryPath(freshKey());
             QCOMPARE(list.FileNames(), QStringList{"/kept.db"});
@@ -368,5 +368,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestQrvMRU)
-#include "tst_qrvmru.moc"
+QTEST_MAIN(TestRecentFiles)
+#include "tst_recentfiles.moc"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/SQLConnection.h"
-#include "data/ServerTypes.h"
-#include "data/providers/ServerEnumerator.h"
-#include "ui_OpenSQLServerForm.h"
+#include "connection/ServerLogin.h"
+#include "connection/ServerTypes.h"
+#include "data/service/SourceEnumerator.h"
+#include "ui_ServerDialog.h"
 
 #include <QDialog>
 #include <QFutureWatcher>
@@ -12,15 +12,15 @@
 #include <memory>
 
 // The modal dialog that picks a server, a login and a database. It fills the
-// caller's TSQLConnection (which it does not own) and never touches the
+// caller's ServerLogin (which it does not own) and never touches the
 // shared connection: listing databases and testing use connections of its own.
-class TOpenSQLServerForm : public QDialog, public Ui::TOpenSQLServerForm {
+class ServerDialog : public QDialog, public Ui::ServerDialog {
     Q_OBJECT
 public:
     // Starts on the server type used last and lists its servers while it is
     // built; a failing listing leaves the constructor with its error.
-    explicit TOpenSQLServerForm(TSQLConnection& connection);
-    static std::unique_ptr<TOpenSQLServerForm> CreateForConnection(TSQLConnection& connection);
+    explicit ServerDialog(ServerLogin& connection);
+    static std::unique_ptr<ServerDialog> CreateForConnection(ServerLogin& connection);
 
     // Where the network server lists look (the SQL Server Browser's port).
     vdata::SourceOptions SourceOptions;
@@ -53,8 +53,8 @@ private:
     void copyIntoConnection();
     bool hasServerAndDatabase() const;
 
-    TSQLConnection& FConnection;
-    bool FLeavingServerBox = false;
+    ServerLogin& connection_;
+    bool leavingServerBox_ = false;
     // The servers being gathered in the background, if any.
-    std::unique_ptr<QFutureWatcher<QStringList>> FGathering;
+    std::unique_ptr<QFutureWatcher<QStringList>> gathering_;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/SQLConnection.h"
+#include "connection/ServerLogin.h"
 
 #include <QString>
 
@@ -38,7 +38,7 @@ QString serverConnectionString(const QString& serverType, const QString& serverN
                                const QString& loginClauses);
 
 // A database on a server; the login clauses follow when a user name is given.
-void assignServerConnection(vdata::Connection& conn, const TSQLConnection& info);
+void assignServerConnection(vdata::Connection& conn, const ServerLogin& info);
 
 // Appends `clause` to what the connection currently carries.
 void appendToConnectionString(vdata::Connection& conn, const QString& clause);

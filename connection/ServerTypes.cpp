@@ -1,4 +1,4 @@
-#include "data/ServerTypes.h"
+#include "connection/ServerTypes.h"
 
 const std::array<ServerTypeInfo, 4>& serverTypes() {
     static const std::array<ServerTypeInfo, 4> types{{

@@ -1,4 +1,4 @@
-#include "components/QrvMRU.h"
+#include "components/RecentFiles.h"
 
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Registry.h"
@@ -39,58 +39,58 @@ std::map<std::uint64_t, QString> numberedValues(const QStringList& names, std::u
 
 // Groups changes of the list so that the menu is rebuilt once at the end,
 // also when the change is cut short by an exception.
-class TqrvMRU::UpdateGroup {
+class RecentFiles::UpdateGroup {
 public:
-    explicit UpdateGroup(TqrvMRU& list) : list_(list) { list_.BeginUpdate(); }
+    explicit UpdateGroup(RecentFiles& list) : list_(list) { list_.BeginUpdate(); }
     ~UpdateGroup() { list_.EndUpdate(); }
     UpdateGroup(const UpdateGroup&) = delete;
     UpdateGroup& operator=(const UpdateGroup&) = delete;
 
 private:
-    TqrvMRU& list_;
+    RecentFiles& list_;
 };
 
-TqrvMRU::TqrvMRU(QObject* owner) : QObject(owner) {}
+RecentFiles::RecentFiles(QObject* owner) : QObject(owner) {}
 
-TqrvMRU::~TqrvMRU() = default;
+RecentFiles::~RecentFiles() = default;
 
 // File names on this system differ by letter case: /d/a.db and /d/A.db are
 // two files, and both stay listed.
-void TqrvMRU::AddItem(const QString& FileName) {
+void RecentFiles::AddItem(const QString& FileName) {
     if (FileName.isEmpty()) {
         return;
     }
     {
         UpdateGroup group(*this);
-        FileNames_.removeOne(FileName);
-        FileNames_.prepend(FileName);
-        while (FileNames_.size() > qsizetype(MaxItems_)) {
-            FileNames_.removeAt(MaxItems_);
+        fileNames_.removeOne(FileName);
+        fileNames_.prepend(FileName);
+        while (fileNames_.size() > qsizetype(maxItems_)) {
+            fileNames_.removeAt(maxItems_);
         }
     }
     SaveChange();
 }
 
 // Each change is saved at once, so that a crash or a kill loses none.
-void TqrvMRU::SaveChange() const {
+void RecentFiles::SaveChange() const {
     tk::guarded([this] { SaveToRegistry(); });
 }
 
-void TqrvMRU::SetMaxItems(std::uint32_t value) {
-    if (value == MaxItems_) {
+void RecentFiles::SetMaxItems(std::uint32_t value) {
+    if (value == maxItems_) {
         return;
     }
     if (value == 0) {
-        MaxItems_ = 1;
+        maxItems_ = 1;
     } else if (value > MaxItemsLimit + 1) {
-        MaxItems_ = MaxItemsLimit;
+        maxItems_ = MaxItemsLimit;
     } else {
-        MaxItems_ = value;
-        const bool trims = FileNames_.size() > qsizetype(MaxItems_);
+        maxItems_ = value;
+        const bool trims = fileNames_.size() > qsizetype(maxItems_);
         {
             UpdateGroup group(*this);
-            while (FileNames_.size() > qsizetype(MaxItems_)) {
-                FileNames_.removeLast();
+            while (fileNames_.size() > qsizetype(maxItems_)) {
+                fileNames_.removeLast();
             }
         }
         if (trims) {
@@ -99,93 +99,93 @@ void TqrvMRU::SetMaxItems(std::uint32_t value) {
     }
 }
 
-void TqrvMRU::SetShowFullPath(bool value) {
-    if (value != ShowFullPath_) {
-        ShowFullPath_ = value;
+void RecentFiles::SetShowFullPath(bool value) {
+    if (value != showFullPath_) {
+        showFullPath_ = value;
         RebuildMenu();
     }
 }
 
-void TqrvMRU::SetRegistryPath(const QString& value) {
-    if (value != RegistryPath_) {
-        RegistryPath_ = value;
+void RecentFiles::SetRegistryPath(const QString& value) {
+    if (value != registryPath_) {
+        registryPath_ = value;
         LoadFromRegistry();
     }
 }
 
-void TqrvMRU::SetParentMenuItem(QMenu* value) {
-    if (value == ParentMenuItem_) {
+void RecentFiles::SetParentMenuItem(QMenu* value) {
+    if (value == parentMenuItem_) {
         return;
     }
-    if (ParentMenuItem_) {
-        ClearMenuItems(ParentMenuItem_);
+    if (parentMenuItem_) {
+        ClearMenuItems(parentMenuItem_);
     }
-    ParentMenuItem_ = value;
+    parentMenuItem_ = value;
     RebuildMenu();
 }
 
-void TqrvMRU::LoadFromRegistry() {
+void RecentFiles::LoadFromRegistry() {
     tk::Registry registry;
-    if (!registry.openKey(RegistryPath_, false)) {
+    if (!registry.openKey(registryPath_, false)) {
         return;
     }
     UpdateGroup group(*this);
-    FileNames_.clear();
-    for (const auto& entry : numberedValues(registry.valueNames(), MaxItems_)) {
-        FileNames_.append(registry.readString(entry.second));
+    fileNames_.clear();
+    for (const auto& entry : numberedValues(registry.valueNames(), maxItems_)) {
+        fileNames_.append(registry.readString(entry.second));
     }
 }
 
-void TqrvMRU::SaveToRegistry() const {
+void RecentFiles::SaveToRegistry() const {
     // Without a path there is no key of our own; never write at the root.
-    if (RegistryPath_.isEmpty()) {
+    if (registryPath_.isEmpty()) {
         return;
     }
     tk::Registry registry;
-    if (!registry.openKey(RegistryPath_, true)) {
+    if (!registry.openKey(registryPath_, true)) {
         return;
     }
     // Old values go up to the first gap; anything after it stays.
     for (qsizetype n = 1; registry.deleteValue(valueName(n)); ++n) {
     }
-    for (qsizetype p = 0; p < FileNames_.size(); ++p) {
-        registry.writeString(valueName(p + 1), FileNames_[p]);
+    for (qsizetype p = 0; p < fileNames_.size(); ++p) {
+        registry.writeString(valueName(p + 1), fileNames_[p]);
     }
     registry.closeKey();
 }
 
-void TqrvMRU::ItemClick(QObject* Sender) {
-    const auto* item = qobject_cast<TMRUMenuItem*>(Sender);
-    if (!OnClick_ || !item) {
+void RecentFiles::ItemClick(QObject* Sender) {
+    const auto* item = qobject_cast<RecentFileMenuItem*>(Sender);
+    if (!onClick_ || !item) {
         return;
     }
     bool ok = false;
     const int position = item->data().toInt(&ok);
-    if (!ok || position < 0 || position >= FileNames_.size()) {
+    if (!ok || position < 0 || position >= fileNames_.size()) {
         return;
     }
-    const QString fileName = FileNames_[position]; // the handler may change the list
-    OnClick_(this, fileName);
+    const QString fileName = fileNames_[position]; // the handler may change the list
+    onClick_(this, fileName);
 }
 
-void TqrvMRU::BeginUpdate() {
+void RecentFiles::BeginUpdate() {
     ++updateDepth_;
 }
 
-void TqrvMRU::EndUpdate() {
+void RecentFiles::EndUpdate() {
     if (--updateDepth_ == 0) {
         RebuildMenu();
     }
 }
 
-void TqrvMRU::RebuildMenu() {
-    QMenu* menu = ParentMenuItem_;
+void RecentFiles::RebuildMenu() {
+    QMenu* menu = parentMenuItem_;
     if (!menu) {
         return;
     }
     ClearMenuItems(menu);
-    for (qsizetype i = 0; i < FileNames_.size(); ++i) {
-        auto* item = new TMRUMenuItem(Caption(FileNames_[i]), this);
+    for (qsizetype i = 0; i < fileNames_.size(); ++i) {
+        auto* item = new RecentFileMenuItem(Caption(fileNames_[i]), this);
         item->setData(int(i));
         connect(item, &QAction::triggered, this, [this, item] { ItemClick(item); });
         menu->addAction(item);
@@ -193,10 +193,10 @@ void TqrvMRU::RebuildMenu() {
     emit menuRebuilt();
 }
 
-void TqrvMRU::ClearMenuItems(QMenu* menu) {
+void RecentFiles::ClearMenuItems(QMenu* menu) {
     const QList<QAction*> actions = menu->actions();
     for (auto it = actions.crbegin(); it != actions.crend(); ++it) {
-        if (!qobject_cast<TMRUMenuItem*>(*it)) {
+        if (!qobject_cast<RecentFileMenuItem*>(*it)) {
             continue;
         }
         menu->removeAction(*it);
@@ -207,9 +207,9 @@ void TqrvMRU::ClearMenuItems(QMenu* menu) {
     }
 }
 
-QString TqrvMRU::Caption(const QString& fileName) const {
+QString RecentFiles::Caption(const QString& fileName) const {
     QString text = fileName;
-    if (!ShowFullPath_) {
+    if (!showFullPath_) {
         text = text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
     }
     // "&" would mark an accelerator; "&&" shows the character itself.

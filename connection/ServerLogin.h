@@ -3,8 +3,8 @@
 #include <QString>
 
 // What the server dialog hands back for one server open: filled by
-// TOpenSQLServerForm, read by TDM::OpenDatabase.
-struct TSQLConnection {
+// ServerDialog, read by ConnectionManager::OpenDatabase.
+struct ServerLogin {
     QString ServerName;
     QString DatabaseName;
     QString UserName;

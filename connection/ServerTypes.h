@@ -7,7 +7,7 @@
 // The kinds of server the server dialog reaches, in the order of its
 // "Server type" list.
 struct ServerTypeInfo {
-    QString name;       // TSQLConnection::ServerType, the connection string's "Server Type"
+    QString name;       // ServerLogin::ServerType, the connection string's "Server Type"
     const char* progId; // the enumerator that lists its servers
     // Its servers are found by asking the network, which takes a while, so
     // the dialog gathers them in the background.

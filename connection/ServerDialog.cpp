@@ -1,8 +1,8 @@
-#include "data/OpenSQLServerForm.h"
+#include "connection/ServerDialog.h"
 
-#include "data/ConnectionStrings.h"
-#include "data/providers/ServerEnumerator.h"
+#include "connection/ConnectionStrings.h"
 #include "data/service/Connection.h"
+#include "data/service/SourceEnumerator.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
@@ -56,12 +56,11 @@ QStringList serverNames(const char* progId, const vdata::SourceOptions& options)
 
 } // namespace
 
-TOpenSQLServerForm::TOpenSQLServerForm(TSQLConnection& connection) : FConnection(connection) {
+ServerDialog::ServerDialog(ServerLogin& connection) : connection_(connection) {
     setupUi(this);
     // Leaving the server box lists its databases, as picking an entry does.
     cboServers->installEventFilter(this);
-    connect(cboServers->lineEdit(), &QLineEdit::textEdited, this,
-            &TOpenSQLServerForm::serverTextEdited);
+    connect(cboServers->lineEdit(), &QLineEdit::textEdited, this, &ServerDialog::serverTextEdited);
     {
         const QSignalBlocker quiet(cboServerType);
         cboServerType->setCurrentIndex(int(serverTypeIndex(rememberedServerType())));
@@ -69,23 +68,22 @@ TOpenSQLServerForm::TOpenSQLServerForm(TSQLConnection& connection) : FConnection
     listServers();
 }
 
-std::unique_ptr<TOpenSQLServerForm>
-TOpenSQLServerForm::CreateForConnection(TSQLConnection& connection) {
-    return std::make_unique<TOpenSQLServerForm>(connection);
+std::unique_ptr<ServerDialog> ServerDialog::CreateForConnection(ServerLogin& connection) {
+    return std::make_unique<ServerDialog>(connection);
 }
 
-const ServerTypeInfo& TOpenSQLServerForm::ServerType() const {
+const ServerTypeInfo& ServerDialog::ServerType() const {
     return serverTypes().at(std::size_t(std::max(cboServerType->currentIndex(), 0)));
 }
 
-void TOpenSQLServerForm::ListSQLServers(QStringList& list) {
+void ServerDialog::ListSQLServers(QStringList& list) {
     list.append(serverNames(ServerType().progId, SourceOptions));
 }
 
 // Servers on this host are listed at once; those that answer over the
 // network are gathered in the background so that the dialog stays usable.
-void TOpenSQLServerForm::listServers() {
-    FGathering.reset();
+void ServerDialog::listServers() {
+    gathering_.reset();
     if (ServerType().asksNetwork) {
         fillServerBox({}); // another type's servers never stay listed meanwhile
         gatherServers();
@@ -99,11 +97,11 @@ void TOpenSQLServerForm::listServers() {
     fillServerBox(servers);
 }
 
-void TOpenSQLServerForm::gatherServers(const QString& host) {
+void ServerDialog::gatherServers(const QString& host) {
     vdata::SourceOptions options = SourceOptions;
     options.browserHost = ss(host);
-    FGathering = std::make_unique<QFutureWatcher<QStringList>>();
-    QFutureWatcher<QStringList>* watcher = FGathering.get();
+    gathering_ = std::make_unique<QFutureWatcher<QStringList>>();
+    QFutureWatcher<QStringList>* watcher = gathering_.get();
     connect(watcher, &QFutureWatcherBase::finished, this,
             [this, watcher] { fillServerBox(watcher->result()); });
     watcher->setFuture(QtConcurrent::run([progId = ServerType().progId, options]() -> QStringList {
@@ -116,13 +114,13 @@ void TOpenSQLServerForm::gatherServers(const QString& host) {
 }
 
 // A host name typed with a backslash ("HOST\") lists that host's instances.
-void TOpenSQLServerForm::serverTextEdited(const QString& text) {
+void ServerDialog::serverTextEdited(const QString& text) {
     if (ServerType().asksNetwork && text.size() > 1 && text.indexOf('\\') == text.size() - 1)
         gatherServers(text.chopped(1));
 }
 
 // What the user typed meanwhile stays in the box, the cursor where it was.
-void TOpenSQLServerForm::fillServerBox(const QStringList& servers) {
+void ServerDialog::fillServerBox(const QStringList& servers) {
     const QString typed = cboServers->currentText();
     const int cursor = cboServers->lineEdit()->cursorPosition();
     cboServers->clear();
@@ -132,19 +130,19 @@ void TOpenSQLServerForm::fillServerBox(const QStringList& servers) {
     cboServers->lineEdit()->setCursorPosition(cursor);
 }
 
-void TOpenSQLServerForm::cboServerTypeChange() {
+void ServerDialog::cboServerTypeChange() {
     cboDatabases->clear();
     listServers();
 }
 
-QString TOpenSQLServerForm::ServerConnectionString(const QString& serverName) const {
+QString ServerDialog::ServerConnectionString(const QString& serverName) const {
     return serverConnectionString(ServerType().name, serverName,
                                   rbLoginInfo->isChecked()
                                       ? serverLoginClauses(ledUserName->text(), ledPwd->text())
                                       : QString());
 }
 
-void TOpenSQLServerForm::ListDatabases(QStringList& list, const QString& serverName) {
+void ServerDialog::ListDatabases(QStringList& list, const QString& serverName) {
     vdata::Connection conn;
     conn.setConnectionString(ss(ServerConnectionString(serverName)));
     try {
@@ -157,7 +155,7 @@ void TOpenSQLServerForm::ListDatabases(QStringList& list, const QString& serverN
     }
 }
 
-bool TOpenSQLServerForm::eventFilter(QObject* watched, QEvent* event) {
+bool ServerDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == cboServers && event->type() == QEvent::FocusOut) {
         // Opening the box's own list or switching to another program is
         // not leaving the box.
@@ -173,17 +171,17 @@ bool TOpenSQLServerForm::eventFilter(QObject* watched, QEvent* event) {
 // The box first finishes its own editing: a typed name that is in its list
 // makes it report an activation, which belongs to this leave and lists
 // nothing of its own. Then the databases are listed, once.
-void TOpenSQLServerForm::leaveServerBox(QEvent* focusOut) {
+void ServerDialog::leaveServerBox(QEvent* focusOut) {
     {
-        const QScopedValueRollback<bool> leaving(FLeavingServerBox, true);
+        const QScopedValueRollback<bool> leaving(leavingServerBox_, true);
         static_cast<QObject*>(cboServers)->event(focusOut);
     }
     cboServersClick();
 }
 
-void TOpenSQLServerForm::cboServersClick() {
+void ServerDialog::cboServersClick() {
     const QString server = cboServers->currentText();
-    if (server.isEmpty() || FLeavingServerBox)
+    if (server.isEmpty() || leavingServerBox_)
         return;
     cboDatabases->clear();
     QStringList names;
@@ -193,30 +191,30 @@ void TOpenSQLServerForm::cboServersClick() {
     cboDatabases->setCurrentIndex(-1);
 }
 
-void TOpenSQLServerForm::rbTrustedConnectionClick() {
+void ServerDialog::rbTrustedConnectionClick() {
     ledUserName->setEnabled(false);
     ledPwd->setEnabled(false);
 }
 
-void TOpenSQLServerForm::rbLoginInfoClick() {
+void ServerDialog::rbLoginInfoClick() {
     ledUserName->setEnabled(true);
     ledPwd->setEnabled(true);
 }
 
-void TOpenSQLServerForm::copyIntoConnection() {
-    FConnection.ServerName = cboServers->currentText();
-    FConnection.DatabaseName =
+void ServerDialog::copyIntoConnection() {
+    connection_.ServerName = cboServers->currentText();
+    connection_.DatabaseName =
         cboDatabases->currentIndex() >= 0 ? cboDatabases->currentText() : QString();
-    FConnection.UserName = ledUserName->text();
-    FConnection.Password = ledPwd->text();
-    FConnection.ServerType = ServerType().name;
+    connection_.UserName = ledUserName->text();
+    connection_.Password = ledPwd->text();
+    connection_.ServerType = ServerType().name;
 }
 
-bool TOpenSQLServerForm::hasServerAndDatabase() const {
-    return !FConnection.ServerName.isEmpty() && !FConnection.DatabaseName.isEmpty();
+bool ServerDialog::hasServerAndDatabase() const {
+    return !connection_.ServerName.isEmpty() && !connection_.DatabaseName.isEmpty();
 }
 
-void TOpenSQLServerForm::TestConButtonClick() {
+void ServerDialog::TestConButtonClick() {
     copyIntoConnection();
     if (!hasServerAndDatabase()) {
         tk::showMessage(tk::MessageKind::Warning,
@@ -224,7 +222,7 @@ void TOpenSQLServerForm::TestConButtonClick() {
         return;
     }
     vdata::Connection conn;
-    assignServerConnection(conn, FConnection);
+    assignServerConnection(conn, connection_);
     try {
         conn.open();
         conn.close();
@@ -239,10 +237,10 @@ void TOpenSQLServerForm::TestConButtonClick() {
     }
 }
 
-void TOpenSQLServerForm::btnOKClick() {
+void ServerDialog::btnOKClick() {
     TestConButtonClick();
     if (hasServerAndDatabase()) {
-        rememberServerType(FConnection.ServerType);
+        rememberServerType(connection_.ServerType);
         accept();
     }
 }

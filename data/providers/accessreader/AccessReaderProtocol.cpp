@@ -1,4 +1,4 @@
-#include "data/providers/AccessReaderProtocol.h"
+#include "data/providers/accessreader/AccessReaderProtocol.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -9,17 +9,17 @@
 #include <cstdint>
 #include <functional>
 
-// A menu entry made by TqrvMRU. Its class alone marks the entries the list
+// A menu entry made by RecentFiles. Its class alone marks the entries the list
 // owns, so that the list removes only those from the parent menu. Its data()
 // holds the entry's position in the list at the last rebuild.
-class TMRUMenuItem : public QAction {
+class RecentFileMenuItem : public QAction {
     Q_OBJECT
 public:
     using QAction::QAction;
 };
 
-class TqrvMRU;
-using TMRUClickEvent = std::function<void(TqrvMRU* Sender, const QString& FileName)>;
+class RecentFiles;
+using TMRUClickEvent = std::function<void(RecentFiles* Sender, const QString& FileName)>;
 
 // The recent-files list: file names, most recent first, kept in the current
 // user's registry under RegistryPath (values MRU1, MRU2, ...; MRU1 the most
@@ -29,7 +29,7 @@ using TMRUClickEvent = std::function<void(TqrvMRU* Sender, const QString& FileNa
 // Typical use: create it with its owner, set MaxItems, ParentMenuItem and
 // OnClick, then set RegistryPath, which loads the list. Each change of the
 // list is saved at once; a failed save is reported.
-class TqrvMRU : public QObject {
+class RecentFiles : public QObject {
     Q_OBJECT
     Q_PROPERTY(uint MaxItems READ MaxItems WRITE SetMaxItems)
     Q_PROPERTY(bool ShowFullPath READ ShowFullPath WRITE SetShowFullPath)
@@ -37,32 +37,32 @@ class TqrvMRU : public QObject {
     Q_PROPERTY(QMenu* ParentMenuItem READ ParentMenuItem WRITE SetParentMenuItem)
 
 public:
-    explicit TqrvMRU(QObject* owner = nullptr);
-    ~TqrvMRU() override;
+    explicit RecentFiles(QObject* owner = nullptr);
+    ~RecentFiles() override;
 
     // Puts FileName at the head of the list, removing the same name further
     // down (names compare exactly). An empty name is ignored.
     void AddItem(const QString& FileName);
 
-    const QStringList& FileNames() const { return FileNames_; }
+    const QStringList& FileNames() const { return fileNames_; }
 
-    std::uint32_t MaxItems() const { return MaxItems_; }
+    std::uint32_t MaxItems() const { return maxItems_; }
     // 0 is taken as 1 and values above INT32_MAX as INT32_MAX - 1; only an
     // ordinary value trims the list at once.
     void SetMaxItems(std::uint32_t value);
 
-    bool ShowFullPath() const { return ShowFullPath_; }
+    bool ShowFullPath() const { return showFullPath_; }
     void SetShowFullPath(bool value);
 
-    QString RegistryPath() const { return RegistryPath_; }
+    QString RegistryPath() const { return registryPath_; }
     // A different path (compared case-sensitively) loads the list from it.
     void SetRegistryPath(const QString& value);
 
-    QMenu* ParentMenuItem() const { return ParentMenuItem_; }
+    QMenu* ParentMenuItem() const { return parentMenuItem_; }
     void SetParentMenuItem(QMenu* value);
 
-    const TMRUClickEvent& OnClick() const { return OnClick_; }
-    void SetOnClick(TMRUClickEvent handler) { OnClick_ = std::move(handler); }
+    const TMRUClickEvent& OnClick() const { return onClick_; }
+    void SetOnClick(TMRUClickEvent handler) { onClick_ = std::move(handler); }
 
     // Reads the list from RegistryPath; a missing key leaves it unchanged.
     // A value that is not a string throws tk::RegistryError after the
@@ -89,12 +89,12 @@ private:
     void ClearMenuItems(QMenu* menu);
     QString Caption(const QString& fileName) const;
 
-    QStringList FileNames_;
-    std::uint32_t MaxItems_ = 4;
-    bool ShowFullPath_ = true;
-    QString RegistryPath_;
+    QStringList fileNames_;
+    std::uint32_t maxItems_ = 4;
+    bool showFullPath_ = true;
+    QString registryPath_;
     // Forgets the menu by itself when the menu is destroyed.
-    QPointer<QMenu> ParentMenuItem_;
-    TMRUClickEvent OnClick_;
+    QPointer<QMenu> parentMenuItem_;
+    TMRUClickEvent onClick_;
     int updateDepth_ = 0;
 };

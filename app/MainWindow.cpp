@@ -1,10 +1,10 @@
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 
-#include "app/AboutBox.h"
+#include "app/AboutDialog.h"
 #include "app/DataWindowKeys.h"
 #include "app/MdiArrangement.h"
-#include "components/QrvMRU.h"
-#include "data/DataModule.h"
+#include "components/RecentFiles.h"
+#include "connection/ConnectionManager.h"
 #include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
@@ -21,15 +21,15 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-TMainForm* MainForm = nullptr;
+MainWindow* MainForm = nullptr;
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setupUi(this);
     ::MainForm = this;
     // The menu entry carries its own caption but works through the action.
     connect(actFileOpen, &QAction::enabledChanged, mnuOpen, &QAction::setEnabled);
     connect(HelpAbout1, &QAction::enabledChanged, HelpAboutItem, &QAction::setEnabled);
-    connect(Window1, &QMenu::aboutToShow, this, &TMainForm::rebuildWindowList);
+    connect(Window1, &QMenu::aboutToShow, this, &MainWindow::rebuildWindowList);
     // The menu bar shows the hint of the menu's own entry.
     for (QMenu* menu : {mnuFile, Window1, Help1})
         menu->menuAction()->setStatusTip(menu->statusTip());
@@ -41,15 +41,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     MdiClient->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Return or Enter on a leaf opens it, as a click does.
     DBTree->installEventFilter(this);
-    FDataWindowKeys = new DataWindowKeys(this);
+    dataWindowKeys_ = new DataWindowKeys(this);
     updateWindowCommands();
-    MRU = new TqrvMRU(this);
+    MRU = new RecentFiles(this);
     MRU->SetMaxItems(6);
-    FNoRecentFiles = new QAction(QStringLiteral("(empty)"), this);
-    FNoRecentFiles->setEnabled(false);
-    connect(MRU, &TqrvMRU::menuRebuilt, this, &TMainForm::showRecentFilesPlaceholder);
+    noRecentFiles_ = new QAction(QStringLiteral("(empty)"), this);
+    noRecentFiles_->setEnabled(false);
+    connect(MRU, &RecentFiles::menuRebuilt, this, &MainWindow::showRecentFilesPlaceholder);
     MRU->SetParentMenuItem(mnuMRU);
-    MRU->SetOnClick([this](TqrvMRU* sender, const QString& file) { MRUClick(sender, file); });
+    MRU->SetOnClick([this](RecentFiles* sender, const QString& file) { MRUClick(sender, file); });
     followConnectionManager();
     // A failing start-up step is reported; the window still comes up.
     tk::guarded([this] { FormCreate(); });
@@ -57,7 +57,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
 // The data windows go first, while this window is still whole: their frames'
 // bookkeeping and their own teardown reach it. The commands need no update.
-TMainForm::~TMainForm() {
+MainWindow::~MainWindow() {
     // Every frame, also one closed and waiting to be freed. Their
     // bookkeeping is not needed any more.
     const QList<QMdiSubWindow*> frames = MdiClient->findChildren<QMdiSubWindow*>();
@@ -73,24 +73,25 @@ TMainForm::~TMainForm() {
 // The menus, the status panel and the tree follow the connection; before it
 // closes, the data windows are asked to close, and one that stays open keeps
 // the connection open.
-void TMainForm::followConnectionManager() {
-    if (!DM)
+void MainWindow::followConnectionManager() {
+    if (!connectionManager)
         return;
-    connect(DM, &TDM::connectedToChanged, this,
+    connect(connectionManager, &ConnectionManager::connectedToChanged, this,
             [this](const QString& text) { ConnectedTo = text; });
-    connect(DM, &TDM::connected, this, &TMainForm::connectionOpened);
-    connect(DM, &TDM::aboutToDisconnect, this, [this](bool& keepOpen) {
+    connect(connectionManager, &ConnectionManager::connected, this, &MainWindow::connectionOpened);
+    connect(connectionManager, &ConnectionManager::aboutToDisconnect, this, [this](bool& keepOpen) {
         if (!CloseAllChildren())
             keepOpen = true;
     });
-    connect(DM, &TDM::disconnected, this, &TMainForm::connectionClosed);
+    connect(connectionManager, &ConnectionManager::disconnected, this,
+            &MainWindow::connectionClosed);
 }
 
-void TMainForm::connectionOpened() {
+void MainWindow::connectionOpened() {
     tk::setWidgetCursor(this, tk::CursorShape::Hourglass);
     actFileOpen->setEnabled(false);
     mnuMRU->menuAction()->setEnabled(false);
-    mnuDisconect->setEnabled(true);
+    mnuDisconnect->setEnabled(true);
     mnuOpenSQLServer->setEnabled(false);
     pnlBaza->setText("Connected to: " + ConnectedTo);
     // The connection is open whatever the listing does: a failing listing
@@ -99,16 +100,16 @@ void TMainForm::connectionOpened() {
     tk::setWidgetCursor(this, tk::CursorShape::Default);
 }
 
-void TMainForm::connectionClosed() {
+void MainWindow::connectionClosed() {
     DBTree->clear();
     actFileOpen->setEnabled(true);
     mnuMRU->menuAction()->setEnabled(true);
-    mnuDisconect->setEnabled(false);
+    mnuDisconnect->setEnabled(false);
     mnuOpenSQLServer->setEnabled(true);
     pnlBaza->setText(QStringLiteral("NOT Connected!"));
 }
 
-void TMainForm::FormCreate() {
+void MainWindow::FormCreate() {
     ConnectedTo.clear();
     lblTOP->setText(tk::applicationTitle());
     CloseButton->hide();
@@ -118,7 +119,7 @@ void TMainForm::FormCreate() {
 
 // The program ends only when every data window has closed: one that holds
 // a refused change keeps the program running, and the user is told why.
-void TMainForm::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     FormClose();
     if (openDataWindows().isEmpty()) {
         event->accept();
@@ -131,7 +132,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
                                    "or cancel it, then exit again."));
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == DBTree && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         QTreeWidgetItem* current = DBTree->currentItem();
@@ -145,52 +146,52 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 // An empty submenu would open as an empty window that does not come back
 // once entries are added; a disabled "(empty)" entry stands in for them.
-void TMainForm::showRecentFilesPlaceholder() {
+void MainWindow::showRecentFilesPlaceholder() {
     if (MRU->FileNames().isEmpty())
-        mnuMRU->addAction(FNoRecentFiles);
+        mnuMRU->addAction(noRecentFiles_);
     else
-        mnuMRU->removeAction(FNoRecentFiles);
+        mnuMRU->removeAction(noRecentFiles_);
 }
 
-void TMainForm::FormClose() {
+void MainWindow::FormClose() {
     CloseAllChildren();
 }
 
-QString TMainForm::OpenDialogFilter() {
+QString MainWindow::OpenDialogFilter() {
     return QStringLiteral("MS Access database (*.mdb);;"
                           "Access 2007 database (*.accdb);;"
                           "SQLite database (*.db *.sqlite *.sqlite3);;"
                           "All files (*)");
 }
 
-void TMainForm::actFileOpenExecute() {
-    QString fileName = FOpenDialogFileName;
-    if (!tk::Dialogs::current().openFile(this, OpenDialogFilter(), fileName, FOpenDialogFileType))
+void MainWindow::actFileOpenExecute() {
+    QString fileName = openDialogFileName_;
+    if (!tk::Dialogs::current().openFile(this, OpenDialogFilter(), fileName, openDialogFileType_))
         return;
-    FOpenDialogFileName = fileName;
-    if (DM->OpenDatabase(fileName, true, QString()))
+    openDialogFileName_ = fileName;
+    if (connectionManager->OpenDatabase(fileName, true, QString()))
         MRU->AddItem(fileName);
 }
 
-void TMainForm::mnuOpenSQLServerClick() {
-    DM->OpenDatabase(FOpenDialogFileName, false, QString());
+void MainWindow::mnuOpenSQLServerClick() {
+    connectionManager->OpenDatabase(openDialogFileName_, false, QString());
 }
 
-void TMainForm::mnuDisconectClick() {
-    if (!DM->ADOConn.connected())
+void MainWindow::mnuDisconnectClick() {
+    if (!connectionManager->connection.connected())
         return;
     try {
-        DM->ADOConn.close();
+        connectionManager->connection.close();
     } catch (const std::exception& e) {
         tk::showMessage(tk::MessageKind::Error, tk::qs(e.what()));
     }
 }
 
-void TMainForm::FileExit1Execute() {
+void MainWindow::FileExit1Execute() {
     close();
 }
 
-void TMainForm::CloseButtonClick() {
+void MainWindow::CloseButtonClick() {
     if (QMdiSubWindow* active = MdiClient->activeSubWindow())
         active->close();
 }
@@ -198,17 +199,17 @@ void TMainForm::CloseButtonClick() {
 // DBTreeClick is in TreeClick.cpp.
 
 // Reopens a recent file; the list keeps its order.
-void TMainForm::MRUClick(TqrvMRU*, const QString& FileName) {
-    DM->OpenDatabase(FileName, true, QString());
+void MainWindow::MRUClick(RecentFiles*, const QString& FileName) {
+    connectionManager->OpenDatabase(FileName, true, QString());
 }
 
-void TMainForm::HelpAbout1Execute() {
-    TAboutBox::ShowAboutBox();
+void MainWindow::HelpAbout1Execute() {
+    AboutDialog::ShowAboutBox();
 }
 
-void TMainForm::FillDatabaseTree() {
+void MainWindow::FillDatabaseTree() {
     DBTree->clear();
-    const std::vector<std::string> names = DM->ADOConn.tableNames();
+    const std::vector<std::string> names = connectionManager->connection.tableNames();
     if (!names.empty()) {
         auto* tables = new QTreeWidgetItem(DBTree, {QStringLiteral("Tables")});
         // A row shows the name in one line and keeps the name itself for SQL.
@@ -224,7 +225,7 @@ void TMainForm::FillDatabaseTree() {
     DBTree->expandAll();
 }
 
-bool TMainForm::CloseAllChildren() {
+bool MainWindow::CloseAllChildren() {
     // Each child frees itself later, after this loop, so the list taken
     // once stays valid while the children are asked to close in order.
     const QList<QMdiSubWindow*> children = MdiClient->subWindowList(QMdiArea::CreationOrder);
@@ -234,10 +235,10 @@ bool TMainForm::CloseAllChildren() {
     return allClosed;
 }
 
-QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {
+QMdiSubWindow* MainWindow::addDataWindow(QWidget* window) {
     QMdiSubWindow* sub = MdiClient->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->installEventFilter(FDataWindowKeys);
+    sub->installEventFilter(dataWindowKeys_);
     if (!window->testAttribute(Qt::WA_SetWindowIcon))
         sub->setWindowIcon(windowIcon());
     // By the time destroyed() is sent the window is a mere QObject: the
@@ -248,17 +249,17 @@ QMdiSubWindow* TMainForm::addDataWindow(QWidget* window) {
     return sub;
 }
 
-void TMainForm::showCloseButton() {
+void MainWindow::showCloseButton() {
     CloseButton->setVisible(true);
 }
 
 // The banner shows the program's title again, without the Close button.
-void TMainForm::restoreBanner() {
+void MainWindow::restoreBanner() {
     lblTOP->setText(tk::applicationTitle());
     CloseButton->hide();
 }
 
-QList<QMdiSubWindow*> TMainForm::openDataWindows(const QMdiSubWindow* goingAway) const {
+QList<QMdiSubWindow*> MainWindow::openDataWindows(const QMdiSubWindow* goingAway) const {
     QList<QMdiSubWindow*> result;
     for (QMdiSubWindow* w : MdiClient->subWindowList(QMdiArea::CreationOrder)) {
         if (w != goingAway && !w->isHidden())
@@ -267,7 +268,7 @@ QList<QMdiSubWindow*> TMainForm::openDataWindows(const QMdiSubWindow* goingAway)
     return result;
 }
 
-void TMainForm::updateWindowCommands(const QMdiSubWindow* goingAway) {
+void MainWindow::updateWindowCommands(const QMdiSubWindow* goingAway) {
     const bool any = !openDataWindows(goingAway).isEmpty();
     for (QAction* a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1,
                        WindowMinimizeAll1, WindowArrangeAll1})
@@ -276,14 +277,14 @@ void TMainForm::updateWindowCommands(const QMdiSubWindow* goingAway) {
 
 // The Window menu lists the open data windows under its commands; picking
 // one activates it.
-void TMainForm::rebuildWindowList() {
-    qDeleteAll(FWindowListActions);
-    FWindowListActions.clear();
+void MainWindow::rebuildWindowList() {
+    qDeleteAll(windowListActions_);
+    windowListActions_.clear();
     const QList<QMdiSubWindow*> windows = openDataWindows();
     updateWindowCommands();
     if (windows.isEmpty())
         return;
-    FWindowListActions.append(Window1->addSeparator());
+    windowListActions_.append(Window1->addSeparator());
     int number = 0;
     for (QMdiSubWindow* w : windows) {
         ++number;
@@ -296,29 +297,29 @@ void TMainForm::rebuildWindowList() {
             if (target)
                 MdiClient->setActiveSubWindow(target);
         });
-        FWindowListActions.append(item);
+        windowListActions_.append(item);
     }
 }
 
-void TMainForm::WindowCascade1Execute() {
+void MainWindow::WindowCascade1Execute() {
     MdiClient->cascadeSubWindows();
 }
 
-void TMainForm::WindowTileHorizontal1Execute() {
+void MainWindow::WindowTileHorizontal1Execute() {
     tileSubWindows(*MdiClient, Qt::Vertical);
 }
 
-void TMainForm::WindowTileVertical1Execute() {
+void MainWindow::WindowTileVertical1Execute() {
     tileSubWindows(*MdiClient, Qt::Horizontal);
 }
 
-void TMainForm::WindowMinimizeAll1Execute() {
+void MainWindow::WindowMinimizeAll1Execute() {
     for (QMdiSubWindow* w : openDataWindows())
         w->showMinimized();
     arrangeMinimizedSubWindows(*MdiClient);
 }
 
-void TMainForm::WindowArrangeAll1Execute() {
+void MainWindow::WindowArrangeAll1Execute() {
     arrangeMinimizedSubWindows(*MdiClient);
 }
 
@@ -333,12 +334,12 @@ template <typename Op> static void onFocusedTextBox(Op op) {
         op(plain);
 }
 
-void TMainForm::EditCut1Execute() {
+void MainWindow::EditCut1Execute() {
     onFocusedTextBox([](auto* box) { box->cut(); });
 }
 
 // A focused grid copies its selected cells.
-void TMainForm::EditCopy1Execute() {
+void MainWindow::EditCopy1Execute() {
     if (auto* grid = qobject_cast<tk::DBGrid*>(QApplication::focusWidget())) {
         grid->copySelection();
         return;
@@ -346,6 +347,6 @@ void TMainForm::EditCopy1Execute() {
     onFocusedTextBox([](auto* box) { box->copy(); });
 }
 
-void TMainForm::EditPaste1Execute() {
+void MainWindow::EditPaste1Execute() {
     onFocusedTextBox([](auto* box) { box->paste(); });
 }

@@ -1,72 +1,71 @@
-#include "data/DataModule.h"
+#include "connection/ConnectionManager.h"
 
-#include "data/ConnectionStrings.h"
-#include "data/OpenSQLServerForm.h"
-#include "data/SQLConnection.h"
+#include "connection/ConnectionStrings.h"
+#include "connection/ServerDialog.h"
+#include "connection/ServerLogin.h"
 #include "data/service/Errors.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Text.h"
 
-TDM* DM = nullptr;
+ConnectionManager* connectionManager = nullptr;
 
-TDM::TDM(QObject* parent) : QObject(parent) {
-    ADOConn.onConnectComplete = [this](vdata::EventStatus status, const std::string&) {
-        ADOConnConnectComplete(status);
+ConnectionManager::ConnectionManager(QObject* parent) : QObject(parent) {
+    connection.onConnectComplete = [this](vdata::EventStatus status, const std::string&) {
+        connectComplete(status);
     };
-    ADOConn.onBeforeDisconnect = [this] { ADOConnBeforeDisconnect(); };
-    ADOConn.onDisconnect = [this] { ADOConnDisconnect(); };
-    DM = this;
+    connection.onBeforeDisconnect = [this] { beforeDisconnect(); };
+    connection.onDisconnect = [this] { afterDisconnect(); };
+    connectionManager = this;
 }
 
-TDM::~TDM() {
-    DataModuleDestroy();
-    if (DM == this)
-        DM = nullptr;
+ConnectionManager::~ConnectionManager() {
+    shutDown();
+    if (connectionManager == this)
+        connectionManager = nullptr;
 }
 
-void TDM::DataModuleDestroy() {
+void ConnectionManager::shutDown() {
     // The last close at exit is silent; the main window is usually gone by
     // now, and with it the receivers of the signals.
     try {
-        ADOConn.close();
+        connection.close();
     } catch (...) {
     }
 }
 
-bool TDM::OpenDatabase(const QString& name, bool IsAccess, const QString& password) {
+bool ConnectionManager::OpenDatabase(const QString& name, bool isFile, const QString& password) {
     QString connectedTo;
-    if (IsAccess) {
-        assignFileConnection(ADOConn, name, password);
+    if (isFile) {
+        assignFileConnection(connection, name, password);
         connectedTo = name;
     } else if (!assignChosenServerDatabase(connectedTo)) {
         return false;
     }
     Q_EMIT connectedToChanged(connectedTo);
     try {
-        if (!ADOConn.connected())
-            ADOConn.open();
+        if (!connection.connected())
+            connection.open();
         return true;
     } catch (const std::exception& e) {
         tk::showMessage(tk::MessageKind::Error, tk::qs(e.what()));
         Q_EMIT connectedToChanged(QString());
-        return retryWithPassword(name, IsAccess);
+        return retryWithPassword(name, isFile);
     }
 }
 
-bool TDM::assignChosenServerDatabase(QString& connectedTo) {
-    TSQLConnection info;
-    const std::unique_ptr<TOpenSQLServerForm> dialog =
-        TOpenSQLServerForm::CreateForConnection(info);
+bool ConnectionManager::assignChosenServerDatabase(QString& connectedTo) {
+    ServerLogin info;
+    const std::unique_ptr<ServerDialog> dialog = ServerDialog::CreateForConnection(info);
     if (tk::Dialogs::current().showModal(*dialog) != QDialog::Accepted)
         return false;
     connectedTo = info.DatabaseName + " on " + info.ServerName;
-    assignServerConnection(ADOConn, info);
+    assignServerConnection(connection, info);
     return true;
 }
 
 // Every retry starts from a fresh connection string, so a wrong password
 // never piles up; the chain ends with an open, an empty answer or a cancel.
-bool TDM::retryWithPassword(const QString& name, bool IsAccess) {
+bool ConnectionManager::retryWithPassword(const QString& name, bool isFile) {
     QString answer;
     if (!tk::Dialogs::current().prompt(
             QStringLiteral("MDB with password"),
@@ -76,10 +75,10 @@ bool TDM::retryWithPassword(const QString& name, bool IsAccess) {
         answer.clear();
     if (answer.isEmpty())
         return false;
-    return OpenDatabase(name, IsAccess, answer);
+    return OpenDatabase(name, isFile, answer);
 }
 
-void TDM::ADOConnConnectComplete(vdata::EventStatus status) {
+void ConnectionManager::connectComplete(vdata::EventStatus status) {
     if (status == vdata::EventStatus::OK)
         Q_EMIT connected();
 }
@@ -87,7 +86,7 @@ void TDM::ADOConnConnectComplete(vdata::EventStatus status) {
 // A data window that holds a change the database refused stays open, and
 // the connection with it, so that the change can still be corrected or
 // cancelled.
-void TDM::ADOConnBeforeDisconnect() {
+void ConnectionManager::beforeDisconnect() {
     bool keepOpen = false;
     Q_EMIT aboutToDisconnect(keepOpen);
     if (keepOpen)
@@ -95,6 +94,6 @@ void TDM::ADOConnBeforeDisconnect() {
                                "database refused. Correct or cancel it, then disconnect again.");
 }
 
-void TDM::ADOConnDisconnect() {
+void ConnectionManager::afterDisconnect() {
     Q_EMIT disconnected();
 }
