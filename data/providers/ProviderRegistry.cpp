@@ -95,16 +95,32 @@ std::unique_ptr<Engine> FileFormats::open(const ConnectionString& cs) const {
     return format ? format->open(cs) : fallback_(cs);
 }
 
-void ProviderRegistry::add(std::string provider, EngineOpener open) {
-    providers_.emplace_back(std::move(provider), std::move(open));
+void ProviderRegistry::add(std::string engine, EngineOpener open) {
+    engines_.emplace_back(std::move(engine), std::move(open));
+}
+
+void ProviderRegistry::addAlias(std::string provider, std::string engine) {
+    aliases_.emplace_back(std::move(provider), std::move(engine));
+}
+
+const EngineOpener* ProviderRegistry::find(const std::string& key) const {
+    for (const auto& [name, open] : engines_) {
+        if (equalsIgnoreCase(key, name)) {
+            return &open;
+        }
+    }
+    for (const auto& [provider, engine] : aliases_) {
+        if (equalsIgnoreCase(key, provider)) {
+            return find(engine);
+        }
+    }
+    return nullptr;
 }
 
 std::unique_ptr<Engine> ProviderRegistry::open(const ConnectionString& cs) const {
     const std::string provider = cs.value("Provider");
-    for (const auto& [name, open] : providers_) {
-        if (equalsIgnoreCase(provider, name)) {
-            return open(cs);
-        }
+    if (const EngineOpener* open = find(provider)) {
+        return (*open)(cs);
     }
     throw DataError(provider.empty() ? std::string("The connection string names no provider.")
                                      : "Provider '" + provider + "' is not known to this program.",
@@ -112,6 +128,17 @@ std::unique_ptr<Engine> ProviderRegistry::open(const ConnectionString& cs) const
 }
 
 void registerProviders(ProviderRegistry& registry) {
+    registry.add("sqlite", [](const ConnectionString& cs) {
+        checkFile(cs.value("Data Source"));
+        return openSqliteEngine(cs);
+    });
+    registry.add("access", [](const ConnectionString& cs) {
+        checkFile(cs.value("Data Source"));
+        return openAccessEngine(cs);
+    });
+    registry.add("postgresql", openPostgresEngine);
+    registry.add("odbc", openOdbcEngine);
+
     FileFormats files;
     files.add(0, "SQLite format 3", openSqliteEngine);
     files.add(4, "Standard Jet DB", openAccessEngine); // Access 97 to 2003 (.mdb)
@@ -119,11 +146,13 @@ void registerProviders(ProviderRegistry& registry) {
     // An encrypted SQLite file shows no signature; the SQLite engine opens it
     // with SQLCipher when a password is given, and reports any other file.
     files.setFallback(openSqliteEngine);
-    registry.add("Microsoft.Jet.OLEDB.4.0",
-                 [files](const ConnectionString& cs) { return files.open(cs); });
-    registry.add("SQLOLEDB.1", openPostgresEngine);
-    registry.add("SQLOLEDB", openPostgresEngine);
-    registry.add("ODBC", openOdbcEngine);
+    registry.add("file", [files](const ConnectionString& cs) { return files.open(cs); });
+
+    // The provider names the connection strings of the dialogs carry, and
+    // that stored strings and recent lists of earlier versions hold.
+    registry.addAlias("Microsoft.Jet.OLEDB.4.0", "file");
+    registry.addAlias("SQLOLEDB.1", "postgresql");
+    registry.addAlias("SQLOLEDB", "postgresql");
 }
 
 void installProviders() {

@@ -38,16 +38,22 @@ private:
     EngineOpener fallback_;
 };
 
-// The engines this program opens, by the connection string's Provider value
-// (compared without regard to case).
+// The engines this program opens, by the connection string's Provider
+// value (compared without regard to case): an engine's own key ("sqlite",
+// "access", "postgresql", "odbc", "file" for a database file told by its
+// first bytes) or an older provider name that stands for one of them.
 class ProviderRegistry {
 public:
-    void add(std::string provider, EngineOpener open);
+    void add(std::string engine, EngineOpener open);
+    void addAlias(std::string provider, std::string engine);
     // Raises DataError when the string names no provider or an unknown one.
     std::unique_ptr<Engine> open(const ConnectionString& cs) const;
 
 private:
-    std::vector<std::pair<std::string, EngineOpener>> providers_;
+    const EngineOpener* find(const std::string& key) const;
+
+    std::vector<std::pair<std::string, EngineOpener>> engines_;
+    std::vector<std::pair<std::string, std::string>> aliases_;
 };
 
 // The one list of providers and file formats this program knows.

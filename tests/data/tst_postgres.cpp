@@ -141,6 +141,9 @@ void TestPostgres::connecting_data() {
         "Data Source=" + sock +
             ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False",
         os + "@postgres", "");
+    row("the engine's own key",
+        "Provider=postgresql;Data Source=" + sock + ";Initial Catalog=" + s.database,
+        os + "@" + s.database, "");
     row("wrong port", pgtest::connectionString(s.socketDir + ",1", s.database), "", ".s.PGSQL.1");
     row("unknown host", pgtest::connectionString("no-such-host.invalid", s.database), "",
         "no-such-host.invalid");
