@@ -87,8 +87,7 @@ void Field::setAsString(const std::string& text) {
     } else if (type_ == FieldType::Boolean) {
         setValue(parseBoolean(text, name_));
     } else if (isTemporalType(type_)) {
-        checkTemporalText(type_, text);
-        setValue(Value::text(text));
+        setValue(Value::text(temporalValueText(type_, text)));
     } else if (type_ == FieldType::Bytes) {
         throw DataError("Field " + name_ + " holds binary data, which cannot be typed in.");
     } else {

@@ -93,16 +93,20 @@ bool isDateTimeText(std::string_view s) {
                    [](std::string_view rest) { return rest.empty() || isZone(rest); });
 }
 
-void checkTemporalText(FieldType type, const std::string& text) {
+std::string temporalValueText(FieldType type, const std::string& text) {
     if (type == FieldType::Date && !isDateText(text)) {
         refuse(text, "date", "yyyy-MM-dd");
     }
     if (type == FieldType::DateTime && !isDateTimeText(text)) {
+        if (isDateText(text)) {
+            return text + " 00:00:00";
+        }
         refuse(text, "date and time", "yyyy-MM-dd HH:mm:ss");
     }
     if (type == FieldType::Time && !isTimeText(text)) {
         refuse(text, "time", "HH:mm:ss");
     }
+    return text;
 }
 
 } // namespace vdata

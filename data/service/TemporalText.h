@@ -15,8 +15,9 @@ bool isDateText(std::string_view s);
 bool isTimeText(std::string_view s);
 bool isDateTimeText(std::string_view s);
 
-// Raises DataError naming the form when `text` is not one of `type` (Date,
-// DateTime or Time).
-void checkTemporalText(FieldType type, const std::string& text);
+// `text` as a value of `type` (Date, DateTime or Time): as typed, except
+// that a date alone given for a date and time means midnight of that day.
+// Raises DataError naming the form when `text` is none of `type`.
+std::string temporalValueText(FieldType type, const std::string& text);
 
 } // namespace vdata

@@ -160,15 +160,17 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("refusal"); // empty when the text is taken
+        QTest::addColumn<QString>("stored");
         const QString date = "is not a valid date. Use the form yyyy-MM-dd.";
         const QString dateTime = "is not a valid date and time. Use the form yyyy-MM-dd HH:mm:ss.";
         const QString time = "is not a valid time. Use the form HH:mm:ss.";
         for (const QString& e : engines()) {
             const auto row = [&](const char* tag, const char* field, const char* typed,
-                                 const QString& refusal) {
+                                 const QString& refusal, const char* stored = nullptr) {
                 QTest::addRow("%s: %s", qPrintable(e), tag)
                     << e << field << typed
-                    << (refusal.isEmpty() ? refusal : "'" + QString(typed) + "' " + refusal);
+                    << (refusal.isEmpty() ? refusal : "'" + QString(typed) + "' " + refusal)
+                    << QString(stored ? stored : typed);
             };
             row("date", "d", "1999-12-31", {});
             row("leap day", "d", "2024-02-29", {});
@@ -180,7 +182,8 @@ private slots:
             row("date-time", "dt", "2024-02-29 13:14:15", {});
             row("date-time with T", "dt", "2024-02-29T13:14:15", dateTime);
             row("date-time hour 24", "dt", "2024-02-29 24:00:00", dateTime);
-            row("date-time no time", "dt", "2024-02-29", dateTime);
+            row("date-time, date alone is midnight", "dt", "2024-02-29", {}, "2024-02-29 00:00:00");
+            row("date-time, impossible date alone", "dt", "2023-02-29", dateTime);
             row("time", "t", "23:59:59", {});
             row("time with am/pm", "t", "1:14 pm", time);
             row("time minute 60", "t", "12:60:00", time);
@@ -195,6 +198,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, refusal);
+        QFETCH(QString, stored);
         const std::string column = field.toStdString();
         auto q = open(engine, "SELECT * FROM moments");
         const std::string before = q->fieldByName(column).asString();
@@ -204,7 +208,7 @@ private slots:
         if (refusal.isEmpty()) {
             q->post();
             QCOMPARE(QString::fromStdString(readBack(engine, "SELECT " + column + " FROM moments")),
-                     typed);
+                     stored);
         } else {
             QCOMPARE(q->state(), DataSetState::Browse);
             QCOMPARE(q->fieldByName(column).asString(), before);
