@@ -14,18 +14,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QUrl>
 
 MainWindow* MainForm = nullptr;
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setupUi(this);
     ::MainForm = this;
+    setAcceptDrops(true);
     // The menu entry carries its own caption but works through the action.
     connect(actFileOpen, &QAction::enabledChanged, mnuOpen, &QAction::setEnabled);
     connect(HelpAbout1, &QAction::enabledChanged, HelpAboutItem, &QAction::setEnabled);
@@ -169,8 +174,40 @@ void MainWindow::actFileOpenExecute() {
     if (!tk::Dialogs::current().openFile(this, OpenDialogFilter(), fileName, openDialogFileType_))
         return;
     openDialogFileName_ = fileName;
+    OpenFile(fileName);
+}
+
+void MainWindow::OpenFile(const QString& fileName) {
+    if (!actFileOpen->isEnabled()) {
+        tk::showMessage(tk::MessageKind::Warning,
+                        QStringLiteral("Disconnect first to open another database."));
+        return;
+    }
     if (connectionManager->OpenDatabase(fileName, true, QString()))
         MRU->AddItem(fileName);
+}
+
+namespace {
+
+// The one local file a drag carries; empty for anything else.
+QString droppedFile(const QMimeData* data) {
+    const QList<QUrl> urls = data->urls();
+    return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenFile(file);
 }
 
 void MainWindow::mnuOpenSQLServerClick() {

@@ -43,6 +43,10 @@ public:
     // a change the database refused).
     bool CloseAllChildren();
     void MRUClick(RecentFiles* Sender, const QString& FileName);
+    // Opens a database file as File > Open does once the file is chosen
+    // (password prompt included) and adds it to the recent list; refused
+    // with a message while a database is connected, as the command is.
+    void OpenFile(const QString& fileName);
 
 public Q_SLOTS:
     void FormCreate();
@@ -66,6 +70,9 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A database file dropped on the window opens as with File > Open.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void followConnectionManager();

@@ -3,6 +3,10 @@
 #include "data/providers/ProviderRegistry.h"
 #include "toolkit/Application.h"
 
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTimer>
+
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -19,6 +23,13 @@ int main(int argc, char** argv) {
             MainForm->close();
     });
     mainForm->showMaximized();
+    // `veldmark FILE` (a file manager's "Open with") opens that database once
+    // the window is up.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) {
+        QTimer::singleShot(0, mainForm.get(),
+                           [&mainForm, file = arguments.at(1)] { mainForm->OpenFile(file); });
+    }
     const int result = app.exec();
     mainForm.reset();
     dataModule.reset();

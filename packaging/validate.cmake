@@ -15,3 +15,14 @@ foreach(check
         message(FATAL_ERROR "${tool} failed")
     endif()
 endforeach()
+
+# The menu entry hands a file to the program and names the types it opens,
+# so a file manager offers it for them.
+file(READ "${DIR}/${ID}.desktop" entry)
+foreach(needed "Exec=veldmark %f" "application/vnd.sqlite3" "application/x-sqlite3"
+               "application/x-msaccess" "application/vnd.ms-access")
+    string(FIND "${entry}" "${needed}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "${ID}.desktop lacks ${needed}")
+    endif()
+endforeach()

@@ -2,12 +2,15 @@
 // window is on the screen, asks it to end the way a session logout does
 // (SIGTERM) and expects a clean exit.
 
+#include "tests/support/TestDb.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -105,6 +108,29 @@ private Q_SLOTS:
         QVERIFY(program.waitForFinished(15000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+    }
+
+    // `veldmark FILE`, as a file manager starts it, opens the file and adds
+    // it to the recent list (saved at once in the user's settings).
+    void aFileNamedOnTheCommandLineOpens() {
+        QTemporaryDir home;
+        const QString file = home.filePath(QStringLiteral("named ü.db"));
+        testdb::run(file, "CREATE TABLE t (x INT);");
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", home.path());
+        program.setProcessEnvironment(env);
+        program.start(programPath(), {file});
+        QVERIFY(program.waitForStarted(10000));
+        const auto remembered = [&] {
+            QFile settings(home.filePath(QStringLiteral("QRV/registry.ini")));
+            return settings.open(QIODevice::ReadOnly) &&
+                   QString::fromUtf8(settings.readAll()).contains(file);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(remembered(), 30000);
+        program.terminate();
+        QVERIFY(program.waitForFinished(15000));
     }
 };
 
