@@ -130,7 +130,7 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
         return role == Qt::DisplayRole ? shownText(bytes)
                                        : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     }
-    return tk::qs(query_->cell(row, column).toText());
+    return tk::qs(query_->shownText(row, column));
 }
 
 QString DatasetModel::shownText(std::string_view utf8) {

@@ -278,7 +278,9 @@ private:
             const bool alias = !c.table.empty() &&
                                lower(tableInfo(c.table).rowidAlias) == lower(c.column) &&
                                !c.column.empty();
-            c.type = sqliteFieldType(text(api_.column_decltype(h, i)), alias);
+            const std::string declared = text(api_.column_decltype(h, i));
+            c.type = sqliteFieldType(declared, alias);
+            c.scale = sqliteDeclaredScale(declared);
             c.generated = !c.table.empty() && isGenerated(tableInfo(c.table), c.column);
         }
         return columns;

@@ -82,6 +82,30 @@ FieldType byAffinity(const std::string& s) {
 
 } // namespace
 
+int sqliteDeclaredScale(std::string_view declaredType) {
+    const std::string s = normalised(declaredType);
+    if (s == "MONEY" || s == "CURRENCY") {
+        return 2;
+    }
+    const std::size_t comma = declaredType.find(',');
+    const std::size_t close = declaredType.find(')', comma);
+    if ((s != "DECIMAL" && s != "NUMERIC") || comma == std::string_view::npos ||
+        close == std::string_view::npos) {
+        return -1;
+    }
+    int scale = 0;
+    for (const char c : declaredType.substr(comma + 1, close - comma - 1)) {
+        if (c == ' ') {
+            continue;
+        }
+        if (!std::isdigit(static_cast<unsigned char>(c)) || scale > 100) {
+            return -1;
+        }
+        scale = scale * 10 + (c - '0');
+    }
+    return scale;
+}
+
 FieldType sqliteFieldType(std::string_view declaredType, bool isRowidAlias) {
     if (isRowidAlias) {
         return FieldType::AutoInc;

@@ -13,6 +13,10 @@ namespace vdata {
 // PRIMARY KEY column. An empty declared type (an expression) maps to
 // Unknown; the caller then types it by its values.
 FieldType sqliteFieldType(std::string_view declaredType, bool isRowidAlias);
+// The digits after the point that a decimal column of the declared type
+// shows at least: the scale of DECIMAL(p,s) and NUMERIC(p,s), 2 for MONEY
+// and CURRENCY; -1 for any other type.
+int sqliteDeclaredScale(std::string_view declaredType);
 
 // Access: the declared type an Access column gets in the SQLite copy the
 // Access engine reads it through, chosen so that the SQLite rule above gives

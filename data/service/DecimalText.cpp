@@ -141,6 +141,21 @@ int compareDecimalText(std::string_view a, std::string_view b) {
     return x.negative ? -c : c;
 }
 
+std::string paddedDecimalText(std::string text, int scale) {
+    if (scale <= 0 || !isDecimalText(text)) {
+        return text;
+    }
+    const std::size_t point = text.find('.');
+    const std::size_t digits = point == std::string::npos ? 0 : text.size() - point - 1;
+    if (point == std::string::npos) {
+        text += '.';
+    }
+    if (digits < static_cast<std::size_t>(scale)) {
+        text.append(static_cast<std::size_t>(scale) - digits, '0');
+    }
+    return text;
+}
+
 std::string exactDecimalText(double d) {
     // A double's exact value has at most 1074 fraction digits.
     std::array<char, 1500> buffer{};

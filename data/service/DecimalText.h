@@ -19,6 +19,11 @@ std::optional<std::string> typedDecimalText(std::string_view typed);
 // Compares two decimal texts by value, exactly: <0, 0 or >0.
 int compareDecimalText(std::string_view a, std::string_view b);
 
+// `text` with at least `scale` digits after the point ("136" with scale 2
+// gives "136.00"); digits are never removed, and text that is no plain
+// decimal is returned as it is.
+std::string paddedDecimalText(std::string text, int scale);
+
 // The exact value of a finite double as decimal text.
 std::string exactDecimalText(double d);
 

@@ -20,6 +20,9 @@ struct ColumnInfo {
     std::string table;
     std::string column;
     bool generated = false;
+    // The digits after the point a decimal column shows at least (its
+    // declared scale); -1 where values are shown as stored.
+    int scale = -1;
 };
 
 struct ResultSet {

@@ -1,6 +1,7 @@
 #include "data/service/Query.h"
 
 #include "data/service/Connection.h"
+#include "data/service/DecimalText.h"
 #include "data/service/Errors.h"
 #include "data/service/Locate.h"
 #include "data/service/Parameters.h"
@@ -289,6 +290,12 @@ std::string_view Query::cellBytes(int row, int column) const {
 
 std::string Query::cellText(int row, int column) const {
     return cell(row, column).toText();
+}
+
+std::string Query::shownText(int row, int column) const {
+    const ColumnInfo& info = columns_.at(static_cast<std::size_t>(column));
+    std::string text = cellText(row, column);
+    return info.type == FieldType::Decimal ? paddedDecimalText(std::move(text), info.scale) : text;
 }
 
 Value Query::currentValue(int column) const {

@@ -158,6 +158,9 @@ public:
     int insertRow() const { return state_ == DataSetState::Insert ? current_ : -1; }
     Value cell(int row, int column) const;
     std::string cellText(int row, int column) const;
+    // The cell as the grid shows it: a decimal with the digits its column
+    // declares after the point (cellText gives the value as stored).
+    std::string shownText(int row, int column) const;
     // A cell's kind and, for text and blobs, its bytes without a copy; the
     // view lasts until the query changes. For showing part of a long value.
     Value::Kind cellKind(int row, int column) const;

@@ -155,6 +155,22 @@ private slots:
         QCOMPARE(shown.join('|'), expected);
     }
 
+    // A decimal shows the digits its column declares after the point, as
+    // the server shows a numeric; SQLite keeps 30.00 as 30 and 2.50 as 2.5.
+    void decimalsShowTheirScale() {
+        for (const QString& e : engines()) {
+            auto q = open(e, "SELECT price, fee FROM amounts ORDER BY id");
+            const int columns = e == "sqlite" ? 2 : 1; // a server's money has its own form
+            for (int c = 0; c < columns; ++c) {
+                QStringList shown;
+                for (int r = 0; r < q->recordCount(); ++r) {
+                    shown << QString::fromStdString(q->shownText(r, c));
+                }
+                QCOMPARE(shown.join('|'), QStringLiteral("1234.50|2.50|30.00|9.99||-0.50"));
+            }
+        }
+    }
+
     void typedDatesAndTimes_data() {
         QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("field");
