@@ -4,8 +4,8 @@
 // tree as a person does: open a file, click a table, work in the window,
 // disconnect.
 
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/GridDriver.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>

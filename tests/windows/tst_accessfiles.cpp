@@ -2,7 +2,7 @@
 // browsed from the tree in table views, the master-detail window and the
 // freehand window, read-only throughout, their bytes never changed.
 
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "tests/support/AccessTestData.h"
 #include "tests/support/CancelWhenShown.h"

@@ -3,8 +3,8 @@
 // connection: what was typed is exactly what the database holds, and nothing
 // that was not typed changes.
 
-#include "tests/windows/EngineSession.h"
-#include "tests/windows/GridDriver.h"
+#include "tests/support/EngineSession.h"
+#include "tests/support/GridDriver.h"
 
 #include "toolkit/DatasetModel.h"
 

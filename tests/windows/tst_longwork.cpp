@@ -5,10 +5,10 @@
 // the session still works.
 
 #include "tests/support/CancelWhenShown.h"
+#include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Progress.h"
