@@ -69,9 +69,7 @@ struct Program {
     }
 
     TfrmGridMasterFields* open(const QString& node) {
-        mainwin::clickNode(env.form, mainwin::node(env.form, QStringLiteral("Tables"), node));
-        const auto windows = mainwin::dataWindows(env.form);
-        return windows.isEmpty() ? nullptr : windows.last();
+        return env.click(QStringLiteral("Tables"), node);
     }
 
     // Sessions of the server still running the slow statement.
