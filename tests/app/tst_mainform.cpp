@@ -3,19 +3,14 @@
 // Disconnect, closing, the window commands, the recent-files list across a
 // restart, and what the application object does with errors no handler caught.
 
-#include "app/MainWindow.h"
 #include "components/RecentFiles.h"
-#include "connection/ConnectionManager.h"
-#include "data/service/Connection.h"
 #include "data/service/Errors.h"
 #include "tests/support/MainWindowDriver.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/Application.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
-
-#include <QRegularExpression>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,7 +26,7 @@
 
 namespace {
 
-const QString title = QStringLiteral("QRV Veldmark");
+const QString& title = program::title;
 const QString promptCaption = QStringLiteral("MDB with password");
 const QString promptText =
     QStringLiteral("If this is password protected, please enter password (leave empty to cancel):");
@@ -58,12 +53,8 @@ private:
     Log& log_;
 };
 
-// The connection manager first, the main window second: destroyed in the
-// opposite order, as in the program.
-struct Shell {
-    ConnectionManager dm;
-    MainWindow form;
-};
+// The program with its dialogs scripted.
+using Shell = ProgramFixture;
 
 QStringList texts(const QList<QTreeWidgetItem*>& items) {
     QStringList result;
@@ -118,10 +109,6 @@ QStringList shownRecentFiles(MainWindow& form) {
     return shown;
 }
 
-void flushDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 } // namespace
 
 using mainwin::recentFiles;
@@ -135,10 +122,7 @@ class TestMainForm : public QObject {
 
 private Q_SLOTS:
     // A handler the form names but the class lacks fails the test.
-    void init() {
-        QTest::failOnWarning(QRegularExpression(
-            QStringLiteral("QObject::connect|QMetaObject::connectSlotsByName|No such slot")));
-    }
+    void init() { program::failOnConnectionWarnings(); }
 
     void initTestCase() {
         tk::setApplicationTitle(title);
@@ -198,7 +182,7 @@ private Q_SLOTS:
 
     void openFileFillsTreeInCatalogueOrder() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         dialogs.fileAnswers.push_back(shopDb);
         s.form.actFileOpenExecute();
 
@@ -226,7 +210,7 @@ private Q_SLOTS:
     // name returned last; the list of types keeps its order.
     void openDialogKeepsTheFileTypeLastChosen() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         const QString sqlite = QStringLiteral("SQLite database (*.db *.sqlite *.sqlite3)");
         dialogs.fileAnswers = {shopDb, QString(), emptyDb};
         dialogs.fileTypeAnswers = {sqlite, QStringLiteral("All files (*)"), QString()};
@@ -250,7 +234,7 @@ private Q_SLOTS:
 
     void protectedOrOddlyNamedFilesOpen() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         dialogs.promptAnswers.push_back(QStringLiteral("s3cret"));
         QVERIFY(s.dm.OpenDatabase(protectedDb, true, QString()));
         QCOMPARE(dialogs.shown.size(), 2);
@@ -306,7 +290,7 @@ private Q_SLOTS:
         else
             testdb::runEncrypted(path, password.toStdString(), "CREATE TABLE t (id INT);");
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         QVERIFY(s.dm.OpenDatabase(path, true, password));
         QCOMPARE(dialogs.shown.size(), 0);
         const QString source = path.contains(';') ? '"' + path + '"' : path;
@@ -345,7 +329,7 @@ private Q_SLOTS:
         QFETCH(QString, password);
         const QString path = file.isEmpty() ? QString() : dir.filePath(file);
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         for (const QString& answer : answers)
             dialogs.promptAnswers.push_back(answer);
         if (viaDialog) {
@@ -377,7 +361,7 @@ private Q_SLOTS:
 
     void disconnectClosesEveryWindowFirst() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         QVERIFY(s.dm.OpenDatabase(shopDb, true, QString()));
         ProbeWindow::Log log;
         for (int i = 1; i <= 3; ++i)
@@ -395,14 +379,14 @@ private Q_SLOTS:
         QCOMPARE(s.form.DBTree->topLevelItemCount(), 0);
         verifyCommands(s.form, false);
         QCOMPARE(dialogs.shown.size(), 0);
-        flushDeferredDeletes();
+        Shell::settle();
         QVERIFY(s.form.mdiArea()->subWindowList().isEmpty());
         QVERIFY(!s.form.WindowCascade1->isEnabled());
     }
 
     void disconnectWhileNotConnectedDoesNothing() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         s.form.mnuDisconnectClick();
         QCOMPARE(s.form.pnlBaza->text(), QStringLiteral("NOT Connected"));
         QCOMPARE(dialogs.shown.size(), 0);
@@ -425,7 +409,7 @@ private Q_SLOTS:
             form->addDataWindow(new ProbeWindow(log, QStringLiteral("w%1").arg(i)));
         form->show();
         QVERIFY(form->close());
-        flushDeferredDeletes();
+        Shell::settle();
         QCOMPARE(log.closes, 3); // each child closed once
         QVERIFY(form->mdiArea()->subWindowList().isEmpty());
         form.reset();
@@ -470,7 +454,7 @@ private Q_SLOTS:
         mainwin::makeDemo(dir.filePath("demo"));
 
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         QVERIFY(s.dm.OpenDatabase(dir.filePath("demo/veldmark-demo.db"), true, QString()));
         QCOMPARE(dialogs.shown.size(), 0);
         const QStringList tables = childTexts(s.form.DBTree->topLevelItem(1));
@@ -495,7 +479,7 @@ private Q_SLOTS:
             s.form.addDataWindow(new ProbeWindow(log, QStringLiteral("second")));
         s.form.mdiArea()->setActiveSubWindow(second);
         s.form.CloseButtonClick();
-        flushDeferredDeletes();
+        Shell::settle();
         QCOMPARE(log.closes, 1);
         QCOMPARE(s.form.mdiArea()->subWindowList().size(), 1);
         QCOMPARE(s.form.mdiArea()->subWindowList().first()->windowTitle(), QStringLiteral("first"));
@@ -549,7 +533,7 @@ private Q_SLOTS:
 
         a->close();
         b->close();
-        flushDeferredDeletes();
+        Shell::settle();
         QVERIFY(!s.form.WindowCascade1->isEnabled());
         QVERIFY(!s.form.WindowArrangeAll1->isEnabled());
     }
@@ -565,7 +549,7 @@ private Q_SLOTS:
         testdb::run(b, "CREATE TABLE u(y INT);");
         ScriptedDialogs dialogs;
         {
-            Shell run;
+            Shell run(dialogs);
             QVERIFY(recentFiles(run.form).isEmpty());
             dialogs.fileAnswers = {a, dir.filePath("missing.mdb"), b};
             run.form.actFileOpenExecute();
@@ -578,7 +562,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.count("error"), 1);
 
         {
-            Shell again;
+            Shell again(dialogs);
             QCOMPARE(recentFiles(again.form), (QStringList{b, a}));
             QVERIFY(again.form.mnuMRU->menuAction()->isEnabled());
             again.form.mnuMRU->actions().at(1)->trigger();
@@ -593,7 +577,7 @@ private Q_SLOTS:
         const mainwin::SettingsFolder settings;
         ScriptedDialogs dialogs;
         {
-            Shell s;
+            Shell s(dialogs);
             showActive(s.form);
             QCOMPARE(shownRecentFiles(s.form), QStringList({"(empty) (disabled)"}));
             dialogs.fileAnswers = {shopDb};

@@ -4,7 +4,7 @@
 // and ending the program while a window holds a refused change.
 
 #include "tests/support/MainWindowDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include <QApplication>
 #include <QMdiArea>

@@ -4,13 +4,11 @@
 // Test connection, OK, and the retry path after a failed open; the server
 // types with their server lists and strings, and the type used last.
 
-#include "app/MainWindow.h"
-#include "connection/ConnectionManager.h"
 #include "connection/ConnectionStrings.h"
 #include "connection/ServerDialog.h"
-#include "data/service/Connection.h"
+#include "tests/support/MainWindowDriver.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/ServerResponders.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Registry.h"
@@ -31,17 +29,9 @@ QString str(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-QStringList items(const QComboBox* box) {
-    QStringList result;
-    for (int i = 0; i < box->count(); ++i)
-        result << box->itemText(i);
-    return result;
-}
-
-struct Shell {
-    ConnectionManager dm;
-    MainWindow form;
-};
+using Shell = ProgramFixture;
+constexpr auto items = program::entries;
+using mainwin::showActive;
 
 struct Login {
     QString user;
@@ -98,16 +88,9 @@ class TestOpenSQLServer : public QObject {
                ";Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False";
     }
 
-    // Shows the dialog as the active window so that focus moves by Tab.
-    static void showActive(ServerDialog& form) {
-        form.show();
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-    }
-
 private Q_SLOTS:
     void initTestCase() {
-        tk::setApplicationTitle(QStringLiteral("QRV Veldmark"));
+        tk::setApplicationTitle(program::title);
         // A private user odbc.ini (unixODBC reads the file ODBCINI names).
         QFile dsn(odbcDir.filePath("odbc.ini"));
         QVERIFY(dsn.open(QIODevice::WriteOnly));
@@ -203,7 +186,7 @@ private Q_SLOTS:
                                "CREATE ROLE " + role + " LOGIN PASSWORD '" + literal + "'");
             {
                 Shell s;
-                ScriptedDialogs dialogs;
+                ScriptedDialogs& dialogs = s.dialogs;
                 const QString tcp = str(pgtest::tcpDataSource());
                 dialogs.modalScripts.push_back(
                     choose(tcp, database(), {str(role), passwords[i], true, true}));
@@ -357,7 +340,7 @@ private Q_SLOTS:
     // From the main window: the exact string, the panel, the tree, Disconnect.
     void windowsSecurityOpensWithTheExactString() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         dialogs.modalScripts.push_back(choose(server(), database()));
         s.form.mnuOpenSQLServerClick();
 
@@ -382,7 +365,7 @@ private Q_SLOTS:
 
     void userAndPasswordOpenOverTcp() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         const QString tcp = str(pgtest::tcpDataSource());
         const QString user = str(pgtest::testServer()->user);
         const QString password = str(pgtest::testServer()->password);
@@ -401,7 +384,7 @@ private Q_SLOTS:
         const QString user = str(pgtest::testServer()->user);
         for (const bool again : {true, false}) {
             Shell s;
-            ScriptedDialogs dialogs;
+            ScriptedDialogs& dialogs = s.dialogs;
             dialogs.modalScripts.push_back(choose(server(), database(), {user, QString(), true}));
             dialogs.promptAnswers.push_back(again ? QStringLiteral("anything") : QString());
             dialogs.modalScripts.push_back(pressClose);
@@ -548,7 +531,7 @@ private Q_SLOTS:
 
     void closingTheDialogChangesNothing() {
         Shell s;
-        ScriptedDialogs dialogs;
+        ScriptedDialogs& dialogs = s.dialogs;
         s.dm.connection.setConnectionString("left as it was");
         s.form.ConnectedTo = QStringLiteral("unchanged");
         dialogs.modalScripts.push_back(pressClose);

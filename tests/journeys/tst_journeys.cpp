@@ -4,18 +4,16 @@
 // database to disconnecting; a second connection then reads the database
 // back and compares it with what the user did.
 
-#include "connection/ConnectionManager.h"
 #include "connection/ServerDialog.h"
 #include "data/service/Command.h"
-#include "data/service/Connection.h"
 #include "data/service/Query.h"
+#include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
 #include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/TestDb.h"
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 #include "toolkit/Application.h"
 #include "toolkit/EditBox.h"
 #include "toolkit/Registry.h"
@@ -34,51 +32,14 @@
 
 using gridtest::Driver;
 using gridtest::press;
-using mainwin::clickNode;
 using mainwin::dataWindows;
-using mainwin::node;
 
 namespace {
 
 const QString demoPassword = QStringLiteral("veldmark");
 
 // The program as main() runs it, and the user's answers to its dialogs.
-struct Program {
-    ScriptedDialogs dialogs;
-    std::unique_ptr<ConnectionManager> dm = std::make_unique<ConnectionManager>();
-    std::unique_ptr<MainWindow> form = std::make_unique<MainWindow>();
-
-    Program() {
-        form->showMaximized();
-        form->activateWindow();
-    }
-    // The window goes first, then the connection manager, as in main().
-    ~Program() {
-        form.reset();
-        dm.reset();
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool started() const { return QTest::qWaitForWindowActive(form.get()); }
-
-    // Database > Open, the file chosen in the Open dialog.
-    void open(const QString& file) {
-        dialogs.fileAnswers.push_back(file);
-        form->mnuOpen->trigger();
-    }
-    // Clicks a leaf of the tree; the window it opened.
-    TfrmGridMasterFields* click(const QString& parent, const QString& leaf) {
-        clickNode(*form, node(*form, parent, leaf));
-        const QList<TfrmGridMasterFields*> windows = dataWindows(*form);
-        return windows.isEmpty() ? nullptr : windows.last();
-    }
-    // Database > Disconnect, with the data windows gone.
-    void disconnect() {
-        form->mnuDisconnect->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-};
+using Program = ProgramFixture;
 
 // Each table's rows, cells joined by '|', as a second connection reads them.
 using Contents = QMap<QString, QStringList>;
@@ -98,16 +59,9 @@ QStringList rows(vdata::Connection& connection, const std::string& sql) {
     return result;
 }
 
-std::unique_ptr<vdata::Connection> connectTo(const std::string& connectionString) {
-    auto c = std::make_unique<vdata::Connection>();
-    c->setConnectionString(connectionString);
-    c->open();
-    return c;
-}
-
 QStringList fileRows(const QString& file, const std::string& sql,
                      const std::string& password = {}) {
-    return rows(*connectTo(testdb::jetString(file, password)), sql);
+    return rows(*Program::connectTo(testdb::jetString(file, password)), sql);
 }
 
 Contents contents(const QString& file) {
@@ -196,7 +150,7 @@ private slots:
         Program p;
         QVERIFY(p.started());
         p.open(file);
-        QCOMPARE(p.form->pnlBaza->text(), "Connected to: " + file);
+        QCOMPARE(p.form.pnlBaza->text(), "Connected to: " + file);
 
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
@@ -232,13 +186,12 @@ private slots:
 
         // Both windows closed with the banner's close button.
         for (int i = 0; i < 2; ++i) {
-            QVERIFY(p.form->CloseButton->isVisible());
-            QTest::mouseClick(p.form->CloseButton, Qt::LeftButton);
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(p.form.CloseButton->isVisible());
+            p.closeActive();
         }
-        QVERIFY(dataWindows(*p.form).isEmpty());
+        QVERIFY(dataWindows(p.form).isEmpty());
         p.disconnect();
-        QVERIFY(!p.dm->connection.connected());
+        QVERIFY(!p.dm.connection.connected());
         QCOMPARE(p.dialogs.kinds(), QStringList({"open", "confirm"}));
         QCOMPARE(p.dialogs.shown.last().text, QStringLiteral("Delete record?"));
 
@@ -258,8 +211,8 @@ private slots:
         p.dialogs.promptAnswers = {QStringLiteral("wrong"), demoPassword};
         p.open(file);
         QCOMPARE(p.dialogs.kinds(), QStringList({"open", "error", "prompt", "error", "prompt"}));
-        QVERIFY(p.dm->connection.connected());
-        QCOMPARE(p.form->pnlBaza->text(), "Connected to: " + file);
+        QVERIFY(p.dm.connection.connected());
+        QCOMPARE(p.form.pnlBaza->text(), "Connected to: " + file);
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
         const QStringList read = fileRows(file, "SELECT * FROM customers", tk::ss(demoPassword));
@@ -373,7 +326,7 @@ private slots:
         QVERIFY2(cluster.start("/tmp"), cluster.error().c_str());
         const std::string server = cluster.dataSource();
         const auto run = [&](const std::string& database, const std::string& sql) {
-            auto c = connectTo(pgtest::connectionString(server, database));
+            auto c = Program::connectTo(pgtest::connectionString(server, database));
             vdata::Command command(c.get());
             command.setCommandText(sql);
             command.execute();
@@ -397,12 +350,12 @@ private slots:
             QTest::mouseClick(form.btnOK, Qt::LeftButton);
             return -1;
         });
-        p.form->mnuOpenSQLServer->trigger();
+        p.form.mnuOpenSQLServer->trigger();
         QVERIFY(listed);
         QCOMPARE(p.dialogs.kinds(), QStringList({"modal", "information", "information"}));
         QCOMPARE(p.dialogs.texts().mid(1),
                  QStringList({"Connection successful", "Connection successful"}));
-        QCOMPARE(p.form->pnlBaza->text(),
+        QCOMPARE(p.form.pnlBaza->text(),
                  "Connected to: journey on " + QString::fromStdString(server));
 
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
@@ -411,9 +364,9 @@ private slots:
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
-        QVERIFY(!p.dm->connection.connected());
+        QVERIFY(!p.dm.connection.connected());
         QCOMPARE(p.dialogs.shown.size(), 3);
-        QCOMPARE(rows(*connectTo(pgtest::connectionString(server, "journey")),
+        QCOMPARE(rows(*Program::connectTo(pgtest::connectionString(server, "journey")),
                       "SELECT * FROM customers ORDER BY id"),
                  QStringList({"1|Ana|Split", "2|Rok|Wien"}));
     }
@@ -448,10 +401,10 @@ private slots:
             QTest::mouseClick(form.btnOK, Qt::LeftButton);
             return -1;
         });
-        p.form->mnuOpenSQLServer->trigger();
+        p.form.mnuOpenSQLServer->trigger();
         QCOMPARE(p.dialogs.texts().mid(1),
                  QStringList({"Connection successful", "Connection successful"}));
-        QCOMPARE(p.form->pnlBaza->text(), "Connected to: " + database + " on " + server);
+        QCOMPARE(p.form.pnlBaza->text(), "Connected to: " + database + " on " + server);
 
         TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
@@ -459,7 +412,7 @@ private slots:
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
-        QVERIFY(!p.dm->connection.connected());
+        QVERIFY(!p.dm.connection.connected());
         QCOMPARE(p.dialogs.shown.size(), 3);
         const auto stored =
             mariadbtest::adminQuery(db.name(), "SELECT city FROM customers ORDER BY id");
@@ -482,19 +435,19 @@ private slots:
             p.open(first);
             p.disconnect();
             p.open(second);
-            QVERIFY(p.dm->connection.connected());
-            p.form->FileExit1->trigger();
-            QVERIFY(!p.form->isVisible());
+            QVERIFY(p.dm.connection.connected());
+            p.form.FileExit1->trigger();
+            QVERIFY(!p.form.isVisible());
         }
         Program again;
         QVERIFY(again.started());
-        QCOMPARE(mainwin::recentFiles(*again.form), QStringList({second, first}));
-        for (QAction* entry : again.form->mnuMRU->actions()) {
+        QCOMPARE(mainwin::recentFiles(again.form), QStringList({second, first}));
+        for (QAction* entry : again.form.mnuMRU->actions()) {
             if (entry->text() == first) {
                 entry->trigger();
             }
         }
-        QCOMPARE(again.form->pnlBaza->text(), "Connected to: " + first);
+        QCOMPARE(again.form.pnlBaza->text(), "Connected to: " + first);
         TfrmGridMasterFields* products = again.click(QStringLiteral("Tables"), "products");
         QVERIFY(products);
         QCOMPARE(products->lblRecNo->text(),

@@ -2,10 +2,11 @@
 // browsed from the tree in table views, the master-detail window and the
 // freehand window, read-only throughout, their bytes never changed.
 
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "tests/support/AccessTestData.h"
 #include "tests/support/CancelWhenShown.h"
+#include "tests/support/MainWindowDriver.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Progress.h"
@@ -23,26 +24,14 @@ namespace {
 const QString readOnly = QStringLiteral("Access files are opened read-only.");
 
 // The program with no database yet; files come through the Open dialog.
-struct Program {
-    ScriptedDialogs dialogs;
-    ConnectionManager dm;
-    MainWindow form;
-
-    Program() { tk::setApplicationTitle(appTitle); }
-
+struct Program : ProgramFixture {
     void pick(const QString& path) {
         dialogs.fileAnswers = {path};
         form.actFileOpenExecute();
     }
 
-    QTreeWidgetItem* node(const QString& parent, const QString& text) const {
-        for (QTreeWidgetItem* item :
-             form.DBTree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
-            if (item->parent() && item->parent()->text(0) == parent) {
-                return item;
-            }
-        }
-        return nullptr;
+    QTreeWidgetItem* node(const QString& parent, const QString& text) {
+        return mainwin::node(form, parent, text);
     }
 
     QStringList tables() const {

@@ -1,8 +1,8 @@
 // Copying grid cells to the clipboard and exporting a table view's rows to a
 // CSV file, on a real SQLite file, in a window of the main window.
 
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/GridDriver.h"
+#include "tests/support/WindowTestEnv.h"
 #include "toolkit/Cursors.h"
 
 #include <QClipboard>

@@ -2,9 +2,9 @@
 // queries and which as statements, the count message, errors, and what the
 // grid, the counter and the search-column list show afterwards.
 
-#include "tests/windows/EngineSession.h"
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/EngineSession.h"
+#include "tests/support/GridDriver.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 

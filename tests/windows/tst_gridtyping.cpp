@@ -4,8 +4,8 @@
 // that was not typed changes.
 
 #include "data/service/DecimalText.h"
-#include "tests/windows/EngineSession.h"
-#include "tests/windows/GridDriver.h"
+#include "tests/support/EngineSession.h"
+#include "tests/support/GridDriver.h"
 
 #include "toolkit/DatasetModel.h"
 

@@ -2,7 +2,7 @@
 // title-click sorting, the grid's keys and pointer, re-query, editing through
 // the grid, and activation and closing against the main window.
 
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"

@@ -5,10 +5,10 @@
 // the session still works.
 
 #include "tests/support/CancelWhenShown.h"
+#include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Progress.h"
@@ -69,9 +69,7 @@ struct Program {
     }
 
     TfrmGridMasterFields* open(const QString& node) {
-        mainwin::clickNode(env.form, mainwin::node(env.form, QStringLiteral("Tables"), node));
-        const auto windows = mainwin::dataWindows(env.form);
-        return windows.isEmpty() ? nullptr : windows.last();
+        return env.click(QStringLiteral("Tables"), node);
     }
 
     // Sessions of the server still running the slow statement.

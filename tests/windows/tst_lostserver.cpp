@@ -3,10 +3,10 @@
 // that is gone is reported, and Disconnect and Exit still work, naming the
 // edit that was not saved.
 
+#include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/windows/GridDriver.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "data/service/Command.h"
 

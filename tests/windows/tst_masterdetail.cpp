@@ -3,7 +3,7 @@
 // both queries, the linked child grid and its counter, inserting child rows,
 // and a user clicking and typing in both grids.
 
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "tests/support/PgTestEnv.h"
 

@@ -2,7 +2,7 @@
 // cycle, picking a column, searching in the main and the child set, and
 // the failures (no column, a term that cannot be compared).
 
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
 #include "toolkit/EditBox.h"

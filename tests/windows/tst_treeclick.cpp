@@ -3,7 +3,7 @@
 
 #include "data/service/Command.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 #include "toolkit/Cursors.h"
 
 #include <QMdiArea>

@@ -5,7 +5,7 @@
 
 #include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/windows/WindowTestEnv.h"
+#include "tests/support/WindowTestEnv.h"
 
 namespace enginetest {
 

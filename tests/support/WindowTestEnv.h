@@ -1,39 +1,23 @@
 #pragma once
 
-// A connected program for data-window tests: a real SQLite file in a
-// temporary directory, the connection manager, the main window (the host of
-// the data windows it opens) and scripted dialogs.
+// A connected program for data-window tests (a real SQLite file made from a
+// script), and the helpers that set up the data windows it opens.
 
-#include "app/MainWindow.h"
-#include "connection/ConnectionManager.h"
-#include "data/service/Connection.h"
 #include "data/service/Query.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/TestDb.h"
-#include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
 #include "windows/GridMasterFieldsForm.h"
 
-#include <QComboBox>
 #include <QListWidget>
-#include <QRegularExpression>
-#include <QTest>
-
-#include <QTemporaryDir>
 
 #include <memory>
 
 namespace wintest {
 
-inline const QString appTitle = QStringLiteral("QRV Veldmark");
-
-// Called from each window test's init(): a handler that a form names but the
-// class no longer has, or a connection Qt cannot make, fails the test instead
-// of leaving a button that silently does nothing.
-inline void failOnConnectionWarnings() {
-    QTest::failOnWarning(QRegularExpression(
-        QStringLiteral("QObject::connect|QMetaObject::connectSlotsByName|No such slot")));
-}
+inline const QString& appTitle = program::title;
+using program::entries;
+using program::failOnConnectionWarnings;
 
 // Customers and their orders, plus tables for the odd cases.
 inline const char* const shopScript = R"sql(
@@ -63,43 +47,9 @@ INSERT INTO Staff VALUES (3, 'Cid', 2);
 CREATE TABLE "we]ird" (ID INT);
 )sql";
 
-struct Env {
-    QTemporaryDir dir;
-    QString path;
-    ScriptedDialogs dialogs;
-    ConnectionManager dm;
-    MainWindow form;
-
-    explicit Env(const char* script = shopScript) {
-        tk::setApplicationTitle(appTitle);
-        path = dir.filePath(QStringLiteral("shop.db"));
-        testdb::run(path, script);
-        dm.connection.setConnectionString(testdb::jetString(path));
-        dm.connection.open();
-        dialogs.clear();
-    }
-
-    // A second, independent connection to the same file.
-    std::unique_ptr<vdata::Connection> other() const {
-        auto c = std::make_unique<vdata::Connection>();
-        c->setConnectionString(testdb::jetString(path));
-        c->open();
-        return c;
-    }
-
-    // One value read through a second connection.
-    std::string readBack(const std::string& sql) const {
-        auto c = other();
-        vdata::Query q(c.get());
-        q.setSQL(sql);
-        q.open();
-        return q.isEmpty() ? std::string("<no row>") : q.field(0).asString();
-    }
-
-    int count(const QString& kind) const { return dialogs.count(kind); }
-
-    // The program's connection, which the data windows receive.
-    vdata::Connection& connection() { return dm.connection; }
+// The program connected to a file made from `script`.
+struct Env : ProgramFixture {
+    explicit Env(const char* script = shopScript) : ProgramFixture(script) {}
 };
 
 // A window of the base class alone (no child set) on one table.
@@ -118,14 +68,6 @@ inline QStringList column(const vdata::Query& q, int col) {
         values << tk::qs(q.cellText(r, col));
     }
     return values;
-}
-
-inline QStringList entries(const QComboBox* list) {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i) {
-        result << list->itemText(i);
-    }
-    return result;
 }
 
 // Master-detail set-up: choose a table in one of the two lists, pair fields.
