@@ -187,8 +187,8 @@ void ServerDialog::cboServersClick() {
     QStringList names;
     ListDatabases(names, server);
     cboDatabases->addItems(names);
-    // A fresh list has no choice yet; the user picks the database.
-    cboDatabases->setCurrentIndex(-1);
+    // The first database is highlighted, so Return in the list picks it.
+    cboDatabases->setCurrentIndex(names.isEmpty() ? -1 : 0);
 }
 
 void ServerDialog::rbTrustedConnectionClick() {

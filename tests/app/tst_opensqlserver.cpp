@@ -247,16 +247,17 @@ private Q_SLOTS:
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), form.cboDatabases);
         QVERIFY(items(form.cboDatabases).contains(database()));
-        QCOMPARE(form.cboDatabases->currentIndex(), -1);
+        QCOMPARE(form.cboDatabases->currentIndex(), 0); // Return picks the first
         QCOMPARE(dialogs.shown.size(), 0);
 
-        // Leaving the box again reloads and clears the choice, same name or not.
+        // Leaving the box again reloads and highlights the first entry anew,
+        // same name or not.
         form.cboDatabases->setCurrentIndex(0);
         form.cboDatabases->addItem(QStringLiteral("stale entry"));
         form.cboServers->setFocus(Qt::MouseFocusReason);
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QVERIFY(!items(form.cboDatabases).contains(QStringLiteral("stale entry")));
-        QCOMPARE(form.cboDatabases->currentIndex(), -1);
+        QCOMPARE(form.cboDatabases->currentIndex(), 0);
 
         // Picking a listed server fills the list at once.
         form.cboDatabases->clear();
@@ -264,6 +265,12 @@ private Q_SLOTS:
         form.cboServers->setCurrentIndex(form.cboServers->count() - 1);
         Q_EMIT form.cboServers->activated(form.cboServers->count() - 1);
         QVERIFY(items(form.cboDatabases).contains(database()));
+
+        // Return in the list takes the highlighted database.
+        form.cboDatabases->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form.cboDatabases, Qt::Key_Return);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(info.DatabaseName, form.cboDatabases->itemText(0));
     }
 
     // A typed name that is also in the server list: leaving the box lists
