@@ -14,12 +14,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <QWindow>
 
 #include <csignal>
@@ -204,6 +208,24 @@ private Q_SLOTS:
                  QStringList({"zeta", "Order Items", "alpha_view", "beta"}));
         QVERIFY(tree->topLevelItem(0)->isExpanded());
         QVERIFY(tree->topLevelItem(1)->isExpanded());
+    }
+
+    // A database file dropped on the window opens as with File > Open and
+    // joins the recent list; while connected a drop is refused, as Open is.
+    void droppedFileOpens() {
+        Shell s;
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(shopDb)});
+        for (int drop = 0; drop < 2; ++drop) {
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&s.form, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&s.form, &dropped);
+            QCOMPARE(s.form.ConnectedTo, shopDb);
+            QCOMPARE(s.form.MRU->FileNames().value(0), shopDb);
+            QCOMPARE(s.dialogs.kinds(), drop == 0 ? QStringList() : QStringList{"warning"});
+        }
     }
 
     // The Open dialog starts on the file type chosen last, as on the file
