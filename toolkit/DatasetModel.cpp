@@ -8,6 +8,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -104,6 +105,8 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
                    : QVariant();
     case LongTextRole:
         return isLongText(row, column);
+    case Qt::ToolTipRole:
+        return toolTip(row, column);
     case Qt::DisplayRole:
     case Qt::EditRole:
     case Qt::ForegroundRole:
@@ -131,6 +134,31 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
                                        : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     }
     return tk::qs(query_->shownText(row, column));
+}
+
+// A number whole, however narrow its column; the first lines of a text that
+// a cell cannot show whole.
+QVariant DatasetModel::toolTip(int row, int column) const {
+    const vdata::Value::Kind kind = query_->cellKind(row, column);
+    if (kind == vdata::Value::Kind::Null || kind == vdata::Value::Kind::Blob) {
+        return {};
+    }
+    if (kind != vdata::Value::Kind::Text) {
+        return tk::qs(query_->shownText(row, column));
+    }
+    const std::string_view bytes = query_->cellBytes(row, column);
+    if (bytes.size() <= toolTipPlainLength && bytes.find('\n') == std::string_view::npos) {
+        return {};
+    }
+    std::size_t end = std::min(bytes.size(), toolTipLimit);
+    while (end > 0 && end < bytes.size() && isContinuationByte(bytes[end])) {
+        --end;
+    }
+    const QString start = QString::fromUtf8(bytes.data(), qsizetype(end));
+    QStringList lines = start.split(QLatin1Char('\n'));
+    const bool cut = lines.size() > toolTipLines || bytes.size() > toolTipLimit;
+    lines = lines.mid(0, toolTipLines);
+    return lines.join(QLatin1Char('\n')) + (cut ? QStringLiteral("\n…") : QString());
 }
 
 QString DatasetModel::shownText(std::string_view utf8) {

@@ -87,6 +87,10 @@ private:
     void refreshIndicators();
     bool cellEditable(int row, int column) const;
     bool isLongText(int row, int column) const;
+    QVariant toolTip(int row, int column) const;
+    static constexpr std::size_t toolTipPlainLength = 40; // shorter one-line texts need none
+    static constexpr std::size_t toolTipLimit = 1000;
+    static constexpr qsizetype toolTipLines = 10;
     bool textCellEditable(int row, int column) const;
 
     vdata::Query* query_ = nullptr;

@@ -89,6 +89,26 @@ private slots:
         QCOMPARE(m->columnCount(), 0);
     }
 
+    // A number too wide for its column is whole in the tooltip; a long or
+    // multi-line text shows its first ten lines there, a short one none.
+    void toolTipsShowWhatACellCuts() {
+        Db db;
+        QString lines;
+        for (int i = 1; i <= 12; ++i) {
+            lines += QStringLiteral("line %1\n").arg(i);
+        }
+        db.query->setSQL("SELECT 9007199254740993 AS big, 'short' AS s, '" +
+                         lines.toStdString() + "' AS lines, NULL AS n");
+        db.query->open();
+        tk::DatasetModel model;
+        model.setQuery(db.query.get());
+        const auto tip = [&](int column) { return model.index(0, column).data(Qt::ToolTipRole); };
+        QCOMPARE(tip(0).toString(), QStringLiteral("9007199254740993"));
+        QVERIFY(!tip(1).isValid());
+        QVERIFY(!tip(3).isValid());
+        QCOMPARE(tip(2).toString(), lines.section(QLatin1Char('\n'), 0, 9) + QStringLiteral("\n…"));
+    }
+
     void readOnlyResultSaysSoWhenEdited() {
         Db db;
         ScriptedDialogs dialogs;
