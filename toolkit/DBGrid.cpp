@@ -30,7 +30,8 @@ namespace tk {
 DBGrid::DBGrid(QWidget* parent)
     : QTableView(parent), model_(new DatasetModel(this)), delegate_(new GridCellDelegate(this)),
       copyAction_(new QAction(QStringLiteral("&Copy"), this)),
-      exportAction_(new QAction(QStringLiteral("&Export to CSV..."), this)) {
+      exportAction_(new QAction(QStringLiteral("&Export to CSV..."), this)),
+      nullAction_(new QAction(QStringLiteral("Set to &NULL"), this)) {
     setModel(model_);
     setItemDelegate(delegate_);
     model_->setEditorCommit([this] { return commitOpenEditor(); });
@@ -77,6 +78,11 @@ DBGrid::DBGrid(QWidget* parent)
 
     connect(copyAction_, &QAction::triggered, this, &DBGrid::copySelection);
     connect(exportAction_, &QAction::triggered, this, &DBGrid::exportToCsv);
+    // Ctrl+0 works in the grid and in an open cell editor alike.
+    nullAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    nullAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(nullAction_);
+    connect(nullAction_, &QAction::triggered, this, &DBGrid::setCurrentCellNull);
 
     watchForPointer(viewport());
     watchForPointer(titles->viewport());
@@ -441,12 +447,24 @@ void DBGrid::exportToCsv() {
     tk::exportToCsv(this, *q);
 }
 
+// What was typed into an open editor is dropped: the cell becomes NULL.
+void DBGrid::setCurrentCellNull() {
+    const QModelIndex cell = currentIndex();
+    if (QWidget* editor = delegate_->openEditor()) {
+        QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
+    model_->setNull(cell);
+    setFocus();
+}
+
 void DBGrid::contextMenuEvent(QContextMenuEvent* event) {
     const vdata::Query* q = dataSet();
     copyAction_->setEnabled(selectionModel()->hasSelection());
     exportAction_->setEnabled(q && q->active());
+    nullAction_->setEnabled(q && q->active() && currentIndex().isValid());
     QMenu menu(this);
     menu.addAction(copyAction_);
+    menu.addAction(nullAction_);
     menu.addSeparator();
     menu.addAction(exportAction_);
     menu.exec(event->globalPos());

@@ -71,6 +71,9 @@ public:
     void exportToCsv();
     QAction* copyAction() const { return copyAction_; }
     QAction* exportAction() const { return exportAction_; }
+    // Ctrl+0 and the context menu's "Set to NULL".
+    void setCurrentCellNull();
+    QAction* nullAction() const { return nullAction_; }
 
     using QTableView::edit;
 
@@ -113,6 +116,7 @@ private:
     static constexpr int fittedLastRows = 10;
     QAction* copyAction_;
     QAction* exportAction_;
+    QAction* nullAction_;
 };
 
 } // namespace tk

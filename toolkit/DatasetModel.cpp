@@ -293,6 +293,27 @@ bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int 
     }
 }
 
+bool DatasetModel::setNull(const QModelIndex& index) {
+    if (!query_ || !query_->active() || !index.isValid()) {
+        return false;
+    }
+    if (!cellEditable(index.row(), index.column()) &&
+        query_->field(index.column()).dataType() != vdata::FieldType::Bytes) {
+        tk::reportError(notEditableReason(index));
+        return false;
+    }
+    try {
+        if (index.row() != query_->currentRow()) {
+            query_->moveTo(index.row());
+        }
+        query_->field(index.column()).setValue(vdata::Value::null());
+        return true;
+    } catch (const std::exception& e) {
+        tk::reportError(e);
+        return false;
+    }
+}
+
 void DatasetModel::resetAll() {
     beginResetModel();
     longTextChecked_.clear();

@@ -65,6 +65,9 @@ public:
     // Writes the text through the field; a refused value goes to the default
     // error report and returns false.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Gives the cell NULL, written with the row like a typed value; a cell
+    // that cannot be edited is refused with the reason. False when refused.
+    bool setNull(const QModelIndex& index);
 
     // True while the model is passing on a change of the query; a view must
     // not move the query in answer to its own adjustments then.

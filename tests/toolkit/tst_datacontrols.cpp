@@ -1,6 +1,7 @@
 // The data-aware grid model, the navigator and the key/value list editor on
 // a real SQLite file, without any window around them.
 
+#include "data/service/Command.h"
 #include "data/service/Connection.h"
 #include "data/service/DataSource.h"
 #include "data/service/Errors.h"
@@ -97,8 +98,8 @@ private slots:
         for (int i = 1; i <= 12; ++i) {
             lines += QStringLiteral("line %1\n").arg(i);
         }
-        db.query->setSQL("SELECT 9007199254740993 AS big, 'short' AS s, '" +
-                         lines.toStdString() + "' AS lines, NULL AS n");
+        db.query->setSQL("SELECT 9007199254740993 AS big, 'short' AS s, '" + lines.toStdString() +
+                         "' AS lines, NULL AS n");
         db.query->open();
         tk::DatasetModel model;
         model.setQuery(db.query.get());
@@ -107,6 +108,57 @@ private slots:
         QVERIFY(!tip(1).isValid());
         QVERIFY(!tip(3).isValid());
         QCOMPARE(tip(2).toString(), lines.section(QLatin1Char('\n'), 0, 9) + QStringLiteral("\n…"));
+    }
+
+    // Ctrl+0 stores NULL, in the grid and over what an open editor holds; a
+    // NOT NULL column refuses it with the engine's message and keeps its value.
+    void ctrlZeroStoresNull() {
+        Db db;
+        ScriptedDialogs dialogs;
+        for (const char* sql : {"CREATE TABLE Req (ID INT PRIMARY KEY, Name TEXT NOT NULL)",
+                                "INSERT INTO Req VALUES (1, 'kept'), (2, 'two')"}) {
+            vdata::Command command(&db.conn);
+            command.setCommandText(sql);
+            command.execute();
+        }
+        tk::DBGrid grid;
+        grid.setDataSource(&db.source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowActive(&grid));
+        const auto nullKey = [&] { QTest::keyClick(&grid, Qt::Key_0, Qt::ControlModifier); };
+        const auto isNull = [&](const char* sql) {
+            vdata::Connection other;
+            other.setConnectionString(db.conn.connectionString());
+            other.open();
+            vdata::Query q(&other);
+            q.setSQL(sql);
+            q.open();
+            return q.field(0).isNull();
+        };
+
+        db.query->open();
+        grid.setCurrentIndex(grid.model()->index(0, 1));
+        nullKey();
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QVERIFY(isNull("SELECT Name FROM Items WHERE ID = 1"));
+        QCOMPARE(grid.model()->index(0, 1).data().toString(), tk::DatasetModel::nullText);
+
+        QTest::keyClicks(grid.viewport(), QStringLiteral("typed")); // opens the editor
+        QVERIFY(grid.viewport()->findChild<QLineEdit*>());
+        nullKey();
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QVERIFY(isNull("SELECT Name FROM Items WHERE ID = 2"));
+        QCOMPARE(dialogs.shown.size(), 0);
+
+        db.query->close();
+        db.query->setSQL("SELECT * FROM Req");
+        db.query->open();
+        grid.setCurrentIndex(grid.model()->index(0, 1));
+        nullKey();
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(dialogs.count(QStringLiteral("error")), 1);
+        QVERIFY(dialogs.shown.first().text.contains(QStringLiteral("NOT NULL")));
+        QVERIFY(!isNull("SELECT Name FROM Req WHERE ID = 1"));
     }
 
     void readOnlyResultSaysSoWhenEdited() {
