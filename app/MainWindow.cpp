@@ -31,6 +31,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setupUi(this);
     ::MainForm = this;
     setAcceptDrops(true);
+    addWindowKeys();
     // The menu entry carries its own caption but works through the action.
     connect(actFileOpen, &QAction::enabledChanged, mnuOpen, &QAction::setEnabled);
     connect(HelpAbout1, &QAction::enabledChanged, HelpAboutItem, &QAction::setEnabled);
@@ -103,6 +104,43 @@ void MainWindow::connectionOpened() {
     // is reported here and the user can still disconnect.
     tk::guarded([this] { FillDatabaseTree(); });
     tk::setWidgetCursor(this, tk::CursorShape::Default);
+    DBTree->setFocus(Qt::OtherFocusReason);
+}
+
+// F6 goes from the tree to the active data window and back; Ctrl+F6 goes to
+// the next data window, Ctrl+F4 closes the active one (as the Close button).
+// Inside a data window its frame has Ctrl+F4 already, so the main window's
+// own serves the tree only: two would cancel each other out.
+void MainWindow::addWindowKeys() {
+    const auto key = [this](QWidget* scope, QKeySequence sequence, auto slot) {
+        auto* action = new QAction(scope);
+        action->setShortcut(sequence);
+        action->setShortcutContext(scope == this ? Qt::WindowShortcut : Qt::WidgetShortcut);
+        scope->addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    key(this, QKeySequence(Qt::Key_F6), &MainWindow::switchTreeAndWindow);
+    key(this, QKeySequence(Qt::CTRL | Qt::Key_F6), [this] { MdiClient->activateNextSubWindow(); });
+    key(DBTree, QKeySequence(Qt::CTRL | Qt::Key_F4), &MainWindow::CloseButtonClick);
+}
+
+void MainWindow::switchTreeAndWindow() {
+    QMdiSubWindow* active = MdiClient->activeSubWindow();
+    if (!active || !DBTree->hasFocus()) {
+        DBTree->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    QWidget* window = active->widget();
+    // The control that had the keyboard last, else the first that takes it.
+    QWidget* target = window->focusWidget();
+    if (!target) {
+        target = window->nextInFocusChain();
+        while (target != window && (target->focusPolicy() == Qt::NoFocus || !target->isVisible() ||
+                                    !window->isAncestorOf(target))) {
+            target = target->nextInFocusChain();
+        }
+    }
+    target->setFocus(Qt::ShortcutFocusReason);
 }
 
 void MainWindow::connectionClosed() {

@@ -76,6 +76,8 @@ protected:
 
 private:
     void followConnectionManager();
+    void addWindowKeys();
+    void switchTreeAndWindow();
     void connectionOpened();
     void connectionClosed();
     void showRecentFilesPlaceholder();

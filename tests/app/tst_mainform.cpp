@@ -228,6 +228,35 @@ private Q_SLOTS:
         }
     }
 
+    // The tree has the keyboard after connecting; F6 goes to the active data
+    // window and back, Ctrl+F6 to the next window, Ctrl+F4 closes one.
+    void windowKeys() {
+        Shell s;
+        QVERIFY(s.started());
+        s.open(shopDb);
+        QCOMPARE(QApplication::focusWidget(), s.form.DBTree);
+        QWidget* first = s.click(QStringLiteral("Tables"), QStringLiteral("zeta"));
+        QWidget* second = s.click(QStringLiteral("Tables"), QStringLiteral("beta"));
+        const auto press = [](QKeyCombination key) {
+            QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            Shell::settle();
+        };
+        const auto active = [&] { return s.form.mdiArea()->activeSubWindow()->widget(); };
+        press(Qt::Key_F6);
+        QCOMPARE(QApplication::focusWidget(), s.form.DBTree);
+        press(Qt::Key_F6);
+        QVERIFY(active()->isAncestorOf(QApplication::focusWidget()));
+        QCOMPARE(active(), second);
+        press(Qt::CTRL | Qt::Key_F6);
+        QCOMPARE(active(), first);
+        press(Qt::CTRL | Qt::Key_F4);
+        QCOMPARE(s.windowCount(), 1);
+        QCOMPARE(active(), second);
+        press(Qt::Key_F6);
+        press(Qt::CTRL | Qt::Key_F4); // from the tree as well
+        QCOMPARE(s.windowCount(), 0);
+    }
+
     // The Open dialog starts on the file type chosen last, as on the file
     // name returned last; the list of types keeps its order.
     void openDialogKeepsTheFileTypeLastChosen() {
