@@ -26,6 +26,7 @@ MainWindow* MainForm = nullptr;
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setupUi(this);
     ::MainForm = this;
+    connectHandlers();
     // The menu entry carries its own caption but works through the action.
     connect(actFileOpen, &QAction::enabledChanged, mnuOpen, &QAction::setEnabled);
     connect(HelpAbout1, &QAction::enabledChanged, HelpAboutItem, &QAction::setEnabled);
@@ -53,6 +54,30 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     followConnectionManager();
     // A failing start-up step is reported; the window still comes up.
     tk::guarded([this] { FormCreate(); });
+}
+
+void MainWindow::connectHandlers() {
+    const auto onAction = [this](QAction* action, void (MainWindow::*method)()) {
+        connect(action, &QAction::triggered, this, tk::handler(this, method));
+    };
+    connect(mnuOpen, &QAction::triggered, actFileOpen, &QAction::trigger);
+    connect(HelpAboutItem, &QAction::triggered, HelpAbout1, &QAction::trigger);
+    onAction(actFileOpen, &MainWindow::actFileOpenExecute);
+    onAction(mnuOpenSQLServer, &MainWindow::mnuOpenSQLServerClick);
+    onAction(mnuDisconnect, &MainWindow::mnuDisconnectClick);
+    onAction(FileExit1, &MainWindow::FileExit1Execute);
+    onAction(EditCut1, &MainWindow::EditCut1Execute);
+    onAction(EditCopy1, &MainWindow::EditCopy1Execute);
+    onAction(EditPaste1, &MainWindow::EditPaste1Execute);
+    onAction(WindowCascade1, &MainWindow::WindowCascade1Execute);
+    onAction(WindowTileHorizontal1, &MainWindow::WindowTileHorizontal1Execute);
+    onAction(WindowTileVertical1, &MainWindow::WindowTileVertical1Execute);
+    onAction(WindowMinimizeAll1, &MainWindow::WindowMinimizeAll1Execute);
+    onAction(WindowArrangeAll1, &MainWindow::WindowArrangeAll1Execute);
+    onAction(HelpAbout1, &MainWindow::HelpAbout1Execute);
+    connect(CloseButton, &QAbstractButton::clicked, this,
+            tk::handler(this, &MainWindow::CloseButtonClick));
+    connect(DBTree, &QTreeWidget::itemClicked, this, tk::handler(this, &MainWindow::DBTreeClick));
 }
 
 // The data windows go first, while this window is still whole: their frames'

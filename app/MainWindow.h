@@ -68,6 +68,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void connectHandlers();
     void followConnectionManager();
     void connectionOpened();
     void connectionClosed();

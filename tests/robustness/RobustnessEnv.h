@@ -46,13 +46,12 @@ struct Program {
     }
 
     // Clicks the node's row in the tree; returns the data window it opened.
-    TfrmGridMasterFields* click(QTreeWidgetItem* item) {
+    DataWindow* click(QTreeWidgetItem* item) {
         form.DBTree->scrollToItem(item);
         const QRect row = form.DBTree->visualItemRect(item);
         QTest::mouseClick(form.DBTree->viewport(), Qt::LeftButton, {}, row.center());
         const QList<QMdiSubWindow*> subs = form.MdiClient->subWindowList(QMdiArea::CreationOrder);
-        return subs.isEmpty() ? nullptr
-                              : qobject_cast<TfrmGridMasterFields*>(subs.last()->widget());
+        return subs.isEmpty() ? nullptr : qobject_cast<DataWindow*>(subs.last()->widget());
     }
 
     int windowCount() const { return int(form.MdiClient->subWindowList().size()); }
