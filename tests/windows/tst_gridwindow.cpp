@@ -4,6 +4,9 @@
 
 #include "tests/windows/WindowTestEnv.h"
 
+#include "tests/windows/GridDriver.h"
+#include "toolkit/Application.h"
+
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
@@ -348,6 +351,23 @@ private slots:
                  std::string("1"));
     }
 
+    // A save the database refuses, by leaving the row and by the navigator,
+    // is reported by its handler: nothing reaches the application's
+    // last-resort catch.
+    void refusedSaveIsReportedByItsHandler() {
+        Env env;
+        auto w = baseWindow(env.connection(), "Customers");
+        const auto* app = static_cast<tk::Application*>(qApp);
+        const int caughtBefore = app->lastResortCatches();
+        gridtest::Driver d(w->master().Grid);
+        d.typeOver(0, 0, QStringLiteral("ANATR")); // the key of another row
+        gridtest::Driver::key(Qt::Key_Down);
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Post);
+        QCOMPARE(env.count("error"), 2);
+        QCOMPARE(w->query().currentValue(0).toText(), std::string("ANATR"));
+        QCOMPARE(app->lastResortCatches(), caughtBefore);
+    }
+
     // Closing a window hides the Close button and resets the banner; the
     // window that the MDI area then activates shows the button again, and
     // after the last window it stays hidden.
@@ -378,5 +398,9 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGridWindow)
+int main(int argc, char** argv) {
+    tk::Application app(argc, argv);
+    TestGridWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_gridwindow.moc"

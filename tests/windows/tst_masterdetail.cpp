@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QSplitter>
 #include <QTest>
 #include <QToolButton>
 
@@ -434,6 +435,30 @@ private slots:
                           "WHERE qty = 7"),
                  std::string("20 2 none"));
         QCOMPARE(w.detail()->query().recordCount(), 1);
+    }
+
+    // The bar between the master and the set-up moves with the mouse; the
+    // detail keeps its height.
+    void masterAndSetUpShareTheHeightTheUserDrags() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        w.resize(800, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const int master = w.master().height();
+        const int setup = w.setup()->height();
+        const int detail = w.detail()->height();
+        QSplitterHandle* bar = w.splitter()->handle(1);
+        const QPoint from = bar->rect().center();
+        const QPoint to = from - QPoint(0, 40);
+        QTest::mousePress(bar, Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(bar, &drag);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
+        QCOMPARE(w.master().height(), master - 40);
+        QCOMPARE(w.setup()->height(), setup + 40);
+        QCOMPARE(w.detail()->height(), detail);
     }
 
     void databaseWithoutTables() {
