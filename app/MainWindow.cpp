@@ -57,24 +57,25 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 void MainWindow::connectHandlers() {
-    const auto onAction = [this](QAction* action, void (MainWindow::*method)()) {
-        connect(action, &QAction::triggered, this, tk::handler(this, method));
-    };
+    using Handler = void (MainWindow::*)();
+    const std::pair<QAction*, Handler> commands[] = {
+        {actFileOpen, &MainWindow::actFileOpenExecute},
+        {mnuOpenSQLServer, &MainWindow::mnuOpenSQLServerClick},
+        {mnuDisconnect, &MainWindow::mnuDisconnectClick},
+        {FileExit1, &MainWindow::FileExit1Execute},
+        {EditCut1, &MainWindow::EditCut1Execute},
+        {EditCopy1, &MainWindow::EditCopy1Execute},
+        {EditPaste1, &MainWindow::EditPaste1Execute},
+        {WindowCascade1, &MainWindow::WindowCascade1Execute},
+        {WindowTileHorizontal1, &MainWindow::WindowTileHorizontal1Execute},
+        {WindowTileVertical1, &MainWindow::WindowTileVertical1Execute},
+        {WindowMinimizeAll1, &MainWindow::WindowMinimizeAll1Execute},
+        {WindowArrangeAll1, &MainWindow::WindowArrangeAll1Execute},
+        {HelpAbout1, &MainWindow::HelpAbout1Execute}};
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this, tk::handler(this, handler));
     connect(mnuOpen, &QAction::triggered, actFileOpen, &QAction::trigger);
     connect(HelpAboutItem, &QAction::triggered, HelpAbout1, &QAction::trigger);
-    onAction(actFileOpen, &MainWindow::actFileOpenExecute);
-    onAction(mnuOpenSQLServer, &MainWindow::mnuOpenSQLServerClick);
-    onAction(mnuDisconnect, &MainWindow::mnuDisconnectClick);
-    onAction(FileExit1, &MainWindow::FileExit1Execute);
-    onAction(EditCut1, &MainWindow::EditCut1Execute);
-    onAction(EditCopy1, &MainWindow::EditCopy1Execute);
-    onAction(EditPaste1, &MainWindow::EditPaste1Execute);
-    onAction(WindowCascade1, &MainWindow::WindowCascade1Execute);
-    onAction(WindowTileHorizontal1, &MainWindow::WindowTileHorizontal1Execute);
-    onAction(WindowTileVertical1, &MainWindow::WindowTileVertical1Execute);
-    onAction(WindowMinimizeAll1, &MainWindow::WindowMinimizeAll1Execute);
-    onAction(WindowArrangeAll1, &MainWindow::WindowArrangeAll1Execute);
-    onAction(HelpAbout1, &MainWindow::HelpAbout1Execute);
     connect(CloseButton, &QAbstractButton::clicked, this,
             tk::handler(this, &MainWindow::CloseButtonClick));
     connect(DBTree, &QTreeWidget::itemClicked, this, tk::handler(this, &MainWindow::DBTreeClick));
