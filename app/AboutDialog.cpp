@@ -17,6 +17,7 @@ const QString AboutDialog::AuthorMail = QStringLiteral("dorian@qrv.example");
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     initResources();
     setupUi(this);
+    connect(OKButton, &QAbstractButton::clicked, this, &QDialog::accept);
     // A small caption bar with a close button only.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);

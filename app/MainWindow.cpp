@@ -32,6 +32,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ::MainForm = this;
     setAcceptDrops(true);
     addWindowKeys();
+    connectHandlers();
     // The menu entry carries its own caption but works through the action.
     connect(actFileOpen, &QAction::enabledChanged, mnuOpen, &QAction::setEnabled);
     connect(HelpAbout1, &QAction::enabledChanged, HelpAboutItem, &QAction::setEnabled);
@@ -59,6 +60,31 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     followConnectionManager();
     // A failing start-up step is reported; the window still comes up.
     tk::guarded([this] { FormCreate(); });
+}
+
+void MainWindow::connectHandlers() {
+    using Handler = void (MainWindow::*)();
+    const std::pair<QAction*, Handler> commands[] = {
+        {actFileOpen, &MainWindow::actFileOpenExecute},
+        {mnuOpenSQLServer, &MainWindow::mnuOpenSQLServerClick},
+        {mnuDisconnect, &MainWindow::mnuDisconnectClick},
+        {FileExit1, &MainWindow::FileExit1Execute},
+        {EditCut1, &MainWindow::EditCut1Execute},
+        {EditCopy1, &MainWindow::EditCopy1Execute},
+        {EditPaste1, &MainWindow::EditPaste1Execute},
+        {WindowCascade1, &MainWindow::WindowCascade1Execute},
+        {WindowTileHorizontal1, &MainWindow::WindowTileHorizontal1Execute},
+        {WindowTileVertical1, &MainWindow::WindowTileVertical1Execute},
+        {WindowMinimizeAll1, &MainWindow::WindowMinimizeAll1Execute},
+        {WindowArrangeAll1, &MainWindow::WindowArrangeAll1Execute},
+        {HelpAbout1, &MainWindow::HelpAbout1Execute}};
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this, tk::handler(this, handler));
+    connect(mnuOpen, &QAction::triggered, actFileOpen, &QAction::trigger);
+    connect(HelpAboutItem, &QAction::triggered, HelpAbout1, &QAction::trigger);
+    connect(CloseButton, &QAbstractButton::clicked, this,
+            tk::handler(this, &MainWindow::CloseButtonClick));
+    connect(DBTree, &QTreeWidget::itemClicked, this, tk::handler(this, &MainWindow::DBTreeClick));
 }
 
 // The data windows go first, while this window is still whole: their frames'

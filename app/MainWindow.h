@@ -75,6 +75,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void connectHandlers();
     void followConnectionManager();
     void addWindowKeys();
     void switchTreeAndWindow();

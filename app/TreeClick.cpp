@@ -6,7 +6,7 @@
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Progress.h"
-#include "windows/GridMasterFieldsForm.h"
+#include "windows/DataWindow.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -16,7 +16,7 @@
 
 namespace {
 
-using Use = TfrmGridMasterFields::Use;
+using Use = DataWindow::Use;
 
 // What a leaf of the tree opens. A table is recognised by its parent first,
 // so a table named "Query" is still a table view.
@@ -52,12 +52,12 @@ void MainWindow::DBTreeClick() {
     if (!use) {
         return;
     }
-    QPointer<TfrmGridMasterFields> w;
+    QPointer<DataWindow> w;
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         const tk::ProgressGuard progress(this);
-        w = new TfrmGridMasterFields(connectionManager->connection, this);
-        w->SetUpFor(*use, node->data(0, Qt::UserRole).toString());
+        w = new DataWindow(connectionManager->connection, *use, this);
+        w->setUp(node->data(0, Qt::UserRole).toString());
     } catch (const std::exception& e) {
         if (tk::isCancellation(e) && w) {
             closeCancelledWindow(w);

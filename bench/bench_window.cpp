@@ -14,7 +14,9 @@
 #include "toolkit/Application.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/EditBox.h"
-#include "windows/GridMasterFieldsForm.h"
+#include "windows/DataSetPanel.h"
+#include "windows/DataWindow.h"
+#include "windows/RelationSetup.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -61,9 +63,9 @@ double timed(const std::function<void()>& act, const std::function<bool()>& done
     return seconds(start);
 }
 
-TfrmGridMasterFields* activeWindow(MainWindow& form) {
+DataWindow* activeWindow(MainWindow& form) {
     QMdiSubWindow* sub = form.MdiClient->activeSubWindow();
-    return sub ? qobject_cast<TfrmGridMasterFields*>(sub->widget()) : nullptr;
+    return sub ? qobject_cast<DataWindow*>(sub->widget()) : nullptr;
 }
 
 // The click on a table in the tree until its counter shows every row.
@@ -82,8 +84,8 @@ double clickUntilLoaded(MainWindow& form, const QString& table, long rows) {
                               form.DBTree->visualItemRect(item).center());
         },
         [&] {
-            TfrmGridMasterFields* window = activeWindow(form);
-            return window && window->lblRecNo->text() == loaded;
+            DataWindow* window = activeWindow(form);
+            return window && window->master().lblRecNo->text() == loaded;
         });
 }
 
@@ -149,12 +151,12 @@ int main(int argc, char** argv) {
     std::printf("rows: %ld, file %.0f MiB\n", rows, fileMiB);
     const long before = residentBytes();
     const double open = clickUntilLoaded(form, QStringLiteral("t"), rows);
-    TfrmGridMasterFields* window = activeWindow(form);
+    DataWindow* window = activeWindow(form);
     report("click in the tree until \"Record 1 / n\"", open, cliRead, 1.0, "s");
     const double addedMiB = double(residentBytes() - before) / (1 << 20);
     report("memory added by the window", addedMiB, fileMiB, 1.0, "MiB");
 
-    tk::DBGrid* grid = window->Grid;
+    tk::DBGrid* grid = window->master().Grid;
     const int noteColumn = 7;
     const QString firstBefore = grid->model()->index(0, noteColumn).data().toString();
     QHeaderView* header = grid->horizontalHeader();
@@ -168,10 +170,11 @@ int main(int argc, char** argv) {
         [&] { return grid->model()->index(0, noteColumn).data().toString() != firstBefore; });
     report("title-click sort of a text column", sort, cliSort, 0.2, "s");
 
-    window->cboTraziPo->setCurrentIndex(window->cboTraziPo->findText(QStringLiteral("note")));
-    window->edTrazi->setText(QStringLiteral("no such note"));
-    const double search =
-        timed([&] { QTest::keyClick(window->edTrazi, Qt::Key_Return); }, [] { return true; });
+    window->master().cboTraziPo->setCurrentIndex(
+        window->master().cboTraziPo->findText(QStringLiteral("note")));
+    window->master().edTrazi->setText(QStringLiteral("no such note"));
+    const double search = timed([&] { QTest::keyClick(window->master().edTrazi, Qt::Key_Return); },
+                                [] { return true; });
     report("search that matches nothing", search, cliRead, 0.1, "s");
 
     grid->setFocus();

@@ -58,6 +58,7 @@ QStringList serverNames(const char* progId, const vdata::SourceOptions& options)
 
 ServerDialog::ServerDialog(ServerLogin& connection) : connection_(connection) {
     setupUi(this);
+    connectHandlers();
     // Leaving the server box lists its databases, as picking an entry does.
     cboServers->installEventFilter(this);
     connect(cboServers->lineEdit(), &QLineEdit::textEdited, this, &ServerDialog::serverTextEdited);
@@ -66,6 +67,21 @@ ServerDialog::ServerDialog(ServerLogin& connection) : connection_(connection) {
         cboServerType->setCurrentIndex(int(serverTypeIndex(rememberedServerType())));
     }
     listServers();
+}
+
+void ServerDialog::connectHandlers() {
+    connect(cboServerType, &QComboBox::currentIndexChanged, this,
+            tk::handler(this, &ServerDialog::cboServerTypeChange));
+    connect(cboServers, &QComboBox::activated, this,
+            tk::handler(this, &ServerDialog::cboServersClick));
+    connect(rbTrustedConnection, &QRadioButton::clicked, this,
+            tk::handler(this, &ServerDialog::rbTrustedConnectionClick));
+    connect(rbLoginInfo, &QRadioButton::clicked, this,
+            tk::handler(this, &ServerDialog::rbLoginInfoClick));
+    connect(TestConButton, &QAbstractButton::clicked, this,
+            tk::handler(this, &ServerDialog::TestConButtonClick));
+    connect(btnOK, &QAbstractButton::clicked, this, tk::handler(this, &ServerDialog::btnOKClick));
+    connect(btnCancel, &QAbstractButton::clicked, this, &QDialog::reject);
 }
 
 std::unique_ptr<ServerDialog> ServerDialog::CreateForConnection(ServerLogin& connection) {

@@ -45,6 +45,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void connectHandlers();
     void listServers();
     void gatherServers(const QString& host = QString());
     void serverTextEdited(const QString& text);

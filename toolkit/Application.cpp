@@ -1,6 +1,5 @@
 #include "toolkit/Application.h"
 
-#include "data/service/Errors.h"
 #include "toolkit/ErrorReport.h"
 
 #include <QSocketNotifier>
@@ -65,10 +64,11 @@ void Application::onTerminationSignal(std::function<void()> handler) {
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const vdata::SilentAbort&) {
     } catch (const std::exception& e) {
+        ++lastResortCatches_;
         reportError(e);
     } catch (...) {
+        ++lastResortCatches_;
         reportError(QStringLiteral("Unknown error"));
     }
     return false;

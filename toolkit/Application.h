@@ -8,10 +8,10 @@ class QSocketNotifier;
 
 namespace tk {
 
-// The application object. Every event handler runs inside notify(), so an
-// exception that no handler caught ends up here and is shown by the default
-// error report instead of ending the program. A vdata::SilentAbort is dropped
-// without a message.
+// The application object. Handlers report their own errors (tk::handler);
+// notify() keeps a last-resort catch, so that an exception that still got
+// into Qt's event code is shown by the default error report instead of
+// ending the program. lastResortCatches() counts those.
 class Application : public QApplication {
     Q_OBJECT
 public:
@@ -28,10 +28,12 @@ public:
     void onTerminationSignal(std::function<void()> handler);
 
     bool notify(QObject* receiver, QEvent* event) override;
+    int lastResortCatches() const { return lastResortCatches_; }
 
 private:
     QSocketNotifier* signalNotifier_ = nullptr;
     std::function<void()> terminationHandler_;
+    int lastResortCatches_ = 0;
 };
 
 } // namespace tk

@@ -138,15 +138,12 @@ void DBNavigator::click(int index) {
     try {
         // Moving reads a linked detail's rows again, which can take long.
         const ProgressGuard progress(this);
-        if (beforeAction) {
-            beforeAction(this, index);
+        if (!beforeAction || beforeAction(this, index)) {
+            runAction(index);
+            if (index == Insert || index == Edit) {
+                focusGrid();
+            }
         }
-        runAction(index);
-        if (index == Insert || index == Edit) {
-            focusGrid();
-        }
-    } catch (const vdata::SilentAbort&) {
-        // The hook did the work itself (or refused it) without a message.
     } catch (const std::exception& e) {
         tk::reportError(e);
     }

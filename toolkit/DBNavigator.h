@@ -16,9 +16,9 @@ class Query;
 namespace tk {
 
 // A bar of ten dataset buttons whose enabled states follow the dataset. A
-// before-action hook runs before a button's own action; throwing
-// vdata::SilentAbort from it cancels that action without a message, any other
-// exception goes to the default error report.
+// before-action hook runs before a button's own action; when it returns false
+// the action does not run (the hook did the work itself or refused it), and
+// an exception from it goes to the default error report.
 class DBNavigator : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int visibleButtons READ visibleButtons WRITE setVisibleButtons)
@@ -52,7 +52,7 @@ public:
     // `above`, beside it otherwise.
     void setGlyph(int index, const QIcon& glyph, bool above);
 
-    std::function<void(DBNavigator*, int button)> beforeAction;
+    std::function<bool(DBNavigator*, int button)> beforeAction;
 
     // Runs a button as a click does (the hook, then the button's own action).
     void click(int index);

@@ -372,7 +372,8 @@ void DatasetModel::onEvent(const DataEvent& e) {
     longTextChecked_.clear();
     if (e.kind == DataEvent::Kind::UpdatingRecord) {
         if (editorCommit_ && !editorCommit_()) {
-            throw vdata::SilentAbort();
+            // The editor showed why; the post stops without another message.
+            throw vdata::DataError("The typed value was refused", vdata::ErrorKind::Cancelled);
         }
         return;
     }

@@ -35,7 +35,7 @@ bool isCancellation(const std::exception& e) {
 }
 
 void reportError(const std::exception& e) {
-    if (dynamic_cast<const vdata::SilentAbort*>(&e) || isCancellation(e)) {
+    if (isCancellation(e)) {
         return;
     }
     reportError(QString::fromUtf8(e.what()));

@@ -36,12 +36,4 @@ private:
     std::string nativeCode_;
 };
 
-// A deliberate, silent cancellation of a standard action (for example a
-// navigator button whose before-action hook handled the work itself). The
-// application's default error report ignores it.
-class SilentAbort : public std::exception {
-public:
-    const char* what() const noexcept override { return "Operation aborted"; }
-};
-
 } // namespace vdata

@@ -652,10 +652,11 @@ private Q_SLOTS:
         QCOMPARE(dialogs.count("error"), 2);
         QCOMPARE(dialogs.shown[0].caption, title);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("no such table: Query]."));
-        // A silent abort shows nothing.
+        // Work the user cancelled shows nothing.
         dialogs.clear();
         QPushButton silent;
-        connect(&silent, &QPushButton::clicked, [] { throw vdata::SilentAbort(); });
+        connect(&silent, &QPushButton::clicked,
+                [] { throw vdata::DataError("cancelled", vdata::ErrorKind::Cancelled); });
         QTest::mouseClick(&silent, Qt::LeftButton);
         QCOMPARE(dialogs.shown.size(), 0);
     }

@@ -69,18 +69,18 @@ private Q_SLOTS:
         Env env;
         showActive(env.form);
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
-        TfrmGridMasterFields* w = dataWindows(env.form).value(0);
+        DataWindow* w = dataWindows(env.form).value(0);
         QVERIFY(w);
-        QCOMPARE(QApplication::focusWidget(), w->Grid);
-        QTest::keyClick(w->Grid, Qt::Key_A, Qt::AltModifier);
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Insert);
+        QCOMPARE(QApplication::focusWidget(), w->master().Grid);
+        QTest::keyClick(w->master().Grid, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Insert);
         QVERIFY(!env.form.Help1->isVisible());
-        w->Query.cancel();
+        w->query().cancel();
 
         env.form.DBTree->setFocus();
         QTest::keyClick(env.form.DBTree, Qt::Key_A, Qt::AltModifier);
         QVERIFY(env.form.Help1->isVisible());
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
         QTest::keyClick(env.form.Help1, Qt::Key_Escape);
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
@@ -110,14 +110,14 @@ private Q_SLOTS:
         Env env;
         showActive(env.form);
         clickNode(env.form, node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers")));
-        TfrmGridMasterFields* w = dataWindows(env.form).value(0);
+        DataWindow* w = dataWindows(env.form).value(0);
         QVERIFY(w);
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
         env.form.FileExit1->trigger();
         QVERIFY(env.form.isVisible());
         QVERIFY(env.dm.connection.connected());
-        QCOMPARE(w->Query.currentValue(0).toText(), std::string("ANATR"));
+        QCOMPARE(w->query().currentValue(0).toText(), std::string("ANATR"));
         QCOMPARE(env.dialogs.kinds(), QStringList({"error", "warning"}));
         const QString why = env.dialogs.shown.last().text;
         QVERIFY2(why.contains(QStringLiteral("did not close")), qPrintable(why));
@@ -125,7 +125,7 @@ private Q_SLOTS:
                  qPrintable(why));
 
         // Once the change is cancelled the program ends.
-        w->Query.cancel();
+        w->query().cancel();
         env.dialogs.clear();
         env.form.FileExit1->trigger();
         QVERIFY(!env.form.isVisible());

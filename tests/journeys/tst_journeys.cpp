@@ -152,9 +152,9 @@ private slots:
         p.open(file);
         QCOMPARE(p.form.pnlBaza->text(), "Connected to: " + file);
 
-        TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
+        DataWindow* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
-        tk::DBGrid* grid = customers->Grid;
+        tk::DBGrid* grid = customers->master().Grid;
         Driver d(grid);
         const int name = columnOf(grid, QStringLiteral("name"));
         const int city = columnOf(grid, QStringLiteral("city"));
@@ -162,27 +162,27 @@ private slots:
         QCOMPARE(cellText(grid, 0, name), QStringLiteral("Ana Babić"));
 
         // The search runs on the first column it offers, the name.
-        QCOMPARE(customers->cboTraziPo->currentText(), QStringLiteral("name"));
-        QTest::mouseClick(customers->edTrazi, Qt::LeftButton);
-        QTest::keyClicks(customers->edTrazi, QStringLiteral("Vesna"));
-        QTest::keyClick(customers->edTrazi, Qt::Key_Return);
-        const int found = customers->Query.currentRow();
+        QCOMPARE(customers->master().cboTraziPo->currentText(), QStringLiteral("name"));
+        QTest::mouseClick(customers->master().edTrazi, Qt::LeftButton);
+        QTest::keyClicks(customers->master().edTrazi, QStringLiteral("Vesna"));
+        QTest::keyClick(customers->master().edTrazi, Qt::Key_Return);
+        const int found = customers->query().currentRow();
         QCOMPARE(cellText(grid, found, name), QStringLiteral("Vesna Babić"));
 
-        tk::DBNavigator* navigator = customers->DBNavigator;
+        tk::DBNavigator* navigator = customers->master().DBNavigator;
         d.typeOver(found, city, QStringLiteral("Pula"));
         press(navigator, tk::DBNavigator::Post);
         press(navigator, tk::DBNavigator::Insert);
-        d.typeOver(customers->Query.currentRow(), name, QStringLiteral("Iva Horvat"));
+        d.typeOver(customers->query().currentRow(), name, QStringLiteral("Iva Horvat"));
         d.key(Qt::Key_Tab);
         d.type(QStringLiteral("Rab"));
         press(navigator, tk::DBNavigator::Post);
 
-        TfrmGridMasterFields* items = p.click(QStringLiteral("Tables"), "Order Items");
+        DataWindow* items = p.click(QStringLiteral("Tables"), "Order Items");
         QVERIFY(items);
-        Driver(items->Grid).click(0, 0);
+        Driver(items->master().Grid).click(0, 0);
         p.dialogs.confirmAnswers.push_back(true);
-        press(items->DBNavigator, tk::DBNavigator::Delete);
+        press(items->master().DBNavigator, tk::DBNavigator::Delete);
 
         // Both windows closed with the banner's close button.
         for (int i = 0; i < 2; ++i) {
@@ -213,10 +213,10 @@ private slots:
         QCOMPARE(p.dialogs.kinds(), QStringList({"open", "error", "prompt", "error", "prompt"}));
         QVERIFY(p.dm.connection.connected());
         QCOMPARE(p.form.pnlBaza->text(), "Connected to: " + file);
-        TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
+        DataWindow* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
         const QStringList read = fileRows(file, "SELECT * FROM customers", tk::ss(demoPassword));
-        QCOMPARE(customers->lblRecNo->text(), counter(read.size()));
+        QCOMPARE(customers->master().lblRecNo->text(), counter(read.size()));
         p.disconnect();
         QCOMPARE(p.dialogs.shown.size(), 5);
     }
@@ -229,14 +229,14 @@ private slots:
         Program p;
         QVERIFY(p.started());
         p.open(file);
-        TfrmGridMasterFields* w = p.click(QStringLiteral("Misc"), QStringLiteral("Query"));
+        DataWindow* w = p.click(QStringLiteral("Misc"), QStringLiteral("Query"));
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("\"Freehand\" query"));
         const std::string austria = "SELECT name FROM customers\nWHERE country = 'Austria'";
         gridtest::typeAndRun(*w, QString::fromStdString(austria));
         const QStringList names = fileRows(file, austria);
-        QCOMPARE(w->lblRecNo->text(), counter(names.size()));
-        QCOMPARE(cellText(w->Grid, 0, 0), names.first());
+        QCOMPARE(w->master().lblRecNo->text(), counter(names.size()));
+        QCOMPARE(cellText(w->master().Grid, 0, 0), names.first());
 
         gridtest::typeAndRun(*w, QStringLiteral("UPDATE products SET in_stock = 0\nWHERE id <= 3"));
         gridtest::typeAndRun(*w, QStringLiteral("DELETE FROM nowhere"));
@@ -262,22 +262,23 @@ private slots:
         Program p;
         QVERIFY(p.started());
         p.open(file);
-        TfrmGridMasterFields* w = p.click(QStringLiteral("Misc"), QStringLiteral("Master detail"));
+        DataWindow* w = p.click(QStringLiteral("Misc"), QStringLiteral("Master detail"));
         QVERIFY(w);
-        TfrmGridMasterFields& md = *w;
-        QCOMPARE(QApplication::focusWidget(), md.cboMasterTable);
-        QTest::keyClicks(md.cboMasterTable, QStringLiteral("orders"));
-        QCOMPARE(md.cboMasterTable->currentText(), QStringLiteral("orders"));
-        md.cboChildTable->setFocus(Qt::TabFocusReason);
-        QTest::keyClicks(md.cboChildTable, QStringLiteral("orders"));
-        QTest::keyClick(md.cboChildTable, Qt::Key_Down);
-        QCOMPARE(md.cboChildTable->currentText(), QStringLiteral("Order Items"));
-        clickItem(md.lbMasterFields, QStringLiteral("id"));
-        clickItem(md.lbChildFields, QStringLiteral("order_id"));
-        QTest::mouseClick(md.AddRelButton, Qt::LeftButton);
-        QTest::mouseClick(md.MCRefreshButton, Qt::LeftButton);
-        QCOMPARE(md.Rel->pairCount(), 1);
-        QCOMPARE(md.Rel->key(0) + '=' + md.Rel->value(0), QStringLiteral("id=order_id"));
+        DataWindow& md = *w;
+        QCOMPARE(QApplication::focusWidget(), md.setup()->cboMasterTable);
+        QTest::keyClicks(md.setup()->cboMasterTable, QStringLiteral("orders"));
+        QCOMPARE(md.setup()->cboMasterTable->currentText(), QStringLiteral("orders"));
+        md.setup()->cboChildTable->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(md.setup()->cboChildTable, QStringLiteral("orders"));
+        QTest::keyClick(md.setup()->cboChildTable, Qt::Key_Down);
+        QCOMPARE(md.setup()->cboChildTable->currentText(), QStringLiteral("Order Items"));
+        clickItem(md.setup()->lbMasterFields, QStringLiteral("id"));
+        clickItem(md.setup()->lbChildFields, QStringLiteral("order_id"));
+        QTest::mouseClick(md.setup()->AddRelButton, Qt::LeftButton);
+        QTest::mouseClick(md.setup()->MCRefreshButton, Qt::LeftButton);
+        QCOMPARE(md.setup()->Rel->pairCount(), 1);
+        QCOMPARE(md.setup()->Rel->key(0) + '=' + md.setup()->Rel->value(0),
+                 QStringLiteral("id=order_id"));
 
         const auto itemsOf = [&](int order) {
             QStringList read = fileRows(file, "SELECT product_id FROM \"Order Items\" "
@@ -287,26 +288,26 @@ private slots:
             return read;
         };
         const auto shownItems = [&] {
-            QStringList shown = wintest::column(w->QueryChild, 1);
+            QStringList shown = wintest::column(w->detail()->query(), 1);
             shown.sort();
             return shown;
         };
         QCOMPARE(shownItems(), itemsOf(1));
-        Driver(w->Grid).click(1, 0);
-        QCOMPARE(cellText(w->Grid, 1, 0), QStringLiteral("2"));
+        Driver(w->master().Grid).click(1, 0);
+        QCOMPARE(cellText(w->master().Grid, 1, 0), QStringLiteral("2"));
         QCOMPARE(shownItems(), itemsOf(2));
-        QCOMPARE(md.lblRecNoChild->text(), counter(itemsOf(2).size()));
+        QCOMPARE(md.detail()->lblRecNo->text(), counter(itemsOf(2).size()));
 
         const QString product =
             fileRows(file, "SELECT min(id) FROM products WHERE id NOT IN "
                            "(SELECT product_id FROM \"Order Items\" WHERE order_id = 2)")
                 .first();
-        Driver child(md.GridChild);
-        press(md.DBNavigatorChild, tk::DBNavigator::Insert);
-        child.typeOver(w->QueryChild.currentRow(), 1, product);
+        Driver child(md.detail()->Grid);
+        press(md.detail()->DBNavigator, tk::DBNavigator::Insert);
+        child.typeOver(w->detail()->query().currentRow(), 1, product);
         child.key(Qt::Key_Tab);
         child.type(QStringLiteral("4"));
-        press(md.DBNavigatorChild, tk::DBNavigator::Post);
+        press(md.detail()->DBNavigator, tk::DBNavigator::Post);
         p.disconnect();
         QCOMPARE(p.dialogs.kinds(), QStringList({"open"}));
         QCOMPARE(
@@ -358,9 +359,9 @@ private slots:
         QCOMPARE(p.form.pnlBaza->text(),
                  "Connected to: journey on " + QString::fromStdString(server));
 
-        TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
+        DataWindow* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
-        Driver d(customers->Grid);
+        Driver d(customers->master().Grid);
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
@@ -406,9 +407,9 @@ private slots:
                  QStringList({"Connection successful", "Connection successful"}));
         QCOMPARE(p.form.pnlBaza->text(), "Connected to: " + database + " on " + server);
 
-        TfrmGridMasterFields* customers = p.click(QStringLiteral("Tables"), "customers");
+        DataWindow* customers = p.click(QStringLiteral("Tables"), "customers");
         QVERIFY(customers);
-        Driver d(customers->Grid);
+        Driver d(customers->master().Grid);
         d.typeOver(1, 2, QStringLiteral("Wien"));
         d.key(Qt::Key_Return);
         p.disconnect();
@@ -448,9 +449,9 @@ private slots:
             }
         }
         QCOMPARE(again.form.pnlBaza->text(), "Connected to: " + first);
-        TfrmGridMasterFields* products = again.click(QStringLiteral("Tables"), "products");
+        DataWindow* products = again.click(QStringLiteral("Tables"), "products");
         QVERIFY(products);
-        QCOMPARE(products->lblRecNo->text(),
+        QCOMPARE(products->master().lblRecNo->text(),
                  counter(fileRows(first, "SELECT * FROM products").size()));
         QCOMPARE(again.dialogs.shown.size(), 0);
     }

@@ -116,11 +116,11 @@ private:
 
 // Browses one table as a person does: last row, first row, a typed change
 // posted with Return, then Escape twice to drop whatever was refused.
-void browseAndEdit(TfrmGridMasterFields* w) {
-    if (!w || !w->Query.active() || w->Query.recordCount() == 0) {
+void browseAndEdit(DataWindow* w) {
+    if (!w || !w->query().active() || w->query().recordCount() == 0) {
         return;
     }
-    Driver d(w->Grid);
+    Driver d(w->master().Grid);
     d.key(Qt::Key_End, Qt::ControlModifier);
     d.key(Qt::Key_Home, Qt::ControlModifier);
     d.typeOver(0, 1, QStringLiteral("Edited"));
@@ -178,8 +178,8 @@ private slots:
             }
             ++opened;
             for (QTreeWidgetItem* table : program.tables()) {
-                TfrmGridMasterFields* w = program.click(table);
-                edited += w && w->Query.active() ? 1 : 0;
+                DataWindow* w = program.click(table);
+                edited += w && w->query().active() ? 1 : 0;
                 browseAndEdit(w);
             }
             program.disconnect();
@@ -226,8 +226,8 @@ private slots:
                 program.open(path);
                 opened += program.dm.connection.connected() ? 1 : 0;
                 for (QTreeWidgetItem* table : program.tables()) {
-                    TfrmGridMasterFields* w = program.click(table);
-                    tablesRead += w && w->Query.active() ? 1 : 0;
+                    DataWindow* w = program.click(table);
+                    tablesRead += w && w->query().active() ? 1 : 0;
                     program.closeActive();
                 }
                 program.disconnect();

@@ -32,12 +32,12 @@ qint64 residentBytes() {
 }
 
 void openScrollClose(robust::Program& program, QTreeWidgetItem* table) {
-    TfrmGridMasterFields* w = program.click(table);
+    DataWindow* w = program.click(table);
     QVERIFY(w);
-    QCOMPARE(w->Query.recordCount(), 10000);
-    Driver d(w->Grid);
+    QCOMPARE(w->query().recordCount(), 10000);
+    Driver d(w->master().Grid);
     d.key(Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(w->Query.currentRow(), 9999);
+    QCOMPARE(w->query().currentRow(), 9999);
     program.closeActive();
     QCOMPARE(program.windowCount(), 0);
 }

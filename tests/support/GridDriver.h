@@ -7,7 +7,8 @@
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/LongTextEditor.h"
-#include "windows/GridFieldsForm.h"
+#include "windows/DataSetPanel.h"
+#include "windows/DataWindow.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -82,18 +83,18 @@ inline void press(tk::DBNavigator* navigator, int button) {
 
 // As a person does: the text typed into the SQL box line by line, then a
 // mouse click on the Refresh button.
-inline void typeAndRun(TfrmGridFields& w, const QString& text) {
-    QTest::mouseClick(w.SQLQuery->viewport(), Qt::LeftButton);
-    QTest::keyClick(w.SQLQuery, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w.SQLQuery, Qt::Key_Delete);
+inline void typeAndRun(DataWindow& w, const QString& text) {
+    QTest::mouseClick(w.sqlBox()->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.sqlBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.sqlBox(), Qt::Key_Delete);
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0) {
-            QTest::keyClick(w.SQLQuery, Qt::Key_Return);
+            QTest::keyClick(w.sqlBox(), Qt::Key_Return);
         }
-        QTest::keyClicks(w.SQLQuery, lines.at(i));
+        QTest::keyClicks(w.sqlBox(), lines.at(i));
     }
-    QTest::mouseClick(w.RefreshButton, Qt::LeftButton);
+    QTest::mouseClick(w.runButton(), Qt::LeftButton);
 }
 
 } // namespace gridtest

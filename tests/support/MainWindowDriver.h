@@ -7,7 +7,9 @@
 
 #include "app/MainWindow.h"
 #include "components/RecentFiles.h"
-#include "windows/GridMasterFieldsForm.h"
+#include "windows/DataSetPanel.h"
+#include "windows/DataWindow.h"
+#include "windows/RelationSetup.h"
 
 #include <QByteArray>
 #include <QMdiArea>
@@ -43,10 +45,10 @@ inline void clickNode(MainWindow& form, QTreeWidgetItem* item) {
 }
 
 // The open data windows, oldest first.
-inline QList<TfrmGridMasterFields*> dataWindows(MainWindow& form) {
-    QList<TfrmGridMasterFields*> result;
+inline QList<DataWindow*> dataWindows(MainWindow& form) {
+    QList<DataWindow*> result;
     for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
-        if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget()))
+        if (auto* w = qobject_cast<DataWindow*>(sub->widget()))
             result << w;
     }
     return result;

@@ -71,17 +71,17 @@ QList<QTreeWidgetItem*> ProgramFixture::tables() const {
     return result;
 }
 
-TfrmGridMasterFields* ProgramFixture::click(QTreeWidgetItem* item) {
+DataWindow* ProgramFixture::click(QTreeWidgetItem* item) {
     if (!item) {
         return nullptr;
     }
     form.DBTree->scrollToItem(item);
     mainwin::clickNode(form, item);
-    const QList<TfrmGridMasterFields*> windows = mainwin::dataWindows(form);
+    const QList<DataWindow*> windows = mainwin::dataWindows(form);
     return windows.isEmpty() ? nullptr : windows.last();
 }
 
-TfrmGridMasterFields* ProgramFixture::click(const QString& parent, const QString& leaf) {
+DataWindow* ProgramFixture::click(const QString& parent, const QString& leaf) {
     return click(mainwin::node(form, parent, leaf));
 }
 

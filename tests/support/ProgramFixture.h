@@ -11,7 +11,7 @@
 #include "connection/ConnectionManager.h"
 #include "data/service/Connection.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "windows/GridMasterFieldsForm.h"
+#include "windows/DataWindow.h"
 
 #include <QComboBox>
 #include <QRegularExpression>
@@ -87,9 +87,9 @@ public:
     // The tables the tree lists.
     QList<QTreeWidgetItem*> tables() const;
     // Clicks the node's row in the tree; the newest data window, or null.
-    TfrmGridMasterFields* click(QTreeWidgetItem* item);
+    DataWindow* click(QTreeWidgetItem* item);
     // The same for the leaf `leaf` under the root `parent`.
-    TfrmGridMasterFields* click(const QString& parent, const QString& leaf);
+    DataWindow* click(const QString& parent, const QString& leaf);
     int windowCount() const;
     // Closes the active data window with the main window's close button.
     void closeActive();

@@ -7,7 +7,9 @@
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/Text.h"
-#include "windows/GridMasterFieldsForm.h"
+#include "windows/DataSetPanel.h"
+#include "windows/DataWindow.h"
+#include "windows/RelationSetup.h"
 
 #include <QListWidget>
 
@@ -53,12 +55,12 @@ struct Env : ProgramFixture {
 };
 
 // A window of the base class alone (no child set) on one table.
-inline std::unique_ptr<TfrmGridFields> baseWindow(vdata::Connection& connection,
-                                                  const std::string& table) {
-    auto w = std::make_unique<TfrmGridFields>(connection);
-    w->Query.setSQL("SELECT * FROM [" + table + "]");
-    w->Query.open();
-    w->FormCreate(nullptr);
+inline std::unique_ptr<DataWindow> baseWindow(vdata::Connection& connection,
+                                              const std::string& table) {
+    auto w = std::make_unique<DataWindow>(connection, DataWindow::Use::Table);
+    w->query().setSQL("SELECT * FROM [" + table + "]");
+    w->query().open();
+    w->initialise();
     return w;
 }
 
@@ -71,31 +73,31 @@ inline QStringList column(const vdata::Query& q, int col) {
 }
 
 // Master-detail set-up: choose a table in one of the two lists, pair fields.
-inline void chooseTable(TfrmGridMasterFields& w, QComboBox* list, const QString& table) {
+inline void chooseTable(DataWindow&, QComboBox* list, const QString& table) {
     list->setCurrentIndex(list->findText(table));
-    w.cboMasterTableClick(list);
+    emit list->activated(list->currentIndex());
 }
 
-inline void pair(TfrmGridMasterFields& w, const QString& master, const QString& child) {
-    for (auto [fields, name] :
-         {std::pair{w.lbMasterFields, master}, std::pair{w.lbChildFields, child}}) {
+inline void pair(DataWindow& w, const QString& master, const QString& child) {
+    for (auto [fields, name] : {std::pair{w.setup()->lbMasterFields, master},
+                                std::pair{w.setup()->lbChildFields, child}}) {
         const QList<QListWidgetItem*> found = fields->findItems(name, Qt::MatchExactly);
         if (!found.isEmpty()) {
             fields->setCurrentItem(found.first());
         }
     }
-    w.AddRelButtonClick();
+    w.setup()->AddRelButton->click();
 }
 
 // Customers linked to Orders by CustomerID, and Country to ShipCountry.
-inline void linkCustomersToOrders(TfrmGridMasterFields& w, bool withCountry = true) {
-    chooseTable(w, w.cboMasterTable, QStringLiteral("Customers"));
-    chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
+inline void linkCustomersToOrders(DataWindow& w, bool withCountry = true) {
+    chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("Customers"));
+    chooseTable(w, w.setup()->cboChildTable, QStringLiteral("Orders"));
     pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
     if (withCountry) {
         pair(w, QStringLiteral("Country"), QStringLiteral("ShipCountry"));
     }
-    w.MCRefreshButtonClick();
+    w.setup()->MCRefreshButton->click();
 }
 
 } // namespace wintest

@@ -44,7 +44,7 @@ struct Program : ProgramFixture {
     }
 
     // Clicks the tree entry and returns the window it opened.
-    TfrmGridMasterFields* open(const QString& parent, const QString& text) {
+    DataWindow* open(const QString& parent, const QString& text) {
         QTreeWidgetItem* item = node(parent, text);
         if (!item) {
             return nullptr;
@@ -52,7 +52,7 @@ struct Program : ProgramFixture {
         form.DBTree->setCurrentItem(item);
         form.DBTreeClick();
         QMdiSubWindow* sub = form.MdiClient->subWindowList(QMdiArea::CreationOrder).last();
-        return qobject_cast<TfrmGridMasterFields*>(sub->widget());
+        return qobject_cast<DataWindow*>(sub->widget());
     }
 };
 
@@ -76,18 +76,18 @@ void clickTitle(tk::DBGrid* grid, const QString& column) {
     }
 }
 
-void search(TfrmGridMasterFields& w, const QString& column, const QString& term) {
-    w.cboTraziPo->setCurrentIndex(w.cboTraziPo->findText(column));
-    w.edTrazi->setText(term);
-    QTest::keyClick(w.edTrazi, Qt::Key_Return);
+void search(DataWindow& w, const QString& column, const QString& term) {
+    w.master().cboTraziPo->setCurrentIndex(w.master().cboTraziPo->findText(column));
+    w.master().edTrazi->setText(term);
+    QTest::keyClick(w.master().edTrazi, Qt::Key_Return);
 }
 
-void typeAndRun(TfrmGridMasterFields& w, const QString& sql) {
-    QTest::mouseClick(w.SQLQuery->viewport(), Qt::LeftButton);
-    QTest::keyClick(w.SQLQuery, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w.SQLQuery, Qt::Key_Delete);
-    QTest::keyClicks(w.SQLQuery, sql);
-    QTest::mouseClick(w.RefreshButton, Qt::LeftButton);
+void typeAndRun(DataWindow& w, const QString& sql) {
+    QTest::mouseClick(w.sqlBox()->viewport(), Qt::LeftButton);
+    QTest::keyClick(w.sqlBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w.sqlBox(), Qt::Key_Delete);
+    QTest::keyClicks(w.sqlBox(), sql);
+    QTest::mouseClick(w.runButton(), Qt::LeftButton);
 }
 
 } // namespace
@@ -129,42 +129,44 @@ private slots:
         tk::ProgressGuard::setShowAfterMs(500);
         const QList<int> rows{2155, 830, 77, 3, 8, 91, 9, 29, 830};
         for (int i = 0; i < tables.size(); ++i) {
-            TfrmGridMasterFields* w = p.open("Tables", tables[i]);
+            DataWindow* w = p.open("Tables", tables[i]);
             QVERIFY(w);
-            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / %1").arg(rows[i]));
+            QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 1 / %1").arg(rows[i]));
         }
 
         // Orders: dates and currency as stored, sorted by a title click.
-        TfrmGridMasterFields* orders = p.open("Tables", "Orders");
-        QCOMPARE(shown(orders->Grid, 0, "OrderDate"), QStringLiteral("1994-11-16 00:00:00"));
-        QCOMPARE(shown(orders->Grid, 0, "Freight"), QStringLiteral("12.75"));
-        clickTitle(orders->Grid, "Freight");
-        clickTitle(orders->Grid, "Freight");
-        QCOMPARE(shown(orders->Grid, 0, "Freight"), QStringLiteral("1007.64"));
-        QCOMPARE(shown(orders->Grid, 0, "CustomerID"), QStringLiteral("QUICK"));
+        DataWindow* orders = p.open("Tables", "Orders");
+        QCOMPARE(shown(orders->master().Grid, 0, "OrderDate"),
+                 QStringLiteral("1994-11-16 00:00:00"));
+        QCOMPARE(shown(orders->master().Grid, 0, "Freight"), QStringLiteral("12.75"));
+        clickTitle(orders->master().Grid, "Freight");
+        clickTitle(orders->master().Grid, "Freight");
+        QCOMPARE(shown(orders->master().Grid, 0, "Freight"), QStringLiteral("1007.64"));
+        QCOMPARE(shown(orders->master().Grid, 0, "CustomerID"), QStringLiteral("QUICK"));
         // A search moves to the match.
         search(*orders, "ShipName", "Queen");
-        QCOMPARE(orders->lblRecNo->text(), QStringLiteral("Record 2 / 830"));
+        QCOMPARE(orders->master().lblRecNo->text(), QStringLiteral("Record 2 / 830"));
         // Edit is refused at once, with the reason.
         p.dialogs.clear();
-        QTest::mouseClick(orders->DBNavigator->button(tk::DBNavigator::Edit), Qt::LeftButton);
+        QTest::mouseClick(orders->master().DBNavigator->button(tk::DBNavigator::Edit),
+                          Qt::LeftButton);
         QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
 
         // Customers -> Orders by CustomerID: ALFKI has six orders.
-        TfrmGridMasterFields* md = p.open("Misc", "Master detail");
+        DataWindow* md = p.open("Misc", "Master detail");
         linkCustomersToOrders(*md, false);
-        QCOMPARE(md->Query.cellText(0, 0), std::string("ALFKI"));
-        QCOMPARE(md->lblRecNoChild->text(), QStringLiteral("Record 1 / 6"));
+        QCOMPARE(md->query().cellText(0, 0), std::string("ALFKI"));
+        QCOMPARE(md->detail()->lblRecNo->text(), QStringLiteral("Record 1 / 6"));
 
         // The freehand window answers queries and refuses changes.
-        TfrmGridMasterFields* freehand = p.open("Misc", "Query");
+        DataWindow* freehand = p.open("Misc", "Query");
         typeAndRun(*freehand, "SELECT TOP 5 * FROM [Order Details] ORDER BY Quantity DESC");
-        QCOMPARE(freehand->Query.recordCount(), 5);
-        QCOMPARE(shown(freehand->Grid, 0, "Quantity"), QStringLiteral("130"));
+        QCOMPARE(freehand->query().recordCount(), 5);
+        QCOMPARE(shown(freehand->master().Grid, 0, "Quantity"), QStringLiteral("130"));
         p.dialogs.clear();
         typeAndRun(*freehand, "DELETE FROM [Order Details]");
         QCOMPARE(p.dialogs.texts(), QStringList{readOnly});
-        QCOMPARE(orders->Query.recordCount(), 830);
+        QCOMPARE(orders->query().recordCount(), 830);
     }
 
     // The other formats: the dates at the edges of what Access holds, and an
@@ -192,10 +194,10 @@ private slots:
         Program p;
         p.pick(AccessTestData::file(file));
         QCOMPARE(p.tables(), QStringList{table});
-        TfrmGridMasterFields* w = p.open("Tables", table);
+        DataWindow* w = p.open("Tables", table);
         QStringList seen;
         for (int r = 0; r < values.size(); ++r) {
-            seen << shown(w->Grid, r, column);
+            seen << shown(w->master().Grid, r, column);
         }
         QCOMPARE(seen, values);
     }

@@ -36,9 +36,9 @@ INSERT INTO Notes VALUES (3, NULL, 'c,d', '2023-01-01', NULL, NULL);
 )sql";
 
 // The Notes table in a table view, opened as the database tree opens it.
-TfrmGridMasterFields* openNotes(Env& env) {
-    auto* w = new TfrmGridMasterFields(env.connection(), &env.form);
-    w->SetUpFor(TfrmGridMasterFields::Use::Table, QStringLiteral("Notes"));
+DataWindow* openNotes(Env& env) {
+    auto* w = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+    w->setUp(QStringLiteral("Notes"));
     return w;
 }
 
@@ -122,7 +122,7 @@ private slots:
         QFETCH(Select, select);
         QFETCH(QString, copied);
         Env env(notesScript);
-        Driver d(openNotes(env)->Grid);
+        Driver d(openNotes(env)->master().Grid);
         QVERIFY(env.form.Edit1->actions().contains(env.form.EditCopy1));
         select(d);
         for (bool fromMenu : {false, true}) {
@@ -171,14 +171,14 @@ private slots:
         QFETCH(QString, written);
         QFETCH(QString, systemMessage);
         Env env(notesScript);
-        TfrmGridMasterFields* w = openNotes(env);
-        Driver d(w->Grid);
+        DataWindow* w = openNotes(env);
+        Driver d(w->master().Grid);
         if (!sortBy.isEmpty()) {
-            QHeaderView* titles = w->Grid->horizontalHeader();
-            const int section = w->Query.fieldByName(sortBy.toStdString()).index();
+            QHeaderView* titles = w->master().Grid->horizontalHeader();
+            const int section = w->query().fieldByName(sortBy.toStdString()).index();
             QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
                               QPoint(titles->sectionViewportPosition(section) + 5, 5));
-            QCOMPARE(w->Query.sort(), sortBy.toStdString());
+            QCOMPARE(w->query().sort(), sortBy.toStdString());
         }
         const QString folder = env.dir.filePath(QStringLiteral("out"));
         QVERIFY(QDir().mkpath(folder));

@@ -16,9 +16,9 @@ using namespace wintest;
 
 namespace {
 
-void run(TfrmGridFields& w, const QString& text) {
-    w.SQLQuery->setPlainText(text);
-    w.RefreshButton->click();
+void run(DataWindow& w, const QString& text) {
+    w.sqlBox()->setPlainText(text);
+    w.runButton()->click();
 }
 
 } // namespace
@@ -48,38 +48,38 @@ private slots:
     void firstWord() {
         QFETCH(QString, line);
         QFETCH(QString, word);
-        QCOMPARE(TfrmGridFields::FirstWord(line), word);
+        QCOMPARE(DataWindow::firstWord(line), word);
     }
 
     void selectsInAnyCaseFillTheGrid() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
         for (const QString& text :
              {QStringLiteral("SELECT * FROM Orders"),
               QStringLiteral("   select * FROM Orders WHERE Amount > 100"),
               QStringLiteral("select\n* from Orders"), // a single-word first line too
               QStringLiteral("Select OrderID FROM Orders\nWHERE Amount = 100")}) {
             run(w, text);
-            QVERIFY2(w.Query.active(), qPrintable(text));
+            QVERIFY2(w.query().active(), qPrintable(text));
         }
-        QCOMPARE(w.Query.recordCount(), 1);
-        QCOMPARE(w.Query.sql(), std::string("Select OrderID FROM Orders\r\nWHERE Amount = 100"));
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
-        QCOMPARE(w.Grid->model()->rowCount(), 1);
+        QCOMPARE(w.query().recordCount(), 1);
+        QCOMPARE(w.query().sql(), std::string("Select OrderID FROM Orders\r\nWHERE Amount = 100"));
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.master().Grid->model()->rowCount(), 1);
         QCOMPARE(env.dialogs.shown.size(), 0);
         // Sorting works on the new result; the search list follows it.
         run(w, QStringLiteral("SELECT * FROM Orders"));
-        w.GridTitleClick(w.Grid, QStringLiteral("Amount"));
-        w.GridTitleClick(w.Grid, QStringLiteral("Amount"));
-        QCOMPARE(w.Query.cellText(0, 3), std::string("400"));
-        QCOMPARE(w.cboTraziPo->count(), 4);
+        emit w.master().Grid->titleClick(w.master().Grid, QStringLiteral("Amount"));
+        emit w.master().Grid->titleClick(w.master().Grid, QStringLiteral("Amount"));
+        QCOMPARE(w.query().cellText(0, 3), std::string("400"));
+        QCOMPARE(w.master().cboTraziPo->count(), 4);
     }
 
     void otherTextsRunAsStatements() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
         run(w, QStringLiteral("(select * from Orders)"));
-        QVERIFY(!w.Query.active());
+        QVERIFY(!w.query().active());
         QCOMPARE(env.count("information") + env.count("error"), 1);
         env.dialogs.clear();
         run(w, QStringLiteral("[Enter SQL query here]"));
@@ -93,16 +93,16 @@ private slots:
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         env.dialogs.clear();
         run(w, QStringLiteral("SELECT * FROM NoSuchTable")); // a failed query
-        QVERIFY(!w.Query.active());
+        QVERIFY(!w.query().active());
         QCOMPARE(env.count("error"), 1);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("NoSuchTable")));
     }
 
     void statementReportsTheCountAndChangesTheRows() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
         run(w, QStringLiteral("SELECT * FROM Orders"));
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 4"));
         run(w, QStringLiteral("UPDATE Orders SET Amount = Amount + 1\nWHERE CustomerID = 'ALFKI'"));
         QCOMPARE(env.count("information"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Information"));
@@ -110,10 +110,10 @@ private slots:
         QCOMPARE(env.readBack("SELECT SUM(Amount) FROM Orders WHERE CustomerID = 'ALFKI'"),
                  std::string("703"));
         // The grid is empty now, the counter keeps its text, the list is empty.
-        QVERIFY(!w.Query.active());
-        QCOMPARE(w.Grid->model()->rowCount(), 0);
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-        QCOMPARE(w.cboTraziPo->count(), 0);
+        QVERIFY(!w.query().active());
+        QCOMPARE(w.master().Grid->model()->rowCount(), 0);
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.master().cboTraziPo->count(), 0);
     }
 
     void textsThatReturnRowsFillTheGrid_data() {
@@ -154,13 +154,13 @@ private slots:
         QFETCH(QString, first);
         enginetest::Session s(engine, "CREATE TABLE \"Orders\" (\"ID\" INT, \"Amount\" INT);"
                                       "INSERT INTO \"Orders\" VALUES (1, 10);");
-        TfrmGridMasterFields w(s.env.connection());
+        DataWindow w(s.env.connection(), DataWindow::Use::Freehand);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         typeAndRun(w, text);
         QCOMPARE(s.env.dialogs.texts(), QStringList());
-        QVERIFY(w.Query.active());
-        const QAbstractItemModel* grid = w.Grid->model();
+        QVERIFY(w.query().active());
+        const QAbstractItemModel* grid = w.master().Grid->model();
         if (rows >= 0) {
             QCOMPARE(grid->rowCount(), rows);
             QCOMPARE(grid->index(0, 0).data().toString(), first);
@@ -201,12 +201,12 @@ private slots:
         QFETCH(QString, copied);
         enginetest::Session s(engine, "CREATE TABLE \"Orders\" (\"ID\" INT, \"Amount\" INT);"
                                       "INSERT INTO \"Orders\" VALUES (1, 10), (2, 20);");
-        TfrmGridMasterFields w(s.env.connection());
+        DataWindow w(s.env.connection(), DataWindow::Use::Freehand);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         typeAndRun(w, text);
         QCOMPARE(s.env.dialogs.texts(), QStringList{message});
-        QVERIFY(!w.Query.active());
+        QVERIFY(!w.query().active());
         if (!copied.isEmpty()) {
             QCOMPARE(s.readBack("SELECT COUNT(*) FROM t"), copied.toStdString());
         }
@@ -214,13 +214,13 @@ private slots:
 
     void emptyResultLeavesTheCounter() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
         run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 3"));
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         run(w, QStringLiteral("SELECT * FROM Orders WHERE OrderID = 99"));
-        QVERIFY(w.Query.active());
-        QCOMPARE(w.Grid->model()->rowCount(), 0);
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QVERIFY(w.query().active());
+        QCOMPARE(w.master().Grid->model()->rowCount(), 0);
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 1"));
     }
 };
 

@@ -44,8 +44,8 @@ private slots:
         QFETCH(QString, engine);
         Session s(engine, itemsScript);
         auto w = baseWindow(s.env.connection(), "Items");
-        Driver d(w->Grid);
-        tk::DBNavigator* nav = w->DBNavigator;
+        Driver d(w->master().Grid);
+        tk::DBNavigator* nav = w->master().DBNavigator;
 
         d.typeOver(0, 1, QStringLiteral("42"));
         d.key(Qt::Key_Down);
@@ -69,12 +69,12 @@ private slots:
         // Esc in the editor gives the cell back and leaves the record alone.
         d.typeOver(2, 2, QStringLiteral("abc"));
         d.key(Qt::Key_Escape);
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
-        QCOMPARE(w->Grid->model()->index(2, 2).data().toString(), QStringLiteral("Spain"));
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->master().Grid->model()->index(2, 2).data().toString(), QStringLiteral("Spain"));
 
         QCOMPARE(s.env.dialogs.texts(), QStringList());
         // Numbers stand to the right, text to the left.
-        const QAbstractItemModel* m = w->Grid->model();
+        const QAbstractItemModel* m = w->master().Grid->model();
         QCOMPARE(m->index(0, 1).data(Qt::TextAlignmentRole).toInt(),
                  int(Qt::AlignRight | Qt::AlignVCenter));
         QVERIFY(!m->index(0, 2).data(Qt::TextAlignmentRole).isValid());
@@ -103,7 +103,7 @@ private slots:
                               (sqlite ? "DECIMAL(30,10)" : "numeric(30,10)") +
                               "); INSERT INTO \"Prices\" VALUES (1, 1), (2, 2), (3, 2.5);");
         auto w = baseWindow(s.env.connection(), "Prices");
-        Driver d(w->Grid);
+        Driver d(w->master().Grid);
         const QString typed = sqlite ? QStringLiteral("12345678901234567")
                                      : QStringLiteral("98765432109876543.2109876543");
         d.typeOver(0, 1, typed);
@@ -114,7 +114,7 @@ private slots:
         const auto shown = [](const std::string& held) {
             return QString::fromStdString(vdata::paddedDecimalText(held, 10));
         };
-        QCOMPARE(w->Grid->model()->index(0, 1).data().toString(), shown(typed.toStdString()));
+        QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(), shown(typed.toStdString()));
         // Prices with ever finer fractions: every cell, typed or not, still
         // shows what the table holds as the window's copy of the column
         // changes how it keeps them.
@@ -127,7 +127,7 @@ private slots:
                 QCOMPARE(held, price.toStdString());
             }
             for (int row = 0; row < 3; ++row) {
-                QCOMPARE(w->Grid->model()->index(row, 1).data().toString(),
+                QCOMPARE(w->master().Grid->model()->index(row, 1).data().toString(),
                          shown(s.readBack("SELECT \"Price\" FROM \"Prices\" WHERE \"ID\" = " +
                                           std::to_string(row + 1))));
             }
@@ -157,13 +157,13 @@ private slots:
         Session s(engine, "CREATE TABLE \"Nums\" (\"ID\" INT PRIMARY KEY, \"X\" " + type +
                               "); INSERT INTO \"Nums\" VALUES (1, 1.5);");
         auto w = baseWindow(s.env.connection(), "Nums");
-        Driver d(w->Grid);
+        Driver d(w->master().Grid);
         d.typeOver(0, 1, QStringLiteral("-0"));
-        press(w->DBNavigator, tk::DBNavigator::Post);
+        press(w->master().DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(s.env.dialogs.texts(), QStringList());
         const std::string held = s.readBack("SELECT \"X\" FROM \"Nums\" WHERE \"ID\" = 1");
         QCOMPARE(std::signbit(std::stod(held)), negative);
-        QCOMPARE(w->Grid->model()->index(0, 1).data().toString(),
+        QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(),
                  negative ? QStringLiteral("-0") : QStringLiteral("0"));
     }
 
@@ -181,25 +181,25 @@ private slots:
                       (sqlite ? ", \"V\" INT GENERATED ALWAYS AS (\"A\" + 1) VIRTUAL" : "") +
                       "); INSERT INTO \"Gen\" (\"ID\", \"A\") VALUES (1, 2);");
         auto w = baseWindow(s.env.connection(), "Gen");
-        Driver d(w->Grid);
+        Driver d(w->master().Grid);
         d.typeOver(0, 1, QStringLiteral("3"));
-        press(w->DBNavigator, tk::DBNavigator::Post);
-        press(w->DBNavigator, tk::DBNavigator::Insert); // the new row goes before it
+        press(w->master().DBNavigator, tk::DBNavigator::Post);
+        press(w->master().DBNavigator, tk::DBNavigator::Insert); // the new row goes before it
         d.typeOver(0, 0, QStringLiteral("5"));
         d.key(Qt::Key_Tab);
         d.type(QStringLiteral("7"));
-        press(w->DBNavigator, tk::DBNavigator::Post);
+        press(w->master().DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(s.env.dialogs.texts(), QStringList());
 
         const int rowA[] = {7, 3};
-        for (int column = 2; column < w->Query.fieldCount(); ++column) {
-            const std::string name = w->Query.field(column).name();
+        for (int column = 2; column < w->query().fieldCount(); ++column) {
+            const std::string name = w->query().field(column).name();
             for (int row : {0, 1}) {
                 const int computed = name == "S" ? rowA[row] * 10 : rowA[row] + 1;
                 QCOMPARE(s.readBack("SELECT \"" + name +
                                     "\" FROM \"Gen\" WHERE \"A\" = " + std::to_string(rowA[row])),
                          std::to_string(computed));
-                QCOMPARE(w->Grid->model()->index(row, column).data().toString(),
+                QCOMPARE(w->master().Grid->model()->index(row, column).data().toString(),
                          QString::number(computed));
             }
             d.typeOver(1, column, QStringLiteral("9"));
@@ -207,7 +207,7 @@ private slots:
             QVERIFY(s.env.dialogs.texts().value(column - 2).contains(tk::qs(name)));
         }
         QCOMPARE(s.env.count(QStringLiteral("error")), sqlite ? 2 : 1);
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
     }
 
     void refusedValueStaysInTheEditor_data() {
@@ -237,35 +237,35 @@ private slots:
         QFETCH(std::string, stored);
         Session s(engine, itemsScript);
         auto w = baseWindow(s.env.connection(), "Items");
-        Driver d(w->Grid);
+        Driver d(w->master().Grid);
         d.typeOver(1, column, typed);
         d.key(Qt::Key_Down);
         QCOMPARE(s.env.count(QStringLiteral("error")), 1);
         QVERIFY(Driver::editor());
         QCOMPARE(Driver::editor()->text(), typed);
-        QCOMPARE(w->Query.currentRow(), 1);
-        QCOMPARE(w->Grid->currentIndex().row(), 1);
-        QCOMPARE(w->Grid->selectionModel()->selectedIndexes().value(0).row(), 1);
+        QCOMPARE(w->query().currentRow(), 1);
+        QCOMPARE(w->master().Grid->currentIndex().row(), 1);
+        QCOMPARE(w->master().Grid->selectionModel()->selectedIndexes().value(0).row(), 1);
         // A click on another cell, Tab and the navigator's Save refuse it the
         // same way.
         d.click(3, 2);
-        QCOMPARE(w->Grid->currentIndex().row(), 1);
+        QCOMPARE(w->master().Grid->currentIndex().row(), 1);
         d.key(Qt::Key_Tab);
-        press(w->DBNavigator, tk::DBNavigator::Post);
+        press(w->master().DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(s.env.count(QStringLiteral("error")), 4);
         QCOMPARE(Driver::editor()->text(), typed);
         d.key(Qt::Key_A, Qt::ControlModifier);
         d.type(corrected);
         d.key(Qt::Key_Down);
-        QCOMPARE(w->Query.currentRow(), 2);
-        const std::string name = w->Query.field(column).name();
+        QCOMPARE(w->query().currentRow(), 2);
+        const std::string name = w->query().field(column).name();
         QCOMPARE(s.readBack("SELECT \"" + name + "\" FROM \"Items\" WHERE \"ID\" = 2"), stored);
         // A refused Save, Esc twice and closing the window: what Qt queued for
         // the editor on the way reaches no deleted editor.
         const std::string third = "SELECT \"" + name + "\" FROM \"Items\" WHERE \"ID\" = 3";
         const std::string before = s.readBack(third);
         d.typeOver(2, column, typed);
-        press(w->DBNavigator, tk::DBNavigator::Post);
+        press(w->master().DBNavigator, tk::DBNavigator::Post);
         d.key(Qt::Key_Escape);
         d.key(Qt::Key_Escape);
         QVERIFY(w->close());
@@ -292,19 +292,20 @@ private slots:
                          : "INSERT INTO \"Docs\" VALUES (2, 'two', 'b', '\\x0102');";
         Session s(engine, script);
         auto w = baseWindow(s.env.connection(), "Docs");
-        Driver d(w->Grid);
+        Driver d(w->master().Grid);
 
         d.click(0, 1);
         d.key(Qt::Key_F2);
         QCOMPARE(Driver::editorText().size(), qsizetype(longText.size()));
         d.key(Qt::Key_Return);
-        QVERIFY(!w->Query.modified());
+        QVERIFY(!w->query().modified());
         d.key(Qt::Key_Down);
 
         const int rows = sqlite ? 3 : 2;
         for (int row = 1; row < rows; ++row) {
             for (int column : {1, 3}) {
-                if (!(w->Grid->model()->flags(w->Grid->model()->index(row, column)) &
+                if (!(w->master().Grid->model()->flags(
+                          w->master().Grid->model()->index(row, column)) &
                       Qt::ItemIsEditable)) {
                     d.typeOver(row, column, QStringLiteral("z"));
                     QVERIFY(!Driver::editor());
@@ -364,11 +365,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         auto w = baseWindow(s.env.connection(), "Docs");
-        Driver d(w->Grid);
-        w->Grid->viewport()->repaint();
-        w->Grid->viewport()->repaint();
+        Driver d(w->master().Grid);
+        w->master().Grid->viewport()->repaint();
+        w->master().Grid->viewport()->repaint();
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        const QAbstractItemModel* m = w->Grid->model();
+        const QAbstractItemModel* m = w->master().Grid->model();
         QCOMPARE(m->index(0, 1).data().toString(),
                  QStringLiteral("Hea") + QString(2046, QChar(0xE9)) + QChar(0x2026));
         QCOMPARE(m->index(1, 1).data().toString(), QStringLiteral("one") + QChar(0x2026));
@@ -379,7 +380,7 @@ private slots:
         QCOMPARE(Driver::editorText().size(), qsizetype(50003007));
         d.key(Qt::Key_Return);
         QVERIFY(!Driver::longEditor());
-        QVERIFY(!w->Query.modified());
+        QVERIFY(!w->query().modified());
         d.key(Qt::Key_Down);
         QCOMPARE(body(1), before);
 

@@ -4,6 +4,9 @@
 
 #include "tests/support/WindowTestEnv.h"
 
+#include "tests/support/GridDriver.h"
+#include "toolkit/Application.h"
+
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
@@ -27,50 +30,49 @@ private slots:
     void emptyTableCountsMinusOneAndDisablesEdit() {
         Env env;
         auto w = baseWindow(env.connection(), "Empty");
-        QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
-        QVERIFY(!w->DBNavigator->button(tk::DBNavigator::Edit)->isEnabled());
-        QVERIFY(w->DBNavigator->button(tk::DBNavigator::Insert)->isEnabled());
-        QVERIFY(!w->DBNavigator->button(tk::DBNavigator::Post)->isEnabled());
+        QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record -1 / 0"));
+        QVERIFY(!w->master().DBNavigator->button(tk::DBNavigator::Edit)->isEnabled());
+        QVERIFY(w->master().DBNavigator->button(tk::DBNavigator::Insert)->isEnabled());
+        QVERIFY(!w->master().DBNavigator->button(tk::DBNavigator::Post)->isEnabled());
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A window without the child set closes its query and goes away.
         QCOMPARE(w->childQuery(), nullptr);
-        QPointer<TfrmGridFields> closed = w.release();
+        QPointer<DataWindow> closed = w.release();
         closed->close();
-        QVERIFY(!closed->Query.active());
+        QVERIFY(!closed->query().active());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(closed.isNull());
     }
 
     void newWindowReadsNoDatasetAndCaptionsTheNavigator() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("No dataset opened!"));
         const QStringList captions{"First",  "Proir", "Next", "Last",   "&Add",
                                    "Delete", "Edit",  "Save", "Cancel", "Refresh"};
-        for (tk::DBNavigator* nav : {w.DBNavigator, w.DBNavigatorChild}) {
+        for (tk::DBNavigator* nav : {w.master().DBNavigator, w.detail()->DBNavigator}) {
             for (int i = 0; i < tk::DBNavigator::buttonCount; ++i) {
                 QCOMPARE(nav->caption(i), captions.at(i));
                 QVERIFY(nav->button(i)->toolTip().isEmpty()); // hints are not shown
             }
             QCOMPARE(nav->visibleButtons(), 0x3F0);
         }
-        QCOMPARE(w.childQuery(), &w.QueryChild);
-        QVERIFY(TfrmGridFields::IsChildName(QStringLiteral("GridChild")));
-        QVERIFY(!TfrmGridFields::IsChildName(QStringLiteral("Gridchild")));
-        QVERIFY(!TfrmGridFields::IsChildName(QStringLiteral("ChildGrid")));
+        QCOMPARE(w.childQuery(), &w.detail()->query());
+        QCOMPARE(w.findChild<tk::DBGrid*>(QStringLiteral("GridChild")), w.detail()->Grid);
+        QCOMPARE(w.findChild<tk::DBGrid*>(QStringLiteral("Grid")), w.master().Grid);
     }
 
     void titleClicksSortAscendingDescendingAscending() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         grid->resize(600, 300);
         // A real click on the title of CompanyName reaches the window's handler.
         QHeaderView* titles = grid->horizontalHeader();
         const int x = titles->sectionViewportPosition(1) + 5;
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
-        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("CompanyName"));
+        QCOMPARE(tk::qs(w->query().sort()), QStringLiteral("CompanyName"));
         // The sorted column's title shows the order.
         const auto indicator = [titles] {
             return std::pair{titles->isSortIndicatorShown() ? titles->sortIndicatorSection() : -1,
@@ -79,36 +81,37 @@ private slots:
         QCOMPARE(indicator(), std::pair(1, Qt::AscendingOrder));
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
         QCOMPARE(indicator(), std::pair(1, Qt::DescendingOrder));
-        w->GridTitleClick(grid, QStringLiteral("Rating"));
-        QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
-        w->GridTitleClick(grid, QStringLiteral("Rating"));
-        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Rating DESC"));
-        QCOMPARE(column(w->Query, 3), (QStringList{"5", "4", "3", "1"}));
-        w->GridTitleClick(grid, QStringLiteral("Rating"));
-        QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
-        w->GridTitleClick(grid, QStringLiteral("Country"));
-        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Country"));
-        QCOMPARE(column(w->Query, 2), (QStringList{"Germany", "Germany", "Mexico", "Sweden"}));
+        emit grid->titleClick(grid, QStringLiteral("Rating"));
+        QCOMPARE(column(w->query(), 3), (QStringList{"1", "3", "4", "5"}));
+        emit grid->titleClick(grid, QStringLiteral("Rating"));
+        QCOMPARE(tk::qs(w->query().sort()), QStringLiteral("Rating DESC"));
+        QCOMPARE(column(w->query(), 3), (QStringList{"5", "4", "3", "1"}));
+        emit grid->titleClick(grid, QStringLiteral("Rating"));
+        QCOMPARE(column(w->query(), 3), (QStringList{"1", "3", "4", "5"}));
+        emit grid->titleClick(grid, QStringLiteral("Country"));
+        QCOMPARE(tk::qs(w->query().sort()), QStringLiteral("Country"));
+        QCOMPARE(column(w->query(), 2), (QStringList{"Germany", "Germany", "Mexico", "Sweden"}));
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         // The grid shows the sorted order.
         QCOMPARE(grid->model()->data(grid->model()->index(3, 2)).toString(),
                  QStringLiteral("Sweden"));
         // A refused sort: no message, the order kept, the cursor back.
-        const QStringList before = column(w->Query, 0);
-        w->SortGrid(grid, QStringLiteral("NoSuchColumn"));
-        QCOMPARE(column(w->Query, 0), before);
-        QCOMPARE(tk::qs(w->Query.sort()), QStringLiteral("Country"));
+        const QStringList before = column(w->query(), 0);
+        w->master().sort(QStringLiteral("NoSuchColumn"));
+        QCOMPARE(column(w->query(), 0), before);
+        QCOMPARE(tk::qs(w->query().sort()), QStringLiteral("Country"));
         QCOMPARE(indicator(), std::pair(2, Qt::AscendingOrder));
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         // Every sort text the query takes reads the same in the titles and on
         // refresh: the direction word in any letter case, ASC included.
-        w->Query.setSort("rating desc");
+        w->query().setSort("rating desc");
         QCOMPARE(indicator(), std::pair(3, Qt::DescendingOrder));
-        w->Query.setSort("Rating ASC");
-        QTest::mouseClick(w->DBNavigator->button(tk::DBNavigator::Refresh), Qt::LeftButton);
+        w->query().setSort("Rating ASC");
+        QTest::mouseClick(w->master().DBNavigator->button(tk::DBNavigator::Refresh),
+                          Qt::LeftButton);
         QCOMPARE(env.dialogs.shown.size(), 0);
-        QCOMPARE(column(w->Query, 3), (QStringList{"1", "3", "4", "5"}));
+        QCOMPARE(column(w->query(), 3), (QStringList{"1", "3", "4", "5"}));
         QCOMPARE(indicator(), std::pair(3, Qt::AscendingOrder));
     }
 
@@ -120,7 +123,7 @@ private slots:
                 "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 20000)"
                 " INSERT INTO t SELECT x FROM c;");
         auto w = baseWindow(env.connection(), "t");
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         const auto widthOf = [grid](int row) {
             return grid->sizeHintForIndex(grid->model()->index(row, 0)).width();
         };
@@ -132,7 +135,7 @@ private slots:
     void ctrlDeleteIsDroppedPlainDeletePasses() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         QList<int> seen;
         // Connected after the window's handler: sees the key as it leaves it.
         connect(grid, &tk::DBGrid::keyDown, this,
@@ -145,7 +148,7 @@ private slots:
         QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(seen, (QList<int>{0, 0, Qt::Key_Delete}));
-        QCOMPARE(w->Query.recordCount(), 4);
+        QCOMPARE(w->query().recordCount(), 4);
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers"), std::string("4"));
     }
@@ -153,18 +156,18 @@ private slots:
     void handCursorOverTitlesOnly() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         grid->resize(600, 300);
         const QRect titles = grid->horizontalHeader()->geometry();
         const QRect indicator = grid->verticalHeader()->geometry();
         // The corner above the indicator column counts as the title row.
         QCOMPARE(grid->cellAt(indicator.center().x(), titles.center().y()), QPoint(0, 0));
-        w->GridMouseMove(grid, {}, indicator.center().x(), titles.center().y());
+        emit grid->mouseMove(grid, {}, indicator.center().x(), titles.center().y());
         QCOMPARE(tk::widgetCursor(grid), tk::CursorShape::HandPoint);
         const int rowY = grid->viewport()->y() + grid->rowViewportPosition(1) + 2;
         const int colX = grid->viewport()->x() + grid->columnViewportPosition(2) + 2;
         QCOMPARE(grid->cellAt(colX, rowY), QPoint(3, 2));
-        w->GridMouseMove(grid, {}, colX, rowY);
+        emit grid->mouseMove(grid, {}, colX, rowY);
         QCOMPARE(tk::widgetCursor(grid), tk::CursorShape::Default);
         // A real pointer move over the title bar goes through the same handler.
         QMouseEvent move(QEvent::MouseMove, QPointF(colX - grid->viewport()->x(), 4),
@@ -177,18 +180,18 @@ private slots:
     void initialisingTwiceKeepsOneEntryPerField() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        w->FormCreate(nullptr);
+        w->initialise();
         // Texts, the INT and the DATE; the decimal is left out.
-        QCOMPARE(entries(w->cboTraziPo),
+        QCOMPARE(entries(w->master().cboTraziPo),
                  (QStringList{"CustomerID", "CompanyName", "Country", "Rating", "Joined"}));
-        QCOMPARE(w->cboTraziPo->currentIndex(), 0);
+        QCOMPARE(w->master().cboTraziPo->currentIndex(), 0);
         auto codes = baseWindow(env.connection(), "Codes");
-        QCOMPARE(codes->cboTraziPo->count(), 0);
-        QCOMPARE(codes->cboTraziPo->currentIndex(), -1);
+        QCOMPARE(codes->master().cboTraziPo->count(), 0);
+        QCOMPARE(codes->master().cboTraziPo->currentIndex(), -1);
         // Blobs and nulls show placeholders; a null edits as empty text.
-        QAbstractItemModel* m = codes->Grid->model();
+        QAbstractItemModel* m = codes->master().Grid->model();
         QCOMPARE(m->data(m->index(0, 2)).toString(), tk::DatasetModel::blobText);
-        QAbstractItemModel* cm = w->Grid->model();
+        QAbstractItemModel* cm = w->master().Grid->model();
         QCOMPARE(cm->data(cm->index(2, 5)).toString(), tk::DatasetModel::nullText);
         QCOMPARE(cm->data(cm->index(2, 5), Qt::EditRole).toString(), QString());
         QVERIFY(cm->data(cm->index(2, 5), Qt::ForegroundRole).isValid());
@@ -198,8 +201,8 @@ private slots:
     void navigatorRefreshSeesOtherConnectionsRows() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        w->Query.moveTo(2);
-        QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        w->query().moveTo(2);
+        QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 3 / 4"));
         {
             auto other = env.other();
             vdata::Command add(other.get());
@@ -207,9 +210,9 @@ private slots:
                 "INSERT INTO Customers (CustomerID, CompanyName) VALUES ('ZZZZZ', 'Z')");
             QCOMPARE(add.execute(), 1LL);
         }
-        w->DBNavigator->button(tk::DBNavigator::Refresh)->click();
-        QCOMPARE(w->Query.recordCount(), 5);
-        QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 5"));
+        w->master().DBNavigator->button(tk::DBNavigator::Refresh)->click();
+        QCOMPARE(w->query().recordCount(), 5);
+        QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 1 / 5"));
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A refresh that fails goes to the default error report.
         {
@@ -218,7 +221,7 @@ private slots:
             drop.setCommandText("DROP TABLE Customers");
             drop.execute();
         }
-        w->DBNavigator->click(tk::DBNavigator::Refresh);
+        w->master().DBNavigator->click(tk::DBNavigator::Refresh);
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("Customers")));
@@ -228,49 +231,49 @@ private slots:
         Env env;
         auto w = baseWindow(env.connection(), "Orders");
         env.dialogs.confirmAnswers = {false, true};
-        w->DBNavigator->button(tk::DBNavigator::Delete)->click();
-        QCOMPARE(w->Query.recordCount(), 4);
-        const QString deleted = column(w->Query, 0).first();
-        w->DBNavigator->button(tk::DBNavigator::Delete)->click();
+        w->master().DBNavigator->button(tk::DBNavigator::Delete)->click();
+        QCOMPARE(w->query().recordCount(), 4);
+        const QString deleted = column(w->query(), 0).first();
+        w->master().DBNavigator->button(tk::DBNavigator::Delete)->click();
         QCOMPARE(env.count("confirm"), 2);
         QCOMPARE(env.dialogs.shown.first().caption, QStringLiteral("Confirm"));
         QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Delete record?"));
-        QCOMPARE(w->Query.recordCount(), 3);
+        QCOMPARE(w->query().recordCount(), 3);
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("3"));
         // Sorting by a title click, both ways, and back to no order does not
         // bring the deleted row back.
-        QHeaderView* titles = w->Grid->horizontalHeader();
+        QHeaderView* titles = w->master().Grid->horizontalHeader();
         for (const QString& sort : {QStringLiteral("OrderID"), QStringLiteral("OrderID DESC")}) {
             QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
                               QPoint(titles->sectionViewportPosition(0) + 5, 5));
-            QCOMPARE(tk::qs(w->Query.sort()), sort);
-            QCOMPARE(w->Grid->model()->rowCount(), 3);
-            QVERIFY(!column(w->Query, 0).contains(deleted));
+            QCOMPARE(tk::qs(w->query().sort()), sort);
+            QCOMPARE(w->master().Grid->model()->rowCount(), 3);
+            QVERIFY(!column(w->query(), 0).contains(deleted));
         }
-        w->Query.setSort("");
-        QCOMPARE(w->Query.recordCount(), 3);
-        QVERIFY(!column(w->Query, 0).contains(deleted));
+        w->query().setSort("");
+        QCOMPARE(w->query().recordCount(), 3);
+        QVERIFY(!column(w->query(), 0).contains(deleted));
     }
 
     // A read-only result refuses Delete at once, as it does Edit and Add.
     void navigatorRefusesDeleteOnReadOnlyResults() {
         Env env;
-        TfrmGridFields w(env.connection());
-        w.Query.setSQL("SELECT o.OrderID, c.CompanyName FROM Orders o "
-                       "JOIN Customers c ON c.CustomerID = o.CustomerID");
-        w.Query.open();
-        QVERIFY(!w.Query.canModify());
-        QTest::mouseClick(w.DBNavigator->button(tk::DBNavigator::Delete), Qt::LeftButton);
+        DataWindow w(env.connection(), DataWindow::Use::Table);
+        w.query().setSQL("SELECT o.OrderID, c.CompanyName FROM Orders o "
+                         "JOIN Customers c ON c.CustomerID = o.CustomerID");
+        w.query().open();
+        QVERIFY(!w.query().canModify());
+        QTest::mouseClick(w.master().DBNavigator->button(tk::DBNavigator::Delete), Qt::LeftButton);
         QCOMPARE(env.count("confirm"), 0);
-        QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.Query.readOnlyReason())});
-        QCOMPARE(w.Query.recordCount(), 4);
+        QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.query().readOnlyReason())});
+        QCOMPARE(w.query().recordCount(), 4);
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("4"));
     }
 
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         grid->resize(600, 300);
         grid->setCurrentIndex(grid->model()->index(0, 1));
         grid->edit(grid->currentIndex());
@@ -278,8 +281,8 @@ private slots:
         QVERIFY(editor);
         editor->setText(QStringLiteral("Alfreds Neu"));
         grid->setCurrentIndex(grid->model()->index(1, 1));
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
-        QCOMPARE(w->Query.currentRow(), 1);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->query().currentRow(), 1);
         QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID='ALFKI'"),
                  std::string("Alfreds Neu"));
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -288,7 +291,7 @@ private slots:
     void refusedPostKeepsTheTypedValuesAndTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
-        tk::DBGrid* grid = w->Grid;
+        tk::DBGrid* grid = w->master().Grid;
         grid->setCurrentIndex(grid->model()->index(0, 0));
         // A key that another row has already: the database refuses the post.
         QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("ANATR")));
@@ -296,14 +299,14 @@ private slots:
         grid->setCurrentIndex(grid->model()->index(2, 0));
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Edit);
-        QCOMPARE(w->Query.currentRow(), 0);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Edit);
+        QCOMPARE(w->query().currentRow(), 0);
         QCOMPARE(grid->currentIndex().row(), 0);
-        QCOMPARE(w->Query.currentValue(0).toText(), std::string("ANATR"));
+        QCOMPARE(w->query().currentValue(0).toText(), std::string("ANATR"));
         // Esc gives the edit up; the database kept the old key.
         QTest::keyClick(grid, Qt::Key_Escape);
-        QCOMPARE(w->Query.state(), vdata::DataSetState::Browse);
-        QCOMPARE(w->Query.cellText(0, 0), std::string("ALFKI"));
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->query().cellText(0, 0), std::string("ALFKI"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers WHERE CustomerID='ALFKI'"),
                  std::string("1"));
     }
@@ -313,24 +316,25 @@ private slots:
     // user cancels it.
     void closingSavesPendingEditsOrSaysWhyNot() {
         Env env;
-        auto* w = new TfrmGridMasterFields(env.connection(), &env.form);
-        w->Query.setSQL("SELECT * FROM Customers");
-        w->Query.open();
-        QVERIFY(w->Grid->model()->setData(w->Grid->model()->index(1, 1), QStringLiteral("Ana T.")));
+        auto* w = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        w->query().setSQL("SELECT * FROM Customers");
+        w->query().open();
+        QVERIFY(w->master().Grid->model()->setData(w->master().Grid->model()->index(1, 1),
+                                                   QStringLiteral("Ana T.")));
         qobject_cast<QMdiSubWindow*>(w->parentWidget())->close();
         QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID='ANATR'"),
                  std::string("Ana T."));
         QCOMPARE(env.dialogs.shown.size(), 0);
-        auto* refused = new TfrmGridMasterFields(env.connection(), &env.form);
-        refused->Query.setSQL("SELECT * FROM Customers");
-        refused->Query.open();
-        QVERIFY(refused->Grid->model()->setData(refused->Grid->model()->index(0, 0),
-                                                QStringLiteral("BERGS")));
+        auto* refused = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        refused->query().setSQL("SELECT * FROM Customers");
+        refused->query().open();
+        QVERIFY(refused->master().Grid->model()->setData(
+            refused->master().Grid->model()->index(0, 0), QStringLiteral("BERGS")));
         auto* frame = qobject_cast<QMdiSubWindow*>(refused->parentWidget());
         QVERIFY(!frame->close());
         QCOMPARE(env.count("error"), 1);
-        QCOMPARE(refused->Query.state(), vdata::DataSetState::Edit);
-        QCOMPARE(refused->Query.currentValue(0).toText(), std::string("BERGS"));
+        QCOMPARE(refused->query().state(), vdata::DataSetState::Edit);
+        QCOMPARE(refused->query().currentValue(0).toText(), std::string("BERGS"));
 
         env.form.mnuDisconnectClick(); // the refusal again, then why nothing closed
         QVERIFY(env.dm.connection.connected());
@@ -339,12 +343,29 @@ private slots:
         QVERIFY(!env.form.close()); // nor does the program end
         QVERIFY(!frame->isHidden());
 
-        refused->Query.cancel();
+        refused->query().cancel();
         env.form.mnuDisconnectClick();
         QVERIFY(!env.dm.connection.connected());
         QVERIFY(frame->isHidden());
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers WHERE CustomerID='BERGS'"),
                  std::string("1"));
+    }
+
+    // A save the database refuses, by leaving the row and by the navigator,
+    // is reported by its handler: nothing reaches the application's
+    // last-resort catch.
+    void refusedSaveIsReportedByItsHandler() {
+        Env env;
+        auto w = baseWindow(env.connection(), "Customers");
+        const auto* app = static_cast<tk::Application*>(qApp);
+        const int caughtBefore = app->lastResortCatches();
+        gridtest::Driver d(w->master().Grid);
+        d.typeOver(0, 0, QStringLiteral("ANATR")); // the key of another row
+        gridtest::Driver::key(Qt::Key_Down);
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Post);
+        QCOMPARE(env.count("error"), 2);
+        QCOMPARE(w->query().currentValue(0).toText(), std::string("ANATR"));
+        QCOMPARE(app->lastResortCatches(), caughtBefore);
     }
 
     // Closing a window hides the Close button and resets the banner; the
@@ -353,9 +374,9 @@ private slots:
     void closeButtonFollowsActivationAndClosing() {
         Env env;
         env.form.show();
-        auto* a = new TfrmGridMasterFields(env.connection(), &env.form);
-        auto* b = new TfrmGridMasterFields(env.connection(), &env.form);
-        b->FormActivate(nullptr);
+        auto* a = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        auto* b = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        b->activate();
         QVERIFY(env.form.CloseButton->isVisibleTo(&env.form));
         auto* subA = qobject_cast<QMdiSubWindow*>(a->parentWidget());
         auto* subB = qobject_cast<QMdiSubWindow*>(b->parentWidget());
@@ -363,7 +384,7 @@ private slots:
         env.form.MdiClient->setActiveSubWindow(subB);
         env.form.CloseButton->hide();
         env.form.lblTOP->setText(QStringLiteral("something else"));
-        QPointer<TfrmGridMasterFields> gone = b;
+        QPointer<DataWindow> gone = b;
         subB->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(gone.isNull());
@@ -377,5 +398,9 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGridWindow)
+int main(int argc, char** argv) {
+    tk::Application app(argc, argv);
+    TestGridWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_gridwindow.moc"

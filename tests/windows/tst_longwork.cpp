@@ -68,7 +68,7 @@ struct Program {
         env.dialogs.clear();
     }
 
-    TfrmGridMasterFields* open(const QString& node) {
+    DataWindow* open(const QString& node) {
         return env.click(QStringLiteral("Tables"), node);
     }
 
@@ -90,10 +90,10 @@ QStringList firstValues(const vdata::Query& q) {
 }
 
 // A search for a value no row has, on the first column.
-void search(TfrmGridMasterFields& w, const QString& term) {
-    w.cboTraziPo->setCurrentIndex(0);
-    w.edTrazi->setText(term);
-    QTest::keyClick(w.edTrazi, Qt::Key_Return);
+void search(DataWindow& w, const QString& term) {
+    w.master().cboTraziPo->setCurrentIndex(0);
+    w.master().edTrazi->setText(term);
+    QTest::keyClick(w.master().edTrazi, Qt::Key_Return);
 }
 
 void clickTitle(tk::DBGrid* grid, int column) {
@@ -129,7 +129,7 @@ private slots:
             QSKIP(pgtest::noServerMessage);
         }
         Program program(postgres);
-        TfrmGridMasterFields* w = nullptr;
+        DataWindow* w = nullptr;
         QStringList orderBefore;
         std::unique_ptr<CancelWhenShown> cancel;
         if (how == QLatin1String("tree")) {
@@ -148,29 +148,29 @@ private slots:
             // Master and detail linked on x: a step down the master reads the
             // detail again, and that is cancelled. The server answers a small
             // detail before it is asked about progress, so it gets the slow one.
-            w = new TfrmGridMasterFields(program.env.connection());
+            w = new DataWindow(program.env.connection(), DataWindow::Use::MasterDetail);
             program.env.form.MdiClient->addSubWindow(w)->show();
-            chooseTable(*w, w->cboMasterTable, QStringLiteral("small"));
-            chooseTable(*w, w->cboChildTable,
+            chooseTable(*w, w->setup()->cboMasterTable, QStringLiteral("small"));
+            chooseTable(*w, w->setup()->cboChildTable,
                         postgres ? QStringLiteral("slow") : QStringLiteral("small"));
             pair(*w, QStringLiteral("x"), QStringLiteral("x"));
-            w->MCRefreshButtonClick();
-            QCOMPARE(w->lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+            w->setup()->MCRefreshButton->click();
+            QCOMPARE(w->detail()->lblRecNo->text(), QStringLiteral("Record 1 / 1"));
             tk::ProgressGuard::setShowAfterMs(0);
             cancel = std::make_unique<CancelWhenShown>(false);
-            w->Grid->setFocus();
-            QTest::keyClick(w->Grid, Qt::Key_Down);
+            w->master().Grid->setFocus();
+            QTest::keyClick(w->master().Grid, Qt::Key_Down);
         } else {
             // A result that is quick to read; its work shows the dialog at once.
             w = program.open(QStringLiteral("small"));
-            QVERIFY(w && w->Query.recordCount() == 100000);
-            orderBefore = firstValues(w->Query);
+            QVERIFY(w && w->query().recordCount() == 100000);
+            orderBefore = firstValues(w->query());
             tk::ProgressGuard::setShowAfterMs(0);
             cancel = std::make_unique<CancelWhenShown>();
             if (how == QLatin1String("refresh")) {
-                gridtest::press(w->DBNavigator, tk::DBNavigator::Refresh);
+                gridtest::press(w->master().DBNavigator, tk::DBNavigator::Refresh);
             } else if (how == QLatin1String("sort")) {
-                clickTitle(w->Grid, 1);
+                clickTitle(w->master().Grid, 1);
             } else {
                 search(*w, QStringLiteral("0"));
             }
@@ -185,40 +185,40 @@ private slots:
 
         if (how == QLatin1String("detail")) {
             // The master moved and says so; the detail keeps nothing half-read.
-            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 2 / 100000"));
-            QVERIFY(!w->QueryChild.active());
-            QCOMPARE(w->GridChild->model()->rowCount(), 0);
-            QCOMPARE(w->lblRecNoChild->text(), TfrmGridFields::noDataset);
+            QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 2 / 100000"));
+            QVERIFY(!w->detail()->query().active());
+            QCOMPARE(w->detail()->Grid->model()->rowCount(), 0);
+            QCOMPARE(w->detail()->lblRecNo->text(), DataSetPanel::noDataset);
         } else if (how == QLatin1String("tree")) {
             // The window of a cancelled open goes.
             QCOMPARE(mainwin::dataWindows(program.env.form).size(), 0);
         } else if (how == QLatin1String("sort") || how == QLatin1String("search")) {
             // The order shown and the current record stay.
-            QVERIFY(w->Query.active());
-            QCOMPARE(firstValues(w->Query), orderBefore);
-            QCOMPARE(tk::qs(w->Query.sort()), QString());
-            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 100000"));
+            QVERIFY(w->query().active());
+            QCOMPARE(firstValues(w->query()), orderBefore);
+            QCOMPARE(tk::qs(w->query().sort()), QString());
+            QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 1 / 100000"));
             if (how == QLatin1String("sort")) {
                 // Left alone, the same sort finishes (h runs against x).
                 tk::ProgressGuard::setShowAfterMs(500);
-                clickTitle(w->Grid, 1);
-                QCOMPARE(firstValues(w->Query),
+                clickTitle(w->master().Grid, 1);
+                QCOMPARE(firstValues(w->query()),
                          QStringList({QStringLiteral("100000"), QStringLiteral("99999"),
                                       QStringLiteral("99998")}));
             }
         } else {
             // A cancelled read keeps no rows: the query is closed and says so.
-            QVERIFY(!w->Query.active());
-            QCOMPARE(w->Grid->model()->rowCount(), 0);
-            QCOMPARE(w->lblRecNo->text(), TfrmGridFields::noDataset);
+            QVERIFY(!w->query().active());
+            QCOMPARE(w->master().Grid->model()->rowCount(), 0);
+            QCOMPARE(w->master().lblRecNo->text(), DataSetPanel::noDataset);
         }
         if (postgres) {
             QCOMPARE(program.serverStillReading(), 0);
         }
         // The session still works.
-        TfrmGridMasterFields* next = program.open(QStringLiteral("tiny"));
+        DataWindow* next = program.open(QStringLiteral("tiny"));
         QVERIFY(next);
-        QCOMPARE(next->lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(next->master().lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(program.env.dialogs.kinds(), QStringList());
     }
 };

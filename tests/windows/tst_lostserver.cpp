@@ -61,8 +61,8 @@ private slots:
         mainwin::clickNode(
             env.form, mainwin::node(env.form, QStringLiteral("Tables"), QStringLiteral("items")));
         QCOMPARE(mainwin::dataWindows(env.form).size(), 1);
-        TfrmGridMasterFields* w = mainwin::dataWindows(env.form).first();
-        const gridtest::Driver d(w->Grid);
+        DataWindow* w = mainwin::dataWindows(env.form).first();
+        const gridtest::Driver d(w->master().Grid);
         d.typeOver(0, 1, QStringLiteral("Wien"));
         d.key(Qt::Key_Return); // the edit is typed but not saved
         if (comesBack) {
@@ -71,7 +71,7 @@ private slots:
             cluster.stop();
         }
         env.dialogs.clear();
-        gridtest::press(w->DBNavigator, tk::DBNavigator::Post);
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Post);
         if (comesBack) {
             QCOMPARE(env.dialogs.texts(), QStringList());
             QCOMPARE(readBack(server, "SELECT city FROM items WHERE id = 1"), std::string("Wien"));

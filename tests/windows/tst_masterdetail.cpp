@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QSplitter>
 #include <QTest>
 #include <QToolButton>
 
@@ -49,7 +50,7 @@ INSERT INTO order_lines (order_id, qty) VALUES (10, 5);
 )sql";
 
 // A window on screen, so that clicks and keys reach it as they reach a user's.
-void showOnScreen(TfrmGridMasterFields& w) {
+void showOnScreen(DataWindow& w) {
     w.resize(1000, 800);
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -94,74 +95,75 @@ private slots:
 
     void customersAndOrdersGiveTheExactTexts() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
-        w.FormCreate(nullptr); // lists the tables, opens nothing
-        QCOMPARE(entries(w.cboMasterTable), entries(w.cboChildTable));
-        QCOMPARE(w.cboMasterTable->count(), int(env.dm.connection.tableNames().size()));
-        QCOMPARE(w.cboMasterTable->currentIndex(), -1);
-        QCOMPARE(w.Rel->pairCount(), 0);
-        QCOMPARE(w.Rel->cell(0, 0), QStringLiteral("Master"));
-        QCOMPARE(w.Rel->cell(1, 0), QStringLiteral("Child"));
-        QVERIFY(!w.Query.active() && !w.QueryChild.active());
-        chooseTable(w, w.cboMasterTable, QStringLiteral("Customers"));
-        QCOMPARE(items(w.lbMasterFields), (QStringList{"CustomerID", "CompanyName", "Country",
-                                                       "Rating", "Joined", "Balance"}));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        w.initialise(); // lists the tables, opens nothing
+        QCOMPARE(entries(w.setup()->cboMasterTable), entries(w.setup()->cboChildTable));
+        QCOMPARE(w.setup()->cboMasterTable->count(), int(env.dm.connection.tableNames().size()));
+        QCOMPARE(w.setup()->cboMasterTable->currentIndex(), -1);
+        QCOMPARE(w.setup()->Rel->pairCount(), 0);
+        QCOMPARE(w.setup()->Rel->cell(0, 0), QStringLiteral("Master"));
+        QCOMPARE(w.setup()->Rel->cell(1, 0), QStringLiteral("Child"));
+        QVERIFY(!w.query().active() && !w.detail()->query().active());
+        chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("Customers"));
+        QCOMPARE(
+            items(w.setup()->lbMasterFields),
+            (QStringList{"CustomerID", "CompanyName", "Country", "Rating", "Joined", "Balance"}));
         linkCustomersToOrders(w);
-        QCOMPARE(w.Query.sql(), std::string("SELECT * FROM [Customers]"));
-        QCOMPARE(w.QueryChild.sql(), std::string("SELECT * FROM [Orders]\r\n"
-                                                 "WHERE \r\n"
-                                                 "[Orders].[CustomerID] = :CustomerID\r\n"
-                                                 " AND \r\n"
-                                                 "[Orders].[ShipCountry] = :Country\r\n"));
-        QVERIFY(w.Query.active() && w.QueryChild.active());
+        QCOMPARE(w.query().sql(), std::string("SELECT * FROM [Customers]"));
+        QCOMPARE(w.detail()->query().sql(), std::string("SELECT * FROM [Orders]\r\n"
+                                                        "WHERE \r\n"
+                                                        "[Orders].[CustomerID] = :CustomerID\r\n"
+                                                        " AND \r\n"
+                                                        "[Orders].[ShipCountry] = :Country\r\n"));
+        QVERIFY(w.query().active() && w.detail()->query().active());
         // ALFKI in Germany: orders 1 and 4, not the French one.
-        QCOMPARE(w.QueryChild.recordCount(), 2);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-        QCOMPARE(w.GridChild->model()->rowCount(), 2);
+        QCOMPARE(w.detail()->query().recordCount(), 2);
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 1 / 2"));
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.detail()->Grid->model()->rowCount(), 2);
         QCOMPARE(env.dialogs.shown.size(), 0);
         // The search lists follow the opened results.
-        QCOMPARE(w.cboTraziPo->count(), 5);
-        QCOMPARE(w.cboTraziPoChild->count(), 4);
+        QCOMPARE(w.master().cboTraziPo->count(), 5);
+        QCOMPARE(w.detail()->cboTraziPo->count(), 4);
     }
 
     void childFollowsTheMasterRowAndItsCounter() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
-        QCOMPARE(w.QueryChild.recordCount(), 3);
-        w.Query.moveTo(1); // ANATR: one order
-        QCOMPARE(w.QueryChild.recordCount(), 1);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
-        w.Query.moveTo(2); // BERGS: none
-        QCOMPARE(w.QueryChild.recordCount(), 0);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
-        QCOMPARE(w.GridChild->model()->rowCount(), 0);
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        QCOMPARE(w.detail()->query().recordCount(), 3);
+        w.query().moveTo(1); // ANATR: one order
+        QCOMPARE(w.detail()->query().recordCount(), 1);
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        w.query().moveTo(2); // BERGS: none
+        QCOMPARE(w.detail()->query().recordCount(), 0);
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
+        QCOMPARE(w.detail()->Grid->model()->rowCount(), 0);
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 3 / 4"));
 
         // An empty master gives an empty child; neither counter is told.
-        TfrmGridMasterFields e(env.connection());
-        chooseTable(e, e.cboMasterTable, QStringLiteral("Empty"));
-        chooseTable(e, e.cboChildTable, QStringLiteral("Orders"));
+        DataWindow e(env.connection(), DataWindow::Use::MasterDetail);
+        chooseTable(e, e.setup()->cboMasterTable, QStringLiteral("Empty"));
+        chooseTable(e, e.setup()->cboChildTable, QStringLiteral("Orders"));
         pair(e, QStringLiteral("ID"), QStringLiteral("OrderID"));
-        e.MCRefreshButtonClick();
-        QVERIFY(e.Query.active() && e.QueryChild.active());
-        QCOMPARE(e.QueryChild.recordCount(), 0);
-        QCOMPARE(e.lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(e.lblRecNoChild->text(), QStringLiteral("No dataset opened!"));
+        e.setup()->MCRefreshButton->click();
+        QVERIFY(e.query().active() && e.detail()->query().active());
+        QCOMPARE(e.detail()->query().recordCount(), 0);
+        QCOMPARE(e.master().lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(e.detail()->lblRecNo->text(), QStringLiteral("No dataset opened!"));
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
     void refreshWithoutPairsClosesBothAndComplains() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
-        QVERIFY(w.Query.active());
-        w.Rel->selectRow(0);
-        QTest::keyClick(w.Rel, Qt::Key_Delete, Qt::ControlModifier);
-        QCOMPARE(w.Rel->pairCount(), 0);
-        w.MCRefreshButtonClick();
-        QVERIFY(!w.Query.active() && !w.QueryChild.active());
+        QVERIFY(w.query().active());
+        w.setup()->Rel->selectRow(0);
+        QTest::keyClick(w.setup()->Rel, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w.setup()->Rel->pairCount(), 0);
+        w.setup()->MCRefreshButton->click();
+        QVERIFY(!w.query().active() && !w.detail()->query().active());
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.last().caption, QStringLiteral("Error"));
         QCOMPARE(env.dialogs.shown.last().text,
@@ -170,9 +172,9 @@ private slots:
 
     void relationListRefusalsReachTheDefaultReport() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.cboMasterTable, QStringLiteral("Customers"));
-        chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("Customers"));
+        chooseTable(w, w.setup()->cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("ShipCountry"));
         QCOMPARE(env.count("error"), 1);
@@ -181,96 +183,96 @@ private slots:
                  QStringLiteral("A key with the name of \"CustomerID\" already exists."));
         // The same child field may serve two pairs.
         pair(w, QStringLiteral("Country"), QStringLiteral("CustomerID"));
-        QCOMPARE(w.Rel->pairCount(), 2);
-        QCOMPARE(w.Rel->value(1), QStringLiteral("CustomerID"));
+        QCOMPARE(w.setup()->Rel->pairCount(), 2);
+        QCOMPARE(w.setup()->Rel->value(1), QStringLiteral("CustomerID"));
         // Ctrl+Shift+Delete is not the delete key of the list.
-        w.Rel->selectRow(0);
-        QTest::keyClick(w.Rel, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(w.Rel->pairCount(), 2);
+        w.setup()->Rel->selectRow(0);
+        QTest::keyClick(w.setup()->Rel, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.setup()->Rel->pairCount(), 2);
         // Nothing selected on one side: nothing happens.
-        w.lbChildFields->clearSelection();
-        w.AddRelButtonClick();
-        QCOMPARE(w.Rel->pairCount(), 2);
+        w.setup()->lbChildFields->clearSelection();
+        w.setup()->AddRelButton->click();
+        QCOMPARE(w.setup()->Rel->pairCount(), 2);
         QCOMPARE(env.count("error"), 1);
     }
 
     void sameTableAsMasterAndChild() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.cboMasterTable, QStringLiteral("Orders"));
-        chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("Orders"));
+        chooseTable(w, w.setup()->cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("CustomerID"), QStringLiteral("CustomerID"));
-        w.MCRefreshButtonClick();
+        w.setup()->MCRefreshButton->click();
         QCOMPARE(env.dialogs.shown.size(), 0);
-        QCOMPARE(w.QueryChild.recordCount(), 3); // ALFKI's three orders
-        w.Query.moveTo(2);                       // ANATR
-        QCOMPARE(w.QueryChild.recordCount(), 1);
-        QCOMPARE(w.QueryChild.cellText(0, 0), std::string("3"));
+        QCOMPARE(w.detail()->query().recordCount(), 3); // ALFKI's three orders
+        w.query().moveTo(2);                            // ANATR
+        QCOMPARE(w.detail()->query().recordCount(), 1);
+        QCOMPARE(w.detail()->query().cellText(0, 0), std::string("3"));
     }
 
     // The child fails, the master stays open: another child table that lacks
     // the paired field (the pairs are kept).
     void childFailuresLeaveTheMasterOpen() {
         Env env;
-        TfrmGridMasterFields other(env.connection());
+        DataWindow other(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(other, false);
-        chooseTable(other, other.cboChildTable, QStringLiteral("Empty"));
-        QCOMPARE(other.Rel->pairCount(), 1);
-        other.MCRefreshButtonClick();
-        QVERIFY(other.Query.active());
-        QVERIFY(!other.QueryChild.active());
+        chooseTable(other, other.setup()->cboChildTable, QStringLiteral("Empty"));
+        QCOMPARE(other.setup()->Rel->pairCount(), 1);
+        other.setup()->MCRefreshButton->click();
+        QVERIFY(other.query().active());
+        QVERIFY(!other.detail()->query().active());
         QCOMPARE(env.count("error"), 1);
         env.dialogs.clear();
 
         // A master field with a blank gets a parameter name of its own; a
         // table name with a blank is probed for its fields.
-        TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.cboMasterTable, QStringLiteral("Staff"));
-        chooseTable(w, w.cboChildTable, QStringLiteral("Orders"));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("Staff"));
+        chooseTable(w, w.setup()->cboChildTable, QStringLiteral("Orders"));
         pair(w, QStringLiteral("Staff ID"), QStringLiteral("OrderID"));
-        w.MCRefreshButtonClick();
-        QCOMPARE(w.QueryChild.sql(),
+        w.setup()->MCRefreshButton->click();
+        QCOMPARE(w.detail()->query().sql(),
                  std::string("SELECT * FROM [Orders]\r\nWHERE \r\n[Orders].[OrderID] = :p1\r\n"));
-        QCOMPARE(column(w.QueryChild, 0), QStringList{"1"});
-        w.Query.moveTo(1);
-        QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
-        chooseTable(w, w.cboMasterTable, QStringLiteral("Order Lines"));
-        QCOMPARE(items(w.lbMasterFields), (QStringList{"ID", "Qty"}));
+        QCOMPARE(column(w.detail()->query(), 0), QStringList{"1"});
+        w.query().moveTo(1);
+        QCOMPARE(column(w.detail()->query(), 0), QStringList{"2"});
+        chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("Order Lines"));
+        QCOMPARE(items(w.setup()->lbMasterFields), (QStringList{"ID", "Qty"}));
         QCOMPARE(env.dialogs.texts(), QStringList{});
     }
 
     void childInsertTakesTheMastersValue() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
-        w.Query.moveTo(2); // BERGS, no orders yet
-        w.DBNavigatorChild->button(tk::DBNavigator::Insert)->click();
-        QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Insert);
-        QCOMPARE(w.QueryChild.fieldByName("CustomerID").asString(), std::string("BERGS"));
-        w.QueryChild.fieldByName("OrderID").setAsString("9");
-        w.QueryChild.fieldByName("Amount").setAsString("90");
-        w.DBNavigatorChild->button(tk::DBNavigator::Post)->click();
+        w.query().moveTo(2); // BERGS, no orders yet
+        w.detail()->DBNavigator->button(tk::DBNavigator::Insert)->click();
+        QCOMPARE(w.detail()->query().state(), vdata::DataSetState::Insert);
+        QCOMPARE(w.detail()->query().fieldByName("CustomerID").asString(), std::string("BERGS"));
+        w.detail()->query().fieldByName("OrderID").setAsString("9");
+        w.detail()->query().fieldByName("Amount").setAsString("90");
+        w.detail()->DBNavigator->button(tk::DBNavigator::Post)->click();
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("BERGS"));
-        QCOMPARE(w.QueryChild.recordCount(), 1);
+        QCOMPARE(w.detail()->query().recordCount(), 1);
     }
 
     void childNavigatorRefreshKeepsTheCounter() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
-        w.QueryChild.moveTo(2);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
+        w.detail()->query().moveTo(2);
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 3 / 3"));
         {
             auto other = env.other();
             vdata::Command add(other.get());
             add.setCommandText("INSERT INTO Orders VALUES (5, 'ALFKI', 'Spain', 1)");
             add.execute();
         }
-        w.DBNavigatorChild->button(tk::DBNavigator::Refresh)->click();
-        QCOMPARE(w.QueryChild.recordCount(), 4);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 3 / 3"));
+        w.detail()->DBNavigator->button(tk::DBNavigator::Refresh)->click();
+        QCOMPARE(w.detail()->query().recordCount(), 4);
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 3 / 3"));
     }
 
     // A child change the database refuses holds the master where it is: the
@@ -278,36 +280,36 @@ private slots:
     // and a child row added after cancelling takes the shown master's key.
     void refusedChildChangeKeepsTheMaster() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
         showOnScreen(w);
-        clickCell(w.GridChild, 1, 0); // order 2 of ALFKI
-        retype(QStringLiteral("3"));  // the key of ANATR's order
-        clickCell(w.Grid, 1, 1);      // ANATR
+        clickCell(w.detail()->Grid, 1, 0); // order 2 of ALFKI
+        retype(QStringLiteral("3"));       // the key of ANATR's order
+        clickCell(w.master().Grid, 1, 1);  // ANATR
         QCOMPARE(env.count("error"), 1);
-        QCOMPARE(w.QueryChild.currentValue(0).toText(), std::string("3"));
-        clickButton(w.DBNavigator, tk::DBNavigator::Next);
+        QCOMPARE(w.detail()->query().currentValue(0).toText(), std::string("3"));
+        clickButton(w.master().DBNavigator, tk::DBNavigator::Next);
         QCOMPARE(env.count("error"), 2);
-        QCOMPARE(w.Query.currentRow(), 0);
-        QCOMPARE(w.Grid->currentIndex().row(), 0);
-        QCOMPARE(w.lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-        QCOMPARE(w.QueryChild.state(), vdata::DataSetState::Edit);
-        QCOMPARE(column(w.QueryChild, 1), (QStringList{"ALFKI", "ALFKI", "ALFKI"}));
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
+        QCOMPARE(w.query().currentRow(), 0);
+        QCOMPARE(w.master().Grid->currentIndex().row(), 0);
+        QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+        QCOMPARE(w.detail()->query().state(), vdata::DataSetState::Edit);
+        QCOMPARE(column(w.detail()->query(), 1), (QStringList{"ALFKI", "ALFKI", "ALFKI"}));
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 2 / 3"));
 
-        QTest::keyClick(w.GridChild, Qt::Key_Escape);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Insert);
-        clickCell(w.GridChild, w.QueryChild.currentRow(), 0);
+        QTest::keyClick(w.detail()->Grid, Qt::Key_Escape);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Insert);
+        clickCell(w.detail()->Grid, w.detail()->query().currentRow(), 0);
         type(QStringLiteral("9"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(env.count("error"), 2);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
                  std::string("ALFKI"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE OrderID = 3"), std::string("1"));
-        clickCell(w.Grid, 1, 1); // free to move now
-        QCOMPARE(w.Query.currentRow(), 1);
-        QCOMPARE(column(w.QueryChild, 0), QStringList{"3"});
+        clickCell(w.master().Grid, 1, 1); // free to move now
+        QCOMPARE(w.query().currentRow(), 1);
+        QCOMPARE(column(w.detail()->query(), 0), QStringList{"3"});
     }
 
     // The child follows the master's record: none while the master inserts,
@@ -315,26 +317,26 @@ private slots:
     // change is saved.
     void childFollowsMasterInsertAndLinkedEdits() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w);
         showOnScreen(w);
-        clickButton(w.DBNavigator, tk::DBNavigator::Insert);
-        QCOMPARE(w.QueryChild.recordCount(), 0);
-        QCOMPARE(w.GridChild->model()->rowCount(), 0);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
-        clickButton(w.DBNavigator, tk::DBNavigator::Cancel);
-        QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
+        clickButton(w.master().DBNavigator, tk::DBNavigator::Insert);
+        QCOMPARE(w.detail()->query().recordCount(), 0);
+        QCOMPARE(w.detail()->Grid->model()->rowCount(), 0);
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
+        clickButton(w.master().DBNavigator, tk::DBNavigator::Cancel);
+        QCOMPARE(column(w.detail()->query(), 0), (QStringList{"1", "4"}));
 
-        clickCell(w.Grid, 0, 2); // ALFKI's Country
+        clickCell(w.master().Grid, 0, 2); // ALFKI's Country
         retype(QStringLiteral("France"));
         press(Qt::Key_Return);
-        QCOMPARE(w.Query.state(), vdata::DataSetState::Edit);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Refresh);
-        QCOMPARE(column(w.QueryChild, 0), (QStringList{"1", "4"}));
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 2"));
-        clickButton(w.DBNavigator, tk::DBNavigator::Post);
-        QCOMPARE(column(w.QueryChild, 0), QStringList{"2"});
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
+        QCOMPARE(w.query().state(), vdata::DataSetState::Edit);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Refresh);
+        QCOMPARE(column(w.detail()->query(), 0), (QStringList{"1", "4"}));
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 1 / 2"));
+        clickButton(w.master().DBNavigator, tk::DBNavigator::Post);
+        QCOMPARE(column(w.detail()->query(), 0), QStringList{"2"});
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(env.readBack("SELECT Country FROM Customers WHERE CustomerID = 'ALFKI'"),
                  std::string("France"));
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -343,14 +345,14 @@ private slots:
     // Deleting the last child row leaves the counter at no record.
     void deletingTheLastRowUpdatesTheCounter() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
         showOnScreen(w);
-        clickCell(w.Grid, 1, 1); // ANATR: one order
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 1 / 1"));
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Delete);
+        clickCell(w.master().Grid, 1, 1); // ANATR: one order
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 1 / 1"));
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Delete);
         QCOMPARE(env.count("confirm"), 1);
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record -1 / 0"));
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders WHERE CustomerID = 'ANATR'"),
                  std::string("0"));
     }
@@ -359,29 +361,29 @@ private slots:
     // or edited row: what the user types then goes there, not to the master.
     void addAndEditTypeIntoTheNavigatorsGrid() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
         showOnScreen(w);
-        clickCell(w.GridChild, 0, 3); // order 1's Amount ...
-        clickCell(w.Grid, 0, 1);      // ... then the keyboard in the master grid
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Edit);
-        QCOMPARE(QApplication::focusWidget(), w.GridChild);
+        clickCell(w.detail()->Grid, 0, 3); // order 1's Amount ...
+        clickCell(w.master().Grid, 0, 1);  // ... then the keyboard in the master grid
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Edit);
+        QCOMPARE(QApplication::focusWidget(), w.detail()->Grid);
         type(QStringLiteral("5"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(env.readBack("SELECT Amount FROM Orders WHERE OrderID = 1"), std::string("5"));
 
-        clickCell(w.Grid, 0, 1);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Insert);
-        QCOMPARE(QApplication::focusWidget(), w.GridChild);
-        QCOMPARE(w.GridChild->currentIndex().row(), w.QueryChild.currentRow());
-        QCOMPARE(w.GridChild->currentIndex().column(), 3); // still Amount
+        clickCell(w.master().Grid, 0, 1);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Insert);
+        QCOMPARE(QApplication::focusWidget(), w.detail()->Grid);
+        QCOMPARE(w.detail()->Grid->currentIndex().row(), w.detail()->query().currentRow());
+        QCOMPARE(w.detail()->Grid->currentIndex().column(), 3); // still Amount
         type(QStringLiteral("77"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE Amount = 77"),
                  std::string("ALFKI"));
-        QCOMPARE(w.Query.state(), vdata::DataSetState::Browse);
+        QCOMPARE(w.query().state(), vdata::DataSetState::Browse);
         QCOMPARE(env.readBack("SELECT CompanyName FROM Customers WHERE CustomerID = 'ALFKI'"),
                  std::string("Alfreds Futterkiste"));
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -415,34 +417,58 @@ private slots:
             const auto rows = pg->query(sql);
             return rows.empty() ? std::string("<no row>") : rows.at(0).at(0);
         };
-        TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.cboMasterTable, QStringLiteral("orders"));
-        chooseTable(w, w.cboChildTable, QStringLiteral("order_lines"));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        chooseTable(w, w.setup()->cboMasterTable, QStringLiteral("orders"));
+        chooseTable(w, w.setup()->cboChildTable, QStringLiteral("order_lines"));
         pair(w, QStringLiteral("id"), QStringLiteral("order_id"));
-        w.MCRefreshButtonClick();
+        w.setup()->MCRefreshButton->click();
         showOnScreen(w);
-        clickCell(w.Grid, 1, 1); // order 20, no lines yet
-        QCOMPARE(w.QueryChild.recordCount(), 0);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Insert);
-        clickCell(w.GridChild, w.QueryChild.currentRow(), 2);
+        clickCell(w.master().Grid, 1, 1); // order 20, no lines yet
+        QCOMPARE(w.detail()->query().recordCount(), 0);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Insert);
+        clickCell(w.detail()->Grid, w.detail()->query().currentRow(), 2);
         type(QStringLiteral("7"));
         press(Qt::Key_Return);
-        clickButton(w.DBNavigatorChild, tk::DBNavigator::Post);
+        clickButton(w.detail()->DBNavigator, tk::DBNavigator::Post);
         QCOMPARE(env.dialogs.texts(), QStringList{});
         QCOMPARE(readBack("SELECT order_id || ' ' || id || ' ' || note FROM order_lines "
                           "WHERE qty = 7"),
                  std::string("20 2 none"));
-        QCOMPARE(w.QueryChild.recordCount(), 1);
+        QCOMPARE(w.detail()->query().recordCount(), 1);
+    }
+
+    // The bar between the master and the set-up moves with the mouse; the
+    // detail keeps its height.
+    void masterAndSetUpShareTheHeightTheUserDrags() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        w.resize(800, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const int master = w.master().height();
+        const int setup = w.setup()->height();
+        const int detail = w.detail()->height();
+        QSplitterHandle* bar = w.splitter()->handle(1);
+        const QPoint from = bar->rect().center();
+        const QPoint to = from - QPoint(0, 40);
+        QTest::mousePress(bar, Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(bar, &drag);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
+        QCOMPARE(w.master().height(), master - 40);
+        QCOMPARE(w.setup()->height(), setup + 40);
+        QCOMPARE(w.detail()->height(), detail);
     }
 
     void databaseWithoutTables() {
         Env env("PRAGMA user_version = 1;");
-        TfrmGridMasterFields w(env.connection());
-        QCOMPARE(w.cboMasterTable->count(), 0);
-        QCOMPARE(w.cboChildTable->count(), 0);
-        w.cboMasterTableClick(w.cboMasterTable);
-        QCOMPARE(w.lbMasterFields->count(), 0);
-        w.MCRefreshButtonClick();
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        QCOMPARE(w.setup()->cboMasterTable->count(), 0);
+        QCOMPARE(w.setup()->cboChildTable->count(), 0);
+        emit w.setup()->cboMasterTable->activated(w.setup()->cboMasterTable->currentIndex());
+        QCOMPARE(w.setup()->lbMasterFields->count(), 0);
+        w.setup()->MCRefreshButton->click();
         QCOMPARE(env.dialogs.texts(), QStringList{"You must setup master-detail relations!"});
     }
 };

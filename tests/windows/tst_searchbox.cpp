@@ -20,13 +20,13 @@ const QColor grey(128, 128, 128);
 
 // A table view of Customers, shown and active so that focus moves for real.
 struct ShownTable {
-    TfrmGridMasterFields w;
-    explicit ShownTable(Env& env, const std::string& table = "Customers") : w(env.connection()) {
-        w.Query.setSQL("SELECT * FROM [" + table + "]");
-        w.Query.open();
-        w.FormCreate(nullptr);
-        w.pnlEARight->show();
-        w.Grid->setFocus();
+    DataWindow w;
+    explicit ShownTable(Env& env, const std::string& table = "Customers")
+        : w(env.connection(), DataWindow::Use::MasterDetail) {
+        w.query().setSQL("SELECT * FROM [" + table + "]");
+        w.query().open();
+        w.initialise();
+        w.master().Grid->setFocus();
         w.show();
         QApplication::setActiveWindow(&w);
     }
@@ -51,24 +51,24 @@ private slots:
         Env env;
         ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
-        tk::EditBox* box = t.w.edTrazi;
-        QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
+        tk::EditBox* box = t.w.master().edTrazi;
+        QCOMPARE(box->text(), DataSetPanel::searchPlaceholder);
         QCOMPARE(box->textColor(), grey);
-        QVERIFY(t.w.Grid->hasFocus());
-        QCOMPARE(box->text(), TfrmGridFields::searchPlaceholder);
+        QVERIFY(t.w.master().Grid->hasFocus());
+        QCOMPARE(box->text(), DataSetPanel::searchPlaceholder);
         box->setFocus(Qt::TabFocusReason);
         QVERIFY(box->hasFocus());
         QCOMPARE(box->text(), QString());
         QVERIFY(box->textColor() != grey);
-        t.w.Grid->setFocus(Qt::TabFocusReason);
-        QCOMPARE(box->text(), TfrmGridFields::searchAgainPlaceholder);
+        t.w.master().Grid->setFocus(Qt::TabFocusReason);
+        QCOMPARE(box->text(), DataSetPanel::searchAgainPlaceholder);
         QCOMPARE(box->textColor(), grey);
         box->setFocus(Qt::TabFocusReason);
         QCOMPARE(box->text(), QString());
         // A term stays, in its colour, when the box is left and entered again.
         QTest::keyClicks(box, QStringLiteral("Ber"));
         const QColor termColour = box->textColor();
-        t.w.Grid->setFocus(Qt::TabFocusReason);
+        t.w.master().Grid->setFocus(Qt::TabFocusReason);
         box->setFocus(Qt::TabFocusReason);
         QCOMPARE(box->text(), QStringLiteral("Ber"));
         QCOMPARE(box->textColor(), termColour);
@@ -83,40 +83,40 @@ private slots:
         Env env;
         ShownTable t(env);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
-        t.w.cboTraziPoClick(t.w.cboTraziPoChild);
-        QVERIFY(t.w.edTraziChild->hasFocus());
-        QCOMPARE(t.w.edTraziChild->text(), QString());
-        QCOMPARE(t.w.edTrazi->text(), TfrmGridFields::searchPlaceholder);
-        t.w.cboTraziPoClick(t.w.cboTraziPo);
-        QVERIFY(t.w.edTrazi->hasFocus());
-        QCOMPARE(t.w.edTraziChild->text(), TfrmGridFields::searchAgainPlaceholder);
+        emit t.w.detail()->cboTraziPo->activated(0);
+        QVERIFY(t.w.detail()->edTrazi->hasFocus());
+        QCOMPARE(t.w.detail()->edTrazi->text(), QString());
+        QCOMPARE(t.w.master().edTrazi->text(), DataSetPanel::searchPlaceholder);
+        emit t.w.master().cboTraziPo->activated(0);
+        QVERIFY(t.w.master().edTrazi->hasFocus());
+        QCOMPARE(t.w.detail()->edTrazi->text(), DataSetPanel::searchAgainPlaceholder);
     }
 
     void matchMovesRecordCounterAndFillsTheWholeValue() {
         Env env;
         ShownTable t(env);
-        tk::EditBox* box = t.w.edTrazi;
-        pick(t.w.cboTraziPo, QStringLiteral("CompanyName"));
+        tk::EditBox* box = t.w.master().edTrazi;
+        pick(t.w.master().cboTraziPo, QStringLiteral("CompanyName"));
         box->setText(QStringLiteral("berg"));
         pressReturn(box);
-        QCOMPARE(t.w.Query.currentRow(), 2);
-        QCOMPARE(t.w.lblRecNo->text(), QStringLiteral("Record 3 / 4"));
+        QCOMPARE(t.w.query().currentRow(), 2);
+        QCOMPARE(t.w.master().lblRecNo->text(), QStringLiteral("Record 3 / 4"));
         QCOMPARE(box->text(), QStringLiteral("Berglunds snabbkop"));
-        QCOMPARE(t.w.Grid->currentIndex().row(), 2);
+        QCOMPARE(t.w.master().Grid->currentIndex().row(), 2);
         // An integer column matches by equality.
-        pick(t.w.cboTraziPo, QStringLiteral("Rating"));
+        pick(t.w.master().cboTraziPo, QStringLiteral("Rating"));
         box->setText(QStringLiteral("5"));
         pressReturn(box);
-        QCOMPARE(t.w.Query.currentRow(), 1);
+        QCOMPARE(t.w.query().currentRow(), 1);
         // No match: nothing moves, nothing is said; other keys do not search.
-        pick(t.w.cboTraziPo, QStringLiteral("CompanyName"));
+        pick(t.w.master().cboTraziPo, QStringLiteral("CompanyName"));
         box->setText(QStringLiteral("Nobody"));
         pressReturn(box);
-        QCOMPARE(t.w.Query.currentRow(), 1);
+        QCOMPARE(t.w.query().currentRow(), 1);
         QCOMPARE(box->text(), QStringLiteral("Nobody"));
         box->setText(QStringLiteral("Blauer"));
         QTest::keyClick(box, Qt::Key_Tab);
-        QCOMPARE(t.w.Query.currentRow(), 1);
+        QCOMPARE(t.w.query().currentRow(), 1);
         QCOMPARE(env.dialogs.shown.size(), 0);
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
     }
@@ -126,35 +126,35 @@ private slots:
     void searchesThatCannotRunReportTheError() {
         Env env;
         ShownTable t(env);
-        t.w.Query.moveTo(2);
-        pick(t.w.cboTraziPo, QStringLiteral("Rating"));
-        t.w.edTrazi->setText(QStringLiteral("abc"));
-        pressReturn(t.w.edTrazi);
+        t.w.query().moveTo(2);
+        pick(t.w.master().cboTraziPo, QStringLiteral("Rating"));
+        t.w.master().edTrazi->setText(QStringLiteral("abc"));
+        pressReturn(t.w.master().edTrazi);
         ShownTable codes(env, "Codes");
-        QCOMPARE(codes.w.cboTraziPo->count(), 0);
-        codes.w.edTrazi->setText(QStringLiteral("1"));
-        pressReturn(codes.w.edTrazi);
+        QCOMPARE(codes.w.master().cboTraziPo->count(), 0);
+        codes.w.master().edTrazi->setText(QStringLiteral("1"));
+        pressReturn(codes.w.master().edTrazi);
         QCOMPARE(env.count("error"), 2);
         for (const auto& shown : env.dialogs.shown)
             QCOMPARE(shown.caption, appTitle);
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
-        QCOMPARE(t.w.Query.currentRow(), 2);
-        QCOMPARE(codes.w.edTrazi->text(), QStringLiteral("1"));
+        QCOMPARE(t.w.query().currentRow(), 2);
+        QCOMPARE(codes.w.master().edTrazi->text(), QStringLiteral("1"));
     }
 
     void childSetSearchesTheChildQuery() {
         Env env;
-        TfrmGridMasterFields w(env.connection());
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(w, false);
-        QCOMPARE(w.QueryChild.recordCount(), 3);
-        QComboBox* list = w.cboTraziPoChild;
+        QCOMPARE(w.detail()->query().recordCount(), 3);
+        QComboBox* list = w.detail()->cboTraziPo;
         list->setCurrentIndex(list->findText(QStringLiteral("ShipCountry")));
-        w.edTraziChild->setText(QStringLiteral("fr"));
-        pressReturn(w.edTraziChild);
-        QCOMPARE(w.QueryChild.currentRow(), 1);
-        QCOMPARE(w.edTraziChild->text(), QStringLiteral("France"));
-        QCOMPARE(w.lblRecNoChild->text(), QStringLiteral("Record 2 / 3"));
-        QCOMPARE(w.Query.currentRow(), 0);
+        w.detail()->edTrazi->setText(QStringLiteral("fr"));
+        pressReturn(w.detail()->edTrazi);
+        QCOMPARE(w.detail()->query().currentRow(), 1);
+        QCOMPARE(w.detail()->edTrazi->text(), QStringLiteral("France"));
+        QCOMPARE(w.detail()->lblRecNo->text(), QStringLiteral("Record 2 / 3"));
+        QCOMPARE(w.query().currentRow(), 0);
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
@@ -163,10 +163,10 @@ private slots:
     void staleEntryIsReportedNotFollowed() {
         Env env;
         ShownTable t(env);
-        t.w.Query.close();
-        t.w.Query.open();
-        t.w.edTrazi->setText(QStringLiteral("A"));
-        pressReturn(t.w.edTrazi);
+        t.w.query().close();
+        t.w.query().open();
+        t.w.master().edTrazi->setText(QStringLiteral("A"));
+        pressReturn(t.w.master().edTrazi);
         QCOMPARE(env.count("error"), 1);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("CustomerID")));
     }

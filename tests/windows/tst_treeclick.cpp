@@ -41,10 +41,10 @@ QStringList items(const QListWidget* list) {
     return result;
 }
 
-QList<TfrmGridMasterFields*> windows(MainWindow& form) {
-    QList<TfrmGridMasterFields*> result;
+QList<DataWindow*> windows(MainWindow& form) {
+    QList<DataWindow*> result;
     for (QMdiSubWindow* sub : form.MdiClient->subWindowList(QMdiArea::CreationOrder)) {
-        if (auto* w = qobject_cast<TfrmGridMasterFields*>(sub->widget())) {
+        if (auto* w = qobject_cast<DataWindow*>(sub->widget())) {
             result << w;
         }
     }
@@ -93,24 +93,23 @@ private slots:
             node(env.form, QStringLiteral("Tables"), QStringLiteral("Customers"));
         click(env.form, customers);
         click(env.form, customers);
-        const QList<TfrmGridMasterFields*> open = windows(env.form);
+        const QList<DataWindow*> open = windows(env.form);
         QCOMPARE(open.size(), 2);
-        for (TfrmGridMasterFields* w : open) {
+        for (DataWindow* w : open) {
             QCOMPARE(w->windowTitle(), QStringLiteral("TABLE: Customers"));
-            QCOMPARE(w->Query.sql(), std::string("SELECT * FROM [Customers]"));
-            QCOMPARE(w->lblRecNo->text(), QStringLiteral("Record 1 / 4"));
-            QCOMPARE(w->cboTraziPo->count(), 5);
-            QVERIFY(w->pnlQuery->isHidden());
-            QVERIFY(w->pnlEARight->isHidden());
-            QVERIFY(w->FieldBox->isHidden());
-            QCOMPARE(w->SQLQuery->textCursor().selectedText(),
-                     QStringLiteral("[Enter SQL query here]"));
-            QCOMPARE(w->edTrazi->text(), TfrmGridFields::searchPlaceholder);
+            QCOMPARE(w->query().sql(), std::string("SELECT * FROM [Customers]"));
+            QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 1 / 4"));
+            QCOMPARE(w->master().cboTraziPo->count(), 5);
+            QVERIFY(!w->sqlArea());
+            QVERIFY(!w->detail());
+            QVERIFY(!w->setup());
+            QCOMPARE(w->sqlBox(), nullptr); // the SQL box is the freehand window's
+            QCOMPARE(w->master().edTrazi->text(), DataSetPanel::searchPlaceholder);
         }
-        QCOMPARE(QApplication::focusWidget(), open[1]->Grid);
+        QCOMPARE(QApplication::focusWidget(), open[1]->master().Grid);
         QVERIFY(open[1]->parentWidget()->isMaximized());
-        open[0]->Query.moveTo(3); // two windows, two queries
-        QCOMPARE(open[1]->Query.currentRow(), 0);
+        open[0]->query().moveTo(3); // two windows, two queries
+        QCOMPARE(open[1]->query().currentRow(), 0);
         QVERIFY(env.form.CloseButton->isVisibleTo(&env.form));
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         QCOMPARE(env.dialogs.shown.size(), 0);
@@ -146,22 +145,22 @@ private slots:
         }
         env.form.FillDatabaseTree();
         click(env.form, node(env.form, QStringLiteral("Tables"), shown));
-        TfrmGridMasterFields* w = windows(env.form).value(0);
+        DataWindow* w = windows(env.form).value(0);
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), "TABLE: " + shown);
-        QVERIFY(w->pnlQuery->isHidden());
+        QVERIFY(!w->sqlArea());
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         if (rows >= 0) {
-            QCOMPARE(w->Query.recordCount(), rows);
+            QCOMPARE(w->query().recordCount(), rows);
             QCOMPARE(env.dialogs.shown.size(), 0);
             return;
         }
         // The failure goes to the default report; the second initialisation is skipped.
-        QVERIFY(!w->Query.active());
+        QVERIFY(!w->query().active());
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
-        QCOMPARE(w->lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(w->SQLQuery->textCursor().selectedText(), QString());
+        QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(w->sqlBox(), nullptr); // the SQL box is the freehand window's
     }
 
     // Any table or column name reaches the engine as one name: the tree opens
@@ -202,22 +201,22 @@ private slots:
         };
         click(env.form, node(env.form, QStringLiteral("Tables"), name));
         QVERIFY(victimKept());
-        TfrmGridMasterFields* view = windows(env.form).value(0);
+        DataWindow* view = windows(env.form).value(0);
         QVERIFY(view);
-        QCOMPARE(view->Query.recordCount(), 2);
-        QCOMPARE(column(view->Query, 1), (QStringList{"one", "two"}));
+        QCOMPARE(view->query().recordCount(), 2);
+        QCOMPARE(column(view->query(), 1), (QStringList{"one", "two"}));
 
-        TfrmGridMasterFields w(env.connection());
-        chooseTable(w, w.cboMasterTable, name);
-        chooseTable(w, w.cboChildTable, "lines of " + name);
-        QCOMPARE(items(w.lbMasterFields), (QStringList{name, "label"}));
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        chooseTable(w, w.setup()->cboMasterTable, name);
+        chooseTable(w, w.setup()->cboChildTable, "lines of " + name);
+        QCOMPARE(items(w.setup()->lbMasterFields), (QStringList{name, "label"}));
         pair(w, name, name + " ref");
-        w.MCRefreshButtonClick();
+        w.setup()->MCRefreshButton->click();
         QCOMPARE(env.dialogs.texts(), QStringList{});
-        QCOMPARE(w.Query.recordCount(), 2);
-        QCOMPARE(column(w.QueryChild, 0), (QStringList{"10", "11"}));
-        w.Query.moveTo(1);
-        QCOMPARE(column(w.QueryChild, 0), QStringList{"12"});
+        QCOMPARE(w.query().recordCount(), 2);
+        QCOMPARE(column(w.detail()->query(), 0), (QStringList{"10", "11"}));
+        w.query().moveTo(1);
+        QCOMPARE(column(w.detail()->query(), 0), QStringList{"12"});
         QVERIFY(victimKept());
     }
 
@@ -225,28 +224,29 @@ private slots:
         Env env;
         click(env.form, node(env.form, QStringLiteral("Misc"), QStringLiteral("Query")));
         click(env.form, node(env.form, QStringLiteral("Misc"), QStringLiteral("Master detail")));
-        const QList<TfrmGridMasterFields*> open = windows(env.form);
+        const QList<DataWindow*> open = windows(env.form);
         QCOMPARE(open.size(), 2);
-        TfrmGridMasterFields* freehand = open[0];
+        DataWindow* freehand = open[0];
         QCOMPARE(freehand->windowTitle(), QStringLiteral("\"Freehand\" query"));
-        QVERIFY(!freehand->pnlQuery->isHidden());
-        QVERIFY(freehand->pnlEARight->isHidden());
-        QVERIFY(freehand->FieldBox->isHidden());
-        QVERIFY(!freehand->Query.active());
-        TfrmGridMasterFields* md = open[1];
+        QVERIFY(freehand->sqlArea());
+        QVERIFY(!freehand->detail());
+        QVERIFY(!freehand->setup());
+        QVERIFY(!freehand->query().active());
+        DataWindow* md = open[1];
         QCOMPARE(md->windowTitle(), QStringLiteral("Master-detail"));
-        QVERIFY(md->pnlQuery->isHidden());
-        QVERIFY(!md->pnlEARight->isHidden());
-        QVERIFY(!md->FieldBox->isHidden());
-        QCOMPARE(md->cboMasterTable->count(), int(env.dm.connection.tableNames().size()));
+        QVERIFY(!md->sqlArea());
+        QVERIFY(md->detail());
+        QVERIFY(md->setup());
+        QCOMPARE(md->setup()->cboMasterTable->count(), int(env.dm.connection.tableNames().size()));
         // The keyboard starts in the SQL text (whose selected placeholder the
         // first keystroke replaces) and in the setup area; the search boxes
         // keep their placeholders.
-        QCOMPARE(freehand->focusWidget(), freehand->SQLQuery);
-        QCOMPARE(freehand->SQLQuery->textCursor().selectedText(),
+        QCOMPARE(freehand->focusWidget(), freehand->sqlBox());
+        QCOMPARE(freehand->sqlBox()->textCursor().selectedText(),
                  QStringLiteral("[Enter SQL query here]"));
-        QCOMPARE(md->focusWidget(), md->cboMasterTable);
-        QCOMPARE(freehand->edTrazi->text(), QStringLiteral("Enter your search term, hit [RETURN]"));
+        QCOMPARE(md->focusWidget(), md->setup()->cboMasterTable);
+        QCOMPARE(freehand->master().edTrazi->text(),
+                 QStringLiteral("Enter your search term, hit [RETURN]"));
         QCOMPARE(env.dialogs.shown.size(), 0);
         // Disconnect closes them all.
         env.form.mnuDisconnectClick();

@@ -1,0 +1,252 @@
+#include "windows/DataSetPanel.h"
+
+#include "data/service/Errors.h"
+#include "toolkit/Cursors.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/EditBox.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Glyphs.h"
+#include "toolkit/Progress.h"
+#include "toolkit/Text.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QToolButton>
+
+using tk::qs;
+using tk::ss;
+
+const QString DataSetPanel::searchPlaceholder =
+    QStringLiteral("Enter your search term, hit [RETURN]");
+const QString DataSetPanel::searchAgainPlaceholder =
+    QStringLiteral("Enter a term to search, hit [RETURN]");
+const QString DataSetPanel::noDataset = QStringLiteral("No dataset opened!");
+
+namespace {
+
+const QColor placeholderGrey(128, 128, 128);
+
+} // namespace
+
+DataSetPanel::DataSetPanel(vdata::DataSource& source, QWidget* parent)
+    : QWidget(parent), source_(source), query_(*source.dataSet()) {
+    setupUi(this);
+    Grid->setDataSource(&source_);
+    DBNavigator->setDataSource(&source_);
+    Grid->setTitleBold(true);
+    edTrazi->setCursorPosition(0);
+    query_.afterScroll = [this](vdata::Query&) { showRecord(); };
+    showNoDataset();
+    setNavigatorCaptions();
+    connectHandlers();
+}
+
+void DataSetPanel::connectHandlers() {
+    connect(Grid, &tk::DBGrid::titleClick, this,
+            tk::handler([this](QObject*, const QString& name) { sort(name); }));
+    connect(Grid, &tk::DBGrid::mouseMove, this,
+            tk::handler(
+                [this](QObject*, Qt::KeyboardModifiers, int x, int y) { showPointerOver(x, y); }));
+    // Records are deleted only through the navigator (which asks first), so
+    // the grid's own Ctrl+Delete never runs.
+    connect(Grid, &tk::DBGrid::keyDown, this, [](QObject*, int& key, Qt::KeyboardModifiers shift) {
+        if (key == Qt::Key_Delete && (shift & Qt::ControlModifier)) {
+            key = 0;
+        }
+    });
+    connect(edTrazi, &tk::EditBox::entered, this, tk::handler(this, &DataSetPanel::enterSearchBox));
+    connect(edTrazi, &tk::EditBox::exited, this, tk::handler(this, &DataSetPanel::leaveSearchBox));
+    connect(edTrazi, &tk::EditBox::keyDown, this,
+            tk::handler([this](QObject*, int key, Qt::KeyboardModifiers) {
+                if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                    search();
+                }
+            }));
+    connect(cboTraziPo, &QComboBox::activated, this,
+            [this] { edTrazi->setFocus(Qt::OtherFocusReason); });
+}
+
+void DataSetPanel::nameWidgets(const QString& suffix) {
+    for (QWidget* w : std::initializer_list<QWidget*>{pnlTop, pnlSearch, pnlNav, edTrazi,
+                                                      cboTraziPo, DBNavigator, Grid, lblRecNo}) {
+        w->setObjectName(w->objectName() + suffix);
+    }
+}
+
+void DataSetPanel::setNavigatorCaptions() {
+    static const char* const captions[tk::DBNavigator::buttonCount] = {
+        "First", "Proir", "Next", "Last", "&Add", "Delete", "Edit", "Save", "Cancel", "Refresh"};
+    static const QStyle::StandardPixmap glyphs[tk::DBNavigator::buttonCount] = {
+        QStyle::SP_MediaSkipBackward,
+        QStyle::SP_MediaSeekBackward,
+        QStyle::SP_MediaSeekForward,
+        QStyle::SP_MediaSkipForward,
+        QStyle::SP_FileIcon,
+        QStyle::SP_TrashIcon,
+        QStyle::SP_FileDialogDetailedView,
+        QStyle::SP_DialogSaveButton,
+        QStyle::SP_DialogCancelButton,
+        QStyle::SP_BrowserReload};
+    for (int i = 0; i < tk::DBNavigator::buttonCount; ++i) {
+        DBNavigator->setCaption(i, QString::fromUtf8(captions[i]));
+        DBNavigator->setGlyph(i, tk::twoImageGlyph(glyphs[i]), true);
+    }
+}
+
+// ---- the query -----------------------------------------------------------
+
+void DataSetPanel::showNoDataset() {
+    lblRecNo->setText(noDataset);
+}
+
+void DataSetPanel::openIfSet() {
+    if (!query_.sql().empty()) {
+        query_.open();
+    }
+}
+
+void DataSetPanel::fillSearchColumns() {
+    cboTraziPo->clear();
+    for (int i = 0; i < query_.fieldCount(); ++i) {
+        const vdata::FieldType type = query_.field(i).dataType();
+        if (type == vdata::FieldType::Integer || type == vdata::FieldType::Date ||
+            type == vdata::FieldType::WideString) {
+            const std::weak_ptr<vdata::Field> field = query_.fieldPtr(i);
+            cboTraziPo->addItem(qs(query_.field(i).displayName()), QVariant::fromValue(field));
+        }
+    }
+    cboTraziPo->setCurrentIndex(cboTraziPo->count() > 0 ? 0 : -1);
+}
+
+std::shared_ptr<vdata::Field> DataSetPanel::entryField(const QComboBox* list, int index) {
+    if (!list || index < 0 || index >= list->count()) {
+        return nullptr;
+    }
+    return list->itemData(index).value<std::weak_ptr<vdata::Field>>().lock();
+}
+
+void DataSetPanel::refresh() {
+    if (!query_.active()) {
+        return;
+    }
+    try {
+        const tk::ProgressGuard progress(window());
+        query_.requery();
+    } catch (...) {
+        // A re-query that failed or was cancelled closed the query.
+        showClosed();
+        throw;
+    }
+    showRecord();
+    DBNavigator->button(tk::DBNavigator::Edit)->setEnabled(query_.recordCount() > 0);
+}
+
+void DataSetPanel::showClosed() {
+    if (!query_.active()) {
+        showNoDataset();
+    }
+}
+
+void DataSetPanel::showRecord() {
+    if (query_.active()) {
+        lblRecNo->setText(
+            QStringLiteral("Record %1 / %2").arg(query_.recNo()).arg(query_.recordCount()));
+    }
+}
+
+void DataSetPanel::readAgainOnRefresh() {
+    DBNavigator->beforeAction = [this](tk::DBNavigator*, int button) {
+        return beforeNavigatorAction(button);
+    };
+}
+
+// The navigator's Refresh reads the query again here, with the progress
+// dialog and the counter; the navigator's own refresh does not run.
+bool DataSetPanel::beforeNavigatorAction(int button) {
+    if (button != tk::DBNavigator::Refresh) {
+        return true;
+    }
+    refresh();
+    emit refreshed();
+    return false;
+}
+
+// ---- the grid ------------------------------------------------------------
+
+void DataSetPanel::sort(const QString& fieldName) {
+    if (!query_.active()) {
+        return;
+    }
+    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+    try {
+        const tk::ProgressGuard progress(window(), QStringLiteral("Rows sorted"));
+        const std::string name = ss(fieldName);
+        query_.setSort(query_.sort() == name ? name + " DESC" : name);
+    } catch (const std::exception&) {
+        // Deliberately silent: the grid keeps the order it had (also when
+        // the user cancelled the sort).
+    }
+}
+
+void DataSetPanel::showPointerOver(int x, int y) {
+    const bool overTitles = Grid->cellAt(x, y).y() == 0;
+    tk::setWidgetCursor(Grid, overTitles ? tk::CursorShape::HandPoint : tk::CursorShape::Default);
+}
+
+// Without a connection to the server nothing can save the change, and
+// keeping the window would keep the user from disconnecting or leaving: the
+// window closes without it, and the message says which change was not saved.
+// Any other refusal is reported and keeps the window with the typed values.
+bool DataSetPanel::savePendingEdit() {
+    return Grid->postPending([this](const std::exception& e) {
+        const auto* error = dynamic_cast<const vdata::DataError*>(&e);
+        if (error == nullptr || error->kind() != vdata::ErrorKind::Connection) {
+            tk::reportError(e);
+            return false;
+        }
+        tk::showMessage(tk::MessageKind::Warning,
+                        QStringLiteral("The change to table \"%1\" was not saved, and the window "
+                                       "closed without it.\n%2")
+                            .arg(qs(query_.editableTable()), qs(e.what())));
+        return true;
+    });
+}
+
+// ---- the search box ------------------------------------------------------
+
+void DataSetPanel::enterSearchBox() {
+    if (edTrazi->text() == searchPlaceholder || edTrazi->text() == searchAgainPlaceholder) {
+        edTrazi->clear();
+        edTrazi->setTextColor(QApplication::palette().color(QPalette::Text));
+    }
+}
+
+void DataSetPanel::leaveSearchBox() {
+    if (edTrazi->text().isEmpty()) {
+        edTrazi->setTextColor(placeholderGrey);
+        edTrazi->setText(searchAgainPlaceholder);
+        edTrazi->setCursorPosition(0); // show the placeholder from its start
+    }
+}
+
+void DataSetPanel::search() {
+    if (cboTraziPo->currentIndex() < 0) {
+        tk::reportError(QStringLiteral("There is no column to search on"));
+        return;
+    }
+    const std::shared_ptr<vdata::Field> field = entryField(cboTraziPo, cboTraziPo->currentIndex());
+    if (!field || !query_.active()) {
+        // The list was filled from a result that has been closed since.
+        tk::reportError(QStringLiteral("The column \"%1\" belongs to a result that is no longer "
+                                       "open; refresh the window")
+                            .arg(cboTraziPo->currentText()));
+        return;
+    }
+    const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
+    const tk::ProgressGuard progress(window(), QStringLiteral("Rows searched"));
+    if (query_.locate(field->name(), ss(edTrazi->text()))) {
+        edTrazi->setText(qs(field->asString()));
+    }
+}

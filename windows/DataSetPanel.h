@@ -1,0 +1,75 @@
+#pragma once
+
+#include "data/service/DataSource.h"
+#include "data/service/Query.h"
+#include "ui_DataSetPanel.h"
+
+#include <QMetaType>
+#include <QWidget>
+
+#include <memory>
+
+// One query shown as a data window shows it: an editable grid with
+// title-click sorting, its navigator, a search box with its column list, and
+// the record counter. Every handler serves this panel's own query.
+class DataSetPanel : public QWidget, public Ui::DataSetPanel {
+    Q_OBJECT
+public:
+    // Shows `source`'s query; both outlive the panel's use of them.
+    explicit DataSetPanel(vdata::DataSource& source, QWidget* parent = nullptr);
+
+    vdata::Query& query() const { return query_; }
+    vdata::DataSource& source() const { return source_; }
+
+    // Adds `suffix` to the object names of the panel's widgets, so that a
+    // second panel in a window has names of its own (GridChild, ...).
+    void nameWidgets(const QString& suffix);
+
+    // The counter of a new panel, and of a query that is closed.
+    void showNoDataset();
+    // Opens the query when it has a text and is not open yet.
+    void openIfSet();
+    // The columns that can be searched: 32-bit integers, dates and texts.
+    void fillSearchColumns();
+    // Reads the query again; a failure closes it, says so in the counter
+    // and goes to the caller.
+    void refresh();
+    void showClosed();
+    void showRecord();
+    // Ascending on the first click, then descending, then ascending again.
+    // A refused sort keeps the order and shows nothing.
+    void sort(const QString& fieldName);
+    // The navigator's Refresh reads the query again as refresh() does, where
+    // by itself it runs the query's own refresh (which keeps the record and
+    // leaves the counter as it is).
+    void readAgainOnRefresh();
+    // Saves a change pending in the grid before the window closes; see the
+    // .cpp for when the window closes without it.
+    bool savePendingEdit();
+
+    // The field an entry of a search-column list refers to; null when the
+    // entry is missing or its query was closed since the list was filled.
+    static std::shared_ptr<vdata::Field> entryField(const QComboBox* list, int index);
+
+    static const QString searchPlaceholder;      // a new box
+    static const QString searchAgainPlaceholder; // a box left empty
+    static const QString noDataset;              // the counter of a closed query
+
+signals:
+    // The query was read again through the navigator's Refresh button.
+    void refreshed();
+
+private:
+    void connectHandlers();
+    void setNavigatorCaptions();
+    bool beforeNavigatorAction(int button);
+    void showPointerOver(int x, int y);
+    void enterSearchBox();
+    void leaveSearchBox();
+    void search();
+
+    vdata::DataSource& source_;
+    vdata::Query& query_;
+};
+
+Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

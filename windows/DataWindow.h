@@ -1,0 +1,91 @@
+#pragma once
+
+#include "data/service/Command.h"
+#include "data/service/DataSource.h"
+#include "data/service/Query.h"
+#include "ui_FreehandQuery.h"
+
+#include <QWidget>
+
+class DataSetPanel;
+class DataWindowHost;
+class QSplitter;
+class RelationSetup;
+
+// A data window: a view of one table, the freehand query (the SQL box above
+// the grid) or the master-detail window (the master and the detail panel,
+// with the relation set-up between them, in a splitter the user can drag).
+class DataWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class Use { Table, Freehand, MasterDetail };
+
+    // Builds the window for `use` and runs the initialisation. Every query
+    // and command of the window uses `connection`. With a host the window
+    // becomes one of the host's windows and shows its state in the host's
+    // banner.
+    DataWindow(vdata::Connection& connection, Use use, DataWindowHost* host = nullptr);
+    ~DataWindow() override;
+
+    // Opens the window's work (`table` names the table of a table view),
+    // activates it and gives the keyboard to where its work starts. A table
+    // that fails to open leaves the window with its caption, and the error
+    // goes to the caller.
+    void setUp(const QString& table = QString());
+    // Initialisation; may run any number of times with the same result.
+    void initialise();
+    // The window became the active one: the host shows its Close button.
+    void activate();
+
+    Use use() const { return use_; }
+    QString title() const { return title_; }
+    vdata::Query& query() { return query_; }
+    // The detail's query of a master-detail window; null in the others.
+    vdata::Query* childQuery();
+    DataSetPanel& master() const { return *master_; }
+    DataSetPanel* detail() const { return detail_; }
+    RelationSetup* setup() const { return setup_; }
+    QSplitter* splitter() const { return splitter_; }
+    // The freehand query's SQL box, its Refresh button and the frame that
+    // holds them; null in the other windows.
+    QFrame* sqlArea() const { return sqlArea_; }
+    QPlainTextEdit* sqlBox() const { return sqlArea_ ? sql_.SQLQuery : nullptr; }
+    QToolButton* runButton() const { return sqlArea_ ? sql_.RefreshButton : nullptr; }
+
+    // The first word of a line, lower-cased (see the .cpp for the rule).
+    static QString firstWord(const QString& line);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QList<DataSetPanel*> panels() const;
+    void buildFreehand();
+    void buildMasterDetail();
+    void attachToHost();
+    void setTitle(const QString& title);
+    void focusFirstInput();
+    bool savePendingEdits();
+    void closeQueries();
+    void runSql();
+    void runSelect(const QString& text);
+    void runStatement(const QString& text);
+    void showMasterDetail();
+    void fillSearchColumns();
+
+    vdata::Connection& connection_;
+    DataWindowHost* const host_;
+    const Use use_;
+    QString title_;
+    vdata::Query query_;
+    vdata::DataSource source_{&query_};
+    vdata::Query detailQuery_; // the detail of query_ through source_
+    vdata::DataSource detailSource_{&detailQuery_};
+    vdata::Command command_;
+    DataSetPanel* master_ = nullptr;
+    DataSetPanel* detail_ = nullptr;
+    RelationSetup* setup_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QFrame* sqlArea_ = nullptr;
+    Ui::FreehandQuery sql_{};
+};

@@ -1,0 +1,143 @@
+#include "windows/RelationSetup.h"
+
+#include "data/service/Connection.h"
+#include "data/service/Dialect.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Glyphs.h"
+#include "toolkit/Text.h"
+#include "toolkit/ValueListEditor.h"
+
+#include <QStyle>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+using tk::qs;
+using tk::ss;
+
+RelationSetup::RelationSetup(vdata::Connection& connection, QWidget* parent)
+    : QWidget(parent), connection_(connection) {
+    setupUi(this);
+    MCRefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
+    connect(cboMasterTable, &QComboBox::activated, this,
+            tk::handler([this] { listFields(cboMasterTable, lbMasterFields); }));
+    connect(cboChildTable, &QComboBox::activated, this,
+            tk::handler([this] { listFields(cboChildTable, lbChildFields); }));
+    connect(AddRelButton, &QPushButton::clicked, this, tk::handler(this, &RelationSetup::addPair));
+    connect(MCRefreshButton, &QToolButton::clicked, this, &RelationSetup::showRequested);
+}
+
+void RelationSetup::fillTableLists() {
+    QStringList names;
+    for (const std::string& name : connection_.tableNames()) {
+        names << qs(name);
+    }
+    for (QComboBox* list : {cboMasterTable, cboChildTable}) {
+        list->clear();
+        list->addItems(names);
+        list->setCurrentIndex(-1);
+    }
+}
+
+// Lists the fields of the chosen table by opening its first row.
+void RelationSetup::listFields(const QComboBox* tables, QListWidget* fields) {
+    if (tables->currentIndex() < 0) {
+        return;
+    }
+    const std::string table = ss(tables->currentText());
+    fields->clear();
+    vdata::Query probe(&connection_);
+    probe.setSQL("SELECT TOP 1 * FROM " + vdata::bracketName(table));
+    try {
+        probe.open();
+        for (int i = 0; i < probe.fieldCount(); ++i) {
+            fields->addItem(qs(probe.field(i).displayName()));
+        }
+        probe.close();
+    } catch (const std::exception& e) {
+        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+    }
+}
+
+// A refusal of the relation editor goes to the default error report.
+void RelationSetup::addPair() {
+    const QList<QListWidgetItem*> master = lbMasterFields->selectedItems();
+    const QList<QListWidgetItem*> child = lbChildFields->selectedItems();
+    if (master.isEmpty() || child.isEmpty()) {
+        return;
+    }
+    Rel->insertPair(master.first()->text(), child.first()->text(), true);
+}
+
+RelationSetup::Pairs RelationSetup::pairs() const {
+    Pairs result;
+    for (int i = 0; i < Rel->pairCount(); ++i) {
+        result.emplace_back(ss(Rel->key(i)), ss(Rel->value(i)));
+    }
+    return result;
+}
+
+bool RelationSetup::hasPairs() const {
+    return !Rel->cell(1, 1).isEmpty();
+}
+
+namespace {
+
+// A master field name that can follow ':' as it is: letters, digits and '_'.
+bool plainParameterName(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    });
+}
+
+// Each master field's parameter name: the field's own when plain, else "p1",
+// "p2", ... (skipping the plain names in use, letter case aside).
+std::vector<std::string> parameterNames(const RelationSetup::Pairs& pairs) {
+    std::set<std::string> taken;
+    for (const auto& pair : pairs) {
+        if (plainParameterName(pair.first)) {
+            taken.insert(ss(qs(pair.first).toLower()));
+        }
+    }
+    std::vector<std::string> names;
+    int next = 1;
+    for (const auto& pair : pairs) {
+        if (plainParameterName(pair.first)) {
+            names.push_back(pair.first);
+            continue;
+        }
+        while (taken.count("p" + std::to_string(next)) != 0) {
+            ++next;
+        }
+        names.push_back("p" + std::to_string(next++));
+    }
+    return names;
+}
+
+} // namespace
+
+// Table and field names go in bracketed, so that any name is one name.
+RelationSetup::ChildQuery RelationSetup::childQueryText(const std::string& childTable,
+                                                        const Pairs& pairs) {
+    const std::string table = vdata::bracketName(childTable);
+    const std::vector<std::string> params = parameterNames(pairs);
+    ChildQuery query;
+    std::vector<std::string> lines;
+    lines.push_back("SELECT * FROM " + table);
+    lines.push_back("WHERE ");
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        lines.push_back(table + "." + vdata::bracketName(pairs[i].second) + " = :" + params[i]);
+        if (params[i] != pairs[i].first) {
+            query.parameterFields[params[i]] = pairs[i].first;
+        }
+        if (i + 1 < pairs.size()) {
+            lines.push_back(" AND ");
+        }
+    }
+    for (const std::string& line : lines) {
+        query.text += line + "\r\n";
+    }
+    return query;
+}
