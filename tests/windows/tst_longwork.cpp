@@ -68,9 +68,7 @@ struct Program {
         env.dialogs.clear();
     }
 
-    DataWindow* open(const QString& node) {
-        return env.click(QStringLiteral("Tables"), node);
-    }
+    DataWindow* open(const QString& node) { return env.click(QStringLiteral("Tables"), node); }
 
     // Sessions of the server still running the slow statement.
     int serverStillReading() const {
