@@ -114,7 +114,8 @@ private slots:
         const auto shown = [](const std::string& held) {
             return QString::fromStdString(vdata::paddedDecimalText(held, 10));
         };
-        QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(), shown(typed.toStdString()));
+        QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(),
+                 shown(typed.toStdString()));
         // Prices with ever finer fractions: every cell, typed or not, still
         // shows what the table holds as the window's copy of the column
         // changes how it keeps them.
