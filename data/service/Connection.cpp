@@ -1,26 +1,40 @@
 #include "data/service/Connection.h"
 
 #include "data/service/Errors.h"
+#include "data/service/SourceEnumerator.h"
 
 namespace vdata {
 namespace {
 
-EngineOpenerByText& installedOpener() {
-    static EngineOpenerByText opener;
-    return opener;
+// What the program installed of its providers: how engines open, and how
+// servers are listed.
+template <typename Hook> Hook& installed() {
+    static Hook hook;
+    return hook;
 }
 
 } // namespace
 
 void setEngineOpener(EngineOpenerByText opener) {
-    installedOpener() = std::move(opener);
+    installed<EngineOpenerByText>() = std::move(opener);
 }
 
 std::unique_ptr<Engine> openEngine(const std::string& connectionString) {
-    if (!installedOpener()) {
+    if (!installed<EngineOpenerByText>()) {
         throw DataError("No data providers are installed.", ErrorKind::Connection);
     }
-    return installedOpener()(connectionString);
+    return installed<EngineOpenerByText>()(connectionString);
+}
+
+void setSourceLister(SourceLister lister) {
+    installed<SourceLister>() = std::move(lister);
+}
+
+std::vector<SourceRow> enumerateSources(const std::string& progId, const SourceOptions& options) {
+    if (!installed<SourceLister>()) {
+        throw DataError("The enumerator \"" + progId + "\" is not registered");
+    }
+    return installed<SourceLister>()(progId, options);
 }
 
 Connection::Connection() = default;
