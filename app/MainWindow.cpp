@@ -130,6 +130,9 @@ void MainWindow::connectionOpened() {
     // is reported here and the user can still disconnect.
     tk::guarded([this] { FillDatabaseTree(); });
     tk::setWidgetCursor(this, tk::CursorShape::Default);
+    // The keyboard starts in the tree, on its first entry.
+    if (DBTree->topLevelItemCount() > 0)
+        DBTree->setCurrentItem(DBTree->topLevelItem(0));
     DBTree->setFocus(Qt::OtherFocusReason);
 }
 

@@ -23,7 +23,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+[ -n "${VELDMARK_SKIP_DEPS:-}" ] || bash scripts/install-deps.sh
 bin="${VELDMARK_BIN:-}"
 if [ -z "$bin" ]; then
     cmake --preset dev >/dev/null

@@ -111,7 +111,7 @@ void DataSetPanel::fillSearchColumns() {
     cboTraziPo->clear();
     for (int i = 0; i < query_.fieldCount(); ++i) {
         const vdata::FieldType type = query_.field(i).dataType();
-        if (type == vdata::FieldType::Integer || type == vdata::FieldType::Date ||
+        if (vdata::isIntegerType(type) || type == vdata::FieldType::Date ||
             type == vdata::FieldType::WideString) {
             const std::weak_ptr<vdata::Field> field = query_.fieldPtr(i);
             cboTraziPo->addItem(qs(query_.field(i).displayName()), QVariant::fromValue(field));

@@ -29,7 +29,8 @@ public:
     void showNoDataset();
     // Opens the query when it has a text and is not open yet.
     void openIfSet();
-    // The columns that can be searched: 32-bit integers, dates and texts.
+    // The columns that can be searched: integers of every size (keys
+    // included), dates and texts.
     void fillSearchColumns();
     // Reads the query again; a failure closes it, says so in the counter
     // and goes to the caller.

@@ -161,8 +161,12 @@ private slots:
         clickTitle(grid, QStringLiteral("name"));
         QCOMPARE(cellText(grid, 0, name), QStringLiteral("Ana Babić"));
 
-        // The search runs on the first column it offers, the name.
-        QCOMPARE(customers->master().cboTraziPo->currentText(), QStringLiteral("name"));
+        // The search starts on the first column it offers, the key; the
+        // user picks the name.
+        QComboBox* searchOn = customers->master().cboTraziPo;
+        QCOMPARE(searchOn->currentText(), QStringLiteral("id"));
+        searchOn->setCurrentIndex(searchOn->findText(QStringLiteral("name")));
+        emit searchOn->activated(searchOn->currentIndex());
         QTest::mouseClick(customers->master().edTrazi, Qt::LeftButton);
         QTest::keyClicks(customers->master().edTrazi, QStringLiteral("Vesna"));
         QTest::keyClick(customers->master().edTrazi, Qt::Key_Return);

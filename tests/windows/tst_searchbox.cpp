@@ -2,6 +2,7 @@
 // cycle, picking a column, searching in the main and the child set, and
 // the failures (no column, a term that cannot be compared).
 
+#include "data/service/Command.h"
 #include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
@@ -130,7 +131,10 @@ private slots:
         pick(t.w.master().cboTraziPo, QStringLiteral("Rating"));
         t.w.master().edTrazi->setText(QStringLiteral("abc"));
         pressReturn(t.w.master().edTrazi);
-        ShownTable codes(env, "Codes");
+        vdata::Command create(&env.connection());
+        create.setCommandText("CREATE TABLE Reals (Price REAL, Picture BLOB)");
+        create.execute();
+        ShownTable codes(env, "Reals");
         QCOMPARE(codes.w.master().cboTraziPo->count(), 0);
         codes.w.master().edTrazi->setText(QStringLiteral("1"));
         pressReturn(codes.w.master().edTrazi);
@@ -140,6 +144,17 @@ private slots:
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
         QCOMPARE(t.w.query().currentRow(), 2);
         QCOMPARE(codes.w.master().edTrazi->text(), QStringLiteral("1"));
+    }
+
+    // Every integer column is offered, a 64-bit key too, and found by value.
+    void integerKeysAreSearchable() {
+        Env env;
+        ShownTable codes(env, "Codes");
+        QCOMPARE(entries(codes.w.master().cboTraziPo), QStringList{QStringLiteral("ID")});
+        codes.w.master().edTrazi->setText(QStringLiteral("1"));
+        pressReturn(codes.w.master().edTrazi);
+        QCOMPARE(codes.w.query().currentRow(), 0);
+        QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
     void childSetSearchesTheChildQuery() {
