@@ -118,13 +118,16 @@ void DBNavigator::updateButtons() {
     const bool browsing = active && !editing;
     const bool atFirst = empty || q->currentRow() <= 0;
     const bool atLast = empty || q->currentRow() >= q->recordCount() - 1;
+    // A result that cannot be written (an Access file, a join, a table
+    // without a key) offers no command that would change it.
+    const bool writable = active && q->readOnlyReason().empty();
     button(First)->setEnabled(browsing && !atFirst);
     button(Prior)->setEnabled(browsing && !atFirst);
     button(Next)->setEnabled(browsing && !atLast);
     button(Last)->setEnabled(browsing && !atLast);
-    button(Insert)->setEnabled(active);
-    button(Delete)->setEnabled(browsing && !empty);
-    button(Edit)->setEnabled(browsing && !empty);
+    button(Insert)->setEnabled(writable);
+    button(Delete)->setEnabled(browsing && !empty && writable);
+    button(Edit)->setEnabled(browsing && !empty && writable);
     button(Post)->setEnabled(editing);
     button(Cancel)->setEnabled(editing);
     button(Refresh)->setEnabled(active);

@@ -99,6 +99,7 @@ void DataSetPanel::setNavigatorCaptions() {
 
 void DataSetPanel::showNoDataset() {
     lblRecNo->setText(noDataset);
+    lblRecNo->setToolTip(QString());
 }
 
 void DataSetPanel::openIfSet() {
@@ -140,7 +141,8 @@ void DataSetPanel::refresh() {
         throw;
     }
     showRecord();
-    DBNavigator->button(tk::DBNavigator::Edit)->setEnabled(query_.recordCount() > 0);
+    DBNavigator->button(tk::DBNavigator::Edit)
+        ->setEnabled(query_.recordCount() > 0 && query_.canModify());
 }
 
 void DataSetPanel::showClosed() {
@@ -153,6 +155,8 @@ void DataSetPanel::showRecord() {
     if (query_.active()) {
         lblRecNo->setText(
             QStringLiteral("Record %1 / %2").arg(query_.recNo()).arg(query_.recordCount()));
+        // Why the navigator offers no edits, where it offers none.
+        lblRecNo->setToolTip(qs(query_.readOnlyReason()));
     }
 }
 
