@@ -642,10 +642,11 @@ private Q_SLOTS:
         ScriptedDialogs dialogs;
         QPushButton button;
         int clicks = 0;
-        connect(&button, &QPushButton::clicked, [&] {
+        // Handlers run through tk::handler, which reports where they run.
+        connect(&button, &QPushButton::clicked, tk::handler([&] {
             ++clicks;
             throw vdata::DataError("no such table: Query]");
-        });
+        }));
         QTest::mouseClick(&button, Qt::LeftButton);
         QTest::mouseClick(&button, Qt::LeftButton);
         QCOMPARE(clicks, 2); // the program went on after the first error
@@ -655,8 +656,9 @@ private Q_SLOTS:
         // Work the user cancelled shows nothing.
         dialogs.clear();
         QPushButton silent;
-        connect(&silent, &QPushButton::clicked,
-                [] { throw vdata::DataError("cancelled", vdata::ErrorKind::Cancelled); });
+        connect(&silent, &QPushButton::clicked, tk::handler([] {
+            throw vdata::DataError("cancelled", vdata::ErrorKind::Cancelled);
+        }));
         QTest::mouseClick(&silent, Qt::LeftButton);
         QCOMPARE(dialogs.shown.size(), 0);
     }
