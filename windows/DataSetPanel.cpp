@@ -41,6 +41,42 @@ DataSetPanel::DataSetPanel(vdata::DataSource& source, QWidget* parent)
     showNoDataset();
     setNavigatorCaptions();
     connectHandlers();
+    addNavigatorKeys();
+}
+
+// Keys for the navigator's commands while the keyboard is in this panel; the
+// buttons' tooltips name them. Alt+A (the caption's mnemonic), Esc (Cancel)
+// and F2 (Edit) are the grid's and the button's own already.
+void DataSetPanel::addNavigatorKeys() {
+    using Nav = tk::DBNavigator;
+    struct Key {
+        Nav::Button button;
+        QKeySequence sequence;
+        const char* tip;
+    };
+    const Key keys[] = {
+        {Nav::Insert, QKeySequence(Qt::CTRL | Qt::Key_Insert), "Add a record (Alt+A, Ctrl+Insert)"},
+        {Nav::Delete, QKeySequence(Qt::ALT | Qt::Key_Delete), "Delete the record (Alt+Delete)"},
+        {Nav::Edit, QKeySequence(), "Edit the record (F2)"},
+        {Nav::Post, QKeySequence(Qt::CTRL | Qt::Key_S), "Save the record (Ctrl+S)"},
+        {Nav::Cancel, QKeySequence(), "Cancel the changes (Esc)"},
+        {Nav::Refresh, QKeySequence(Qt::Key_F5), "Read the data again (F5)"},
+    };
+    for (const Key& key : keys) {
+        DBNavigator->button(key.button)->setToolTip(QString::fromUtf8(key.tip));
+        if (key.sequence.isEmpty()) {
+            continue;
+        }
+        auto* action = new QAction(this);
+        action->setShortcut(key.sequence);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, button = key.button] {
+            if (DBNavigator->button(button)->isEnabled()) {
+                DBNavigator->click(button);
+            }
+        });
+    }
 }
 
 void DataSetPanel::connectHandlers() {

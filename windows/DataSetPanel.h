@@ -62,6 +62,7 @@ signals:
 
 private:
     void connectHandlers();
+    void addNavigatorKeys();
     void setNavigatorCaptions();
     bool beforeNavigatorAction(int button);
     void showPointerOver(int x, int y);

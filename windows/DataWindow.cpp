@@ -75,6 +75,14 @@ void DataWindow::buildFreehand() {
     master_->panelLayout->insertWidget(master_->panelLayout->indexOf(master_->Grid), sqlArea_);
     connect(sql_.RefreshButton, &QToolButton::clicked, this,
             tk::handler(this, &DataWindow::runSql));
+    // Ctrl+Return in the SQL box runs it, as the Refresh button does.
+    auto* run = new QAction(sqlArea_);
+    run->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    run->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    sqlArea_->addAction(run);
+    connect(run, &QAction::triggered, sql_.RefreshButton, &QToolButton::click);
+    sql_.RefreshButton->setToolTip(QStringLiteral("Run the query (Ctrl+Return)"));
 }
 
 void DataWindow::buildMasterDetail() {

@@ -73,6 +73,14 @@ private slots:
         emit w.master().Grid->titleClick(w.master().Grid, QStringLiteral("Amount"));
         QCOMPARE(w.query().cellText(0, 3), std::string("400"));
         QCOMPARE(w.master().cboTraziPo->count(), 4);
+        // Ctrl+Return in the SQL box runs it as the button does.
+        w.sqlBox()->setPlainText(QStringLiteral("SELECT OrderID FROM Orders WHERE Amount > 250"));
+        w.show();
+        QApplication::setActiveWindow(&w);
+        w.sqlBox()->setFocus();
+        QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(w.query().recordCount(), 2);
+        QCOMPARE(w.sqlBox()->toPlainText().count(QLatin1Char('\n')), 0);
     }
 
     void otherTextsRunAsStatements() {

@@ -2,6 +2,7 @@
 // title-click sorting, the grid's keys and pointer, re-query, editing through
 // the grid, and activation and closing against the main window.
 
+#include "data/service/Command.h"
 #include "tests/support/WindowTestEnv.h"
 
 #include "tests/support/GridDriver.h"
@@ -226,6 +227,37 @@ private slots:
         QCOMPARE(env.count("error"), 1);
         QCOMPARE(env.dialogs.shown.first().caption, appTitle);
         QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("Customers")));
+    }
+
+    // The navigator's keys, pressed where the keyboard is: Ctrl+S saves what
+    // is typed, Ctrl+Insert adds a record (Esc drops it), Alt+Delete asks
+    // before it deletes, F5 reads again; the tooltips name them.
+    void navigatorKeys() {
+        Env env;
+        auto w = baseWindow(env.connection(), "Orders");
+        gridtest::Driver d(w->master().Grid);
+        d.typeOver(0, 2, QStringLiteral("Spain"));
+        gridtest::Driver::key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(env.readBack("SELECT ShipCountry FROM Orders WHERE OrderID = 1"),
+                 std::string("Spain"));
+        gridtest::Driver::key(Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Insert);
+        gridtest::Driver::key(Qt::Key_Escape);
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
+        env.dialogs.confirmAnswers = {true};
+        gridtest::Driver::key(Qt::Key_Delete, Qt::AltModifier);
+        QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("Delete record?")});
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("3"));
+        auto other = env.other();
+        vdata::Command insert(other.get());
+        insert.setCommandText("INSERT INTO Orders VALUES (9, 'ANATR', 'Mexico', 900)");
+        insert.execute();
+        gridtest::Driver::key(Qt::Key_F5);
+        QCOMPARE(w->query().recordCount(), 4);
+        QVERIFY(w->master()
+                    .DBNavigator->button(tk::DBNavigator::Post)
+                    ->toolTip()
+                    .contains(QStringLiteral("Ctrl+S")));
     }
 
     void navigatorDeleteAsksFirst() {
