@@ -1,5 +1,7 @@
 #include "windows/DataWindow.h"
 
+#include "data/service/Connection.h"
+
 #include "data/service/Dialect.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
@@ -172,11 +174,21 @@ void DataWindow::fillSearchColumns() {
     }
 }
 
+// Every row of the table; on a server in the order of its primary key.
+std::string DataWindow::tableViewSql(const std::string& table) const {
+    std::string sql = "SELECT * FROM " + vdata::bracketName(table);
+    const std::vector<std::string> key = connection_.tableOrderKey(table);
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        sql += (i == 0 ? " ORDER BY " : ", ") + vdata::bracketName(key[i]);
+    }
+    return sql;
+}
+
 void DataWindow::setUp(const QString& table) {
     switch (use_) {
     case Use::Table:
         setTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table));
-        query_.setSQL("SELECT * FROM " + vdata::bracketName(table.toStdString()));
+        query_.setSQL(tableViewSql(table.toStdString()));
         query_.open();
         break;
     case Use::Freehand:

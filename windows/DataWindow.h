@@ -72,6 +72,7 @@ private:
     void runStatement(const QString& text);
     void showMasterDetail();
     void fillSearchColumns();
+    std::string tableViewSql(const std::string& table) const;
 
     vdata::Connection& connection_;
     DataWindowHost* const host_;

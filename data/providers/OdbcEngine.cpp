@@ -55,6 +55,10 @@ public:
 
     std::vector<std::string> listTables() override { return OdbcCatalog::tableNames(session_); }
     std::vector<std::string> listCatalogs() override { return OdbcCatalog::catalogNames(session_); }
+    std::vector<std::string> tableOrderKey(const std::string& table) override {
+        catalog_.forget();
+        return catalog_.table(session_, table).key;
+    }
 
     std::string rewrite(const std::string& sql) const override;
     std::string placeholder(int) const override { return "?"; }

@@ -289,6 +289,10 @@ public:
     std::vector<std::string> listCatalogs() override {
         return session_.run(Repeat::Safe, PostgresCatalog::databaseNames);
     }
+    std::vector<std::string> tableOrderKey(const std::string& table) override {
+        return session_.run(Repeat::Safe,
+                            [&](PGconn* c) { return catalog_.byName(c, table).primaryKey; });
+    }
 
     std::string rewrite(const std::string& sql) const override {
         return bracketsToQuotes(rewriteTop(sql));

@@ -91,6 +91,15 @@ std::vector<std::string> Connection::catalogNames() {
     return engine_->listCatalogs();
 }
 
+std::vector<std::string> Connection::tableOrderKey(const std::string& table) {
+    open();
+    try {
+        return engine_->tableOrderKey(table);
+    } catch (const DataError&) {
+        return {}; // the table's own open reports what is wrong with it
+    }
+}
+
 Engine& Connection::engine() {
     if (!connected()) {
         throw DataError("Operation is not allowed when the connection is closed.",

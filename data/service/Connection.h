@@ -40,6 +40,9 @@ public:
     // first if needed.
     std::vector<std::string> tableNames();
     std::vector<std::string> catalogNames();
+    // The columns a view of the whole table lists its rows by (see Engine);
+    // empty for stored order, or when the table cannot be looked up.
+    std::vector<std::string> tableOrderKey(const std::string& table);
 
     // The open session; raises DataError when not connected.
     Engine& engine();

@@ -53,6 +53,10 @@ public:
     virtual std::vector<std::string> listTables() = 0;
     // Catalogue (database) names.
     virtual std::vector<std::string> listCatalogs() = 0;
+    // The columns a view of the whole table lists its rows by: a server's
+    // primary key (a server keeps no useful order of its own, so an edited
+    // row would move); empty where rows show in the order stored.
+    virtual std::vector<std::string> tableOrderKey(const std::string& /*table*/) { return {}; }
 
     // Turns the SQL this system writes ([x] identifiers, SELECT TOP n) into
     // the engine's dialect.

@@ -91,6 +91,20 @@ private slots:
         QCOMPARE(value("Country", 3), std::string("Spain"));
     }
 
+    void tableViewListsServerRowsByKey_data() { engines(true); }
+    // A server's table shows its rows in primary-key order, so an edited row
+    // keeps its place the next time; a SQLite file keeps its stored order.
+    void tableViewListsServerRowsByKey() {
+        QFETCH(QString, engine);
+        Session s(engine, "CREATE TABLE \"Keyed\" (\"Name\" VARCHAR(10), \"ID\" INT PRIMARY KEY); "
+                          "INSERT INTO \"Keyed\" VALUES ('c', 3), ('a', 1), ('b', 2);");
+        DataWindow w(s.env.connection(), DataWindow::Use::Table);
+        w.setUp(QStringLiteral("Keyed"));
+        QCOMPARE(column(w.query(), 0).join(QLatin1Char(' ')), engine == QLatin1String("sqlite")
+                                                                  ? QStringLiteral("c a b")
+                                                                  : QStringLiteral("a b c"));
+    }
+
     void typedDecimalIsStoredExactly_data() { engines(true); }
     // Every digit of a decimal typed into the grid reaches the table, and the
     // cell shows what the table holds, with the column's ten decimal places
