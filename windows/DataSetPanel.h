@@ -49,11 +49,11 @@ public:
     // .cpp for when the window closes without it.
     bool savePendingEdit();
 
-    // Searches for the box's term: again after the last match, forward or
+    // Searches for the box's term: on from the current row, forward or
     // `backward` and around the end, when the term and column are those of
     // the last search; from the first (last) row when they are new. A term
-    // that starts with "*" matches anywhere in a text. The outcome that is
-    // no move to a plain match ("Not found", a wrap) goes to statusMessage.
+    // that starts with "*" matches anywhere in a text. A miss and a search
+    // that went around the end say so through statusMessage.
     void find(bool backward = false);
 
     // The field an entry of a search-column list refers to; null when the
