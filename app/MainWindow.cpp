@@ -363,6 +363,10 @@ void MainWindow::restoreBanner() {
     CloseButton->hide();
 }
 
+void MainWindow::showStatus(const QString& text) {
+    statusBar()->showMessage(text, 5000);
+}
+
 QList<QMdiSubWindow*> MainWindow::openDataWindows(const QMdiSubWindow* goingAway) const {
     QList<QMdiSubWindow*> result;
     for (QMdiSubWindow* w : MdiClient->subWindowList(QMdiArea::CreationOrder)) {

@@ -33,6 +33,8 @@ public:
     QMdiSubWindow* addDataWindow(QWidget* window) override;
     void showCloseButton() override;
     void restoreBanner() override;
+    // On the status bar, for five seconds.
+    void showStatus(const QString& text) override;
 
     // The file type the Open dialog starts on: the one last chosen.
     QString OpenDialogFileType() const { return openDialogFileType_; }

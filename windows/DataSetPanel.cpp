@@ -97,7 +97,7 @@ void DataSetPanel::connectHandlers() {
     connect(edTrazi, &tk::EditBox::keyDown, this,
             tk::handler([this](QObject*, int key, Qt::KeyboardModifiers) {
                 if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                    search();
+                    find();
                 }
             }));
     connect(cboTraziPo, &QComboBox::activated, this,
@@ -271,7 +271,7 @@ void DataSetPanel::leaveSearchBox() {
     }
 }
 
-void DataSetPanel::search() {
+void DataSetPanel::find(bool backward) {
     if (cboTraziPo->currentIndex() < 0) {
         tk::reportError(QStringLiteral("There is no column to search on"));
         return;
@@ -284,9 +284,59 @@ void DataSetPanel::search() {
                             .arg(cboTraziPo->currentText()));
         return;
     }
-    const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
-    const tk::ProgressGuard progress(window(), QStringLiteral("Rows searched"));
-    if (query_.locate(field->name(), ss(edTrazi->text()))) {
-        edTrazi->setText(qs(field->asString()));
+    const std::optional<QString> typed = searchTerm();
+    if (!typed) {
+        emit statusMessage(QStringLiteral("Enter a term to search"));
+        return;
+    }
+    const QString& term = *typed;
+    const vdata::LocateStart start = searchStart(term, field->name(), backward);
+    vdata::LocateOptions options;
+    options.anywhere = term.startsWith(QLatin1Char('*'));
+    int row = -1;
+    {
+        const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
+        const tk::ProgressGuard progress(window(), QStringLiteral("Rows searched"));
+        row = query_.locateFrom(field->name(), ss(options.anywhere ? term.mid(1) : term), start,
+                                options);
+    }
+    lastTerm_ = term;
+    lastField_ = field->name();
+    showMatch(row, *field, start);
+}
+
+// The box's term; the value it was given for the last match stands for the
+// term that found it, and so does a placeholder (none before any search).
+std::optional<QString> DataSetPanel::searchTerm() const {
+    const QString text = edTrazi->text();
+    const bool placeholder = text == searchPlaceholder || text == searchAgainPlaceholder;
+    if (placeholder || (lastTerm_ && text == filledText_)) {
+        return lastTerm_;
+    }
+    return text;
+}
+
+// The same search again goes on from the row after (before) the current
+// one; a new one starts at the first (last) row.
+vdata::LocateStart DataSetPanel::searchStart(const QString& term, const std::string& field,
+                                             bool backward) const {
+    const int step = backward ? -1 : 1;
+    if (lastTerm_ == term && field == lastField_ && query_.currentRow() >= 0) {
+        return {query_.currentRow() + step, backward};
+    }
+    return {backward ? query_.recordCount() - 1 : 0, backward};
+}
+
+void DataSetPanel::showMatch(int row, const vdata::Field& field, const vdata::LocateStart& start) {
+    if (row < 0) {
+        filledText_ = edTrazi->text(); // the term, which searches on from here
+        emit statusMessage(QStringLiteral("Not found"));
+        return;
+    }
+    filledText_ = qs(field.asString());
+    edTrazi->setText(filledText_);
+    if (start.backward ? row > start.from : row < start.from) {
+        emit statusMessage(start.backward ? QStringLiteral("Search wrapped to the last row")
+                                          : QStringLiteral("Search wrapped to the first row"));
     }
 }

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 // One query shown as a data window shows it: an editable grid with
 // title-click sorting, its navigator, a search box with its column list, and
@@ -48,6 +49,13 @@ public:
     // .cpp for when the window closes without it.
     bool savePendingEdit();
 
+    // Searches for the box's term: on from the current row, forward or
+    // `backward` and around the end, when the term and column are those of
+    // the last search; from the first (last) row when they are new. A term
+    // that starts with "*" matches anywhere in a text. A miss and a search
+    // that went around the end say so through statusMessage.
+    void find(bool backward = false);
+
     // The field an entry of a search-column list refers to; null when the
     // entry is missing or its query was closed since the list was filled.
     static std::shared_ptr<vdata::Field> entryField(const QComboBox* list, int index);
@@ -59,6 +67,8 @@ public:
 signals:
     // The query was read again through the navigator's Refresh button.
     void refreshed();
+    // A short note on what a search did, for the host's status bar.
+    void statusMessage(const QString& text);
 
 private:
     void connectHandlers();
@@ -68,10 +78,18 @@ private:
     void showPointerOver(int x, int y);
     void enterSearchBox();
     void leaveSearchBox();
-    void search();
+    std::optional<QString> searchTerm() const;
+    vdata::LocateStart searchStart(const QString& term, const std::string& field,
+                                   bool backward) const;
+    void showMatch(int row, const vdata::Field& field, const vdata::LocateStart& start);
 
     vdata::DataSource& source_;
     vdata::Query& query_;
+    // The last search, so that the next one can go on from its match: its
+    // term, its column and the value the box was given for the match.
+    std::optional<QString> lastTerm_;
+    std::string lastField_;
+    QString filledText_;
 };
 
 Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMdiSubWindow>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
@@ -58,7 +59,32 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     // change its placeholder as the user never entered it.
     master_->Grid->setFocus();
     tk::guarded([this] { initialise(); });
+    addFindKeys();
     attachToHost();
+}
+
+// F3 and Shift+F3 search again, forward and back, in the panel that holds
+// the keyboard (the master when neither does); their notes go to the host.
+void DataWindow::addFindKeys() {
+    for (const bool backward : {false, true}) {
+        auto* key =
+            new QShortcut(QKeySequence(backward ? Qt::SHIFT | Qt::Key_F3 : Qt::Key_F3), this);
+        key->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(key, &QShortcut::activated, this,
+                tk::handler([this, backward] { focusedPanel()->find(backward); }));
+    }
+    for (DataSetPanel* panel : panels()) {
+        connect(panel, &DataSetPanel::statusMessage, this, [this](const QString& text) {
+            if (host_) {
+                host_->showStatus(text);
+            }
+        });
+    }
+}
+
+DataSetPanel* DataWindow::focusedPanel() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return detail_ && detail_->isAncestorOf(focus) ? detail_ : master_;
 }
 
 // A window may have held a big result. Its memory goes back to the heap as

@@ -63,6 +63,8 @@ private:
     void buildFreehand();
     void buildMasterDetail();
     void attachToHost();
+    void addFindKeys();
+    DataSetPanel* focusedPanel() const;
     void setTitle(const QString& title);
     void focusFirstInput();
     bool savePendingEdits();

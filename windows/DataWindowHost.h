@@ -1,10 +1,12 @@
 #pragma once
 
 class QMdiSubWindow;
+class QString;
 class QWidget;
 
 // What a data window asks of the window that holds it (the main window):
-// a place among its windows, and the banner with its Close button.
+// a place among its windows, the banner with its Close button, and a line
+// for short notes.
 class DataWindowHost {
 public:
     // Makes `window` one of the host's windows, shown maximized; the window
@@ -14,6 +16,8 @@ public:
     virtual void showCloseButton() = 0;
     // The banner as with no data window: the program's title, no Close button.
     virtual void restoreBanner() = 0;
+    // Shows `text` for a few seconds where the host shows short notes.
+    virtual void showStatus(const QString& text) = 0;
 
 protected:
     ~DataWindowHost() = default;

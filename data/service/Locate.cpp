@@ -32,37 +32,62 @@ bool isDateText(std::string_view s) {
     return date && (s.size() == 10 || (s[10] == ' ' && isTimeText(s.substr(11))));
 }
 
-// The display position of the first row shown that matches. The rows are
-// scanned as they are stored, which reads memory in sequence also when the
-// display order is sorted; the hits are then placed in the display order.
-template <class Match> int firstShown(const Snapshot& rows, const DisplayRows& order, Match match) {
-    const bool inStorageOrder = order.inStorageOrder();
-    std::vector<bool> hit(inStorageOrder ? 0 : rows.rowCount());
-    bool any = false;
-    for (std::size_t p = 0; p < rows.rowCount(); ++p) {
-        if ((p + 1) % progressStep == 0) {
-            checkProgress(p + 1);
-        }
-        if (match(p)) {
-            if (inStorageOrder) {
-                return static_cast<int>(p);
-            }
-            hit[p] = any = true;
-        }
-    }
-    if (!any) {
-        return -1;
-    }
-    for (std::size_t r = 0; r < order.size(); ++r) {
-        if (hit[order[r]]) {
+// The display rows in the order a search looks at them: from `start.from`
+// on in its direction, then around the other end.
+template <class Visit> int walkShown(std::size_t count, LocateStart start, Visit visit) {
+    const auto n = static_cast<long long>(count);
+    const long long step = start.backward ? -1 : 1;
+    const long long first = n == 0 ? 0 : ((start.from % n) + n) % n;
+    for (long long i = 0; i < n; ++i) {
+        const auto r = static_cast<std::size_t>((first + step * i + n) % n);
+        if (visit(r)) {
             return static_cast<int>(r);
         }
     }
     return -1;
 }
 
-int findNumber(const Snapshot& rows, const DisplayRows& order, std::size_t col, double wanted) {
-    return firstShown(rows, order, [&](std::size_t p) {
+// The display position of the first row shown, from `start` on, that
+// matches. Rows in storage order are matched as they are shown; sorted ones
+// are scanned as they are stored, which reads memory in sequence, and the
+// hits are then walked in the display order.
+template <class Match>
+int firstShown(const Snapshot& rows, const DisplayRows& order, LocateStart start, Match match) {
+    std::size_t looked = 0;
+    auto matchCounted = [&](std::size_t p) {
+        if (++looked % progressStep == 0) {
+            checkProgress(looked);
+        }
+        return match(p);
+    };
+    if (order.inStorageOrder()) {
+        return walkShown(order.size(), start, matchCounted);
+    }
+    std::vector<bool> hit(rows.rowCount());
+    for (std::size_t p = 0; p < rows.rowCount(); ++p) {
+        hit[p] = matchCounted(p);
+    }
+    return walkShown(order.size(), start, [&](std::size_t r) { return hit[order[r]]; });
+}
+
+// Whether `text` holds `wanted` anywhere, letter case folded when asked
+// (`wanted` is then folded already).
+bool containsText(std::string_view text, const std::string& wanted, bool caseInsensitive) {
+    if (!caseInsensitive) {
+        return text.find(wanted) != std::string_view::npos;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (startsCharacter && matchesFolded(text.substr(i), wanted, false)) {
+            return true;
+        }
+    }
+    return wanted.empty();
+}
+
+int findNumber(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,
+               double wanted) {
+    return firstShown(rows, order, start, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
         double v = 0;
         if (k == Value::Kind::Int) {
@@ -76,10 +101,10 @@ int findNumber(const Snapshot& rows, const DisplayRows& order, std::size_t col, 
     });
 }
 
-int findInteger(const Snapshot& rows, const DisplayRows& order, std::size_t col,
+int findInteger(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,
                 std::int64_t wanted) {
     const std::string text = std::to_string(wanted);
-    return firstShown(rows, order, [&](std::size_t p) {
+    return firstShown(rows, order, start, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
         return (k == Value::Kind::Int && rows.intAt(p, col) == wanted) ||
                (k == Value::Kind::Real && rows.realAt(p, col) == static_cast<double>(wanted)) ||
@@ -89,10 +114,10 @@ int findInteger(const Snapshot& rows, const DisplayRows& order, std::size_t col,
 
 // Dates and times match by equality; a date-only term also matches a
 // date-time at midnight.
-int findTemporal(const Snapshot& rows, const DisplayRows& order, std::size_t col,
+int findTemporal(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,
                  const std::string& term) {
     const std::string midnight = term + " 00:00:00";
-    return firstShown(rows, order, [&](std::size_t p) {
+    return firstShown(rows, order, start, [&](std::size_t p) {
         if (rows.kind(p, col) != Value::Kind::Text) {
             return false;
         }
@@ -101,11 +126,13 @@ int findTemporal(const Snapshot& rows, const DisplayRows& order, std::size_t col
     });
 }
 
-int findText(const Snapshot& rows, const DisplayRows& order, std::size_t col,
-             const std::string& term, bool caseInsensitive, bool partial) {
+int findText(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,
+             const std::string& term, const LocateOptions& options) {
+    const bool caseInsensitive = options.caseInsensitive;
+    const bool partial = options.partialKey;
     const std::string wanted = caseInsensitive ? foldCase(term) : term;
     std::string buffer;
-    return firstShown(rows, order, [&](std::size_t p) {
+    return firstShown(rows, order, start, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
         if (k == Value::Kind::Null || k == Value::Kind::Blob) {
             return false; // NULL is no value, not even an empty one
@@ -116,6 +143,9 @@ int findText(const Snapshot& rows, const DisplayRows& order, std::size_t col,
         } else {
             buffer = rows.value(p, col).toText();
             v = buffer;
+        }
+        if (options.anywhere) {
+            return containsText(v, wanted, caseInsensitive);
         }
         if (wanted.empty()) {
             return v.empty();
@@ -134,7 +164,12 @@ int findText(const Snapshot& rows, const DisplayRows& order, std::size_t col,
 } // namespace
 
 int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column, FieldType type,
-              const std::string& term, bool caseInsensitive, bool partial) {
+              const std::string& term, const LocateOptions& options, LocateStart start) {
+    const bool isText =
+        type == FieldType::WideString || type == FieldType::Memo || type == FieldType::Unknown;
+    if (options.anywhere && !isText) {
+        throw DataError("Only text columns can be searched for a part of their value.");
+    }
     switch (type) {
     case FieldType::Integer:
     case FieldType::SmallInt:
@@ -144,7 +179,7 @@ int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column
         if (!parseInt(term, v)) {
             cannotCompare(term, "integer");
         }
-        return findInteger(rows, order, column, v);
+        return findInteger(rows, order, start, column, v);
     }
     case FieldType::Float:
     case FieldType::Decimal: {
@@ -152,30 +187,30 @@ int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column
         if (!parseReal(term, v)) {
             cannotCompare(term, "number");
         }
-        return findNumber(rows, order, column, v);
+        return findNumber(rows, order, start, column, v);
     }
     case FieldType::Boolean: {
         std::int64_t v = 0;
         if (!parseInt(term, v) || (v != 0 && v != 1)) {
             cannotCompare(term, "Boolean value (0 or 1)");
         }
-        return findInteger(rows, order, column, v);
+        return findInteger(rows, order, start, column, v);
     }
     case FieldType::Date:
     case FieldType::DateTime:
         if (!isDateText(term)) {
             cannotCompare(term, "date (yyyy-MM-dd)");
         }
-        return findTemporal(rows, order, column, term);
+        return findTemporal(rows, order, start, column, term);
     case FieldType::Time:
         if (!isTimeText(term)) {
             cannotCompare(term, "time (hh:mm:ss)");
         }
-        return findTemporal(rows, order, column, term);
+        return findTemporal(rows, order, start, column, term);
     case FieldType::Bytes:
         throw DataError("Binary fields cannot be searched.");
     default:
-        return findText(rows, order, column, term, caseInsensitive, partial);
+        return findText(rows, order, start, column, term, options);
     }
 }
 

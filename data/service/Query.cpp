@@ -568,16 +568,20 @@ void Query::remove() {
 // ---- searching and sorting ----------------------------------------------
 
 bool Query::locate(const std::string& fieldName, const std::string& text, LocateOptions options) {
+    return locateFrom(fieldName, text, {}, options) >= 0;
+}
+
+int Query::locateFrom(const std::string& fieldName, const std::string& text, LocateStart start,
+                      LocateOptions options) {
     checkActive();
     checkBrowseMode();
     const Field& f = fieldByName(fieldName);
     const int row = locateRow(*rows_, order_, static_cast<std::size_t>(f.index()), f.dataType(),
-                              text, options.caseInsensitive, options.partialKey);
-    if (row < 0) {
-        return false;
+                              text, options, start);
+    if (row >= 0) {
+        scrollTo(row, true);
     }
-    scrollTo(row, true);
-    return true;
+    return row;
 }
 
 void Query::setSort(const std::string& text) {

@@ -4,6 +4,7 @@
 #include "data/service/DisplayRows.h"
 #include "data/service/Engine.h"
 #include "data/service/Field.h"
+#include "data/service/Locate.h"
 
 #include <functional>
 #include <map>
@@ -43,11 +44,6 @@ struct DataEvent {
     Kind kind;
     int row = -1; // 0-based display row
     int field = -1;
-};
-
-struct LocateOptions {
-    bool caseInsensitive = true;
-    bool partialKey = true;
 };
 
 // A sort text taken apart: "Field", "Field ASC" or "Field DESC" (the word
@@ -147,6 +143,10 @@ public:
     // beginning (letter case ignored), integers and dates by equality.
     // Raises DataError when the text cannot be compared with the field.
     bool locate(const std::string& fieldName, const std::string& text, LocateOptions options = {});
+    // The same from a display row on in a direction, around the end (see
+    // LocateStart): the row found, made current, or -1 (nothing moves).
+    int locateFrom(const std::string& fieldName, const std::string& text, LocateStart start,
+                   LocateOptions options = {});
 
     // "Field" or "Field DESC" (see parseSort); empty for the result's own order.
     const std::string& sort() const { return sort_; }

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace wintest;
@@ -154,6 +155,60 @@ private slots:
         codes.w.master().edTrazi->setText(QStringLiteral("1"));
         pressReturn(codes.w.master().edTrazi);
         QCOMPARE(codes.w.query().currentRow(), 0);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Searching on from a match, in the main window: Return in the box and
+    // F3 in the grid go forward, Shift+F3 back, both around the end; "*"
+    // finds a part; a miss moves nothing. Each step: the row, the counter
+    // and the status bar's note.
+    void findNextWrapsAndSaysSo() {
+        Env env;
+        QVERIFY(env.started());
+        DataWindow* w = env.click(QStringLiteral("Tables"), QStringLiteral("Customers"));
+        QVERIFY(w);
+        const QString wrapFirst = QStringLiteral("Search wrapped to the first row");
+        const QString wrapLast = QStringLiteral("Search wrapped to the last row");
+        struct Step {
+            QString column, typed; // typed: null keeps the box's text
+            QKeyCombination key;
+            int row;
+            QString status;
+        };
+        const Qt::Key ret = Qt::Key_Return;
+        const Step steps[] = {
+            {"Country", "germany", ret, 0, {}},
+            {"Country", {}, ret, 3, {}},
+            {"Country", {}, ret, 0, wrapFirst},
+            {"Country", {}, Qt::SHIFT | Qt::Key_F3, 3, wrapLast},
+            {"Country", {}, Qt::SHIFT | Qt::Key_F3, 0, {}},
+            {"Country", {}, Qt::Key_F3, 3, {}},
+            {"CompanyName", "*SEE", ret, 3, {}},
+            {"CompanyName", {}, Qt::Key_F3, 3, wrapFirst},
+            {"CompanyName", "*und", ret, 2, {}},
+            {"CompanyName", "Nobody", ret, 2, QStringLiteral("Not found")},
+            {"CompanyName", {}, Qt::Key_F3, 2, QStringLiteral("Not found")},
+            {"Rating", "4", Qt::SHIFT | Qt::Key_F3, 3, {}},
+        };
+        DataSetPanel& panel = w->master();
+        for (const Step& step : steps) {
+            env.form.statusBar()->clearMessage();
+            pick(panel.cboTraziPo, step.column);
+            if (!step.typed.isNull()) {
+                panel.edTrazi->setFocus();
+                panel.edTrazi->clear();
+                QTest::keyClicks(panel.edTrazi, step.typed);
+            }
+            const bool inBox = step.key.key() == Qt::Key_Return;
+            QWidget* target = inBox ? static_cast<QWidget*>(panel.edTrazi) : panel.Grid;
+            target->setFocus();
+            QTest::keyClick(target, step.key.key(), step.key.keyboardModifiers());
+            const int row = w->query().currentRow();
+            QCOMPARE((QStringList{step.typed, QString::number(row), panel.lblRecNo->text(),
+                                  env.form.statusBar()->currentMessage()}),
+                     (QStringList{step.typed, QString::number(step.row),
+                                  QStringLiteral("Record %1 / 4").arg(step.row + 1), step.status}));
+        }
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
