@@ -95,7 +95,9 @@ void ValueListEditor::clearPairs() {
 }
 
 void ValueListEditor::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Delete &&
+        (modifiers == Qt::NoModifier || modifiers == Qt::ControlModifier)) {
         deletePair(currentRow());
         event->accept();
         return;

@@ -13,7 +13,7 @@ public:
 };
 
 // A two-column list of key/value pairs. Rows are selected whole and never
-// edited in place; Ctrl+Delete deletes the selected pair. Keys are unique
+// edited in place; Delete or Ctrl+Delete deletes the selected pair. Keys are unique
 // (letter case ignored) and contain no "=". With no pairs one empty row is
 // shown, so cell(1, 1) is empty exactly when the list is empty.
 class ValueListEditor : public QTableWidget {

@@ -389,6 +389,8 @@ void DataWindow::showMasterDetail() {
         const tk::ProgressGuard progress(this);
         query_.open();
         detailQuery_.open();
+        // An empty child scrolls nowhere as it opens; its counter still tells.
+        detail_->showRecord();
     } catch (const std::exception& e) {
         master_->showClosed();
         detail_->showClosed();

@@ -8,6 +8,7 @@
 #include "toolkit/Text.h"
 #include "toolkit/ValueListEditor.h"
 
+#include <QHeaderView>
 #include <QStyle>
 
 #include <algorithm>
@@ -21,11 +22,14 @@ RelationSetup::RelationSetup(vdata::Connection& connection, QWidget* parent)
     : QWidget(parent), connection_(connection) {
     setupUi(this);
     MCRefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
+    fitPairList();
     connect(cboMasterTable, &QComboBox::activated, this,
-            tk::handler([this] { listFields(cboMasterTable, lbMasterFields); }));
+            tk::handler([this] { chooseTable(cboMasterTable, lbMasterFields, 0); }));
     connect(cboChildTable, &QComboBox::activated, this,
-            tk::handler([this] { listFields(cboChildTable, lbChildFields); }));
+            tk::handler([this] { chooseTable(cboChildTable, lbChildFields, 1); }));
     connect(AddRelButton, &QPushButton::clicked, this, tk::handler(this, &RelationSetup::addPair));
+    connect(RemovePairButton, &QPushButton::clicked, this,
+            tk::handler(this, &RelationSetup::removePair));
     connect(MCRefreshButton, &QToolButton::clicked, this, &RelationSetup::showRequested);
 }
 
@@ -41,10 +45,37 @@ void RelationSetup::fillTableLists() {
     }
 }
 
-// Lists the fields of the chosen table by opening its first row.
-void RelationSetup::listFields(const QComboBox* tables, QListWidget* fields) {
+// The pair list shows its title row and four pairs without scrolling.
+void RelationSetup::fitPairList() {
+    const int height = Rel->horizontalHeader()->sizeHint().height() +
+                       4 * Rel->verticalHeader()->defaultSectionSize() + 2 * Rel->frameWidth();
+    Rel->resize(Rel->width(), height);
+    SetupFields->setMinimumHeight(
+        std::max(SetupFields->minimumHeight(), Rel->geometry().bottom() + 4));
+}
+
+// A pair whose field the newly chosen table lacks would only make Refresh
+// fail, so it goes. A table whose fields cannot be listed keeps the pairs.
+void RelationSetup::chooseTable(const QComboBox* tables, QListWidget* fields, int column) {
+    if (listFields(tables, fields)) {
+        dropPairsNotIn(fields, column);
+    }
+}
+
+void RelationSetup::dropPairsNotIn(const QListWidget* fields, int column) {
+    for (int i = Rel->pairCount() - 1; i >= 0; --i) {
+        const QString name = column == 0 ? Rel->key(i) : Rel->value(i);
+        if (fields->findItems(name, Qt::MatchExactly).isEmpty()) {
+            Rel->deletePair(i);
+        }
+    }
+}
+
+// Lists the fields of the chosen table by opening its first row; false when
+// no table is chosen or the listing failed.
+bool RelationSetup::listFields(const QComboBox* tables, QListWidget* fields) {
     if (tables->currentIndex() < 0) {
-        return;
+        return false;
     }
     const std::string table = ss(tables->currentText());
     fields->clear();
@@ -58,7 +89,9 @@ void RelationSetup::listFields(const QComboBox* tables, QListWidget* fields) {
         probe.close();
     } catch (const std::exception& e) {
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        return false;
     }
+    return true;
 }
 
 // A refusal of the relation editor goes to the default error report.
@@ -69,6 +102,13 @@ void RelationSetup::addPair() {
         return;
     }
     Rel->insertPair(master.first()->text(), child.first()->text(), true);
+}
+
+void RelationSetup::removePair() {
+    const QList<QTableWidgetItem*> selected = Rel->selectedItems();
+    if (!selected.isEmpty()) {
+        Rel->deletePair(selected.first()->row());
+    }
 }
 
 RelationSetup::Pairs RelationSetup::pairs() const {

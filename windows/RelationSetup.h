@@ -41,8 +41,12 @@ signals:
     void showRequested();
 
 private:
-    void listFields(const QComboBox* tables, QListWidget* fields);
+    bool listFields(const QComboBox* tables, QListWidget* fields);
+    void chooseTable(const QComboBox* tables, QListWidget* fields, int column);
+    void dropPairsNotIn(const QListWidget* fields, int column);
     void addPair();
+    void removePair();
+    void fitPairList();
 
     vdata::Connection& connection_;
 };

@@ -5,6 +5,8 @@
 
 #include "tests/support/WindowTestEnv.h"
 
+#include "data/service/Command.h"
+
 #include "tests/support/PgTestEnv.h"
 
 #include "toolkit/DBGrid.h"
@@ -141,7 +143,7 @@ private slots:
         QCOMPARE(w.detail()->Grid->model()->rowCount(), 0);
         QCOMPARE(w.master().lblRecNo->text(), QStringLiteral("Record 3 / 4"));
 
-        // An empty master gives an empty child; neither counter is told.
+        // An empty master gives an empty child; only the child's counter is told.
         DataWindow e(env.connection(), DataWindow::Use::MasterDetail);
         chooseTable(e, e.setup()->cboMasterTable, QStringLiteral("Empty"));
         chooseTable(e, e.setup()->cboChildTable, QStringLiteral("Orders"));
@@ -150,7 +152,7 @@ private slots:
         QVERIFY(e.query().active() && e.detail()->query().active());
         QCOMPARE(e.detail()->query().recordCount(), 0);
         QCOMPARE(e.master().lblRecNo->text(), QStringLiteral("No dataset opened!"));
-        QCOMPARE(e.detail()->lblRecNo->text(), QStringLiteral("No dataset opened!"));
+        QCOMPARE(e.detail()->lblRecNo->text(), QStringLiteral("Record -1 / 0"));
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
@@ -210,19 +212,24 @@ private slots:
         QCOMPARE(w.detail()->query().cellText(0, 0), std::string("3"));
     }
 
-    // The child fails, the master stays open: another child table that lacks
-    // the paired field (the pairs are kept).
+    // The child fails, the master stays open: the child table was renamed
+    // meanwhile (the pairs are kept).
     void childFailuresLeaveTheMasterOpen() {
         Env env;
         DataWindow other(env.connection(), DataWindow::Use::MasterDetail);
         linkCustomersToOrders(other, false);
-        chooseTable(other, other.setup()->cboChildTable, QStringLiteral("Empty"));
+        auto second = env.other();
+        vdata::Command rename(second.get());
+        rename.setCommandText("ALTER TABLE Orders RENAME TO Gone");
+        rename.execute();
         QCOMPARE(other.setup()->Rel->pairCount(), 1);
         other.setup()->MCRefreshButton->click();
         QVERIFY(other.query().active());
         QVERIFY(!other.detail()->query().active());
         QCOMPARE(env.count("error"), 1);
         env.dialogs.clear();
+        rename.setCommandText("ALTER TABLE Gone RENAME TO Orders");
+        rename.execute();
 
         // A master field with a blank gets a parameter name of its own; a
         // table name with a blank is probed for its fields.
@@ -459,6 +466,60 @@ private slots:
         QCOMPARE(w.master().height(), master - 40);
         QCOMPARE(w.setup()->height(), setup + 40);
         QCOMPARE(w.detail()->height(), detail);
+    }
+
+    // Steps on Customers -> Orders linked by CustomerID and Country: m:T / c:T
+    // choose the master / child table, p:M=C pairs two fields, r:N / d:N click
+    // row N of the pairs, then Remove pair / Delete.
+    void pairsFollowTheTablesAndCanBeRemoved_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("childCounter");
+        auto row = [](const char* name, QString steps, QString pairs, QString counter) {
+            QTest::newRow(name) << steps << pairs << counter;
+        };
+        row("master", "m:Orders", "CustomerID=CustomerID", "Record 1 / 3");
+        row("child", "c:Customers", "CustomerID=CustomerID", "Record 1 / 1");
+        row("empty child", "m:Empty p:ID=OrderID", "ID=OrderID", "Record -1 / 0");
+        row("four", "p:Rating=Amount p:Joined=OrderID",
+            "CustomerID=CustomerID Country=ShipCountry Rating=Amount Joined=OrderID",
+            "Record -1 / 0");
+        row("button", "r:0", "Country=ShipCountry", "Record 1 / 2");
+        row("Delete", "d:1", "CustomerID=CustomerID", "Record 1 / 3");
+    }
+
+    void pairsFollowTheTablesAndCanBeRemoved() {
+        QFETCH(QString, steps);
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        showOnScreen(w);
+        QCOMPARE(w.detail()->edTrazi->text(), DataSetPanel::searchPlaceholder);
+        linkCustomersToOrders(w);
+        RelationSetup& s = *w.setup();
+        for (const QString& step : steps.split(' ')) {
+            const QString arg = step.mid(2);
+            if (step[0] == 'm' || step[0] == 'c') {
+                chooseTable(w, step[0] == 'm' ? s.cboMasterTable : s.cboChildTable, arg);
+            } else if (step[0] == 'p') {
+                pair(w, arg.section('=', 0, 0), arg.section('=', 1));
+            } else {
+                const QRect row = s.Rel->visualRect(s.Rel->model()->index(arg.toInt(), 0));
+                QTest::mouseClick(s.Rel->viewport(), Qt::LeftButton, {}, row.center());
+                step[0] == 'r' ? QTest::mouseClick(s.RemovePairButton, Qt::LeftButton)
+                               : QTest::keyClick(s.Rel, Qt::Key_Delete);
+            }
+        }
+        QStringList pairs;
+        for (const auto& [master, child] : s.pairs()) {
+            pairs << tk::qs(master + '=' + child);
+        }
+        QTEST(pairs.join(' '), "pairs");
+        const QModelIndex last = s.Rel->model()->index(s.Rel->rowCount() - 1, 1);
+        QVERIFY(s.Rel->viewport()->rect().contains(s.Rel->visualRect(last))); // no scrolling
+        s.MCRefreshButton->click();
+        QCOMPARE(env.dialogs.texts(), QStringList{});
+        QVERIFY(w.query().active() && w.detail()->query().active());
+        QTEST(w.detail()->lblRecNo->text(), "childCounter");
     }
 
     void databaseWithoutTables() {
