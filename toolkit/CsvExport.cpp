@@ -1,6 +1,7 @@
 #include "toolkit/CsvExport.h"
 
 #include "data/service/CsvWriter.h"
+#include "data/service/Query.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Dialogs.h"
 
@@ -42,11 +43,14 @@ QString writeCsvFile(const QString& fileName, const vdata::Query& query) {
     return file.commit() ? QString() : file.errorString();
 }
 
-bool exportToCsv(QWidget* parent, const vdata::Query& query) {
-    QString fileName;
+QString exportToCsv(QWidget* parent, const vdata::Query& query) {
+    QString fileName = QString::fromStdString(query.editableTable());
+    if (!fileName.isEmpty()) {
+        fileName = fileName.replace(QLatin1Char('/'), QLatin1Char('_')) + QStringLiteral(".csv");
+    }
     if (!Dialogs::current().saveFile(parent, QStringLiteral("CSV files (*.csv);;All files (*)"),
                                      QStringLiteral("csv"), fileName)) {
-        return false;
+        return QString();
     }
     QString error;
     {
@@ -54,11 +58,11 @@ bool exportToCsv(QWidget* parent, const vdata::Query& query) {
         error = writeCsvFile(fileName, query);
     }
     if (error.isEmpty()) {
-        return true;
+        return fileName;
     }
     showMessage(MessageKind::Error, QStringLiteral("Could not export to %1:\n%2")
                                         .arg(QDir::toNativeSeparators(fileName), error));
-    return false;
+    return QString();
 }
 
 } // namespace tk

@@ -13,8 +13,9 @@ namespace tk {
 // query's result there as CSV (see vdata::CsvWriter), with the busy cursor.
 // The file appears whole under its name or not at all: a write error (no
 // permission, disk full) leaves any earlier file as it was and shows the
-// system's message. True when the file was written.
-bool exportToCsv(QWidget* parent, const vdata::Query& query);
+// system's message. The dialog suggests the table's name ("Album.csv") for
+// a result of one table. Returns the file written; empty when none was.
+QString exportToCsv(QWidget* parent, const vdata::Query& query);
 
 // Writes the file without asking; the system's message on failure, empty on
 // success.

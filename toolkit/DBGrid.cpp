@@ -444,7 +444,10 @@ void DBGrid::exportToCsv() {
     if (!q || !q->active() || !postPending()) {
         return;
     }
-    tk::exportToCsv(this, *q);
+    const QString written = tk::exportToCsv(this, *q);
+    if (!written.isEmpty()) {
+        emit exported(written, q->recordCount());
+    }
 }
 
 // What was typed into an open editor is dropped: the cell becomes NULL.

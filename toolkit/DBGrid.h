@@ -84,6 +84,8 @@ signals:
     void mouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
     // A key went down; a handler may change `key` (0 drops it).
     void keyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
+    // The rows were written to `fileName` as CSV.
+    void exported(const QString& fileName, int rows);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

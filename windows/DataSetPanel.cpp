@@ -12,6 +12,7 @@
 #include "toolkit/Text.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyle>
 #include <QToolButton>
 
@@ -100,6 +101,11 @@ void DataSetPanel::connectHandlers() {
                     find();
                 }
             }));
+    connect(Grid, &tk::DBGrid::exported, this, [this](const QString& fileName, int rows) {
+        emit statusMessage(QStringLiteral("%1 rows written to %2")
+                               .arg(rows)
+                               .arg(QDir::toNativeSeparators(fileName)));
+    });
     connect(cboTraziPo, &QComboBox::activated, this,
             [this] { edTrazi->setFocus(Qt::OtherFocusReason); });
 }

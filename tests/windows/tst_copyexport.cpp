@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cerrno>
@@ -209,9 +210,12 @@ private slots:
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QCOMPARE(env.count(QStringLiteral("save")), 1);
+        QCOMPARE(env.dialogs.shown.first().start, QStringLiteral("Notes.csv")); // the table's name
         QCOMPARE(readAll(path), written);
         if (systemMessage.isEmpty()) {
             QCOMPARE(env.dialogs.texts(), QStringList{env.dialogs.shown.first().text});
+            QCOMPARE(env.form.statusBar()->currentMessage(),
+                     QStringLiteral("3 rows written to %1").arg(path));
         } else {
             QCOMPARE(env.dialogs.texts().last(),
                      QStringLiteral("Could not export to %1:\n%2").arg(path, systemMessage));
