@@ -389,7 +389,8 @@ void DataWindow::showMasterDetail() {
         const tk::ProgressGuard progress(this);
         query_.open();
         detailQuery_.open();
-        // An empty child scrolls nowhere as it opens; its counter still tells.
+        // An empty result scrolls nowhere as it opens; its counter still tells.
+        master_->showRecord();
         detail_->showRecord();
     } catch (const std::exception& e) {
         master_->showClosed();
