@@ -96,13 +96,15 @@ click 77 132 # Master detail
 await "QRV Veldmark - \[Master-detail\]"
 xdotool key Down # the master list has the focus: its first table, customers
 sleep 0.5
-click 240 170 # the child list opens
-click 191 213 # orders
-click 336 132 # master field id
-click 500 145 # child field customer_id
-click 620 148 # >
-click 975 143 # Refresh
-click 240 313 # the third customer
+click 240 385 # the child list opens
+xdotool type --delay 10 "o" # its first table starting with o: orders
+xdotool key Return
+sleep 0.5
+click 389 349 # master field id
+click 533 362 # child field customer_id
+click 642 339 # >
+click 976 358 # Refresh
+click 300 225 # the third customer
 sleep 0.5
 shot master-detail
 
