@@ -41,8 +41,26 @@ DataSetPanel::DataSetPanel(vdata::DataSource& source, QWidget* parent)
     query_.afterScroll = [this](vdata::Query&) { showRecord(); };
     showNoDataset();
     setNavigatorCaptions();
+    fitSearchBar();
     connectHandlers();
     addNavigatorKeys();
+}
+
+// The label keeps its colon and both placeholders show whole, whatever the
+// font: the box, its column list and their bar widen as far as needed.
+void DataSetPanel::fitSearchBar() {
+    Label1->resize(std::max(Label1->width(), Label1->sizeHint().width()), Label1->height());
+    const QFontMetrics metrics = edTrazi->fontMetrics();
+    const int text = std::max(metrics.horizontalAdvance(searchPlaceholder),
+                              metrics.horizontalAdvance(searchAgainPlaceholder));
+    const int frame = edTrazi->width() - edTrazi->contentsRect().width();
+    const int grow = text + frame + 2 * metrics.averageCharWidth() - edTrazi->width();
+    if (grow <= 0) {
+        return;
+    }
+    edTrazi->resize(edTrazi->width() + grow, edTrazi->height());
+    cboTraziPo->resize(cboTraziPo->width() + grow, cboTraziPo->height());
+    pnlSearch->setFixedWidth(pnlSearch->minimumWidth() + grow);
 }
 
 // Keys for the navigator's commands while the keyboard is in this panel; the

@@ -73,6 +73,7 @@ signals:
 private:
     void connectHandlers();
     void addNavigatorKeys();
+    void fitSearchBar();
     void setNavigatorCaptions();
     bool beforeNavigatorAction(int button);
     void showPointerOver(int x, int y);

@@ -60,6 +60,15 @@ private slots:
             }
             QCOMPARE(nav->visibleButtons(), 0x3F0);
         }
+        // The search bar's texts show whole: the label's colon, the placeholders.
+        for (DataSetPanel* panel : {&w.master(), w.detail()}) {
+            QVERIFY(panel->Label1->sizeHint().width() <= panel->Label1->width());
+            const QFontMetrics metrics = panel->edTrazi->fontMetrics();
+            for (const QString& text :
+                 {DataSetPanel::searchPlaceholder, DataSetPanel::searchAgainPlaceholder})
+                QVERIFY(metrics.horizontalAdvance(text) < panel->edTrazi->contentsRect().width());
+            QVERIFY(panel->edTrazi->geometry().right() < panel->pnlSearch->width());
+        }
         QCOMPARE(w.childQuery(), &w.detail()->query());
         QCOMPARE(w.findChild<tk::DBGrid*>(QStringLiteral("GridChild")), w.detail()->Grid);
         QCOMPARE(w.findChild<tk::DBGrid*>(QStringLiteral("Grid")), w.master().Grid);
