@@ -49,6 +49,8 @@ void Connection::open() {
     if (connected()) {
         return;
     }
+    keysOf_.clear();
+    keysTo_.clear();
     try {
         engine_ = openEngine(connectionString_);
     } catch (const DataError& e) {
@@ -98,6 +100,38 @@ std::vector<std::string> Connection::tableOrderKey(const std::string& table) {
     } catch (const DataError&) {
         return {}; // the table's own open reports what is wrong with it
     }
+}
+
+namespace {
+
+using KeyReader = std::vector<ForeignKey> (Engine::*)(const std::string&);
+
+const std::vector<ForeignKey>& cachedKeys(std::map<std::string, std::vector<ForeignKey>>& cache,
+                                          Engine& engine, KeyReader read,
+                                          const std::string& table) {
+    auto found = cache.find(table);
+    if (found == cache.end()) {
+        std::vector<ForeignKey> keys;
+        try {
+            keys = (engine.*read)(table);
+        } catch (const DataError&) {
+            // the table's own open reports what is wrong with it
+        }
+        found = cache.emplace(table, std::move(keys)).first;
+    }
+    return found->second;
+}
+
+} // namespace
+
+const std::vector<ForeignKey>& Connection::foreignKeysOf(const std::string& table) {
+    open();
+    return cachedKeys(keysOf_, *engine_, &Engine::foreignKeysOf, table);
+}
+
+const std::vector<ForeignKey>& Connection::keysReferencing(const std::string& table) {
+    open();
+    return cachedKeys(keysTo_, *engine_, &Engine::keysReferencing, table);
 }
 
 Engine& Connection::engine() {

@@ -3,6 +3,7 @@
 #include "data/service/Engine.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ public:
     // The columns a view of the whole table lists its rows by (see Engine);
     // empty for stored order, or when the table cannot be looked up.
     std::vector<std::string> tableOrderKey(const std::string& table);
+    // The declared foreign keys of `table` and those referencing it (see
+    // Engine), read once per table while connected; empty when the table
+    // cannot be looked up.
+    const std::vector<ForeignKey>& foreignKeysOf(const std::string& table);
+    const std::vector<ForeignKey>& keysReferencing(const std::string& table);
 
     // The open session; raises DataError when not connected.
     Engine& engine();
@@ -50,6 +56,8 @@ public:
 private:
     std::string connectionString_;
     std::unique_ptr<Engine> engine_;
+    std::map<std::string, std::vector<ForeignKey>> keysOf_;
+    std::map<std::string, std::vector<ForeignKey>> keysTo_;
 };
 
 // How connections open their engine: the program installs its providers

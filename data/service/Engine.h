@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/service/FieldType.h"
+#include "data/service/ForeignKey.h"
 #include "data/service/Snapshot.h"
 #include "data/service/Value.h"
 
@@ -57,6 +58,11 @@ public:
     // primary key (a server keeps no useful order of its own, so an edited
     // row would move); empty where rows show in the order stored.
     virtual std::vector<std::string> tableOrderKey(const std::string& /*table*/) { return {}; }
+    // The foreign keys declared on `table`, and those of any table that
+    // reference `table`, each in declaration order; none where the engine
+    // keeps no declared relationships.
+    virtual std::vector<ForeignKey> foreignKeysOf(const std::string& /*table*/) { return {}; }
+    virtual std::vector<ForeignKey> keysReferencing(const std::string& /*table*/) { return {}; }
 
     // Turns the SQL this system writes ([x] identifiers, SELECT TOP n) into
     // the engine's dialect.
