@@ -110,13 +110,44 @@ public:
 
     bool isOpen() const override { return db_ != nullptr; }
 
-    std::vector<std::string> listTables() override {
-        return strings("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                       "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                       0);
-    }
+    std::vector<std::string> listTables() override { return userObjects("'table','view'"); }
 
     std::vector<std::string> listCatalogs() override { return strings("PRAGMA database_list", 1); }
+
+    // foreign_key_list numbers a table's keys from the last declared one;
+    // a key that names no referenced columns references the primary key.
+    std::vector<ForeignKey> foreignKeysOf(const std::string& table) override {
+        std::map<std::int64_t, ForeignKey, std::greater<>> byId;
+        SqliteStatement stmt(api_, live(),
+                             "PRAGMA foreign_key_list(" + quoteIdentifier(table) + ")");
+        while (stmt.step()) {
+            ForeignKey& key = byId[stmt.column(0).i];
+            key.table = table;
+            key.referencedTable = stmt.column(2).toText();
+            key.columns.push_back(stmt.column(3).toText());
+            key.referencedColumns.push_back(stmt.column(4).toText());
+        }
+        std::vector<ForeignKey> keys;
+        for (auto& [id, key] : byId) {
+            if (key.referencedColumns.front().empty()) {
+                key.referencedColumns = tableInfo(key.referencedTable).primaryKey;
+            }
+            keys.push_back(std::move(key));
+        }
+        return keys;
+    }
+
+    std::vector<ForeignKey> keysReferencing(const std::string& table) override {
+        std::vector<ForeignKey> keys;
+        for (const std::string& other : userObjects("'table'")) {
+            for (ForeignKey& key : foreignKeysOf(other)) {
+                if (lower(key.referencedTable) == lower(table)) {
+                    keys.push_back(std::move(key));
+                }
+            }
+        }
+        return keys;
+    }
 
     // SQLite reads [x] itself but ends it at the first ']'.
     std::string rewrite(const std::string& sql) const override {
@@ -256,7 +287,15 @@ private:
         return db_;
     }
 
-    std::vector<std::string> strings(const char* sql, int column) {
+    // The names of the catalogue's objects of the given types, system
+    // tables left out, in the order they were made.
+    std::vector<std::string> userObjects(const std::string& types) {
+        return strings("SELECT name FROM sqlite_master WHERE type IN (" + types +
+                           ") AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                       0);
+    }
+
+    std::vector<std::string> strings(const std::string& sql, int column) {
         SqliteStatement stmt(api_, live(), sql);
         std::vector<std::string> names;
         while (stmt.step()) {
