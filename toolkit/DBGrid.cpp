@@ -228,6 +228,11 @@ void DBGrid::followQuery(int row) {
     if (now.isValid() && now.row() == row) {
         return;
     }
+    if (!now.isValid()) {
+        // After a reset the scroll range still fits the old rows, and the
+        // new current row would not be scrolled into sight.
+        updateGeometries();
+    }
     ++syncing_;
     setCurrentIndex(model_->index(row, now.isValid() ? now.column() : 0));
     --syncing_;
