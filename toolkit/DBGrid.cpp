@@ -9,6 +9,7 @@
 #include "toolkit/GridCellDelegate.h"
 #include "toolkit/Progress.h"
 #include "toolkit/Text.h"
+#include "toolkit/ValueViewer.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -275,13 +276,20 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) 
     if (!asked || !q || !q->active()) {
         return QTableView::edit(index, trigger, event);
     }
-    if (!q->canModify()) {
-        tk::reportError(tk::qs(q->readOnlyReason()));
-        return false;
-    }
-    if (!(model_->flags(index) & Qt::ItemIsEditable)) {
-        if (state() != EditingState) {
-            tk::reportError(model_->notEditableReason(index));
+    const bool readOnly = !q->canModify();
+    if (readOnly || !(model_->flags(index) & Qt::ItemIsEditable)) {
+        if (state() == EditingState && !readOnly) {
+            return false;
+        }
+        const QString reason =
+            readOnly ? tk::qs(q->readOnlyReason()) : model_->notEditableReason(index);
+        // A double-click or F2 shows the value whole where it cannot be
+        // edited, unless a line of it is too long for any text box.
+        const bool toRead = trigger == DoubleClicked || trigger == EditKeyPressed;
+        if (toRead && !model_->hasOverlongLine(index)) {
+            showValue(index, reason);
+        } else {
+            tk::reportError(toRead ? DatasetModel::lineTooLongText : reason);
         }
         return false;
     }
@@ -297,6 +305,27 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) 
         GridCellDelegate::placeCursorAtEnd(delegate_->openEditor());
     }
     return opened;
+}
+
+// A value the grid cannot edit opens whole in the viewer, with the reason.
+void DBGrid::showValue(const QModelIndex& index, const QString& reason) {
+    const vdata::Query* q = dataSet();
+    const auto kind = q->cellKind(index.row(), index.column());
+    const std::string_view bytes =
+        kind == vdata::Value::Kind::Text ? q->cellBytes(index.row(), index.column()) : "";
+    const QString value =
+        kind == vdata::Value::Kind::Blob
+            ? QStringLiteral("(%1 bytes of binary data)")
+                  .arg(q->cellBytes(index.row(), index.column()).size())
+        : kind == vdata::Value::Kind::Text
+            ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+            : tk::qs(q->shownText(index.row(), index.column()));
+    if (!viewer_) {
+        viewer_ = new ValueViewer(this);
+        viewer_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    viewer_->showValue(model_->headerData(index.column(), Qt::Horizontal).toString(), value,
+                       kind == vdata::Value::Kind::Null, reason);
 }
 
 // Opening a cell editor starts editing the record, as typing does, so the

@@ -19,6 +19,7 @@ namespace tk {
 
 class DatasetModel;
 class GridCellDelegate;
+class ValueViewer;
 
 // A data-aware grid: a table view over a DatasetModel bound to a data source.
 // The vertical header is the record indicator column. Moving to another row
@@ -104,6 +105,7 @@ private:
     void onTitleClicked(int section);
     void fitColumns();
     bool startRecordEdit(const QModelIndex& index);
+    void showValue(const QModelIndex& index, const QString& reason);
     void followState();
     void syncSortIndicator();
 
@@ -119,6 +121,7 @@ private:
     QAction* copyAction_;
     QAction* exportAction_;
     QAction* nullAction_;
+    QPointer<ValueViewer> viewer_; // the one viewer of values this grid opened
 };
 
 } // namespace tk

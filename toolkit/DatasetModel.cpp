@@ -262,10 +262,12 @@ QString DatasetModel::notEditableReason(const QModelIndex& index) const {
     if (const std::string reason = query_->columnReadOnlyReason(index.column()); !reason.empty()) {
         return tk::qs(reason);
     }
-    const bool longLine =
-        query_->cellKind(index.row(), index.column()) == vdata::Value::Kind::Text &&
-        hasLineLongerThan(query_->cellBytes(index.row(), index.column()), editLineLimit);
-    return longLine ? lineTooLongText : notEditableText;
+    return hasOverlongLine(index) ? lineTooLongText : notEditableText;
+}
+
+bool DatasetModel::hasOverlongLine(const QModelIndex& index) const {
+    return query_->cellKind(index.row(), index.column()) == vdata::Value::Kind::Text &&
+           hasLineLongerThan(query_->cellBytes(index.row(), index.column()), editLineLimit);
 }
 
 bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {

@@ -43,6 +43,8 @@ public:
     static QString shownText(std::string_view utf8);
     // Why the cell cannot be edited in the grid; empty when it can.
     QString notEditableReason(const QModelIndex& index) const;
+    // Whether the cell holds a line too long for any text box.
+    bool hasOverlongLine(const QModelIndex& index) const;
 
     explicit DatasetModel(QObject* parent = nullptr);
     ~DatasetModel() override;
