@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -507,7 +508,38 @@ void DBGrid::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
+// The window the grid's keyboard moves within: the MDI window it sits in,
+// else its top-level window.
+static QWidget* focusScope(QWidget* w) {
+    QWidget* scope = w;
+    while (scope->parentWidget() && !qobject_cast<QMdiSubWindow*>(scope->parentWidget()) &&
+           !scope->isWindow()) {
+        scope = scope->parentWidget();
+    }
+    return scope;
+}
+
+// Tab alone moves between cells.
+void DBGrid::leaveGrid(bool forward) {
+    QWidget* scope = focusScope(this);
+    for (QWidget* w = forward ? nextInFocusChain() : previousInFocusChain(); w && w != this;
+         w = forward ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        const bool takesTab = (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+        if (takesTab && scope->isAncestorOf(w) && !isAncestorOf(w) && w->isVisibleTo(scope) &&
+            w->isEnabled()) {
+            w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
+}
+
 void DBGrid::keyPressEvent(QKeyEvent* event) {
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        leaveGrid(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
     if (event == QKeySequence::Copy) {
         copySelection();
         event->accept();

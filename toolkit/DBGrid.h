@@ -76,6 +76,10 @@ public:
     void setCurrentCellNull();
     QAction* nullAction() const { return nullAction_; }
 
+    // Gives the keyboard to the next (previous) control of the grid's window
+    // that takes it, around its end (Ctrl+Tab, Ctrl+Shift+Tab).
+    void leaveGrid(bool forward);
+
     using QTableView::edit;
 
 signals:
