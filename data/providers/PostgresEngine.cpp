@@ -293,6 +293,14 @@ public:
         return session_.run(Repeat::Safe,
                             [&](PGconn* c) { return catalog_.byName(c, table).primaryKey; });
     }
+    std::vector<ForeignKey> foreignKeysOf(const std::string& table) override {
+        return session_.run(
+            Repeat::Safe, [&](PGconn* c) { return PostgresCatalog::foreignKeys(c, table, false); });
+    }
+    std::vector<ForeignKey> keysReferencing(const std::string& table) override {
+        return session_.run(
+            Repeat::Safe, [&](PGconn* c) { return PostgresCatalog::foreignKeys(c, table, true); });
+    }
 
     std::string rewrite(const std::string& sql) const override {
         return bracketsToQuotes(rewriteTop(sql));
