@@ -1,13 +1,16 @@
 // The master-detail window on a real SQLite file (and the PostgreSQL test
 // server where it matters): field probes, the relation list, the texts of
 // both queries, the linked child grid and its counter, inserting child rows,
-// and a user clicking and typing in both grids.
+// a user clicking and typing in both grids, and the pairs a declared key
+// gives (Chinook, nwind.mdb and a two-column key on PostgreSQL).
 
 #include "tests/support/WindowTestEnv.h"
 
 #include "data/service/Command.h"
 
+#include "tests/support/AccessTestData.h"
 #include "tests/support/PgTestEnv.h"
+#include "tests/support/TestDb.h"
 
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
@@ -50,6 +53,52 @@ CREATE TABLE order_lines (id serial PRIMARY KEY, order_id int, qty int,
                           note varchar(10) DEFAULT 'none');
 INSERT INTO order_lines (order_id, qty) VALUES (10, 5);
 )sql";
+
+// Two keys from box to shelf, of two columns each.
+const char* const shelvesPostgres = R"sql(
+CREATE TABLE shelf (aisle int, bay int, PRIMARY KEY (aisle, bay));
+INSERT INTO shelf VALUES (1, 1), (1, 2);
+CREATE TABLE box (id int PRIMARY KEY, home_bay int, home_aisle int, at_bay int, at_aisle int,
+                  FOREIGN KEY (home_aisle, home_bay) REFERENCES shelf,
+                  FOREIGN KEY (at_aisle, at_bay) REFERENCES shelf);
+INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 2, 1, 1, 1);
+)sql";
+
+// The program connected to a database of the kind a row of pairsComeFromTheDeclaredKey names:
+// a copy of Chinook, nwind.mdb, or the shelves on the PostgreSQL test server.
+void connectTo(Env& env, const QString& database, std::unique_ptr<pgtest::ScratchDatabase>& pg) {
+    std::string connectionString;
+    if (database == QLatin1String("chinook")) {
+        // Chinook lies beside the Access files.
+        const QString copy = env.dir.filePath("chinook.sqlite");
+        QVERIFY(QFile::copy(AccessTestData::folder() + "/../chinook/Chinook_Sqlite.sqlite", copy));
+        connectionString = testdb::jetString(copy);
+    } else if (database == QLatin1String("nwind")) {
+        connectionString = testdb::jetString(AccessTestData::file("nwind.mdb"));
+    } else {
+        pg = std::make_unique<pgtest::ScratchDatabase>("md");
+        pg->exec(shelvesPostgres);
+        connectionString = pg->connectionString();
+    }
+    env.dm.connection.close();
+    env.dm.connection.setConnectionString(connectionString);
+    env.dm.connection.open();
+}
+
+// Picks a table as a user does: the list has the focus and the name is typed.
+void pick(QComboBox* tables, const QString& name) {
+    tables->setFocus();
+    QTest::keyClicks(tables, name);
+    QCOMPARE(tables->currentText(), name);
+}
+
+QStringList pairTexts(const RelationSetup& setup) {
+    QStringList pairs;
+    for (const auto& [master, child] : setup.pairs()) {
+        pairs << tk::qs(master + '=' + child);
+    }
+    return pairs;
+}
 
 // A window on screen, so that clicks and keys reach it as they reach a user's.
 void showOnScreen(DataWindow& w) {
@@ -520,6 +569,67 @@ private slots:
         QCOMPARE(env.dialogs.texts(), QStringList{});
         QVERIFY(w.query().active() && w.detail()->query().active());
         QTEST(w.detail()->lblRecNo->text(), "childCounter");
+    }
+
+    void pairsComeFromTheDeclaredKey_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QString>("child");
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<int>("childRows");
+        QTest::addColumn<QString>("otherKeys");
+        QTest::newRow("child refers") << "chinook"
+                                      << "Artist"
+                                      << "Album"
+                                      << "ArtistId=ArtistId" << 2 << "";
+        QTest::newRow("master refers") << "chinook"
+                                       << "Album"
+                                       << "Artist"
+                                       << "ArtistId=ArtistId" << 1 << "";
+        QTest::newRow("lines") << "chinook"
+                               << "Invoice"
+                               << "InvoiceLine"
+                               << "InvoiceId=InvoiceId" << 2 << "";
+        if (AccessTestData::present()) {
+            QTest::newRow("access") << "nwind"
+                                    << "Customers"
+                                    << "Orders"
+                                    << "CustomerID=CustomerID" << 6 << "";
+        }
+        if (pgtest::testServer()) {
+            QTest::newRow("two columns, two keys")
+                << "shelves"
+                << "shelf"
+                << "box"
+                << "aisle=home_aisle bay=home_bay" << 2
+                << "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)";
+        }
+    }
+
+    // Choosing the two tables pairs them by the first key declared between
+    // them, ready to show; the pair list's tooltip names any other key, and
+    // adding a pair already listed changes nothing.
+    void pairsComeFromTheDeclaredKey() {
+        QFETCH(QString, database);
+        QFETCH(QString, master);
+        QFETCH(QString, child);
+        Env env("PRAGMA user_version = 1;");
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        connectTo(env, database, pg);
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        RelationSetup& s = *w.setup();
+        pick(s.cboMasterTable, master);
+        pick(s.cboChildTable, child);
+        QTEST(pairTexts(s).join(' '), "pairs");
+        QFETCH(QString, otherKeys);
+        QCOMPARE(s.Rel->toolTip().contains(otherKeys), true);
+        QCOMPARE(s.Rel->toolTip().isEmpty(), otherKeys.isEmpty());
+        s.MCRefreshButton->click();
+        QTEST(w.detail()->query().recordCount(), "childRows");
+        const auto first = s.pairs().front();
+        pair(w, tk::qs(first.first), tk::qs(first.second));
+        QTEST(pairTexts(s).join(' '), "pairs");
+        QCOMPARE(env.dialogs.texts(), QStringList{});
     }
 
     void databaseWithoutTables() {
