@@ -8,9 +8,8 @@
 
 #include "data/service/Command.h"
 
-#include "tests/support/AccessTestData.h"
+#include "tests/support/KeyDatabases.h"
 #include "tests/support/PgTestEnv.h"
-#include "tests/support/TestDb.h"
 
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
@@ -53,37 +52,6 @@ CREATE TABLE order_lines (id serial PRIMARY KEY, order_id int, qty int,
                           note varchar(10) DEFAULT 'none');
 INSERT INTO order_lines (order_id, qty) VALUES (10, 5);
 )sql";
-
-// Two keys from box to shelf, of two columns each.
-const char* const shelvesPostgres = R"sql(
-CREATE TABLE shelf (aisle int, bay int, PRIMARY KEY (aisle, bay));
-INSERT INTO shelf VALUES (1, 1), (1, 2);
-CREATE TABLE box (id int PRIMARY KEY, home_bay int, home_aisle int, at_bay int, at_aisle int,
-                  FOREIGN KEY (home_aisle, home_bay) REFERENCES shelf,
-                  FOREIGN KEY (at_aisle, at_bay) REFERENCES shelf);
-INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 2, 1, 1, 1);
-)sql";
-
-// The program connected to a database of the kind a row of pairsComeFromTheDeclaredKey names:
-// a copy of Chinook, nwind.mdb, or the shelves on the PostgreSQL test server.
-void connectTo(Env& env, const QString& database, std::unique_ptr<pgtest::ScratchDatabase>& pg) {
-    std::string connectionString;
-    if (database == QLatin1String("chinook")) {
-        // Chinook lies beside the Access files.
-        const QString copy = env.dir.filePath("chinook.sqlite");
-        QVERIFY(QFile::copy(AccessTestData::folder() + "/../chinook/Chinook_Sqlite.sqlite", copy));
-        connectionString = testdb::jetString(copy);
-    } else if (database == QLatin1String("nwind")) {
-        connectionString = testdb::jetString(AccessTestData::file("nwind.mdb"));
-    } else {
-        pg = std::make_unique<pgtest::ScratchDatabase>("md");
-        pg->exec(shelvesPostgres);
-        connectionString = pg->connectionString();
-    }
-    env.dm.connection.close();
-    env.dm.connection.setConnectionString(connectionString);
-    env.dm.connection.open();
-}
 
 // Picks a table as a user does: the list has the focus and the name is typed.
 void pick(QComboBox* tables, const QString& name) {
@@ -615,7 +583,7 @@ private slots:
         QFETCH(QString, child);
         Env env("PRAGMA user_version = 1;");
         std::unique_ptr<pgtest::ScratchDatabase> pg;
-        connectTo(env, database, pg);
+        keydb::connectTo(env, database, pg);
         DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         RelationSetup& s = *w.setup();
         pick(s.cboMasterTable, master);
