@@ -12,14 +12,15 @@
 
 namespace keydb {
 
-// Two keys from box to shelf, of two columns each.
+// Two keys from box to shelf, of two columns each; shelf (1, 2) is only
+// where box 1 is now.
 inline const char* const shelvesPostgres = R"sql(
 CREATE TABLE shelf (aisle int, bay int, PRIMARY KEY (aisle, bay));
 INSERT INTO shelf VALUES (1, 1), (1, 2);
 CREATE TABLE box (id int PRIMARY KEY, home_bay int, home_aisle int, at_bay int, at_aisle int,
                   FOREIGN KEY (home_aisle, home_bay) REFERENCES shelf,
                   FOREIGN KEY (at_aisle, at_bay) REFERENCES shelf);
-INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 2, 1, 1, 1);
+INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 1, 1, 1, 1);
 )sql";
 
 // The program connected to "chinook" (a copy of the Chinook SQLite file),

@@ -1,7 +1,9 @@
 // What the table windows show of the keys a database declares: a mark and a
-// tooltip on the titles of key columns, on Chinook, nwind.mdb and a
+// tooltip on the titles of key columns, and the referring table named when a
+// key refuses a delete or a key change; on Chinook, nwind.mdb and a
 // PostgreSQL database with two-column keys.
 
+#include "tests/support/GridDriver.h"
 #include "tests/support/KeyDatabases.h"
 #include "tests/support/WindowTestEnv.h"
 
@@ -98,6 +100,62 @@ private slots:
         QTEST(!grid->model()->headerData(at, Qt::Horizontal, Qt::DecorationRole).isNull(),
               "marked");
         QCOMPARE(env.dialogs.texts(), QStringList{});
+    }
+
+    void refusalNamesTheReferringTable_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("newKey"); // empty: the row is deleted
+        QTest::addColumn<QString>("referredBy");
+        QTest::newRow("delete") << "chinook"
+                                << "Artist" << 0 << ""
+                                << "The row is still referred to by Album (ArtistId).";
+        QTest::newRow("key change") << "chinook"
+                                    << "Artist" << 0 << "9999"
+                                    << "The row is still referred to by Album (ArtistId).";
+        // Customers refer to other employees, not to this one.
+        QTest::newRow("only tables that refer") << "chinook"
+                                                << "Employee" << 0 << ""
+                                                << "The row is still referred to by Employee "
+                                                   "(ReportsTo).";
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres") << "shelves"
+                                      << "shelf" << 1 << ""
+                                      << "The row is still referred to by box (at_aisle, at_bay).";
+            QTest::newRow("postgres key change")
+                << "shelves"
+                << "shelf" << 0 << "7"
+                << "The row is still referred to by box (home_aisle, home_bay).";
+        }
+    }
+
+    // The engine's message, then the referring table and its key; nothing
+    // is written.
+    void refusalNamesTheReferringTable() {
+        QFETCH(QString, database);
+        QFETCH(QString, table);
+        QFETCH(int, row);
+        QFETCH(QString, newKey);
+        Env env("PRAGMA user_version = 1;");
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        keydb::connectTo(env, database, pg);
+        const auto w = baseWindow(env.connection(), tk::ss(table));
+        const int rows = w->query().recordCount();
+        gridtest::Driver grid(w->master().Grid);
+        if (newKey.isEmpty()) {
+            grid.click(row, 0);
+            gridtest::press(w->master().DBNavigator, tk::DBNavigator::Delete);
+        } else {
+            grid.typeOver(row, 0, newKey);
+            grid.key(Qt::Key_Return);
+            gridtest::press(w->master().DBNavigator, tk::DBNavigator::Post);
+        }
+        QCOMPARE(env.count("error"), 1);
+        const QStringList lines = env.dialogs.shown.last().text.split(QLatin1Char('\n'));
+        QVERIFY2(lines.size() > 1, qPrintable(lines.join('|')));
+        QTEST(lines.last(), "referredBy");
+        QCOMPARE(w->query().recordCount(), rows);
     }
 };
 

@@ -569,7 +569,7 @@ private slots:
                 << "shelves"
                 << "shelf"
                 << "box"
-                << "aisle=home_aisle bay=home_bay" << 2
+                << "aisle=home_aisle bay=home_bay" << 3
                 << "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)";
         }
     }
