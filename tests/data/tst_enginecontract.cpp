@@ -475,6 +475,17 @@ void TestEngineContract::declaredKeysAreRead() {
         QCOMPARE(described(conn->foreignKeysOf(c.table)), QString(c.keysOf));
         QCOMPARE(described(conn->keysReferencing(c.table)), QString(c.keysTo));
     }
+    // A table outside the search path is named with its schema.
+    if (engine == QLatin1String("postgres")) {
+        db->otherRuns("CREATE SCHEMA archive; CREATE TABLE archive.old (cust INT REFERENCES "
+                      "customers (id))");
+        Connection fresh;
+        fresh.setConnectionString(db->connectionString());
+        QCOMPARE(described(fresh.keysReferencing("customers")).section(';', -1),
+                 QString("archive.old(cust)>customers(id)"));
+        QCOMPARE(described(fresh.foreignKeysOf("archive.old")),
+                 QString("archive.old(cust)>customers(id)"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEngineContract)
