@@ -46,39 +46,29 @@ class TestDeclaredKeys : public QObject {
 private slots:
     void init() { wintest::failOnConnectionWarnings(); }
 
+    // Each row: "database.table.column", whether its title is marked, its tooltip.
     void keyColumnTitlesSayWhatTheyReference_data() {
-        QTest::addColumn<QString>("database");
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("column");
+        for (const char* name : {"database", "table", "column"}) {
+            QTest::addColumn<QString>(name);
+        }
         QTest::addColumn<bool>("marked");
         QTest::addColumn<QString>("toolTip");
-        QTest::newRow("references") << "chinook"
-                                    << "Album"
-                                    << "ArtistId" << true << "References Artist (ArtistId)";
-        QTest::newRow("referred to") << "chinook"
-                                     << "Artist"
-                                     << "ArtistId" << false << "Referred to by Album (ArtistId)";
-        QTest::newRow("both") << "chinook"
-                              << "Employee"
-                              << "EmployeeId" << false
-                              << "Referred to by Customer (SupportRepId), Employee (ReportsTo)";
-        QTest::newRow("no key") << "chinook"
-                                << "Album"
-                                << "Title" << false << "";
+        const auto row = [](const char* where, bool marked, const char* toolTip) {
+            const QStringList at = QString(where).split('.');
+            QTest::newRow(where) << at[0] << at[1] << at[2] << marked << QString(toolTip);
+        };
+        row("chinook.Album.ArtistId", true, "References Artist (ArtistId)");
+        row("chinook.Artist.ArtistId", false, "Referred to by Album (ArtistId)");
+        row("chinook.Employee.EmployeeId", false,
+            "Referred to by Customer (SupportRepId), Employee (ReportsTo)");
+        row("chinook.Album.Title", false, "");
         if (AccessTestData::present()) {
-            QTest::newRow("access") << "nwind"
-                                    << "Orders"
-                                    << "ShipVia" << true << "References Shippers (ShipperID)";
+            row("nwind.Orders.ShipVia", true, "References Shippers (ShipperID)");
         }
         if (pgtest::testServer()) {
-            QTest::newRow("two columns") << "shelves"
-                                         << "box"
-                                         << "at_bay" << true << "References shelf (aisle, bay)";
-            QTest::newRow("two keys")
-                << "shelves"
-                << "shelf"
-                << "bay" << false
-                << "Referred to by box (home_aisle, home_bay), box (at_aisle, at_bay)";
+            row("shelves.box.at_bay", true, "References shelf (aisle, bay)");
+            row("shelves.shelf.bay", false,
+                "Referred to by box (home_aisle, home_bay), box (at_aisle, at_bay)");
         }
     }
 
@@ -102,31 +92,27 @@ private slots:
         QCOMPARE(env.dialogs.texts(), QStringList{});
     }
 
+    // Each row: "database.table", the row, the key typed over its first
+    // column (none: the row is deleted), the tables named.
     void refusalNamesTheReferringTable_data() {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("table");
         QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("newKey"); // empty: the row is deleted
+        QTest::addColumn<QString>("newKey");
         QTest::addColumn<QString>("referredBy");
-        QTest::newRow("delete") << "chinook"
-                                << "Artist" << 0 << ""
-                                << "The row is still referred to by Album (ArtistId).";
-        QTest::newRow("key change") << "chinook"
-                                    << "Artist" << 0 << "9999"
-                                    << "The row is still referred to by Album (ArtistId).";
+        const auto row = [](const char* tag, const char* where, int at, const char* newKey,
+                            const char* referredBy) {
+            const QStringList in = QString(where).split('.');
+            QTest::newRow(tag) << in[0] << in[1] << at << QString(newKey)
+                               << "The row is still referred to by " + QString(referredBy) + ".";
+        };
+        row("delete", "chinook.Artist", 0, "", "Album (ArtistId)");
+        row("key change", "chinook.Artist", 0, "9999", "Album (ArtistId)");
         // Customers refer to other employees, not to this one.
-        QTest::newRow("only tables that refer") << "chinook"
-                                                << "Employee" << 0 << ""
-                                                << "The row is still referred to by Employee "
-                                                   "(ReportsTo).";
+        row("only tables that refer", "chinook.Employee", 0, "", "Employee (ReportsTo)");
         if (pgtest::testServer()) {
-            QTest::newRow("postgres") << "shelves"
-                                      << "shelf" << 1 << ""
-                                      << "The row is still referred to by box (at_aisle, at_bay).";
-            QTest::newRow("postgres key change")
-                << "shelves"
-                << "shelf" << 0 << "7"
-                << "The row is still referred to by box (home_aisle, home_bay).";
+            row("postgres", "shelves.shelf", 1, "", "box (at_aisle, at_bay)");
+            row("postgres key change", "shelves.shelf", 1, "7", "box (at_aisle, at_bay)");
         }
     }
 

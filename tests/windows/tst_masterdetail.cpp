@@ -539,38 +539,28 @@ private slots:
         QTEST(w.detail()->lblRecNo->text(), "childCounter");
     }
 
+    // Each row: "database.master.child", the pairs, the child rows of the
+    // first master row, the other keys the tooltip names.
     void pairsComeFromTheDeclaredKey_data() {
-        QTest::addColumn<QString>("database");
-        QTest::addColumn<QString>("master");
-        QTest::addColumn<QString>("child");
-        QTest::addColumn<QString>("pairs");
+        for (const char* name : {"database", "master", "child", "pairs"}) {
+            QTest::addColumn<QString>(name);
+        }
         QTest::addColumn<int>("childRows");
         QTest::addColumn<QString>("otherKeys");
-        QTest::newRow("child refers") << "chinook"
-                                      << "Artist"
-                                      << "Album"
-                                      << "ArtistId=ArtistId" << 2 << "";
-        QTest::newRow("master refers") << "chinook"
-                                       << "Album"
-                                       << "Artist"
-                                       << "ArtistId=ArtistId" << 1 << "";
-        QTest::newRow("lines") << "chinook"
-                               << "Invoice"
-                               << "InvoiceLine"
-                               << "InvoiceId=InvoiceId" << 2 << "";
+        const auto row = [](const char* where, const char* pairs, int rows, const char* others) {
+            const QStringList in = QString(where).split('.');
+            QTest::newRow(where) << in[0] << in[1] << in[2] << QString(pairs) << rows
+                                 << QString(others);
+        };
+        row("chinook.Artist.Album", "ArtistId=ArtistId", 2, ""); // the child refers
+        row("chinook.Album.Artist", "ArtistId=ArtistId", 1, ""); // the master refers
+        row("chinook.Invoice.InvoiceLine", "InvoiceId=InvoiceId", 2, "");
         if (AccessTestData::present()) {
-            QTest::newRow("access") << "nwind"
-                                    << "Customers"
-                                    << "Orders"
-                                    << "CustomerID=CustomerID" << 6 << "";
+            row("nwind.Customers.Orders", "CustomerID=CustomerID", 6, "");
         }
         if (pgtest::testServer()) {
-            QTest::newRow("two columns, two keys")
-                << "shelves"
-                << "shelf"
-                << "box"
-                << "aisle=home_aisle bay=home_bay" << 3
-                << "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)";
+            row("shelves.shelf.box", "aisle=home_aisle bay=home_bay", 3,
+                "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)");
         }
     }
 
