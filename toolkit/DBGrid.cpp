@@ -574,6 +574,24 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+// With Ctrl a move key moves the current cell but would leave the highlight
+// where it was, so that the grid showed two cells as current: the highlight
+// follows the current cell as without Ctrl.
+QItemSelectionModel::SelectionFlags DBGrid::selectionCommand(const QModelIndex& index,
+                                                             const QEvent* event) const {
+    if (event && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const bool move = key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                          key->key() == Qt::Key_Up || key->key() == Qt::Key_Down ||
+                          key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
+                          key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown;
+        if (move && key->modifiers() == Qt::ControlModifier) {
+            return QItemSelectionModel::ClearAndSelect;
+        }
+    }
+    return QTableView::selectionCommand(index, event);
+}
+
 // A click on another cell hands in the open editor's text first; a refused
 // value keeps the editor and the click goes nowhere.
 void DBGrid::mousePressEvent(QMouseEvent* event) {
@@ -582,7 +600,13 @@ void DBGrid::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    const QModelIndex clicked = indexAt(event->position().toPoint());
     QTableView::mousePressEvent(event);
+    // A row that refused to save stays current; the view would still select
+    // the cell clicked, and show two current cells.
+    if (clicked.isValid() && currentIndex().isValid() && clicked != currentIndex()) {
+        selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
+    }
 }
 
 // The grid takes the keyboard from an open editor on a click beside it or on

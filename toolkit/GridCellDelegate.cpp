@@ -27,10 +27,16 @@ QVariant editorValue(const QWidget* editor) {
 
 GridCellDelegate::GridCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
+// The cell being edited is framed in the highlight colour, so that it shows
+// apart from the cells around it.
+static const QString editorFrame =
+    QStringLiteral("border: 2px solid palette(highlight); padding: 0px; margin: 0px;");
+
 QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                         const QModelIndex& index) const {
     if (index.data(DatasetModel::LongTextRole).toBool()) {
         open_ = new LongTextEditor(parent);
+        open_->setStyleSheet(QStringLiteral("LongTextEditor { %1 }").arg(editorFrame));
         return open_;
     }
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
@@ -38,6 +44,7 @@ QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
         line->setMaxLength(std::numeric_limits<int>::max());
         line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()) |
                            Qt::AlignVCenter);
+        line->setStyleSheet(QStringLiteral("QLineEdit { %1 }").arg(editorFrame));
     }
     open_ = editor;
     return editor;

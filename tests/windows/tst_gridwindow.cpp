@@ -358,6 +358,44 @@ private slots:
                  std::string("2"));
     }
 
+    // The highlighted cell, the current cell and the record marker show the
+    // same row after Ctrl+moves and after a click that a refused save
+    // undid; the cell being edited is framed.
+    void currentCellAndMarkerAgree() {
+        Env env;
+        auto w = baseWindow(env.connection(), "Orders");
+        gridtest::Driver d(w->master().Grid);
+        tk::DBGrid* grid = w->master().Grid;
+        const auto agree = [&](int row) {
+            const QModelIndexList selected = grid->selectionModel()->selectedIndexes();
+            return QStringList{
+                QString::number(w->query().currentRow()),
+                QString::number(grid->currentIndex().row()), QString::number(selected.size()),
+                QString::number(selected.value(0).row()),
+                grid->datasetModel()->indicator(row).isEmpty() ? "no marker" : "marker"};
+        };
+        const auto expected = [](int row) {
+            return QStringList{QString::number(row), QString::number(row), "1",
+                               QString::number(row), "marker"};
+        };
+        d.click(1, 2);
+        d.key(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(agree(3), expected(3));
+        d.key(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(agree(0), expected(0));
+        d.key(Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(agree(1), expected(1));
+        // A key that another row holds: the save on leaving the row fails.
+        d.typeOver(3, 0, QStringLiteral("1"));
+        QVERIFY(gridtest::Driver::editor());
+        QVERIFY(gridtest::Driver::editor()->styleSheet().contains(QStringLiteral("border")));
+        d.key(Qt::Key_Return);
+        d.click(1, 2);
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(agree(3), expected(3));
+        QCOMPARE(w->query().state(), vdata::DataSetState::Edit);
+    }
+
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
