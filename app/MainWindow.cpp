@@ -343,6 +343,8 @@ QMdiSubWindow* MainWindow::addDataWindow(QWidget* window) {
     QMdiSubWindow* sub = MdiClient->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->installEventFilter(dataWindowKeys_);
+    // Never smaller than its controls need: no control covers another.
+    sub->setMinimumSize(sub->minimumSizeHint());
     if (!window->testAttribute(Qt::WA_SetWindowIcon))
         sub->setWindowIcon(windowIcon());
     // By the time destroyed() is sent the window is a mere QObject: the

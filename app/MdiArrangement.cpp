@@ -3,6 +3,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <algorithm>
+
 namespace {
 
 QList<QMdiSubWindow*> visibleWindows(const QMdiArea& area, bool minimized) {
@@ -21,6 +23,9 @@ int iconStripHeight(const QMdiArea& area) {
 
 } // namespace
 
+// Each window gets an equal share of the free space, but never less than it
+// needs to show its controls whole: windows that do not fit side by side
+// then reach beyond the area, which scrolls to them.
 void tileSubWindows(QMdiArea& area, Qt::Orientation stacking) {
     const QList<QMdiSubWindow*> windows = visibleWindows(area, false);
     if (windows.isEmpty())
@@ -28,19 +33,22 @@ void tileSubWindows(QMdiArea& area, Qt::Orientation stacking) {
     QRect free = area.viewport()->rect();
     free.setBottom(free.bottom() - iconStripHeight(area));
     const int n = static_cast<int>(windows.size());
+    const bool stacked = stacking == Qt::Vertical;
+    int at = stacked ? free.top() : free.left();
     for (int i = 0; i < n; ++i) {
         QMdiSubWindow* w = windows[i];
         if (w->isMaximized())
             w->showNormal();
+        const QSize least = w->minimumSizeHint();
         QRect cell;
-        if (stacking == Qt::Vertical) {
-            const int top = free.top() + free.height() * i / n;
-            const int bottom = free.top() + free.height() * (i + 1) / n;
-            cell = QRect(free.left(), top, free.width(), bottom - top);
+        if (stacked) {
+            const int share = free.height() * (i + 1) / n - free.height() * i / n;
+            cell = QRect(free.left(), at, free.width(), std::max(share, least.height()));
+            at = cell.bottom() + 1;
         } else {
-            const int left = free.left() + free.width() * i / n;
-            const int right = free.left() + free.width() * (i + 1) / n;
-            cell = QRect(left, free.top(), right - left, free.height());
+            const int share = free.width() * (i + 1) / n - free.width() * i / n;
+            cell = QRect(at, free.top(), std::max(share, least.width()), free.height());
+            at = cell.right() + 1;
         }
         w->setGeometry(cell);
     }

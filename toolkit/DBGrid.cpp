@@ -405,6 +405,11 @@ void DBGrid::syncSortIndicator() {
     titles->setSortIndicatorShown(field != nullptr);
     titles->setSortIndicator(field ? field->index() : -1,
                              key.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The arrow takes room of its own: a narrow title widens for it rather
+    // than hide under it.
+    if (field && columnWidth(field->index()) < titles->sectionSizeHint(field->index())) {
+        setColumnWidth(field->index(), titles->sectionSizeHint(field->index()));
+    }
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/EditBox.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/FlowBarLayout.h"
 #include "toolkit/Glyphs.h"
 #include "toolkit/Progress.h"
 #include "toolkit/Text.h"
@@ -42,6 +43,7 @@ DataSetPanel::DataSetPanel(vdata::DataSource& source, QWidget* parent)
     showNoDataset();
     setNavigatorCaptions();
     fitSearchBar();
+    flowTopBar();
     connectHandlers();
     addNavigatorKeys();
 }
@@ -67,6 +69,24 @@ void DataSetPanel::fitSearchBar() {
     edTrazi->resize(edTrazi->width() + grow, edTrazi->height());
     cboTraziPo->resize(cboTraziPo->width() + grow, cboTraziPo->height());
     pnlSearch->setFixedWidth(pnlSearch->minimumWidth() + grow);
+}
+
+// The search box, the filter box and the navigator stand side by side and
+// wrap onto more rows in a narrow window, rather than cover one another.
+void DataSetPanel::flowTopBar() {
+    // The filter box is never narrower than its example condition.
+    const int example = edFilter->fontMetrics().horizontalAdvance(edFilter->placeholderText());
+    const QMargins margins = pnlFilter->layout()->contentsMargins();
+    pnlFilter->setMinimumWidth(
+        std::max(pnlFilter->minimumWidth(), example + margins.left() + margins.right() +
+                                                4 * edFilter->fontMetrics().averageCharWidth()));
+    delete pnlTop->layout();
+    auto* bar = new tk::FlowBarLayout(pnlTop);
+    bar->setContentsMargins(1, 1, 1, 1);
+    bar->setSpacing(0);
+    for (QFrame* w : {pnlSearch, pnlFilter, pnlNav}) {
+        bar->addWidget(w);
+    }
 }
 
 // Keys for the navigator's commands while the keyboard is in this panel; the

@@ -79,6 +79,7 @@ private:
     void connectHandlers();
     void addNavigatorKeys();
     void fitSearchBar();
+    void flowTopBar();
     void setNavigatorCaptions();
     bool beforeNavigatorAction(int button);
     void showPointerOver(int x, int y);

@@ -396,6 +396,52 @@ private slots:
         QCOMPARE(w->query().state(), vdata::DataSetState::Edit);
     }
 
+    // At any width the search box, the filter box and the navigator stand
+    // apart, inside their bar, above the grid, with their labels whole; a
+    // sorted narrow column widens for its arrow; tiled windows keep the
+    // room their controls need and do not cover each other.
+    void controlsNeverCoverEachOther() {
+        Env env;
+        QVERIFY(env.started());
+        QList<DataWindow*> windows;
+        for (const char* table : {"Customers", "Orders", "Staff"})
+            windows << env.click(QStringLiteral("Tables"), QString::fromLatin1(table));
+        DataWindow* w = windows.first();
+        DataSetPanel& panel = w->master();
+        const auto apart = [](const QList<QWidget*>& widgets) {
+            for (int i = 0; i < widgets.size(); ++i)
+                for (int j = i + 1; j < widgets.size(); ++j)
+                    if (widgets[i]->geometry().intersects(widgets[j]->geometry()))
+                        return widgets[i]->objectName() + " covers " + widgets[j]->objectName();
+            return QString();
+        };
+        env.form.WindowCascade1Execute();
+        for (const int width : {1200, 700, 420, 200}) {
+            w->parentWidget()->resize(width, 500);
+            QApplication::processEvents();
+            const QString at = QString::number(width) + ": ";
+            QCOMPARE(at + apart({panel.pnlSearch, panel.pnlFilter, panel.pnlNav}), at);
+            QCOMPARE(at + apart({panel.pnlTop, panel.Grid, panel.lblRecNo}), at);
+            for (QWidget* part : {panel.pnlSearch, panel.pnlFilter, panel.pnlNav})
+                QVERIFY2(panel.pnlTop->contentsRect().contains(part->geometry()),
+                         qPrintable(at + part->objectName()));
+            for (QLabel* label : {panel.Label1, panel.lblFilter})
+                QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(at));
+        }
+        panel.sort(QStringLiteral("Rating"));
+        const int rating = w->query().findField("Rating")->index();
+        QHeaderView* titles = panel.Grid->horizontalHeader();
+        QVERIFY(titles->sectionSize(rating) >= titles->sectionSizeHint(rating));
+        env.form.WindowTileVertical1Execute();
+        QList<QWidget*> frames;
+        for (DataWindow* tiled : windows) {
+            QWidget* frame = tiled->parentWidget();
+            QVERIFY(frame->width() >= frame->minimumSizeHint().width());
+            frames << frame;
+        }
+        QCOMPARE(apart(frames), QString());
+    }
+
     void gridEditIsPostedWhenLeavingTheRow() {
         Env env;
         auto w = baseWindow(env.connection(), "Customers");
