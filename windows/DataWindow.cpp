@@ -12,6 +12,7 @@
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
+#include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
 
 #include <QApplication>
@@ -60,6 +61,9 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     master_->Grid->setFocus();
     tk::guarded([this] { initialise(); });
     addFindKeys();
+    for (DataSetPanel* panel : panels()) {
+        new ReferenceActions(*panel, connection_, host_);
+    }
     attachToHost();
 }
 
@@ -214,6 +218,7 @@ void DataWindow::setUp(const QString& table) {
     switch (use_) {
     case Use::Table:
         setTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table));
+        table_ = table;
         query_.setSQL(tableViewSql(table.toStdString()));
         query_.open();
         break;

@@ -119,6 +119,19 @@ RelationSetup::Pairs RelationSetup::pairs() const {
     return result;
 }
 
+void RelationSetup::relate(const QString& master, const QString& child, const Pairs& pairs) {
+    cboMasterTable->setCurrentIndex(cboMasterTable->findText(master));
+    chooseTable(cboMasterTable, lbMasterFields, 0);
+    cboChildTable->setCurrentIndex(cboChildTable->findText(child));
+    chooseTable(cboChildTable, lbChildFields, 1);
+    const Pairs listed = this->pairs();
+    for (const auto& pair : pairs) {
+        if (std::find(listed.begin(), listed.end(), pair) == listed.end()) {
+            Rel->insertPair(qs(pair.first), qs(pair.second), true);
+        }
+    }
+}
+
 bool RelationSetup::hasPairs() const {
     return !Rel->cell(1, 1).isEmpty();
 }

@@ -1,0 +1,106 @@
+// Following the foreign keys a database declares through the real windows of
+// the program on a copy of Chinook: to the referenced row and back, and to the
+// rows that refer to a row.
+
+#include "tests/support/ChinookProgram.h"
+
+#include "data/service/Query.h"
+#include "toolkit/Application.h"
+#include "toolkit/DBGrid.h"
+#include "windows/RelationSetup.h"
+
+#include <QStatusBar>
+
+using chinook::Program;
+using gridtest::Driver;
+
+namespace {
+
+// The active window's table and the value of `column` in its current row.
+QString where(const Program& env, const QString& column) {
+    const DataWindow* w = env.active();
+    if (!w) {
+        return QStringLiteral("<no window>");
+    }
+    const vdata::Query& q = w->master().query();
+    const vdata::Field* field = q.findField(column.toStdString());
+    return w->table() + QLatin1Char(' ') +
+           (field ? QString::fromStdString(q.currentValue(field->index()).toText())
+                  : QStringLiteral("<no field>"));
+}
+
+} // namespace
+
+class TestReferences : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { program::failOnConnectionWarnings(); }
+
+    // InvoiceLine 4 -> Track 8 -> Album 1 -> Artist 1, then back three
+    // times to the row the user started from, and forward once.
+    void followsReferencesAndGoesBack() {
+        Program env;
+        QVERIFY(env.started());
+        Driver lines = env.open(QStringLiteral("InvoiceLine"));
+        QVERIFY(chinook::chooseFromMenu(lines, 3, 2, {QStringLiteral("Go to the referenced row")}));
+        QCOMPARE(where(env, QStringLiteral("TrackId")), QStringLiteral("Track 8"));
+        // The right-click made the cell current before the menu showed.
+        QCOMPARE(lines.grid->currentIndex().row(), 3);
+
+        Driver tracks(env.active()->master().Grid);
+        tracks.click(7, 2);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, QStringLiteral("AlbumId")), QStringLiteral("Album 1"));
+        Driver albums(env.active()->master().Grid);
+        albums.click(0, 2);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, QStringLiteral("ArtistId")), QStringLiteral("Artist 1"));
+
+        const QString back[] = {QStringLiteral("Album 1"), QStringLiteral("Track 8")};
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("AlbumId")), back[0]);
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("TrackId")), back[1]);
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("InvoiceLineId")), QStringLiteral("InvoiceLine 4"));
+        QCOMPARE(lines.grid->currentIndex().column(), 2);
+        Driver::key(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("TrackId")), back[1]);
+        // Each table has one view, brought forward again and again.
+        QCOMPARE(env.windowCount(), 4);
+    }
+
+    // A reference that leads nowhere says why in the status bar and opens
+    // nothing.
+    void aReferenceToNoRowSaysSo_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("missing row")
+            << "InvoiceLine" << 1 << 2 << "Track has no row with TrackId 9999.";
+        QTest::newRow("NULL") << "Track" << 0 << 4 << "GenreId is empty: it refers to no row.";
+    }
+    void aReferenceToNoRowSaysSo() {
+        QFETCH(QString, table);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, status);
+        Program env("UPDATE InvoiceLine SET TrackId = 9999 WHERE InvoiceLineId = 2;\n"
+                    "UPDATE Track SET GenreId = NULL WHERE TrackId = 1;");
+        QVERIFY(env.started());
+        Driver d = env.open(table);
+        d.click(row, column);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(env.form.statusBar()->currentMessage(), status);
+        QCOMPARE(env.windowCount(), 1);
+        QCOMPARE(env.count(QStringLiteral("error")), 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    tk::Application app(argc, argv);
+    TestReferences test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_references.moc"
