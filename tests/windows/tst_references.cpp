@@ -96,6 +96,56 @@ private slots:
         QCOMPARE(env.windowCount(), 1);
         QCOMPARE(env.count(QStringLiteral("error")), 0);
     }
+
+    // The referring table picked from the row's menu is the child of a new
+    // master-detail window, paired by the key, the master on the row.
+    void showsTheRowsThatReferToARow_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("childColumn");
+        QTest::addColumn<QStringList>("childValues");
+        QTest::newRow("one column") << "Artist"
+                                    << "Album (ArtistId)"
+                                    << "ArtistId"
+                                    << "AlbumId" << QStringList{"1", "4"};
+        QTest::newRow("two columns") << "PlaylistTrack"
+                                     << "PlayCount (PlaylistId, TrackId)"
+                                     << "TrackId"
+                                     << "Plays" << QStringList{"5", "7"};
+    }
+    void showsTheRowsThatReferToARow() {
+        QFETCH(QString, table);
+        QFETCH(QString, item);
+        QFETCH(QString, key);
+        QFETCH(QString, childColumn);
+        QFETCH(QStringList, childValues);
+        Program env("CREATE TABLE PlayCount (PlaylistId INT, TrackId INT, Plays INT, FOREIGN KEY "
+                    "(PlaylistId, TrackId) REFERENCES PlaylistTrack (PlaylistId, TrackId));\n"
+                    "INSERT INTO PlayCount VALUES (1, 3402, 5), (8, 3402, 1), (1, 3402, 7);");
+        QVERIFY(env.started());
+        Driver d = env.open(table);
+        const QString keyValue = where(env, key);
+        QVERIFY(chinook::chooseFromMenu(
+            d, 0, 1, {QStringLiteral("Show rows that refer to this row"), item}));
+        DataWindow* w = env.active();
+        QCOMPARE(w->use(), DataWindow::Use::MasterDetail);
+        QCOMPARE(w->setup()->cboMasterTable->currentText(), table);
+        QCOMPARE(w->setup()->cboChildTable->currentText(), item.section(QLatin1Char(' '), 0, 0));
+        const vdata::Query& master = w->master().query();
+        const int keyColumn = master.findField(key.toStdString())->index();
+        QCOMPARE(table + ' ' +
+                     QString::fromStdString(master.cellText(master.currentRow(), keyColumn)),
+                 keyValue);
+        const vdata::Query& child = *w->childQuery();
+        QStringList values;
+        for (int r = 0; r < child.recordCount(); ++r) {
+            values << QString::fromStdString(
+                child.cellText(r, child.findField(childColumn.toStdString())->index()));
+        }
+        QCOMPARE(values, childValues);
+        QCOMPARE(env.count(QStringLiteral("error")), 0);
+    }
 };
 
 int main(int argc, char** argv) {
