@@ -12,6 +12,7 @@
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
+#include "windows/KeyLookup.h"
 #include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
 
@@ -63,6 +64,7 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     addFindKeys();
     for (DataSetPanel* panel : panels()) {
         new ReferenceActions(*panel, connection_, host_);
+        new KeyLookup(*panel, connection_);
     }
     attachToHost();
 }

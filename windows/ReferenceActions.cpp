@@ -34,15 +34,6 @@ QString joined(const std::vector<std::string>& names) {
     return list.join(QStringLiteral(", "));
 }
 
-// "ArtistId 7" or "A 1, B 2".
-QString describe(const std::vector<std::string>& columns, const std::vector<vdata::Value>& values) {
-    QStringList parts;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        parts << qs(columns[i]) + QLatin1Char(' ') + qs(values[i].toText());
-    }
-    return parts.join(QStringLiteral(", "));
-}
-
 // A window's own data window, in the area that holds it.
 void bringForward(QWidget* window) {
     if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget()); frame) {
@@ -129,8 +120,8 @@ void ReferenceActions::goToReferencedRow() {
         say(joined(key->columns) + QStringLiteral(" is empty: it refers to no row."));
         return;
     }
-    const QString missing = qs(key->referencedTable) + QStringLiteral(" has no row with ") +
-                            describe(key->referencedColumns, *values) + '.';
+    const QString missing =
+        qs(vdata::missingRowText(key->referencedTable, key->referencedColumns, *values));
     if (!vdata::rowExists(connection_, key->referencedTable, key->referencedColumns, *values)) {
         say(missing);
         return;

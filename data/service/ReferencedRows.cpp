@@ -50,6 +50,15 @@ bool rowExists(Connection& connection, const std::string& table,
     return engine.query(parsed.text, values).rows.rowCount() > 0;
 }
 
+std::string missingRowText(const std::string& table, const std::vector<std::string>& columns,
+                           const std::vector<Value>& values) {
+    std::string text = table + " has no row with ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + columns[i] + ' ' + values[i].toText();
+    }
+    return text + '.';
+}
+
 int findRow(const Query& query, const std::vector<std::string>& columns,
             const std::vector<Value>& values) {
     const std::optional<std::vector<int>> indexes = fieldIndexes(query, columns);

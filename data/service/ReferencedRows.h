@@ -20,6 +20,10 @@ std::optional<std::vector<Value>> currentValues(const Query& query,
 bool rowExists(Connection& connection, const std::string& table,
                const std::vector<std::string>& columns, const std::vector<Value>& values);
 
+// What a reference to a missing row says: "Artist has no row with ArtistId 7."
+std::string missingRowText(const std::string& table, const std::vector<std::string>& columns,
+                           const std::vector<Value>& values);
+
 // The first display row of the query whose `columns` hold `values` (compared
 // as text); -1 when none.
 int findRow(const Query& query, const std::vector<std::string>& columns,

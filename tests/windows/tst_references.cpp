@@ -7,6 +7,7 @@
 #include "data/service/Query.h"
 #include "toolkit/Application.h"
 #include "toolkit/DBGrid.h"
+#include "windows/LookupEditor.h"
 #include "windows/RelationSetup.h"
 
 #include <QStatusBar>
@@ -145,6 +146,77 @@ private slots:
         }
         QCOMPARE(values, childValues);
         QCOMPARE(env.count(QStringLiteral("error")), 0);
+    }
+
+    // Album 1's ArtistId edited in the grid: a row picked from the lookup
+    // list after a search, a key typed as in any cell, a key that names no
+    // artist (refused before writing). Read back through a second connection.
+    void editsAKeyWithItsLookupList_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("downs");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("searched and picked")
+            << "acc" << 1 << QStringList{QStringLiteral("2 \u2014 Accept")} << "2"
+            << "";
+        QTest::newRow("typed key")
+            << "3" << 0 << QStringList{QStringLiteral("3 \u2014 Aerosmith")} << "3"
+            << "";
+        QTest::newRow("no such key") << "99999" << 0 << QStringList() << "1"
+                                     << "Artist has no row with ArtistId 99999.";
+    }
+    void editsAKeyWithItsLookupList() {
+        QFETCH(QString, typed);
+        QFETCH(int, downs);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, stored);
+        QFETCH(QString, error);
+        Program env;
+        QVERIFY(env.started());
+        Driver d = env.open(QStringLiteral("Album"));
+        d.click(0, 2);
+        Driver::type(typed);
+        auto* editor = qobject_cast<LookupEditor*>(Driver::keyboard());
+        QVERIFY(editor);
+        QVERIFY(editor->list()->isVisible());
+        QStringList shown;
+        for (int r = 0; r < editor->rows()->rowCount(); ++r) {
+            shown << editor->rows()->index(r).data().toString();
+        }
+        QCOMPARE(shown, listed);
+        for (int i = 0; i < downs; ++i) {
+            Driver::key(Qt::Key_Down);
+        }
+        // Return closes the editor once the program's loop runs again.
+        Driver::key(Qt::Key_Return);
+        Program::settle();
+        Driver::key(Qt::Key_Down);
+        QCOMPARE(env.readBack("SELECT ArtistId FROM Album WHERE AlbumId = 1"),
+                 stored.toStdString());
+        const QString shownError =
+            env.dialogs.shown.isEmpty() ? QString() : env.dialogs.shown.last().text;
+        QCOMPARE(shownError, error);
+    }
+
+    // The list reads its rows a page at a time: Page Down past the first
+    // page reaches rows read as the list scrolled.
+    void lookupListReadsAsItScrolls() {
+        Program env;
+        QVERIFY(env.started());
+        Driver d = env.open(QStringLiteral("Album"));
+        d.click(0, 2);
+        Driver::key(Qt::Key_F2);
+        auto* editor = qobject_cast<LookupEditor*>(Driver::keyboard());
+        QVERIFY(editor);
+        QCOMPARE(editor->rows()->rowCount(), LookupRows::pageRows);
+        const int steps = LookupRows::pageRows / (LookupEditor::shownRows - 1) + 2;
+        for (int i = 0; i < steps; ++i) {
+            Driver::key(Qt::Key_PageDown);
+        }
+        const int reached = (steps - 1) * (LookupEditor::shownRows - 1);
+        QVERIFY(reached >= LookupRows::pageRows);
+        QCOMPARE(editor->text(), QString::number(reached + 1));
     }
 };
 
