@@ -1,7 +1,9 @@
 #include "toolkit/Application.h"
 
+#include "toolkit/DBGrid.h"
 #include "toolkit/ErrorReport.h"
 
+#include <QKeyEvent>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -61,7 +63,35 @@ void Application::onTerminationSignal(std::function<void()> handler) {
         sigaction(sig, &action, nullptr);
 }
 
+namespace {
+
+// Ctrl+Tab and Ctrl+Shift+Tab in a grid (or its open cell editor) move the
+// keyboard out of the grid. An MDI area's application-wide filter would
+// take the keys first to switch windows, so they are handled before it.
+bool leftGrid(QObject* receiver, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (!tab || !(key->modifiers() & Qt::ControlModifier)) {
+        return false;
+    }
+    for (QObject* o = receiver; o; o = o->parent()) {
+        if (auto* grid = qobject_cast<DBGrid*>(o)) {
+            grid->leaveGrid(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool Application::notify(QObject* receiver, QEvent* event) {
+    if (leftGrid(receiver, event)) {
+        return true;
+    }
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "toolkit/GridCellDelegate.h"
 #include "toolkit/Progress.h"
 #include "toolkit/Text.h"
+#include "toolkit/ValueViewer.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -228,6 +230,11 @@ void DBGrid::followQuery(int row) {
     if (now.isValid() && now.row() == row) {
         return;
     }
+    if (!now.isValid()) {
+        // After a reset the scroll range still fits the old rows, and the
+        // new current row would not be scrolled into sight.
+        updateGeometries();
+    }
     ++syncing_;
     setCurrentIndex(model_->index(row, now.isValid() ? now.column() : 0));
     --syncing_;
@@ -270,13 +277,20 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) 
     if (!asked || !q || !q->active()) {
         return QTableView::edit(index, trigger, event);
     }
-    if (!q->canModify()) {
-        tk::reportError(tk::qs(q->readOnlyReason()));
-        return false;
-    }
-    if (!(model_->flags(index) & Qt::ItemIsEditable)) {
-        if (state() != EditingState) {
-            tk::reportError(model_->notEditableReason(index));
+    const bool readOnly = !q->canModify();
+    if (readOnly || !(model_->flags(index) & Qt::ItemIsEditable)) {
+        if (state() == EditingState && !readOnly) {
+            return false;
+        }
+        const QString reason =
+            readOnly ? tk::qs(q->readOnlyReason()) : model_->notEditableReason(index);
+        // A double-click or F2 shows the value whole where it cannot be
+        // edited, unless a line of it is too long for any text box.
+        const bool toRead = trigger == DoubleClicked || trigger == EditKeyPressed;
+        if (toRead && !model_->hasOverlongLine(index)) {
+            showValue(index, reason);
+        } else {
+            tk::reportError(toRead ? DatasetModel::lineTooLongText : reason);
         }
         return false;
     }
@@ -292,6 +306,27 @@ bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) 
         GridCellDelegate::placeCursorAtEnd(delegate_->openEditor());
     }
     return opened;
+}
+
+// A value the grid cannot edit opens whole in the viewer, with the reason.
+void DBGrid::showValue(const QModelIndex& index, const QString& reason) {
+    const vdata::Query* q = dataSet();
+    const auto kind = q->cellKind(index.row(), index.column());
+    const std::string_view bytes =
+        kind == vdata::Value::Kind::Text ? q->cellBytes(index.row(), index.column()) : "";
+    const QString value =
+        kind == vdata::Value::Kind::Blob
+            ? QStringLiteral("(%1 bytes of binary data)")
+                  .arg(q->cellBytes(index.row(), index.column()).size())
+        : kind == vdata::Value::Kind::Text
+            ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+            : tk::qs(q->shownText(index.row(), index.column()));
+    if (!viewer_) {
+        viewer_ = new ValueViewer(this);
+        viewer_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    viewer_->showValue(model_->headerData(index.column(), Qt::Horizontal).toString(), value,
+                       kind == vdata::Value::Kind::Null, reason);
 }
 
 // Opening a cell editor starts editing the record, as typing does, so the
@@ -474,7 +509,38 @@ void DBGrid::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
+// The window the grid's keyboard moves within: the MDI window it sits in,
+// else its top-level window.
+static QWidget* focusScope(QWidget* w) {
+    QWidget* scope = w;
+    while (scope->parentWidget() && !qobject_cast<QMdiSubWindow*>(scope->parentWidget()) &&
+           !scope->isWindow()) {
+        scope = scope->parentWidget();
+    }
+    return scope;
+}
+
+// Tab alone moves between cells.
+void DBGrid::leaveGrid(bool forward) {
+    QWidget* scope = focusScope(this);
+    for (QWidget* w = forward ? nextInFocusChain() : previousInFocusChain(); w && w != this;
+         w = forward ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        const bool takesTab = (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+        if (takesTab && scope->isAncestorOf(w) && !isAncestorOf(w) && w->isVisibleTo(scope) &&
+            w->isEnabled()) {
+            w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
+}
+
 void DBGrid::keyPressEvent(QKeyEvent* event) {
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        leaveGrid(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
     if (event == QKeySequence::Copy) {
         copySelection();
         event->accept();

@@ -20,6 +20,7 @@ namespace tk {
 
 class DatasetModel;
 class GridCellDelegate;
+class ValueViewer;
 
 // A data-aware grid: a table view over a DatasetModel bound to a data source.
 // The vertical header is the record indicator column. Moving to another row
@@ -76,6 +77,10 @@ public:
     void setCurrentCellNull();
     QAction* nullAction() const { return nullAction_; }
 
+    // Gives the keyboard to the next (previous) control of the grid's window
+    // that takes it, around its end (Ctrl+Tab, Ctrl+Shift+Tab).
+    void leaveGrid(bool forward);
+
     using QTableView::edit;
 
 signals:
@@ -107,6 +112,7 @@ private:
     void onTitleClicked(int section);
     void fitColumns();
     bool startRecordEdit(const QModelIndex& index);
+    void showValue(const QModelIndex& index, const QString& reason);
     void followState();
     void syncSortIndicator();
 
@@ -122,6 +128,7 @@ private:
     QAction* copyAction_;
     QAction* exportAction_;
     QAction* nullAction_;
+    QPointer<ValueViewer> viewer_; // the one viewer of values this grid opened
 };
 
 } // namespace tk

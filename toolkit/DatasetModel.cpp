@@ -3,6 +3,7 @@
 #include "data/service/Errors.h"
 #include "data/service/Query.h"
 #include "toolkit/ErrorReport.h"
+#include "toolkit/Glyphs.h"
 #include "toolkit/Text.h"
 
 #include <QBrush>
@@ -186,16 +187,35 @@ bool DatasetModel::isLongText(int row, int column) const {
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || !query_) {
+    if (!query_) {
         return {};
     }
     if (orientation == Qt::Vertical) {
-        return indicator(section);
+        return role == Qt::DisplayRole ? QVariant(indicator(section)) : QVariant();
     }
     if (section < 0 || section >= columns_ || section >= query_->fieldCount()) {
         return {};
     }
-    return tk::qs(query_->field(section).displayName());
+    return titleData(section, role);
+}
+
+// A column title: the field's name, and for a column of a declared foreign
+// key a mark and what it references (or, for a referenced column, who
+// refers to it) as its tooltip.
+QVariant DatasetModel::titleData(int section, int role) const {
+    const auto note = static_cast<std::size_t>(section) < keyNotes_.size()
+                          ? keyNotes_[static_cast<std::size_t>(section)]
+                          : ColumnKeyNote{};
+    switch (role) {
+    case Qt::DisplayRole:
+        return tk::qs(query_->field(section).displayName());
+    case Qt::DecorationRole:
+        return note.references ? QVariant(twoImageGlyph(QStyle::SP_ArrowRight)) : QVariant();
+    case Qt::ToolTipRole:
+        return note.toolTip.isEmpty() ? QVariant() : QVariant(note.toolTip);
+    default:
+        return {};
+    }
 }
 
 QString DatasetModel::indicator(int row) const {
@@ -262,10 +282,12 @@ QString DatasetModel::notEditableReason(const QModelIndex& index) const {
     if (const std::string reason = query_->columnReadOnlyReason(index.column()); !reason.empty()) {
         return tk::qs(reason);
     }
-    const bool longLine =
-        query_->cellKind(index.row(), index.column()) == vdata::Value::Kind::Text &&
-        hasLineLongerThan(query_->cellBytes(index.row(), index.column()), editLineLimit);
-    return longLine ? lineTooLongText : notEditableText;
+    return hasOverlongLine(index) ? lineTooLongText : notEditableText;
+}
+
+bool DatasetModel::hasOverlongLine(const QModelIndex& index) const {
+    return query_->cellKind(index.row(), index.column()) == vdata::Value::Kind::Text &&
+           hasLineLongerThan(query_->cellBytes(index.row(), index.column()), editLineLimit);
 }
 
 bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -321,6 +343,7 @@ void DatasetModel::resetAll() {
     rows_ = active ? query_->displayRowCount() : 0;
     columns_ = active ? query_->fieldCount() : 0;
     insertRow_ = active ? query_->insertRow() : -1;
+    keyNotes_ = active ? columnKeyNotes(*query_) : std::vector<ColumnKeyNote>{};
     endResetModel();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/ColumnKeys.h"
+
 #include <QAbstractTableModel>
 
 #include <cstdint>
@@ -43,6 +45,8 @@ public:
     static QString shownText(std::string_view utf8);
     // Why the cell cannot be edited in the grid; empty when it can.
     QString notEditableReason(const QModelIndex& index) const;
+    // Whether the cell holds a line too long for any text box.
+    bool hasOverlongLine(const QModelIndex& index) const;
 
     explicit DatasetModel(QObject* parent = nullptr);
     ~DatasetModel() override;
@@ -91,6 +95,7 @@ private:
     bool cellEditable(int row, int column) const;
     bool isLongText(int row, int column) const;
     QVariant toolTip(int row, int column) const;
+    QVariant titleData(int section, int role) const;
     static constexpr std::size_t toolTipPlainLength = 40; // shorter one-line texts need none
     static constexpr std::size_t toolTipLimit = 1000;
     static constexpr qsizetype toolTipLines = 10;
@@ -108,6 +113,8 @@ private:
     // per cell until the query changes: checking a long value is too slow to
     // repeat on every paint.
     mutable std::unordered_map<std::uint64_t, bool> longTextChecked_;
+    // The declared keys' mark and tooltip of each column title.
+    std::vector<ColumnKeyNote> keyNotes_;
 };
 
 } // namespace tk

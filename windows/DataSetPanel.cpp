@@ -46,6 +46,12 @@ DataSetPanel::DataSetPanel(vdata::DataSource& source, QWidget* parent)
     addNavigatorKeys();
 }
 
+DataSetPanel::~DataSetPanel() {
+    if (subscription_ != 0) {
+        query_.unsubscribe(subscription_);
+    }
+}
+
 // The label keeps its colon and both placeholders show whole, whatever the
 // font: the box, its column list and their bar widen as far as needed.
 void DataSetPanel::fitSearchBar() {
@@ -124,13 +130,40 @@ void DataSetPanel::connectHandlers() {
                                .arg(rows)
                                .arg(QDir::toNativeSeparators(fileName)));
     });
+    connect(edFilter, &QLineEdit::returnPressed, this,
+            tk::handler(this, &DataSetPanel::applyFilter));
+    // The box's clear button shows every row again at once; a text deleted
+    // by hand waits for Return, so that typing a new condition does not
+    // bring every row back on the way.
+    QAction* clear = edFilter->addAction(style()->standardIcon(QStyle::SP_LineEditClearButton),
+                                         QLineEdit::TrailingPosition);
+    clear->setObjectName(QStringLiteral("actClearFilter"));
+    clear->setToolTip(QStringLiteral("Clear the filter"));
+    clear->setVisible(false);
+    connect(edFilter, &QLineEdit::textChanged, clear,
+            [clear](const QString& text) { clear->setVisible(!text.isEmpty()); });
+    connect(clear, &QAction::triggered, this, tk::handler([this] {
+                edFilter->clear();
+                applyFilter();
+            }));
+    // A new result (another statement, other columns) comes without filter.
+    subscription_ = query_.subscribe([this](const vdata::DataEvent& e) {
+        using Kind = vdata::DataEvent::Kind;
+        if (e.kind == Kind::Opened || e.kind == Kind::Closed) {
+            const QSignalBlocker quiet(edFilter);
+            edFilter->setText(qs(query_.filter()));
+        } else if (e.kind == Kind::Destroyed) {
+            subscription_ = 0;
+        }
+    });
     connect(cboTraziPo, &QComboBox::activated, this,
             [this] { edTrazi->setFocus(Qt::OtherFocusReason); });
 }
 
 void DataSetPanel::nameWidgets(const QString& suffix) {
-    for (QWidget* w : std::initializer_list<QWidget*>{pnlTop, pnlSearch, pnlNav, edTrazi,
-                                                      cboTraziPo, DBNavigator, Grid, lblRecNo}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{pnlTop, pnlSearch, pnlFilter, pnlNav, edTrazi, cboTraziPo,
+                                         edFilter, DBNavigator, Grid, lblRecNo}) {
         w->setObjectName(w->objectName() + suffix);
     }
 }
@@ -276,6 +309,23 @@ bool DataSetPanel::savePendingEdit() {
                             .arg(qs(query_.editableTable()), qs(e.what())));
         return true;
     });
+}
+
+// ---- the filter box ------------------------------------------------------
+
+void DataSetPanel::applyFilter() {
+    if (!query_.active()) {
+        return;
+    }
+    {
+        const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
+        const tk::ProgressGuard progress(window(), QStringLiteral("Rows filtered"));
+        query_.setFilter(ss(edFilter->text()));
+    }
+    emit statusMessage(
+        query_.filter().empty()
+            ? QStringLiteral("Filter cleared: %1 rows shown").arg(query_.recordCount())
+            : QStringLiteral("%1 rows match the filter").arg(query_.recordCount()));
 }
 
 // ---- the search box ------------------------------------------------------

@@ -18,6 +18,7 @@ class DataSetPanel : public QWidget, public Ui::DataSetPanel {
 public:
     // Shows `source`'s query; both outlive the panel's use of them.
     explicit DataSetPanel(vdata::DataSource& source, QWidget* parent = nullptr);
+    ~DataSetPanel() override;
 
     vdata::Query& query() const { return query_; }
     vdata::DataSource& source() const { return source_; }
@@ -56,6 +57,10 @@ public:
     // that went around the end say so through statusMessage.
     void find(bool backward = false);
 
+    // Shows only the rows that meet the filter box's condition; an empty box
+    // shows every row again. Says through statusMessage how many match.
+    void applyFilter();
+
     // The field an entry of a search-column list refers to; null when the
     // entry is missing or its query was closed since the list was filled.
     static std::shared_ptr<vdata::Field> entryField(const QComboBox* list, int index);
@@ -91,6 +96,7 @@ private:
     std::optional<QString> lastTerm_;
     std::string lastField_;
     QString filledText_;
+    int subscription_ = 0; // the panel's own watch on the query
 };
 
 Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

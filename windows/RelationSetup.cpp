@@ -2,6 +2,8 @@
 
 #include "data/service/Connection.h"
 #include "data/service/Dialect.h"
+#include "data/service/ForeignKeyText.h"
+#include "data/service/TextHelpers.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
@@ -59,7 +61,63 @@ void RelationSetup::fitPairList() {
 void RelationSetup::chooseTable(const QComboBox* tables, QListWidget* fields, int column) {
     if (listFields(tables, fields)) {
         dropPairsNotIn(fields, column);
+        pairByDeclaredKey();
     }
+}
+
+// Once both tables are chosen, the first key declared between them gives
+// the pairs; the pair list's tooltip names the other keys.
+void RelationSetup::pairByDeclaredKey() {
+    Rel->setToolTip({});
+    if (cboMasterTable->currentIndex() < 0 || cboChildTable->currentIndex() < 0) {
+        return;
+    }
+    std::vector<std::string> described;
+    const std::vector<Pairs> keys = declaredPairs(ss(cboMasterTable->currentText()),
+                                                  ss(cboChildTable->currentText()), described);
+    if (keys.empty()) {
+        return;
+    }
+    Rel->clearPairs();
+    for (const auto& [master, child] : keys.front()) {
+        Rel->insertPair(qs(master), qs(child), true);
+    }
+    if (keys.size() > 1) {
+        QStringList others;
+        for (std::size_t i = 1; i < described.size(); ++i) {
+            others << qs(described[i]);
+        }
+        Rel->setToolTip(tr("Paired by %1.\nAlso declared between these tables:\n%2")
+                            .arg(qs(described.front()), others.join(QLatin1Char('\n'))));
+    }
+}
+
+// The pairs of each key by which the child references the master, then of
+// each by which the master references the child; `described` gets each key
+// as text.
+std::vector<RelationSetup::Pairs>
+RelationSetup::declaredPairs(const std::string& master, const std::string& child,
+                             std::vector<std::string>& described) {
+    std::vector<Pairs> keys;
+    const auto take = [&](const std::string& from, const std::string& to, bool childRefers) {
+        for (const vdata::ForeignKey& key : connection_.foreignKeysOf(from)) {
+            if (!vdata::equalsIgnoreCase(key.referencedTable, to)) {
+                continue;
+            }
+            Pairs& pairs = keys.emplace_back();
+            for (std::size_t i = 0; i < key.columns.size(); ++i) {
+                pairs.emplace_back(childRefers ? key.referencedColumns[i] : key.columns[i],
+                                   childRefers ? key.columns[i] : key.referencedColumns[i]);
+            }
+            described.push_back(vdata::foreignKeyText(key));
+        }
+    };
+    take(child, master, true);
+    // A table that references itself gives the same keys both ways.
+    if (!vdata::equalsIgnoreCase(master, child)) {
+        take(master, child, false);
+    }
+    return keys;
 }
 
 void RelationSetup::dropPairsNotIn(const QListWidget* fields, int column) {
@@ -94,11 +152,18 @@ bool RelationSetup::listFields(const QComboBox* tables, QListWidget* fields) {
     return true;
 }
 
-// A refusal of the relation editor goes to the default error report.
+// A pair already listed stays as it is; another refusal of the relation
+// editor (a master field paired already) goes to the default error report.
 void RelationSetup::addPair() {
     const QList<QListWidgetItem*> master = lbMasterFields->selectedItems();
     const QList<QListWidgetItem*> child = lbChildFields->selectedItems();
     if (master.isEmpty() || child.isEmpty()) {
+        return;
+    }
+    const Pairs current = pairs();
+    if (std::find(current.begin(), current.end(),
+                  std::pair(ss(master.first()->text()), ss(child.first()->text()))) !=
+        current.end()) {
         return;
     }
     Rel->insertPair(master.first()->text(), child.first()->text(), true);

@@ -14,7 +14,8 @@ class Connection;
 } // namespace vdata
 
 // The master-detail set-up: a master and a child table, the fields of each,
-// and the pairs of master and child fields that link them.
+// and the pairs of master and child fields that link them, filled from a key
+// the database declares between the two tables where there is one.
 class RelationSetup : public QWidget, public Ui::RelationSetup {
     Q_OBJECT
 public:
@@ -46,6 +47,9 @@ private:
     bool listFields(const QComboBox* tables, QListWidget* fields);
     void chooseTable(const QComboBox* tables, QListWidget* fields, int column);
     void dropPairsNotIn(const QListWidget* fields, int column);
+    void pairByDeclaredKey();
+    std::vector<Pairs> declaredPairs(const std::string& master, const std::string& child,
+                                     std::vector<std::string>& described);
     void addPair();
     void removePair();
     void fitPairList();

@@ -6,6 +6,13 @@
 #include "data/providers/SqliteEngine.h"
 #include "data/providers/SqliteStatement.h"
 #include "data/service/Errors.h"
+#include "data/service/ForeignKeyRows.h"
+#include "data/service/TextHelpers.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
 
 namespace vdata {
 namespace {
@@ -28,6 +35,14 @@ public:
 
     std::vector<std::string> listTables() override { return reader_.tables(); }
     std::vector<std::string> listCatalogs() override { return memory_->listCatalogs(); }
+
+    std::vector<ForeignKey> foreignKeysOf(const std::string& table) override {
+        return keysWhere([&](const ForeignKey& key) { return equalsIgnoreCase(key.table, table); });
+    }
+    std::vector<ForeignKey> keysReferencing(const std::string& table) override {
+        return keysWhere(
+            [&](const ForeignKey& key) { return equalsIgnoreCase(key.referencedTable, table); });
+    }
 
     std::string rewrite(const std::string& sql) const override { return memory_->rewrite(sql); }
     std::string placeholder(int n) const override { return memory_->placeholder(n); }
@@ -56,6 +71,40 @@ public:
     }
 
 private:
+    template <typename Keep> std::vector<ForeignKey> keysWhere(Keep keep) {
+        if (!relationships_) {
+            relationships_ = readRelationships();
+        }
+        std::vector<ForeignKey> keys;
+        std::copy_if(relationships_->begin(), relationships_->end(), std::back_inserter(keys),
+                     keep);
+        return keys;
+    }
+
+    // Access keeps its relationships in a system table, a row per column
+    // pair; the file never changes while open, so it is read once.
+    std::vector<ForeignKey> readRelationships() {
+        const std::string table = "MSysRelationships";
+        const std::vector<AccessColumn> columns = reader_.columns(table);
+        const auto at = [&](std::string_view name) {
+            const auto found = std::find_if(columns.begin(), columns.end(),
+                                            [&](const AccessColumn& c) { return c.name == name; });
+            if (found == columns.end()) {
+                throw DataError(table + " has no column " + std::string(name));
+            }
+            return static_cast<std::size_t>(found - columns.begin());
+        };
+        const std::array<std::size_t, 6> pick{at("szRelationship"),     at("szObject"),
+                                              at("szColumn"),           at("szReferencedObject"),
+                                              at("szReferencedColumn"), at("icolumn")};
+        std::vector<ForeignKeyColumn> rows;
+        reader_.readRows(table, [&](const std::vector<Value>& row) {
+            rows.push_back({row[pick[0]].toText(), row[pick[1]].toText(), row[pick[2]].toText(),
+                            row[pick[3]].toText(), row[pick[4]].toText(), row[pick[5]].i});
+        });
+        return groupForeignKeys(std::move(rows));
+    }
+
     // Copies the tables `sql` names, then refuses it before anything runs
     // when one of its statements would change data or schema.
     void prepare(const std::string& sql) {
@@ -78,6 +127,7 @@ private:
     sqlite3* db_ = nullptr;
     std::unique_ptr<Engine> memory_;
     AccessTableCopier copier_;
+    std::optional<std::vector<ForeignKey>> relationships_;
 };
 
 } // namespace

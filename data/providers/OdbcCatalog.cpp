@@ -1,6 +1,8 @@
 #include "data/providers/OdbcCatalog.h"
 
 #include "data/service/Errors.h"
+#include "data/service/ForeignKeyRows.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <array>
@@ -141,6 +143,38 @@ std::vector<std::string> OdbcCatalog::catalogNames(const OdbcSession& session) {
         names.push_back(session.databaseName());
     }
     return names;
+}
+
+std::vector<ForeignKey> OdbcCatalog::foreignKeys(const OdbcSession& session,
+                                                 const std::string& table, bool referencing) {
+    const OdbcHandle stmt = session.statement();
+    const std::string catalog = session.currentCatalog();
+    Arg cat(catalog.empty() ? nullptr : &catalog);
+    Arg name(&table);
+    Arg none;
+    Arg& primary = referencing ? name : none;
+    Arg& foreign = referencing ? none : name;
+    stmt.check(SQLForeignKeysW(stmt.get(), cat.data(), cat.length(), nullptr, 0, primary.data(),
+                               primary.length(), cat.data(), cat.length(), nullptr, 0,
+                               foreign.data(), foreign.length()));
+    std::vector<ForeignKeyColumn> rows;
+    int unnamed = 0;
+    for (auto& row : textRows(stmt, {3, 4, 7, 8, 9, 12})) {
+        std::int64_t position = 0;
+        parseInt(row[4], position);
+        // A driver that names no keys still starts each key at position 1.
+        unnamed += position == 1 ? 1 : 0;
+        std::string key = row[5].empty() ? "#" + std::to_string(unnamed) : std::move(row[5]);
+        rows.push_back({std::move(key), std::move(row[2]), std::move(row[3]), std::move(row[0]),
+                        std::move(row[1]), position});
+    }
+    // Drivers differ in the order they list keys in; the standard's order
+    // holds on every one.
+    std::vector<ForeignKey> keys = groupForeignKeys(std::move(rows));
+    std::stable_sort(keys.begin(), keys.end(), [&](const ForeignKey& a, const ForeignKey& b) {
+        return referencing ? a.table < b.table : a.referencedTable < b.referencedTable;
+    });
+    return keys;
 }
 
 const OdbcTableInfo& OdbcCatalog::table(const OdbcSession& session, const std::string& name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/providers/OdbcSession.h"
+#include "data/service/ForeignKey.h"
 
 #include <map>
 #include <string>
@@ -18,8 +19,8 @@ struct OdbcTableInfo {
     std::vector<std::string> key;
 };
 
-// Tables, catalogs and table descriptions through SQLTables, SQLColumns,
-// SQLPrimaryKeys and SQLStatistics.
+// Tables, catalogs, table descriptions and foreign keys through SQLTables,
+// SQLColumns, SQLPrimaryKeys, SQLStatistics and SQLForeignKeys.
 class OdbcCatalog {
 public:
     // Tables and views of the session's catalog, system tables excluded, in
@@ -28,6 +29,11 @@ public:
     // Every catalog (database) the driver reports, or the session's one
     // database when it reports none.
     static std::vector<std::string> catalogNames(const OdbcSession& session);
+    // The foreign keys declared on `table`, or those referencing it, through
+    // SQLForeignKeys, in the order the standard gives them: by referenced
+    // table, or by referring table (ODBC keeps no declaration order).
+    static std::vector<ForeignKey> foreignKeys(const OdbcSession& session, const std::string& table,
+                                               bool referencing);
 
     // The table a result named `name`, read once per query (see forget()).
     // Raises DataError when the driver knows no such table.

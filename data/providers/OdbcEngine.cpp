@@ -60,6 +60,13 @@ public:
         return catalog_.table(session_, table).key;
     }
 
+    std::vector<ForeignKey> foreignKeysOf(const std::string& table) override {
+        return OdbcCatalog::foreignKeys(session_, table, false);
+    }
+    std::vector<ForeignKey> keysReferencing(const std::string& table) override {
+        return OdbcCatalog::foreignKeys(session_, table, true);
+    }
+
     std::string rewrite(const std::string& sql) const override;
     std::string placeholder(int) const override { return "?"; }
 

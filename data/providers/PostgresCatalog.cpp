@@ -2,6 +2,7 @@
 
 #include "data/providers/PostgresResult.h"
 #include "data/service/Errors.h"
+#include "data/service/ForeignKeyRows.h"
 #include "data/service/WriteBackSql.h"
 
 #include <cstdlib>
@@ -43,6 +44,31 @@ SELECT datname FROM pg_catalog.pg_database
 WHERE datallowconn AND NOT datistemplate
   AND pg_catalog.has_database_privilege(datname, 'CONNECT')
 ORDER BY datname)";
+
+// One row per column pair of the foreign keys declared on the table named $1
+// ($2 = 'of') or referencing it ($2 = 'to'), keys in the order they were
+// made. Tables are named as the table list names them; a partition's copies
+// of its parent's keys are left out.
+constexpr const char* foreignKeysSql = R"(
+WITH k AS (
+  SELECT k.oid, k.conname, k.conrelid, k.confrelid, k.conkey, k.confkey,
+         CASE WHEN pg_catalog.pg_table_is_visible(c.oid) THEN c.relname
+              ELSE n.nspname || '.' || c.relname END AS tab,
+         CASE WHEN pg_catalog.pg_table_is_visible(fc.oid) THEN fc.relname
+              ELSE fn.nspname || '.' || fc.relname END AS ftab
+  FROM pg_catalog.pg_constraint k
+  JOIN pg_catalog.pg_class c ON c.oid = k.conrelid
+  JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace
+  JOIN pg_catalog.pg_class fc ON fc.oid = k.confrelid
+  JOIN pg_catalog.pg_namespace fn ON fn.oid = fc.relnamespace
+  WHERE k.contype = 'f' AND k.conparentid = 0)
+SELECT k.conname, k.tab, a.attname, k.ftab, fa.attname, p.pos
+FROM k
+CROSS JOIN LATERAL unnest(k.conkey, k.confkey) WITH ORDINALITY AS p(col, fcol, pos)
+JOIN pg_catalog.pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = p.col
+JOIN pg_catalog.pg_attribute fa ON fa.attrelid = k.confrelid AND fa.attnum = p.fcol
+WHERE CASE $2 WHEN 'of' THEN k.tab ELSE k.ftab END = $1
+ORDER BY k.oid, p.pos)";
 
 constexpr const char* oidByNameSql = R"(
 SELECT c.oid FROM pg_catalog.pg_class c
@@ -137,6 +163,19 @@ const PgTableInfo& PostgresCatalog::byName(PGconn* conn, const std::string& name
 
 std::vector<std::string> PostgresCatalog::tableNames(PGconn* conn) {
     return firstColumn(conn, tableNamesSql);
+}
+
+std::vector<ForeignKey> PostgresCatalog::foreignKeys(PGconn* conn, const std::string& table,
+                                                     bool referencing) {
+    PgResult result = execChecked(conn, foreignKeysSql, {table, referencing ? "to" : "of"});
+    const PGresult* r = result.get();
+    std::vector<ForeignKeyColumn> rows;
+    for (int row = 0; row < PQntuples(r); ++row) {
+        rows.push_back({PQgetvalue(r, row, 0), PQgetvalue(r, row, 1), PQgetvalue(r, row, 2),
+                        PQgetvalue(r, row, 3), PQgetvalue(r, row, 4),
+                        std::atoll(PQgetvalue(r, row, 5))});
+    }
+    return groupForeignKeys(std::move(rows));
 }
 
 std::vector<std::string> PostgresCatalog::databaseNames(PGconn* conn) {

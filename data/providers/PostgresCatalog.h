@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/service/ForeignKey.h"
+
 #include <libpq-fe.h>
 
 #include <map>
@@ -34,6 +36,9 @@ public:
 
     static std::vector<std::string> tableNames(PGconn* conn);
     static std::vector<std::string> databaseNames(PGconn* conn);
+    // The foreign keys declared on `table`, or those referencing it.
+    static std::vector<ForeignKey> foreignKeys(PGconn* conn, const std::string& table,
+                                               bool referencing);
 
 private:
     void store(PgTableInfo info);

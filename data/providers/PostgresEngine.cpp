@@ -10,6 +10,7 @@
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
 #include "data/service/Progress.h"
+#include "data/service/RefusedByKey.h"
 #include "data/service/WriteBackSql.h"
 
 #include <algorithm>
@@ -30,6 +31,7 @@ using Repeat = PostgresSession::Repeat;
 
 constexpr std::string_view lockNotAvailable = "55P03";
 constexpr std::string_view undefinedColumn = "42703";
+constexpr std::string_view foreignKeyViolation = "23503";
 
 // A plain SELECT (or FETCH) reports the rows it returned, which are not
 // records affected; INSERT ... RETURNING and SELECT INTO still count.
@@ -293,6 +295,14 @@ public:
         return session_.run(Repeat::Safe,
                             [&](PGconn* c) { return catalog_.byName(c, table).primaryKey; });
     }
+    std::vector<ForeignKey> foreignKeysOf(const std::string& table) override {
+        return session_.run(
+            Repeat::Safe, [&](PGconn* c) { return PostgresCatalog::foreignKeys(c, table, false); });
+    }
+    std::vector<ForeignKey> keysReferencing(const std::string& table) override {
+        return session_.run(
+            Repeat::Safe, [&](PGconn* c) { return PostgresCatalog::foreignKeys(c, table, true); });
+    }
 
     std::string rewrite(const std::string& sql) const override {
         return bracketsToQuotes(rewriteTop(sql));
@@ -435,8 +445,29 @@ std::string missingColumn(PGconn* conn, const PgTableInfo& table, const RowEdit&
     return {};
 }
 
+// The key referencing the edited row that the server's report of a refusal
+// names, when the edit takes away the values that key refers to.
+std::vector<ForeignKey> keyNamedIn(PGconn* conn, const PGresult* result, const RowEdit& edit) {
+    const char* constraint = PQresultErrorField(result, PG_DIAG_CONSTRAINT_NAME);
+    if (constraint == nullptr) {
+        return {};
+    }
+    std::vector<ForeignKey> named;
+    try {
+        for (ForeignKey& key : PostgresCatalog::foreignKeys(conn, edit.table, true)) {
+            if (key.name == constraint && takesReferencedValues(edit, key)) {
+                named.push_back(std::move(key));
+            }
+        }
+    } catch (const DataError&) {
+        // in a failed transaction block the catalogue cannot be read
+    }
+    return named;
+}
+
 // A locked row and a column renamed since the rows were read get messages
-// that say so; other failures keep the server's text.
+// that say so, a row still referred to names the referring table; other
+// failures keep the server's text.
 DataError PostgresEngine::writeError(PGconn* conn, const PGresult* result, const PgTableInfo& table,
                                      const RowEdit& edit) {
     DataError server = resultError(result, conn);
@@ -446,6 +477,9 @@ DataError PostgresEngine::writeError(PGconn* conn, const PGresult* result, const
                          "when it is free.\n" +
                              std::string(server.what()),
                          ErrorKind::Conflict, server.nativeCode());
+    }
+    if (code == foreignKeyViolation) {
+        return withReferrers(server, keyNamedIn(conn, result, edit));
     }
     if (code == undefinedColumn) {
         const std::string column = missingColumn(conn, table, edit);

@@ -14,6 +14,7 @@ namespace {
     X(close_v2)                                                                                    \
     X(errmsg)                                                                                      \
     X(errcode)                                                                                     \
+    X(extended_errcode)                                                                            \
     X(busy_timeout)                                                                                \
     X(prepare_v2)                                                                                  \
     X(step)                                                                                        \

@@ -13,6 +13,7 @@ struct SqliteApi {
     decltype(&sqlite3_close_v2) close_v2;
     decltype(&sqlite3_errmsg) errmsg;
     decltype(&sqlite3_errcode) errcode;
+    decltype(&sqlite3_extended_errcode) extended_errcode;
     decltype(&sqlite3_busy_timeout) busy_timeout;
     decltype(&sqlite3_prepare_v2) prepare_v2;
     decltype(&sqlite3_step) step;

@@ -6,6 +6,7 @@
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
 #include "data/service/Progress.h"
+#include "data/service/RefusedByKey.h"
 #include "data/service/WriteBackSql.h"
 
 #include <algorithm>
@@ -223,7 +224,7 @@ public:
         if (!sql.hasChanges()) {
             return edit.current;
         }
-        runChange(sql.update(key), edit.table);
+        runRefusable(sql.update(key), edit);
         return readBack(edit, sql, keyAfterUpdate(edit, info, key));
     }
 
@@ -256,7 +257,7 @@ public:
     void deleteRow(const RowEdit& edit) override {
         const TableInfo& info = currentTableInfo(edit, true);
         const WriteBackSql sql(edit, dialect(edit));
-        runChange(sql.remove(locate(edit, info, sql, false)), edit.table);
+        runRefusable(sql.remove(locate(edit, info, sql, false)), edit);
     }
 
     // data_version moves when another connection commits, schema_version on
@@ -554,6 +555,47 @@ private:
         if (api_.changes(db_) == 0) {
             throw DataError(rowGoneText(table), ErrorKind::Conflict);
         }
+    }
+
+    // A change a foreign key refuses names the tables whose rows still refer
+    // to the row; SQLite's own message says only that a key failed.
+    void runRefusable(const WriteStatement& change, const RowEdit& edit) {
+        try {
+            runChange(change, edit.table);
+        } catch (const DataError& refused) {
+            if (refused.nativeCode() != std::to_string(SQLITE_CONSTRAINT_FOREIGNKEY)) {
+                throw;
+            }
+            std::vector<ForeignKey> referrers;
+            try {
+                referrers = keysStillReferring(edit);
+            } catch (const DataError&) {
+                // the refusal is told as the engine gave it
+            }
+            throw withReferrers(refused, referrers);
+        }
+    }
+
+    // The keys whose rows hold the values the edit takes away.
+    std::vector<ForeignKey> keysStillReferring(const RowEdit& edit) {
+        std::vector<ForeignKey> found;
+        for (ForeignKey& key : keysReferencing(edit.table)) {
+            const auto values = referencedValues(edit, key);
+            if (values && takesReferencedValues(edit, key) && anyRowHolds(key, *values)) {
+                found.push_back(std::move(key));
+            }
+        }
+        return found;
+    }
+
+    bool anyRowHolds(const ForeignKey& key, const std::vector<Value>& values) {
+        std::string sql = "SELECT 1 FROM " + quoteIdentifier(key.table) + " WHERE ";
+        for (std::size_t i = 0; i < key.columns.size(); ++i) {
+            sql += (i > 0 ? " AND " : "") + quoteIdentifier(key.columns[i]) + " = ?";
+        }
+        SqliteStatement stmt(api_, live(), sql + " LIMIT 1");
+        stmt.bindAll(values);
+        return stmt.step();
     }
 
     const SqliteApi& api_;

@@ -27,8 +27,10 @@ ErrorKind kindOf(int code) {
 
 } // namespace
 
+// The extended code tells failures of one kind apart (a foreign key from
+// other constraints).
 void raiseSqlite(const SqliteApi& api, sqlite3* db) {
-    const int code = api.errcode(db);
+    const int code = api.extended_errcode(db);
     throw DataError(api.errmsg(db), kindOf(code), std::to_string(code));
 }
 

@@ -52,6 +52,11 @@ std::vector<std::uint32_t> DisplayRows::rowsInStorageOrder() const {
 }
 
 void DisplayRows::assign(std::vector<std::uint32_t> rows) {
+    std::uint32_t next = 0;
+    if (std::all_of(rows.begin(), rows.end(), [&next](std::uint32_t r) { return r == next++; })) {
+        reset(rows.size()); // back in storage order, with nothing left out
+        return;
+    }
     map_ = std::move(rows);
     count_ = map_.size();
     identity_ = false;

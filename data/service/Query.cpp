@@ -104,6 +104,7 @@ void Query::close() {
     columns_.clear();
     dropRows();
     sort_.clear();
+    filter_.clear();
     notify(DataEvent::Kind::Closed);
 }
 
@@ -123,6 +124,7 @@ void Query::buildFields() {
 
 void Query::resetOrder() {
     order_.reset(rows_ ? rows_->rowCount() : 0);
+    filtered_.clear();
 }
 
 void Query::requery() {
@@ -148,15 +150,19 @@ void Query::requery() {
     if (!sameColumns) {
         buildFields();
         sort_.clear();
+        filter_.clear();
     }
-    if (!sort_.empty()) {
-        const SortKey key = parseSort(sort_);
-        try {
+    try {
+        if (!sort_.empty()) {
+            const SortKey key = parseSort(sort_);
             applySort(key.field, key.descending);
-        } catch (...) {
-            close(); // a cancelled sort: the rows read are in no order the user asked for
-            throw;
         }
+        if (!filter_.empty()) {
+            order_.assign(filtered_.apply(order_.rows(), *rows_, RowFilter(filter_, columns_)));
+        }
+    } catch (...) {
+        close(); // a cancelled sort or filter: the rows read are not those the user asked for
+        throw;
     }
     current_ = order_.empty() ? -1 : 0;
     notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
@@ -597,11 +603,60 @@ void Query::setSort(const std::string& text) {
     } else {
         applySort(key.field, key.descending);
     }
+    filtered_.reordered();
     sort_ = text;
     current_ = order_.empty() ? -1 : 0;
     notify(DataEvent::Kind::RowsReset);
     if (current_ >= 0) {
         scrollTo(0, true);
+    }
+}
+
+void Query::setFilter(const std::string& text) {
+    checkActive();
+    checkBrowseMode();
+    const std::string wanted(trimmed(text));
+    const int keep = current_ < 0 ? -1 : static_cast<int>(physicalRow(current_));
+    if (wanted.empty()) {
+        std::vector<std::uint32_t> all = filtered_.active() ? unfilteredRows() : order_.rows();
+        filtered_.clear();
+        filter_.clear();
+        showOrder(std::move(all), keep);
+        return;
+    }
+    const RowFilter filter(wanted, columns_);
+    std::vector<std::uint32_t> all = filtered_.active() ? unfilteredRows() : order_.rows();
+    showOrder(filtered_.apply(std::move(all), *rows_, filter), keep);
+    filter_ = wanted;
+}
+
+// Every row read and not deleted, in the order shown before the filter, or
+// in the sort order chosen since.
+std::vector<std::uint32_t> Query::unfilteredRows() const {
+    std::vector<std::uint32_t> all = filtered_.allRows(order_, rows_->rowCount());
+    if (filtered_.wasReordered()) {
+        std::sort(all.begin(), all.end());
+        const SortKey key = parseSort(sort_);
+        if (const Field* f = key.field.empty() ? nullptr : findField(key.field)) {
+            sortRows(all, *rows_, static_cast<std::size_t>(f->index()), f->dataType(),
+                     key.descending);
+        }
+    }
+    return all;
+}
+
+// Shows `rows`, with the storage row `keepRow` current when it is among
+// them, else the first.
+void Query::showOrder(std::vector<std::uint32_t> rows, int keepRow) {
+    const auto kept = std::find(rows.begin(), rows.end(), static_cast<std::uint32_t>(keepRow));
+    const int at = kept == rows.end() ? 0 : static_cast<int>(kept - rows.begin());
+    order_.assign(std::move(rows));
+    current_ = order_.empty() ? -1 : at;
+    notify(DataEvent::Kind::RowsReset);
+    if (current_ >= 0) {
+        scrollTo(current_, true);
+    } else {
+        fireAfterScroll();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "data/service/DisplayRows.h"
 #include "data/service/Engine.h"
 #include "data/service/Field.h"
+#include "data/service/FilteredOrder.h"
 #include "data/service/Locate.h"
 
 #include <functional>
@@ -152,6 +153,13 @@ public:
     const std::string& sort() const { return sort_; }
     void setSort(const std::string& text);
 
+    // Shows only the rows read that meet `text` (see RowFilter), kept on
+    // through a re-query; an empty text shows every row again, in the order
+    // they had. The current record stays current while it is shown. A text
+    // that cannot be read raises DataError and changes nothing.
+    void setFilter(const std::string& text);
+    const std::string& filter() const { return filter_; }
+
     // Grid access, constant time per cell. Rows are display rows; while
     // inserting, the new row stands at insertRow().
     int displayRowCount() const;
@@ -197,6 +205,8 @@ private:
     void buildFields();
     void resetOrder();
     void applySort(const std::string& fieldName, bool descending);
+    std::vector<std::uint32_t> unfilteredRows() const;
+    void showOrder(std::vector<std::uint32_t> rows, int keepRow);
     void scrollTo(int row, bool fireAlways);
     void fireAfterScroll();
     void checkBrowseMode();
@@ -231,6 +241,8 @@ private:
     DisplayRows order_;
     int current_ = -1;
     std::string sort_;
+    std::string filter_;
+    FilteredOrder filtered_;
     std::string readOnly_; // why the rows cannot be changed; empty when they can
 
     std::vector<Value> buffer_; // edit/insert buffer

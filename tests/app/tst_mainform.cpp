@@ -10,7 +10,10 @@
 #include "tests/support/TestDb.h"
 #include "toolkit/Application.h"
 #include "toolkit/Cursors.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/DBNavigator.h"
 #include "toolkit/ErrorReport.h"
+#include "windows/DataSetPanel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -247,6 +250,15 @@ private Q_SLOTS:
         press(Qt::Key_F6);
         QVERIFY(active()->isAncestorOf(QApplication::focusWidget()));
         QCOMPARE(active(), second);
+        // Ctrl+Tab leaves the grid for the window's next control, around
+        // its end; Ctrl+Shift+Tab for the one before.
+        DataSetPanel& panel = static_cast<DataWindow*>(active())->master();
+        QCOMPARE(QApplication::focusWidget(), panel.Grid);
+        press(Qt::CTRL | Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), panel.edTrazi);
+        panel.Grid->setFocus();
+        press(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab);
+        QVERIFY(panel.DBNavigator->isAncestorOf(QApplication::focusWidget()));
         press(Qt::CTRL | Qt::Key_F6);
         QCOMPARE(active(), first);
         press(Qt::CTRL | Qt::Key_F4);

@@ -1,8 +1,9 @@
 // What every engine the program writes to must do alike, one test body with
 // a row per engine: edits written and read back, writes refused without
 // losing what was typed (a row changed or deleted meanwhile, a constraint),
-// and the master link's bound parameters. Every outcome is read back through
-// a second connection.
+// the master link's bound parameters and the declared foreign keys. Every
+// outcome is read back through a second connection.
+#include "tests/support/AccessTestData.h"
 #include "tests/support/EngineDb.h"
 #include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
@@ -17,6 +18,7 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+#include <span>
 
 using namespace vdata;
 using enginetest::EngineDb;
@@ -42,6 +44,57 @@ const char* const schema = R"(
     INSERT INTO "Order Lines" VALUES (1, 'bolt'), (2, 'nut'), (3, 'washer');
     INSERT INTO log VALUES ('started');
 )";
+
+// Keys of two columns, given in another order than the table's, and a
+// second key to a table that already has one referring to it. (ODBC lists a
+// table's keys by referenced table, not as declared: here both agree.)
+const char* const keySchema = R"(
+    CREATE TABLE pair_notes (pb INT, pa INT, customer INT, note VARCHAR(10),
+                             FOREIGN KEY (customer) REFERENCES customers (id),
+                             FOREIGN KEY (pa, pb) REFERENCES pairs (a, b));
+)";
+
+// The keys of a table, and those referencing it, as the test reads them:
+// "table(columns)>referenced(columns)", joined by ';'.
+struct KeyCase {
+    const char* table;
+    const char* keysOf;
+    const char* keysTo;
+};
+
+const KeyCase schemaKeys[] = {
+    {"orders", "orders(id)>customers(id)", ""},
+    {"customers", "", "orders(id)>customers(id);pair_notes(customer)>customers(id)"},
+    {"pair_notes", "pair_notes(customer)>customers(id);pair_notes(pa,pb)>pairs(a,b)", ""},
+    {"pairs", "", "pair_notes(pa,pb)>pairs(a,b)"},
+    {"log", "", ""},
+};
+
+const KeyCase nwindKeys[] = {
+    {"Orders",
+     "Orders(CustomerID)>Customers(CustomerID);Orders(EmployeeID)>Employees(EmployeeID);"
+     "Orders(ShipVia)>Shippers(ShipperID)",
+     "Order Details(OrderID)>Orders(OrderID)"},
+    {"customers", "", "Orders(CustomerID)>Customers(CustomerID)"},
+    {"Shippers", "", "Orders(ShipVia)>Shippers(ShipperID)"},
+    {"Umsätze", "", ""},
+};
+
+QString described(const std::vector<ForeignKey>& keys) {
+    const auto joined = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names) {
+            text += (text.empty() ? "" : ",") + name;
+        }
+        return text;
+    };
+    std::string text;
+    for (const ForeignKey& key : keys) {
+        text += (text.empty() ? "" : ";") + key.table + "(" + joined(key.columns) + ")>" +
+                key.referencedTable + "(" + joined(key.referencedColumns) + ")";
+    }
+    return QString::fromStdString(text);
+}
 
 // The conflict a write meets when its row is no longer as it was read.
 void expectConflict(const std::function<void()>& write) {
@@ -74,6 +127,8 @@ private slots:
     void lockedRowEndsTheWait();
     void masterLinkBindsParameters_data() { enginetest::engines(); }
     void masterLinkBindsParameters();
+    void declaredKeysAreRead_data();
+    void declaredKeysAreRead();
 };
 
 void TestEngineContract::editsAreWrittenAndReadBack() {
@@ -392,6 +447,45 @@ void TestEngineContract::masterLinkBindsParameters() {
     std::sort(tables.begin(), tables.end());
     QCOMPARE(tables, (std::vector<std::string>{"Order Lines", "customers", "log", "orders", "pairs",
                                                "vals"}));
+}
+
+void TestEngineContract::declaredKeysAreRead_data() {
+    enginetest::engines();
+    if (AccessTestData::present()) {
+        QTest::newRow("access") << QStringLiteral("access");
+    }
+}
+
+// Each key with its columns in the key's order, both from the table that
+// declares it and from the table it references; none for a table without.
+void TestEngineContract::declaredKeysAreRead() {
+    QFETCH(QString, engine);
+    std::unique_ptr<EngineDb> db;
+    Connection access;
+    Connection* conn = &access;
+    std::span<const KeyCase> cases = schemaKeys;
+    if (engine == QLatin1String("access")) {
+        access.setConnectionString(testdb::jetString(AccessTestData::file("nwind.mdb")));
+        cases = nwindKeys;
+    } else {
+        db = std::make_unique<EngineDb>(engine, std::string(schema) + keySchema);
+        conn = &db->connection();
+    }
+    for (const KeyCase& c : cases) {
+        QCOMPARE(described(conn->foreignKeysOf(c.table)), QString(c.keysOf));
+        QCOMPARE(described(conn->keysReferencing(c.table)), QString(c.keysTo));
+    }
+    // A table outside the search path is named with its schema.
+    if (engine == QLatin1String("postgres")) {
+        db->otherRuns("CREATE SCHEMA archive; CREATE TABLE archive.old (cust INT REFERENCES "
+                      "customers (id))");
+        Connection fresh;
+        fresh.setConnectionString(db->connectionString());
+        QCOMPARE(described(fresh.keysReferencing("customers")).section(';', -1),
+                 QString("archive.old(cust)>customers(id)"));
+        QCOMPARE(described(fresh.foreignKeysOf("archive.old")),
+                 QString("archive.old(cust)>customers(id)"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEngineContract)

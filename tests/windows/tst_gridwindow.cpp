@@ -12,8 +12,11 @@
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/DatasetModel.h"
+#include "toolkit/LongTextEditor.h"
+#include "toolkit/ValueViewer.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -316,6 +319,43 @@ private slots:
         QCOMPARE(env.dialogs.texts(), QStringList());
         QCOMPARE(w.query().recordCount(), 4);
         QCOMPARE(env.readBack("SELECT COUNT(*) FROM Orders"), std::string("4"));
+    }
+
+    // Where a value cannot be edited (a grouped result here) a double-click
+    // or F2 shows it whole, read-only, with the reason; a typed key is
+    // still refused with the reason, and nothing reaches the database.
+    void readOnlyValuesOpenWholeInAViewer() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::Table);
+        w.query().setSQL("SELECT Country, group_concat(CompanyName, char(10)) AS Names, "
+                         "MAX(Joined) AS Latest FROM Customers GROUP BY Country");
+        w.query().open();
+        w.initialise();
+        gridtest::Driver d(w.master().Grid);
+        const auto viewer = [&] { return w.master().Grid->findChild<tk::ValueViewer*>(); };
+        d.doubleClick(0, 1);
+        QVERIFY(viewer() && viewer()->isVisible());
+        // The keys go to the viewer's text, as they do once it is active.
+        QWidget* text = viewer()->findChild<tk::LongTextEditor*>();
+        QCOMPARE(viewer()->text(), QStringLiteral("Alfreds Futterkiste\nBlauer See"));
+        QTest::keyClicks(text, QStringLiteral("xyz"));
+        QCOMPARE(viewer()->text(), QStringLiteral("Alfreds Futterkiste\nBlauer See"));
+        QVERIFY(
+            viewer()->findChild<QLabel*>()->text().contains(tk::qs(w.query().readOnlyReason())));
+        QTest::keyClick(text, Qt::Key_Escape);
+        QTRY_VERIFY(!viewer());
+        QApplication::setActiveWindow(&w); // as the window manager does
+        d.click(2, 1);
+        d.key(Qt::Key_F2);
+        QCOMPARE(viewer()->text(), QStringLiteral("Berglunds snabbkop"));
+        w.master().Grid->setFocus();
+        d.key(Qt::Key_F2); // the same viewer shows the next value asked for
+        QCOMPARE(w.master().Grid->findChildren<tk::ValueViewer*>().size(), 1);
+        d.click(0, 0);
+        d.type(QStringLiteral("Q"));
+        QCOMPARE(env.dialogs.texts(), QStringList{tk::qs(w.query().readOnlyReason())});
+        QCOMPARE(env.readBack("SELECT COUNT(*) FROM Customers WHERE Country = 'Germany'"),
+                 std::string("2"));
     }
 
     void gridEditIsPostedWhenLeavingTheRow() {

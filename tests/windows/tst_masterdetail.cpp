@@ -1,12 +1,14 @@
 // The master-detail window on a real SQLite file (and the PostgreSQL test
 // server where it matters): field probes, the relation list, the texts of
 // both queries, the linked child grid and its counter, inserting child rows,
-// and a user clicking and typing in both grids.
+// a user clicking and typing in both grids, and the pairs a declared key
+// gives (Chinook, nwind.mdb and a two-column key on PostgreSQL).
 
 #include "tests/support/WindowTestEnv.h"
 
 #include "data/service/Command.h"
 
+#include "tests/support/KeyDatabases.h"
 #include "tests/support/PgTestEnv.h"
 
 #include "toolkit/DBGrid.h"
@@ -50,6 +52,21 @@ CREATE TABLE order_lines (id serial PRIMARY KEY, order_id int, qty int,
                           note varchar(10) DEFAULT 'none');
 INSERT INTO order_lines (order_id, qty) VALUES (10, 5);
 )sql";
+
+// Picks a table as a user does: the list has the focus and the name is typed.
+void pick(QComboBox* tables, const QString& name) {
+    tables->setFocus();
+    QTest::keyClicks(tables, name);
+    QCOMPARE(tables->currentText(), name);
+}
+
+QStringList pairTexts(const RelationSetup& setup) {
+    QStringList pairs;
+    for (const auto& [master, child] : setup.pairs()) {
+        pairs << tk::qs(master + '=' + child);
+    }
+    return pairs;
+}
 
 // A window on screen, so that clicks and keys reach it as they reach a user's.
 void showOnScreen(DataWindow& w) {
@@ -520,6 +537,57 @@ private slots:
         QCOMPARE(env.dialogs.texts(), QStringList{});
         QVERIFY(w.query().active() && w.detail()->query().active());
         QTEST(w.detail()->lblRecNo->text(), "childCounter");
+    }
+
+    // Each row: "database.master.child", the pairs, the child rows of the
+    // first master row, the other keys the tooltip names.
+    void pairsComeFromTheDeclaredKey_data() {
+        for (const char* name : {"database", "master", "child", "pairs"}) {
+            QTest::addColumn<QString>(name);
+        }
+        QTest::addColumn<int>("childRows");
+        QTest::addColumn<QString>("otherKeys");
+        const auto row = [](const char* where, const char* pairs, int rows, const char* others) {
+            const QStringList in = QString(where).split('.');
+            QTest::newRow(where) << in[0] << in[1] << in[2] << QString(pairs) << rows
+                                 << QString(others);
+        };
+        row("chinook.Artist.Album", "ArtistId=ArtistId", 2, ""); // the child refers
+        row("chinook.Album.Artist", "ArtistId=ArtistId", 1, ""); // the master refers
+        row("chinook.Invoice.InvoiceLine", "InvoiceId=InvoiceId", 2, "");
+        if (AccessTestData::present()) {
+            row("nwind.Customers.Orders", "CustomerID=CustomerID", 6, "");
+        }
+        if (pgtest::testServer()) {
+            row("shelves.shelf.box", "aisle=home_aisle bay=home_bay", 3,
+                "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)");
+        }
+    }
+
+    // Choosing the two tables pairs them by the first key declared between
+    // them, ready to show; the pair list's tooltip names any other key, and
+    // adding a pair already listed changes nothing.
+    void pairsComeFromTheDeclaredKey() {
+        QFETCH(QString, database);
+        QFETCH(QString, master);
+        QFETCH(QString, child);
+        Env env("PRAGMA user_version = 1;");
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        keydb::connectTo(env, database, pg);
+        DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
+        RelationSetup& s = *w.setup();
+        pick(s.cboMasterTable, master);
+        pick(s.cboChildTable, child);
+        QTEST(pairTexts(s).join(' '), "pairs");
+        QFETCH(QString, otherKeys);
+        QCOMPARE(s.Rel->toolTip().contains(otherKeys), true);
+        QCOMPARE(s.Rel->toolTip().isEmpty(), otherKeys.isEmpty());
+        s.MCRefreshButton->click();
+        QTEST(w.detail()->query().recordCount(), "childRows");
+        const auto first = s.pairs().front();
+        pair(w, tk::qs(first.first), tk::qs(first.second));
+        QTEST(pairTexts(s).join(' '), "pairs");
+        QCOMPARE(env.dialogs.texts(), QStringList{});
     }
 
     void databaseWithoutTables() {

@@ -1,8 +1,10 @@
-// The search box of the data windows on a real SQLite file: the placeholder
-// cycle, picking a column, searching in the main and the child set, and
-// the failures (no column, a term that cannot be compared).
+// The search and filter boxes of the data windows on a real SQLite file:
+// the placeholder cycle, picking a column, searching in the main and the
+// child set, filtering the rows read, and the failures (no column, a term
+// that cannot be compared, a filter that cannot be read).
 
 #include "data/service/Command.h"
+#include "tests/support/GridDriver.h"
 #include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
@@ -13,6 +15,7 @@
 #include <QListWidget>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolButton>
 
 using namespace wintest;
 
@@ -40,6 +43,24 @@ void pressReturn(tk::EditBox* box) {
 
 void pick(QComboBox* list, const QString& column) {
     list->setCurrentIndex(list->findText(column));
+}
+
+// The first column of every row the grid shows, top to bottom.
+QStringList shownKeys(const tk::DBGrid* grid) {
+    QStringList keys;
+    for (int r = 0; r < grid->model()->rowCount(); ++r) {
+        keys << grid->model()->index(r, 0).data().toString();
+    }
+    return keys;
+}
+
+// Types a condition into the filter box as a person does and presses Return.
+void typeFilter(DataSetPanel& panel, const QString& condition) {
+    panel.edFilter->setFocus();
+    panel.edFilter->selectAll();
+    QTest::keyClick(panel.edFilter, Qt::Key_Backspace);
+    QTest::keyClicks(panel.edFilter, condition);
+    QTest::keyClick(panel.edFilter, Qt::Key_Return);
 }
 
 } // namespace
@@ -209,6 +230,125 @@ private slots:
                      (QStringList{step.typed, QString::number(step.row),
                                   QStringLiteral("Record %1 / 4").arg(step.row + 1), step.status}));
         }
+        QCOMPARE(env.dialogs.shown.size(), 0);
+    }
+
+    // Each condition typed into the filter box: the rows shown, in order,
+    // the counter and the status bar's note; one that cannot be read is
+    // reported, keeps the rows shown and the text typed.
+    void filterShowsTheRowsThatMatch() {
+        Env env;
+        QVERIFY(env.started());
+        DataWindow* w = env.click(QStringLiteral("Tables"), QStringLiteral("Customers"));
+        QVERIFY(w);
+        DataSetPanel& panel = w->master();
+        const QString all = QStringLiteral("ALFKI ANATR BERGS BLAUS");
+        struct Step {
+            QString condition, rows, status;
+            int errors = 0;
+        };
+        const Step steps[] = {
+            {"Country = germany", "ALFKI BLAUS", "2 rows match the filter"},
+            {"Rating >= 3 and Country <> 'Mexico'", "ALFKI BLAUS", "2 rows match the filter"},
+            {"CompanyName contains SEE", "BLAUS", "1 rows match the filter"},
+            {"companyname starts with ber", "BERGS", "1 rows match the filter"},
+            {"Joined is null", "BLAUS", "1 rows match the filter"},
+            {"Balance > 5", "ALFKI BLAUS", "2 rows match the filter"},
+            {"Balance > 10.49 and Balance <= 10.5", "ALFKI", "1 rows match the filter"},
+            {"Joined < 2020-06-01", "ALFKI ANATR", "2 rows match the filter"},
+            {"[Country] = \"Sweden\" and Joined is not null", "BERGS", "1 rows match the filter"},
+            {"Rating > 9", "", "0 rows match the filter"},
+            {"Nope = 1", "", "", 1},
+            {"Rating > many", "", "", 1},
+            {"Rating between 1", "", "", 1},
+            {"Joined is null 3", "", "", 1},
+            {"", all, "Filter cleared: 4 rows shown"},
+        };
+        for (const Step& step : steps) {
+            env.form.statusBar()->clearMessage();
+            env.dialogs.shown.clear();
+            typeFilter(panel, step.condition);
+            const QString rows = shownKeys(panel.Grid).join(QLatin1Char(' '));
+            const int shown = static_cast<int>(panel.Grid->model()->rowCount());
+            const int at = w->query().currentRow();
+            const QString counter =
+                QStringLiteral("Record %1 / %2").arg(at < 0 ? -1 : at + 1).arg(shown);
+            QCOMPARE((QStringList{step.condition, rows, panel.lblRecNo->text(),
+                                  env.form.statusBar()->currentMessage(),
+                                  QString::number(env.count("error"))}),
+                     (QStringList{step.condition, step.errors ? rows : step.rows,
+                                  step.errors ? panel.lblRecNo->text() : counter, step.status,
+                                  QString::number(step.errors)}));
+            QCOMPARE(panel.edFilter->text(), step.condition);
+        }
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+    }
+
+    // Sorting, searching, editing and adding while filtered; clearing shows
+    // every row in the order shown before, the new one among them, and keeps
+    // the current record in sight. Every edit is read back from the file.
+    void filteredRowsSortEditAndComeBack() {
+        Env env;
+        vdata::Command more(&env.connection());
+        more.setCommandText("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                            "WHERE i < 200) INSERT INTO Orders SELECT i + 10, 'BLAUS', "
+                            "'Italy', i FROM n");
+        more.execute();
+        QVERIFY(env.started());
+        DataWindow* w = env.click(QStringLiteral("Tables"), QStringLiteral("Orders"));
+        QVERIFY(w);
+        DataSetPanel& panel = w->master();
+        typeFilter(panel, QStringLiteral("CustomerID = alfki"));
+        QCOMPARE(shownKeys(panel.Grid), (QStringList{"1", "2", "4"}));
+        panel.sort(QStringLiteral("Amount"));
+        panel.sort(QStringLiteral("Amount"));
+        QCOMPARE(shownKeys(panel.Grid), (QStringList{"4", "2", "1"}));
+        pick(panel.cboTraziPo, QStringLiteral("ShipCountry"));
+        panel.edTrazi->setFocus();
+        QTest::keyClicks(panel.edTrazi, QStringLiteral("fr"));
+        QTest::keyClick(panel.edTrazi, Qt::Key_Return);
+        QCOMPARE(w->query().currentRow(), 1);
+        gridtest::Driver grid(panel.Grid);
+        grid.click(1, 3);
+        grid.type(QStringLiteral("250"));
+        grid.key(Qt::Key_Return);
+        grid.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(env.readBack("SELECT Amount FROM Orders WHERE OrderID = 2"), std::string("250"));
+        typeFilter(panel, QString());
+        QCOMPARE(shownKeys(panel.Grid).mid(0, 4), (QStringList{"4", "3", "2", "210"}));
+        QCOMPARE(panel.Grid->model()->rowCount(), 204);
+        QCOMPARE(w->query().currentRow(), 2);
+        // Back to the stored order, filtered on the new rows, the last one
+        // current: cleared with the box's button, it stays current and in
+        // sight.
+        w->query().setSort(std::string());
+        typeFilter(panel, QStringLiteral("ShipCountry = Italy"));
+        QCOMPARE(panel.Grid->model()->rowCount(), 200);
+        w->query().last();
+        QToolButton* clear = panel.edFilter->findChild<QToolButton*>();
+        QVERIFY(clear && clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QCOMPARE(w->query().currentRow(), 203);
+        QCOMPARE(panel.Grid->currentIndex().row(), 203);
+        QVERIFY(panel.Grid->viewport()->rect().intersects(
+            panel.Grid->visualRect(panel.Grid->currentIndex())));
+        // A row added while filtered shows among the others once cleared,
+        // where it was added, and the filter holds through a re-read (F5).
+        typeFilter(panel, QStringLiteral("Amount < 3"));
+        QCOMPARE(shownKeys(panel.Grid), (QStringList{"11", "12"}));
+        grid.click(0, 0);
+        grid.key(Qt::Key_Insert, Qt::ControlModifier);
+        grid.type(QStringLiteral("9"));
+        grid.key(Qt::Key_Tab);
+        grid.type(QStringLiteral("ANATR"));
+        grid.key(Qt::Key_Return);
+        grid.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(env.readBack("SELECT CustomerID FROM Orders WHERE OrderID = 9"),
+                 std::string("ANATR"));
+        QCOMPARE(shownKeys(panel.Grid), (QStringList{"9", "11", "12"}));
+        QTest::keyClick(panel.Grid, Qt::Key_F5);
+        QCOMPARE(panel.edFilter->text(), QStringLiteral("Amount < 3"));
+        QCOMPARE(shownKeys(panel.Grid), (QStringList{"11", "12"}));
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 

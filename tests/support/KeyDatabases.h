@@ -1,0 +1,49 @@
+#pragma once
+
+// Databases that declare foreign keys, for the tests of what the windows do
+// with them: Chinook, nwind.mdb and a PostgreSQL one with two-column keys.
+
+#include "tests/support/AccessTestData.h"
+#include "tests/support/PgTestEnv.h"
+#include "tests/support/ProgramFixture.h"
+#include "tests/support/TestDb.h"
+
+#include <memory>
+
+namespace keydb {
+
+// Two keys from box to shelf, of two columns each; shelf (1, 2) is only
+// where box 1 is now.
+inline const char* const shelvesPostgres = R"sql(
+CREATE TABLE shelf (aisle int, bay int, PRIMARY KEY (aisle, bay));
+INSERT INTO shelf VALUES (1, 1), (1, 2);
+CREATE TABLE box (id int PRIMARY KEY, home_bay int, home_aisle int, at_bay int, at_aisle int,
+                  FOREIGN KEY (home_aisle, home_bay) REFERENCES shelf,
+                  FOREIGN KEY (at_aisle, at_bay) REFERENCES shelf);
+INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 1, 1, 1, 1);
+)sql";
+
+// The program connected to "chinook" (a copy of the Chinook SQLite file),
+// "nwind" (nwind.mdb) or "shelves" (the script above on the PostgreSQL test
+// server, kept by `pg`).
+inline void connectTo(ProgramFixture& env, const QString& database,
+                      std::unique_ptr<pgtest::ScratchDatabase>& pg) {
+    std::string connectionString;
+    if (database == QLatin1String("chinook")) {
+        // Chinook lies beside the Access files.
+        const QString copy = env.dir.filePath("chinook.sqlite");
+        QVERIFY(QFile::copy(AccessTestData::folder() + "/../chinook/Chinook_Sqlite.sqlite", copy));
+        connectionString = testdb::jetString(copy);
+    } else if (database == QLatin1String("nwind")) {
+        connectionString = testdb::jetString(AccessTestData::file("nwind.mdb"));
+    } else {
+        pg = std::make_unique<pgtest::ScratchDatabase>("md");
+        pg->exec(shelvesPostgres);
+        connectionString = pg->connectionString();
+    }
+    env.dm.connection.close();
+    env.dm.connection.setConnectionString(connectionString);
+    env.dm.connection.open();
+}
+
+} // namespace keydb
