@@ -189,11 +189,15 @@ void RelationSetup::relate(const QString& master, const QString& child, const Pa
     chooseTable(cboMasterTable, lbMasterFields, 0);
     cboChildTable->setCurrentIndex(cboChildTable->findText(child));
     chooseTable(cboChildTable, lbChildFields, 1);
-    const Pairs listed = this->pairs();
-    for (const auto& pair : pairs) {
-        if (std::find(listed.begin(), listed.end(), pair) == listed.end()) {
-            Rel->insertPair(qs(pair.first), qs(pair.second), true);
-        }
+    // Choosing the tables paired them by the first key declared between
+    // them; another key replaces those pairs.
+    if (this->pairs() == pairs) {
+        return;
+    }
+    Rel->clearPairs();
+    Rel->setToolTip({});
+    for (const auto& [master, detail] : pairs) {
+        Rel->insertPair(qs(master), qs(detail), true);
     }
 }
 

@@ -28,7 +28,7 @@ public:
     void fillTableLists();
     Pairs pairs() const;
     bool hasPairs() const;
-    // Chooses the two tables as the user does and adds each pair not listed yet.
+    // Chooses the two tables as the user does, then pairs them by `pairs`.
     void relate(const QString& master, const QString& child, const Pairs& pairs);
 
     // The text of the child query for a child table and the relation pairs,

@@ -3,6 +3,7 @@
 // rows that refer to a row.
 
 #include "tests/support/ChinookProgram.h"
+#include "tests/support/KeyDatabases.h"
 
 #include "data/service/Query.h"
 #include "toolkit/Application.h"
@@ -18,8 +19,9 @@ using gridtest::Driver;
 namespace {
 
 // The active window's table and the value of `column` in its current row.
-QString where(const Program& env, const QString& column) {
-    const DataWindow* w = env.active();
+QString where(const ProgramFixture& env, const QString& column) {
+    const QMdiSubWindow* frame = env.form.MdiClient->activeSubWindow();
+    const DataWindow* w = frame ? qobject_cast<DataWindow*>(frame->widget()) : nullptr;
     if (!w) {
         return QStringLiteral("<no window>");
     }
@@ -71,6 +73,57 @@ private slots:
         QCOMPARE(env.windowCount(), 4);
     }
 
+    // The same on each engine whose keys are read: a key of one column and
+    // one of two (PostgreSQL), then back.
+    void followsAKeyOnEachEngine_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("targetColumn");
+        QTest::newRow("sqlite") << "chinook"
+                                << "InvoiceLine" << 3 << "TrackId"
+                                << "Track"
+                                << "TrackId";
+        if (AccessTestData::present()) {
+            QTest::newRow("access") << "nwind"
+                                    << "Orders" << 5 << "CustomerID"
+                                    << "Customers"
+                                    << "CustomerID";
+        }
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres") << "shelves"
+                                      << "box" << 0 << "at_bay"
+                                      << "shelf"
+                                      << "bay";
+        }
+    }
+    void followsAKeyOnEachEngine() {
+        QFETCH(QString, database);
+        QFETCH(QString, table);
+        QFETCH(int, row);
+        QFETCH(QString, column);
+        QFETCH(QString, target);
+        QFETCH(QString, targetColumn);
+        ProgramFixture env;
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        keydb::connectTo(env, database, pg);
+        QVERIFY(env.started());
+        auto* start = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        start->setUp(table);
+        Driver d(start->master().Grid);
+        const vdata::Query& q = start->query();
+        const int at = q.findField(column.toStdString())->index();
+        d.click(row, at);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, targetColumn),
+                 target + ' ' + QString::fromStdString(q.cellText(row, at)));
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, column), table + ' ' + QString::fromStdString(q.cellText(row, at)));
+        QCOMPARE(q.currentRow(), row);
+    }
+
     // A reference that leads nowhere says why in the status bar and opens
     // nothing.
     void aReferenceToNoRowSaysSo_data() {
@@ -114,6 +167,11 @@ private slots:
                                      << "PlayCount (PlaylistId, TrackId)"
                                      << "TrackId"
                                      << "Plays" << QStringList{"5", "7"};
+        // Picked rather than the first key declared between the two tables.
+        QTest::newRow("second key") << "Artist"
+                                    << "Duet (SecondArtist)"
+                                    << "ArtistId"
+                                    << "DuetId" << QStringList{"1"};
     }
     void showsTheRowsThatReferToARow() {
         QFETCH(QString, table);
@@ -123,7 +181,10 @@ private slots:
         QFETCH(QStringList, childValues);
         Program env("CREATE TABLE PlayCount (PlaylistId INT, TrackId INT, Plays INT, FOREIGN KEY "
                     "(PlaylistId, TrackId) REFERENCES PlaylistTrack (PlaylistId, TrackId));\n"
-                    "INSERT INTO PlayCount VALUES (1, 3402, 5), (8, 3402, 1), (1, 3402, 7);");
+                    "INSERT INTO PlayCount VALUES (1, 3402, 5), (8, 3402, 1), (1, 3402, 7);\n"
+                    "CREATE TABLE Duet (DuetId INT, FirstArtist INT REFERENCES Artist (ArtistId), "
+                    "SecondArtist INT REFERENCES Artist (ArtistId));\n"
+                    "INSERT INTO Duet VALUES (1, 2, 1), (2, 1, 3);");
         QVERIFY(env.started());
         Driver d = env.open(table);
         const QString keyValue = where(env, key);
@@ -134,15 +195,18 @@ private slots:
         QCOMPARE(w->setup()->cboMasterTable->currentText(), table);
         QCOMPARE(w->setup()->cboChildTable->currentText(), item.section(QLatin1Char(' '), 0, 0));
         const vdata::Query& master = w->master().query();
-        const int keyColumn = master.findField(key.toStdString())->index();
-        QCOMPARE(table + ' ' +
-                     QString::fromStdString(master.cellText(master.currentRow(), keyColumn)),
-                 keyValue);
+        const vdata::Field* masterKey = master.findField(key.toStdString());
+        QVERIFY(masterKey);
+        QCOMPARE(
+            table + ' ' +
+                QString::fromStdString(master.cellText(master.currentRow(), masterKey->index())),
+            keyValue);
         const vdata::Query& child = *w->childQuery();
+        const vdata::Field* childField = child.findField(childColumn.toStdString());
+        QVERIFY(childField);
         QStringList values;
         for (int r = 0; r < child.recordCount(); ++r) {
-            values << QString::fromStdString(
-                child.cellText(r, child.findField(childColumn.toStdString())->index()));
+            values << QString::fromStdString(child.cellText(r, childField->index()));
         }
         QCOMPARE(values, childValues);
         QCOMPARE(env.count(QStringLiteral("error")), 0);
