@@ -7,7 +7,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 class DataSetPanel;
 class DataWindow;
@@ -18,7 +17,6 @@ class QMenu;
 
 namespace vdata {
 class Connection;
-struct Value;
 } // namespace vdata
 
 // What a grid offers for the foreign keys its table declares: on a cell of a
