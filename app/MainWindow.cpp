@@ -11,6 +11,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
+#include "windows/RowHistory.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -49,6 +50,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     // Return or Enter on a leaf opens it, as a click does.
     DBTree->installEventFilter(this);
     dataWindowKeys_ = new DataWindowKeys(this);
+    rowHistory_ = new RowHistory(this);
     updateWindowCommands();
     MRU = new RecentFiles(this);
     MRU->SetMaxItems(6);

@@ -12,6 +12,7 @@ class DataWindowKeys;
 class QMdiArea;
 class QMdiSubWindow;
 class RecentFiles;
+class RowHistory;
 
 // The MDI frame of the program: banner, connection status panel, database
 // tree, menus and the data windows as MDI children. The layout comes from
@@ -35,6 +36,7 @@ public:
     void restoreBanner() override;
     // On the status bar, for five seconds.
     void showStatus(const QString& text) override;
+    RowHistory* rowHistory() override { return rowHistory_; }
 
     // The file type the Open dialog starts on: the one last chosen.
     QString OpenDialogFileType() const { return openDialogFileType_; }
@@ -93,6 +95,7 @@ private:
     QString openDialogFileType_;
     QAction* noRecentFiles_ = nullptr;
     DataWindowKeys* dataWindowKeys_ = nullptr;
+    RowHistory* rowHistory_ = nullptr;
     QList<QAction*> windowListActions_;
 };
 

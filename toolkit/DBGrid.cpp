@@ -508,6 +508,7 @@ void DBGrid::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(copyAction_);
     menu.addAction(nullAction_);
+    emit contextMenuOpening(&menu);
     menu.addSeparator();
     menu.addAction(exportAction_);
     menu.exec(event->globalPos());

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QAction;
+class QMenu;
 
 namespace vdata {
 class DataSource;
@@ -91,6 +92,8 @@ signals:
     void keyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
     // The rows were written to `fileName` as CSV.
     void exported(const QString& fileName, int rows);
+    // The context menu is about to show: a handler may add its own items.
+    void contextMenuOpening(QMenu* menu);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

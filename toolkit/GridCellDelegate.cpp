@@ -39,7 +39,10 @@ QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
         open_->setStyleSheet(QStringLiteral("LongTextEditor { %1 }").arg(editorFrame));
         return open_;
     }
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    QWidget* editor = factory_ ? factory_(parent, index) : nullptr;
+    if (!editor) {
+        editor = QStyledItemDelegate::createEditor(parent, option, index);
+    }
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
         line->setMaxLength(std::numeric_limits<int>::max());
         line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()) |

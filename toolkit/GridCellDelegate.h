@@ -3,6 +3,10 @@
 #include <QPointer>
 #include <QStyledItemDelegate>
 
+#include <functional>
+
+class QLineEdit;
+
 namespace tk {
 
 // The cell editor of a data grid. An open editor belongs to the user: it is
@@ -25,6 +29,11 @@ public:
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
 
+    // Makes the one-line editor of a cell whose editor `factory` gives (null:
+    // the default); a factory's editor is a QLineEdit, whose text is the value.
+    using EditorFactory = std::function<QLineEdit*(QWidget* parent, const QModelIndex& index)>;
+    void setEditorFactory(EditorFactory factory) { factory_ = std::move(factory); }
+
     // The editor now open, or null.
     QWidget* openEditor() const { return open_; }
     // True once when the last commit of `editor` was refused (and clears it).
@@ -37,6 +46,7 @@ protected:
 
 private:
     mutable QPointer<QWidget> open_;
+    EditorFactory factory_;
 };
 
 } // namespace tk

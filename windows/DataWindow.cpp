@@ -12,6 +12,8 @@
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
+#include "windows/KeyLookup.h"
+#include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
 
 #include <QApplication>
@@ -60,6 +62,10 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     master_->Grid->setFocus();
     tk::guarded([this] { initialise(); });
     addFindKeys();
+    for (DataSetPanel* panel : panels()) {
+        new ReferenceActions(*panel, connection_, host_);
+        new KeyLookup(*panel, connection_);
+    }
     attachToHost();
 }
 
@@ -214,6 +220,7 @@ void DataWindow::setUp(const QString& table) {
     switch (use_) {
     case Use::Table:
         setTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table));
+        table_ = table;
         query_.setSQL(tableViewSql(table.toStdString()));
         query_.open();
         break;

@@ -39,6 +39,8 @@ public:
 
     Use use() const { return use_; }
     QString title() const { return title_; }
+    // The table a table view shows; empty in the other windows.
+    QString table() const { return table_; }
     vdata::Query& query() { return query_; }
     // The detail's query of a master-detail window; null in the others.
     vdata::Query* childQuery();
@@ -80,6 +82,7 @@ private:
     DataWindowHost* const host_;
     const Use use_;
     QString title_;
+    QString table_;
     vdata::Query query_;
     vdata::DataSource source_{&query_};
     vdata::Query detailQuery_; // the detail of query_ through source_

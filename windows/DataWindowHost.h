@@ -1,6 +1,7 @@
 #pragma once
 
 class QMdiSubWindow;
+class RowHistory;
 class QString;
 class QWidget;
 
@@ -18,6 +19,8 @@ public:
     virtual void restoreBanner() = 0;
     // Shows `text` for a few seconds where the host shows short notes.
     virtual void showStatus(const QString& text) = 0;
+    // Where following references goes back and forward; none by default.
+    virtual RowHistory* rowHistory() { return nullptr; }
 
 protected:
     ~DataWindowHost() = default;

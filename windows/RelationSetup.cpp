@@ -184,6 +184,23 @@ RelationSetup::Pairs RelationSetup::pairs() const {
     return result;
 }
 
+void RelationSetup::relate(const QString& master, const QString& child, const Pairs& pairs) {
+    cboMasterTable->setCurrentIndex(cboMasterTable->findText(master));
+    chooseTable(cboMasterTable, lbMasterFields, 0);
+    cboChildTable->setCurrentIndex(cboChildTable->findText(child));
+    chooseTable(cboChildTable, lbChildFields, 1);
+    // Choosing the tables paired them by the first key declared between
+    // them; another key replaces those pairs.
+    if (this->pairs() == pairs) {
+        return;
+    }
+    Rel->clearPairs();
+    Rel->setToolTip({});
+    for (const auto& [master, detail] : pairs) {
+        Rel->insertPair(qs(master), qs(detail), true);
+    }
+}
+
 bool RelationSetup::hasPairs() const {
     return !Rel->cell(1, 1).isEmpty();
 }

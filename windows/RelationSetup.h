@@ -28,6 +28,8 @@ public:
     void fillTableLists();
     Pairs pairs() const;
     bool hasPairs() const;
+    // Chooses the two tables as the user does, then pairs them by `pairs`.
+    void relate(const QString& master, const QString& child, const Pairs& pairs);
 
     // The text of the child query for a child table and the relation pairs,
     // and the master field of each parameter whose name differs from it.

@@ -1,0 +1,292 @@
+// Following the foreign keys a database declares through the real windows of
+// the program on a copy of Chinook: to the referenced row and back, and to the
+// rows that refer to a row.
+
+#include "tests/support/ChinookProgram.h"
+#include "tests/support/KeyDatabases.h"
+
+#include "data/service/Query.h"
+#include "toolkit/Application.h"
+#include "toolkit/DBGrid.h"
+#include "windows/LookupEditor.h"
+#include "windows/RelationSetup.h"
+
+#include <QStatusBar>
+
+using chinook::Program;
+using gridtest::Driver;
+
+namespace {
+
+// The active window's table and the value of `column` in its current row.
+QString where(const ProgramFixture& env, const QString& column) {
+    const QMdiSubWindow* frame = env.form.MdiClient->activeSubWindow();
+    const DataWindow* w = frame ? qobject_cast<DataWindow*>(frame->widget()) : nullptr;
+    if (!w) {
+        return QStringLiteral("<no window>");
+    }
+    const vdata::Query& q = w->master().query();
+    const vdata::Field* field = q.findField(column.toStdString());
+    return w->table() + QLatin1Char(' ') +
+           (field ? QString::fromStdString(q.currentValue(field->index()).toText())
+                  : QStringLiteral("<no field>"));
+}
+
+} // namespace
+
+class TestReferences : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { program::failOnConnectionWarnings(); }
+
+    // InvoiceLine 4 -> Track 8 -> Album 1 -> Artist 1, then back three
+    // times to the row the user started from, and forward once.
+    void followsReferencesAndGoesBack() {
+        Program env;
+        QVERIFY(env.started());
+        Driver lines = env.open(QStringLiteral("InvoiceLine"));
+        QVERIFY(chinook::chooseFromMenu(lines, 3, 2, {QStringLiteral("Go to the referenced row")}));
+        QCOMPARE(where(env, QStringLiteral("TrackId")), QStringLiteral("Track 8"));
+        // The right-click made the cell current before the menu showed.
+        QCOMPARE(lines.grid->currentIndex().row(), 3);
+
+        Driver tracks(env.active()->master().Grid);
+        tracks.click(7, 2);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, QStringLiteral("AlbumId")), QStringLiteral("Album 1"));
+        Driver albums(env.active()->master().Grid);
+        albums.click(0, 2);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, QStringLiteral("ArtistId")), QStringLiteral("Artist 1"));
+
+        const QString back[] = {QStringLiteral("Album 1"), QStringLiteral("Track 8")};
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("AlbumId")), back[0]);
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("TrackId")), back[1]);
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("InvoiceLineId")), QStringLiteral("InvoiceLine 4"));
+        QCOMPARE(lines.grid->currentIndex().column(), 2);
+        Driver::key(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("TrackId")), back[1]);
+        // Each table has one view, brought forward again and again.
+        QCOMPARE(env.windowCount(), 4);
+    }
+
+    // The same on each engine whose keys are read: a key of one column and
+    // one of two (PostgreSQL), then back.
+    void followsAKeyOnEachEngine_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("targetColumn");
+        QTest::newRow("sqlite") << "chinook"
+                                << "InvoiceLine" << 3 << "TrackId"
+                                << "Track"
+                                << "TrackId";
+        if (AccessTestData::present()) {
+            QTest::newRow("access") << "nwind"
+                                    << "Orders" << 5 << "CustomerID"
+                                    << "Customers"
+                                    << "CustomerID";
+        }
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres") << "shelves"
+                                      << "box" << 0 << "at_bay"
+                                      << "shelf"
+                                      << "bay";
+        }
+    }
+    void followsAKeyOnEachEngine() {
+        QFETCH(QString, database);
+        QFETCH(QString, table);
+        QFETCH(int, row);
+        QFETCH(QString, column);
+        QFETCH(QString, target);
+        QFETCH(QString, targetColumn);
+        ProgramFixture env;
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        keydb::connectTo(env, database, pg);
+        QVERIFY(env.started());
+        auto* start = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        start->setUp(table);
+        Driver d(start->master().Grid);
+        const vdata::Query& q = start->query();
+        const int at = q.findField(column.toStdString())->index();
+        d.click(row, at);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, targetColumn),
+                 target + ' ' + QString::fromStdString(q.cellText(row, at)));
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, column), table + ' ' + QString::fromStdString(q.cellText(row, at)));
+        QCOMPARE(q.currentRow(), row);
+    }
+
+    // A reference that leads nowhere says why in the status bar and opens
+    // nothing.
+    void aReferenceToNoRowSaysSo_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("missing row")
+            << "InvoiceLine" << 1 << 2 << "Track has no row with TrackId 9999.";
+        QTest::newRow("NULL") << "Track" << 0 << 4 << "GenreId is empty: it refers to no row.";
+    }
+    void aReferenceToNoRowSaysSo() {
+        QFETCH(QString, table);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, status);
+        Program env("UPDATE InvoiceLine SET TrackId = 9999 WHERE InvoiceLineId = 2;\n"
+                    "UPDATE Track SET GenreId = NULL WHERE TrackId = 1;");
+        QVERIFY(env.started());
+        Driver d = env.open(table);
+        d.click(row, column);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(env.form.statusBar()->currentMessage(), status);
+        QCOMPARE(env.windowCount(), 1);
+        QCOMPARE(env.count(QStringLiteral("error")), 0);
+    }
+
+    // The referring table picked from the row's menu is the child of a new
+    // master-detail window, paired by the key, the master on the row.
+    void showsTheRowsThatReferToARow_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("childColumn");
+        QTest::addColumn<QStringList>("childValues");
+        QTest::newRow("one column") << "Artist"
+                                    << "Album (ArtistId)"
+                                    << "ArtistId"
+                                    << "AlbumId" << QStringList{"1", "4"};
+        QTest::newRow("two columns") << "PlaylistTrack"
+                                     << "PlayCount (PlaylistId, TrackId)"
+                                     << "TrackId"
+                                     << "Plays" << QStringList{"5", "7"};
+        // Picked rather than the first key declared between the two tables.
+        QTest::newRow("second key") << "Artist"
+                                    << "Duet (SecondArtist)"
+                                    << "ArtistId"
+                                    << "DuetId" << QStringList{"1"};
+    }
+    void showsTheRowsThatReferToARow() {
+        QFETCH(QString, table);
+        QFETCH(QString, item);
+        QFETCH(QString, key);
+        QFETCH(QString, childColumn);
+        QFETCH(QStringList, childValues);
+        Program env("CREATE TABLE PlayCount (PlaylistId INT, TrackId INT, Plays INT, FOREIGN KEY "
+                    "(PlaylistId, TrackId) REFERENCES PlaylistTrack (PlaylistId, TrackId));\n"
+                    "INSERT INTO PlayCount VALUES (1, 3402, 5), (8, 3402, 1), (1, 3402, 7);\n"
+                    "CREATE TABLE Duet (DuetId INT, FirstArtist INT REFERENCES Artist (ArtistId), "
+                    "SecondArtist INT REFERENCES Artist (ArtistId));\n"
+                    "INSERT INTO Duet VALUES (1, 2, 1), (2, 1, 3);");
+        QVERIFY(env.started());
+        Driver d = env.open(table);
+        const QString keyValue = where(env, key);
+        QVERIFY(chinook::chooseFromMenu(
+            d, 0, 1, {QStringLiteral("Show rows that refer to this row"), item}));
+        DataWindow* w = env.active();
+        QCOMPARE(w->use(), DataWindow::Use::MasterDetail);
+        QCOMPARE(w->setup()->cboMasterTable->currentText(), table);
+        QCOMPARE(w->setup()->cboChildTable->currentText(), item.section(QLatin1Char(' '), 0, 0));
+        const vdata::Query& master = w->master().query();
+        const vdata::Field* masterKey = master.findField(key.toStdString());
+        QVERIFY(masterKey);
+        QCOMPARE(
+            table + ' ' +
+                QString::fromStdString(master.cellText(master.currentRow(), masterKey->index())),
+            keyValue);
+        const vdata::Query& child = *w->childQuery();
+        const vdata::Field* childField = child.findField(childColumn.toStdString());
+        QVERIFY(childField);
+        QStringList values;
+        for (int r = 0; r < child.recordCount(); ++r) {
+            values << QString::fromStdString(child.cellText(r, childField->index()));
+        }
+        QCOMPARE(values, childValues);
+        QCOMPARE(env.count(QStringLiteral("error")), 0);
+    }
+
+    // Album 1's ArtistId edited in the grid: a row picked from the lookup
+    // list after a search, a key typed as in any cell, a key that names no
+    // artist (refused before writing). Read back through a second connection.
+    void editsAKeyWithItsLookupList_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("downs");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("searched and picked")
+            << "acc" << 1 << QStringList{QStringLiteral("2 \u2014 Accept")} << "2"
+            << "";
+        QTest::newRow("typed key")
+            << "3" << 0 << QStringList{QStringLiteral("3 \u2014 Aerosmith")} << "3"
+            << "";
+        QTest::newRow("no such key") << "99999" << 0 << QStringList() << "1"
+                                     << "Artist has no row with ArtistId 99999.";
+    }
+    void editsAKeyWithItsLookupList() {
+        QFETCH(QString, typed);
+        QFETCH(int, downs);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, stored);
+        QFETCH(QString, error);
+        Program env;
+        QVERIFY(env.started());
+        Driver d = env.open(QStringLiteral("Album"));
+        d.click(0, 2);
+        Driver::type(typed);
+        auto* editor = qobject_cast<LookupEditor*>(Driver::keyboard());
+        QVERIFY(editor);
+        QVERIFY(editor->list()->isVisible());
+        QStringList shown;
+        for (int r = 0; r < editor->rows()->rowCount(); ++r) {
+            shown << editor->rows()->index(r).data().toString();
+        }
+        QCOMPARE(shown, listed);
+        for (int i = 0; i < downs; ++i) {
+            Driver::key(Qt::Key_Down);
+        }
+        // Return closes the editor once the program's loop runs again.
+        Driver::key(Qt::Key_Return);
+        Program::settle();
+        Driver::key(Qt::Key_Down);
+        QCOMPARE(env.readBack("SELECT ArtistId FROM Album WHERE AlbumId = 1"),
+                 stored.toStdString());
+        const QString shownError =
+            env.dialogs.shown.isEmpty() ? QString() : env.dialogs.shown.last().text;
+        QCOMPARE(shownError, error);
+    }
+
+    // The list reads its rows a page at a time: Page Down past the first
+    // page reaches rows read as the list scrolled.
+    void lookupListReadsAsItScrolls() {
+        Program env;
+        QVERIFY(env.started());
+        Driver d = env.open(QStringLiteral("Album"));
+        d.click(0, 2);
+        Driver::key(Qt::Key_F2);
+        auto* editor = qobject_cast<LookupEditor*>(Driver::keyboard());
+        QVERIFY(editor);
+        QCOMPARE(editor->rows()->rowCount(), LookupRows::pageRows);
+        const int steps = LookupRows::pageRows / (LookupEditor::shownRows - 1) + 2;
+        for (int i = 0; i < steps; ++i) {
+            Driver::key(Qt::Key_PageDown);
+        }
+        const int reached = (steps - 1) * (LookupEditor::shownRows - 1);
+        QVERIFY(reached >= LookupRows::pageRows);
+        QCOMPARE(editor->text(), QString::number(reached + 1));
+    }
+};
+
+int main(int argc, char** argv) {
+    tk::Application app(argc, argv);
+    TestReferences test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_references.moc"

@@ -1,0 +1,210 @@
+#include "windows/ReferenceActions.h"
+
+#include "data/service/Connection.h"
+#include "data/service/Query.h"
+#include "data/service/ReferencedRows.h"
+#include "toolkit/Cursors.h"
+#include "toolkit/DBGrid.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Progress.h"
+#include "toolkit/Text.h"
+#include "windows/DataSetPanel.h"
+#include "windows/DataWindow.h"
+#include "windows/DataWindowHost.h"
+#include "windows/RelationSetup.h"
+#include "windows/RowHistory.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPointer>
+
+#include <algorithm>
+
+using tk::qs;
+
+namespace {
+
+QString joined(const std::vector<std::string>& names) {
+    QStringList list;
+    for (const std::string& name : names) {
+        list << qs(name);
+    }
+    return list.join(QStringLiteral(", "));
+}
+
+// A window's own data window, in the area that holds it.
+void bringForward(QWidget* window) {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget()); frame) {
+        frame->mdiArea()->setActiveSubWindow(frame);
+    }
+}
+
+} // namespace
+
+ReferenceActions::ReferenceActions(DataSetPanel& panel, vdata::Connection& connection,
+                                   DataWindowHost* host)
+    : QObject(&panel), panel_(panel), connection_(connection), host_(host),
+      go_(new QAction(QStringLiteral("&Go to the referenced row"), this)) {
+    go_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    // The grid's own key: in an open cell editor Ctrl+Return stays the
+    // editor's (a line break in a multi-line one).
+    go_->setShortcutContext(Qt::WidgetShortcut);
+    panel.Grid->addAction(go_);
+    connect(go_, &QAction::triggered, this,
+            tk::handler(this, &ReferenceActions::goToReferencedRow));
+    connect(panel.Grid, &tk::DBGrid::contextMenuOpening, this,
+            tk::handler(this, &ReferenceActions::addMenuItems));
+}
+
+std::string ReferenceActions::table() const {
+    const vdata::Query& q = panel_.query();
+    return q.active() ? q.editableTable() : std::string();
+}
+
+// The first declared key of the table that the current cell's column is part of.
+std::optional<vdata::ForeignKey> ReferenceActions::currentKey() const {
+    const vdata::Query& q = panel_.query();
+    const int column = panel_.Grid->currentIndex().column();
+    const std::string table = this->table();
+    if (table.empty() || column < 0 || column >= q.fieldCount()) {
+        return std::nullopt;
+    }
+    const QString name = qs(q.field(column).name());
+    for (const vdata::ForeignKey& key : connection_.foreignKeysOf(table)) {
+        if (std::any_of(key.columns.begin(), key.columns.end(), [&](const std::string& c) {
+                return name.compare(qs(c), Qt::CaseInsensitive) == 0;
+            })) {
+            return key;
+        }
+    }
+    return std::nullopt;
+}
+
+void ReferenceActions::addMenuItems(QMenu* menu) {
+    const bool onRow = panel_.query().active() && panel_.query().currentRow() >= 0;
+    go_->setEnabled(onRow && host_ && currentKey());
+    menu->addAction(go_);
+    QMenu* referring = menu->addMenu(QStringLiteral("Show &rows that refer to this row"));
+    const std::string table = this->table();
+    for (const vdata::ForeignKey& key :
+         table.empty() ? std::vector<vdata::ForeignKey>() : connection_.keysReferencing(table)) {
+        QAction* item =
+            referring->addAction(qs(key.table) + QStringLiteral(" (") + joined(key.columns) + ')');
+        connect(item, &QAction::triggered, this,
+                tk::handler([this, key] { showReferringRows(key); }));
+    }
+    referring->setEnabled(onRow && host_ && !referring->isEmpty());
+}
+
+void ReferenceActions::say(const QString& text) const {
+    if (host_) {
+        host_->showStatus(text);
+    }
+}
+
+void ReferenceActions::goToReferencedRow() {
+    const std::optional<vdata::ForeignKey> key = currentKey();
+    if (!key || !host_ || !panel_.Grid->postPending()) {
+        return;
+    }
+    const RowPlace from = RowHistory::placeOf(panel_);
+    const std::optional<std::vector<vdata::Value>> values =
+        vdata::currentValues(panel_.query(), key->columns);
+    if (!values) {
+        return;
+    }
+    if (std::any_of(values->begin(), values->end(), [](const auto& v) { return v.isNull(); })) {
+        say(joined(key->columns) + QStringLiteral(" is empty: it refers to no row."));
+        return;
+    }
+    const QString missing =
+        qs(vdata::missingRowText(key->referencedTable, key->referencedColumns, *values));
+    if (!vdata::rowExists(connection_, key->referencedTable, key->referencedColumns, *values)) {
+        say(missing);
+        return;
+    }
+    DataWindow* target = tableView(qs(key->referencedTable));
+    vdata::Query& rows = target->query();
+    int row = vdata::findRow(rows, key->referencedColumns, *values);
+    if (row < 0 && rows.active()) {
+        // The view was read before the row was added.
+        target->master().refresh();
+        row = vdata::findRow(rows, key->referencedColumns, *values);
+    }
+    if (row < 0) {
+        say(missing);
+        return;
+    }
+    const vdata::Field* field = rows.findField(key->referencedColumns.front());
+    const RowPlace to{&target->master(), row, field ? field->index() : 0};
+    RowHistory::show(to);
+    if (RowHistory* history = host_->rowHistory()) {
+        history->followed(from, to);
+    }
+}
+
+QMdiArea* ReferenceActions::area() const {
+    for (QWidget* w = panel_.parentWidget(); w; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(w)) {
+            return frame->mdiArea();
+        }
+    }
+    return nullptr;
+}
+
+// The open view of the table, else a new one. A view that fails to open is
+// closed again and the error goes to the caller.
+DataWindow* ReferenceActions::tableView(const QString& table) const {
+    if (QMdiArea* mdi = area()) {
+        for (QMdiSubWindow* frame : mdi->subWindowList(QMdiArea::ActivationHistoryOrder)) {
+            auto* w = qobject_cast<DataWindow*>(frame->widget());
+            if (w && w->use() == DataWindow::Use::Table && w->table() == table) {
+                bringForward(w);
+                return w;
+            }
+        }
+    }
+    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+    const tk::ProgressGuard progress(&panel_);
+    QPointer<DataWindow> w = new DataWindow(connection_, DataWindow::Use::Table, host_);
+    try {
+        w->setUp(table);
+    } catch (...) {
+        if (w) {
+            w->parentWidget()->close();
+        }
+        throw;
+    }
+    return w;
+}
+
+// The master is this table, on the current row; the child the referring
+// table, paired by the key's columns.
+void ReferenceActions::showReferringRows(const vdata::ForeignKey& key) {
+    if (!host_ || !panel_.Grid->postPending()) {
+        return;
+    }
+    const std::optional<std::vector<vdata::Value>> values =
+        vdata::currentValues(panel_.query(), key.referencedColumns);
+    if (!values) {
+        say(QStringLiteral("The rows show no ") + joined(key.referencedColumns) + '.');
+        return;
+    }
+    RelationSetup::Pairs pairs;
+    for (std::size_t i = 0; i < key.columns.size(); ++i) {
+        pairs.emplace_back(key.referencedColumns[i], key.columns[i]);
+    }
+    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+    auto* w = new DataWindow(connection_, DataWindow::Use::MasterDetail, host_);
+    w->setUp();
+    w->setup()->relate(qs(key.referencedTable), qs(key.table), pairs);
+    w->setup()->MCRefreshButton->click();
+    DataSetPanel& master = w->master();
+    const int row = vdata::findRow(master.query(), key.referencedColumns, *values);
+    if (row >= 0) {
+        RowHistory::show({&master, row, 0});
+    }
+}
