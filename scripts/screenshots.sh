@@ -15,6 +15,11 @@
 #   table-view.png     the customers table in its grid
 #   freehand.png       the freehand window with a query's result
 #   master-detail.png  customers and their orders in the master-detail window
+#   go-to-reference.png, referenced-row.png  an order's customer and back
+#   lookup-list.png    the customers offered when editing an order's key
+#   key-tooltip.png    what the foreign-key title's tooltip says
+#   referring-rows.png the tables whose rows refer to a customer
+#   refused-delete.png a delete refused, naming the table that still refers
 #   server-dialog.png  the server connection dialog
 # The clicks are at fixed screen positions, which hold for this screen size
 # and the fonts scripts/install-deps.sh installs; if a layout changes, look
@@ -107,6 +112,42 @@ click 976 358 # Refresh
 click 300 225 # the third customer
 sleep 0.5
 shot master-detail
+
+# The relationships the demo declares: from an order to its customer and
+# back, the lookup list of customers, the key's title, the rows that refer
+# to a customer, and a delete the key refuses.
+click 59 183 # orders
+await "QRV Veldmark - \[TABLE: orders\]"
+xdotool mousemove 280 227 click 3 # the third order's customer_id
+sleep 0.8
+shot go-to-reference
+xdotool key Escape
+xdotool key ctrl+Return # Go to the referenced row
+await "QRV Veldmark - \[TABLE: customers\]"
+shot referenced-row
+xdotool key alt+Left # back to the order
+await "QRV Veldmark - \[TABLE: orders\]"
+xdotool key F2 # the customer_id cell's lookup list
+sleep 1
+shot lookup-list
+xdotool key Escape Escape
+xdotool mousemove 255 168 # the customer_id title
+sleep 2
+shot key-tooltip
+xdotool key alt+Right # forward to the customer
+await "QRV Veldmark - \[TABLE: customers\]"
+xdotool mousemove 280 227 click 3
+sleep 0.5
+xdotool key r # Show rows that refer to this row
+sleep 0.8
+shot referring-rows
+xdotool key Escape Escape
+xdotool key alt+Delete # Delete the record: asked, then refused by the key
+sleep 0.8
+xdotool key Return
+sleep 1
+shot refused-delete
+xdotool key Return
 
 click 52 27 # Database
 click 83 117 # Disconnect
