@@ -13,7 +13,7 @@ ValueViewer::ValueViewer(QWidget* parent)
     : QDialog(parent), text_(new LongTextEditor(this)), note_(new QLabel(this)) {
     setObjectName(QStringLiteral("ValueViewer"));
     text_->setReadOnly(true);
-    text_->setPlaceholderText(QStringLiteral("(NULL)"));
+    text_->setPlaceholderText(QStringLiteral("(null)"));
     text_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     note_->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

@@ -11,7 +11,7 @@ class LongTextEditor;
 // A window that shows one value whole, where the grid cannot edit it (a
 // read-only result, a column that is never written): long and multi-line
 // text can be read, selected and copied, but not changed. A NULL shows as
-// "(NULL)" in grey. The note says why the value cannot be edited.
+// "(null)" in grey. The note says why the value cannot be edited.
 class ValueViewer : public QDialog {
     Q_OBJECT
 public:

@@ -71,14 +71,16 @@ std::string LookupRows::pageSql(std::vector<std::pair<std::string, vdata::Value>
     if (!term_.isEmpty()) {
         std::vector<std::string> matches;
         if (!source_.text.empty()) {
-            matches.push_back(vdata::bracketName(source_.text) + " LIKE :term");
-            params.emplace_back("term", vdata::Value::text(ss(QLatin1Char('%') + term_ + '%')));
+            // LOWER on both sides: a server's LIKE heeds letter case.
+            matches.push_back("LOWER(" + vdata::bracketName(source_.text) + ") LIKE :term");
+            params.emplace_back("term",
+                                vdata::Value::text(ss(QLatin1Char('%') + term_.toLower() + '%')));
         }
         bool whole = false;
         const qlonglong number = term_.toLongLong(&whole);
         if (!source_.numericKey) {
-            matches.push_back(key + " LIKE :key");
-            params.emplace_back("key", vdata::Value::text(ss(term_ + '%')));
+            matches.push_back("LOWER(" + key + ") LIKE :key");
+            params.emplace_back("key", vdata::Value::text(ss(term_.toLower() + '%')));
         } else if (whole) {
             matches.push_back(key + " = :key");
             params.emplace_back("key", vdata::Value::integer(number));

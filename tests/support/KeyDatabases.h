@@ -23,9 +23,19 @@ CREATE TABLE box (id int PRIMARY KEY, home_bay int, home_aisle int, at_bay int, 
 INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 1, 1, 1, 1);
 )sql";
 
+// Chinook's artists and one album, as the lookup list of a one-column key
+// meets them on a server.
+inline const char* const artistsPostgres = R"sql(
+CREATE TABLE "Artist" ("ArtistId" int PRIMARY KEY, "Name" varchar(120));
+INSERT INTO "Artist" VALUES (1, 'AC/DC'), (2, 'Accept'), (3, 'Aerosmith');
+CREATE TABLE "Album" ("AlbumId" int PRIMARY KEY, "Title" varchar(160) NOT NULL,
+                      "ArtistId" int NOT NULL REFERENCES "Artist");
+INSERT INTO "Album" VALUES (1, 'For Those About To Rock We Salute You', 1), (2, 'Balls to the Wall', 2);
+)sql";
+
 // The program connected to "chinook" (a copy of the Chinook SQLite file),
-// "nwind" (nwind.mdb) or "shelves" (the script above on the PostgreSQL test
-// server, kept by `pg`).
+// "nwind" (nwind.mdb), "shelves" or "artists" (the scripts above on the
+// PostgreSQL test server, kept by `pg`).
 inline void connectTo(ProgramFixture& env, const QString& database,
                       std::unique_ptr<pgtest::ScratchDatabase>& pg) {
     std::string connectionString;
@@ -38,7 +48,7 @@ inline void connectTo(ProgramFixture& env, const QString& database,
         connectionString = testdb::jetString(AccessTestData::file("nwind.mdb"));
     } else {
         pg = std::make_unique<pgtest::ScratchDatabase>("md");
-        pg->exec(shelvesPostgres);
+        pg->exec(database == QLatin1String("artists") ? artistsPostgres : shelvesPostgres);
         connectionString = pg->connectionString();
     }
     env.dm.connection.close();
