@@ -4,6 +4,7 @@
 // with them: Chinook, nwind.mdb and a PostgreSQL one with two-column keys.
 
 #include "tests/support/AccessTestData.h"
+#include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/TestDb.h"
@@ -33,9 +34,26 @@ CREATE TABLE "Album" ("AlbumId" int PRIMARY KEY, "Title" varchar(160) NOT NULL,
 INSERT INTO "Album" VALUES (1, 'For Those About To Rock We Salute You', 1), (2, 'Balls to the Wall', 2);
 )sql";
 
+// The same two-column keys on MariaDB, reached through ODBC.
+inline const char* const shelvesMariaDb = R"sql(
+CREATE TABLE shelf (aisle int, bay int, PRIMARY KEY (aisle, bay)) ENGINE=InnoDB;
+INSERT INTO shelf VALUES (1, 1), (1, 2);
+CREATE TABLE box (id int PRIMARY KEY, home_bay int, home_aisle int, at_bay int, at_aisle int,
+                  FOREIGN KEY (home_aisle, home_bay) REFERENCES shelf (aisle, bay),
+                  FOREIGN KEY (at_aisle, at_bay) REFERENCES shelf (aisle, bay)) ENGINE=InnoDB;
+INSERT INTO box VALUES (1, 1, 1, 2, 1), (2, 1, 1, 1, 1), (3, 1, 1, 1, 1);
+)sql";
+
+// A MariaDB database with the script above, made once for the test program.
+inline std::string mariaDbShelves() {
+    static const mariadbtest::ScratchDatabase shelves("mdk");
+    static const bool made = (shelves.exec(shelvesMariaDb), true);
+    return made ? shelves.connectionString() : std::string();
+}
+
 // The program connected to "chinook" (a copy of the Chinook SQLite file),
 // "nwind" (nwind.mdb), "shelves" or "artists" (the scripts above on the
-// PostgreSQL test server, kept by `pg`).
+// PostgreSQL test server, kept by `pg`) or "mariadb-shelves".
 inline void connectTo(ProgramFixture& env, const QString& database,
                       std::unique_ptr<pgtest::ScratchDatabase>& pg) {
     std::string connectionString;
@@ -46,6 +64,8 @@ inline void connectTo(ProgramFixture& env, const QString& database,
         connectionString = testdb::jetString(copy);
     } else if (database == QLatin1String("nwind")) {
         connectionString = testdb::jetString(AccessTestData::file("nwind.mdb"));
+    } else if (database == QLatin1String("mariadb-shelves")) {
+        connectionString = mariaDbShelves();
     } else {
         pg = std::make_unique<pgtest::ScratchDatabase>("md");
         pg->exec(database == QLatin1String("artists") ? artistsPostgres : shelvesPostgres);

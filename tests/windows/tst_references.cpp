@@ -74,7 +74,7 @@ private slots:
     }
 
     // The same on each engine whose keys are read: a key of one column and
-    // one of two (PostgreSQL), then back.
+    // one of two (PostgreSQL, MariaDB through ODBC), then back.
     void followsAKeyOnEachEngine_data() {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("table");
@@ -97,6 +97,12 @@ private slots:
                                       << "box" << 0 << "at_bay"
                                       << "shelf"
                                       << "bay";
+        }
+        if (mariadbtest::testServer()) {
+            QTest::newRow("odbc-mariadb") << "mariadb-shelves"
+                                          << "box" << 0 << "at_bay"
+                                          << "shelf"
+                                          << "bay";
         }
     }
     void followsAKeyOnEachEngine() {
