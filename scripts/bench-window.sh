@@ -46,3 +46,6 @@ grep -E '^[A-Za-z].*(pass|FAIL)$' "$out/${sizes[0]}.txt" | cut -c1-44 | while IF
     echo
 done
 rm -rf "$out"
+
+# The same figures with the accessibility bridge on, at the largest size.
+bash scripts/bench-a11y.sh "$build" "${sizes[-1]}"

@@ -15,6 +15,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     desktop-file-utils appstream dpkg-dev libmdb3
     xdotool openbox imagemagick optipng
+    at-spi2-core dbus-daemon
 )
 
 missing=()

@@ -15,6 +15,8 @@
 #include "toolkit/LongTextEditor.h"
 #include "toolkit/ValueViewer.h"
 
+#include <QAccessible>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -144,6 +146,28 @@ private slots:
         QVERIFY(widthOf(19999) > widthOf(999)); // "20000" against "1000"
         QVERIFY2(grid->columnWidth(0) >= widthOf(19999),
                  qPrintable(QString("%1 < %2").arg(grid->columnWidth(0)).arg(widthOf(19999))));
+    }
+
+    // A screen reader reads a cell of a big sorted grid at once: the grid's
+    // accessible table answers a cell without visiting every row.
+    void screenReaderReadsACellOfABigGridAtOnce() {
+        Env env("CREATE TABLE t (n INT, s TEXT);"
+                "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 200000)"
+                " INSERT INTO t SELECT x, printf('s%06d', 200000 - x) FROM c;");
+        auto w = baseWindow(env.connection(), "t");
+        tk::DBGrid* grid = w->master().Grid;
+        grid->resize(600, 300);
+        QHeaderView* titles = grid->horizontalHeader();
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                          QPoint(titles->sectionViewportPosition(1) + 5, 5));
+        QElapsedTimer took;
+        took.start();
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+        QVERIFY(table && table->tableInterface());
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(0, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("s000000"));
+        QVERIFY2(took.elapsed() < 100, qPrintable(QString::number(took.elapsed())));
     }
 
     void ctrlDeleteIsDroppedPlainDeletePasses() {
