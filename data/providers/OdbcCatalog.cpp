@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <tuple>
 
 namespace vdata {
 
@@ -168,11 +169,14 @@ std::vector<ForeignKey> OdbcCatalog::foreignKeys(const OdbcSession& session,
         rows.push_back({std::move(key), std::move(row[2]), std::move(row[3]), std::move(row[0]),
                         std::move(row[1]), position});
     }
-    // Drivers differ in the order they list keys in; the standard's order
-    // holds on every one.
+    // Drivers differ in the order they list keys in, and the standard's
+    // order (by the other table) leaves keys between the same two tables in
+    // any order: their names settle it (MariaDB numbers them as declared).
     std::vector<ForeignKey> keys = groupForeignKeys(std::move(rows));
     std::stable_sort(keys.begin(), keys.end(), [&](const ForeignKey& a, const ForeignKey& b) {
-        return referencing ? a.table < b.table : a.referencedTable < b.referencedTable;
+        const std::string& other = referencing ? a.table : a.referencedTable;
+        const std::string& otherB = referencing ? b.table : b.referencedTable;
+        return std::tie(other, a.name) < std::tie(otherB, b.name);
     });
     return keys;
 }
