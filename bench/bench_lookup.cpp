@@ -5,6 +5,7 @@
 //   bench_lookup [parent-rows] [work-dir]   (QT_QPA_PLATFORM=offscreen without a display)
 #include "app/MainWindow.h"
 #include "bench/BenchSupport.h"
+#include "bench/ShownProgram.h"
 #include "connection/ConnectionManager.h"
 #include "data/providers/ProviderRegistry.h"
 #include "toolkit/Application.h"
@@ -51,12 +52,8 @@ int main(int argc, char** argv) {
 
     vdata::installProviders();
     tk::Application app(argc, argv);
-    ConnectionManager dataModule;
-    MainWindow form;
-    form.resize(1280, 900);
-    form.show();
-    QCoreApplication::processEvents();
-    dataModule.OpenDatabase(QString::fromStdString(path), true, QString());
+    ShownProgram program(path);
+    MainWindow& form = program.form;
     const auto found =
         form.DBTree->findItems(QStringLiteral("child"), Qt::MatchExactly | Qt::MatchRecursive);
     if (found.isEmpty()) {

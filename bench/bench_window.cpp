@@ -9,6 +9,7 @@
 //   bench_window [rows] [work-dir]     (QT_QPA_PLATFORM=offscreen without a display)
 #include "app/MainWindow.h"
 #include "bench/BenchSupport.h"
+#include "bench/ShownProgram.h"
 #include "connection/ConnectionManager.h"
 #include "data/providers/ProviderRegistry.h"
 #include "toolkit/Application.h"
@@ -159,12 +160,9 @@ int main(int argc, char** argv) {
 
     vdata::installProviders();
     tk::Application app(argc, argv);
-    ConnectionManager dataModule;
-    MainWindow form;
-    form.resize(1280, 900);
-    form.show();
-    QCoreApplication::processEvents();
-    dataModule.OpenDatabase(QString::fromStdString(path), true, QString());
+    ShownProgram program(path);
+    ConnectionManager& dataModule = program.dataModule;
+    MainWindow& form = program.form;
     std::printf("rows: %ld, file %.0f MiB, accessibility bridge %s\n", rows, fileMiB,
                 QAccessible::isActive() ? "on" : "off");
     const long before = residentBytes();

@@ -525,7 +525,6 @@ static QWidget* focusScope(QWidget* w) {
     return scope;
 }
 
-// Tab alone moves between cells.
 void DBGrid::leaveGrid(bool forward) {
     QWidget* scope = focusScope(this);
     for (QWidget* w = forward ? nextInFocusChain() : previousInFocusChain(); w && w != this;
@@ -540,12 +539,6 @@ void DBGrid::leaveGrid(bool forward) {
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* event) {
-    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
-    if (tab && (event->modifiers() & Qt::ControlModifier)) {
-        leaveGrid(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
-        event->accept();
-        return;
-    }
     if (event == QKeySequence::Copy) {
         copySelection();
         event->accept();

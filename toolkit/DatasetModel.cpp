@@ -81,6 +81,7 @@ void DatasetModel::setQuery(vdata::Query* query) {
     if (query_) {
         subscription_ = query_->subscribe([this](const DataEvent& e) { onEvent(e); });
     }
+    readKeyNotes();
     resetAll();
 }
 
@@ -336,6 +337,11 @@ bool DatasetModel::setNull(const QModelIndex& index) {
     }
 }
 
+void DatasetModel::readKeyNotes() {
+    const bool active = query_ && query_->active();
+    keyNotes_ = active ? columnKeyNotes(*query_) : std::vector<ColumnKeyNote>{};
+}
+
 void DatasetModel::resetAll() {
     beginResetModel();
     longTextChecked_.clear();
@@ -343,7 +349,6 @@ void DatasetModel::resetAll() {
     rows_ = active ? query_->displayRowCount() : 0;
     columns_ = active ? query_->fieldCount() : 0;
     insertRow_ = active ? query_->insertRow() : -1;
-    keyNotes_ = active ? columnKeyNotes(*query_) : std::vector<ColumnKeyNote>{};
     endResetModel();
 }
 
@@ -413,6 +418,8 @@ void DatasetModel::handle(const DataEvent& e) {
     switch (e.kind) {
     case K::Opened:
     case K::Closed:
+        readKeyNotes(); // new columns; rows reset alone keep theirs
+        [[fallthrough]];
     case K::RowsReset:
         resetAll();
         emit stateChanged();
@@ -444,6 +451,7 @@ void DatasetModel::handle(const DataEvent& e) {
     case K::Destroyed:
         query_ = nullptr;
         subscription_ = 0;
+        readKeyNotes();
         resetAll();
         emit stateChanged();
         return;

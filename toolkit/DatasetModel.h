@@ -90,6 +90,7 @@ private:
     void onEvent(const vdata::DataEvent& e);
     void handle(const vdata::DataEvent& e);
     void resetAll();
+    void readKeyNotes();
     void syncRowCount(int hint);
     void refreshIndicators();
     bool cellEditable(int row, int column) const;

@@ -3,7 +3,6 @@
 #include "data/service/Connection.h"
 #include "data/service/Dialect.h"
 #include "data/service/ForeignKey.h"
-#include "data/service/Parameters.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
@@ -13,18 +12,6 @@ using tk::qs;
 using tk::ss;
 
 namespace {
-
-vdata::ResultSet run(vdata::Connection& connection, const std::string& sql,
-                     const std::map<std::string, vdata::Value>& named) {
-    vdata::Engine& engine = connection.engine();
-    const vdata::ParsedSql parsed = vdata::parseParameters(
-        engine.rewrite(sql), [&engine](int n) { return engine.placeholder(n); });
-    std::vector<vdata::Value> values;
-    for (const std::string& name : parsed.names) {
-        values.push_back(named.at(name));
-    }
-    return engine.query(parsed.text, values);
-}
 
 bool isText(vdata::FieldType type) {
     return type == vdata::FieldType::WideString || type == vdata::FieldType::Memo;
@@ -36,7 +23,7 @@ LookupRows::Source LookupRows::sourceOf(vdata::Connection& connection, const vda
                                         bool numericKey) {
     Source source{key.referencedTable, key.referencedColumns.front(), {}, numericKey};
     const vdata::ResultSet probe =
-        run(connection, "SELECT TOP 1 * FROM " + vdata::bracketName(source.table), {});
+        connection.select("SELECT TOP 1 * FROM " + vdata::bracketName(source.table));
     const auto text = std::find_if(probe.columns.begin(), probe.columns.end(), [&](const auto& c) {
         return isText(c.type) && c.name != source.key;
     });
@@ -108,7 +95,7 @@ void LookupRows::readPage() {
     const std::string sql = pageSql(params);
     vdata::ResultSet page;
     try {
-        page = run(connection_, sql, {params.begin(), params.end()});
+        page = connection_.select(sql, {params.begin(), params.end()});
     } catch (const std::exception&) {
         done_ = true;
         return;

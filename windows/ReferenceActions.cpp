@@ -34,13 +34,6 @@ QString joined(const std::vector<std::string>& names) {
     return list.join(QStringLiteral(", "));
 }
 
-// A window's own data window, in the area that holds it.
-void bringForward(QWidget* window) {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget()); frame) {
-        frame->mdiArea()->setActiveSubWindow(frame);
-    }
-}
-
 } // namespace
 
 ReferenceActions::ReferenceActions(DataSetPanel& panel, vdata::Connection& connection,
@@ -162,8 +155,7 @@ DataWindow* ReferenceActions::tableView(const QString& table) const {
         for (QMdiSubWindow* frame : mdi->subWindowList(QMdiArea::ActivationHistoryOrder)) {
             auto* w = qobject_cast<DataWindow*>(frame->widget());
             if (w && w->use() == DataWindow::Use::Table && w->table() == table) {
-                bringForward(w);
-                return w;
+                return w; // brought forward with its row by RowHistory::show
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "data/service/Connection.h"
 
 #include "data/service/Errors.h"
+#include "data/service/Parameters.h"
 #include "data/service/SourceEnumerator.h"
 
 namespace vdata {
@@ -132,6 +133,17 @@ const std::vector<ForeignKey>& Connection::foreignKeysOf(const std::string& tabl
 const std::vector<ForeignKey>& Connection::keysReferencing(const std::string& table) {
     open();
     return cachedKeys(keysTo_, *engine_, &Engine::keysReferencing, table);
+}
+
+ResultSet Connection::select(const std::string& sql, const std::map<std::string, Value>& params) {
+    Engine& session = engine();
+    const ParsedSql parsed =
+        parseParameters(session.rewrite(sql), [&session](int n) { return session.placeholder(n); });
+    std::vector<Value> values;
+    for (const std::string& name : parsed.names) {
+        values.push_back(params.at(name));
+    }
+    return session.query(parsed.text, values);
 }
 
 Engine& Connection::engine() {

@@ -50,6 +50,10 @@ public:
     const std::vector<ForeignKey>& foreignKeysOf(const std::string& table);
     const std::vector<ForeignKey>& keysReferencing(const std::string& table);
 
+    // Runs a statement in this system's SQL ([x] names, TOP n, :name
+    // parameters given by name) and copies its rows. Raises DataError.
+    ResultSet select(const std::string& sql, const std::map<std::string, Value>& params = {});
+
     // The open session; raises DataError when not connected.
     Engine& engine();
 

@@ -73,16 +73,8 @@ int firstShown(const Snapshot& rows, const DisplayRows& order, LocateStart start
 // Whether `text` holds `wanted` anywhere, letter case folded when asked
 // (`wanted` is then folded already).
 bool containsText(std::string_view text, const std::string& wanted, bool caseInsensitive) {
-    if (!caseInsensitive) {
-        return text.find(wanted) != std::string_view::npos;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter && matchesFolded(text.substr(i), wanted, false)) {
-            return true;
-        }
-    }
-    return wanted.empty();
+    return caseInsensitive ? containsFolded(text, wanted)
+                           : text.find(wanted) != std::string_view::npos;
 }
 
 int findNumber(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,

@@ -2,8 +2,9 @@
 
 #include "data/service/Connection.h"
 #include "data/service/Dialect.h"
-#include "data/service/Parameters.h"
 #include "data/service/Query.h"
+
+#include <map>
 
 namespace vdata {
 
@@ -41,13 +42,13 @@ std::optional<std::vector<Value>> currentValues(const Query& query,
 bool rowExists(Connection& connection, const std::string& table,
                const std::vector<std::string>& columns, const std::vector<Value>& values) {
     std::string sql = "SELECT TOP 1 * FROM " + bracketName(table) + " WHERE ";
+    std::map<std::string, Value> params;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        sql += (i == 0 ? "" : " AND ") + bracketName(columns[i]) + " = :p" + std::to_string(i + 1);
+        const std::string name = "p" + std::to_string(i + 1);
+        sql += (i == 0 ? "" : " AND ") + bracketName(columns[i]) + " = :" + name;
+        params.emplace(name, values[i]);
     }
-    Engine& engine = connection.engine();
-    const ParsedSql parsed =
-        parseParameters(engine.rewrite(sql), [&engine](int n) { return engine.placeholder(n); });
-    return engine.query(parsed.text, values).rows.rowCount() > 0;
+    return connection.select(sql, params).rows.rowCount() > 0;
 }
 
 std::string missingRowText(const std::string& table, const std::vector<std::string>& columns,

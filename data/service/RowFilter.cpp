@@ -240,17 +240,8 @@ bool matchesText(const Snapshot& rows, std::uint32_t row, const Condition& c) {
     const std::string shown =
         kind == Value::Kind::Text ? std::string() : rows.value(row, c.column).toText();
     const std::string_view text = kind == Value::Kind::Text ? rows.bytesAt(row, c.column) : shown;
-    if (c.op == Op::StartsWith) {
-        return matchesFolded(text, c.term, false);
-    }
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        const bool startsCharacter =
-            i == text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter && matchesFolded(text.substr(i), c.term, false)) {
-            return true;
-        }
-    }
-    return false;
+    return c.op == Op::StartsWith ? matchesFolded(text, c.term, false)
+                                  : containsFolded(text, c.term);
 }
 
 bool meets(const Snapshot& rows, std::uint32_t row, const Condition& c) {

@@ -168,6 +168,17 @@ bool matchesFolded(std::string_view text, std::string_view folded, bool whole) {
     return !whole || i == text.size();
 }
 
+bool containsFolded(std::string_view text, std::string_view folded) {
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        const bool startsCharacter =
+            i == text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (startsCharacter && matchesFolded(text.substr(i), folded, false)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int compareCollated(std::string_view a, std::string_view b) {
     CollatedBytes x(a);
     CollatedBytes y(b);

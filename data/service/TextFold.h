@@ -17,6 +17,8 @@ std::string foldCase(std::string_view text);
 // Whether `text`, its case folded as foldCase does, starts with `folded` (or,
 // with `whole`, equals it), without building the folded text.
 bool matchesFolded(std::string_view text, std::string_view folded, bool whole);
+// Whether `text`, its case folded, holds `folded` anywhere.
+bool containsFolded(std::string_view text, std::string_view folded);
 
 // The order in which a person reads text: letter case aside, accented Latin
 // letters as their base letter (ß as ss, æ as ae), combining accents left
