@@ -443,6 +443,16 @@ void DatasetModel::handle(const DataEvent& e) {
         refreshIndicators();
         emit stateChanged();
         return;
+    case K::RowsAppended:
+        // The new records come after every row shown, the insert row too.
+        if (e.count > 0 && e.row == rows_) {
+            beginInsertRows({}, e.row, e.row + e.count - 1);
+            rows_ += e.count;
+            endInsertRows();
+        } else {
+            syncRowCount(-1);
+        }
+        return;
     case K::Scrolled:
         refreshIndicators();
         return;

@@ -23,6 +23,10 @@ constexpr qint64 trimAfterMs = 100;
 
 } // namespace
 
+bool ProgressGuard::working() {
+    return activeGuard() != nullptr;
+}
+
 int ProgressGuard::showAfterMs() {
     return showAfter;
 }

@@ -32,6 +32,8 @@ public:
     static int showAfterMs();
     static void setShowAfterMs(int ms);
     static constexpr int updateEveryMs = 50;
+    // Whether long work reports to a guard now.
+    static bool working();
 
 private:
     bool report(std::size_t done);

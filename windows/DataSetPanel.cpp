@@ -10,11 +10,13 @@
 #include "toolkit/FlowBarLayout.h"
 #include "toolkit/Glyphs.h"
 #include "toolkit/Progress.h"
+#include "toolkit/StepReader.h"
 #include "toolkit/Text.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 using tk::qs;
@@ -46,6 +48,7 @@ DataSetPanel::DataSetPanel(vdata::DataSource& source, QWidget* parent)
     flowTopBar();
     connectHandlers();
     addNavigatorKeys();
+    new tk::StepReader(query_, this);
 }
 
 DataSetPanel::~DataSetPanel() {
@@ -166,18 +169,28 @@ void DataSetPanel::connectHandlers() {
                 edFilter->clear();
                 applyFilter();
             }));
-    // A new result (another statement, other columns) comes without filter.
-    subscription_ = query_.subscribe([this](const vdata::DataEvent& e) {
-        using Kind = vdata::DataEvent::Kind;
-        if (e.kind == Kind::Opened || e.kind == Kind::Closed) {
-            const QSignalBlocker quiet(edFilter);
-            edFilter->setText(qs(query_.filter()));
-        } else if (e.kind == Kind::Destroyed) {
-            subscription_ = 0;
-        }
-    });
+    subscription_ = query_.subscribe([this](const vdata::DataEvent& e) { followQuery(e); });
     connect(cboTraziPo, &QComboBox::activated, this,
             [this] { edTrazi->setFocus(Qt::OtherFocusReason); });
+}
+
+// A new result (another statement, other columns) comes without filter. The
+// counter follows a read in steps.
+void DataSetPanel::followQuery(const vdata::DataEvent& e) {
+    using Kind = vdata::DataEvent::Kind;
+    if (e.kind == Kind::Opened || e.kind == Kind::Closed) {
+        const QSignalBlocker quiet(edFilter);
+        edFilter->setText(qs(query_.filter()));
+    } else if (e.kind == Kind::Destroyed) {
+        subscription_ = 0;
+        return;
+    }
+    if ((e.kind == Kind::Opened || e.kind == Kind::RowsReset) && query_.reading()) {
+        readSince_.start();
+        QTimer::singleShot(countWhileReadingAfterMs, this, [this] { showRecord(); });
+    } else if (e.kind == Kind::RowsAppended) {
+        showRecord();
+    }
 }
 
 void DataSetPanel::nameWidgets(const QString& suffix) {
@@ -266,11 +279,42 @@ void DataSetPanel::showClosed() {
 
 void DataSetPanel::showRecord() {
     if (query_.active()) {
-        lblRecNo->setText(
-            QStringLiteral("Record %1 / %2").arg(query_.recNo()).arg(query_.recordCount()));
+        lblRecNo->setText(QStringLiteral("Record %1 / %2").arg(query_.recNo()).arg(shownTotal()));
         // Why the navigator offers no edits, where it offers none.
         lblRecNo->setToolTip(qs(query_.readOnlyReason()));
     }
+}
+
+// The records read; while more are being read, those so far and "…", once
+// the read has run long enough to be noticed (blank until then).
+QString DataSetPanel::shownTotal() const {
+    const QString count = QString::number(query_.recordCount());
+    if (query_.reading()) {
+        const bool noticed =
+            readSince_.isValid() && readSince_.elapsed() >= countWhileReadingAfterMs;
+        return noticed ? count + QStringLiteral("…") : QString();
+    }
+    return query_.readStopped() ? count + QStringLiteral(" (reading stopped)") : count;
+}
+
+// Sorting, filtering and searching need every row: the rest of a read in
+// steps is read first, with the progress dialog. False when the user
+// cancelled: the read stops there, and the rows read stay.
+bool DataSetPanel::readRest() {
+    if (!query_.reading()) {
+        return true;
+    }
+    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+    try {
+        const tk::ProgressGuard progress(window());
+        query_.readAll();
+    } catch (const std::exception& e) {
+        if (!tk::isCancellation(e)) {
+            tk::reportError(e);
+        }
+        return false;
+    }
+    return true;
 }
 
 void DataSetPanel::readAgainOnRefresh() {
@@ -293,7 +337,7 @@ bool DataSetPanel::beforeNavigatorAction(int button) {
 // ---- the grid ------------------------------------------------------------
 
 void DataSetPanel::sort(const QString& fieldName) {
-    if (!query_.active()) {
+    if (!query_.active() || !readRest()) {
         return;
     }
     const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
@@ -334,7 +378,7 @@ bool DataSetPanel::savePendingEdit() {
 // ---- the filter box ------------------------------------------------------
 
 void DataSetPanel::applyFilter() {
-    if (!query_.active()) {
+    if (!query_.active() || !readRest()) {
         return;
     }
     {
@@ -381,6 +425,9 @@ void DataSetPanel::find(bool backward) {
     const std::optional<QString> typed = searchTerm();
     if (!typed) {
         emit statusMessage(QStringLiteral("Enter a term to search"));
+        return;
+    }
+    if (!readRest()) {
         return;
     }
     const QString& term = *typed;

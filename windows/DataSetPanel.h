@@ -4,6 +4,7 @@
 #include "data/service/Query.h"
 #include "ui_DataSetPanel.h"
 
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QWidget>
 
@@ -68,6 +69,9 @@ public:
     static const QString searchPlaceholder;      // a new box
     static const QString searchAgainPlaceholder; // a box left empty
     static const QString noDataset;              // the counter of a closed query
+    // How long a read in steps runs before the counter shows the rows read
+    // so far: a shorter read shows its total only.
+    static constexpr int countWhileReadingAfterMs = 500;
 
 signals:
     // The query was read again through the navigator's Refresh button.
@@ -77,6 +81,9 @@ signals:
 
 private:
     void connectHandlers();
+    void followQuery(const vdata::DataEvent& e);
+    bool readRest();
+    QString shownTotal() const;
     void addNavigatorKeys();
     void fitSearchBar();
     void flowTopBar();
@@ -97,7 +104,8 @@ private:
     std::optional<QString> lastTerm_;
     std::string lastField_;
     QString filledText_;
-    int subscription_ = 0; // the panel's own watch on the query
+    int subscription_ = 0;    // the panel's own watch on the query
+    QElapsedTimer readSince_; // since the read in steps started
 };
 
 Q_DECLARE_METATYPE(std::weak_ptr<vdata::Field>)

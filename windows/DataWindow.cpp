@@ -222,6 +222,7 @@ void DataWindow::setUp(const QString& table) {
         setTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table));
         table_ = table;
         query_.setSQL(tableViewSql(table.toStdString()));
+        query_.setTableView(table.toStdString());
         query_.open();
         break;
     case Use::Freehand:

@@ -1,7 +1,9 @@
 #include "data/providers/SqliteEngine.h"
 
 #include "data/providers/SqliteApi.h"
+#include "data/providers/SqliteRows.h"
 #include "data/providers/SqliteStatement.h"
+#include "data/providers/SqliteTableStream.h"
 #include "data/providers/TypeMap.h"
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
@@ -30,6 +32,7 @@ struct TableInfo {
     std::vector<std::string> primaryKey; // in key order
     std::string rowidAlias;              // the INTEGER PRIMARY KEY column, if any
     bool withoutRowid = false;
+    bool view = false;
     // The name that reaches the hidden rowid: rowid, _rowid_ or oid, the
     // first one no column of the table takes for itself. Empty for a
     // WITHOUT ROWID table and for one whose columns take all three names.
@@ -172,11 +175,31 @@ public:
         std::size_t done = 0;
         const ProgressHandler asking(api_, live(), done);
         copyRows(stmt, result.rows, done);
-        for (std::size_t c = 0; c < result.columns.size(); ++c) {
-            if (result.columns[c].type == FieldType::Unknown) {
-                result.columns[c].type = typeByValue(result.rows, c);
-            }
+        typeByValues(result.columns, result.rows);
+        return result;
+    }
+
+    // A rowid table's rows are read in chunks by rowid; anything else at once.
+    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                              const std::string& table, std::size_t firstRows) override {
+        const TableInfo* info = table.empty() ? nullptr : &tableInfo(table);
+        const std::string rowid = info && !info->view ? info->rowid : std::string();
+        auto stream = rowid.empty() || !params.empty()
+                          ? nullptr
+                          : SqliteTableStream::open(api_, live(), quoteIdentifier(table), rowid);
+        if (!stream) {
+            return Engine::openInSteps(sql, params, table, firstRows);
         }
+        SteppedResult result;
+        {
+            SqliteStatement stmt(api_, live(), sql);
+            result.columns = describe(stmt);
+        }
+        result.rows = Snapshot(result.columns.size());
+        if (stream->readMore(result.rows, firstRows)) {
+            result.rest = std::move(stream);
+        }
+        typeByValues(result.columns, result.rows);
         return result;
     }
 
@@ -305,6 +328,15 @@ private:
         return names;
     }
 
+    // A column without a declared type takes the type of its first value.
+    static void typeByValues(std::vector<ColumnInfo>& columns, const Snapshot& rows) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (columns[c].type == FieldType::Unknown) {
+                columns[c].type = typeByValue(rows, c);
+            }
+        }
+    }
+
     std::vector<ColumnInfo> describe(const SqliteStatement& stmt) {
         sqlite3_stmt* h = stmt.handle();
         const int count = api_.column_count(h);
@@ -327,35 +359,11 @@ private:
     }
 
     void copyRows(SqliteStatement& stmt, Snapshot& rows, std::size_t& done) {
-        sqlite3_stmt* h = stmt.handle();
-        const int count = api_.column_count(h);
         while (stmt.step()) {
             if (++done % progressStep == 0) {
                 checkProgress(done);
             }
-            for (int i = 0; i < count; ++i) {
-                switch (api_.column_type(h, i)) {
-                case SQLITE_INTEGER:
-                    rows.appendInt(api_.column_int64(h, i));
-                    break;
-                case SQLITE_FLOAT:
-                    rows.appendReal(api_.column_double(h, i));
-                    break;
-                case SQLITE_TEXT: {
-                    const auto* p = reinterpret_cast<const char*>(api_.column_text(h, i));
-                    rows.appendText({p, static_cast<std::size_t>(api_.column_bytes(h, i))});
-                    break;
-                }
-                case SQLITE_BLOB: {
-                    const auto* p = static_cast<const char*>(api_.column_blob(h, i));
-                    const auto n = static_cast<std::size_t>(api_.column_bytes(h, i));
-                    rows.appendBlob(p ? std::string_view(p, n) : std::string_view());
-                    break;
-                }
-                default:
-                    rows.appendNull();
-                }
-            }
+            appendSqliteRow(api_, stmt.handle(), rows);
         }
     }
 
@@ -367,10 +375,11 @@ private:
         }
         TableInfo info;
         readColumns(table, info);
-        SqliteStatement ddl(api_, live(), "SELECT sql FROM sqlite_master WHERE name = ?1");
+        SqliteStatement ddl(api_, live(), "SELECT sql, type FROM sqlite_master WHERE name = ?1");
         ddl.bindAll({Value::text(table)});
-        if (ddl.step() &&
-            lower(ddl.column(0).toText()).find("without rowid") != std::string::npos) {
+        const bool found = ddl.step();
+        info.view = found && ddl.column(1).toText() == "view";
+        if (found && lower(ddl.column(0).toText()).find("without rowid") != std::string::npos) {
             info.withoutRowid = true;
             info.rowidAlias.clear();
         } else {

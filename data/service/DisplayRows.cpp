@@ -28,6 +28,18 @@ void DisplayRows::insert(std::size_t display, std::uint32_t row) {
     ++count_;
 }
 
+void DisplayRows::append(std::uint32_t first, std::size_t count) {
+    if (identity_ && first == count_) {
+        count_ += count;
+        return;
+    }
+    writeOut();
+    for (std::size_t i = 0; i < count; ++i) {
+        map_.push_back(first + static_cast<std::uint32_t>(i));
+    }
+    count_ += count;
+}
+
 void DisplayRows::erase(std::size_t display) {
     writeOut();
     map_.erase(map_.begin() + static_cast<std::ptrdiff_t>(display));

@@ -23,6 +23,8 @@ public:
 
     void insert(std::size_t display, std::uint32_t row);
     void erase(std::size_t display);
+    // Shows snapshot rows first .. first + count - 1 after the others.
+    void append(std::uint32_t first, std::size_t count);
     std::vector<std::uint32_t> rows() const; // the map, written out
     std::vector<std::uint32_t> rowsInStorageOrder() const;
     void assign(std::vector<std::uint32_t> rows);

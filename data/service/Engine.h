@@ -5,6 +5,8 @@
 #include "data/service/Snapshot.h"
 #include "data/service/Value.h"
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,24 @@ struct ColumnInfo {
 struct ResultSet {
     std::vector<ColumnInfo> columns;
     Snapshot rows;
+};
+
+// The rows of a result that are still to be read (see Engine::openInSteps).
+class RowStream {
+public:
+    virtual ~RowStream() = default;
+    // Appends at most `maxRows` rows to `rows` and returns whether any remain.
+    // A step waits for the database no longer than a few milliseconds: rows
+    // not there by then come with a later step.
+    virtual bool readMore(Snapshot& rows, std::size_t maxRows) = 0;
+};
+
+// A result whose first rows are read and whose other rows, if any, are read
+// through `rest`.
+struct SteppedResult {
+    std::vector<ColumnInfo> columns;
+    Snapshot rows;
+    std::unique_ptr<RowStream> rest; // null when `rows` holds the whole result
 };
 
 // One row to write back to its base table. Values are given per result
@@ -73,6 +93,19 @@ public:
     // Runs a statement that returns rows and copies them all. Raises
     // "CommandText does not return a result set" when the statement has none.
     virtual ResultSet query(const std::string& sql, const std::vector<Value>& params) = 0;
+    // Runs a statement that returns rows and reads at least its first
+    // `firstRows` rows. `table` is not empty when the statement lists every
+    // row of that table (a table view's SELECT *, in its order key's order if
+    // it has one): the engine may then read the rest in steps, in chunks
+    // that hold no lock between them or on a session of its own, so that
+    // edits made meanwhile neither wait nor fail. Each row is read once, so
+    // a row saved after the read passed it keeps what was saved. The stream
+    // must not outlive the engine. By default every row is read at once.
+    virtual SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                                      const std::string& /*table*/, std::size_t /*firstRows*/) {
+        ResultSet whole = query(sql, params);
+        return {std::move(whole.columns), std::move(whole.rows), nullptr};
+    }
     // Whether the text is one statement that returns rows, found without
     // running it. Raises DataError for a text the engine cannot prepare
     // (several statements included).

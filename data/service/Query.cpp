@@ -5,6 +5,7 @@
 #include "data/service/Errors.h"
 #include "data/service/Locate.h"
 #include "data/service/Parameters.h"
+#include "data/service/Progress.h"
 #include "data/service/RowOrder.h"
 #include "data/service/TableReferences.h"
 #include "data/service/TextHelpers.h"
@@ -35,6 +36,7 @@ Query::~Query() {
 
 void Query::setSQL(std::string text) {
     openStamp_.reset();
+    tableView_.clear();
     sql_ = std::move(text);
     paramNames_ = parseParameters(sql_, [](int) { return std::string("?"); }).names;
 }
@@ -49,7 +51,7 @@ void Query::setDataSource(DataSource* source) {
 
 // ---- opening and closing -------------------------------------------------
 
-ResultSet Query::run() {
+SteppedResult Query::run() {
     if (!connection_) {
         throw DataError("The query has no connection.", ErrorKind::Connection);
     }
@@ -57,14 +59,68 @@ ResultSet Query::run() {
     const ParsedSql parsed =
         parseParameters(engine.rewrite(sql_), [&engine](int n) { return engine.placeholder(n); });
     lastParams_ = parameterValues();
-    return engine.query(parsed.text, lastParams_);
+    return engine.openInSteps(parsed.text, lastParams_, tableView_, firstRows);
 }
 
-void Query::take(ResultSet result) {
+void Query::take(SteppedResult result) {
     columns_ = std::move(result.columns);
     rows_ = std::make_unique<Snapshot>(std::move(result.rows));
+    stream_ = std::move(result.rest);
+    readStopped_ = false;
     resetOrder();
     readOnly_ = findReadOnlyReason();
+}
+
+// ---- reading in steps ----------------------------------------------------
+
+bool Query::readMore(std::size_t maxRows) {
+    if (!stream_) {
+        return false;
+    }
+    const std::size_t before = rows_->rowCount();
+    try {
+        if (!stream_->readMore(*rows_, std::max<std::size_t>(maxRows, 1))) {
+            stream_.reset();
+        }
+    } catch (...) {
+        stream_.reset();
+        readStopped_ = true;
+        appendRead(before);
+        throw;
+    }
+    appendRead(before);
+    return stream_ != nullptr;
+}
+
+// The rows appended to the snapshot since `before` are shown after the
+// others. A query that showed no record makes the first one current.
+void Query::appendRead(std::size_t before) {
+    const std::size_t added = rows_->rowCount() - before;
+    const int first = displayRowCount();
+    order_.append(static_cast<std::uint32_t>(before), added);
+    notify({DataEvent::Kind::RowsAppended, first, -1, static_cast<int>(added)});
+    if (current_ < 0 && added > 0 && state_ == DataSetState::Browse) {
+        scrollTo(0, true);
+    }
+}
+
+void Query::readAll() {
+    constexpr std::size_t rowsPerStep = 65536;
+    while (stream_) {
+        readMore(rowsPerStep);
+        if (stream_ && !progressContinues(rows_->rowCount())) {
+            stopReading();
+            throwCancelled();
+        }
+    }
+}
+
+void Query::stopReading() {
+    if (stream_) {
+        stream_.reset();
+        readStopped_ = true;
+        appendRead(rows_->rowCount());
+    }
 }
 
 void Query::open() {
@@ -109,6 +165,8 @@ void Query::close() {
 }
 
 void Query::dropRows() {
+    stream_.reset();
+    readStopped_ = false;
     rows_.reset();
     order_.clear();
     current_ = -1;
@@ -153,6 +211,9 @@ void Query::requery() {
         filter_.clear();
     }
     try {
+        if (!sort_.empty() || !filter_.empty()) {
+            readAll();
+        }
         if (!sort_.empty()) {
             const SortKey key = parseSort(sort_);
             applySort(key.field, key.descending);
@@ -582,6 +643,7 @@ int Query::locateFrom(const std::string& fieldName, const std::string& text, Loc
     checkActive();
     checkBrowseMode();
     const Field& f = fieldByName(fieldName);
+    readAll();
     const int row = locateRow(*rows_, order_, static_cast<std::size_t>(f.index()), f.dataType(),
                               text, options, start);
     if (row >= 0) {
@@ -598,6 +660,7 @@ void Query::setSort(const std::string& text) {
         throw DataError("Sort order cannot be applied: the result has no field '" + key.field +
                         "'.");
     }
+    readAll();
     if (key.field.empty()) {
         order_.sortByStorage();
     } else {
@@ -625,6 +688,7 @@ void Query::setFilter(const std::string& text) {
         return;
     }
     const RowFilter filter(wanted, columns_);
+    readAll();
     std::vector<std::uint32_t> all = filtered_.active() ? unfilteredRows() : order_.rows();
     showOrder(filtered_.apply(std::move(all), *rows_, filter), keep);
     filter_ = wanted;
@@ -790,7 +854,10 @@ void Query::unsubscribe(int id) {
 }
 
 void Query::notify(DataEvent::Kind kind, int row, int field) {
-    const DataEvent e{kind, row, field};
+    notify({kind, row, field});
+}
+
+void Query::notify(const DataEvent& e) {
     // A copy, so that an observer may unsubscribe while being told. Every
     // observer is told even when one fails (a detail whose re-read fails or
     // is cancelled), so the others still show where the query stands; the

@@ -41,10 +41,14 @@ struct DataEvent {
         // holds typed text hands it over now, or raises to stop the post.
         UpdatingRecord,
         Destroyed, // the query is being destroyed: drop every reference to it
+        // Rows read in steps were added at the end: `count` of them from
+        // display row `row` on (none when the read ended or stopped).
+        RowsAppended,
     };
     Kind kind;
     int row = -1; // 0-based display row
     int field = -1;
+    int count = 0;
 };
 
 // A sort text taken apart: "Field", "Field ASC" or "Field DESC" (the word
@@ -74,6 +78,26 @@ public:
     // The SQL text; setting it closes nothing and is read back verbatim.
     void setSQL(std::string text);
     const std::string& sql() const { return sql_; }
+    // Says that the SQL lists every row of `table` (a table view), so that
+    // an open shows the first rows at once and the rest are read in steps
+    // (see readMore); set after the SQL, which clears it.
+    void setTableView(std::string table) { tableView_ = std::move(table); }
+
+    // Reading in steps. While reading() the rows read so far are shown and
+    // can be moved through and edited; readMore appends up to `maxRows` more
+    // and returns whether rows remain. A failed step stops the read, keeps
+    // the rows read and raises. Sorting, filtering and searching read the
+    // rest first (readAll, which the progress callback may cancel: the read
+    // then stops, keeping the rows read, and raises the cancellation).
+    // stopReading ends the read early; readStopped() tells until the next
+    // read. Closing or reading again ends the read.
+    bool reading() const { return stream_ != nullptr; }
+    bool readStopped() const { return readStopped_; }
+    bool readMore(std::size_t maxRows);
+    void readAll();
+    void stopReading();
+    // The rows an open reads before it returns when it reads in steps.
+    static constexpr std::size_t firstRows = 1000;
     // The parameter names found in the text, in order.
     const std::vector<std::string>& parameterNames() const { return paramNames_; }
 
@@ -194,11 +218,13 @@ private:
     };
 
     void notify(DataEvent::Kind kind, int row = -1, int field = -1);
+    void notify(const DataEvent& e);
     const Value* bufferedCell(int row, int column) const;
     bool hasRow(int row) const;
     std::size_t snapshotRow(int row) const;
-    ResultSet run();
-    void take(ResultSet result);
+    SteppedResult run();
+    void take(SteppedResult result);
+    void appendRead(std::size_t before);
     std::vector<Value> parameterValues() const;
     bool keepRowsUnchangedSinceOpen();
     const std::string& masterFieldOf(const std::string& parameter) const;
@@ -238,6 +264,9 @@ private:
     std::vector<ColumnInfo> columns_;
     std::vector<std::shared_ptr<Field>> fields_;
     std::unique_ptr<Snapshot> rows_;
+    std::string tableView_;
+    std::unique_ptr<RowStream> stream_; // the rows still to read
+    bool readStopped_ = false;
     DisplayRows order_;
     int current_ = -1;
     std::string sort_;

@@ -6,6 +6,7 @@
 #include "toolkit/ErrorReport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
@@ -78,7 +79,14 @@ DataWindow* ProgramFixture::click(QTreeWidgetItem* item) {
     form.DBTree->scrollToItem(item);
     mainwin::clickNode(form, item);
     const QList<DataWindow*> windows = mainwin::dataWindows(form);
-    return windows.isEmpty() ? nullptr : windows.last();
+    DataWindow* w = windows.isEmpty() ? nullptr : windows.last();
+    // As a user waits for the counter: every row read.
+    QElapsedTimer waited;
+    waited.start();
+    while (w && w->query().reading() && waited.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return w;
 }
 
 DataWindow* ProgramFixture::click(const QString& parent, const QString& leaf) {

@@ -1,0 +1,56 @@
+#include "data/providers/SqliteTableStream.h"
+
+#include "data/providers/SqliteRows.h"
+#include "data/service/Errors.h"
+
+#include <limits>
+
+namespace vdata {
+
+std::unique_ptr<SqliteTableStream> SqliteTableStream::open(const SqliteApi& api, sqlite3* db,
+                                                           const std::string& table,
+                                                           const std::string& rowid) {
+    std::int64_t largest = 0;
+    try {
+        SqliteStatement bounds(api, db, "SELECT max(" + rowid + ") FROM " + table);
+        bounds.step();
+        const Value top = bounds.column(0);
+        largest = top.isNull() ? std::numeric_limits<std::int64_t>::min() : top.i;
+    } catch (const DataError&) {
+        return nullptr; // no rowid to go by: the caller reads the rows at once
+    }
+    const std::string chunk = "SELECT " + rowid + ", * FROM " + table + " WHERE " + rowid +
+                              " > ?1 AND " + rowid + " <= ?2 ORDER BY " + rowid + " LIMIT ?3";
+    return std::unique_ptr<SqliteTableStream>(new SqliteTableStream(api, db, chunk, largest));
+}
+
+SqliteTableStream::SqliteTableStream(const SqliteApi& api, sqlite3* db, const std::string& chunkSql,
+                                     std::int64_t largest)
+    : api_(api), chunk_(api, db, chunkSql), last_(std::numeric_limits<std::int64_t>::min()),
+      largest_(largest) {}
+
+bool SqliteTableStream::readMore(Snapshot& rows, std::size_t maxRows) {
+    if (last_ >= largest_) {
+        return false;
+    }
+    chunk_.bindAll({Value::integer(last_), Value::integer(largest_),
+                    Value::integer(static_cast<std::int64_t>(maxRows))});
+    std::size_t read = 0;
+    try {
+        while (chunk_.step()) {
+            last_ = api_.column_int64(chunk_.handle(), 0);
+            appendSqliteRow(api_, chunk_.handle(), rows, 1);
+            ++read;
+        }
+    } catch (...) {
+        chunk_.reset();
+        throw;
+    }
+    chunk_.reset(); // ends the read transaction until the next chunk
+    if (read < maxRows) {
+        last_ = largest_;
+    }
+    return last_ < largest_;
+}
+
+} // namespace vdata

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "data/providers/SqliteStatement.h"
+#include "data/service/Engine.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vdata {
+
+// Reads every row of a rowid table in chunks by rowid, in rowid order (the
+// order a plain SELECT * shows them in). Between chunks no statement is
+// active, so the file is not locked: a write by this connection or another
+// one never waits for the read. Each chunk goes on after the last rowid
+// read, and rows added after the start (rowid above the largest one then)
+// are left to the next read, so that no row is read twice.
+class SqliteTableStream : public RowStream {
+public:
+    // A stream over `table` (quoted) through its rowid's name `rowid`; null
+    // when the table's rows cannot be read by rowid (a view).
+    static std::unique_ptr<SqliteTableStream>
+    open(const SqliteApi& api, sqlite3* db, const std::string& table, const std::string& rowid);
+
+    bool readMore(Snapshot& rows, std::size_t maxRows) override;
+
+private:
+    SqliteTableStream(const SqliteApi& api, sqlite3* db, const std::string& chunkSql,
+                      std::int64_t largest);
+
+    const SqliteApi& api_;
+    SqliteStatement chunk_;
+    std::int64_t last_;
+    std::int64_t largest_;
+};
+
+} // namespace vdata

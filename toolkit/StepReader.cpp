@@ -1,0 +1,65 @@
+#include "toolkit/StepReader.h"
+
+#include "data/service/Query.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Progress.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+#include <malloc.h>
+
+namespace tk {
+
+StepReader::StepReader(vdata::Query& query, QObject* parent) : QObject(parent), query_(&query) {
+    timer_.setInterval(0);
+    connect(&timer_, &QTimer::timeout, this, &StepReader::step);
+    subscription_ = query.subscribe([this](const vdata::DataEvent& e) { follow(e); });
+}
+
+StepReader::~StepReader() {
+    if (query_ != nullptr) {
+        query_->unsubscribe(subscription_);
+    }
+}
+
+void StepReader::follow(const vdata::DataEvent& e) {
+    if (e.kind == vdata::DataEvent::Kind::Destroyed) {
+        query_ = nullptr;
+        timer_.stop();
+    } else if (query_->reading() && !timer_.isActive()) {
+        timer_.start();
+    }
+}
+
+// Each step reads as many rows as the last ones read in the time a step
+// takes, so the steps stay short whatever a row costs.
+void StepReader::step() {
+    if (query_ == nullptr || !query_->reading()) {
+        timer_.stop();
+        return;
+    }
+    if (ProgressGuard::working()) {
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        query_->readMore(rowsPerStep_);
+    } catch (const std::exception& e) {
+        timer_.stop();
+        reportError(e);
+        return;
+    }
+    if (!query_->reading()) {
+        timer_.stop();
+        malloc_trim(0); // what the read's growth copies freed goes back to the system
+        return;
+    }
+    const double scale = double(stepNs) / double(std::max<qint64>(clock.nsecsElapsed(), 1));
+    const double wanted = double(rowsPerStep_) * std::clamp(scale, 0.5, 2.0);
+    rowsPerStep_ = static_cast<std::size_t>(std::clamp(wanted, 256.0, double(1 << 20)));
+}
+
+} // namespace tk
