@@ -1,14 +1,19 @@
 #include "data/service/RowOrder.h"
 
 #include "data/service/DecimalText.h"
+#include "data/service/KeySort.h"
 #include "data/service/Progress.h"
 #include "data/service/TextFold.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <numeric>
+#include <span>
 #include <string_view>
 
 namespace vdata {
@@ -19,21 +24,33 @@ enum Rank : std::uint8_t { NullRank, NumberRank, TextRank, BlobRank };
 enum Number : std::uint8_t { IntNumber, RealNumber, DecimalNumber, NotANumber };
 
 // One sort entry per row, 24 bytes. `key` settles most comparisons on its
-// own: for text the first sixteen folded bytes, for a blob its first eight
-// bytes, for a number the nearest double (NaN as +infinity) in key[1] and an
-// integer's exact value in key[0].
+// own, compared as unsigned words: for text the first sixteen folded bytes,
+// for a blob its first eight bytes, for a number its nearest double (NaN as
+// +infinity) in key[0], made to order as unsigned, and an integer's exact
+// value in key[1].
 struct Entry {
     std::uint64_t key[2];
     std::uint32_t row;
     Rank rank;
     Number number;
     bool complete; // the key holds the whole folded text
-    double approx() const { return std::bit_cast<double>(key[1]); }
+    double approx() const {
+        const std::uint64_t k = key[0];
+        return std::bit_cast<double>(k >> 63 ? k & ~signBit : ~k);
+    }
+    static constexpr std::uint64_t signBit = std::uint64_t{1} << 63;
 };
 static_assert(sizeof(Entry) == 24);
 
+// A double's bits, turned so that unsigned order is the numbers' order;
+// -0 and +0 get one key.
+std::uint64_t orderedBits(double d) {
+    const auto bits = std::bit_cast<std::uint64_t>(d == 0 ? 0.0 : d);
+    return bits >> 63 ? ~bits : bits | Entry::signBit;
+}
+
 Entry numberEntry(std::uint32_t row, std::uint64_t exact, double approx, Number number) {
-    return {{exact, std::bit_cast<std::uint64_t>(approx)}, row, NumberRank, number, false};
+    return {{orderedBits(approx), exact}, row, NumberRank, number, false};
 }
 
 std::uint64_t prefixOf(std::string_view bytes) {
@@ -114,13 +131,13 @@ public:
             return compareDecimalText(exact(a), exact(b));
         }
         if (a.number == IntNumber && b.number == IntNumber) {
-            return sign(static_cast<std::int64_t>(a.key[0]), static_cast<std::int64_t>(b.key[0]));
+            return sign(static_cast<std::int64_t>(a.key[1]), static_cast<std::int64_t>(b.key[1]));
         }
         if (a.number == IntNumber) {
-            return compareIntReal(static_cast<std::int64_t>(a.key[0]), b.approx());
+            return compareIntReal(static_cast<std::int64_t>(a.key[1]), b.approx());
         }
         if (b.number == IntNumber) {
-            return -compareIntReal(static_cast<std::int64_t>(b.key[0]), a.approx());
+            return -compareIntReal(static_cast<std::int64_t>(b.key[1]), a.approx());
         }
         return 0;
     }
@@ -130,7 +147,7 @@ private:
         if (e.number == DecimalNumber) {
             return std::string(rows_.bytesAt(e.row, column_));
         }
-        return e.number == IntNumber ? std::to_string(static_cast<std::int64_t>(e.key[0]))
+        return e.number == IntNumber ? std::to_string(static_cast<std::int64_t>(e.key[1]))
                                      : exactDecimalText(e.approx());
     }
 
@@ -154,10 +171,7 @@ public:
         case NullRank:
             return 0;
         case NumberRank:
-            if (a.approx() != b.approx()) {
-                return a.approx() < b.approx() ? -1 : 1;
-            }
-            return numberTie_.compare(a, b);
+            return a.key[0] != b.key[0] ? keyOrder(a, b) : numberTie_.compare(a, b);
         case TextRank:
             if (a.key[0] != b.key[0] || a.key[1] != b.key[1]) {
                 return keyOrder(a, b);
@@ -184,9 +198,9 @@ private:
 
 // Runs of texts that collate equal are put in the order of their exact
 // bytes; a run of identical texts (the usual case) keeps its order.
-void orderTies(std::vector<Entry>& entries, const EntryOrder& order, bool descending) {
+void orderTies(std::span<Entry> entries, const EntryOrder& order) {
     const auto byBytes = [&](const Entry& a, const Entry& b) {
-        return descending ? order.bytes(b) < order.bytes(a) : order.bytes(a) < order.bytes(b);
+        return order.bytes(a) < order.bytes(b);
     };
     for (std::size_t start = 0; start < entries.size();) {
         std::size_t end = start + 1;
@@ -208,7 +222,7 @@ void orderTies(std::vector<Entry>& entries, const EntryOrder& order, bool descen
 // steps, so that nothing is added to the comparisons themselves: blocks are
 // sorted one by one, then merged pairwise in passes. The rows done are the
 // work done so far in rows, each pass counting once for all rows.
-template <class Less> void sortWithProgress(std::vector<Entry>& entries, Less less) {
+template <class Less> void sortWithProgress(std::span<Entry> entries, Less less) {
     constexpr std::size_t block = std::size_t{1} << 16;
     const std::size_t n = entries.size();
     std::size_t passes = 1;
@@ -227,17 +241,100 @@ template <class Less> void sortWithProgress(std::vector<Entry>& entries, Less le
         report(hi - lo);
     }
     std::vector<Entry> merged(n > block ? n : 0);
+    std::span<Entry> from = entries;
+    std::span<Entry> to = merged;
     for (std::size_t width = block; width < n; width *= 2) {
         for (std::size_t lo = 0; lo < n; lo += 2 * width) {
             const auto at = [&](std::size_t i) {
-                return entries.begin() + static_cast<std::ptrdiff_t>(std::min(n, i));
+                return from.begin() + static_cast<std::ptrdiff_t>(std::min(n, i));
             };
             std::merge(at(lo), at(lo + width), at(lo + width), at(lo + 2 * width),
-                       merged.begin() + static_cast<std::ptrdiff_t>(lo), less);
+                       to.begin() + static_cast<std::ptrdiff_t>(lo), less);
             report(std::min(n, lo + 2 * width) - lo);
         }
-        entries.swap(merged);
+        std::swap(from, to);
     }
+    if (from.data() != entries.data()) {
+        std::copy(from.begin(), from.end(), entries.begin());
+    }
+}
+
+// Counts the entries put in their place and reports every progressStep.
+class PlacedCount {
+public:
+    void operator()(std::size_t n) {
+        if ((done_ + n) / progressStep != done_ / progressStep) {
+            checkProgress(done_ + n);
+        }
+        done_ += n;
+    }
+
+private:
+    std::size_t done_ = 0;
+};
+
+// How many key bytes order the entries of a rank on their own.
+std::size_t keyBytes(Rank rank) {
+    return rank == TextRank ? 16 : rank == NullRank ? 0 : 8;
+}
+
+// Moves the entries into rank order, keeping their order within a rank
+// (nothing moves when one rank holds them all, as it mostly does); returns
+// where each rank's entries end.
+std::array<std::size_t, 4> groupByRank(std::span<Entry> entries, std::span<Entry> scratch) {
+    std::array<std::size_t, 4> count{};
+    for (const Entry& e : entries) {
+        ++count[e.rank];
+    }
+    std::array<std::size_t, 4> at{};
+    std::partial_sum(count.begin(), count.end() - 1, at.begin() + 1);
+    std::array<std::size_t, 4> end{};
+    std::partial_sum(count.begin(), count.end(), end.begin());
+    if (std::ranges::find(count, entries.size()) == count.end()) {
+        for (const Entry& e : entries) {
+            scratch[at[e.rank]++] = e;
+        }
+        std::ranges::copy(scratch.first(entries.size()), entries.begin());
+    }
+    return end;
+}
+
+// Entries with equal keys, in the order of the whole comparison; a run whose
+// entries all compare equal (such as one value repeated) stays as it is.
+template <class Keys>
+void orderEqualKeys(std::span<Entry> entries, const Keys& keys, const EntryOrder& order) {
+    const auto less = [&](const Entry& a, const Entry& b) { return order.compare(a, b) < 0; };
+    for (std::size_t start = 0; start < entries.size();) {
+        std::size_t end = start + 1;
+        bool allEqual = true;
+        for (; end < entries.size() && keys.sameKey(entries[start], entries[end]); ++end) {
+            allEqual = allEqual && order.compare(entries[start], entries[end]) == 0;
+        }
+        if (!allEqual) {
+            sortWithProgress(entries.subspan(start, end - start), less);
+        }
+        start = end;
+    }
+}
+
+// Sorts the entries stably in the order of EntryOrder: by rank, each rank by
+// its key bytes, runs of equal keys by the whole comparison, and ties of
+// texts by their bytes.
+void sortEntries(std::vector<Entry>& entries, const EntryOrder& order) {
+    // Space to move entries through, left unfilled: each pass writes it first.
+    const auto space = std::make_unique_for_overwrite<Entry[]>(entries.size());
+    const std::span<Entry> scratch(space.get(), entries.size());
+    const std::array<std::size_t, 4> end = groupByRank(entries, scratch);
+    PlacedCount placed;
+    std::size_t start = 0;
+    for (const Rank rank : {NullRank, NumberRank, TextRank, BlobRank}) {
+        const std::span<Entry> group(entries.data() + start, end[rank] - start);
+        KeySort<Entry, PlacedCount&> keys(keyBytes(rank), placed);
+        keys.sort(group, scratch.first(group.size()));
+        orderEqualKeys(group, keys, order);
+        start = end[rank];
+    }
+    orderTies(entries, order);
 }
 
 } // namespace
@@ -247,25 +344,21 @@ template <class Less> void sortWithProgress(std::vector<Entry>& entries, Less le
 void sortRows(std::vector<std::uint32_t>& order, const Snapshot& rows, std::size_t column,
               FieldType type, bool descending) {
     const bool numeric = isNumericType(type);
+    // Descending is ascending on the rows taken in reverse, read out in
+    // reverse: rows that sort equal keep the order they had.
+    const std::size_t n = order.size();
+    const auto at = [&](std::size_t i) { return descending ? n - 1 - i : i; };
     std::vector<Entry> entries;
-    entries.reserve(order.size());
-    for (std::uint32_t r : order) {
-        entries.push_back(entryOf(rows, r, column, numeric));
+    entries.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        entries.push_back(entryOf(rows, order[at(i)], column, numeric));
         if (entries.size() % progressStep == 0) {
             checkProgress(entries.size());
         }
     }
-    const EntryOrder entryOrder(rows, column);
-    if (descending) {
-        sortWithProgress(
-            entries, [&](const Entry& a, const Entry& b) { return entryOrder.compare(b, a) < 0; });
-    } else {
-        sortWithProgress(
-            entries, [&](const Entry& a, const Entry& b) { return entryOrder.compare(a, b) < 0; });
-    }
-    orderTies(entries, entryOrder, descending);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        order[i] = entries[i].row;
+    sortEntries(entries, EntryOrder(rows, column));
+    for (std::size_t i = 0; i < n; ++i) {
+        order[at(i)] = entries[i].row;
     }
 }
 

@@ -1,6 +1,9 @@
 #include "data/service/TextFold.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
 
 namespace vdata {
 namespace {
@@ -96,6 +99,38 @@ private:
     std::string pending_; // short: stays in the string's own buffer
     std::size_t at_ = 0;
 };
+
+// Eight ASCII bytes, most significant first, capitals made small all at
+// once: adding 0x7F - 'Z' to a byte sets its top bit when it is above 'Z',
+// adding 0x80 - 'A' when it is 'A' or above; below 0x80, no byte carries
+// into the next. A byte with the one bit and not the other gets 0x20.
+std::uint64_t lowerAsciiWord(const unsigned char* bytes) {
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) {
+        word = (word << 8) | bytes[i];
+    }
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    const std::uint64_t aboveZ = word + ones * (0x7F - 'Z');
+    const std::uint64_t fromA = word + ones * (0x80 - 'A');
+    return word | ((fromA & ~aboveZ & (ones * 0x80)) >> 2);
+}
+
+// The key of text whose first seventeen bytes are ASCII (the usual case):
+// its folded bytes are its bytes in lower case. Nothing for other text.
+std::optional<CollationKey> asciiCollationKey(std::string_view text) {
+    constexpr std::uint64_t highBits = 0x8080808080808080;
+    std::array<unsigned char, 17> bytes{};
+    std::copy_n(text.begin(), std::min(text.size(), bytes.size()), bytes.begin());
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    std::memcpy(&high, bytes.data(), 8);
+    std::memcpy(&low, bytes.data() + 8, 8);
+    if (((high | low) & highBits) != 0 || bytes[16] >= 0x80) {
+        return std::nullopt;
+    }
+    return CollationKey{lowerAsciiWord(bytes.data()), lowerAsciiWord(bytes.data() + 8),
+                        text.size() <= 16};
+}
 
 } // namespace
 
@@ -195,6 +230,9 @@ int compareCollated(std::string_view a, std::string_view b) {
 }
 
 CollationKey collationKey(std::string_view text) {
+    if (const std::optional<CollationKey> key = asciiCollationKey(text)) {
+        return *key;
+    }
     CollatedBytes bytes(text);
     const auto eight = [&bytes] {
         std::uint64_t part = 0;

@@ -7,9 +7,12 @@
 #include "data/service/Connection.h"
 #include "data/service/Errors.h"
 #include "data/service/Query.h"
+#include "data/service/TextFold.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace vdata;
 
@@ -153,6 +156,60 @@ private slots:
             shown << QString::fromStdString(q->cellText(r, column));
         }
         QCOMPARE(shown.join('|'), expected);
+    }
+
+    // Enough rows that the sort spreads them by their first folded bytes
+    // before it compares whole values: each way, the order must be that of
+    // comparing the values pair by pair (NULL, numbers, then text in reading
+    // order and then exact text), equal values in the order read.
+    void manyRowsInPairwiseOrder_data() {
+        QTest::addColumn<QString>("value"); // of i = 0 .. 1999
+        QTest::newRow("alike in the first sixteen letters")
+            << "'Overall Customer ' || substr('aAäÄåÅbB', i % 8 + 1, 1) || (i * 7919 % 97)";
+        QTest::newRow("alike in more than the first sixteen")
+            << "substr('aAäÄåÅbB', i % 8 + 1, 1) || 'verall Customer ' || (i * 7919 % 97)";
+        QTest::newRow("case and accents")
+            << "substr('aAàÀäÄeEéÉoOöÖßsS', i % 17 + 1, 1) || substr('sSzZ', i / 17 % 4 + 1, 1)";
+        QTest::newRow("empty and NULL among numbers")
+            << "CASE i % 5 WHEN 0 THEN NULL WHEN 1 THEN '' WHEN 2 THEN i % 7 - 3"
+               " WHEN 3 THEN i % 7 - 2.5 ELSE 'n' || i % 11 END";
+    }
+
+    void manyRowsInPairwiseOrder() {
+        QFETCH(QString, value);
+        auto q = open("sqlite", "WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM c"
+                                " LIMIT 2000) SELECT i, v, typeof(v) FROM (SELECT i, " +
+                                    value.toStdString() + " AS v FROM c)");
+        struct Shown {
+            std::string id, v, type;
+        };
+        std::vector<Shown> read;
+        for (int r = 0; r < q->recordCount(); ++r) {
+            read.push_back({q->cellText(r, 0), q->cellText(r, 1), q->cellText(r, 2)});
+        }
+        const auto compare = [](const Shown& a, const Shown& b) {
+            const auto rank = [](const Shown& s) {
+                return s.type == "null" ? 0 : 1 + (s.type == "text");
+            };
+            if (rank(a) != rank(b) || rank(a) == 0) {
+                return rank(a) - rank(b);
+            }
+            if (rank(a) == 1) {
+                return std::stod(a.v) < std::stod(b.v) ? -1 : std::stod(b.v) < std::stod(a.v);
+            }
+            const int c = compareCollated(a.v, b.v);
+            return c != 0 ? c : a.v.compare(b.v);
+        };
+        for (const bool descending : {false, true}) {
+            std::vector<Shown> expected = read;
+            std::ranges::stable_sort(expected, [&](const Shown& a, const Shown& b) {
+                return (descending ? compare(b, a) : compare(a, b)) < 0;
+            });
+            q->setSort(descending ? "v DESC" : "v");
+            for (int r = 0; r < q->recordCount(); ++r) {
+                QCOMPARE(q->cellText(r, 0), expected[static_cast<std::size_t>(r)].id);
+            }
+        }
     }
 
     // A decimal shows the digits its column declares after the point, as
