@@ -7,6 +7,7 @@
 #include "toolkit/DatasetModel.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/GridCellDelegate.h"
+#include "toolkit/IndicatorHeader.h"
 #include "toolkit/Progress.h"
 #include "toolkit/Text.h"
 #include "toolkit/ValueViewer.h"
@@ -53,7 +54,13 @@ DBGrid::DBGrid(QWidget* parent)
     disconnect(titles, &QHeaderView::sectionEntered, this, nullptr);
     connect(titles, &QHeaderView::sectionClicked, this, &DBGrid::onTitleClicked);
 
-    QHeaderView* indicator = verticalHeader();
+    auto* indicator = new IndicatorHeader(this);
+    setVerticalHeader(indicator);
+    // Qt lays out and repaints every row in view whenever rows are added;
+    // rows added below the view only lengthen the scroll range.
+    disconnect(indicator, SIGNAL(sectionCountChanged(int, int)), this,
+               SLOT(rowCountChanged(int, int)));
+    connect(indicator, &QHeaderView::sectionCountChanged, this, &DBGrid::followRowCount);
     indicator->setSectionResizeMode(QHeaderView::Fixed);
     indicator->setDefaultSectionSize(fontMetrics().height() + 6);
     indicator->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 10);
@@ -93,6 +100,15 @@ DBGrid::DBGrid(QWidget* parent)
         watchForPointer(corner);
     }
     setMouseTracking(true);
+}
+
+void DBGrid::followRowCount(int oldCount, int newCount) {
+    const int lastShown = rowAt(viewport()->height() - 1);
+    if (newCount > oldCount && lastShown >= 0 && oldCount > lastShown + 1) {
+        updateGeometries();
+    } else {
+        rowCountChanged(oldCount, newCount);
+    }
 }
 
 DBGrid::~DBGrid() {

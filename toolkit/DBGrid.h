@@ -108,6 +108,7 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    void followRowCount(int oldCount, int newCount);
     void followQuery(int row);
     bool moveQueryTo(int row);
     void watchForPointer(QWidget* w);

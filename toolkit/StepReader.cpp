@@ -45,6 +45,7 @@ void StepReader::step() {
     }
     QElapsedTimer clock;
     clock.start();
+    const int before = query_->recordCount();
     try {
         query_->readMore(rowsPerStep_);
     } catch (const std::exception& e) {
@@ -55,6 +56,12 @@ void StepReader::step() {
     if (!query_->reading()) {
         timer_.stop();
         malloc_trim(0); // what the read's growth copies freed goes back to the system
+        return;
+    }
+    // A step that got fewer rows than asked for waited for them: it says
+    // nothing of how many rows fit in a step.
+    const auto read = static_cast<std::size_t>(query_->recordCount() - before);
+    if (read < rowsPerStep_ && clock.nsecsElapsed() < stepNs) {
         return;
     }
     const double scale = double(stepNs) / double(std::max<qint64>(clock.nsecsElapsed(), 1));

@@ -41,7 +41,8 @@ namespace {
     X(total_changes)                                                                               \
     X(last_insert_rowid)                                                                           \
     X(reset)                                                                                       \
-    X(progress_handler)
+    X(progress_handler)                                                                            \
+    X(interrupt)
 
 SqliteApi makeSystemApi() {
     SqliteApi api{};

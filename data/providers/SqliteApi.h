@@ -41,6 +41,7 @@ struct SqliteApi {
     decltype(&sqlite3_last_insert_rowid) last_insert_rowid;
     decltype(&sqlite3_reset) reset;
     decltype(&sqlite3_progress_handler) progress_handler;
+    decltype(&sqlite3_interrupt) interrupt;
     // Only SQLCipher has it: sets the key of an encrypted database.
     int (*key)(sqlite3*, const void*, int) = nullptr;
 };

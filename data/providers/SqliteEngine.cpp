@@ -1,6 +1,7 @@
 #include "data/providers/SqliteEngine.h"
 
 #include "data/providers/SqliteApi.h"
+#include "data/providers/SqliteReadAhead.h"
 #include "data/providers/SqliteRows.h"
 #include "data/providers/SqliteStatement.h"
 #include "data/providers/SqliteTableStream.h"
@@ -102,7 +103,9 @@ private:
 
 class SqliteEngine : public Engine {
 public:
-    SqliteEngine(const SqliteApi& api, sqlite3* db) : api_(api), db_(db) {}
+    SqliteEngine(const SqliteApi& api, sqlite3* db, std::string path = {},
+                 std::string password = {})
+        : api_(api), db_(db), path_(std::move(path)), password_(std::move(password)) {}
     ~SqliteEngine() override { close(); }
 
     void close() noexcept override {
@@ -179,14 +182,17 @@ public:
         return result;
     }
 
-    // A rowid table's rows are read in chunks by rowid; anything else at once.
+    // A rowid table's rows are read in chunks by rowid, the first ones here
+    // and the rest by a thread of its own (in a file; on this connection in
+    // memory); anything else at once.
     SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
                               const std::string& table, std::size_t firstRows) override {
         const TableInfo* info = table.empty() ? nullptr : &tableInfo(table);
         const std::string rowid = info && !info->view ? info->rowid : std::string();
+        const std::string quoted = quoteIdentifier(table);
         auto stream = rowid.empty() || !params.empty()
                           ? nullptr
-                          : SqliteTableStream::open(api_, live(), quoteIdentifier(table), rowid);
+                          : SqliteTableStream::open(api_, live(), quoted, rowid);
         if (!stream) {
             return Engine::openInSteps(sql, params, table, firstRows);
         }
@@ -200,6 +206,13 @@ public:
             result.rest = std::move(stream);
         }
         typeByValues(result.columns, result.rows);
+        if (result.rest && !path_.empty()) {
+            result.rest = std::make_unique<SqliteReadAhead>(
+                SqliteReadAhead::Source{&api_, path_, password_, quoted, rowid},
+                static_cast<const SqliteTableStream&>(*result.rest).last(),
+                static_cast<const SqliteTableStream&>(*result.rest).largest(),
+                result.columns.size());
+        }
         return result;
     }
 
@@ -609,6 +622,8 @@ private:
 
     const SqliteApi& api_;
     sqlite3* db_;
+    std::string path_;     // the file; empty for an in-memory database
+    std::string password_; // its SQLCipher key, if any
     std::map<std::string, TableInfo> tables_;
 };
 
@@ -647,7 +662,7 @@ std::unique_ptr<Engine> openSqliteEngine(const ConnectionString& cs) {
     const SqliteApi& api = password.empty() ? systemSqlite() : sqlCipher();
     sqlite3* db = nullptr;
     const int rc = api.open_v2(path.c_str(), &db, openFlags, nullptr);
-    auto engine = std::make_unique<SqliteEngine>(api, db);
+    auto engine = std::make_unique<SqliteEngine>(api, db, path, password);
     if (rc != SQLITE_OK) {
         const std::string message = db ? api.errmsg(db) : "out of memory";
         throw DataError("Cannot open '" + path + "': " + message, ErrorKind::Connection,

@@ -2,34 +2,43 @@
 
 #include "data/providers/SqliteRows.h"
 #include "data/service/Errors.h"
+#include "data/service/RowBatch.h"
 
 #include <limits>
 
 namespace vdata {
+namespace {
+
+constexpr std::int64_t beforeFirst = std::numeric_limits<std::int64_t>::min();
+
+std::string chunkSql(const std::string& table, const std::string& rowid) {
+    return "SELECT " + rowid + ", * FROM " + table + " WHERE " + rowid + " > ?1 AND " + rowid +
+           " <= ?2 ORDER BY " + rowid + " LIMIT ?3";
+}
+
+} // namespace
 
 std::unique_ptr<SqliteTableStream> SqliteTableStream::open(const SqliteApi& api, sqlite3* db,
                                                            const std::string& table,
                                                            const std::string& rowid) {
-    std::int64_t largest = 0;
+    std::int64_t largest = beforeFirst;
     try {
         SqliteStatement bounds(api, db, "SELECT max(" + rowid + ") FROM " + table);
         bounds.step();
         const Value top = bounds.column(0);
-        largest = top.isNull() ? std::numeric_limits<std::int64_t>::min() : top.i;
+        largest = top.isNull() ? beforeFirst : top.i;
     } catch (const DataError&) {
         return nullptr; // no rowid to go by: the caller reads the rows at once
     }
-    const std::string chunk = "SELECT " + rowid + ", * FROM " + table + " WHERE " + rowid +
-                              " > ?1 AND " + rowid + " <= ?2 ORDER BY " + rowid + " LIMIT ?3";
-    return std::unique_ptr<SqliteTableStream>(new SqliteTableStream(api, db, chunk, largest));
+    return std::make_unique<SqliteTableStream>(api, db, table, rowid, beforeFirst, largest);
 }
 
-SqliteTableStream::SqliteTableStream(const SqliteApi& api, sqlite3* db, const std::string& chunkSql,
+SqliteTableStream::SqliteTableStream(const SqliteApi& api, sqlite3* db, const std::string& table,
+                                     const std::string& rowid, std::int64_t last,
                                      std::int64_t largest)
-    : api_(api), chunk_(api, db, chunkSql), last_(std::numeric_limits<std::int64_t>::min()),
-      largest_(largest) {}
+    : api_(api), chunk_(api, db, chunkSql(table, rowid)), last_(last), largest_(largest) {}
 
-bool SqliteTableStream::readMore(Snapshot& rows, std::size_t maxRows) {
+template <class Rows> bool SqliteTableStream::readChunk(Rows& rows, std::size_t maxRows) {
     if (last_ >= largest_) {
         return false;
     }
@@ -52,5 +61,8 @@ bool SqliteTableStream::readMore(Snapshot& rows, std::size_t maxRows) {
     }
     return last_ < largest_;
 }
+
+template bool SqliteTableStream::readChunk(Snapshot&, std::size_t);
+template bool SqliteTableStream::readChunk(RowBatch&, std::size_t);
 
 } // namespace vdata

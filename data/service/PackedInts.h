@@ -37,6 +37,12 @@ public:
         store(size_++, v);
     }
     void set(std::size_t i, std::int64_t v);
+    // Gives back the room kept for values still to come.
+    void shrinkToFit() {
+        if (capacity_ > size_) {
+            reserve(size_);
+        }
+    }
     std::size_t memoryUsed() const { return capacity_ * width_; }
 
 private:

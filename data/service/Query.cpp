@@ -81,6 +81,7 @@ bool Query::readMore(std::size_t maxRows) {
     try {
         if (!stream_->readMore(*rows_, std::max<std::size_t>(maxRows, 1))) {
             stream_.reset();
+            rows_->shrinkToFit();
         }
     } catch (...) {
         stream_.reset();

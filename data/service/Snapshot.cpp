@@ -41,6 +41,13 @@ std::optional<std::int64_t> scaledInteger(double v, int scale) {
 
 Snapshot::Snapshot(std::size_t columns) : columns_(columns) {}
 
+void Snapshot::shrinkToFit() {
+    for (Column& c : columns_) {
+        c.cells.shrinkToFit();
+        c.kinds.shrink_to_fit();
+    }
+}
+
 void Snapshot::push(Value::Kind kind, std::int64_t slot) {
     Column& c = columns_[nextColumn_];
     if (c.cells.size() == 0) {

@@ -50,6 +50,8 @@ public:
     void setRow(std::size_t row, const std::vector<Value>& values);
 
     std::size_t memoryUsed() const;
+    // Gives back the room kept for rows still to come, once none will.
+    void shrinkToFit();
 
 private:
     // A column whose cells all have one kind (the usual case) keeps that kind

@@ -1,0 +1,192 @@
+#include "data/providers/SqliteReadAhead.h"
+
+#include "data/providers/SqliteRows.h"
+#include "data/providers/SqliteStatement.h"
+#include "data/service/Errors.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vdata {
+namespace {
+
+// How long a step waits for rows the threads have not handed over yet.
+constexpr auto stepWait = std::chrono::milliseconds(5);
+
+} // namespace
+
+SqliteReadAhead::SqliteReadAhead(Source source, std::int64_t last, std::int64_t largest,
+                                 std::size_t columns)
+    : source_(std::move(source)), columns_(columns), largest_(largest), nextAfter_(last) {
+    for (int i = 0; i < threadCount; ++i) {
+        threads_.emplace_back([this] { work(); });
+    }
+}
+
+SqliteReadAhead::~SqliteReadAhead() {
+    stop_ = true;
+    {
+        const std::lock_guard lock(mutex_);
+        for (sqlite3* db : connections_) {
+            source_.api->interrupt(db);
+        }
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) {
+        t.join();
+    }
+}
+
+void SqliteReadAhead::work() {
+    sqlite3* db = nullptr;
+    try {
+        db = openConnection();
+        readRanges(db);
+    } catch (const std::exception& e) {
+        const std::lock_guard lock(mutex_);
+        if (error_.empty()) {
+            error_ = e.what();
+        }
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        std::erase(connections_, db);
+        --running_;
+    }
+    changed_.notify_all();
+    if (db != nullptr) {
+        source_.api->close_v2(db);
+    }
+}
+
+sqlite3* SqliteReadAhead::openConnection() {
+    const SqliteApi& api = *source_.api;
+    sqlite3* db = nullptr;
+    const int rc =
+        api.open_v2(source_.path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    {
+        const std::lock_guard lock(mutex_);
+        connections_.push_back(db);
+    }
+    if (rc != SQLITE_OK) {
+        raiseSqlite(api, db);
+    }
+    if (!source_.password.empty()) {
+        api.key(db, source_.password.data(), static_cast<int>(source_.password.size()));
+    }
+    api.busy_timeout(db, 3000);
+    return db;
+}
+
+void SqliteReadAhead::readRanges(sqlite3* db) {
+    const SqliteApi& api = *source_.api;
+    const std::string& id = source_.rowid;
+    SqliteStatement chunk(api, db,
+                          "SELECT " + id + ", * FROM " + source_.table + " WHERE " + id +
+                              " > ?1 AND " + id + " <= ?2 ORDER BY " + id);
+    while (const std::optional<Range> range = nextRange()) {
+        RowBatch batch = spareBatch();
+        chunk.bindAll({Value::integer(range->after), Value::integer(range->upTo)});
+        try {
+            while (chunk.step()) {
+                appendSqliteRow(api, chunk.handle(), batch, 1);
+            }
+        } catch (...) {
+            chunk.reset();
+            throw;
+        }
+        chunk.reset(); // ends the read transaction until the next chunk
+        handOver(*range, std::move(batch));
+    }
+}
+
+// The next range of rowids, once the program has taken enough of the chunks
+// before it; none when every range is handed out or the read stops.
+std::optional<SqliteReadAhead::Range> SqliteReadAhead::nextRange() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stop_ || nextSequence_ < nextToTake_ + chunksAhead; });
+    if (stop_ || nextAfter_ >= largest_) {
+        return std::nullopt;
+    }
+    const std::int64_t upTo = span_ >= largest_ - nextAfter_ ? largest_ : nextAfter_ + span_;
+    const Range range{nextSequence_++, nextAfter_, upTo};
+    nextAfter_ = upTo;
+    return range;
+}
+
+// Sparse rowids make thin chunks: the ranges after a thin one are wider.
+void SqliteReadAhead::handOver(const Range& range, RowBatch batch) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (static_cast<std::int64_t>(batch.rowCount()) < chunkRows / 2 &&
+            range.upTo - range.after >= span_ && span_ < largest_ / 2) {
+            span_ *= 2;
+        }
+        ready_.emplace(range.sequence, std::move(batch));
+    }
+    changed_.notify_all();
+}
+
+// A chunk emptied after use, whose memory is already the program's, or a new one.
+RowBatch SqliteReadAhead::spareBatch() {
+    const std::lock_guard lock(mutex_);
+    if (spare_.empty()) {
+        return RowBatch(columns_);
+    }
+    RowBatch batch = std::move(spare_.back());
+    spare_.pop_back();
+    return batch;
+}
+
+// Makes the next chunk in order the one being taken, waiting for it until
+// `until`; false when it is not there yet (or there is none any more).
+bool SqliteReadAhead::takeBatch(std::chrono::steady_clock::time_point until) {
+    std::unique_lock lock(mutex_);
+    const auto there = [this] { return ready_.contains(nextToTake_); };
+    changed_.wait_until(lock, until, [&] { return running_ == 0 || there(); });
+    if (!there()) {
+        return false;
+    }
+    if (current_) {
+        current_->clear();
+        spare_.push_back(std::move(*current_));
+    }
+    auto next = ready_.extract(nextToTake_++);
+    current_ = std::move(next.mapped());
+    taken_ = 0;
+    lock.unlock();
+    changed_.notify_all();
+    return true;
+}
+
+bool SqliteReadAhead::readMore(Snapshot& rows, std::size_t maxRows) {
+    const auto until = std::chrono::steady_clock::now() + stepWait;
+    std::size_t appended = 0;
+    while (appended < maxRows) {
+        if ((!current_ || taken_ == current_->rowCount()) && !takeBatch(until)) {
+            break;
+        }
+        const std::size_t n = std::min(maxRows - appended, current_->rowCount() - taken_);
+        current_->appendTo(rows, taken_, n);
+        taken_ += n;
+        appended += n;
+    }
+    return !exhausted();
+}
+
+// Every chunk taken and the threads done; their failure, if any, is raised.
+bool SqliteReadAhead::exhausted() const {
+    if (current_ && taken_ < current_->rowCount()) {
+        return false;
+    }
+    const std::lock_guard lock(mutex_);
+    if (running_ > 0 || ready_.contains(nextToTake_)) {
+        return false;
+    }
+    if (!error_.empty()) {
+        throw DataError("The rest of the table could not be read: " + error_);
+    }
+    return true;
+}
+
+} // namespace vdata
