@@ -279,14 +279,18 @@ void DataSetPanel::showClosed() {
 
 void DataSetPanel::showRecord() {
     if (query_.active()) {
-        lblRecNo->setText(QStringLiteral("Record %1 / %2").arg(query_.recNo()).arg(shownTotal()));
+        const QString total = shownTotal();
+        lblRecNo->setText(total.isEmpty()
+                              ? QString()
+                              : QStringLiteral("Record %1 / %2").arg(query_.recNo()).arg(total));
         // Why the navigator offers no edits, where it offers none.
         lblRecNo->setToolTip(qs(query_.readOnlyReason()));
     }
 }
 
 // The records read; while more are being read, those so far and "…", once
-// the read has run long enough to be noticed (blank until then).
+// the read has run long enough to be noticed (until then the counter stays
+// blank, so that a short read shows its total only).
 QString DataSetPanel::shownTotal() const {
     const QString count = QString::number(query_.recordCount());
     if (query_.reading()) {

@@ -5,6 +5,7 @@
 #include "data/service/Errors.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace vdata {
@@ -108,7 +109,11 @@ std::optional<SqliteReadAhead::Range> SqliteReadAhead::nextRange() {
     if (stop_ || nextAfter_ >= largest_) {
         return std::nullopt;
     }
-    const std::int64_t upTo = span_ >= largest_ - nextAfter_ ? largest_ : nextAfter_ + span_;
+    // The distance may exceed the largest signed number; unsigned it fits.
+    const std::uint64_t left =
+        static_cast<std::uint64_t>(largest_) - static_cast<std::uint64_t>(nextAfter_);
+    const std::int64_t upTo =
+        static_cast<std::uint64_t>(span_) >= left ? largest_ : nextAfter_ + span_;
     const Range range{nextSequence_++, nextAfter_, upTo};
     nextAfter_ = upTo;
     return range;
@@ -118,8 +123,8 @@ std::optional<SqliteReadAhead::Range> SqliteReadAhead::nextRange() {
 void SqliteReadAhead::handOver(const Range& range, RowBatch batch) {
     {
         const std::lock_guard lock(mutex_);
-        if (static_cast<std::int64_t>(batch.rowCount()) < chunkRows / 2 &&
-            range.upTo - range.after >= span_ && span_ < largest_ / 2) {
+        const bool thin = static_cast<std::int64_t>(batch.rowCount()) < chunkRows / 2;
+        if (thin && span_ < std::numeric_limits<std::int64_t>::max() / 2) {
             span_ *= 2;
         }
         ready_.emplace(range.sequence, std::move(batch));

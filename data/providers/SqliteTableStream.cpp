@@ -23,9 +23,15 @@ std::unique_ptr<SqliteTableStream> SqliteTableStream::open(const SqliteApi& api,
                                                            const std::string& rowid) {
     std::int64_t largest = beforeFirst;
     try {
-        SqliteStatement bounds(api, db, "SELECT max(" + rowid + ") FROM " + table);
+        SqliteStatement bounds(api, db,
+                               "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + table);
         bounds.step();
-        const Value top = bounds.column(0);
+        // The smallest rowid there is cannot come after another.
+        if (const Value least = bounds.column(0);
+            least.kind == Value::Kind::Int && least.i == beforeFirst) {
+            return nullptr;
+        }
+        const Value top = bounds.column(1);
         largest = top.isNull() ? beforeFirst : top.i;
     } catch (const DataError&) {
         return nullptr; // no rowid to go by: the caller reads the rows at once
