@@ -235,8 +235,7 @@ void reportOpen(const char* engine, const OpenTimes& t, double baseline, double 
         std::printf("%sthe read ended before any input during it\n", engine);
     }
     for (const auto& [what, value] :
-         {std::pair{"key press", t.key}, std::pair{"wheel scroll", t.wheel},
-          std::pair{"click on a row", t.click}}) {
+         {std::pair{"key", t.key}, std::pair{"wheel", t.wheel}, std::pair{"click", t.click}}) {
         if (value > 0) {
             absolute(prefix + what + " answered while reading", value);
         }
