@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <limits>
 #include <map>
 
@@ -211,7 +212,7 @@ public:
                 SqliteReadAhead::Source{&api_, path_, password_, quoted, rowid},
                 static_cast<const SqliteTableStream&>(*result.rest).last(),
                 static_cast<const SqliteTableStream&>(*result.rest).largest(),
-                result.columns.size());
+                result.columns.size(), rowsTheFileCanHold());
         }
         return result;
     }
@@ -339,6 +340,13 @@ private:
             names.push_back(stmt.column(column).toText());
         }
         return names;
+    }
+
+    // A row takes four bytes of a file at the least.
+    std::size_t rowsTheFileCanHold() const {
+        std::error_code failed;
+        const std::uintmax_t bytes = std::filesystem::file_size(path_, failed);
+        return failed ? 0 : static_cast<std::size_t>(bytes / 4);
     }
 
     // A column without a declared type takes the type of its first value.

@@ -17,8 +17,11 @@ constexpr auto stepWait = std::chrono::milliseconds(5);
 } // namespace
 
 SqliteReadAhead::SqliteReadAhead(Source source, std::int64_t last, std::int64_t largest,
-                                 std::size_t columns)
-    : source_(std::move(source)), columns_(columns), largest_(largest), nextAfter_(last) {
+                                 std::size_t columns, std::size_t mostRows)
+    : source_(std::move(source)), columns_(columns), largest_(largest),
+      expected_(std::min<std::uint64_t>(mostRows, static_cast<std::uint64_t>(largest) -
+                                                      static_cast<std::uint64_t>(last))),
+      nextAfter_(last) {
     for (int i = 0; i < threadCount; ++i) {
         threads_.emplace_back([this] { work(); });
     }

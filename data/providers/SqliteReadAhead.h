@@ -36,13 +36,17 @@ public:
         std::string table; // quoted
         std::string rowid;
     };
-    // The rows after rowid `last` up to rowid `largest`, of `columns` columns.
-    SqliteReadAhead(Source source, std::int64_t last, std::int64_t largest, std::size_t columns);
+    // The rows after rowid `last` up to rowid `largest`, of `columns` columns;
+    // `mostRows` is as many as the file can hold.
+    SqliteReadAhead(Source source, std::int64_t last, std::int64_t largest, std::size_t columns,
+                    std::size_t mostRows);
     ~SqliteReadAhead() override;
     SqliteReadAhead(const SqliteReadAhead&) = delete;
     SqliteReadAhead& operator=(const SqliteReadAhead&) = delete;
 
     bool readMore(Snapshot& rows, std::size_t maxRows) override;
+    // The rowids left, as long as the file can hold as many rows.
+    std::size_t rowsExpected() const override { return expected_; }
 
 private:
     static constexpr int threadCount = 2;
@@ -68,6 +72,7 @@ private:
     Source source_;
     std::size_t columns_;
     const std::int64_t largest_;
+    std::size_t expected_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -23,8 +23,11 @@ std::unique_ptr<SqliteTableStream> SqliteTableStream::open(const SqliteApi& api,
                                                            const std::string& rowid) {
     std::int64_t largest = beforeFirst;
     try {
+        // Each in a query of its own, which SQLite answers from the b-tree's
+        // ends; together in one they would scan the table.
         SqliteStatement bounds(api, db,
-                               "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + table);
+                               "SELECT (SELECT min(" + rowid + ") FROM " + table +
+                                   "), (SELECT max(" + rowid + ") FROM " + table + ")");
         bounds.step();
         // The smallest rowid there is cannot come after another.
         if (const Value least = bounds.column(0);

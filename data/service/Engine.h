@@ -41,6 +41,8 @@ public:
     // A step waits for the database no longer than a few milliseconds: rows
     // not there by then come with a later step.
     virtual bool readMore(Snapshot& rows, std::size_t maxRows) = 0;
+    // About how many rows remain, at most; 0 when not known.
+    virtual std::size_t rowsExpected() const { return 0; }
 };
 
 // A result whose first rows are read and whose other rows, if any, are read

@@ -37,6 +37,14 @@ public:
         store(size_++, v);
     }
     void set(std::size_t i, std::int64_t v);
+    // Makes room for `count` values at the present width, so that appending
+    // up to that many copies nothing. Room not yet written takes no memory
+    // from the system.
+    void makeRoom(std::size_t count) {
+        if (count > capacity_) {
+            reserve(count);
+        }
+    }
     // Gives back the room kept for values still to come.
     void shrinkToFit() {
         if (capacity_ > size_) {

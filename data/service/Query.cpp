@@ -66,6 +66,9 @@ void Query::take(SteppedResult result) {
     columns_ = std::move(result.columns);
     rows_ = std::make_unique<Snapshot>(std::move(result.rows));
     stream_ = std::move(result.rest);
+    if (stream_) {
+        rows_->makeRoom(rows_->rowCount() + stream_->rowsExpected());
+    }
     readStopped_ = false;
     resetOrder();
     readOnly_ = findReadOnlyReason();

@@ -41,6 +41,12 @@ std::optional<std::int64_t> scaledInteger(double v, int scale) {
 
 Snapshot::Snapshot(std::size_t columns) : columns_(columns) {}
 
+void Snapshot::makeRoom(std::size_t rows) {
+    for (Column& c : columns_) {
+        c.cells.makeRoom(rows);
+    }
+}
+
 void Snapshot::shrinkToFit() {
     for (Column& c : columns_) {
         c.cells.shrinkToFit();

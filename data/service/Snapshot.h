@@ -50,6 +50,9 @@ public:
     void setRow(std::size_t row, const std::vector<Value>& values);
 
     std::size_t memoryUsed() const;
+    // Makes room for `rows` rows in all, so that a big result read in steps
+    // is not copied as it grows.
+    void makeRoom(std::size_t rows);
     // Gives back the room kept for rows still to come, once none will.
     void shrinkToFit();
 
