@@ -50,7 +50,11 @@ bool PostgresCopyReader::take(std::string& lines, std::chrono::milliseconds wait
         }
         return false;
     }
-    lines.append(lines_);
+    if (lines.empty()) {
+        lines.swap(lines_);
+    } else {
+        lines.append(lines_);
+    }
     lines_.clear();
     taken_.notify_all();
     return true;
