@@ -5,6 +5,7 @@
 #include "data/providers/PostgresResult.h"
 #include "data/providers/PostgresRowWriter.h"
 #include "data/providers/PostgresSession.h"
+#include "data/providers/PostgresTableStream.h"
 #include "data/providers/PostgresValues.h"
 #include "data/providers/TypeMap.h"
 #include "data/service/Dialect.h"
@@ -278,7 +279,7 @@ long long runStatements(PGconn* conn, const std::string& sql, const std::vector<
 
 class PostgresEngine final : public Engine {
 public:
-    explicit PostgresEngine(const ConnectionString& cs) : session_(cs) {}
+    explicit PostgresEngine(const ConnectionString& cs) : cs_(cs), session_(cs) {}
 
     void close() noexcept override { session_.close(); }
     // Open until closed, also when the server has gone away: the next call
@@ -310,6 +311,8 @@ public:
     std::string placeholder(int n) const override { return "$" + std::to_string(n); }
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                              const std::string& table, std::size_t firstRows) override;
     bool returnsRows(const std::string& sql) override {
         return session_.run(Repeat::Safe,
                             [&](PGconn* c) { return PQnfields(describe(c, sql, {}).get()) > 0; });
@@ -324,6 +327,11 @@ public:
                                const std::string& table) override;
 
 private:
+    struct Described {
+        std::vector<ColumnInfo> columns;
+        std::vector<PgStorage> storage;
+    };
+    Described describeRows(const std::string& sql, const std::vector<Value>& params);
     std::vector<ColumnInfo> columnsOf(PGconn* conn, const PGresult* description);
     const PgTableInfo& tableOf(const RowEdit& edit);
     PgResult write(PGconn* conn, const WriteStatement& s, const PgTableInfo& table,
@@ -333,6 +341,7 @@ private:
     DataError writeError(PGconn* conn, const PGresult* result, const PgTableInfo& table,
                          const RowEdit& edit);
 
+    ConnectionString cs_; // for the sessions that read tables in steps
     PostgresSession session_;
     PostgresCatalog catalog_;
 };
@@ -386,28 +395,57 @@ std::vector<ColumnInfo> PostgresEngine::columnsOf(PGconn* conn, const PGresult* 
     return columns;
 }
 
-// The statement is parsed, described and read as three steps, each run
-// again on a new connection when the old one was lost. Parsing and the
-// description change nothing; the rows are read again only for a plain
-// SELECT (or VALUES, or TABLE), as any other statement may write.
-ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>& params) {
+// The statement is parsed and described, each step run again on a new
+// connection when the old one was lost; both change nothing.
+PostgresEngine::Described PostgresEngine::describeRows(const std::string& sql,
+                                                       const std::vector<Value>& params) {
     const PgResult description =
         session_.run(Repeat::Safe, [&](PGconn* c) { return describe(c, sql, params); });
     if (PQnfields(description.get()) == 0) {
         throw DataError(noResultSet);
     }
-    ResultSet result;
-    result.columns =
+    Described d;
+    d.columns =
         session_.run(Repeat::Safe, [&](PGconn* c) { return columnsOf(c, description.get()); });
-    std::vector<PgStorage> storage;
     for (int i = 0; i < PQnfields(description.get()); ++i) {
-        storage.push_back(storageForType(PQftype(description.get(), i)));
+        d.storage.push_back(storageForType(PQftype(description.get(), i)));
     }
+    return d;
+}
+
+// The rows are read again after a lost connection only for a plain SELECT
+// (or VALUES, or TABLE), as any other statement may write.
+ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>& params) {
+    Described d = describeRows(sql, params);
+    ResultSet result;
+    result.columns = std::move(d.columns);
     const Repeat repeat = copyOutStatement(sql) ? Repeat::Safe : Repeat::Unsafe;
     session_.run(repeat, [&](PGconn* c) {
         result.rows = Snapshot(result.columns.size());
-        fetchRows(c, sql, params, storage, result.rows);
+        fetchRows(c, sql, params, d.storage, result.rows);
     });
+    return result;
+}
+
+// A table with a primary key is read in steps on a session of its own (its
+// index gives the rows in order at once); anything else at once.
+SteppedResult PostgresEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
+                                          const std::string& table, std::size_t firstRows) {
+    const auto copy = copyOutStatement(sql);
+    if (table.empty() || !params.empty() || !copy || tableOrderKey(table).empty()) {
+        return Engine::openInSteps(sql, params, table, firstRows);
+    }
+    Described d = describeRows(sql, params);
+    SteppedResult result;
+    result.rows = Snapshot(d.columns.size());
+    result.columns = std::move(d.columns);
+    auto stream = PostgresTableStream::open(cs_, *copy, std::move(d.storage));
+    if (!stream) {
+        return Engine::openInSteps(sql, params, table, firstRows);
+    }
+    if (stream->readFirst(result.rows, firstRows)) {
+        result.rest = std::move(stream);
+    }
     return result;
 }
 
