@@ -332,6 +332,7 @@ private:
         std::vector<PgStorage> storage;
     };
     Described describeRows(const std::string& sql, const std::vector<Value>& params);
+    std::size_t rowsEstimated(const std::string& table);
     std::vector<ColumnInfo> columnsOf(PGconn* conn, const PGresult* description);
     const PgTableInfo& tableOf(const RowEdit& edit);
     PgResult write(PGconn* conn, const WriteStatement& s, const PgTableInfo& table,
@@ -444,9 +445,29 @@ SteppedResult PostgresEngine::openInSteps(const std::string& sql, const std::vec
         return Engine::openInSteps(sql, params, table, firstRows);
     }
     if (stream->readFirst(result.rows, firstRows)) {
+        stream->expectRows(rowsEstimated(table));
         result.rest = std::move(stream);
     }
     return result;
+}
+
+// The server's estimate of the table's rows (from its last analysis), with
+// some to spare; 0 when it has none.
+std::size_t PostgresEngine::rowsEstimated(const std::string& table) {
+    return session_.run(Repeat::Safe, [&](PGconn* c) -> std::size_t {
+        const unsigned int oid = catalog_.byName(c, table).oid;
+        const PgParams bound({Value::integer(oid)});
+        const PgResult r(PQexecParams(c,
+                                      "SELECT greatest(reltuples, 0)::bigint FROM pg_class "
+                                      "WHERE oid = $1::bigint::oid",
+                                      bound.count(), nullptr, bound.values(), bound.lengths(),
+                                      bound.formats(), 0));
+        if (!resultSucceeded(r.get()) || PQntuples(r.get()) != 1) {
+            return 0;
+        }
+        const auto rows = static_cast<std::size_t>(std::atoll(PQgetvalue(r.get(), 0, 0)));
+        return rows + rows / 16;
+    });
 }
 
 // Statements are taken as writes (SELECT ... INTO is one): never run twice.

@@ -30,6 +30,8 @@ public:
     open(const ConnectionString& cs, const std::string& copy, std::vector<PgStorage> storage);
 
     bool readMore(Snapshot& rows, std::size_t maxRows) override;
+    std::size_t rowsExpected() const override { return expected_; }
+    void expectRows(std::size_t rows) { expected_ = rows; }
     // Waits until `count` rows are read or none remain; raises DataError
     // (Cancelled) when the progress callback asks to stop.
     bool readFirst(Snapshot& rows, std::size_t count);
@@ -45,6 +47,7 @@ private:
     std::string lines_; // taken from the reader, not yet turned into rows
     std::size_t next_ = 0;
     std::string scratch_;
+    std::size_t expected_ = 0;
 };
 
 } // namespace vdata
