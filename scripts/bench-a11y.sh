@@ -4,8 +4,9 @@
 # at-spi-bus-launcher, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1), prints both runs
 # and each figure with the bridge against the same figure without it. The
 # bridge loads only on a real display, so both runs use the xcb platform.
-# A time within 0.01 s of the one without the bridge passes too: that is a
-# turn of the event loop, below what one run can tell apart.
+# A time within 0.03 s of the one without the bridge passes too: input that
+# comes while rows are read waits for the step under way (about 0.02 s) by
+# chance, so one run cannot tell such times apart.
 #
 #   bash scripts/bench-a11y.sh [build dir] [rows] [file for the run without]
 set -euo pipefail
@@ -44,7 +45,7 @@ grep -E '(pass|FAIL)$' "$out/plain.txt" | cut -c1-44 | while IFS= read -r measur
     [[ -z "$on" ]] && { echo "bridge: $measure: not measured with the bridge (FAIL)"; continue; }
     awk -v m="$measure" -v on="$on" -v off="$off" -v unit="$unit" 'BEGIN {
         r = off > 0 ? on / off : 1
-        pass = r <= 1.1 || (unit == "s" && on - off <= 0.01)
+        pass = r <= 1.1 || (unit == "s" && on - off <= 0.03)
         printf "bridge: %-36s %8.3f  without %8.3f  ratio %5.2f  target <= 1.10  %s\n", substr(m, 1, 36), on, off, r, (pass ? "pass" : "FAIL") }'
 done
 grep -q "accessibility bridge on" "$out/bridge.txt" || echo "bridge: did not load (FAIL)"

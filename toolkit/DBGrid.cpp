@@ -9,6 +9,7 @@
 #include "toolkit/GridCellDelegate.h"
 #include "toolkit/IndicatorHeader.h"
 #include "toolkit/Progress.h"
+#include "toolkit/StepReader.h"
 #include "toolkit/Text.h"
 #include "toolkit/ValueViewer.h"
 
@@ -496,8 +497,8 @@ void DBGrid::copySelection() {
 }
 
 void DBGrid::exportToCsv() {
-    const vdata::Query* q = dataSet();
-    if (!q || !q->active() || !postPending()) {
+    vdata::Query* q = model_->query();
+    if (!q || !q->active() || !postPending() || !readAllRows(this, *q)) {
         return;
     }
     const QString written = tk::exportToCsv(this, *q);

@@ -1,6 +1,7 @@
 #include "toolkit/StepReader.h"
 
 #include "data/service/Query.h"
+#include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Progress.h"
 
@@ -11,6 +12,23 @@
 #include <malloc.h>
 
 namespace tk {
+
+bool readAllRows(QWidget* parent, vdata::Query& query) {
+    if (!query.reading()) {
+        return true;
+    }
+    const AppCursorGuard busy(CursorShape::SqlWait);
+    try {
+        const ProgressGuard progress(parent);
+        query.readAll();
+    } catch (const std::exception& e) {
+        if (!isCancellation(e)) {
+            reportError(e);
+        }
+        return false;
+    }
+    return true;
+}
 
 StepReader::StepReader(vdata::Query& query, QObject* parent) : QObject(parent), query_(&query) {
     timer_.setInterval(0);

@@ -10,7 +10,15 @@ class Query;
 struct DataEvent;
 } // namespace vdata
 
+class QWidget;
+
 namespace tk {
+
+// Reads the rest of a query read in steps now, with the progress dialog and
+// a busy cursor, for work that needs every row (a sort, a filter, a search,
+// an export, a row looked up). False when the user cancelled (the read
+// stops there and the rows read stay) or the read failed (reported).
+bool readAllRows(QWidget* parent, vdata::Query& query);
 
 // Reads the rest of a query's result while the program waits for input: a
 // step at a time, each short enough that a key press, a scroll or a click

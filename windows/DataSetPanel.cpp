@@ -301,24 +301,8 @@ QString DataSetPanel::shownTotal() const {
     return query_.readStopped() ? count + QStringLiteral(" (reading stopped)") : count;
 }
 
-// Sorting, filtering and searching need every row: the rest of a read in
-// steps is read first, with the progress dialog. False when the user
-// cancelled: the read stops there, and the rows read stay.
-bool DataSetPanel::readRest() {
-    if (!query_.reading()) {
-        return true;
-    }
-    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
-    try {
-        const tk::ProgressGuard progress(window());
-        query_.readAll();
-    } catch (const std::exception& e) {
-        if (!tk::isCancellation(e)) {
-            tk::reportError(e);
-        }
-        return false;
-    }
-    return true;
+bool DataSetPanel::readAllRows() {
+    return tk::readAllRows(window(), query_);
 }
 
 void DataSetPanel::readAgainOnRefresh() {
@@ -341,7 +325,7 @@ bool DataSetPanel::beforeNavigatorAction(int button) {
 // ---- the grid ------------------------------------------------------------
 
 void DataSetPanel::sort(const QString& fieldName) {
-    if (!query_.active() || !readRest()) {
+    if (!query_.active() || !readAllRows()) {
         return;
     }
     const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
@@ -382,7 +366,7 @@ bool DataSetPanel::savePendingEdit() {
 // ---- the filter box ------------------------------------------------------
 
 void DataSetPanel::applyFilter() {
-    if (!query_.active() || !readRest()) {
+    if (!query_.active() || !readAllRows()) {
         return;
     }
     {
@@ -431,7 +415,7 @@ void DataSetPanel::find(bool backward) {
         emit statusMessage(QStringLiteral("Enter a term to search"));
         return;
     }
-    if (!readRest()) {
+    if (!readAllRows()) {
         return;
     }
     const QString& term = *typed;

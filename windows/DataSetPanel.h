@@ -58,6 +58,10 @@ public:
     // that went around the end say so through statusMessage.
     void find(bool backward = false);
 
+    // Reads the rest of a table read in steps, with the progress dialog;
+    // false when cancelled or failed (see tk::readAllRows).
+    bool readAllRows();
+
     // Shows only the rows that meet the filter box's condition; an empty box
     // shows every row again. Says through statusMessage how many match.
     void applyFilter();
@@ -82,7 +86,6 @@ signals:
 private:
     void connectHandlers();
     void followQuery(const vdata::DataEvent& e);
-    bool readRest();
     QString shownTotal() const;
     void addNavigatorKeys();
     void fitSearchBar();

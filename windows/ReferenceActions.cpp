@@ -121,10 +121,16 @@ void ReferenceActions::goToReferencedRow() {
     }
     DataWindow* target = tableView(qs(key->referencedTable));
     vdata::Query& rows = target->query();
+    if (!target->master().readAllRows()) {
+        return;
+    }
     int row = vdata::findRow(rows, key->referencedColumns, *values);
     if (row < 0 && rows.active()) {
         // The view was read before the row was added.
         target->master().refresh();
+        if (!target->master().readAllRows()) {
+            return;
+        }
         row = vdata::findRow(rows, key->referencedColumns, *values);
     }
     if (row < 0) {

@@ -21,11 +21,7 @@ SqliteReadAhead::SqliteReadAhead(Source source, std::int64_t last, std::int64_t 
     : source_(std::move(source)), columns_(columns), largest_(largest),
       expected_(std::min<std::uint64_t>(mostRows, static_cast<std::uint64_t>(largest) -
                                                       static_cast<std::uint64_t>(last))),
-      nextAfter_(last) {
-    for (int i = 0; i < threadCount; ++i) {
-        threads_.emplace_back([this] { work(); });
-    }
-}
+      nextAfter_(last) {}
 
 SqliteReadAhead::~SqliteReadAhead() {
     stop_ = true;
@@ -167,7 +163,12 @@ bool SqliteReadAhead::takeBatch(std::chrono::steady_clock::time_point until) {
     return true;
 }
 
+// The threads start with the first step, so that the window shows its first
+// rows with every core the machine has.
 bool SqliteReadAhead::readMore(Snapshot& rows, std::size_t maxRows) {
+    while (threads_.size() < threadCount) {
+        threads_.emplace_back([this] { work(); });
+    }
     const auto until = std::chrono::steady_clock::now() + stepWait;
     std::size_t appended = 0;
     while (appended < maxRows) {
