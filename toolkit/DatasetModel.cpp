@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 using vdata::DataEvent;
 using vdata::DataSetState;
@@ -342,8 +343,17 @@ void DatasetModel::readKeyNotes() {
     keyNotes_ = active ? columnKeyNotes(*query_) : std::vector<ColumnKeyNote>{};
 }
 
+void DatasetModel::showReadRows() {
+    if (readRows_ > 0) {
+        beginInsertRows({}, rows_, rows_ + readRows_ - 1);
+        rows_ += std::exchange(readRows_, 0);
+        endInsertRows();
+    }
+}
+
 void DatasetModel::resetAll() {
     beginResetModel();
+    readRows_ = 0;
     longTextChecked_.clear();
     const bool active = query_ && query_->active();
     rows_ = active ? query_->displayRowCount() : 0;
@@ -406,6 +416,9 @@ void DatasetModel::onEvent(const DataEvent& e) {
         return;
     }
     ++applying_;
+    if (e.kind != DataEvent::Kind::RowsAppended) {
+        showReadRows(); // every row shown, before any other change is followed
+    }
     handle(e);
     --applying_;
     if (e.kind != DataEvent::Kind::Destroyed && query_ && query_->active()) {
@@ -445,12 +458,11 @@ void DatasetModel::handle(const DataEvent& e) {
         return;
     case K::RowsAppended:
         // The new records come after every row shown, the insert row too.
-        if (e.count > 0 && e.row == rows_) {
-            beginInsertRows({}, e.row, e.row + e.count - 1);
-            rows_ += e.count;
-            endInsertRows();
-        } else {
-            syncRowCount(-1);
+        // They are shown once they are an eighth more than those shown, and
+        // when the read ends.
+        readRows_ += e.count;
+        if (readRows_ >= std::max(rows_ / 8, fewestRowsShown) || !query_->reading()) {
+            showReadRows();
         }
         return;
     case K::Scrolled:

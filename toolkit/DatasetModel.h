@@ -90,6 +90,7 @@ private:
     void onEvent(const vdata::DataEvent& e);
     void handle(const vdata::DataEvent& e);
     void resetAll();
+    void showReadRows();
     void readKeyNotes();
     void syncRowCount(int hint);
     void refreshIndicators();
@@ -105,6 +106,9 @@ private:
     vdata::Query* query_ = nullptr;
     int subscription_ = 0;
     int rows_ = 0;
+    // Rows read in steps and not shown yet: a view does work for every row
+    // whenever rows are added, so they are added in growing batches.
+    int readRows_ = 0;
     int indicatorRow_ = -1; // the row whose indicator was last painted
     int columns_ = 0;
     int insertRow_ = -1; // the row the model shows for a pending insert
@@ -114,6 +118,7 @@ private:
     // per cell until the query changes: checking a long value is too slow to
     // repeat on every paint.
     mutable std::unordered_map<std::uint64_t, bool> longTextChecked_;
+    static constexpr int fewestRowsShown = 50000;
     // The declared keys' mark and tooltip of each column title.
     std::vector<ColumnKeyNote> keyNotes_;
 };
