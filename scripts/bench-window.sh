@@ -45,7 +45,7 @@ grep -E '^[A-Za-z].*(pass|FAIL)$' "$out/${sizes[0]}.txt" | cut -c1-44 | while IF
     for n in "${sizes[@]}"; do
         value=$(grep -F "$measure" "$out/$n.txt" | head -1 | cut -c45- | awk '{print $1}')
         if [[ -n "$previous" && "$previous" != "0.00" && "$previous" != "0.000" ]]; then
-            printf '%8s (x%4.1f)' "$value" "$(awk -v a="$value" -v b="$previous" 'BEGIN{print b > 0 ? a/b : 0}')"
+            printf '%8s (x%4.1f)' "$value" "$(awk -v a="$value" -v b="$previous" 'BEGIN{print (b > 0 ? a/b : 0)}')"
         else
             printf '%14s' "$value"
         fi
