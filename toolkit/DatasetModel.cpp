@@ -8,7 +8,6 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -34,26 +33,34 @@ bool isNumeric(vdata::FieldType t) {
            t == vdata::FieldType::Decimal;
 }
 
-// Decodes in pieces, so a long value never becomes one big string.
+// Checked without decoding, so a long value never becomes one big string; a
+// value cut in the middle of a character is not valid either.
 bool isValidUtf8(std::string_view s) {
-    constexpr std::size_t piece = 1 << 16;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    for (std::size_t at = 0; at < s.size() && !decoder.hasError(); at += piece) {
-        const std::string_view part = s.substr(at, piece);
-        [[maybe_unused]] const QString text =
-            decoder(QByteArrayView(part.data(), qsizetype(part.size())));
-    }
-    return !decoder.hasError();
+    return QByteArrayView(s.data(), qsizetype(s.size())).isValidUtf8();
 }
 
+// Keeps the next break of each kind and looks for one again only once the
+// lines have passed it, so each kind is looked for once over the value: a
+// search for either break from each line's start tries both at every byte,
+// which on a 50 MB value is felt at each repaint.
 bool hasLineLongerThan(std::string_view s, std::size_t limit) {
-    std::size_t start = 0;
-    while (s.size() - start > limit) {
-        const std::size_t end = s.find_first_of("\r\n", start);
+    if (s.size() <= limit) {
+        return false;
+    }
+    std::size_t lf = s.find('\n');
+    std::size_t cr = s.find('\r');
+    for (std::size_t start = 0; s.size() - start > limit;) {
+        const std::size_t end = std::min(lf, cr);
         if (end == std::string_view::npos || end - start > limit) {
             return true;
         }
         start = end + 1;
+        if (lf < start) {
+            lf = s.find('\n', start);
+        }
+        if (cr < start) {
+            cr = s.find('\r', start);
+        }
     }
     return false;
 }
@@ -407,7 +414,11 @@ void DatasetModel::refreshIndicators() {
 }
 
 void DatasetModel::onEvent(const DataEvent& e) {
-    longTextChecked_.clear();
+    // A move of the current row and rows read on leave every value shown as
+    // it was, so what was found about long texts still holds.
+    if (e.kind != DataEvent::Kind::Scrolled && e.kind != DataEvent::Kind::RowsAppended) {
+        longTextChecked_.clear();
+    }
     if (e.kind == DataEvent::Kind::UpdatingRecord) {
         if (editorCommit_ && !editorCommit_()) {
             // The editor showed why; the post stops without another message.
