@@ -203,16 +203,14 @@ public:
             result.columns = describe(stmt);
         }
         result.rows = Snapshot(result.columns.size());
-        if (stream->readMore(result.rows, firstRows)) {
-            result.rest = std::move(stream);
-        }
+        const bool more = stream->readMore(result.rows, firstRows);
         typeByValues(result.columns, result.rows);
-        if (result.rest && !path_.empty()) {
+        if (more && !path_.empty()) {
             result.rest = std::make_unique<SqliteReadAhead>(
-                SqliteReadAhead::Source{&api_, path_, password_, quoted, rowid},
-                static_cast<const SqliteTableStream&>(*result.rest).last(),
-                static_cast<const SqliteTableStream&>(*result.rest).largest(),
-                result.columns.size(), rowsTheFileCanHold());
+                SqliteReadAhead::Source{&api_, path_, password_, quoted, rowid}, stream->last(),
+                stream->largest(), result.columns.size(), rowsTheFileCanHold());
+        } else if (more) {
+            result.rest = std::move(stream);
         }
         return result;
     }
