@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -67,6 +68,11 @@ ServerDialog::ServerDialog(ServerLogin& connection) : connection_(connection) {
         cboServerType->setCurrentIndex(int(serverTypeIndex(rememberedServerType())));
     }
     listServers();
+    // The keyboard starts in the server box; the page's single tab takes
+    // no focus, so typing never lands on the tab bar or the type list.
+    if (auto* tabs = PageControl1->findChild<QTabBar*>())
+        tabs->setFocusPolicy(Qt::NoFocus);
+    cboServers->setFocus(Qt::OtherFocusReason);
 }
 
 void ServerDialog::connectHandlers() {
@@ -203,8 +209,8 @@ void ServerDialog::cboServersClick() {
     QStringList names;
     ListDatabases(names, server);
     cboDatabases->addItems(names);
-    // The first database is highlighted, so Return in the list picks it.
-    cboDatabases->setCurrentIndex(names.isEmpty() ? -1 : 0);
+    // Nothing is chosen for the user: OK without a choice warns.
+    cboDatabases->setCurrentIndex(-1);
 }
 
 void ServerDialog::rbTrustedConnectionClick() {

@@ -247,17 +247,16 @@ private Q_SLOTS:
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), form.cboDatabases);
         QVERIFY(items(form.cboDatabases).contains(database()));
-        QCOMPARE(form.cboDatabases->currentIndex(), 0); // Return picks the first
+        QCOMPARE(form.cboDatabases->currentIndex(), -1); // nothing chosen for the user
         QCOMPARE(dialogs.shown.size(), 0);
 
-        // Leaving the box again reloads and highlights the first entry anew,
-        // same name or not.
+        // Leaving the box again reloads and clears the choice, same name or not.
         form.cboDatabases->setCurrentIndex(0);
         form.cboDatabases->addItem(QStringLiteral("stale entry"));
         form.cboServers->setFocus(Qt::MouseFocusReason);
         QTest::keyClick(form.cboServers, Qt::Key_Tab);
         QVERIFY(!items(form.cboDatabases).contains(QStringLiteral("stale entry")));
-        QCOMPARE(form.cboDatabases->currentIndex(), 0);
+        QCOMPARE(form.cboDatabases->currentIndex(), -1);
 
         // Picking a listed server fills the list at once.
         form.cboDatabases->clear();
@@ -266,11 +265,32 @@ private Q_SLOTS:
         Q_EMIT form.cboServers->activated(form.cboServers->count() - 1);
         QVERIFY(items(form.cboDatabases).contains(database()));
 
-        // Return in the list takes the highlighted database.
+        // OK with no database chosen warns; Down chooses the first, and
+        // Return takes it.
         form.cboDatabases->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form.cboDatabases, Qt::Key_Return);
+        QCOMPARE(dialogs.kinds(), QStringList({"warning"}));
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QTest::keyClick(form.cboDatabases, Qt::Key_Down);
         QTest::keyClick(form.cboDatabases, Qt::Key_Return);
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(info.DatabaseName, form.cboDatabases->itemText(0));
+    }
+
+    // The keyboard starts in the server box: what the user types first is
+    // a server name, never a server type; Tab goes on to the database list.
+    void theKeyboardStartsInTheServerBox() {
+        ScriptedDialogs dialogs;
+        ServerLogin info;
+        ServerDialog form(info);
+        showActive(form);
+        const QString type = form.cboServerType->currentText();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("srv1"));
+        QCOMPARE(form.cboServers->currentText(), QStringLiteral("srv1"));
+        QCOMPARE(form.cboServerType->currentText(), type);
+        form.cboServers->setEditText(QString()); // nothing to list on leaving
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.cboDatabases);
     }
 
     // A typed name that is also in the server list: leaving the box lists
