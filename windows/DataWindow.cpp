@@ -125,6 +125,8 @@ void DataWindow::buildMasterDetail() {
     detailQuery_.setDataSource(&source_);
     detail_ = new DataSetPanel(detailSource_, this);
     detail_->nameWidgets(QStringLiteral("Child"));
+    // Only the main grid's titles are bold.
+    detail_->Grid->setTitleBold(false);
     detail_->Label1->setText(QStringLiteral("&Search on:"));
     // The detail closes on its own when its re-read, as the master moves,
     // fails or is cancelled; its counter says so.
@@ -139,10 +141,10 @@ void DataWindow::buildMasterDetail() {
     splitter_ = new QSplitter(Qt::Vertical, this);
     splitter_->setObjectName(QStringLiteral("MasterDetailSplitter"));
     splitter_->setChildrenCollapsible(false);
-    splitter_->addWidget(master_);
     splitter_->addWidget(setup_);
+    splitter_->addWidget(master_);
     splitter_->addWidget(detail_);
-    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 1);
     splitter_->setStretchFactor(2, 1);
 }
 

@@ -13,8 +13,8 @@ class QSplitter;
 class RelationSetup;
 
 // A data window: a view of one table, the freehand query (the SQL box above
-// the grid) or the master-detail window (the master and the detail panel,
-// with the relation set-up between them, in a splitter the user can drag).
+// the grid) or the master-detail window (the relation set-up at the top,
+// then the master and the detail panel, in a splitter the user can drag).
 class DataWindow : public QWidget {
     Q_OBJECT
 public:

@@ -462,27 +462,33 @@ private slots:
         QCOMPARE(w.detail()->query().recordCount(), 1);
     }
 
-    // The bar between the master and the set-up moves with the mouse; the
-    // detail keeps its height.
-    void masterAndSetUpShareTheHeightTheUserDrags() {
+    // From the top: the set-up, the master, the detail. The bar between the
+    // set-up and the master moves with the mouse; the detail keeps its
+    // height. Only the master's titles are bold.
+    void setUpStandsAboveTheMasterAndTheBarMoves() {
         Env env;
         DataWindow w(env.connection(), DataWindow::Use::MasterDetail);
         w.resize(800, 600);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto top = [&](QWidget* part) { return part->mapTo(&w, QPoint(0, 0)).y(); };
+        QVERIFY(top(w.setup()) < top(w.master().edTrazi));
+        QVERIFY(top(w.master().Grid) < top(w.detail()));
+        QVERIFY(w.master().Grid->horizontalHeader()->font().bold());
+        QVERIFY(!w.detail()->Grid->horizontalHeader()->font().bold());
         const int master = w.master().height();
         const int setup = w.setup()->height();
         const int detail = w.detail()->height();
         QSplitterHandle* bar = w.splitter()->handle(1);
         const QPoint from = bar->rect().center();
-        const QPoint to = from - QPoint(0, 40);
+        const QPoint to = from + QPoint(0, 40);
         QTest::mousePress(bar, Qt::LeftButton, {}, from);
         QMouseEvent drag(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
                          Qt::NoModifier);
         QApplication::sendEvent(bar, &drag);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
-        QCOMPARE(w.master().height(), master - 40);
         QCOMPARE(w.setup()->height(), setup + 40);
+        QCOMPARE(w.master().height(), master - 40);
         QCOMPARE(w.detail()->height(), detail);
     }
 
