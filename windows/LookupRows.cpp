@@ -17,6 +17,27 @@ bool isText(vdata::FieldType type) {
     return type == vdata::FieldType::WideString || type == vdata::FieldType::Memo;
 }
 
+// The pattern's escape character. Not a backslash: MariaDB reads one in a
+// string literal as an escape of its own.
+const char likeEscape = '!';
+
+// `term` as a LIKE pattern that matches it literally: the wildcards, the
+// escape itself and "[" (a character class on SQL Server) are escaped.
+std::string literalPattern(const QString& term) {
+    std::string pattern;
+    for (const char c : ss(term)) {
+        if (c == '%' || c == '_' || c == '[' || c == likeEscape) {
+            pattern += likeEscape;
+        }
+        pattern += c;
+    }
+    return pattern;
+}
+
+std::string likeCondition(const std::string& operand, const std::string& parameter) {
+    return "LOWER(" + operand + ") LIKE :" + parameter + " ESCAPE '" + likeEscape + "'";
+}
+
 } // namespace
 
 LookupRows::Source LookupRows::sourceOf(vdata::Connection& connection, const vdata::ForeignKey& key,
@@ -59,15 +80,15 @@ std::string LookupRows::pageSql(std::vector<std::pair<std::string, vdata::Value>
         std::vector<std::string> matches;
         if (!source_.text.empty()) {
             // LOWER on both sides: a server's LIKE heeds letter case.
-            matches.push_back("LOWER(" + vdata::bracketName(source_.text) + ") LIKE :term");
+            matches.push_back(likeCondition(vdata::bracketName(source_.text), "term"));
             params.emplace_back("term",
-                                vdata::Value::text(ss(QLatin1Char('%') + term_.toLower() + '%')));
+                                vdata::Value::text('%' + literalPattern(term_.toLower()) + '%'));
         }
         bool whole = false;
         const qlonglong number = term_.toLongLong(&whole);
         if (!source_.numericKey) {
-            matches.push_back("LOWER(" + key + ") LIKE :key");
-            params.emplace_back("key", vdata::Value::text(ss(term_.toLower() + '%')));
+            matches.push_back(likeCondition(key, "key"));
+            params.emplace_back("key", vdata::Value::text(literalPattern(term_.toLower()) + '%'));
         } else if (whole) {
             matches.push_back(key + " = :key");
             params.emplace_back("key", vdata::Value::integer(number));

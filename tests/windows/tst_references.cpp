@@ -284,6 +284,44 @@ private slots:
         QCOMPARE(shownError, error);
     }
 
+    // A search term is matched literally: "%", "_", "!" and "[" are
+    // characters like any other, on every engine.
+    void lookupSearchMatchesWildcardsLiterally_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("listed");
+        for (const QString& database : {QStringLiteral("sqlite"), QStringLiteral("postgres")}) {
+            const QByteArray on = " on " + database.toLatin1();
+            QTest::newRow("percent" + on) << database << "%" << QStringList();
+            QTest::newRow("underscore" + on) << database << "a_c" << QStringList();
+            QTest::newRow("escape and bracket" + on) << database << "![" << QStringList();
+            QTest::newRow("slash" + on)
+                << database << "c/d" << QStringList{QStringLiteral("1 \u2014 AC/DC")};
+        }
+    }
+    void lookupSearchMatchesWildcardsLiterally() {
+        QFETCH(QString, database);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, listed);
+        Program env;
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        if (database == QLatin1String("postgres")) {
+            keydb::connectTo(env, QStringLiteral("artists"), pg);
+        }
+        QVERIFY(env.started());
+        Driver d = env.open(QStringLiteral("Album"));
+        d.click(0, 2);
+        Driver::type(typed);
+        auto* editor = qobject_cast<LookupEditor*>(Driver::keyboard());
+        QVERIFY(editor);
+        QStringList shown;
+        for (int r = 0; r < editor->rows()->rowCount(); ++r) {
+            shown << editor->rows()->index(r).data().toString();
+        }
+        QCOMPARE(shown, listed);
+        Driver::key(Qt::Key_Escape);
+    }
+
     // The list reads its rows a page at a time: Page Down past the first
     // page reaches rows read as the list scrolled.
     void lookupListReadsAsItScrolls() {
