@@ -1,6 +1,7 @@
 #include "windows/ReferenceActions.h"
 
 #include "data/service/Connection.h"
+#include "data/service/Errors.h"
 #include "data/service/Query.h"
 #include "data/service/ReferencedRows.h"
 #include "toolkit/Cursors.h"
@@ -109,13 +110,27 @@ void ReferenceActions::goToReferencedRow() {
     if (!values) {
         return;
     }
-    if (std::any_of(values->begin(), values->end(), [](const auto& v) { return v.isNull(); })) {
-        say(joined(key->columns) + QStringLiteral(" is empty: it refers to no row."));
+    if (const QString empty = emptyKeyText(*key, *values); !empty.isEmpty()) {
+        say(empty);
         return;
     }
     const QString missing =
         qs(vdata::missingRowText(key->referencedTable, key->referencedColumns, *values));
-    if (!vdata::rowExists(connection_, key->referencedTable, key->referencedColumns, *values)) {
+    bool exists = false;
+    try {
+        exists =
+            vdata::rowExists(connection_, key->referencedTable, key->referencedColumns, *values);
+    } catch (const vdata::DataError&) {
+        // A key declared to a table that is not there is told as such,
+        // not in the engine's words.
+        if (tableExists(key->referencedTable)) {
+            throw;
+        }
+        say(QStringLiteral("The key refers to table ") + qs(key->referencedTable) +
+            QStringLiteral(", which does not exist."));
+        return;
+    }
+    if (!exists) {
         say(missing);
         return;
     }
@@ -143,6 +158,35 @@ void ReferenceActions::goToReferencedRow() {
     if (RowHistory* history = host_->rowHistory()) {
         history->followed(from, to);
     }
+}
+
+// What a key with empty columns says; empty when every column has a value.
+// A key of several columns with some of them empty names those.
+QString ReferenceActions::emptyKeyText(const vdata::ForeignKey& key,
+                                       const std::vector<vdata::Value>& values) {
+    std::vector<std::string> empty;
+    for (std::size_t i = 0; i < values.size() && i < key.columns.size(); ++i) {
+        if (values[i].isNull()) {
+            empty.push_back(key.columns[i]);
+        }
+    }
+    if (empty.empty()) {
+        return {};
+    }
+    if (empty.size() == key.columns.size()) {
+        return joined(key.columns) + QStringLiteral(" is empty: it refers to no row.");
+    }
+    return QStringLiteral("The key (") + joined(key.columns) + QStringLiteral(") is incomplete: ") +
+           joined(empty) + (empty.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+           QStringLiteral(" empty.");
+}
+
+bool ReferenceActions::tableExists(const std::string& table) const {
+    const std::vector<std::string> tables = connection_.tableNames();
+    const QString wanted = qs(table);
+    return std::any_of(tables.begin(), tables.end(), [&](const std::string& t) {
+        return wanted.compare(qs(t), Qt::CaseInsensitive) == 0;
+    });
 }
 
 QMdiArea* ReferenceActions::area() const {

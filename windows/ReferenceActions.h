@@ -1,12 +1,14 @@
 #pragma once
 
 #include "data/service/ForeignKey.h"
+#include "data/service/Value.h"
 
 #include <QObject>
 #include <QString>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class DataSetPanel;
 class DataWindow;
@@ -38,6 +40,9 @@ private:
     void addMenuItems(QMenu* menu);
     std::string table() const;
     std::optional<vdata::ForeignKey> currentKey() const;
+    static QString emptyKeyText(const vdata::ForeignKey& key,
+                                const std::vector<vdata::Value>& values);
+    bool tableExists(const std::string& table) const;
     void say(const QString& text) const;
     DataWindow* tableView(const QString& table) const;
     QMdiArea* area() const;

@@ -145,6 +145,11 @@ private slots:
         QTest::newRow("missing row")
             << "InvoiceLine" << 1 << 2 << "Track has no row with TrackId 9999.";
         QTest::newRow("NULL") << "Track" << 0 << 4 << "GenreId is empty: it refers to no row.";
+        QTest::newRow("no such table")
+            << "Orphan" << 0 << 1 << "The key refers to table nosuch, which does not exist.";
+        QTest::newRow("half of a key")
+            << "Half" << 0 << 0 << "The key (x, y) is incomplete: y is empty.";
+        QTest::newRow("all of a key") << "Half" << 1 << 1 << "x, y is empty: it refers to no row.";
     }
     void aReferenceToNoRowSaysSo() {
         QFETCH(QString, table);
@@ -152,7 +157,12 @@ private slots:
         QFETCH(int, column);
         QFETCH(QString, status);
         Program env("UPDATE InvoiceLine SET TrackId = 9999 WHERE InvoiceLineId = 2;\n"
-                    "UPDATE Track SET GenreId = NULL WHERE TrackId = 1;");
+                    "UPDATE Track SET GenreId = NULL WHERE TrackId = 1;\n"
+                    "CREATE TABLE Orphan (Id INT, Ref INT REFERENCES nosuch (Id));\n"
+                    "INSERT INTO Orphan VALUES (1, 5);\n"
+                    "CREATE TABLE Half (x INT, y INT, FOREIGN KEY (x, y) REFERENCES "
+                    "PlaylistTrack (PlaylistId, TrackId));\n"
+                    "INSERT INTO Half VALUES (1, NULL), (NULL, NULL);");
         QVERIFY(env.started());
         Driver d = env.open(table);
         d.click(row, column);
