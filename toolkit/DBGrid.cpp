@@ -17,12 +17,14 @@
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStyle>
 
 #include <algorithm>
 #include <set>
@@ -635,7 +637,35 @@ void DBGrid::focusInEvent(QFocusEvent* event) {
     }
 }
 
+// The second of two quick clicks on a title arrives as a double-click, which
+// the header takes for no click at all. Away from a column's edge (where a
+// double-click fits the column to its contents) it is a press like any other,
+// so that every click sorts.
+bool DBGrid::titleDoubleClickIsPress(QEvent* event) {
+    auto* me = static_cast<QMouseEvent*>(event);
+    QHeaderView* titles = horizontalHeader();
+    const int x = me->position().toPoint().x();
+    const int section = titles->logicalIndexAt(x);
+    if (me->button() != Qt::LeftButton || section < 0) {
+        return false;
+    }
+    const int grip = titles->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
+    const int left = titles->sectionViewportPosition(section);
+    if (x < left + grip || x > left + titles->sectionSize(section) - grip) {
+        return false;
+    }
+    QMouseEvent press(QEvent::MouseButtonPress, me->position(), me->scenePosition(),
+                      me->globalPosition(), me->button(), me->buttons(), me->modifiers(),
+                      me->pointingDevice());
+    QCoreApplication::sendEvent(titles->viewport(), &press);
+    return true;
+}
+
 bool DBGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick && watched == horizontalHeader()->viewport() &&
+        titleDoubleClickIsPress(event)) {
+        return true;
+    }
     if (event->type() == QEvent::MouseMove) {
         auto* w = static_cast<QWidget*>(watched);
         auto* me = static_cast<QMouseEvent*>(event);

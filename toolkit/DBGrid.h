@@ -112,6 +112,7 @@ private:
     void followQuery(int row);
     bool moveQueryTo(int row);
     void watchForPointer(QWidget* w);
+    bool titleDoubleClickIsPress(QEvent* event);
     void onTitleClicked(int section);
     void fitColumns();
     bool startRecordEdit(const QModelIndex& index);
