@@ -11,6 +11,7 @@ class QWidget;
 // "&Add") presses that button, even when a main-menu title has the same
 // letter. Qt would take the two as one ambiguous shortcut and press
 // neither. Outside the data windows the main menu keeps its letters.
+// Ctrl+F4 closes the window from any of its controls.
 class DataWindowKeys : public QObject {
     Q_OBJECT
 public:
@@ -21,4 +22,5 @@ protected:
 
 private:
     static QAbstractButton* buttonFor(QWidget* frame, const QKeyEvent& key);
+    static bool closeKey(QWidget* frame, QKeyEvent* key);
 };

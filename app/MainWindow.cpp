@@ -140,8 +140,8 @@ void MainWindow::connectionOpened() {
 
 // F6 goes from the tree to the active data window and back; Ctrl+F6 goes to
 // the next data window, Ctrl+F4 closes the active one (as the Close button).
-// Inside a data window its frame has Ctrl+F4 already, so the main window's
-// own serves the tree only: two would cancel each other out.
+// Inside a data window the frame's key filter (DataWindowKeys) closes it, so
+// the main window's own serves the tree only: two would cancel each other out.
 void MainWindow::addWindowKeys() {
     const auto key = [this](QWidget* scope, QKeySequence sequence, auto slot) {
         auto* action = new QAction(scope);

@@ -21,6 +21,7 @@
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
@@ -266,6 +267,50 @@ private Q_SLOTS:
         QCOMPARE(active(), second);
         press(Qt::Key_F6);
         press(Qt::CTRL | Qt::Key_F4); // from the tree as well
+        QCOMPARE(s.windowCount(), 0);
+    }
+
+    // Ctrl+F4 closes the active data window from any of its controls,
+    // maximized or tiled, also where the desktop's own close key for a frame
+    // is Ctrl+W alone (X11's key scheme).
+    void ctrlF4ClosesTheWindowFromAnyOfItsControls_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("tiled");
+        for (const bool tiled : {false, true}) {
+            const QByteArray how = tiled ? " tiled" : " maximized";
+            for (const char* control : {"grid", "search box", "filter box", "SQL box"})
+                QTest::newRow(control + how) << QString::fromLatin1(control) << tiled;
+        }
+    }
+    void ctrlF4ClosesTheWindowFromAnyOfItsControls() {
+        QFETCH(QString, control);
+        QFETCH(bool, tiled);
+        Shell s;
+        QVERIFY(s.started());
+        s.open(shopDb);
+        DataWindow* w = control == QLatin1String("SQL box")
+                            ? s.click(QStringLiteral("Misc"), QStringLiteral("Query"))
+                            : s.click(QStringLiteral("Tables"), QStringLiteral("zeta"));
+        QVERIFY(w);
+        for (QMdiSubWindow* frame : s.form.mdiArea()->subWindowList()) {
+            for (QAction* action : frame->systemMenu()->actions()) {
+                QList<QKeySequence> keys = action->shortcuts();
+                keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_F4));
+                action->setShortcuts(keys);
+            }
+        }
+        if (tiled)
+            s.form.mdiArea()->tileSubWindows();
+        DataSetPanel& panel = w->master();
+        QWidget* target = control == QLatin1String("grid")         ? panel.Grid
+                          : control == QLatin1String("search box") ? panel.edTrazi
+                          : control == QLatin1String("filter box")
+                              ? panel.edFilter
+                              : static_cast<QWidget*>(w->sqlBox());
+        target->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget(), target);
+        QTest::keyClick(target, Qt::Key_F4, Qt::ControlModifier);
+        Shell::settle();
         QCOMPARE(s.windowCount(), 0);
     }
 
