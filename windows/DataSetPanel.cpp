@@ -1,6 +1,8 @@
 #include "windows/DataSetPanel.h"
 
+#include "data/service/Connection.h"
 #include "data/service/Errors.h"
+#include "data/service/ReferencedRows.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
@@ -15,6 +17,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -311,15 +314,73 @@ void DataSetPanel::readAgainOnRefresh() {
     };
 }
 
-// The navigator's Refresh reads the query again here, with the progress
-// dialog and the counter; the navigator's own refresh does not run.
+// The navigator's Refresh (F5) reads the query again here, with the progress
+// dialog and the counter, and keeps the user's place; the navigator's own
+// refresh does not run.
 bool DataSetPanel::beforeNavigatorAction(int button) {
     if (button != tk::DBNavigator::Refresh) {
         return true;
     }
-    refresh();
+    readAgainKeepingPlace();
     emit refreshed();
     return false;
+}
+
+// The values that tell the current row from the others: the table's key
+// where the engine names one, else every value that can be compared as text.
+std::pair<std::vector<std::string>, std::vector<vdata::Value>>
+DataSetPanel::currentRowIdentity() const {
+    std::vector<std::string> columns;
+    const std::string table = query_.editableTable();
+    if (!table.empty() && query_.connection()) {
+        columns = query_.connection()->tableOrderKey(table);
+    }
+    const int row = query_.currentRow();
+    if (columns.empty()) {
+        for (int c = 0; c < query_.fieldCount(); ++c) {
+            const vdata::Value::Kind kind = query_.cellKind(row, c);
+            if (kind != vdata::Value::Kind::Null && kind != vdata::Value::Kind::Blob) {
+                columns.push_back(query_.field(c).name());
+            }
+        }
+    }
+    std::optional<std::vector<vdata::Value>> values = vdata::currentValues(query_, columns);
+    return {columns, values.value_or(std::vector<vdata::Value>())};
+}
+
+// Reads the rows again and comes back to the row that was current (found by
+// its values, else the same position) with the grid scrolled as it was. A
+// row read in steps is looked for among the rows up to a step past its old
+// position.
+void DataSetPanel::readAgainKeepingPlace() {
+    const int row = query_.active() ? query_.currentRow() : -1;
+    if (row < 0) {
+        refresh();
+        return;
+    }
+    const auto [columns, values] = currentRowIdentity();
+    const int top = Grid->verticalScrollBar()->value();
+    const int left = Grid->horizontalScrollBar()->value();
+    refresh();
+    try {
+        while (query_.reading() && query_.recordCount() <= row + int(vdata::Query::firstRows)) {
+            query_.readMore(vdata::Query::firstRows);
+        }
+    } catch (const std::exception& e) {
+        tk::reportError(e); // the rows read are kept; the place is looked for among them
+    }
+    int found = values.empty() ? -1 : vdata::findRow(query_, columns, values);
+    if (found < 0) {
+        found = std::min(row, query_.recordCount() - 1);
+    }
+    if (found >= 0) {
+        query_.moveTo(found);
+    }
+    Grid->doItemsLayout();
+    Grid->verticalScrollBar()->setValue(top);
+    Grid->horizontalScrollBar()->setValue(left);
+    Grid->scrollTo(Grid->currentIndex());
+    showRecord();
 }
 
 // ---- the grid ------------------------------------------------------------

@@ -10,6 +10,9 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 // One query shown as a data window shows it: an editable grid with
 // title-click sorting, its navigator, a search box with its column list, and
@@ -43,9 +46,10 @@ public:
     // Ascending on the first click, then descending, then ascending again.
     // A refused sort keeps the order and shows nothing.
     void sort(const QString& fieldName);
-    // The navigator's Refresh reads the query again as refresh() does, where
-    // by itself it runs the query's own refresh (which keeps the record and
-    // leaves the counter as it is).
+    // The navigator's Refresh (F5) reads the query again as refresh() does
+    // and comes back to the current row and the scroll position, where by
+    // itself it runs the query's own refresh (which keeps the record number
+    // and leaves the counter as it is).
     void readAgainOnRefresh();
     // Saves a change pending in the grid before the window closes; see the
     // .cpp for when the window closes without it.
@@ -92,6 +96,8 @@ private:
     void flowTopBar();
     void setNavigatorCaptions();
     bool beforeNavigatorAction(int button);
+    void readAgainKeepingPlace();
+    std::pair<std::vector<std::string>, std::vector<vdata::Value>> currentRowIdentity() const;
     void showPointerOver(int x, int y);
     void enterSearchBox();
     void leaveSearchBox();

@@ -23,6 +23,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -281,7 +282,7 @@ private slots:
         }
         w->master().DBNavigator->button(tk::DBNavigator::Refresh)->click();
         QCOMPARE(w->query().recordCount(), 5);
-        QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 1 / 5"));
+        QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 3 / 5")); // the same record
         QCOMPARE(env.dialogs.shown.size(), 0);
         // A refresh that fails goes to the default error report.
         {
@@ -325,6 +326,42 @@ private slots:
                     .DBNavigator->button(tk::DBNavigator::Post)
                     ->toolTip()
                     .contains(QStringLiteral("Ctrl+S")));
+    }
+
+    // F5 reads again and keeps the user's place: the same record current
+    // (also when a row was added above it, and when it lies beyond the first
+    // rows of a table read in steps) and the grid scrolled as it was. A
+    // record deleted meanwhile leaves the same position current.
+    void f5KeepsTheCurrentRowAndTheScroll() {
+        Env env("CREATE TABLE Numbers (ID INTEGER PRIMARY KEY, Name TEXT);\n"
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)\n"
+                "INSERT INTO Numbers SELECT i * 10, 'n' || i FROM n;");
+        DataWindow w(env.connection(), DataWindow::Use::Table);
+        w.resize(600, 400);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setUp(QStringLiteral("Numbers"));
+        tk::DBGrid* grid = w.master().Grid;
+        w.query().readAll();
+        w.query().moveTo(2500);
+        grid->scrollTo(grid->currentIndex(), QAbstractItemView::PositionAtCenter);
+        const int top = grid->verticalScrollBar()->value();
+        auto other = env.other();
+        vdata::Command change(other.get());
+        change.setCommandText("INSERT INTO Numbers VALUES (5, 'added')");
+        change.execute();
+        grid->setFocus();
+        gridtest::Driver::key(Qt::Key_F5);
+        QCOMPARE(w.query().cellText(w.query().currentRow(), 0), std::string("25010"));
+        QCOMPARE(w.query().currentRow(), 2501);
+        QCOMPARE(grid->verticalScrollBar()->value(), top);
+        QCOMPARE(w.master().lblRecNo->text().section(' ', 1, 1), QStringLiteral("2502"));
+        change.setCommandText("DELETE FROM Numbers WHERE ID = 25010");
+        change.execute();
+        gridtest::Driver::key(Qt::Key_F5);
+        QCOMPARE(w.query().currentRow(), 2501);
+        QCOMPARE(w.query().cellText(2501, 0), std::string("25020"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
     void navigatorDeleteAsksFirst() {
