@@ -398,7 +398,7 @@ private slots:
             for (int i = 0; i < 3 && form.cboServerType->currentText() != "MariaDB / MySQL"; ++i) {
                 QTest::keyClick(form.cboServerType, Qt::Key_Down);
             }
-            QTest::keyClick(form.cboServerType, Qt::Key_Tab);
+            QTest::mouseClick(form.cboServers->lineEdit(), Qt::LeftButton);
             QTest::keyClicks(form.cboServers, server);
             QTest::keyClick(form.cboServers, Qt::Key_Tab); // lists its databases
             QTest::keyClicks(form.cboDatabases, database);
