@@ -8,6 +8,7 @@
 #include "toolkit/ErrorReport.h"
 #include "toolkit/GridCellDelegate.h"
 #include "toolkit/IndicatorHeader.h"
+#include "toolkit/NumberWidths.h"
 #include "toolkit/Progress.h"
 #include "toolkit/StepReader.h"
 #include "toolkit/Text.h"
@@ -24,6 +25,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyle>
 
 #include <algorithm>
@@ -86,7 +88,10 @@ DBGrid::DBGrid(QWidget* parent)
             fittedTitles_ = titles;
             fitColumns();
         }
+        widenForShownNumbers();
     });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &DBGrid::widenForShownNumbers);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DBGrid::widenForShownNumbers);
 
     connect(copyAction_, &QAction::triggered, this, &DBGrid::copySelection);
     connect(exportAction_, &QAction::triggered, this, &DBGrid::exportToCsv);
@@ -135,6 +140,39 @@ void DBGrid::fitColumns() {
         }
         setColumnWidth(c, std::min(width, widest));
     }
+}
+
+// A column of numbers or dates never cuts a value in view: the rows shown
+// after the columns were fitted (read in steps, added, scrolled to) widen
+// it as far as their values need. Columns only ever grow here, so nothing
+// jumps back and forth while the user reads; only the rows in view are
+// measured, so a big table read in steps costs nothing more.
+void DBGrid::widenForShownNumbers() {
+    const vdata::Query* query = model_->query();
+    const int first = rowAt(0);
+    if (!query || !query->active() || first < 0) {
+        return;
+    }
+    const int bottom = rowAt(viewport()->height() - 1);
+    const int last = bottom < 0 ? model_->rowCount() - 1 : bottom;
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+                       (showGrid() ? 1 : 0);
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        const int chars = widestNumberText(*query, c, first, last);
+        if (chars == 0) {
+            continue;
+        }
+        const int needed =
+            fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + margin;
+        if (needed > columnWidth(c)) {
+            setColumnWidth(c, needed);
+        }
+    }
+}
+
+void DBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    widenForShownNumbers();
 }
 
 void DBGrid::watchForPointer(QWidget* w) {

@@ -106,6 +106,7 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void followRowCount(int oldCount, int newCount);
@@ -115,6 +116,7 @@ private:
     bool titleDoubleClickIsPress(QEvent* event);
     void onTitleClicked(int section);
     void fitColumns();
+    void widenForShownNumbers();
     bool startRecordEdit(const QModelIndex& index);
     void showValue(const QModelIndex& index, const QString& reason);
     void followState();

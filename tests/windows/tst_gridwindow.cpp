@@ -364,6 +364,30 @@ private slots:
         QCOMPARE(env.dialogs.shown.size(), 0);
     }
 
+    // Numbers and dates further down a table read in steps are shown whole:
+    // their columns grow as the wider values come into view.
+    void columnsGrowForWiderNumbersReadLater() {
+        Env env("CREATE TABLE Sums (ID INTEGER PRIMARY KEY, Amount INT, Price REAL, Due DATE);\n"
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 6000)\n"
+                "INSERT INTO Sums SELECT i, CASE WHEN i = 4321 THEN -1234567890123 ELSE i END,\n"
+                "  CASE WHEN i = 5000 THEN 98765.4321 ELSE 1.5 END,\n"
+                "  CASE WHEN i < 5999 THEN NULL ELSE '2024-12-31' END FROM n;");
+        DataWindow w(env.connection(), DataWindow::Use::Table);
+        w.resize(600, 400);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setUp(QStringLiteral("Sums"));
+        QTRY_VERIFY(!w.query().reading());
+        tk::DBGrid* grid = w.master().Grid;
+        for (const auto& [row, column] :
+             {std::pair{5999, 0}, std::pair{4320, 1}, std::pair{4999, 2}, std::pair{5998, 3}}) {
+            const QModelIndex cell = grid->model()->index(row, column);
+            grid->scrollTo(cell);
+            QVERIFY2(grid->columnWidth(column) >= grid->sizeHintForIndex(cell).width(),
+                     qPrintable(cell.data().toString()));
+        }
+    }
+
     void navigatorDeleteAsksFirst() {
         Env env;
         auto w = baseWindow(env.connection(), "Orders");
