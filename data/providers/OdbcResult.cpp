@@ -192,6 +192,11 @@ std::vector<ColumnInfo> describeOdbcColumns(const OdbcHandle& stmt, bool trustSi
 
 void fetchOdbcRows(const OdbcHandle& stmt, const std::vector<OdbcColumnPlan>& plans,
                    Snapshot& rows) {
+    // Every row fetched has the described columns; a snapshot of others
+    // would take its cells shifted.
+    if (plans.size() != rows.columnCount()) {
+        throw DataError(tableChangedWhileRead);
+    }
     const bool blocks = std::all_of(plans.begin(), plans.end(),
                                     [](const OdbcColumnPlan& p) { return p.width > 0; });
     if (blocks && !plans.empty()) {

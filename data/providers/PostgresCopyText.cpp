@@ -1,5 +1,6 @@
 #include "data/providers/PostgresCopyText.h"
 
+#include "data/service/Errors.h"
 #include "data/service/SqlLexer.h"
 #include "data/service/TextHelpers.h"
 
@@ -86,16 +87,15 @@ void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::s
     if (!line.empty() && line.back() == '\n') {
         line.remove_suffix(1);
     }
+    // A tab inside a value is sent escaped: each tab ends a field.
+    const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1;
+    if (fields != storage.size() && !(storage.empty() && line.empty())) {
+        throw DataError(tableChangedWhileRead);
+    }
     std::size_t pos = 0;
-    bool more = true;
     for (const PgStorage s : storage) {
-        if (!more) {
-            rows.appendNull();
-            continue;
-        }
         const std::size_t tab = line.find('\t', pos);
-        more = tab != std::string_view::npos;
-        const std::string_view field = line.substr(pos, more ? tab - pos : std::string_view::npos);
+        const std::string_view field = line.substr(pos, tab - pos);
         pos = tab + 1;
         if (field == "\\N") {
             rows.appendNull();

@@ -19,8 +19,10 @@ namespace vdata {
 std::optional<std::string> copyOutStatement(std::string_view sql);
 
 // Appends one line of COPY text format (fields split by tabs, \N for NULL,
-// backslash escapes) as a row of `storage.size()` cells; a missing field is
-// NULL. `scratch` holds an unescaped field between calls.
+// backslash escapes) as a row of `storage.size()` cells. A line with
+// another number of fields (the table's columns changed after the result
+// was described) raises, appending nothing. `scratch` holds an unescaped
+// field between calls.
 void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::string_view line,
                    std::string& scratch);
 

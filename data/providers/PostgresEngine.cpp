@@ -124,7 +124,12 @@ PgResult describe(PGconn* conn, const std::string& sql, const std::vector<Value>
     return description;
 }
 
+// A row whose columns are not the ones described (the table changed between
+// the description and the statement) raises, appending nothing.
 void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snapshot& rows) {
+    if (static_cast<std::size_t>(PQnfields(row)) != storage.size()) {
+        throw DataError(tableChangedWhileRead);
+    }
     for (int col = 0; col < PQnfields(row); ++col) {
         appendPgCell(rows, storage[static_cast<std::size_t>(col)],
                      PQgetisnull(row, 0, col) ? nullptr : PQgetvalue(row, 0, col),
@@ -132,8 +137,11 @@ void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snaps
     }
 }
 
-void readCopyLines(PGconn* conn, Stopper& stop, const std::vector<PgStorage>& storage,
-                   Snapshot& rows) {
+// The lines of a running COPY as rows. A line that is not a row of the
+// described columns cancels the statement; its failure is returned.
+std::optional<DataError> readCopyLines(PGconn* conn, Stopper& stop,
+                                       const std::vector<PgStorage>& storage, Snapshot& rows) {
+    std::optional<DataError> changed;
     std::string scratch;
     std::size_t done = 0;
     while (PQstatus(conn) != CONNECTION_BAD) {
@@ -141,18 +149,24 @@ void readCopyLines(PGconn* conn, Stopper& stop, const std::vector<PgStorage>& st
         // Once cancelled, the rest is read without asking the callback again.
         const int length = PQgetCopyData(conn, &line, stop.cancelled ? 0 : 1);
         if (length < 0) {
-            return;
+            return changed;
         }
         if (length == 0) {
             stop.unless(awaitInput(conn, done));
             continue;
         }
         if (!stop.cancelled) {
-            appendCopyRow(rows, storage, {line, static_cast<std::size_t>(length)}, scratch);
+            try {
+                appendCopyRow(rows, storage, {line, static_cast<std::size_t>(length)}, scratch);
+            } catch (const DataError& e) {
+                changed = e;
+                stop.unless(false);
+            }
             stop.unless(++done % progressStep != 0 || progressContinues(done));
         }
         PQfreemem(line);
     }
+    return changed;
 }
 
 // False when the server refused the statement before sending a row (outside
@@ -167,10 +181,11 @@ bool fetchCopied(PGconn* conn, const std::string& copy, const std::vector<PgStor
     stop.unless(awaitResult(conn, 0));
     const PgResult start(PQgetResult(conn));
     const bool copying = PQresultStatus(start.get()) == PGRES_COPY_OUT;
+    std::optional<DataError> changed;
     if (copying) {
-        readCopyLines(conn, stop, storage, rows);
+        changed = readCopyLines(conn, stop, storage, rows);
     }
-    const std::optional<DataError> error = finishResults(conn, stop.cancelled, std::nullopt);
+    const std::optional<DataError> error = finishResults(conn, stop.cancelled, changed);
     if (error && (copying || PQstatus(conn) == CONNECTION_BAD)) {
         throw *error;
     }
@@ -221,7 +236,12 @@ void fetchRows(PGconn* conn, const std::string& sql, const std::vector<Value>& p
             continue;
         }
         if (PQresultStatus(raw) == PGRES_SINGLE_TUPLE) {
-            appendRow(raw, storage, rows);
+            try {
+                appendRow(raw, storage, rows);
+            } catch (const DataError& e) {
+                error = e;
+                stop.unless(false);
+            }
             stop.unless(++done % progressStep != 0 || progressContinues(done));
         } else if (!resultSucceeded(raw)) {
             error = resultError(raw, conn);

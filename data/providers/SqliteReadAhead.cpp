@@ -3,6 +3,7 @@
 #include "data/providers/SqliteRows.h"
 #include "data/providers/SqliteStatement.h"
 #include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <limits>
@@ -39,14 +40,18 @@ SqliteReadAhead::~SqliteReadAhead() {
 
 void SqliteReadAhead::work() {
     sqlite3* db = nullptr;
+    std::uint64_t reading = 0;
     try {
-        db = openConnection();
-        readRanges(db);
-    } catch (const std::exception& e) {
-        const std::lock_guard lock(mutex_);
-        if (error_.empty()) {
-            error_ = e.what();
+        {
+            // Until it has a range, a thread that fails loses none: those
+            // handed out are the other thread's.
+            const std::lock_guard lock(mutex_);
+            reading = nextSequence_;
         }
+        db = openConnection();
+        readRanges(db, reading);
+    } catch (const std::exception& e) {
+        fail(reading, e);
     }
     {
         const std::lock_guard lock(mutex_);
@@ -57,6 +62,18 @@ void SqliteReadAhead::work() {
     if (db != nullptr) {
         source_.api->close_v2(db);
     }
+}
+
+// Keeps the failure of the range first in order; from now on no range is
+// handed out.
+void SqliteReadAhead::fail(std::uint64_t sequence, const std::exception& e) {
+    const std::lock_guard lock(mutex_);
+    if (failedAt_ && *failedAt_ <= sequence) {
+        return;
+    }
+    failedAt_ = sequence;
+    const auto* data = dynamic_cast<const DataError*>(&e);
+    error_ = data ? *data : DataError(e.what());
 }
 
 sqlite3* SqliteReadAhead::openConnection() {
@@ -78,13 +95,14 @@ sqlite3* SqliteReadAhead::openConnection() {
     return db;
 }
 
-void SqliteReadAhead::readRanges(sqlite3* db) {
+void SqliteReadAhead::readRanges(sqlite3* db, std::uint64_t& reading) {
     const SqliteApi& api = *source_.api;
     const std::string& id = source_.rowid;
     SqliteStatement chunk(api, db,
                           "SELECT " + id + ", * FROM " + source_.table + " WHERE " + id +
                               " > ?1 AND " + id + " <= ?2 ORDER BY " + id);
     while (const std::optional<Range> range = nextRange()) {
+        reading = range->sequence;
         RowBatch batch = spareBatch();
         chunk.bindAll({Value::integer(range->after), Value::integer(range->upTo)});
         try {
@@ -101,11 +119,13 @@ void SqliteReadAhead::readRanges(sqlite3* db) {
 }
 
 // The next range of rowids, once the program has taken enough of the chunks
-// before it; none when every range is handed out or the read stops.
+// before it; none when every range is handed out, a thread failed or the
+// read stops.
 std::optional<SqliteReadAhead::Range> SqliteReadAhead::nextRange() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stop_ || nextSequence_ < nextToTake_ + chunksAhead; });
-    if (stop_ || nextAfter_ >= largest_) {
+    changed_.wait(
+        lock, [this] { return stop_ || failedAt_ || nextSequence_ < nextToTake_ + chunksAhead; });
+    if (stop_ || failedAt_ || nextAfter_ >= largest_) {
         return std::nullopt;
     }
     // The distance may exceed the largest signed number; unsigned it fits.
@@ -143,11 +163,13 @@ RowBatch SqliteReadAhead::spareBatch() {
 }
 
 // Makes the next chunk in order the one being taken, waiting for it until
-// `until`; false when it is not there yet (or there is none any more).
+// `until`; false when it is not there yet (or there is none any more). A
+// chunk whose thread failed is not waited for.
 bool SqliteReadAhead::takeBatch(std::chrono::steady_clock::time_point until) {
     std::unique_lock lock(mutex_);
     const auto there = [this] { return ready_.contains(nextToTake_); };
-    changed_.wait_until(lock, until, [&] { return running_ == 0 || there(); });
+    const auto lost = [this] { return failedAt_ && nextToTake_ >= *failedAt_; };
+    changed_.wait_until(lock, until, [&] { return running_ == 0 || there() || lost(); });
     if (!there()) {
         return false;
     }
@@ -180,22 +202,25 @@ bool SqliteReadAhead::readMore(Snapshot& rows, std::size_t maxRows) {
         taken_ += n;
         appended += n;
     }
-    return !exhausted();
+    return !exhausted(rows.rowCount());
 }
 
-// Every chunk taken and the threads done; their failure, if any, is raised.
-bool SqliteReadAhead::exhausted() const {
+// Every chunk taken and the threads done. Once the chunks before a failed
+// range are taken, its failure is raised, naming the rows read.
+bool SqliteReadAhead::exhausted(std::size_t rowsRead) const {
     if (current_ && taken_ < current_->rowCount()) {
         return false;
     }
     const std::lock_guard lock(mutex_);
-    if (running_ > 0 || ready_.contains(nextToTake_)) {
+    if (ready_.contains(nextToTake_)) {
         return false;
     }
-    if (!error_.empty()) {
-        throw DataError("The rest of the table could not be read: " + error_);
+    if (failedAt_ && (nextToTake_ >= *failedAt_ || running_ == 0)) {
+        throw DataError("The table could not be read past row " + groupedDigits(rowsRead) + ": " +
+                            error_->what(),
+                        error_->kind(), error_->nativeCode());
     }
-    return true;
+    return running_ == 0;
 }
 
 } // namespace vdata

@@ -2,6 +2,7 @@
 
 #include "data/providers/SqliteApi.h"
 #include "data/service/Engine.h"
+#include "data/service/Errors.h"
 #include "data/service/RowBatch.h"
 
 #include <atomic>
@@ -25,8 +26,9 @@ namespace vdata {
 // Between chunks a thread holds no lock on the file, so an edit saved on
 // the program's connection waits at most for a chunk to end. Rows added
 // after the start (rowid above the largest then) are left to the next read.
-// Destroying the stream interrupts the threads' statements and waits for
-// them.
+// A thread that fails ends the handing out of ranges: the chunks before its
+// range are taken, then the read raises its failure. Destroying the stream
+// interrupts the threads' statements and waits for them.
 class SqliteReadAhead : public RowStream {
 public:
     struct Source {
@@ -61,13 +63,14 @@ private:
     };
 
     void work();
-    void readRanges(sqlite3* db);
+    void readRanges(sqlite3* db, std::uint64_t& reading);
+    void fail(std::uint64_t sequence, const std::exception& e);
     std::optional<Range> nextRange();
     void handOver(const Range& range, RowBatch batch);
     sqlite3* openConnection();
     RowBatch spareBatch();
     bool takeBatch(std::chrono::steady_clock::time_point until);
-    bool exhausted() const;
+    bool exhausted(std::size_t rowsRead) const;
 
     Source source_;
     std::size_t columns_;
@@ -84,7 +87,9 @@ private:
     std::vector<RowBatch> spare_;       // taken chunks, emptied for reuse
     std::vector<sqlite3*> connections_; // the threads' open connections
     int running_ = threadCount;
-    std::string error_;
+    // The first range in order that a thread failed on, and why.
+    std::optional<std::uint64_t> failedAt_;
+    std::optional<DataError> error_;
     std::atomic<bool> stop_ = false;
 
     std::optional<RowBatch> current_; // the chunk being taken, and how far

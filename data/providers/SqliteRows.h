@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/providers/SqliteApi.h"
+#include "data/service/Errors.h"
 
 #include <cstddef>
 #include <string_view>
@@ -8,10 +9,15 @@
 namespace vdata {
 
 // Appends the statement's current row to `rows` (a Snapshot or a RowBatch),
-// its columns from `from` on.
+// its columns from `from` on. A statement prepared again after the table's
+// columns changed has other columns than `rows`: that raises, appending
+// nothing.
 template <class Rows>
 void appendSqliteRow(const SqliteApi& api, sqlite3_stmt* stmt, Rows& rows, int from = 0) {
     const int count = api.column_count(stmt);
+    if (static_cast<std::size_t>(count - from) != rows.columnCount()) {
+        throw DataError(tableChangedWhileRead);
+    }
     for (int i = from; i < count; ++i) {
         switch (api.column_type(stmt, i)) {
         case SQLITE_INTEGER:

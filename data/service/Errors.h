@@ -36,4 +36,9 @@ private:
     std::string nativeCode_;
 };
 
+// Raised by a reader whose rows no longer have the columns the result was
+// described with: the table's columns changed during the read.
+inline constexpr const char* tableChangedWhileRead =
+    "The table changed while it was read; press Refresh.";
+
 } // namespace vdata

@@ -19,6 +19,7 @@ class RowBatch {
 public:
     explicit RowBatch(std::size_t columns) : columns_(columns) {}
 
+    std::size_t columnCount() const { return columns_; }
     std::size_t rowCount() const { return columns_ == 0 ? 0 : cells_.size() / columns_; }
     // Empties the batch, keeping its memory for the next rows.
     void clear() {

@@ -26,4 +26,12 @@ bool parseReal(std::string_view text, double& out) {
     return ec == std::errc() && p == end;
 }
 
+std::string groupedDigits(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    }
+    return digits;
+}
+
 } // namespace vdata

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vdata {
@@ -26,5 +27,8 @@ bool parseInt(std::string_view text, std::int64_t& out);
 // Whether the whole of `text` is a number in plain or exponent form, or
 // "NaN", "Infinity", "-Infinity" (letter case aside); its value goes to `out`.
 bool parseReal(std::string_view text, double& out);
+
+// `n` in decimal with its digits in groups of three: "82,920".
+std::string groupedDigits(std::uint64_t n);
 
 } // namespace vdata

@@ -3,6 +3,8 @@
 // another program's write during the read is saved at once, a sort waits
 // for the read (and Cancel keeps the rows read), and closing stops it.
 
+#include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
 #include "tests/support/CancelWhenShown.h"
 #include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
@@ -12,9 +14,11 @@
 #include "toolkit/Progress.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace wintest;
@@ -33,14 +37,21 @@ WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c LIMIT 1000000)
 const QRegularExpression
     counterForm(QStringLiteral("^(Record \\d+ / \\d+(…| \\(reading stopped\\))?)?$"));
 
-// The program on a file with the big table, its window opened by a click
-// in the tree, as a user does, without waiting for the read.
+// The program on a file with the big table (made from the script, or a copy
+// of `file`), its window opened by a click in the tree, as a user does,
+// without waiting for the read.
 struct BigTable {
     Env env{""};
     DataWindow* w = nullptr;
 
-    BigTable() {
-        testdb::run(env.path, bigScript);
+    explicit BigTable(const QString& file = {}) {
+        if (file.isEmpty()) {
+            testdb::run(env.path, bigScript);
+        } else {
+            env.dm.connection.close();
+            QFile::remove(env.path);
+            QFile::copy(file, env.path);
+        }
         env.dm.connection.open();
         env.form.FillDatabaseTree();
         mainwin::showActive(env.form);
@@ -66,11 +77,32 @@ struct BigTable {
     }
 };
 
+// Overwrites the page holding byte `offset` of the file from its header on,
+// as a failing disk does.
+void damagePage(const QString& path, qint64 offset) {
+    constexpr qint64 pageSize = 4096;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(offset / pageSize * pageSize));
+    file.write(QByteArray(64, '\xff'));
+}
+
 } // namespace
 
 class TestStepRead : public QObject {
     Q_OBJECT
+
+    QTemporaryDir dir_;
+    // Three million rows, 66 MiB: made once, copied for each case.
+    QString hugeFile_ = dir_.filePath(QStringLiteral("huge.db"));
+
 private slots:
+    void initTestCase() {
+        testdb::run(hugeFile_, "CREATE TABLE big (id INTEGER PRIMARY KEY, n INT, note TEXT);"
+                               "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c "
+                               "LIMIT 3000000) INSERT INTO big SELECT i, i % 1000, 'row ' || i "
+                               "FROM c;");
+    }
     void init() { failOnConnectionWarnings(); }
     void cleanup() { tk::ProgressGuard::setShowAfterMs(500); }
 
@@ -191,6 +223,53 @@ private slots:
         gridtest::press(big.w->master().DBNavigator, tk::DBNavigator::Refresh);
         QVERIFY(big.readToTheEnd());
         QCOMPARE(big.w->master().lblRecNo->text(), QStringLiteral("Record 1 / 1000000"));
+    }
+
+    // A read that cannot go on ends with the reason and where it stopped,
+    // keeps the rows read before in order and says on the counter that it
+    // stopped: a damaged page anywhere in the file, another program holding
+    // the file locked, a column another program added during the read.
+    void aFailedReadStopsWithItsReason_data() {
+        QTest::addColumn<qint64>("damageAt"); // -1: none
+        QTest::addColumn<QString>("otherRuns");
+        QTest::addColumn<QString>("reason");
+        const QString damaged = QStringLiteral("database disk image is malformed.");
+        for (const qint64 mib : {8, 30, 50, 60}) {
+            QTest::addRow("damage at %lld MiB", mib) << mib * 1024 * 1024 << QString() << damaged;
+        }
+        QTest::newRow("locked") << qint64(-1) << QStringLiteral("BEGIN EXCLUSIVE")
+                                << QStringLiteral("database is locked.");
+        QTest::newRow("column added")
+            << qint64(-1) << QStringLiteral("ALTER TABLE big ADD COLUMN extra TEXT DEFAULT 'EXTRA'")
+            << QString::fromUtf8(vdata::tableChangedWhileRead);
+    }
+    void aFailedReadStopsWithItsReason() {
+        QFETCH(qint64, damageAt);
+        QFETCH(QString, otherRuns);
+        QFETCH(QString, reason);
+        const QString damaged = hugeFile_ + QStringLiteral(".damaged");
+        if (damageAt >= 0) {
+            QFile::remove(damaged);
+            QVERIFY(QFile::copy(hugeFile_, damaged));
+            damagePage(damaged, damageAt);
+        }
+        BigTable big(damageAt >= 0 ? damaged : hugeFile_);
+        QVERIFY(big.w && big.query().reading());
+        const auto other = big.env.other();
+        if (!otherRuns.isEmpty()) {
+            other->engine().execute(otherRuns.toStdString(), {});
+        }
+        QVERIFY(big.readToTheEnd());
+        const int kept = big.query().recordCount();
+        QVERIFY(kept >= int(vdata::Query::firstRows) && kept < 3000000);
+        QCOMPARE(big.env.dialogs.texts(),
+                 QStringList(QStringLiteral("The table could not be read past row %1: %2")
+                                 .arg(tk::qs(vdata::groupedDigits(kept)), reason)));
+        QCOMPARE(big.w->master().lblRecNo->text(),
+                 QStringLiteral("Record 1 / %1 (reading stopped)").arg(kept));
+        QCOMPARE(big.query().fieldCount(), 3);
+        QCOMPARE(big.query().cellText(kept - 1, 0), std::to_string(kept));
+        QCOMPARE(big.query().cellText(kept - 1, 2), "row " + std::to_string(kept));
     }
 
     // Closing the window stops the read at once and leaves the file free.
