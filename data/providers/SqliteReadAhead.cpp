@@ -216,8 +216,13 @@ bool SqliteReadAhead::exhausted(std::size_t rowsRead) const {
         return false;
     }
     if (failedAt_ && (nextToTake_ >= *failedAt_ || running_ == 0)) {
-        throw DataError("The table could not be read past row " + groupedDigits(rowsRead) + ": " +
-                            error_->what(),
+        // A table whose shape changed says so alone: the row count is no
+        // help there, Refresh is.
+        const std::string reason = error_->what();
+        throw DataError(reason == tableChangedWhileRead
+                            ? reason
+                            : "The table could not be read past row " + groupedDigits(rowsRead) +
+                                  ": " + reason,
                         error_->kind(), error_->nativeCode());
     }
     return running_ == 0;
