@@ -79,10 +79,11 @@ std::string OdbcSession::infoText(SQLUSMALLINT item) const {
     return fromUtf16(text, std::min<std::size_t>(static_cast<std::size_t>(length) / 2, 255));
 }
 
-// MySQL and MariaDB read "x" as a string unless told otherwise; the
-// program's SQL and its users' name things in double quotes as on the other
-// servers, so the session takes them as names, keeping its other modes.
-// Their lock waits are bounded like the other servers' writes.
+// The session's SQL mode stays as the server set it, so that a user's SQL
+// means what it means in any client of that server ("x" is a string on
+// MySQL and MariaDB); the program's own SQL quotes names with the quote the
+// driver reports for that mode. Lock waits are bounded like the other
+// servers' writes.
 void OdbcSession::learnDriver() {
     info_.dbmsName = infoText(SQL_DBMS_NAME);
     info_.family = familyOf(info_.dbmsName);
@@ -91,7 +92,6 @@ void OdbcSession::learnDriver() {
     info_.patternEscape = infoText(SQL_SEARCH_PATTERN_ESCAPE);
     info_.namesFoldCase = info_.family != OdbcFamily::Postgres && info_.family != OdbcFamily::Other;
     if (info_.family == OdbcFamily::MySql) {
-        runSetup("SET SESSION sql_mode = CONCAT(@@sql_mode, ',ANSI_QUOTES')");
         // Connector/ODBC's query timeout does not end a wait for a row lock.
         runSetup(("SET SESSION innodb_lock_wait_timeout = " + std::to_string(odbcLockWaitSeconds))
                      .c_str());
