@@ -21,8 +21,8 @@ constexpr const char* writeFateUnknown =
     "The connection to the server was lost while a change was being written, so it is not "
     "known whether the change was saved. Check the data before saving it again.\n";
 constexpr const char* transactionLost =
-    "The connection to the server was lost and has been made again. A transaction that was "
-    "open on it was rolled back by the server, and its changes are gone.";
+    "The connection to the server was lost and has been made again. If a transaction was open "
+    "on it, the server rolled it back and its changes are gone.";
 
 std::string osUserName() {
     const passwd* pw = ::getpwuid(::geteuid());

@@ -2,7 +2,8 @@
 // typed into its grid: a server that came back takes the edit on Save; one
 // that is gone is reported, and Disconnect and Exit still work, naming the
 // edit that was not saved. A MariaDB session ended by the server under an
-// ODBC table view is made again for the next read and the next Save.
+// ODBC table view is made again for the next read and the next Save, and a
+// transaction lost with it is reported.
 
 #include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
@@ -138,6 +139,18 @@ private slots:
         QCOMPARE(env.dialogs.texts(), QStringList());
         QCOMPARE(mariadbtest::adminQuery(db.name(), "SELECT city FROM items WHERE id = 1"),
                  (std::vector<std::vector<std::string>>{{"Wien"}}));
+
+        // A transaction of the user's own is lost with the connection: the
+        // next read says so, once.
+        vdata::Command begin(&env.connection());
+        begin.setCommandText("START TRANSACTION");
+        begin.execute();
+        endProgramSessions();
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Refresh);
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Refresh);
+        QCOMPARE(env.dialogs.kinds(), QStringList{QStringLiteral("error")});
+        QVERIFY2(env.dialogs.texts().first().contains(QLatin1String("rolled it back")),
+                 qPrintable(env.dialogs.texts().first()));
     }
 };
 
