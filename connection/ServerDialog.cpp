@@ -164,10 +164,14 @@ QString ServerDialog::ServerConnectionString(const QString& serverName) const {
                                       : QString());
 }
 
+// Connecting waits for the server (at most ten seconds on a server that
+// never answers): under the database-wait cursor, which is reset before an
+// error shows.
 void ServerDialog::ListDatabases(QStringList& list, const QString& serverName) {
     vdata::Connection conn;
     conn.setConnectionString(ss(ServerConnectionString(serverName)));
     try {
+        const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         conn.open();
         for (const std::string& name : conn.catalogNames())
             list.append(qs(name));
@@ -246,8 +250,11 @@ void ServerDialog::TestConButtonClick() {
     vdata::Connection conn;
     assignServerConnection(conn, connection_);
     try {
-        conn.open();
-        conn.close();
+        {
+            const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+            conn.open();
+            conn.close();
+        }
         tk::showMessage(tk::MessageKind::Information, QStringLiteral("Connection successful"));
     } catch (const std::exception& e) {
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));

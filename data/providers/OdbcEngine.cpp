@@ -6,6 +6,7 @@
 #include "data/providers/OdbcSession.h"
 #include "data/service/Dialect.h"
 #include "data/service/Errors.h"
+#include "data/service/SqlLexer.h"
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
@@ -16,6 +17,23 @@ namespace vdata {
 namespace {
 
 const char* const noResultSet = "CommandText does not return a result set";
+
+using Repeat = OdbcSession::Repeat;
+
+// A plain SELECT (or VALUES, or TABLE) changes nothing, so it may run again
+// on a new connection when the old one was lost; any other text may write.
+Repeat repeatOf(const std::string& sql) {
+    for (const SqlToken& t : lexSql(sql)) {
+        if (t.kind == SqlToken::Kind::Space || t.kind == SqlToken::Kind::Comment) {
+            continue;
+        }
+        const bool reads = t.kind == SqlToken::Kind::Word && (equalsIgnoreCase(t.text, "SELECT") ||
+                                                              equalsIgnoreCase(t.text, "VALUES") ||
+                                                              equalsIgnoreCase(t.text, "TABLE"));
+        return reads ? Repeat::Safe : Repeat::Unsafe;
+    }
+    return Repeat::Unsafe;
+}
 
 // The states drivers report for a statement that ran out of time: ODBC's
 // own, MariaDB's max_statement_time and PostgreSQL's statement_timeout
@@ -53,18 +71,24 @@ public:
     void close() noexcept override { session_.close(); }
     bool isOpen() const override { return session_.isOpen(); }
 
-    std::vector<std::string> listTables() override { return OdbcCatalog::tableNames(session_); }
-    std::vector<std::string> listCatalogs() override { return OdbcCatalog::catalogNames(session_); }
+    std::vector<std::string> listTables() override {
+        return session_.run(Repeat::Safe, [&] { return OdbcCatalog::tableNames(session_); });
+    }
+    std::vector<std::string> listCatalogs() override {
+        return session_.run(Repeat::Safe, [&] { return OdbcCatalog::catalogNames(session_); });
+    }
     std::vector<std::string> tableOrderKey(const std::string& table) override {
         catalog_.forget();
-        return catalog_.table(session_, table).key;
+        return tableInfo(table).key;
     }
 
     std::vector<ForeignKey> foreignKeysOf(const std::string& table) override {
-        return OdbcCatalog::foreignKeys(session_, table, false);
+        return session_.run(Repeat::Safe,
+                            [&] { return OdbcCatalog::foreignKeys(session_, table, false); });
     }
     std::vector<ForeignKey> keysReferencing(const std::string& table) override {
-        return OdbcCatalog::foreignKeys(session_, table, true);
+        return session_.run(Repeat::Safe,
+                            [&] { return OdbcCatalog::foreignKeys(session_, table, true); });
     }
 
     std::string rewrite(const std::string& sql) const override;
@@ -82,7 +106,11 @@ public:
 
 private:
     bool trustSizes() const { return session_.info().family != OdbcFamily::Sqlite; }
+    ResultSet queryOnce(const std::string& sql, const std::vector<Value>& params);
+    long long executeOnce(const std::string& sql, const std::vector<Value>& params);
+    const OdbcTableInfo& tableInfo(const std::string& table);
     long long write(const WriteStatement& s);
+    long long writeOnce(const WriteStatement& s);
     Snapshot readRow(const std::string& sql, const std::vector<Value>& params);
     std::vector<Value> readBack(const OdbcRowWriter& writer, const RowEdit& edit,
                                 const RowKey& key);
@@ -105,6 +133,10 @@ std::string OdbcEngine::rewrite(const std::string& sql) const {
 }
 
 ResultSet OdbcEngine::query(const std::string& sql, const std::vector<Value>& params) {
+    return session_.run(repeatOf(sql), [&] { return queryOnce(sql, params); });
+}
+
+ResultSet OdbcEngine::queryOnce(const std::string& sql, const std::vector<Value>& params) {
     catalog_.forget();
     const OdbcHandle stmt = session_.statement();
     stmt.check(prepare(stmt, sql));
@@ -123,17 +155,32 @@ ResultSet OdbcEngine::query(const std::string& sql, const std::vector<Value>& pa
     return result;
 }
 
+// Preparing runs nothing.
 bool OdbcEngine::returnsRows(const std::string& sql) {
-    const OdbcHandle stmt = session_.statement();
-    stmt.check(prepare(stmt, sql));
-    SQLSMALLINT count = 0;
-    stmt.check(SQLNumResultCols(stmt.get(), &count));
-    return count > 0;
+    return session_.run(Repeat::Safe, [&] {
+        const OdbcHandle stmt = session_.statement();
+        stmt.check(prepare(stmt, sql));
+        SQLSMALLINT count = 0;
+        stmt.check(SQLNumResultCols(stmt.get(), &count));
+        return count > 0;
+    });
+}
+
+const OdbcTableInfo& OdbcEngine::tableInfo(const std::string& table) {
+    return session_.run(Repeat::Safe,
+                        [&]() -> const OdbcTableInfo& { return catalog_.table(session_, table); });
 }
 
 // Each result of the text is stepped over; the counts of those without
-// rows are added up.
+// rows are added up. Statements are taken as writes: never run twice.
 long long OdbcEngine::execute(const std::string& sql, const std::vector<Value>& params) {
+    return session_.run(Repeat::Unsafe, [&] {
+        session_.userStatementRuns();
+        return executeOnce(sql, params);
+    });
+}
+
+long long OdbcEngine::executeOnce(const std::string& sql, const std::vector<Value>& params) {
     const OdbcHandle stmt = session_.statement();
     const OdbcParams bound(stmt.get(), params);
     std::u16string text = toUtf16(sql);
@@ -154,8 +201,12 @@ long long OdbcEngine::execute(const std::string& sql, const std::vector<Value>& 
 }
 
 // A write that waits for a locked row ends after a few seconds with a
-// message that says so.
+// message that says so. A write is never repeated.
 long long OdbcEngine::write(const WriteStatement& s) {
+    return session_.run(Repeat::Unsafe, [&] { return writeOnce(s); });
+}
+
+long long OdbcEngine::writeOnce(const WriteStatement& s) {
     const OdbcHandle stmt = session_.statement();
     SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(odbcLockWaitSeconds)), 0);
@@ -193,7 +244,7 @@ std::vector<Value> OdbcEngine::readBack(const OdbcRowWriter& writer, const RowEd
                                         const RowKey& key) {
     std::vector<Value> row = edit.current;
     const WriteStatement s = writer.sql().select(key);
-    const Snapshot read = readRow(s.sql, s.params);
+    const Snapshot read = session_.run(Repeat::Safe, [&] { return readRow(s.sql, s.params); });
     if (read.rowCount() == 0) {
         return row;
     }
@@ -203,6 +254,8 @@ std::vector<Value> OdbcEngine::readBack(const OdbcRowWriter& writer, const RowEd
     return row;
 }
 
+// Only the connection that inserted knows the key, so this is never read
+// again on a new one.
 Value OdbcEngine::generatedKey() {
     const std::string sql = session_.generatedKeyQuery();
     if (sql.empty()) {
@@ -217,7 +270,7 @@ Value OdbcEngine::generatedKey() {
 // writes anything, as the row could not be read back.
 const OdbcTableInfo& OdbcEngine::currentTable(const RowEdit& edit) {
     catalog_.forget();
-    const OdbcTableInfo& table = catalog_.table(session_, edit.table);
+    const OdbcTableInfo& table = tableInfo(edit.table);
     const bool fold = session_.info().namesFoldCase;
     for (const ColumnInfo& c : *edit.columns) {
         if (c.column.empty() || c.table != edit.table) {
@@ -258,7 +311,7 @@ std::vector<Value> OdbcEngine::insertRow(const RowEdit& edit) {
 }
 
 void OdbcEngine::deleteRow(const RowEdit& edit) {
-    const OdbcRowWriter writer(session_, catalog_.table(session_, edit.table), edit);
+    const OdbcRowWriter writer(session_, tableInfo(edit.table), edit);
     if (write(writer.sql().remove(writer.key())) == 0) {
         throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
     }
@@ -270,7 +323,7 @@ std::string OdbcEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
     edit.columns = &columns;
     edit.table = table;
     try {
-        const OdbcRowWriter writer(session_, catalog_.table(session_, table), edit);
+        const OdbcRowWriter writer(session_, tableInfo(table), edit);
         return {};
     } catch (const DataError& e) {
         return e.what();

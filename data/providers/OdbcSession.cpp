@@ -9,12 +9,20 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace vdata {
 
 namespace {
 
-constexpr SQLULEN loginTimeoutSeconds = 15;
+constexpr const char* serverGone =
+    "The server is gone: the connection to it was lost and connecting again failed.\n";
+constexpr const char* writeFateUnknown =
+    "The connection to the server was lost while a change was being written, so it is not "
+    "known whether the change was saved. Check the data before saving it again.\n";
+constexpr const char* transactionLost =
+    "The connection to the server was lost and has been made again. If a transaction was open "
+    "on it, the server rolled it back and its changes are gone.";
 
 std::string osUserName() {
     const passwd* pw = ::getpwuid(::geteuid());
@@ -45,44 +53,26 @@ OdbcFamily familyOf(const std::string& dbms) {
 
 } // namespace
 
-OdbcSession::OdbcSession(const ConnectionString& cs) : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
-    env_.check(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION,
-                             reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    dbc_ = OdbcHandle(SQL_HANDLE_DBC, env_.get());
-    SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                      reinterpret_cast<SQLPOINTER>(loginTimeoutSeconds), 0);
-    std::u16string text = toUtf16(odbcConnectionText(cs, installedOdbcDrivers(), osUserName()));
-    const SQLRETURN rc =
-        SQLDriverConnectW(dbc_.get(), nullptr, wide(text), static_cast<SQLSMALLINT>(text.size()),
-                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-    if (!succeeded(rc)) {
-        DataError failed = odbcError(SQL_HANDLE_DBC, dbc_.get());
-        dbc_.reset();
-        throw DataError(failed.what(), ErrorKind::Connection, failed.nativeCode());
-    }
+OdbcSession::OdbcSession(const ConnectionString& cs)
+    : connectText_(odbcConnectionText(cs, installedOdbcDrivers(), osUserName())),
+      link_(connectOdbc(connectText_)) {
     learnDriver();
-}
-
-void OdbcSession::close() noexcept {
-    if (isOpen()) {
-        SQLDisconnect(dbc_.get());
-        dbc_.reset();
-    }
 }
 
 std::string OdbcSession::infoText(SQLUSMALLINT item) const {
     SQLWCHAR text[256] = {};
     SQLSMALLINT length = 0;
-    if (!succeeded(SQLGetInfoW(dbc_.get(), item, text, sizeof text, &length))) {
+    if (!succeeded(SQLGetInfoW(dbc(), item, text, sizeof text, &length))) {
         return {};
     }
     return fromUtf16(text, std::min<std::size_t>(static_cast<std::size_t>(length) / 2, 255));
 }
 
-// MySQL and MariaDB read "x" as a string unless told otherwise; the
-// program's SQL and its users' name things in double quotes as on the other
-// servers, so the session takes them as names, keeping its other modes.
-// Their lock waits are bounded like the other servers' writes.
+// The session's SQL mode stays as the server set it, so that a user's SQL
+// means what it means in any client of that server ("x" is a string on
+// MySQL and MariaDB); the program's own SQL quotes names with the quote the
+// driver reports for that mode. Lock waits are bounded like the other
+// servers' writes.
 void OdbcSession::learnDriver() {
     info_.dbmsName = infoText(SQL_DBMS_NAME);
     info_.family = familyOf(info_.dbmsName);
@@ -91,7 +81,6 @@ void OdbcSession::learnDriver() {
     info_.patternEscape = infoText(SQL_SEARCH_PATTERN_ESCAPE);
     info_.namesFoldCase = info_.family != OdbcFamily::Postgres && info_.family != OdbcFamily::Other;
     if (info_.family == OdbcFamily::MySql) {
-        runSetup("SET SESSION sql_mode = CONCAT(@@sql_mode, ',ANSI_QUOTES')");
         // Connector/ODBC's query timeout does not end a wait for a row lock.
         runSetup(("SET SESSION innodb_lock_wait_timeout = " + std::to_string(odbcLockWaitSeconds))
                      .c_str());
@@ -108,18 +97,54 @@ OdbcHandle OdbcSession::statement() const {
     if (!isOpen()) {
         throw DataError("The connection is closed.", ErrorKind::Connection);
     }
-    return OdbcHandle(SQL_HANDLE_STMT, dbc_.get());
+    return OdbcHandle(SQL_HANDLE_STMT, dbc());
 }
 
 std::string OdbcSession::currentCatalog() const {
     SQLWCHAR text[512] = {};
     SQLINTEGER length = 0;
     if (!succeeded(
-            SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, text, sizeof text, &length)) ||
+            SQLGetConnectAttrW(dbc(), SQL_ATTR_CURRENT_CATALOG, text, sizeof text, &length)) ||
         length <= 0) {
         return {};
     }
     return fromUtf16(text, std::min<std::size_t>(static_cast<std::size_t>(length) / 2, 511));
+}
+
+// Drivers report a lost connection under various states (MariaDB's
+// "Write error" is HY000), so the driver is asked whether the connection is
+// dead (MariaDB's pings the server).
+bool OdbcSession::connectionDead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return isOpen() &&
+           succeeded(SQLGetConnectAttr(dbc(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
+bool OdbcSession::lost(const DataError& e) const {
+    return e.kind() != ErrorKind::Cancelled &&
+           (e.kind() == ErrorKind::Connection || connectionDead());
+}
+
+// Connects again once and makes the session settings again. Raises unless
+// the statement that found the loss may run: when the server cannot be
+// reached, when a write may have reached it, and once when a transaction of
+// the user's may have been open.
+void OdbcSession::recover(Repeat repeat) {
+    const std::string unknown = repeat == Repeat::Unsafe ? writeFateUnknown : "";
+    try {
+        link_ = connectOdbc(connectText_);
+        learnDriver();
+    } catch (const DataError& e) {
+        throw DataError(unknown + serverGone + e.what(), ErrorKind::Connection, e.nativeCode());
+    }
+    const bool transactionMayBeLost = std::exchange(userStatementsRan_, false);
+    if (repeat == Repeat::Unsafe) {
+        throw DataError(unknown + "The connection has been made again.", ErrorKind::Connection);
+    }
+    if (transactionMayBeLost) {
+        throw DataError(transactionLost, ErrorKind::Connection);
+    }
 }
 
 std::string OdbcSession::quoted(const std::string& name) const {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "data/providers/OdbcHandle.h"
+#include "data/providers/OdbcLink.h"
 #include "data/service/ConnectionString.h"
 
+#include <memory>
 #include <string>
 
 namespace vdata {
@@ -25,17 +26,48 @@ struct OdbcDriverInfo {
 };
 
 // One connection through the ODBC driver manager (unixODBC) to the driver
-// the connection string names (see OdbcConnectionString.h).
+// the connection string names (see OdbcConnectionString.h). Like the
+// PostgreSQL engine's session it notices a connection the server dropped:
+// the statement that found the loss connects again once, with the same
+// settings, and goes on when nothing was lost.
 class OdbcSession {
 public:
     // Connects; raises DataError (Connection) with the driver's message.
     explicit OdbcSession(const ConnectionString& cs);
-    ~OdbcSession() { close(); }
     OdbcSession(const OdbcSession&) = delete;
     OdbcSession& operator=(const OdbcSession&) = delete;
 
-    void close() noexcept;
-    bool isOpen() const { return dbc_.get() != SQL_NULL_HANDLE; }
+    void close() noexcept { link_.reset(); }
+    // Open until closed, also while the server is gone.
+    bool isOpen() const { return link_ != nullptr; }
+
+    // Whether a statement may run again after the connection was lost while
+    // it ran: a read may; a write may have reached the server.
+    enum class Repeat { Safe, Unsafe };
+
+    // Runs `statement()`. A write first makes a connection found dead again,
+    // so that it is sent on a live one. When the connection is lost while
+    // the statement runs, connects again; a Safe statement then runs once
+    // more. Raises DataError (Connection) when the server is gone, when a
+    // write's fate is unknown, and once when statements of the user's own
+    // (which may have opened a transaction) ran on the connection lost.
+    template <typename F> decltype(auto) run(Repeat repeat, F&& statement) {
+        if (repeat == Repeat::Unsafe && connectionDead()) {
+            recover(Repeat::Safe);
+        }
+        try {
+            return statement();
+        } catch (const DataError& e) {
+            if (!lost(e)) {
+                throw;
+            }
+            recover(repeat);
+        }
+        return statement();
+    }
+    // A statement of the user's own runs: it may open a transaction, which
+    // a lost connection takes with it.
+    void userStatementRuns() { userStatementsRan_ = true; }
 
     const OdbcDriverInfo& info() const { return info_; }
     // A new statement handle; raises DataError when the session is closed.
@@ -52,13 +84,18 @@ public:
     std::string generatedKeyQuery() const;
 
 private:
+    SQLHDBC dbc() const { return link_ ? link_->dbc.get() : SQL_NULL_HANDLE; }
     void learnDriver();
     std::string infoText(SQLUSMALLINT item) const;
     void runSetup(const char* sql);
+    bool connectionDead() const;
+    bool lost(const DataError& e) const;
+    void recover(Repeat repeat);
 
-    OdbcHandle env_;
-    OdbcHandle dbc_;
+    std::string connectText_;
+    std::shared_ptr<OdbcLink> link_;
     OdbcDriverInfo info_;
+    bool userStatementsRan_ = false;
 };
 
 } // namespace vdata

@@ -2,14 +2,17 @@
 // window: the dialog's state, the login choice, the exact connection strings,
 // the warnings, and - against the PostgreSQL test server - the database list,
 // Test connection, OK, and the retry path after a failed open; the server
-// types with their server lists and strings, and the type used last.
+// types with their server lists and strings, and the type used last; a
+// server that never answers.
 
 #include "connection/ConnectionStrings.h"
 #include "connection/ServerDialog.h"
+#include "data/service/Progress.h"
 #include "tests/support/MainWindowDriver.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/ServerResponders.h"
+#include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Registry.h"
 
@@ -536,6 +539,54 @@ private Q_SLOTS:
         QTRY_COMPARE(items(form.cboServers), (QStringList{"DBHOST", "DBHOST\\SALES"}));
         QCOMPARE(browser.unicastRequests(), 1);
         QCOMPARE(form.cboServers->currentText(), QStringLiteral("localhost\\"));
+    }
+
+    // "MariaDB / MySQL" on a port whose server accepts and never answers
+    // (another kind of server, a hung one): listing the databases and the
+    // connection test give up with a message, under the database-wait
+    // cursor, and the dialog goes on working.
+    void aServerThatNeverAnswersIsGivenUp_data() {
+        QTest::addColumn<bool>("testButton");
+        QTest::newRow("leaving the server box") << false;
+        QTest::newRow("Test connection") << true;
+    }
+    void aServerThatNeverAnswersIsGivenUp() {
+        QFETCH(bool, testButton);
+        responders::SilentTcpPort silent;
+        QVERIFY(silent.listening());
+        ScriptedDialogs dialogs;
+        ServerLogin info;
+        ServerDialog form(info);
+        form.cboServerType->setCurrentIndex(2);
+        showActive(form);
+        QList<tk::CursorShape> cursors; // as the waiting connect reports
+        const vdata::ProgressScope watch([&](std::size_t) {
+            cursors << tk::appCursor();
+            return true;
+        });
+        const QString address = "127.0.0.1," + QString::number(silent.port());
+        if (testButton) {
+            form.cboDatabases->setFocus(Qt::OtherFocusReason); // the click leaves no server box
+            form.cboServers->setEditText(address);
+            form.cboDatabases->addItem(QStringLiteral("shop"));
+            form.cboDatabases->setCurrentIndex(0);
+            QTest::mouseClick(form.TestConButton, Qt::LeftButton);
+        } else {
+            form.cboServers->setFocus(Qt::OtherFocusReason);
+            QTest::keyClicks(form.cboServers, address);
+            QTest::keyClick(form.cboServers, Qt::Key_Tab);
+        }
+        QCOMPARE(dialogs.kinds(), QStringList({"error"}));
+        QVERIFY2(dialogs.shown[0].text.contains(QLatin1String("did not answer")),
+                 qPrintable(dialogs.shown[0].text));
+        QVERIFY(!cursors.isEmpty());
+        QCOMPARE(cursors.count(tk::CursorShape::SqlWait), cursors.size());
+        QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+
+        form.cboServerType->setCurrentIndex(0);
+        form.cboServers->setEditText(server());
+        form.cboServersClick();
+        QVERIFY(items(form.cboDatabases).contains(database()));
     }
 
     // The type of the last accepted dialog is where the next one starts;

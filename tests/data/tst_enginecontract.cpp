@@ -12,6 +12,7 @@
 #include "data/service/Command.h"
 #include "data/service/Connection.h"
 #include "data/service/DataSource.h"
+#include "data/service/Dialect.h"
 #include "data/service/Errors.h"
 #include "data/service/Progress.h"
 #include "data/service/Query.h"
@@ -129,6 +130,8 @@ private slots:
     void masterLinkBindsParameters();
     void declaredKeysAreRead_data();
     void declaredKeysAreRead();
+    void namesThatNeedQuotingAreWrittenBack_data() { enginetest::engines(); }
+    void namesThatNeedQuotingAreWrittenBack();
 };
 
 void TestEngineContract::editsAreWrittenAndReadBack() {
@@ -290,12 +293,12 @@ void TestEngineContract::requeryAfterOpenSeesEveryChange() {
     };
     QCOMPARE(requeried([] {}), std::string("1|bolt;2|nut;3|washer;"));
     QCOMPARE(
-        requeried([&] { db.otherRuns("UPDATE \"Order Lines\" SET item = 'pin' WHERE line = 1"); }),
+        requeried([&] { db.otherRuns("UPDATE [Order Lines] SET item = 'pin' WHERE line = 1"); }),
         std::string("1|pin;2|nut;3|washer;"));
     Command own(&db.connection());
-    own.setCommandText("DELETE FROM \"Order Lines\" WHERE line = 2");
+    own.setCommandText("DELETE FROM [Order Lines] WHERE line = 2");
     QCOMPARE(requeried([&] { own.execute(); }), std::string("1|pin;3|washer;"));
-    own.setCommandText("ALTER TABLE \"Order Lines\" ADD COLUMN qty INT");
+    own.setCommandText("ALTER TABLE [Order Lines] ADD COLUMN qty INT");
     QCOMPARE(requeried([&] { own.execute(); }), std::string("1|pin|;3|washer|;"));
 }
 
@@ -486,6 +489,28 @@ void TestEngineContract::declaredKeysAreRead() {
         QCOMPARE(described(fresh.foreignKeysOf("archive.old")),
                  QString("archive.old(cust)>customers(id)"));
     }
+}
+
+// A table and columns whose names hold a blank, a backtick, brackets and a
+// double quote: the program's SQL names them in the engine's own quotes.
+void TestEngineContract::namesThatNeedQuotingAreWrittenBack() {
+    QFETCH(QString, engine);
+    EngineDb db(engine,
+                R"(CREATE TABLE "Odd `t` [1] ""q""" ("my id" INT PRIMARY KEY, "v]`""" VARCHAR(9));
+                   INSERT INTO "Odd `t` [1] ""q""" VALUES (1, 'a'), (2, 'b');)");
+    const std::string select =
+        "SELECT * FROM " + bracketName("Odd `t` [1] \"q\"") + " ORDER BY [my id]";
+    auto q = db.open(select);
+    q->last();
+    q->fieldByName("v]`\"").setAsString("c");
+    q->post();
+    q->append();
+    q->fieldByName("my id").setAsString("3");
+    q->fieldByName("v]`\"").setAsString("n");
+    q->post();
+    q->first();
+    q->remove();
+    QCOMPARE(db.readRows(select), std::string("2|c;3|n;"));
 }
 
 QTEST_GUILESS_MAIN(TestEngineContract)

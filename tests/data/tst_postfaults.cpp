@@ -138,8 +138,8 @@ void TestPostFaults::renamedColumnIsNamed() {
     QFETCH(QString, engine);
     Db db(engine, R"(CREATE TABLE "Items" ("ID" INT PRIMARY KEY, "Qty" INT, "Name" TEXT);
                      INSERT INTO "Items" VALUES (1, 5, 'bolt'), (2, 6, 'nut');)");
-    auto q = db.open("SELECT * FROM \"Items\" ORDER BY \"ID\"");
-    db.otherRuns("ALTER TABLE \"Items\" RENAME COLUMN \"Qty\" TO \"Amount\"");
+    auto q = db.open("SELECT * FROM [Items] ORDER BY [ID]");
+    db.otherRuns("ALTER TABLE [Items] RENAME COLUMN [Qty] TO [Amount]");
     const std::string gone = "Column Qty no longer exists in table Items; it was renamed or "
                              "dropped since the rows were read. Refresh to see the table as it is "
                              "now.";
@@ -154,12 +154,12 @@ void TestPostFaults::renamedColumnIsNamed() {
     q->fieldByName("ID").setAsString("3");
     QCOMPARE(errorOf([&] { q->post(); }), gone);
     q->cancel();
-    QCOMPARE(db.readBack("SELECT count(*) FROM \"Items\" WHERE \"Amount\" = 5 AND \"Name\" = "
-                         "'bolt' OR \"ID\" = 3"),
+    QCOMPARE(db.readBack("SELECT count(*) FROM [Items] WHERE [Amount] = 5 AND [Name] = 'bolt' "
+                         "OR [ID] = 3"),
              std::string("1"));
     q->moveTo(1);
     q->remove(); // found by its key, which is still there
-    QCOMPARE(db.readBack("SELECT count(*) FROM \"Items\""), std::string("1"));
+    QCOMPARE(db.readBack("SELECT count(*) FROM [Items]"), std::string("1"));
 }
 
 // A row another session holds locked: the post gives up within seconds with

@@ -1,7 +1,8 @@
 #pragma once
 
 // Real sockets that answer the server enumerators: a SQL Server Browser on
-// the loopback address and a server's Unix socket that accepts connections.
+// the loopback address and a server's Unix socket that accepts connections;
+// and a TCP port that never answers.
 #include "data/providers/LocalProbe.h"
 
 #include <QByteArray>
@@ -99,6 +100,30 @@ public:
 private:
     std::string path_;
     vdata::Descriptor socket_;
+    bool listening_ = false;
+};
+
+// A TCP port on 127.0.0.1 that accepts connections (the kernel completes
+// them from the backlog) and never answers, as a server of another kind or
+// a hung one does to a client that waits for the server to speak first.
+class SilentTcpPort {
+public:
+    SilentTcpPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        listening_ = ::bind(socket_.fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                     ::listen(socket_.fd, 8) == 0 &&
+                     ::getsockname(socket_.fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        port_ = ntohs(address.sin_port);
+    }
+    bool listening() const { return listening_; }
+    std::uint16_t port() const { return port_; }
+
+private:
+    vdata::Descriptor socket_;
+    std::uint16_t port_ = 0;
     bool listening_ = false;
 };
 

@@ -1,10 +1,13 @@
 // A PostgreSQL server that goes away under an open table view with an edit
 // typed into its grid: a server that came back takes the edit on Save; one
 // that is gone is reported, and Disconnect and Exit still work, naming the
-// edit that was not saved.
+// edit that was not saved. A MariaDB session ended by the server under an
+// ODBC table view is made again for the next read and the next Save, and a
+// transaction lost with it is reported.
 
 #include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"
+#include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
 #include "tests/support/WindowTestEnv.h"
 
@@ -93,6 +96,61 @@ private slots:
         QVERIFY2(shown.first().contains(QLatin1String("\"items\"")) &&
                      shown.first().contains(QLatin1String("not saved")),
                  qPrintable(shown.first()));
+    }
+
+    // MariaDB through ODBC ends the program's connection (KILL from another
+    // session) under an open table view: Refresh reads the rows again on a
+    // new connection, and a Save typed after another KILL is written.
+    void odbcConnectsAgainAfterTheServerEndedTheSession() {
+        if (!mariadbtest::testServer()) {
+            QSKIP("No MariaDB test server: VELDMARK_MARIADB_SOCKET is not set");
+        }
+        const mariadbtest::ScratchDatabase db("lost");
+        db.exec("CREATE TABLE items (id int PRIMARY KEY, city varchar(20));"
+                "INSERT INTO items VALUES (1, 'Split'), (2, 'Graz')");
+        const auto endProgramSessions = [&] {
+            for (const auto& row : mariadbtest::adminQuery(
+                     db.name(), "SELECT id FROM information_schema.processlist WHERE db = "
+                                "DATABASE() AND id <> CONNECTION_ID()")) {
+                mariadbtest::adminQuery({}, "KILL " + row.at(0));
+            }
+        };
+        Env env("");
+        env.dm.connection.close();
+        env.dm.connection.setConnectionString(db.connectionString());
+        env.dm.connection.open();
+        env.form.FillDatabaseTree();
+        mainwin::showActive(env.form);
+        mainwin::clickNode(
+            env.form, mainwin::node(env.form, QStringLiteral("Tables"), QStringLiteral("items")));
+        DataWindow* w = mainwin::dataWindows(env.form).first();
+        db.exec("UPDATE items SET city = 'Linz' WHERE id = 2");
+        endProgramSessions();
+        env.dialogs.clear();
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Refresh);
+        QCOMPARE(env.dialogs.texts(), QStringList());
+        QCOMPARE(w->query().cellText(1, 1), std::string("Linz"));
+
+        const gridtest::Driver d(w->master().Grid);
+        d.typeOver(0, 1, QStringLiteral("Wien"));
+        d.key(Qt::Key_Return);
+        endProgramSessions();
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Post);
+        QCOMPARE(env.dialogs.texts(), QStringList());
+        QCOMPARE(mariadbtest::adminQuery(db.name(), "SELECT city FROM items WHERE id = 1"),
+                 (std::vector<std::vector<std::string>>{{"Wien"}}));
+
+        // A transaction of the user's own is lost with the connection: the
+        // next read says so, once.
+        vdata::Command begin(&env.connection());
+        begin.setCommandText("START TRANSACTION");
+        begin.execute();
+        endProgramSessions();
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Refresh);
+        gridtest::press(w->master().DBNavigator, tk::DBNavigator::Refresh);
+        QCOMPARE(env.dialogs.kinds(), QStringList{QStringLiteral("error")});
+        QVERIFY2(env.dialogs.texts().first().contains(QLatin1String("rolled it back")),
+                 qPrintable(env.dialogs.texts().first()));
     }
 };
 

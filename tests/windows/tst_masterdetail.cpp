@@ -571,8 +571,9 @@ private slots:
         }
         if (mariadbtest::testServer()) {
             // ODBC tells no order of declaration; MariaDB's key names do.
-            row("mariadb-shelves.shelf.box", "aisle=home_aisle bay=home_bay", 3,
-                "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)");
+            row("mariadb-shelves.shelf `s` [1].box ]\"b\"",
+                "ai sle=home `aisle` bay \"b\"=home bay", 3,
+                "box ]\"b\" (at \"aisle\", at [bay]) \u2192 shelf `s` [1] (ai sle, bay \"b\")");
         }
     }
 

@@ -105,9 +105,9 @@ private slots:
         }
         if (mariadbtest::testServer()) {
             QTest::newRow("odbc-mariadb") << "mariadb-shelves"
-                                          << "box" << 0 << "at_bay"
-                                          << "shelf"
-                                          << "bay";
+                                          << "box ]\"b\"" << 0 << "at [bay]"
+                                          << "shelf `s` [1]"
+                                          << "bay \"b\"";
         }
     }
     void followsAKeyOnEachEngine() {
@@ -243,7 +243,11 @@ private slots:
         QTest::addColumn<QStringList>("listed");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("error");
-        for (const QString& database : {QStringLiteral("sqlite"), QStringLiteral("postgres")}) {
+        for (const QString& database :
+             {QStringLiteral("sqlite"), QStringLiteral("postgres"), QStringLiteral("mariadb")}) {
+            if (database == QLatin1String("mariadb") && !mariadbtest::testServer()) {
+                continue;
+            }
             const QByteArray on = " on " + database.toLatin1();
             QTest::newRow("searched and picked" + on)
                 << database << "acc" << 1 << QStringList{QStringLiteral("2 \u2014 Accept")} << "2"
@@ -264,8 +268,12 @@ private slots:
         QFETCH(QString, error);
         Program env;
         std::unique_ptr<pgtest::ScratchDatabase> pg;
-        if (database == QLatin1String("postgres")) {
-            keydb::connectTo(env, QStringLiteral("artists"), pg);
+        if (database != QLatin1String("sqlite")) {
+            keydb::connectTo(env,
+                             database == QLatin1String("mariadb")
+                                 ? QStringLiteral("mariadb-artists")
+                                 : QStringLiteral("artists"),
+                             pg);
         }
         QVERIFY(env.started());
         Driver d = env.open(QStringLiteral("Album"));
@@ -287,8 +295,12 @@ private slots:
         Program::settle();
         Driver::key(Qt::Key_Down);
         const char* const storedSql = "SELECT \"ArtistId\" FROM \"Album\" WHERE \"AlbumId\" = 1";
-        QCOMPARE(pg ? pg->query(storedSql).at(0).at(0) : env.readBack(storedSql),
-                 stored.toStdString());
+        const std::string storedNow =
+            pg ? pg->query(storedSql).at(0).at(0)
+            : database == QLatin1String("mariadb")
+                ? mariadbtest::adminQuery(keydb::mariaDbArtists().name(), storedSql).at(0).at(0)
+                : env.readBack(storedSql);
+        QCOMPARE(storedNow, stored.toStdString());
         const QString shownError =
             env.dialogs.shown.isEmpty() ? QString() : env.dialogs.shown.last().text;
         QCOMPARE(shownError, error);
