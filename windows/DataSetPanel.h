@@ -99,6 +99,7 @@ private:
     vdata::LocateStart searchStart(const QString& term, const std::string& field,
                                    bool backward) const;
     void showMatch(int row, const vdata::Field& field, const vdata::LocateStart& start);
+    void markFilterError(const vdata::FilterError& e);
 
     vdata::DataSource& source_;
     vdata::Query& query_;
