@@ -3,6 +3,7 @@
 #include "data/providers/AccessPassword.h"
 #include "data/providers/AccessReaderProcess.h"
 #include "data/providers/AccessTableCopier.h"
+#include "data/providers/ExactSums.h"
 #include "data/providers/SqliteEngine.h"
 #include "data/providers/SqliteStatement.h"
 #include "data/service/Errors.h"
@@ -28,7 +29,9 @@ const char* const readOnlyText = "Access files are opened read-only.";
 class AccessEngine : public Engine {
 public:
     explicit AccessEngine(const std::string& path)
-        : reader_(path), memory_(openSqliteMemoryEngine(db_)), copier_(reader_, db_) {}
+        : reader_(path), memory_(openSqliteMemoryEngine(db_)), copier_(reader_, db_) {
+        addExactSums(db_);
+    }
 
     void close() noexcept override { memory_->close(); }
     bool isOpen() const override { return memory_->isOpen(); }

@@ -167,6 +167,28 @@ private slots:
         QCOMPARE(orders->query().recordCount(), 830);
     }
 
+    // Sums of money add up as Access adds them, exactly, in the freehand
+    // window: the 830 freights sum to 64942.69, not to a binary neighbour.
+    void moneyAddsUpExactly() {
+        Program p;
+        p.form.show();
+        p.pick(AccessTestData::file("nwind.mdb"));
+        DataWindow* freehand = p.open("Misc", "Query");
+        QVERIFY(freehand);
+        const QStringList steps[] = {
+            {"SELECT SUM(Freight) AS S FROM Orders", "64942.69"},
+            {"SELECT TOTAL(Freight) AS S FROM Orders", "64942.69"},
+            {"SELECT SUM(Freight) = 64942.69 AS S FROM Orders", "1"},
+            {"SELECT AVG(Freight) * 830 AS S FROM Orders", "64942.69"},
+            {"SELECT SUM(OrderID) AS S FROM Orders WHERE OrderID < 10250", "20497"},
+        };
+        for (const QStringList& step : steps) {
+            typeAndRun(*freehand, step[0]);
+            QCOMPARE((QStringList{step[0], shown(freehand->master().Grid, 0, "S")}), step);
+        }
+        QCOMPARE(p.count("error"), 0);
+    }
+
     // The other formats: the dates at the edges of what Access holds, and an
     // Access 2007 file.
     void otherFilesShowTheirRows_data() {
