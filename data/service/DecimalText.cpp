@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <vector>
 
 namespace vdata {
 namespace {
@@ -210,6 +211,34 @@ std::string addDecimalText(std::string_view a, std::string_view b) {
     const Decimal sum = split(text);
     const bool zero = sum.integer.empty() && sum.fraction.empty();
     return (x.negative && !zero ? "-" : "") + text;
+}
+
+std::string multiplyDecimalText(std::string_view a, std::string_view b) {
+    const Decimal x = split(a);
+    const Decimal y = split(b);
+    const std::string p = std::string(x.integer).append(x.fraction);
+    const std::string q = std::string(y.integer).append(y.fraction);
+    if (p.empty() || q.empty()) {
+        return "0";
+    }
+    std::vector<int> sums(p.size() + q.size());
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        for (std::size_t j = 0; j < q.size(); ++j) {
+            sums[i + j + 1] += (p[i] - '0') * (q[j] - '0');
+        }
+    }
+    std::string digits(sums.size(), '0');
+    int carry = 0;
+    for (std::size_t k = sums.size(); k-- > 0;) {
+        const int digit = sums[k] + carry;
+        digits[k] = static_cast<char>('0' + digit % 10);
+        carry = digit / 10;
+    }
+    const std::size_t scale = x.fraction.size() + y.fraction.size();
+    const std::string text = placePoint(digits, static_cast<long>(digits.size() - scale));
+    const Decimal product = split(text);
+    const bool zero = product.integer.empty() && product.fraction.empty();
+    return (x.negative != y.negative && !zero ? "-" : "") + text;
 }
 
 } // namespace vdata

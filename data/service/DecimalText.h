@@ -32,7 +32,9 @@ std::string exactDecimalText(double d);
 // 0.98999...).
 std::string shortestDecimalText(double d);
 
-// The exact sum of two decimal texts (see isDecimalText), as decimal text.
+// The exact sum and product of two decimal texts (see isDecimalText), as
+// decimal text.
 std::string addDecimalText(std::string_view a, std::string_view b);
+std::string multiplyDecimalText(std::string_view a, std::string_view b);
 
 } // namespace vdata
