@@ -63,7 +63,9 @@ public:
     bool readAllRows();
 
     // Shows only the rows that meet the filter box's condition; an empty box
-    // shows every row again. Says through statusMessage how many match.
+    // shows every row again. Says through statusMessage how many match. A
+    // condition that cannot be read raises, with the part of the box's text
+    // it stumbled on selected, and the rows shown stay as they were.
     void applyFilter();
 
     // The field an entry of a search-column list refers to; null when the

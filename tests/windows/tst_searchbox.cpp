@@ -183,6 +183,27 @@ private slots:
     }
 
     // Searching on from a match, in the main window: Return in the box and
+    // A search compares numbers as the grid shows them: the integer 2^63 - 1
+    // is not the floating-point 2^63 beside it, as SQLite's own WHERE says.
+    void searchComparesNumbersAsShown() {
+        Env env;
+        for (const char* sql : {"CREATE TABLE Big (ID INT PRIMARY KEY, N INTEGER)",
+                                "INSERT INTO Big VALUES (1, 9223372036854775808.0)",
+                                "INSERT INTO Big VALUES (2, 9223372036854775807)"}) {
+            vdata::Command make(&env.connection());
+            make.setCommandText(sql);
+            make.execute();
+        }
+        ShownTable t(env, "Big");
+        pick(t.w.master().cboTraziPo, QStringLiteral("N"));
+        t.w.master().edTrazi->setFocus();
+        QTest::keyClicks(t.w.master().edTrazi, QStringLiteral("9223372036854775807"));
+        pressReturn(t.w.master().edTrazi);
+        const std::string id = env.readBack("SELECT ID FROM Big WHERE N = 9223372036854775807");
+        QCOMPARE(std::to_string(t.w.query().currentRow() + 1), id);
+        QCOMPARE(t.w.master().lblRecNo->text(), QStringLiteral("Record %1 / 2").arg(qs(id)));
+    }
+
     // F3 in the grid go forward, Shift+F3 back, both around the end; "*"
     // finds a part; a miss moves nothing. Each step: the row, the counter
     // and the status bar's note.
