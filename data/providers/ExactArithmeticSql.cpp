@@ -51,7 +51,18 @@ private:
         std::vector<char> ops;
     };
 
+    // The text of the tokens [from, to) with every run written as calls.
     std::string range(std::size_t from, std::size_t to) {
+        if (depth_ == maxDepth) { // SQLite refuses such depths itself
+            return std::string(sql_.substr(offsetAt(from), offsetAt(to) - offsetAt(from)));
+        }
+        ++depth_;
+        std::string out = rangeWritten(from, to);
+        --depth_;
+        return out;
+    }
+
+    std::string rangeWritten(std::size_t from, std::size_t to) {
         std::string out;
         bool selecting = false;
         for (std::size_t i = from; i < to;) {
@@ -300,8 +311,11 @@ private:
         return q + "\"";
     }
 
+    static constexpr int maxDepth = 200;
+
     std::string_view sql_;
     std::vector<SqlToken> tokens_;
+    int depth_ = 0;
     SqlToken none_{Kind::Space, " ", 0};
 };
 

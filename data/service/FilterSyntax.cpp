@@ -45,27 +45,18 @@ bool startsWithWord(std::string_view s, std::string_view word) {
            !std::isalnum(static_cast<unsigned char>(s[word.size()]));
 }
 
-bool isNumeric(FieldType type) {
-    return isIntegerType(type) || type == FieldType::Float || type == FieldType::Decimal ||
-           type == FieldType::Boolean;
-}
-
-bool isTemporal(FieldType type) {
-    return type == FieldType::Date || type == FieldType::DateTime || type == FieldType::Time;
-}
-
 // The value as the column's values are compared with it.
 void setTerm(FilterCondition& c, std::string value) {
     if (c.op == FilterOp::Contains || c.op == FilterOp::StartsWith) {
         c.term = foldCase(value);
-    } else if (isNumeric(c.type)) {
+    } else if (filtersAsNumber(c.type)) {
         const std::optional<std::string> number = typedDecimalText(value);
         if (!number) {
             throw DataError("'" + value + "' is not a valid number.");
         }
         c.term = *number;
         c.integerTerm = parseInt(c.term, c.integer);
-    } else if (isTemporal(c.type)) {
+    } else if (filtersAsTime(c.type)) {
         c.term = temporalValueText(c.type, value);
     } else {
         c.term = std::move(value);
@@ -101,14 +92,22 @@ private:
         while (takeWord(orJoin ? "or" : "and")) {
             node.parts.push_back(readPart());
         }
-        return node.parts.size() == 1 ? std::move(node.parts.front()) : node;
+        if (node.parts.size() == 1) {
+            FilterNode only = std::move(node.parts.front());
+            return only;
+        }
+        return node;
     }
 
     FilterNode readGroupOrCondition() {
         skipBlanks();
         if (pos_ < text_.size() && text_[pos_] == '(') {
             const std::size_t open = pos_++;
+            if (++depth_ > maxDepth) {
+                refuse(open, "the groups in ( ) nest too deeply.", 1);
+            }
             FilterNode group = readJoined(FilterNode::Join::Or);
+            --depth_;
             skipBlanks();
             if (pos_ == text_.size() || text_[pos_] != ')') {
                 refuse(open, "this '(' has no ')' after it.", 1);
@@ -204,7 +203,8 @@ private:
         pos_ += value.size();
         const std::size_t afterDate = pos_;
         skipBlanks();
-        if (type == FieldType::DateTime && pos_ < text_.size() && std::isdigit(text_[pos_])) {
+        if (type == FieldType::DateTime && pos_ < text_.size() &&
+            std::isdigit(static_cast<unsigned char>(text_[pos_]))) {
             value.append(" ").append(word());
             pos_ += word().size();
         } else {
@@ -247,12 +247,25 @@ private:
                           at, marked);
     }
 
+    // Deeper groups would only exhaust the stack.
+    static constexpr int maxDepth = 100;
+
     std::string_view text_;
     const std::vector<ColumnInfo>& columns_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace
+
+bool filtersAsNumber(FieldType type) {
+    return isIntegerType(type) || type == FieldType::Float || type == FieldType::Decimal ||
+           type == FieldType::Boolean;
+}
+
+bool filtersAsTime(FieldType type) {
+    return type == FieldType::Date || type == FieldType::DateTime || type == FieldType::Time;
+}
 
 FilterNode parseFilter(std::string_view text, const std::vector<ColumnInfo>& columns) {
     return FilterParser(text, columns).parse();

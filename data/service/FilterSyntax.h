@@ -54,6 +54,11 @@ private:
     std::size_t length_;
 };
 
+// Whether a filter compares the values of a column of `type` as numbers,
+// or as dates and times.
+bool filtersAsNumber(FieldType type);
+bool filtersAsTime(FieldType type);
+
 // Reads a filter as a user types it (see RowFilter); raises FilterError.
 FilterNode parseFilter(std::string_view text, const std::vector<ColumnInfo>& columns);
 

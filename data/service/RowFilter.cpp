@@ -11,15 +11,6 @@ namespace {
 using Op = FilterOp;
 using Condition = FilterCondition;
 
-bool isNumeric(FieldType type) {
-    return isIntegerType(type) || type == FieldType::Float || type == FieldType::Decimal ||
-           type == FieldType::Boolean;
-}
-
-bool isTemporal(FieldType type) {
-    return type == FieldType::Date || type == FieldType::DateTime || type == FieldType::Time;
-}
-
 bool holds(Op op, int order) {
     switch (op) {
     case Op::Equal:
@@ -50,7 +41,7 @@ std::optional<int> compareNumber(const Snapshot& rows, std::uint32_t row, const 
 }
 
 std::optional<int> compareValue(const Snapshot& rows, std::uint32_t row, const Condition& c) {
-    if (isNumeric(c.type)) {
+    if (filtersAsNumber(c.type)) {
         return compareNumber(rows, row, c);
     }
     if (rows.kind(row, c.column) != Value::Kind::Text) {
@@ -60,7 +51,7 @@ std::optional<int> compareValue(const Snapshot& rows, std::uint32_t row, const C
     if (c.type == FieldType::DateTime && text.size() == 10) {
         return std::string(text).append(" 00:00:00").compare(c.term);
     }
-    if (isTemporal(c.type)) {
+    if (filtersAsTime(c.type)) {
         return text.compare(c.term);
     }
     return compareCollated(text, c.term);
