@@ -430,15 +430,30 @@ void DataSetPanel::applyFilter() {
     if (!query_.active() || !readAllRows()) {
         return;
     }
-    {
+    try {
         const tk::AppCursorGuard busy(tk::CursorShape::Hourglass);
         const tk::ProgressGuard progress(window(), QStringLiteral("Rows filtered"));
         query_.setFilter(ss(edFilter->text()));
+    } catch (const vdata::FilterError& e) {
+        markFilterError(e);
+        throw;
     }
-    emit statusMessage(
-        query_.filter().empty()
-            ? QStringLiteral("Filter cleared: %1 rows shown").arg(query_.recordCount())
-            : QStringLiteral("%1 rows match the filter").arg(query_.recordCount()));
+    const int count = query_.recordCount();
+    emit statusMessage(query_.filter().empty()
+                           ? QStringLiteral("Filter cleared: %1 rows shown").arg(count)
+                       : count == 1 ? QStringLiteral("1 row matches the filter")
+                                    : QStringLiteral("%1 rows match the filter").arg(count));
+}
+
+// Selects the part of the filter box's text that could not be read.
+void DataSetPanel::markFilterError(const vdata::FilterError& e) {
+    const std::string text = ss(edFilter->text());
+    const auto charsIn = [&](std::size_t bytes) {
+        return static_cast<int>(qs(text.substr(0, std::min(bytes, text.size()))).size());
+    };
+    const int start = charsIn(e.position());
+    edFilter->setFocus(Qt::OtherFocusReason);
+    edFilter->setSelection(start, charsIn(e.position() + e.length()) - start);
 }
 
 // ---- the search box ------------------------------------------------------

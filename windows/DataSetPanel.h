@@ -67,7 +67,9 @@ public:
     bool readAllRows();
 
     // Shows only the rows that meet the filter box's condition; an empty box
-    // shows every row again. Says through statusMessage how many match.
+    // shows every row again. Says through statusMessage how many match. A
+    // condition that cannot be read raises, with the part of the box's text
+    // it stumbled on selected, and the rows shown stay as they were.
     void applyFilter();
 
     // The field an entry of a search-column list refers to; null when the
@@ -105,6 +107,7 @@ private:
     vdata::LocateStart searchStart(const QString& term, const std::string& field,
                                    bool backward) const;
     void showMatch(int row, const vdata::Field& field, const vdata::LocateStart& start);
+    void markFilterError(const vdata::FilterError& e);
 
     vdata::DataSource& source_;
     vdata::Query& query_;

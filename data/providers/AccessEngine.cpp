@@ -3,6 +3,8 @@
 #include "data/providers/AccessPassword.h"
 #include "data/providers/AccessReaderProcess.h"
 #include "data/providers/AccessTableCopier.h"
+#include "data/providers/ExactArithmetic.h"
+#include "data/providers/ExactArithmeticSql.h"
 #include "data/providers/SqliteEngine.h"
 #include "data/providers/SqliteStatement.h"
 #include "data/service/Errors.h"
@@ -28,7 +30,9 @@ const char* const readOnlyText = "Access files are opened read-only.";
 class AccessEngine : public Engine {
 public:
     explicit AccessEngine(const std::string& path)
-        : reader_(path), memory_(openSqliteMemoryEngine(db_)), copier_(reader_, db_) {}
+        : reader_(path), memory_(openSqliteMemoryEngine(db_)), copier_(reader_, db_) {
+        addExactArithmetic(db_);
+    }
 
     void close() noexcept override { memory_->close(); }
     bool isOpen() const override { return memory_->isOpen(); }
@@ -49,17 +53,17 @@ public:
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
         prepare(sql);
-        return memory_->query(sql, params);
+        return memory_->query(withExactArithmetic(sql), params);
     }
 
     bool returnsRows(const std::string& sql) override {
         prepare(sql);
-        return memory_->returnsRows(sql);
+        return memory_->returnsRows(withExactArithmetic(sql));
     }
 
     long long execute(const std::string& sql, const std::vector<Value>& params) override {
         prepare(sql);
-        return memory_->execute(sql, params);
+        return memory_->execute(withExactArithmetic(sql), params);
     }
 
     std::vector<Value> updateRow(const RowEdit&) override { refuseWrite(); }

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <vector>
 
 namespace vdata {
 namespace {
@@ -93,6 +94,28 @@ std::string placePoint(const std::string& digits, long point) {
     return text.substr(std::min(zeros, text.size()) - (keepOne && zeros > 0 ? 1 : 0));
 }
 
+// The magnitudes' digits with `scale` fraction digits and `width` digits in
+// all, zeros filled in on both sides.
+std::string alignedDigits(const Decimal& d, std::size_t width, std::size_t scale) {
+    std::string digits(d.integer);
+    digits.append(d.fraction).append(scale - d.fraction.size(), '0');
+    return std::string(width - digits.size(), '0') + digits;
+}
+
+// a + b, or a - b when `subtract` (then a >= b), digit by digit.
+std::string addDigits(const std::string& a, const std::string& b, bool subtract) {
+    std::string sum(a.size() + 1, '0');
+    int carry = 0;
+    for (std::size_t i = a.size(); i-- > 0;) {
+        int digit = (a[i] - '0') + (subtract ? -(b[i] - '0') : (b[i] - '0')) + carry;
+        carry = digit < 0 ? -1 : digit / 10;
+        digit = digit < 0 ? digit + 10 : digit % 10;
+        sum[i + 1] = static_cast<char>('0' + digit);
+    }
+    sum[0] = static_cast<char>('0' + carry);
+    return sum;
+}
+
 } // namespace
 
 std::optional<std::string> typedDecimalText(std::string_view typed) {
@@ -162,6 +185,60 @@ std::string exactDecimalText(double d) {
     const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), d,
                                          std::chars_format::fixed, 1074);
     return ec == std::errc() ? std::string(buffer.data(), end) : std::string("0");
+}
+
+std::string shortestDecimalText(double d) {
+    // Fixed notation of the largest double has 309 digits, of the smallest
+    // 1074 after the point, and the shortest text of the latter needs 328.
+    std::array<char, 400> buffer{};
+    const auto [end, ec] =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), d, std::chars_format::fixed);
+    return ec == std::errc() ? std::string(buffer.data(), end) : exactDecimalText(d);
+}
+
+std::string addDecimalText(std::string_view a, std::string_view b) {
+    Decimal x = split(a);
+    Decimal y = split(b);
+    const bool subtract = x.negative != y.negative;
+    if (subtract && compareMagnitude(x, y) < 0) {
+        std::swap(x, y);
+    }
+    const std::size_t scale = std::max(x.fraction.size(), y.fraction.size());
+    const std::size_t width = std::max(x.integer.size(), y.integer.size()) + scale;
+    const std::string digits =
+        addDigits(alignedDigits(x, width, scale), alignedDigits(y, width, scale), subtract);
+    const std::string text = placePoint(digits, static_cast<long>(digits.size() - scale));
+    const Decimal sum = split(text);
+    const bool zero = sum.integer.empty() && sum.fraction.empty();
+    return (x.negative && !zero ? "-" : "") + text;
+}
+
+std::string multiplyDecimalText(std::string_view a, std::string_view b) {
+    const Decimal x = split(a);
+    const Decimal y = split(b);
+    const std::string p = std::string(x.integer).append(x.fraction);
+    const std::string q = std::string(y.integer).append(y.fraction);
+    if (p.empty() || q.empty()) {
+        return "0";
+    }
+    std::vector<int> sums(p.size() + q.size());
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        for (std::size_t j = 0; j < q.size(); ++j) {
+            sums[i + j + 1] += (p[i] - '0') * (q[j] - '0');
+        }
+    }
+    std::string digits(sums.size(), '0');
+    int carry = 0;
+    for (std::size_t k = sums.size(); k-- > 0;) {
+        const int digit = sums[k] + carry;
+        digits[k] = static_cast<char>('0' + digit % 10);
+        carry = digit / 10;
+    }
+    const std::size_t scale = x.fraction.size() + y.fraction.size();
+    const std::string text = placePoint(digits, static_cast<long>(digits.size() - scale));
+    const Decimal product = split(text);
+    const bool zero = product.integer.empty() && product.fraction.empty();
+    return (x.negative != y.negative && !zero ? "-" : "") + text;
 }
 
 } // namespace vdata

@@ -27,4 +27,14 @@ std::string paddedDecimalText(std::string text, int scale);
 // The exact value of a finite double as decimal text.
 std::string exactDecimalText(double d);
 
+// The shortest decimal text without exponent that reads back as the finite
+// double `d`: the number the double stands for ("0.99", not its binary value
+// 0.98999...).
+std::string shortestDecimalText(double d);
+
+// The exact sum and product of two decimal texts (see isDecimalText), as
+// decimal text.
+std::string addDecimalText(std::string_view a, std::string_view b);
+std::string multiplyDecimalText(std::string_view a, std::string_view b);
+
 } // namespace vdata

@@ -1,11 +1,11 @@
 #include "data/service/Locate.h"
 
+#include "data/service/DecimalText.h"
 #include "data/service/Errors.h"
+#include "data/service/NumberCell.h"
 #include "data/service/Progress.h"
 #include "data/service/TextFold.h"
 #include "data/service/TextHelpers.h"
-
-#include <cmath>
 
 namespace vdata {
 namespace {
@@ -77,20 +77,11 @@ bool containsText(std::string_view text, const std::string& wanted, bool caseIns
                            : text.find(wanted) != std::string_view::npos;
 }
 
+// Numbers match by the value they show (see compareNumberCell).
 int findNumber(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,
-               double wanted) {
-    return firstShown(rows, order, start, [&](std::size_t p) {
-        const Value::Kind k = rows.kind(p, col);
-        double v = 0;
-        if (k == Value::Kind::Int) {
-            v = static_cast<double>(rows.intAt(p, col));
-        } else if (k == Value::Kind::Real) {
-            v = rows.realAt(p, col);
-        } else if (k != Value::Kind::Text || !parseReal(rows.bytesAt(p, col), v)) {
-            return false;
-        }
-        return v == wanted;
-    });
+               const std::string& wanted) {
+    return firstShown(rows, order, start,
+                      [&](std::size_t p) { return compareNumberCell(rows, p, col, wanted) == 0; });
 }
 
 int findInteger(const Snapshot& rows, const DisplayRows& order, LocateStart start, std::size_t col,
@@ -99,7 +90,7 @@ int findInteger(const Snapshot& rows, const DisplayRows& order, LocateStart star
     return firstShown(rows, order, start, [&](std::size_t p) {
         const Value::Kind k = rows.kind(p, col);
         return (k == Value::Kind::Int && rows.intAt(p, col) == wanted) ||
-               (k == Value::Kind::Real && rows.realAt(p, col) == static_cast<double>(wanted)) ||
+               (k == Value::Kind::Real && compareNumberCell(rows, p, col, text) == 0) ||
                (k == Value::Kind::Text && rows.bytesAt(p, col) == text);
     });
 }
@@ -175,11 +166,11 @@ int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column
     }
     case FieldType::Float:
     case FieldType::Decimal: {
-        double v = 0;
-        if (!parseReal(term, v)) {
+        const std::optional<std::string> number = typedDecimalText(term);
+        if (!number) {
             cannotCompare(term, "number");
         }
-        return findNumber(rows, order, start, column, v);
+        return findNumber(rows, order, start, column, *number);
     }
     case FieldType::Boolean: {
         std::int64_t v = 0;

@@ -24,9 +24,9 @@ struct LocateStart {
 // The display row (index into `order`) of the first row whose value in
 // `column` matches `term`, or -1. Text matches by its beginning (with
 // `partialKey`), anywhere (with `anywhere`) or whole, letter case ignored
-// when asked; integers, numbers, Booleans, dates and times match by
-// equality. Raises DataError when the term cannot be compared with the
-// column's type.
+// when asked; integers, numbers (by the value they show, see
+// compareNumberCell), Booleans, dates and times match by equality. Raises DataError when the term
+// cannot be compared with the column's type.
 int locateRow(const Snapshot& rows, const DisplayRows& order, std::size_t column, FieldType type,
               const std::string& term, const LocateOptions& options, LocateStart start = {});
 

@@ -167,6 +167,41 @@ private slots:
         QCOMPARE(orders->query().recordCount(), 830);
     }
 
+    // Money adds up as Access adds it, exactly, in the freehand window: the
+    // 830 freights sum to 64942.69 and 32.38 - 32 is 0.38, not their binary
+    // neighbours. An item so computed keeps its text as its title, and
+    // floating-point values keep their shortest text.
+    void moneyAddsUpExactly() {
+        Program p;
+        p.form.show();
+        p.pick(AccessTestData::file("nwind.mdb"));
+        DataWindow* freehand = p.open("Misc", "Query");
+        QVERIFY(freehand);
+        const QString order = QStringLiteral(" FROM Orders WHERE OrderID = 10248");
+        const QStringList steps[] = {
+            {"SELECT SUM(Freight) AS S FROM Orders", "64942.69"},
+            {"SELECT TOTAL(Freight) AS S FROM Orders", "64942.69"},
+            {"SELECT SUM(Freight) = 64942.69 AS S FROM Orders", "1"},
+            {"SELECT AVG(Freight) AS S FROM Orders WHERE OrderID <= 10255", "53.9925"},
+            {"SELECT SUM(OrderID) AS S FROM Orders WHERE OrderID < 10250", "20497"},
+            {"SELECT Freight - 32 AS S" + order, "0.38"},
+            {"SELECT Freight * 3 AS S" + order, "97.14"},
+            {"SELECT (Freight + 0.01) * 3 - Freight AS S" + order, "64.79"},
+            {"SELECT COUNT(*) AS S FROM Orders WHERE Freight - 32 = 0.38", "1"},
+            {"SELECT SUM(-Freight * 1) AS S FROM Orders", "-64942.69"},
+            {"SELECT Discount * 1 = Discount AND Discount + 0 = Discount AS S FROM [Order Details] "
+             "WHERE Discount > 0 LIMIT 1",
+             "1"},
+        };
+        for (const QStringList& step : steps) {
+            typeAndRun(*freehand, step[0]);
+            QCOMPARE((QStringList{step[0], shown(freehand->master().Grid, 0, "S")}), step);
+        }
+        typeAndRun(*freehand, "SELECT Freight + 0.01, Freight" + order);
+        QCOMPARE(shown(freehand->master().Grid, 0, "Freight + 0.01"), QStringLiteral("32.39"));
+        QCOMPARE(p.count("error"), 0);
+    }
+
     // The other formats: the dates at the edges of what Access holds, and an
     // Access 2007 file.
     void otherFilesShowTheirRows_data() {

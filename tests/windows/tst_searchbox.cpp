@@ -4,6 +4,7 @@
 // that cannot be compared, a filter that cannot be read).
 
 #include "data/service/Command.h"
+#include "tests/support/ChinookProgram.h"
 #include "tests/support/GridDriver.h"
 #include "tests/support/WindowTestEnv.h"
 
@@ -18,6 +19,8 @@
 #include <QToolButton>
 
 using namespace wintest;
+using tk::qs;
+using tk::ss;
 
 namespace {
 
@@ -180,6 +183,27 @@ private slots:
     }
 
     // Searching on from a match, in the main window: Return in the box and
+    // A search compares numbers as the grid shows them: the integer 2^63 - 1
+    // is not the floating-point 2^63 beside it, as SQLite's own WHERE says.
+    void searchComparesNumbersAsShown() {
+        Env env;
+        for (const char* sql : {"CREATE TABLE Big (ID INT PRIMARY KEY, N INTEGER)",
+                                "INSERT INTO Big VALUES (1, 9223372036854775808.0)",
+                                "INSERT INTO Big VALUES (2, 9223372036854775807)"}) {
+            vdata::Command make(&env.connection());
+            make.setCommandText(sql);
+            make.execute();
+        }
+        ShownTable t(env, "Big");
+        pick(t.w.master().cboTraziPo, QStringLiteral("N"));
+        t.w.master().edTrazi->setFocus();
+        QTest::keyClicks(t.w.master().edTrazi, QStringLiteral("9223372036854775807"));
+        pressReturn(t.w.master().edTrazi);
+        const std::string id = env.readBack("SELECT ID FROM Big WHERE N = 9223372036854775807");
+        QCOMPARE(std::to_string(t.w.query().currentRow() + 1), id);
+        QCOMPARE(t.w.master().lblRecNo->text(), QStringLiteral("Record %1 / 2").arg(qs(id)));
+    }
+
     // F3 in the grid go forward, Shift+F3 back, both around the end; "*"
     // finds a part; a miss moves nothing. Each step: the row, the counter
     // and the status bar's note.
@@ -235,7 +259,8 @@ private slots:
 
     // Each condition typed into the filter box: the rows shown, in order,
     // the counter and the status bar's note; one that cannot be read is
-    // reported, keeps the rows shown and the text typed.
+    // reported with its spot selected, and keeps the rows shown and the text
+    // typed.
     void filterShowsTheRowsThatMatch() {
         Env env;
         QVERIFY(env.started());
@@ -244,29 +269,43 @@ private slots:
         DataSetPanel& panel = w->master();
         const QString all = QStringLiteral("ALFKI ANATR BERGS BLAUS");
         struct Step {
-            QString condition, rows, status;
-            int errors = 0;
+            QString condition, rows, status, marked = {};
         };
         const Step steps[] = {
             {"Country = germany", "ALFKI BLAUS", "2 rows match the filter"},
             {"Rating >= 3 and Country <> 'Mexico'", "ALFKI BLAUS", "2 rows match the filter"},
-            {"CompanyName contains SEE", "BLAUS", "1 rows match the filter"},
-            {"companyname starts with ber", "BERGS", "1 rows match the filter"},
-            {"Joined is null", "BLAUS", "1 rows match the filter"},
+            {"CompanyName contains SEE", "BLAUS", "1 row matches the filter"},
+            {"companyname starts with ber", "BERGS", "1 row matches the filter"},
+            {"Joined is null", "BLAUS", "1 row matches the filter"},
             {"Balance > 5", "ALFKI BLAUS", "2 rows match the filter"},
-            {"Balance > 10.49 and Balance <= 10.5", "ALFKI", "1 rows match the filter"},
+            {"Balance > 10.49 and Balance <= 10.5", "ALFKI", "1 row matches the filter"},
             {"Joined < 2020-06-01", "ALFKI ANATR", "2 rows match the filter"},
-            {"[Country] = \"Sweden\" and Joined is not null", "BERGS", "1 rows match the filter"},
+            {"[Country] = \"Sweden\" and Joined is not null", "BERGS", "1 row matches the filter"},
             {"Rating > 9", "", "0 rows match the filter"},
-            {"Nope = 1", "", "", 1},
-            {"Rating > many", "", "", 1},
-            {"Rating between 1", "", "", 1},
-            {"Joined is null 3", "", "", 1},
+            {"Country = Sweden or Country = Mexico", "ANATR BERGS", "2 rows match the filter"},
+            {"Country = Mexico or Rating >= 3 and Country = Germany", "ALFKI ANATR BLAUS",
+             "3 rows match the filter"},
+            {"(Country = Mexico OR Rating >= 3) and (Country = Germany)", "ALFKI BLAUS",
+             "2 rows match the filter"},
+            {"CompanyName = 'Blauer See' or CompanyName = \"ana trujillo\"", "ANATR BLAUS",
+             "2 rows match the filter"},
+            {"Country = Sweden xor Country = Mexico", "", "", "xor"},
+            {"Country = New Zealand", "", "", "Zealand"},
+            {"(Country = Sweden or Rating > 4", "", "", "("},
+            {"Country = Sweden)", "", "", ")"},
+            {"Country = Sweden or", "", "", ""},
+            {"Nope = 1", "", "", "Nope"},
+            {"Rating > many", "", "", "many"},
+            {"Rating between 1", "", "", "between"},
+            {"Joined is null 3", "", "", "3"},
             {"", all, "Filter cleared: 4 rows shown"},
         };
         for (const Step& step : steps) {
             env.form.statusBar()->clearMessage();
             env.dialogs.shown.clear();
+            const QString rowsBefore = shownKeys(panel.Grid).join(QLatin1Char(' '));
+            const QString counterBefore = panel.lblRecNo->text();
+            const bool refused = step.status.isEmpty();
             typeFilter(panel, step.condition);
             const QString rows = shownKeys(panel.Grid).join(QLatin1Char(' '));
             const int shown = static_cast<int>(panel.Grid->model()->rowCount());
@@ -276,12 +315,51 @@ private slots:
             QCOMPARE((QStringList{step.condition, rows, panel.lblRecNo->text(),
                                   env.form.statusBar()->currentMessage(),
                                   QString::number(env.count("error"))}),
-                     (QStringList{step.condition, step.errors ? rows : step.rows,
-                                  step.errors ? panel.lblRecNo->text() : counter, step.status,
-                                  QString::number(step.errors)}));
+                     (QStringList{step.condition, refused ? rowsBefore : step.rows,
+                                  refused ? counterBefore : counter, step.status,
+                                  QString::number(refused ? 1 : 0)}));
             QCOMPARE(panel.edFilter->text(), step.condition);
+            if (refused) {
+                QCOMPARE(panel.edFilter->selectedText(), step.marked);
+                QVERIFY(env.dialogs.shown.first().text.contains(QStringLiteral("at character")));
+            }
         }
         QCOMPARE(tk::appCursor(), tk::CursorShape::Default);
+    }
+
+    // Numbers compare as the grid shows them: each filter shows as many
+    // rows as the same WHERE finds in the file.
+    void filterComparesNumbersAsShown() {
+        chinook::Program p;
+        QVERIFY(p.started());
+        struct Step {
+            QString table, condition;
+        };
+        const Step steps[] = {
+            {"Track", "UnitPrice = 0.99"},
+            {"Track", "UnitPrice < 0.99"},
+            {"Track", "UnitPrice <= 0.99"},
+            {"Track", "UnitPrice > 0.99"},
+            {"Track", "UnitPrice >= 1.99"},
+            {"Track", "UnitPrice <> 1.99"},
+            {"Invoice", "Total = 1.98"},
+            {"Invoice", "Total > 1.98"},
+            {"Invoice", "Total < 13.86"},
+            {"Invoice", "Total >= 13.86"},
+            {"Invoice", "Total = 0.99 or Total = 8.91"},
+        };
+        for (const Step& step : steps) {
+            DataWindow* w = p.click(QStringLiteral("Tables"), step.table);
+            QVERIFY(w);
+            typeFilter(w->master(), step.condition);
+            const std::string where = ss(step.condition);
+            QCOMPARE(
+                (QStringList{step.condition,
+                             QString::number(w->master().Grid->model()->rowCount())}),
+                (QStringList{step.condition, qs(p.readBack("SELECT COUNT(*) FROM " +
+                                                           ss(step.table) + " WHERE " + where))}));
+        }
+        QCOMPARE(p.count("error"), 0);
     }
 
     // Sorting, searching, editing and adding while filtered; clearing shows
