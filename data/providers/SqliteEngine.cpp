@@ -260,7 +260,8 @@ public:
             return edit.current;
         }
         runRefusable(sql.update(key), edit);
-        return readBack(edit, sql, keyAfterUpdate(edit, info, key));
+        return readBackAfterWrite(
+            edit.current, [&] { return readBack(edit, sql, keyAfterUpdate(edit, info, key)); });
     }
 
     std::vector<Value> insertRow(const RowEdit& edit) override {
@@ -273,7 +274,7 @@ public:
         } else {
             key = keyByPrimaryKey(edit, info, edit.current);
         }
-        return readBack(edit, sql, key);
+        return readBackAfterWrite(edit.current, [&] { return readBack(edit, sql, key); });
     }
 
     std::string readOnlyReason(const std::vector<ColumnInfo>& columns,

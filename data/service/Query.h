@@ -7,6 +7,7 @@
 #include "data/service/FilteredOrder.h"
 #include "data/service/Locate.h"
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -153,6 +154,8 @@ public:
     void insert();
     void append();
     void edit();
+    // A write committed but not read back ends the edit with the row as
+    // written, then raises RowNotReadBack.
     void post();
     void cancel();
     void remove();
@@ -239,6 +242,8 @@ private:
     void checkActive() const;
     std::size_t physicalRow(int row) const { return order_[static_cast<std::size_t>(row)]; }
     RowEdit makeEdit(bool forInsert) const;
+    std::vector<Value> written(const std::function<std::vector<Value>()>& write,
+                               std::exception_ptr& unread);
     void startInsert(int row);
     void linkToMaster();
     void unlinkFromMaster();

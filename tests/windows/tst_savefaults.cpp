@@ -1,9 +1,12 @@
 // Saving in the real grid when the database does not answer as the program
-// read it: a row another program changes while the save runs. Every outcome
-// is read back through a second connection.
+// read it: a new row that is stored but cannot be read back, a row another
+// program changes while the save runs. Every outcome is read
+// back through a second connection.
 
 #include "tests/support/EngineDb.h"
 #include "tests/support/GridDriver.h"
+#include "tests/support/MariaDbTestEnv.h"
+#include "tests/support/PgTestEnv.h"
 #include "tests/support/WindowTestEnv.h"
 
 #include <sqlite3.h>
@@ -54,6 +57,13 @@ private:
     std::function<void()> change_;
 };
 
+// A table window as the program opens it: a server's rows in key order.
+std::unique_ptr<DataWindow> tableWindow(vdata::Connection& connection, const QString& table) {
+    auto w = std::make_unique<DataWindow>(connection, DataWindow::Use::Table);
+    w->setUp(table);
+    return w;
+}
+
 bool saysRowChanged(const QStringList& shown) {
     return shown.size() == 1 && shown.front().contains("changed or deleted by another user");
 }
@@ -64,9 +74,81 @@ class TestSaveFaults : public QObject {
     Q_OBJECT
 private slots:
     void init() { failOnConnectionWarnings(); }
+    void rowNotReadBackIsSavedOnce_data();
+    void rowNotReadBackIsSavedOnce();
     void changeWhileSavingIsKept_data();
     void changeWhileSavingIsKept();
 };
+
+void TestSaveFaults::rowNotReadBackIsSavedOnce_data() {
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<std::string>("script");
+    // Run by the database's owner: on a server once the window is open, on
+    // a SQLite file as the row is read back.
+    QTest::addColumn<std::string>("change");
+    QTest::addColumn<std::string>("login"); // added to the connection string
+    QTest::addColumn<std::string>("table"); // where the rows are afterwards
+    // The table renamed by another program between the insert and its read.
+    QTest::newRow("sqlite") << QStringLiteral("sqlite")
+                            << std::string("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT);"
+                                           "INSERT INTO t (name) VALUES ('a');")
+                            << std::string("ALTER TABLE t RENAME TO moved") << std::string()
+                            << std::string("moved");
+    // A key numbered without a sequence, so that lastval() has no value.
+    if (pgtest::testServer()) {
+        QTest::newRow("odbc-postgres")
+            << QStringLiteral("odbc-postgres")
+            << std::string("CREATE TABLE t (id bigint PRIMARY KEY DEFAULT txid_current(), "
+                           "name text); INSERT INTO t (name) VALUES ('a');")
+            << std::string() << std::string() << std::string("t");
+    }
+    // A user who may insert but no longer read.
+    if (mariadbtest::testServer()) {
+        QTest::newRow("odbc-mariadb")
+            << QStringLiteral("odbc-mariadb")
+            << std::string("CREATE TABLE t (id {autokey}, name VARCHAR(20));"
+                           "INSERT INTO t (name) VALUES ('a');"
+                           "CREATE OR REPLACE USER 'vt_saver'@'localhost' IDENTIFIED BY 'pw1';"
+                           "GRANT SELECT, INSERT ON t TO 'vt_saver'@'localhost';")
+            << std::string("REVOKE SELECT ON t FROM 'vt_saver'@'localhost'")
+            << std::string(";uid=vt_saver;pwd=pw1") << std::string("t");
+    }
+}
+
+// The new row is stored, then reading it back fails: the save says so, the
+// row stays as typed, and saving again stores no second copy.
+void TestSaveFaults::rowNotReadBackIsSavedOnce() {
+    QFETCH(QString, engine);
+    QFETCH(std::string, script);
+    QFETCH(std::string, change);
+    QFETCH(std::string, login);
+    QFETCH(std::string, table);
+    ChangeBeforeStatement other;
+    EngineDb db(engine, script);
+    Env env("");
+    const auto connection = ProgramFixture::connectTo(db.connectionString() + login);
+    auto w = tableWindow(*connection, QStringLiteral("t"));
+    if (engine == QLatin1String("sqlite")) {
+        other.arm("SELECT \"id\"", [&] { db.otherRuns(change); });
+    } else if (!change.empty()) {
+        db.otherRuns(change);
+    }
+    env.dialogs.clear();
+    Driver d(w->master().Grid);
+    Nav* nav = w->master().DBNavigator;
+    press(nav, Nav::Insert);
+    d.typeOver(0, 1, QStringLiteral("plain"));
+    press(nav, Nav::Post);
+    const QStringList shown = env.dialogs.texts();
+    QVERIFY2(shown.size() == 1 && shown.front().startsWith("The row was saved, but it could not "
+                                                           "be read back: "),
+             qPrintable(shown.join('\n')));
+    press(nav, Nav::Post);
+    QCOMPARE(db.readBack("SELECT count(*) FROM " + table + " WHERE name = 'plain'"),
+             std::string("1"));
+    QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
+    QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(), QStringLiteral("plain"));
+}
 
 void TestSaveFaults::changeWhileSavingIsKept_data() {
     QTest::addColumn<std::string>("key");
