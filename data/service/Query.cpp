@@ -552,6 +552,7 @@ void Query::edit() {
     buffer_ = rows_->row(physicalRow(current_));
     changed_.assign(columns_.size(), false);
     modified_ = false;
+    conflicted_ = false;
     setState(DataSetState::Edit);
 }
 
@@ -610,10 +611,24 @@ std::vector<Value> Query::written(const std::function<std::vector<Value>()>& wri
     } catch (const RowNotReadBack& e) {
         unread = std::current_exception();
         return e.written();
+    } catch (const DataError& e) {
+        conflicted_ = e.kind() == ErrorKind::Conflict;
+        throw;
     }
 }
 
+// After a post that met a row changed by someone else, the rows are read
+// again, so that what the database now holds shows.
 void Query::cancel() {
+    const bool reread = state_ == DataSetState::Edit && conflicted_;
+    discardEdit();
+    if (reread) {
+        refresh();
+    }
+}
+
+void Query::discardEdit() {
+    conflicted_ = false;
     if (state_ == DataSetState::Edit) {
         modified_ = false;
         setState(DataSetState::Browse);
@@ -631,9 +646,9 @@ void Query::cancel() {
 
 void Query::remove() {
     checkActive();
-    if (state_ == DataSetState::Insert || state_ == DataSetState::Edit) {
-        cancel();
-    }
+    // A pending edit is given up without reading the rows again: the row
+    // to delete is the one shown.
+    discardEdit();
     if (order_.empty()) {
         throw DataError("Cannot perform this operation on an empty dataset.");
     }

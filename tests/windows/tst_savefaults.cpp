@@ -1,6 +1,6 @@
 // Saving in the real grid when the database does not answer as the program
 // read it: a new row that is stored but cannot be read back, a row another
-// program changes while the save runs. Every outcome is read
+// program changes before the save or while it runs. Every outcome is read
 // back through a second connection.
 
 #include "tests/support/EngineDb.h"
@@ -76,6 +76,8 @@ private slots:
     void init() { failOnConnectionWarnings(); }
     void rowNotReadBackIsSavedOnce_data();
     void rowNotReadBackIsSavedOnce();
+    void cancelAfterConflictShowsTheDatabase_data() { enginetest::engines(false); }
+    void cancelAfterConflictShowsTheDatabase();
     void changeWhileSavingIsKept_data();
     void changeWhileSavingIsKept();
 };
@@ -148,6 +150,32 @@ void TestSaveFaults::rowNotReadBackIsSavedOnce() {
              std::string("1"));
     QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
     QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(), QStringLiteral("plain"));
+}
+
+// Another program changed the value after it was read: the save is refused,
+// and Esc or the navigator's Cancel shows what the database holds now.
+void TestSaveFaults::cancelAfterConflictShowsTheDatabase() {
+    QFETCH(QString, engine);
+    EngineDb db(engine, "CREATE TABLE stock (id INT PRIMARY KEY, qty INT);"
+                        "INSERT INTO stock VALUES (1, 130), (2, 5);");
+    Env env("");
+    auto w = tableWindow(db.connection(), QStringLiteral("stock"));
+    Driver d(w->master().Grid);
+    for (const char* held : {"131", "132"}) {
+        db.otherRuns("UPDATE stock SET qty = qty + 1 WHERE id = 1");
+        d.typeOver(0, 1, QStringLiteral("140"));
+        env.dialogs.clear();
+        press(w->master().DBNavigator, Nav::Post);
+        QVERIFY2(saysRowChanged(env.dialogs.texts()), qPrintable(env.dialogs.texts().join('\n')));
+        if (held == std::string_view("131")) {
+            d.key(Qt::Key_Escape);
+        } else {
+            press(w->master().DBNavigator, Nav::Cancel);
+        }
+        QCOMPARE(w->query().state(), vdata::DataSetState::Browse);
+        QCOMPARE(w->master().Grid->model()->index(0, 1).data().toString(), QString(held));
+        QCOMPARE(db.readBack("SELECT qty FROM stock WHERE id = 1"), std::string(held));
+    }
 }
 
 void TestSaveFaults::changeWhileSavingIsKept_data() {
