@@ -293,21 +293,24 @@ std::vector<Value> OdbcEngine::updateRow(const RowEdit& edit) {
         write(writer.sql().update(writer.sql().withUnchanged(writer.key()))) == 0) {
         throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
     }
-    return readBack(writer, edit, writer.keyOf(edit.current));
+    return readBackAfterWrite(edit.current,
+                              [&] { return readBack(writer, edit, writer.keyOf(edit.current)); });
 }
 
 // A one-column key left empty is the server's to number: its value is read
-// back as the server allows.
+// back as the server allows. The insert is committed before either read.
 std::vector<Value> OdbcEngine::insertRow(const RowEdit& edit) {
     const OdbcRowWriter writer(session_, currentTable(edit), edit);
     if (write(writer.sql().insert()) == 0) {
         throw DataError("The new row was not inserted");
     }
-    std::vector<Value> values = edit.current;
-    if (const int key = writer.singleKeyColumn(); key >= 0 && values.at(key).isNull()) {
-        values.at(key) = generatedKey();
-    }
-    return readBack(writer, edit, writer.keyOf(values));
+    return readBackAfterWrite(edit.current, [&] {
+        std::vector<Value> values = edit.current;
+        if (const int key = writer.singleKeyColumn(); key >= 0 && values.at(key).isNull()) {
+            values.at(key) = generatedKey();
+        }
+        return readBack(writer, edit, writer.keyOf(values));
+    });
 }
 
 void OdbcEngine::deleteRow(const RowEdit& edit) {

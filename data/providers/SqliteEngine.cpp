@@ -260,7 +260,8 @@ public:
             return edit.current;
         }
         runRefusable(sql.update(key), edit);
-        return readBack(edit, sql, keyAfterUpdate(edit, info, key));
+        return readBackAfterWrite(
+            edit.current, [&] { return readBack(edit, sql, keyAfterUpdate(edit, info, key)); });
     }
 
     std::vector<Value> insertRow(const RowEdit& edit) override {
@@ -273,7 +274,7 @@ public:
         } else {
             key = keyByPrimaryKey(edit, info, edit.current);
         }
-        return readBack(edit, sql, key);
+        return readBackAfterWrite(edit.current, [&] { return readBack(edit, sql, key); });
     }
 
     std::string readOnlyReason(const std::vector<ColumnInfo>& columns,
@@ -515,7 +516,8 @@ private:
     // result has it, else by every original value the result holds. For an
     // update the changed columns must also still hold what was read. For
     // rowid tables the row is pinned to its rowid, so exactly one row is
-    // touched.
+    // touched; the values as read stay in the key, so that the write itself
+    // tests them and a change made after this look-up is not overwritten.
     RowKey locate(const RowEdit& edit, const TableInfo& info, const WriteBackSql& sql,
                   bool unchangedToo) {
         RowKey key = keyByPrimaryKey(edit, info, edit.original);
@@ -539,26 +541,26 @@ private:
         if (!stmt.step()) {
             throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
         }
-        RowKey rowid;
-        rowid.add(info.rowid, stmt.column(0));
-        return rowid;
+        key.parts.insert(key.parts.begin(), {info.rowid, stmt.column(0), std::nullopt});
+        return key;
     }
 
-    // After an update the row keeps its rowid unless its INTEGER PRIMARY KEY
-    // column was changed; a WITHOUT ROWID row is found by its new key.
+    // After an update the row keeps its rowid (the first part of the key
+    // located) unless its INTEGER PRIMARY KEY column was changed; a WITHOUT
+    // ROWID row is found by its new key.
     RowKey keyAfterUpdate(const RowEdit& edit, const TableInfo& info, const RowKey& key) const {
         if (info.rowid.empty()) {
             return keyByPrimaryKey(edit, info, edit.current);
         }
+        RowKey rowid;
+        rowid.add(info.rowid, key.parts.front().value);
         if (!info.rowidAlias.empty()) {
             const int col = resultColumn(edit, info.rowidAlias);
             if (col >= 0 && edit.changed[static_cast<std::size_t>(col)]) {
-                RowKey moved;
-                moved.add(info.rowid, edit.current[static_cast<std::size_t>(col)]);
-                return moved;
+                rowid.parts.front().value = edit.current[static_cast<std::size_t>(col)];
             }
         }
-        return key;
+        return rowid;
     }
 
     std::vector<Value> readBack(const RowEdit& edit, const WriteBackSql& sql, const RowKey& key) {

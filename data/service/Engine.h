@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/service/Errors.h"
 #include "data/service/FieldType.h"
 #include "data/service/ForeignKey.h"
 #include "data/service/Snapshot.h"
@@ -63,6 +64,34 @@ struct RowEdit {
     std::vector<bool> changed;
 };
 
+// A write that the database committed but whose row could not be read back
+// afterwards. `written()` is the row as it was written: it is in the table,
+// so the edit is over, and writing it again would store it twice.
+class RowNotReadBack : public DataError {
+public:
+    RowNotReadBack(std::vector<Value> written, const DataError& cause)
+        : DataError("The row was saved, but it could not be read back: " +
+                        std::string(cause.what()) + "\nRefresh to see it as the database holds it.",
+                    cause.kind(), cause.nativeCode()),
+          written_(std::move(written)) {}
+
+    const std::vector<Value>& written() const { return written_; }
+
+private:
+    std::vector<Value> written_;
+};
+
+// Runs `readBack` after a write that is already committed; its failure is
+// raised as RowNotReadBack with `written`.
+template <class ReadBack>
+std::vector<Value> readBackAfterWrite(const std::vector<Value>& written, ReadBack&& readBack) {
+    try {
+        return readBack();
+    } catch (const DataError& cause) {
+        throw RowNotReadBack(written, cause);
+    }
+}
+
 // One open database session of a provider. Everything raises DataError with
 // the engine's message on failure.
 class Engine {
@@ -118,7 +147,8 @@ public:
 
     // Write-back of single-table results. Each returns the row as read back
     // from the table (per result column), so defaults and generated keys show.
-    // A write that matches no row raises DataError.
+    // A write that matches no row raises DataError; one that was committed
+    // but could not be read back raises RowNotReadBack.
     virtual std::vector<Value> updateRow(const RowEdit& edit) = 0;
     // Why rows of `table` read through `columns` cannot be written back, or
     // empty when they can.

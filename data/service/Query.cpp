@@ -552,6 +552,7 @@ void Query::edit() {
     buffer_ = rows_->row(physicalRow(current_));
     changed_.assign(columns_.size(), false);
     modified_ = false;
+    conflicted_ = false;
     setState(DataSetState::Edit);
 }
 
@@ -574,16 +575,19 @@ void Query::post() {
         notify(DataEvent::Kind::UpdatingRecord, current_);
     }
     postDetails();
+    std::exception_ptr unread;
     if (state_ == DataSetState::Edit) {
         if (modified_) {
-            const std::vector<Value> row = connection_->engine().updateRow(makeEdit(false));
+            const std::vector<Value> row = written(
+                [this] { return connection_->engine().updateRow(makeEdit(false)); }, unread);
             rows_->setRow(physicalRow(current_), row);
         }
         modified_ = false;
         setState(DataSetState::Browse);
         notify(DataEvent::Kind::RowChanged, current_);
     } else if (state_ == DataSetState::Insert) {
-        const std::vector<Value> row = connection_->engine().insertRow(makeEdit(true));
+        const std::vector<Value> row =
+            written([this] { return connection_->engine().insertRow(makeEdit(true)); }, unread);
         const auto physical = static_cast<std::uint32_t>(rows_->appendRow(row));
         order_.insert(static_cast<std::size_t>(current_), physical);
         modified_ = false;
@@ -592,9 +596,39 @@ void Query::post() {
         notify(DataEvent::Kind::StateChanged, current_);
         fireAfterScroll(); // a real record now, and one more of them
     }
+    if (unread) {
+        std::rethrow_exception(unread);
+    }
 }
 
+// The row `write` stored. One that was stored but could not be read back
+// is taken as written and its failure kept in `unread`, to be raised once
+// the record is saved: posting it again would store it twice.
+std::vector<Value> Query::written(const std::function<std::vector<Value>()>& write,
+                                  std::exception_ptr& unread) {
+    try {
+        return write();
+    } catch (const RowNotReadBack& e) {
+        unread = std::current_exception();
+        return e.written();
+    } catch (const DataError& e) {
+        conflicted_ = e.kind() == ErrorKind::Conflict;
+        throw;
+    }
+}
+
+// After a post that met a row changed by someone else, the rows are read
+// again, so that what the database now holds shows.
 void Query::cancel() {
+    const bool reread = state_ == DataSetState::Edit && conflicted_;
+    discardEdit();
+    if (reread) {
+        refresh();
+    }
+}
+
+void Query::discardEdit() {
+    conflicted_ = false;
     if (state_ == DataSetState::Edit) {
         modified_ = false;
         setState(DataSetState::Browse);
@@ -612,9 +646,9 @@ void Query::cancel() {
 
 void Query::remove() {
     checkActive();
-    if (state_ == DataSetState::Insert || state_ == DataSetState::Edit) {
-        cancel();
-    }
+    // A pending edit is given up without reading the rows again: the row
+    // to delete is the one shown.
+    discardEdit();
     if (order_.empty()) {
         throw DataError("Cannot perform this operation on an empty dataset.");
     }

@@ -7,6 +7,7 @@
 #include "data/service/FilteredOrder.h"
 #include "data/service/Locate.h"
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -153,7 +154,11 @@ public:
     void insert();
     void append();
     void edit();
+    // A write committed but not read back ends the edit with the row as
+    // written, then raises RowNotReadBack.
     void post();
+    // After a post refused because someone else changed the row, also reads
+    // the rows again.
     void cancel();
     void remove();
     bool modified() const { return modified_; }
@@ -239,6 +244,9 @@ private:
     void checkActive() const;
     std::size_t physicalRow(int row) const { return order_[static_cast<std::size_t>(row)]; }
     RowEdit makeEdit(bool forInsert) const;
+    std::vector<Value> written(const std::function<std::vector<Value>()>& write,
+                               std::exception_ptr& unread);
+    void discardEdit();
     void startInsert(int row);
     void linkToMaster();
     void unlinkFromMaster();
@@ -277,6 +285,7 @@ private:
     std::vector<Value> buffer_; // edit/insert buffer
     std::vector<bool> changed_;
     bool modified_ = false;
+    bool conflicted_ = false; // the last post met a row someone else had changed
     int rowBeforeInsert_ = -1;
 
     std::vector<Observer> observers_;
