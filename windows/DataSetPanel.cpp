@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 using tk::qs;
 using tk::ss;
 
@@ -326,26 +328,30 @@ bool DataSetPanel::beforeNavigatorAction(int button) {
     return false;
 }
 
-// The values that tell the current row from the others: the table's key
-// where the engine names one, else every value that can be compared as text.
-std::pair<std::vector<std::string>, std::vector<vdata::Value>>
-DataSetPanel::currentRowIdentity() const {
-    std::vector<std::string> columns;
+// The row among those read now that holds `before`'s values (the current
+// row's, taken before reading again): by the table's key where the engine
+// names one, else by every value that can be compared as text; -1 when none.
+// The key is asked for after the read, so that a read that fails (a lost
+// connection, say) reports first.
+int DataSetPanel::findRowAgain(const std::vector<std::string>& names,
+                               const std::vector<vdata::Value>& before) const {
     const std::string table = query_.editableTable();
-    if (!table.empty() && query_.connection()) {
-        columns = query_.connection()->tableOrderKey(table);
-    }
-    const int row = query_.currentRow();
-    if (columns.empty()) {
-        for (int c = 0; c < query_.fieldCount(); ++c) {
-            const vdata::Value::Kind kind = query_.cellKind(row, c);
-            if (kind != vdata::Value::Kind::Null && kind != vdata::Value::Kind::Blob) {
-                columns.push_back(query_.field(c).name());
-            }
+    const std::vector<std::string> key = !table.empty() && query_.connection()
+                                             ? query_.connection()->tableOrderKey(table)
+                                             : std::vector<std::string>();
+    std::vector<std::string> columns;
+    std::vector<vdata::Value> values;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const vdata::Value::Kind kind = before[i].kind;
+        const bool use = key.empty()
+                             ? kind != vdata::Value::Kind::Null && kind != vdata::Value::Kind::Blob
+                             : std::find(key.begin(), key.end(), names[i]) != key.end();
+        if (use) {
+            columns.push_back(names[i]);
+            values.push_back(before[i]);
         }
     }
-    std::optional<std::vector<vdata::Value>> values = vdata::currentValues(query_, columns);
-    return {columns, values.value_or(std::vector<vdata::Value>())};
+    return values.empty() ? -1 : vdata::findRow(query_, columns, values);
 }
 
 // Reads the rows again and comes back to the row that was current (found by
@@ -358,7 +364,12 @@ void DataSetPanel::readAgainKeepingPlace() {
         refresh();
         return;
     }
-    const auto [columns, values] = currentRowIdentity();
+    std::vector<std::string> names;
+    for (int c = 0; c < query_.fieldCount(); ++c) {
+        names.push_back(query_.field(c).name());
+    }
+    const std::vector<vdata::Value> before =
+        vdata::currentValues(query_, names).value_or(std::vector<vdata::Value>());
     const int top = Grid->verticalScrollBar()->value();
     const int left = Grid->horizontalScrollBar()->value();
     refresh();
@@ -369,7 +380,7 @@ void DataSetPanel::readAgainKeepingPlace() {
     } catch (const std::exception& e) {
         tk::reportError(e); // the rows read are kept; the place is looked for among them
     }
-    int found = values.empty() ? -1 : vdata::findRow(query_, columns, values);
+    int found = before.size() == names.size() ? findRowAgain(names, before) : -1;
     if (found < 0) {
         found = std::min(row, query_.recordCount() - 1);
     }

@@ -99,7 +99,8 @@ private:
     void setNavigatorCaptions();
     bool beforeNavigatorAction(int button);
     void readAgainKeepingPlace();
-    std::pair<std::vector<std::string>, std::vector<vdata::Value>> currentRowIdentity() const;
+    int findRowAgain(const std::vector<std::string>& names,
+                     const std::vector<vdata::Value>& before) const;
     void showPointerOver(int x, int y);
     void enterSearchBox();
     void leaveSearchBox();
