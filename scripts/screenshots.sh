@@ -101,15 +101,15 @@ click 77 132 # Master detail
 await "QRV Veldmark - \[Master-detail\]"
 xdotool key Down # the master list has the focus: its first table, customers
 sleep 0.5
-click 240 385 # the child list opens
+click 240 169 # the child list opens
 xdotool type --delay 10 "o" # its first table starting with o: orders
 xdotool key Return
 sleep 0.5
-click 389 349 # master field id
-click 533 362 # child field customer_id
-click 642 339 # >
-click 976 358 # Refresh
-click 300 225 # the third customer
+click 389 133 # master field id
+click 533 146 # child field customer_id
+click 642 123 # >
+click 976 142 # Refresh
+click 300 379 # the third customer
 sleep 0.5
 shot master-detail
 
