@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config git
-    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libqscintilla2-qt6-dev
     libsqlite3-dev sqlite3 libsqlcipher0 sqlcipher
     libpq-dev postgresql postgresql-client
     unixodbc-dev unixodbc odbc-mariadb odbc-postgresql libsqliteodbc tdsodbc

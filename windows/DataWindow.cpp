@@ -9,6 +9,7 @@
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
 #include "toolkit/Progress.h"
+#include "toolkit/SqlEditor.h"
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
@@ -49,13 +50,10 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     master_->readAgainOnRefresh();
     if (use == Use::MasterDetail) {
         buildMasterDetail();
-        layout->addWidget(splitter_);
-    } else {
-        layout->addWidget(master_);
-    }
-    if (use == Use::Freehand) {
+    } else if (use == Use::Freehand) {
         buildFreehand();
     }
+    layout->addWidget(splitter_ ? static_cast<QWidget*>(splitter_) : master_);
     // The grid takes the keyboard when the window is first shown; the search
     // box, first in the tab order, would otherwise take it on the way and
     // change its placeholder as the user never entered it.
@@ -101,12 +99,19 @@ DataWindow::~DataWindow() {
     QTimer::singleShot(0, QCoreApplication::instance(), [] { malloc_trim(0); });
 }
 
-// The SQL box sits between the panel's search bar and its grid.
+// The SQL text fills the window's upper part, the results its lower part,
+// in a splitter the user can drag.
 void DataWindow::buildFreehand() {
     sqlArea_ = new QFrame(this);
     sql_.setupUi(sqlArea_);
+    sql_.SQLQuery->setText(QStringLiteral("[Enter SQL query here]"));
     sql_.RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
-    master_->panelLayout->insertWidget(master_->panelLayout->indexOf(master_->Grid), sqlArea_);
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    splitter_->setObjectName(QStringLiteral("FreehandSplitter"));
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(sqlArea_);
+    splitter_->addWidget(master_);
+    splitter_->setStretchFactor(1, 1);
     connect(sql_.RefreshButton, &QToolButton::clicked, this,
             tk::handler(this, &DataWindow::runSql));
     // Ctrl+Return in the SQL box runs it, as the Refresh button does.
@@ -326,7 +331,7 @@ void DataWindow::runSql() {
     if (query_.active()) {
         query_.close();
     }
-    const QStringList lines = sql_.SQLQuery->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = sql_.SQLQuery->text().split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
     // The engine tells, without running the text, whether it returns rows: a
     // text that does (WITH, VALUES, PRAGMA, a SELECT after a comment...) shows

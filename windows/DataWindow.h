@@ -47,11 +47,13 @@ public:
     DataSetPanel& master() const { return *master_; }
     DataSetPanel* detail() const { return detail_; }
     RelationSetup* setup() const { return setup_; }
+    // The master-detail window's splitter (set-up, master, detail), or the
+    // freehand window's (the SQL text above the results); null in a table view.
     QSplitter* splitter() const { return splitter_; }
     // The freehand query's SQL box, its Refresh button and the frame that
     // holds them; null in the other windows.
     QFrame* sqlArea() const { return sqlArea_; }
-    QPlainTextEdit* sqlBox() const { return sqlArea_ ? sql_.SQLQuery : nullptr; }
+    tk::SqlEditor* sqlBox() const { return sqlArea_ ? sql_.SQLQuery : nullptr; }
     QToolButton* runButton() const { return sqlArea_ ? sql_.RefreshButton : nullptr; }
 
     // The first word of a line, lower-cased (see the .cpp for the rule).

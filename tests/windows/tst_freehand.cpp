@@ -7,8 +7,9 @@
 #include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
+#include "toolkit/SqlEditor.h"
+#include "toolkit/SqlHighlighter.h"
 
-#include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
 
@@ -17,7 +18,7 @@ using namespace wintest;
 namespace {
 
 void run(DataWindow& w, const QString& text) {
-    w.sqlBox()->setPlainText(text);
+    w.sqlBox()->setText(text);
     w.runButton()->click();
 }
 
@@ -74,13 +75,13 @@ private slots:
         QCOMPARE(w.query().cellText(0, 3), std::string("400"));
         QCOMPARE(w.master().cboTraziPo->count(), 4);
         // Ctrl+Return in the SQL box runs it as the button does.
-        w.sqlBox()->setPlainText(QStringLiteral("SELECT OrderID FROM Orders WHERE Amount > 250"));
+        w.sqlBox()->setText(QStringLiteral("SELECT OrderID FROM Orders WHERE Amount > 250"));
         w.show();
         QApplication::setActiveWindow(&w);
         w.sqlBox()->setFocus();
         QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(w.query().recordCount(), 2);
-        QCOMPARE(w.sqlBox()->toPlainText().count(QLatin1Char('\n')), 0);
+        QCOMPARE(w.sqlBox()->text().count(QLatin1Char('\n')), 0);
     }
 
     void otherTextsRunAsStatements() {
@@ -224,6 +225,50 @@ private slots:
         if (!copied.isEmpty()) {
             QCOMPARE(s.readBack("SELECT COUNT(*) FROM t"), copied.toStdString());
         }
+    }
+
+    // The SQL text is coloured as the tokenizer reads it: a "--" or ";"
+    // inside a string is no comment, a quoted name is no string, ":p" is
+    // a parameter and "::" a cast.
+    void highlightingFollowsTheTokenizer() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = w.sqlBox();
+        const QString text =
+            QStringLiteral("select '--;' AS \"x y\", 12 -- note\nFROM t WHERE a = :p::int");
+        editor->setText(text);
+        editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0, -1);
+        const auto styleAt = [&](const QString& part, int skip = 0) {
+            const auto at = static_cast<unsigned long>(text.indexOf(part) + skip);
+            return int(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, at));
+        };
+        using H = tk::SqlHighlighter;
+        QCOMPARE((QList<int>{styleAt("select"), styleAt("'--;'", 1), styleAt("\"x y\""),
+                             styleAt("12"), styleAt("-- note", 3), styleAt("FROM"),
+                             styleAt(":p", 1), styleAt("int"), styleAt("t WHERE")}),
+                 (QList<int>{H::Keyword, H::String, H::QuotedName, H::Number, H::Comment,
+                             H::Keyword, H::Parameter, H::Default, H::Default}));
+    }
+
+    // Ctrl+/ comments the selected lines out, and in again; undo takes the
+    // whole change back at once.
+    void ctrlSlashTogglesComments() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = w.sqlBox();
+        w.show();
+        QApplication::setActiveWindow(&w);
+        editor->setFocus();
+        const QString text = QStringLiteral("SELECT 1\n  FROM t\nWHERE 2");
+        editor->setText(text);
+        editor->setSelection(0, 3, 1, 4);
+        QTest::keyClick(editor, Qt::Key_Slash, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("-- SELECT 1\n--   FROM t\nWHERE 2"));
+        editor->setSelection(0, 0, 1, 2);
+        QTest::keyClick(editor, Qt::Key_Slash, Qt::ControlModifier);
+        QCOMPARE(editor->text(), text);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("-- SELECT 1\n--   FROM t\nWHERE 2"));
     }
 
     void emptyResultLeavesTheCounter() {

@@ -242,8 +242,7 @@ private slots:
         // first keystroke replaces) and in the setup area; the search boxes
         // keep their placeholders.
         QCOMPARE(freehand->focusWidget(), freehand->sqlBox());
-        QCOMPARE(freehand->sqlBox()->textCursor().selectedText(),
-                 QStringLiteral("[Enter SQL query here]"));
+        QCOMPARE(freehand->sqlBox()->selectedText(), QStringLiteral("[Enter SQL query here]"));
         QCOMPARE(md->focusWidget(), md->setup()->cboMasterTable);
         QCOMPARE(freehand->master().edTrazi->text(),
                  QStringLiteral("Enter your search term, hit [RETURN]"));
