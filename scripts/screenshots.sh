@@ -93,7 +93,7 @@ await "QRV Veldmark - \[\"Freehand\" query\]"
 xdotool type --delay 5 "SELECT city, count(*) AS orders, round(sum(total), 2) AS revenue"
 xdotool key Return
 xdotool type --delay 5 "FROM customer_orders GROUP BY city ORDER BY revenue DESC"
-click 974 190 # Refresh
+click 974 133 # Refresh
 sleep 1
 shot freehand
 
