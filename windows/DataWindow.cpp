@@ -3,6 +3,7 @@
 #include "data/service/Connection.h"
 
 #include "data/service/Dialect.h"
+#include "data/service/SqlStatements.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
@@ -113,15 +114,32 @@ void DataWindow::buildFreehand() {
     splitter_->addWidget(master_);
     splitter_->setStretchFactor(1, 1);
     connect(sql_.RefreshButton, &QToolButton::clicked, this,
-            tk::handler(this, &DataWindow::runSql));
-    // Ctrl+Return in the SQL box runs it, as the Refresh button does.
+            tk::handler([this] { runSql(sql_.SQLQuery->text()); }));
+    // Ctrl+Return runs the selection, else the statement under the caret.
     auto* run = new QAction(sqlArea_);
     run->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     run->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     sqlArea_->addAction(run);
-    connect(run, &QAction::triggered, sql_.RefreshButton, &QToolButton::click);
-    sql_.RefreshButton->setToolTip(QStringLiteral("Run the query (Ctrl+Return)"));
+    connect(run, &QAction::triggered, this, tk::handler([this] { runSql(statementToRun()); }));
+    sql_.RefreshButton->setToolTip(QStringLiteral(
+        "Run the whole text (Ctrl+Return runs the statement under the caret or the selection)"));
+}
+
+// The selection when there is one, else the statement that holds the caret
+// (statements end at a ';' that is code, never at a blank line).
+QString DataWindow::statementToRun() const {
+    tk::SqlEditor* editor = sql_.SQLQuery;
+    // The editor's own "has a selection" flag follows only once it repaints.
+    if (const QString selected = editor->selectedText(); !selected.isEmpty()) {
+        return selected;
+    }
+    const QByteArray bytes = editor->text().toUtf8();
+    const auto caret =
+        static_cast<std::size_t>(editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    const vdata::StatementSpan span =
+        vdata::statementAt(std::string_view(bytes.constData(), std::size_t(bytes.size())), caret);
+    return QString::fromUtf8(bytes.mid(qsizetype(span.begin), qsizetype(span.end - span.begin)));
 }
 
 void DataWindow::buildMasterDetail() {
@@ -327,11 +345,11 @@ QString DataWindow::firstWord(const QString& line) {
     return word;
 }
 
-void DataWindow::runSql() {
+void DataWindow::runSql(const QString& sql) {
     if (query_.active()) {
         query_.close();
     }
-    const QStringList lines = sql_.SQLQuery->text().split(QLatin1Char('\n'));
+    const QStringList lines = sql.split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
     // The engine tells, without running the text, whether it returns rows: a
     // text that does (WITH, VALUES, PRAGMA, a SELECT after a comment...) shows

@@ -73,7 +73,8 @@ private:
     void focusFirstInput();
     bool savePendingEdits();
     void closeQueries();
-    void runSql();
+    void runSql(const QString& sql);
+    QString statementToRun() const;
     void runSelect(const QString& text);
     void runStatement(const QString& text);
     void showMasterDetail();

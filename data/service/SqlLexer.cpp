@@ -31,6 +31,25 @@ std::size_t quotedEnd(std::string_view s, std::size_t i, char close, bool doubli
     return s.size();
 }
 
+// End of a dollar-quoted string ($$...$$, $tag$...$tag$) that starts at i;
+// 0 when the '$' opens none ($1 and $name are parameters). Unterminated
+// ones end at the text's end.
+std::size_t dollarQuotedEnd(std::string_view s, std::size_t i) {
+    std::size_t j = i + 1;
+    if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+        return 0;
+    }
+    while (j < s.size() && s[j] != '$' && isWordChar(s[j])) {
+        ++j;
+    }
+    if (j >= s.size() || s[j] != '$') {
+        return 0;
+    }
+    const std::string_view tag = s.substr(i, j + 1 - i);
+    const std::size_t close = s.find(tag, j + 1);
+    return close == std::string_view::npos ? s.size() : close + tag.size();
+}
+
 std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind) {
     const char c = s[i];
     const char next = i + 1 < s.size() ? s[i + 1] : '\0';
@@ -63,6 +82,12 @@ std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind) {
     if (c == '[') {
         kind = SqlToken::Kind::Quoted;
         return quotedEnd(s, i, ']', true);
+    }
+    if (c == '$') {
+        if (const std::size_t end = dollarQuotedEnd(s, i); end != 0) {
+            kind = SqlToken::Kind::String;
+            return end;
+        }
     }
     if (isWordChar(c)) {
         kind = SqlToken::Kind::Word;

@@ -7,7 +7,8 @@
 namespace vdata {
 
 // A lexer that knows just enough SQL to tell code from quoted text:
-// string literals, quoted identifiers ("x", `x`, [x]) and comments are
+// string literals (also PostgreSQL's dollar-quoted $$...$$ and
+// $tag$...$tag$), quoted identifiers ("x", `x`, [x]) and comments are
 // single tokens, so rewrites never touch what they hold. A doubled closing
 // character stays inside ("a""b", [a]]b]). A '[' that follows a name, a ']'
 // or a ')' directly, or the word ARRAY, or that closes at once ("[]"), is a

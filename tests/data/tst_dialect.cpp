@@ -1,6 +1,7 @@
 #include "data/service/ConnectionString.h"
 #include "data/service/Dialect.h"
 #include "data/service/Parameters.h"
+#include "data/service/SqlStatements.h"
 #include "data/service/TableReferences.h"
 
 #include <QtTest>
@@ -109,6 +110,58 @@ private slots:
 
         p = parseParameters("SELECT ':' || a FROM t WHERE x = : ", mark);
         QVERIFY(p.names.empty());
+    }
+
+    // Statements end at a ';' that is code: never inside a string, a quoted
+    // name, a comment or a dollar-quoted body, never at a blank line; "$1"
+    // and "$name" open no body.
+    void statementsSplitWhereTheEngineDoes_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("statements");
+        const auto row = [](const char* name, const char* sql, QStringList statements) {
+            QTest::newRow(name) << QString::fromUtf8(sql) << statements;
+        };
+        row("two", "SELECT 1;\n  SELECT 2 ;", {"SELECT 1", "SELECT 2"});
+        row("blank line", "UPDATE t SET a = 1\n\nWHERE b = 2",
+            {"UPDATE t SET a = 1\n\nWHERE b = 2"});
+        row("string and name", "SELECT ';', \"a;b\", [c;d], `e;f`; x",
+            {"SELECT ';', \"a;b\", [c;d], `e;f`", "x"});
+        row("comments", "SELECT 1 -- no; end\n; /* ; */ SELECT 2", {"SELECT 1", "SELECT 2"});
+        row("dollar body",
+            "CREATE FUNCTION f() RETURNS int AS $$ BEGIN RETURN 1; END; $$ LANGUAGE plpgsql; "
+            "SELECT f()",
+            {"CREATE FUNCTION f() RETURNS int AS $$ BEGIN RETURN 1; END; $$ LANGUAGE plpgsql",
+             "SELECT f()"});
+        row("tagged body", "DO $x$ SELECT '$$;'; $x$; SELECT $1; SELECT $a;",
+            {"DO $x$ SELECT '$$;'; $x$", "SELECT $1", "SELECT $a"});
+        row("empty ones", " ; ;\n", {});
+    }
+    void statementsSplitWhereTheEngineDoes() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, statements);
+        const std::string text = sql.toStdString();
+        QStringList found;
+        for (const StatementSpan& span : splitStatements(text)) {
+            found << QString::fromStdString(text.substr(span.begin, span.end - span.begin));
+        }
+        QCOMPARE(found, statements);
+    }
+
+    // The statement under the caret: inside it, after its ';' on its line
+    // (a comment may follow), the next one in the blank lines between.
+    void statementUnderTheCaret() {
+        const std::string text = "SELECT 1; -- one\n\nSELECT 2;\n";
+        const auto at = [&](std::size_t caret) {
+            const StatementSpan span = statementAt(text, caret);
+            return text.substr(span.begin, span.end - span.begin);
+        };
+        QCOMPARE(at(0), std::string("SELECT 1"));
+        QCOMPARE(at(9), std::string("SELECT 1"));
+        QCOMPARE(at(16), std::string("SELECT 1"));
+        QCOMPARE(at(17), std::string("SELECT 2"));
+        QCOMPARE(at(text.size()), std::string("SELECT 2"));
+        QCOMPARE(at(3), std::string("SELECT 1"));
+        QCOMPARE(statementAt(" \n", 1).end, std::size_t(0));
     }
 
     void tableReferences_data() {

@@ -250,6 +250,40 @@ private slots:
                              H::Keyword, H::Parameter, H::Default, H::Default}));
     }
 
+    // Ctrl+Return runs the statement under the caret (a blank line ends
+    // none), or the selection; the Refresh button runs the whole text.
+    void ctrlReturnRunsTheStatementUnderTheCaret() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = w.sqlBox();
+        w.show();
+        QApplication::setActiveWindow(&w);
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier); // over the placeholder
+        const auto line = [&](const QString& text) {
+            QTest::keyClicks(editor, text);
+            QTest::keyClick(editor, Qt::Key_Return);
+        };
+        line(QStringLiteral("UPDATE Orders SET Amount = 1 WHERE OrderID = 1;"));
+        line(QString());
+        line(QStringLiteral("UPDATE Orders SET Amount = 2"));
+        line(QString());
+        QTest::keyClicks(editor, QStringLiteral("WHERE OrderID = 2"));
+        const auto amounts = [&] {
+            return env.readBack("SELECT group_concat(Amount, ' ') FROM Orders ORDER BY OrderID");
+        };
+        QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(amounts(), std::string("100 2 300 400"));
+        QTest::keyClick(editor, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(amounts(), std::string("1 2 300 400"));
+        editor->setText(QStringLiteral("UPDATE Orders SET Amount = 3 WHERE OrderID = 3; junk"));
+        editor->setSelection(0, 0, 0, 47);
+        QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(amounts(), std::string("1 2 3 400"));
+        QCOMPARE(env.dialogs.texts(), QStringList(3, QStringLiteral("1 record affected")));
+    }
+
     // Ctrl+/ comments the selected lines out, and in again; undo takes the
     // whole change back at once.
     void ctrlSlashTogglesComments() {
