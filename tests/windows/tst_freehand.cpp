@@ -22,6 +22,14 @@ void run(DataWindow& w, const QString& text) {
     w.runButton()->click();
 }
 
+// The window shown and active, with the keyboard in its SQL editor.
+tk::SqlEditor* typeInto(DataWindow& w) {
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.sqlBox()->setFocus();
+    return w.sqlBox();
+}
+
 } // namespace
 
 using gridtest::typeAndRun;
@@ -255,10 +263,7 @@ private slots:
     void ctrlReturnRunsTheStatementUnderTheCaret() {
         Env env;
         DataWindow w(env.connection(), DataWindow::Use::Freehand);
-        tk::SqlEditor* editor = w.sqlBox();
-        w.show();
-        QApplication::setActiveWindow(&w);
-        editor->setFocus();
+        tk::SqlEditor* editor = typeInto(w);
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier); // over the placeholder
         const auto line = [&](const QString& text) {
             QTest::keyClicks(editor, text);
@@ -289,10 +294,7 @@ private slots:
     void ctrlSlashTogglesComments() {
         Env env;
         DataWindow w(env.connection(), DataWindow::Use::Freehand);
-        tk::SqlEditor* editor = w.sqlBox();
-        w.show();
-        QApplication::setActiveWindow(&w);
-        editor->setFocus();
+        tk::SqlEditor* editor = typeInto(w);
         const QString text = QStringLiteral("SELECT 1\n  FROM t\nWHERE 2");
         editor->setText(text);
         editor->setSelection(0, 3, 1, 4);
