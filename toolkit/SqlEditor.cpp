@@ -1,5 +1,6 @@
 #include "toolkit/SqlEditor.h"
 
+#include "toolkit/FindBar.h"
 #include "toolkit/SqlHighlighter.h"
 
 #include <Qsci/qscicommand.h>
@@ -27,26 +28,53 @@ SqlEditor::SqlEditor(QWidget* parent)
     connect(this, &QsciScintilla::linesChanged, this, &SqlEditor::fitLineNumbers);
     fitLineNumbers();
 
-    // Ctrl+/ is the editor's own "word part left" unless it is freed here.
-    const int commentKey = (Qt::CTRL | Qt::Key_Slash).toCombined();
-    if (QsciCommand* taken = standardCommands()->boundTo(commentKey)) {
-        if (taken->key() == commentKey) {
+    addKey(Qt::CTRL | Qt::Key_Slash, [this] { toggleComment(); });
+    addKey(Qt::CTRL | Qt::Key_F, [this] { findBar()->open(false); });
+    addKey(Qt::CTRL | Qt::Key_H, [this] { findBar()->open(true); });
+}
+
+// Binds a key of the editor's own to `action`, freeing it first when the
+// editor's standard commands use it (Ctrl+/ is "word part left" there).
+void SqlEditor::addKey(QKeyCombination key, const std::function<void()>& action) {
+    const int combined = key.toCombined();
+    if (QsciCommand* taken = standardCommands()->boundTo(combined)) {
+        if (taken->key() == combined) {
             taken->setKey(0);
         } else {
             taken->setAlternateKey(0);
         }
     }
-    auto* comment = new QAction(this);
-    comment->setShortcut(QKeySequence(commentKey));
-    comment->setShortcutContext(Qt::WidgetShortcut);
-    addAction(comment);
-    connect(comment, &QAction::triggered, this, &SqlEditor::toggleComment);
+    auto* shortcut = new QAction(this);
+    shortcut->setShortcut(QKeySequence(key));
+    shortcut->setShortcutContext(Qt::WidgetShortcut);
+    addAction(shortcut);
+    connect(shortcut, &QAction::triggered, this, action);
+}
+
+FindBar* SqlEditor::findBar() {
+    if (!findBar_) {
+        findBar_ = new FindBar(this);
+    }
+    return findBar_;
+}
+
+void SqlEditor::resizeEvent(QResizeEvent* event) {
+    QsciScintilla::resizeEvent(event);
+    if (findBar_ && findBar_->isVisible()) {
+        findBar_->place();
+    }
 }
 
 // The margin holds the largest line number and a digit more, so that it
 // does not widen at every tenth line.
 void SqlEditor::fitLineNumbers() {
     setMarginWidth(0, QString(QString::number(lines()).size() + 1, QLatin1Char('9')));
+}
+
+void SqlEditor::setSqlFamily(vdata::SqlFamily family) {
+    family_ = family;
+    highlighter_->setFamily(family);
+    recolor();
 }
 
 void SqlEditor::toggleComment() {

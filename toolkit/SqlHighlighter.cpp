@@ -11,13 +11,17 @@
 #include <cctype>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 namespace tk {
 
 namespace {
 
+using vdata::SqlFamily;
+
 // Words most engines reserve, upper case.
-constexpr std::array<std::string_view, 96> keywords = {
+constexpr std::array<std::string_view, 96> commonKeywords = {
     "ADD",        "ALL",         "ALTER",     "AND",       "AS",        "ASC",       "BEGIN",
     "BETWEEN",    "BY",          "CASE",      "CAST",      "CHECK",     "COLUMN",    "COMMIT",
     "CONSTRAINT", "CREATE",      "CROSS",     "DATABASE",  "DEFAULT",   "DELETE",    "DESC",
@@ -33,14 +37,49 @@ constexpr std::array<std::string_view, 96> keywords = {
     "UPDATE",     "USING",       "VALUES",    "VIEW",      "WHEN",      "WHERE",     "WINDOW",
     "WITH",       "WITHOUT",     "BOOLEAN",   "INTEGER",   "TEXT"};
 
-bool isKeyword(std::string_view word) {
+// Words only one engine reserves.
+std::vector<std::string_view> ownKeywords(SqlFamily family) {
+    switch (family) {
+    case SqlFamily::Sqlite:
+        return {"ANALYZE", "ATTACH", "AUTOINCREMENT", "DETACH", "GLOB",
+                "REINDEX", "ROWID",  "STRICT",        "VACUUM"};
+    case SqlFamily::Postgres:
+        return {"BIGSERIAL", "COPY",  "DO",      "ILIKE",  "LANGUAGE",
+                "LATERAL",   "NULLS", "RETURNS", "SERIAL", "SIMILAR"};
+    case SqlFamily::MySql:
+        return {"AUTO_INCREMENT", "DESCRIBE", "DUAL",     "ENGINE",
+                "REGEXP",         "SHOW",     "UNSIGNED", "USE"};
+    case SqlFamily::SqlServer:
+        return {"DECLARE", "EXEC",     "GO",     "IDENTITY", "MERGE",
+                "NOCOUNT", "NVARCHAR", "OUTPUT", "PRINT"};
+    case SqlFamily::Access:
+        return {"COUNTER", "DISTINCTROW", "MEMO", "PIVOT", "TRANSFORM", "YESNO"};
+    case SqlFamily::Standard:
+        break;
+    }
+    return {};
+}
+
+std::unordered_set<std::string> keywordsOf(SqlFamily family) {
+    std::unordered_set<std::string> words;
+    for (const std::string_view word : commonKeywords) {
+        words.emplace(word);
+    }
+    for (const std::string_view word : ownKeywords(family)) {
+        words.emplace(word);
+    }
+    return words;
+}
+
+bool isKeyword(const std::unordered_set<std::string>& keywords, std::string_view word) {
     std::string upper(word);
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return std::find(keywords.begin(), keywords.end(), upper) != keywords.end();
+    return keywords.count(upper) != 0;
 }
 
-SqlHighlighter::Style styleOf(const std::vector<vdata::SqlToken>& tokens, std::size_t i) {
+SqlHighlighter::Style styleOf(const std::vector<vdata::SqlToken>& tokens, std::size_t i,
+                              const std::unordered_set<std::string>& keywords) {
     using Kind = vdata::SqlToken::Kind;
     const vdata::SqlToken& t = tokens[i];
     const auto isColon = [&](std::size_t j) {
@@ -61,7 +100,7 @@ SqlHighlighter::Style styleOf(const std::vector<vdata::SqlToken>& tokens, std::s
         if (std::isdigit(static_cast<unsigned char>(t.text.front()))) {
             return SqlHighlighter::Number;
         }
-        return isKeyword(t.text) ? SqlHighlighter::Keyword : SqlHighlighter::Default;
+        return isKeyword(keywords, t.text) ? SqlHighlighter::Keyword : SqlHighlighter::Default;
     default:
         return SqlHighlighter::Default;
     }
@@ -69,7 +108,13 @@ SqlHighlighter::Style styleOf(const std::vector<vdata::SqlToken>& tokens, std::s
 
 } // namespace
 
-SqlHighlighter::SqlHighlighter(QObject* parent) : QsciLexerCustom(parent) {}
+SqlHighlighter::SqlHighlighter(QObject* parent)
+    : QsciLexerCustom(parent), keywords_(keywordsOf(family_)) {}
+
+void SqlHighlighter::setFamily(vdata::SqlFamily family) {
+    family_ = family;
+    keywords_ = keywordsOf(family);
+}
 
 QString SqlHighlighter::description(int style) const {
     static const char* const names[StyleCount] = {"Default", "Keyword",     "String",   "Number",
@@ -103,24 +148,37 @@ QFont SqlHighlighter::defaultFont(int style) const {
     return font;
 }
 
-// The text is read from its start, so that a string or comment that began
-// above the range is still one; only the range asked for is styled.
+// Where to start reading so that the text from there tokenizes as the whole
+// text would: the start of the line that holds `position`, or of an earlier
+// one while the line break before it is part of a string, a quoted name or a
+// comment (only those run over lines; the rest before it is styled already).
+int SqlHighlighter::restartPoint(int position) const {
+    QsciScintilla* e = editor();
+    long line = e->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, position);
+    long at = e->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+    while (at > 0) {
+        const long style = e->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, at - 1);
+        if (style != String && style != Comment && style != QuotedName) {
+            break;
+        }
+        at = e->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, --line);
+    }
+    return int(at);
+}
+
 void SqlHighlighter::styleText(int start, int end) {
     if (!editor() || end <= start) {
         return;
     }
-    const QByteArray bytes = editor()->bytes(0, end);
-    const std::string_view text(bytes.constData(), std::size_t(std::max(0, end)));
-    const std::vector<vdata::SqlToken> tokens = vdata::lexSql(text);
-    startStyling(start);
-    int styled = start;
+    const int from = restartPoint(start);
+    const QByteArray bytes = editor()->bytes(from, end);
+    const std::string_view text(bytes.constData(), std::size_t(end - from));
+    const std::vector<vdata::SqlToken> tokens = vdata::lexSql(text, family_);
+    startStyling(from);
+    int styled = from;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const int from = int(tokens[i].offset);
-        const int to = from + int(tokens[i].text.size());
-        if (to <= styled) {
-            continue;
-        }
-        setStyling(to - styled, styleOf(tokens, i));
+        const int to = from + int(tokens[i].offset + tokens[i].text.size());
+        setStyling(to - styled, styleOf(tokens, i, keywords_));
         styled = to;
     }
     if (styled < end) {

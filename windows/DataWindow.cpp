@@ -107,6 +107,9 @@ void DataWindow::buildFreehand() {
     sql_.setupUi(sqlArea_);
     sql_.SQLQuery->setText(QStringLiteral("[Enter SQL query here]"));
     sql_.RefreshButton->setIcon(tk::twoImageGlyph(QStyle::SP_BrowserReload));
+    if (connection_.connected()) {
+        sql_.SQLQuery->setSqlFamily(connection_.engine().sqlFamily());
+    }
     splitter_ = new QSplitter(Qt::Vertical, this);
     splitter_->setObjectName(QStringLiteral("FreehandSplitter"));
     splitter_->setChildrenCollapsible(false);
@@ -137,8 +140,8 @@ QString DataWindow::statementToRun() const {
     const QByteArray bytes = editor->text().toUtf8();
     const auto caret =
         static_cast<std::size_t>(editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
-    const vdata::StatementSpan span =
-        vdata::statementAt(std::string_view(bytes.constData(), std::size_t(bytes.size())), caret);
+    const vdata::StatementSpan span = vdata::statementAt(
+        std::string_view(bytes.constData(), std::size_t(bytes.size())), caret, editor->sqlFamily());
     return QString::fromUtf8(bytes.mid(qsizetype(span.begin), qsizetype(span.end - span.begin)));
 }
 

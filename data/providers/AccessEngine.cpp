@@ -50,6 +50,7 @@ public:
 
     std::string rewrite(const std::string& sql) const override { return memory_->rewrite(sql); }
     std::string placeholder(int n) const override { return memory_->placeholder(n); }
+    SqlFamily sqlFamily() const override { return SqlFamily::Access; }
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
         prepare(sql);

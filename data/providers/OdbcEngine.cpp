@@ -93,6 +93,7 @@ public:
 
     std::string rewrite(const std::string& sql) const override;
     std::string placeholder(int) const override { return "?"; }
+    SqlFamily sqlFamily() const override;
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
     bool returnsRows(const std::string& sql) override;
@@ -130,6 +131,22 @@ std::string OdbcEngine::rewrite(const std::string& sql) const {
     }
     const std::string limited = rewriteTop(sql);
     return info.quote.empty() ? limited : bracketsToQuotes(limited, info.quote.front());
+}
+
+SqlFamily OdbcEngine::sqlFamily() const {
+    switch (session_.info().family) {
+    case OdbcFamily::SqlServer:
+        return SqlFamily::SqlServer;
+    case OdbcFamily::MySql:
+        return SqlFamily::MySql;
+    case OdbcFamily::Postgres:
+        return SqlFamily::Postgres;
+    case OdbcFamily::Sqlite:
+        return SqlFamily::Sqlite;
+    case OdbcFamily::Other:
+        break;
+    }
+    return SqlFamily::Standard;
 }
 
 ResultSet OdbcEngine::query(const std::string& sql, const std::vector<Value>& params) {

@@ -329,6 +329,7 @@ public:
         return bracketsToQuotes(rewriteTop(sql));
     }
     std::string placeholder(int n) const override { return "$" + std::to_string(n); }
+    SqlFamily sqlFamily() const override { return SqlFamily::Postgres; }
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
     SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,

@@ -163,6 +163,7 @@ public:
     }
 
     std::string placeholder(int n) const override { return "?" + std::to_string(n); }
+    SqlFamily sqlFamily() const override { return SqlFamily::Sqlite; }
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
         std::string_view tail;

@@ -4,6 +4,7 @@
 #include "data/service/FieldType.h"
 #include "data/service/ForeignKey.h"
 #include "data/service/Snapshot.h"
+#include "data/service/SqlLexer.h"
 #include "data/service/Value.h"
 
 #include <cstddef>
@@ -120,6 +121,9 @@ public:
     virtual std::string rewrite(const std::string& sql) const = 0;
     // The placeholder text for the n-th (1-based) bound parameter.
     virtual std::string placeholder(int n) const = 0;
+    // Whose SQL the user's own text is read as (strings, comments, names,
+    // statement ends).
+    virtual SqlFamily sqlFamily() const { return SqlFamily::Standard; }
 
     // Runs a statement that returns rows and copies them all. Raises
     // "CommandText does not return a result set" when the statement has none.

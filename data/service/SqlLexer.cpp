@@ -16,9 +16,14 @@ bool isWordChar(char c) {
 
 // End of a quoted run that starts at i with `open`; a doubled closing
 // character inside stays part of it. Unterminated runs end at the text's end.
-std::size_t quotedEnd(std::string_view s, std::size_t i, char close, bool doubling) {
+std::size_t quotedEnd(std::string_view s, std::size_t i, char close, bool doubling,
+                      bool backslash = false) {
     std::size_t j = i + 1;
     while (j < s.size()) {
+        if (backslash && s[j] == '\\') {
+            j += 2;
+            continue;
+        }
         if (s[j] == close) {
             if (doubling && j + 1 < s.size() && s[j + 1] == close) {
                 j += 2;
@@ -50,7 +55,13 @@ std::size_t dollarQuotedEnd(std::string_view s, std::size_t i) {
     return close == std::string_view::npos ? s.size() : close + tag.size();
 }
 
-std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind) {
+std::size_t lineEnd(std::string_view s, std::size_t i) {
+    const std::size_t nl = s.find('\n', i);
+    return nl == std::string_view::npos ? s.size() : nl;
+}
+
+std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind, SqlFamily family) {
+    const bool mySql = family == SqlFamily::MySql;
     const char c = s[i];
     const char next = i + 1 < s.size() ? s[i + 1] : '\0';
     if (std::isspace(static_cast<unsigned char>(c))) {
@@ -61,19 +72,18 @@ std::size_t tokenEnd(std::string_view s, std::size_t i, SqlToken::Kind& kind) {
         }
         return j;
     }
-    if (c == '-' && next == '-') {
+    if ((c == '-' && next == '-') || (c == '#' && mySql)) {
         kind = SqlToken::Kind::Comment;
-        const std::size_t nl = s.find('\n', i);
-        return nl == std::string_view::npos ? s.size() : nl;
+        return lineEnd(s, i);
     }
     if (c == '/' && next == '*') {
         kind = SqlToken::Kind::Comment;
         const std::size_t end = s.find("*/", i + 2);
         return end == std::string_view::npos ? s.size() : end + 2;
     }
-    if (c == '\'') {
+    if (c == '\'' || (c == '"' && mySql)) {
         kind = SqlToken::Kind::String;
-        return quotedEnd(s, i, '\'', true);
+        return quotedEnd(s, i, c, true, mySql);
     }
     if (c == '"' || c == '`') {
         kind = SqlToken::Kind::Quoted;
@@ -148,13 +158,13 @@ bool opensSubscript(const std::vector<SqlToken>& tokens, std::string_view s, std
 
 } // namespace
 
-std::vector<SqlToken> lexSql(std::string_view sql) {
+std::vector<SqlToken> lexSql(std::string_view sql, SqlFamily family) {
     std::vector<SqlToken> tokens;
     std::size_t i = 0;
     while (i < sql.size()) {
         SqlToken::Kind kind;
         const bool subscript = sql[i] == '[' && opensSubscript(tokens, sql, i);
-        const std::size_t end = subscript ? i + 1 : tokenEnd(sql, i, kind);
+        const std::size_t end = subscript ? i + 1 : tokenEnd(sql, i, kind, family);
         kind = subscript ? SqlToken::Kind::Punct : kind;
         tokens.push_back({kind, sql.substr(i, end - i), i});
         i = end;

@@ -20,7 +20,14 @@ struct SqlToken {
     std::size_t offset; // into the lexed text
 };
 
-std::vector<SqlToken> lexSql(std::string_view sql);
+// Which engine's SQL a text is written in, where the tokenizer must follow
+// it: MySQL and MariaDB read "x" as a string (a name is `x`), '#' starts a
+// comment and a backslash escapes the next character in a string; on SQL
+// Server a line holding only GO ends a batch. Everything else is read the
+// same way for all.
+enum class SqlFamily { Standard, Sqlite, Postgres, MySql, SqlServer, Access };
+
+std::vector<SqlToken> lexSql(std::string_view sql, SqlFamily family = SqlFamily::Standard);
 
 // The name a Word or Quoted token stands for: a quoted one without its
 // quotes and with doubled closing characters made single; `closed` tells

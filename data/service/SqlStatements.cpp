@@ -12,14 +12,36 @@ bool isBlank(const SqlToken& t) {
     return t.kind == SqlToken::Kind::Space || t.kind == SqlToken::Kind::Comment;
 }
 
+bool onlyBlanksBetween(std::string_view sql, std::size_t from, std::size_t to) {
+    return sql.substr(from, to - from).find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
+// SQL Server's batch separator: GO alone on its line.
+bool isGoLine(std::string_view sql, const SqlToken& t) {
+    if (t.kind != SqlToken::Kind::Word || t.text.size() != 2 || (t.text[0] | 0x20) != 'g' ||
+        (t.text[1] | 0x20) != 'o') {
+        return false;
+    }
+    const std::size_t lineStart = sql.rfind('\n', t.offset);
+    const std::size_t from = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+    const std::size_t after = t.offset + t.text.size();
+    const std::size_t lineEnd = std::min(sql.size(), sql.find('\n', after));
+    return onlyBlanksBetween(sql, from, t.offset) && onlyBlanksBetween(sql, after, lineEnd);
+}
+
+bool endsStatement(std::string_view sql, const SqlToken& t, SqlFamily family) {
+    return (t.kind == SqlToken::Kind::Punct && t.text == ";") ||
+           (family == SqlFamily::SqlServer && isGoLine(sql, t));
+}
+
 } // namespace
 
-std::vector<StatementSpan> splitStatements(std::string_view sql) {
+std::vector<StatementSpan> splitStatements(std::string_view sql, SqlFamily family) {
     std::vector<StatementSpan> spans;
     StatementSpan current;
     bool open = false;
-    for (const SqlToken& t : lexSql(sql)) {
-        if (t.kind == SqlToken::Kind::Punct && t.text == ";") {
+    for (const SqlToken& t : lexSql(sql, family)) {
+        if (endsStatement(sql, t, family)) {
             if (open) {
                 spans.push_back(current);
             }
@@ -38,8 +60,8 @@ std::vector<StatementSpan> splitStatements(std::string_view sql) {
     return spans;
 }
 
-StatementSpan statementAt(std::string_view sql, std::size_t offset) {
-    const std::vector<StatementSpan> spans = splitStatements(sql);
+StatementSpan statementAt(std::string_view sql, std::size_t offset, SqlFamily family) {
+    const std::vector<StatementSpan> spans = splitStatements(sql, family);
     for (const StatementSpan& span : spans) {
         // A statement reaches over its ';' to the end of its line when only
         // blanks or a comment follow there.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/service/SqlLexer.h"
+
 #include <cstddef>
 #include <string_view>
 #include <vector>
@@ -15,13 +17,16 @@ struct StatementSpan {
 
 // The statements of a text, split at each ';' that the tokenizer reads as
 // code (never inside a string, a quoted name, a comment or a dollar-quoted
-// body). A blank line never ends a statement. Empty statements are left out.
-std::vector<StatementSpan> splitStatements(std::string_view sql);
+// body), and on SQL Server also at a line that holds only GO. A blank line
+// never ends a statement. Empty statements are left out.
+std::vector<StatementSpan> splitStatements(std::string_view sql,
+                                           SqlFamily family = SqlFamily::Standard);
 
 // The statement that holds `offset` (a caret position), also when the caret
 // stands after its ';' on the same line with only blanks or a comment
 // between; in the blanks between two statements, the next one; past the
 // last, the last. None (begin == end) in a text without statements.
-StatementSpan statementAt(std::string_view sql, std::size_t offset);
+StatementSpan statementAt(std::string_view sql, std::size_t offset,
+                          SqlFamily family = SqlFamily::Standard);
 
 } // namespace vdata

@@ -118,8 +118,10 @@ private slots:
     void statementsSplitWhereTheEngineDoes_data() {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QStringList>("statements");
-        const auto row = [](const char* name, const char* sql, QStringList statements) {
-            QTest::newRow(name) << QString::fromUtf8(sql) << statements;
+        QTest::addColumn<int>("family");
+        const auto row = [](const char* name, const char* sql, QStringList statements,
+                            SqlFamily family = SqlFamily::Standard) {
+            QTest::newRow(name) << QString::fromUtf8(sql) << statements << int(family);
         };
         row("two", "SELECT 1;\n  SELECT 2 ;", {"SELECT 1", "SELECT 2"});
         row("blank line", "UPDATE t SET a = 1\n\nWHERE b = 2",
@@ -135,13 +137,20 @@ private slots:
         row("tagged body", "DO $x$ SELECT '$$;'; $x$; SELECT $1; SELECT $a;",
             {"DO $x$ SELECT '$$;'; $x$", "SELECT $1", "SELECT $a"});
         row("empty ones", " ; ;\n", {});
+        row("MariaDB strings", "SELECT \"a;b\", 'it\\'s;' # c;\n; SELECT 2",
+            {"SELECT \"a;b\", 'it\\'s;'", "SELECT 2"}, SqlFamily::MySql);
+        row("backslash elsewhere", "SELECT 'a\\'; SELECT 2", {"SELECT 'a\\'", "SELECT 2"});
+        row("GO lines", "SELECT 1\n  go \nSELECT 2\nGO\nSELECT 'GO'\nSELECT go_on",
+            {"SELECT 1", "SELECT 2", "SELECT 'GO'\nSELECT go_on"}, SqlFamily::SqlServer);
+        row("GO elsewhere", "SELECT 1\nGO\nSELECT 2", {"SELECT 1\nGO\nSELECT 2"});
     }
     void statementsSplitWhereTheEngineDoes() {
         QFETCH(QString, sql);
         QFETCH(QStringList, statements);
+        QFETCH(int, family);
         const std::string text = sql.toStdString();
         QStringList found;
-        for (const StatementSpan& span : splitStatements(text)) {
+        for (const StatementSpan& span : splitStatements(text, SqlFamily(family))) {
             found << QString::fromStdString(text.substr(span.begin, span.end - span.begin));
         }
         QCOMPARE(found, statements);

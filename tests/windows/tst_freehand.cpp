@@ -7,9 +7,11 @@
 #include "tests/support/WindowTestEnv.h"
 
 #include "toolkit/Cursors.h"
+#include "toolkit/FindBar.h"
 #include "toolkit/SqlEditor.h"
 #include "toolkit/SqlHighlighter.h"
 
+#include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
 
@@ -258,11 +260,51 @@ private slots:
                              H::Keyword, H::Parameter, H::Default, H::Default}));
     }
 
-    // Ctrl+Return runs the statement under the caret (a blank line ends
-    // none), or the selection; the Refresh button runs the whole text.
-    void ctrlReturnRunsTheStatementUnderTheCaret() {
+    // MariaDB reads "x" as a string and '#' as a comment; an edit in the
+    // middle of a comment that spans lines, or one that opens a string,
+    // restyles what follows as the whole text would be read.
+    void highlightingFollowsTheEngineAndEdits() {
         Env env;
         DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = typeInto(w);
+        const auto styleAt = [&](const QString& part) {
+            const auto at =
+                static_cast<unsigned long>(editor->text().toUtf8().indexOf(part.toUtf8()));
+            editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0, -1);
+            return int(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, at));
+        };
+        using H = tk::SqlHighlighter;
+        editor->setSqlFamily(vdata::SqlFamily::MySql);
+        editor->setText(QStringLiteral("SELECT \"AC/DC\" # note\nFROM t AUTO_INCREMENT"));
+        QCOMPARE((QList<int>{styleAt("AC/DC"), styleAt("note"), styleAt("AUTO_")}),
+                 (QList<int>{H::String, H::Comment, H::Keyword}));
+        editor->setSqlFamily(vdata::SqlFamily::Postgres);
+        QCOMPARE((QList<int>{styleAt("AC/DC"), styleAt("# note"), styleAt("AUTO_")}),
+                 (QList<int>{H::QuotedName, H::Default, H::Default}));
+
+        editor->setText(QStringLiteral("/* a\nb\nSELECT */ SELECT 1\nFROM t"));
+        QCOMPARE(styleAt("SELECT 1"), int(H::Keyword));
+        editor->setCursorPosition(2, 0);
+        QTest::keyClicks(editor, QStringLiteral("x"));
+        QCOMPARE((QList<int>{styleAt("xSELECT"), styleAt("SELECT 1")}),
+                 (QList<int>{H::Comment, H::Keyword}));
+        editor->setCursorPosition(1, 1);
+        QTest::keyClicks(editor, QStringLiteral("*/ '"));
+        QCOMPARE((QList<int>{styleAt("xSELECT"), styleAt("FROM")}),
+                 (QList<int>{H::String, H::String}));
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QCOMPARE((QList<int>{styleAt("xSELECT"), styleAt("FROM")}),
+                 (QList<int>{H::Default, H::Keyword}));
+    }
+
+    // Ctrl+Return runs the statement under the caret (a blank line or a ';'
+    // in a comment ends none), or the selection; on every engine.
+    void ctrlReturnRunsTheStatementUnderTheCaret_data() { enginetest::engines(true); }
+    void ctrlReturnRunsTheStatementUnderTheCaret() {
+        QFETCH(QString, engine);
+        enginetest::Session s(engine, "CREATE TABLE Orders (OrderID INT, Amount INT);"
+                                      "INSERT INTO Orders VALUES (1, 100), (2, 200), (3, 300);");
+        DataWindow w(s.env.connection(), DataWindow::Use::Freehand);
         tk::SqlEditor* editor = typeInto(w);
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier); // over the placeholder
         const auto line = [&](const QString& text) {
@@ -271,22 +313,69 @@ private slots:
         };
         line(QStringLiteral("UPDATE Orders SET Amount = 1 WHERE OrderID = 1;"));
         line(QString());
-        line(QStringLiteral("UPDATE Orders SET Amount = 2"));
+        line(QStringLiteral("UPDATE Orders SET Amount = 2 -- not the end;"));
         line(QString());
         QTest::keyClicks(editor, QStringLiteral("WHERE OrderID = 2"));
         const auto amounts = [&] {
-            return env.readBack("SELECT group_concat(Amount, ' ') FROM Orders ORDER BY OrderID");
+            std::string all;
+            for (const char* id : {"1", "2", "3"}) {
+                all += s.readBack(std::string("SELECT Amount FROM Orders WHERE OrderID = ") + id) +
+                       " ";
+            }
+            return all;
         };
         QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(amounts(), std::string("100 2 300 400"));
+        QCOMPARE(amounts(), std::string("100 2 300 "));
         QTest::keyClick(editor, Qt::Key_Home, Qt::ControlModifier);
         QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(amounts(), std::string("1 2 300 400"));
+        QCOMPARE(amounts(), std::string("1 2 300 "));
         editor->setText(QStringLiteral("UPDATE Orders SET Amount = 3 WHERE OrderID = 3; junk"));
         editor->setSelection(0, 0, 0, 47);
         QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(amounts(), std::string("1 2 3 400"));
-        QCOMPARE(env.dialogs.texts(), QStringList(3, QStringLiteral("1 record affected")));
+        QCOMPARE(amounts(), std::string("1 2 3 "));
+        QCOMPARE(s.env.dialogs.texts(), QStringList(3, QStringLiteral("1 record affected")));
+    }
+
+    // Ctrl+F finds with Return and Shift+Return, wrapping at the ends;
+    // Ctrl+H replaces all matches as one undo step; Escape gives the
+    // keyboard back to the text.
+    void findAndReplace() {
+        Env env;
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = typeInto(w);
+        const QString text = QStringLiteral("SELECT id FROM t;\nselect ID from u -- Id");
+        editor->setText(text);
+        editor->setCursorPosition(0, 0);
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+        tk::FindBar* bar = editor->findBar();
+        QVERIFY(bar->isVisible());
+        QTest::keyClicks(bar->findBox(), QStringLiteral("id"));
+        QList<QPoint> found;
+        const auto press = [&](Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(bar->findBox(), Qt::Key_Return, modifiers);
+            int line = 0;
+            int index = 0;
+            editor->getCursorPosition(&line, &index);
+            found << QPoint(line, index);
+        };
+        for (int i = 0; i < 4; ++i) {
+            press(Qt::NoModifier);
+        }
+        press(Qt::ShiftModifier);
+        QCOMPARE(found, (QList<QPoint>{{0, 9}, {1, 9}, {1, 22}, {0, 9}, {1, 22}}));
+        QTest::keyClick(bar->findBox(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(editor->hasFocus());
+
+        QTest::keyClick(editor, Qt::Key_H, Qt::ControlModifier);
+        bar->findBox()->selectAll();
+        QTest::keyClicks(bar->findBox(), QStringLiteral("ID"));
+        QTest::keyClicks(bar->replaceBox(), QStringLiteral("\"Key\""));
+        QCOMPARE(bar->replaceAll(), 3);
+        QCOMPARE(editor->text(),
+                 QStringLiteral("SELECT \"Key\" FROM t;\nselect \"Key\" from u -- \"Key\""));
+        editor->undo();
+        QCOMPARE(editor->text(), text);
     }
 
     // Ctrl+/ comments the selected lines out, and in again; undo takes the
