@@ -39,10 +39,13 @@ protected:
 
 private:
     void fitLineNumbers();
+    void reportChangesLater();
     void addKey(QKeyCombination key, const std::function<void()>& action);
 
     SqlHighlighter* highlighter_;
     FindBar* findBar_ = nullptr;
+    bool changeReportDue_ = false;
+    int numberedLines_ = -1;
     vdata::SqlFamily family_ = vdata::SqlFamily::Standard;
 };
 
