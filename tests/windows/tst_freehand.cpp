@@ -378,6 +378,23 @@ private slots:
         QCOMPARE(editor->text(), text);
     }
 
+    // A PostgreSQL function body between dollar quotes holds ';' that end
+    // nothing: Ctrl+Return in the body runs the whole CREATE FUNCTION.
+    void dollarQuotedBodyRunsWhole() {
+        if (!pgtest::testServer()) {
+            QSKIP("no PostgreSQL test server");
+        }
+        enginetest::Session s(QStringLiteral("postgres"), "SELECT 1");
+        DataWindow w(s.env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = typeInto(w);
+        editor->setText(QStringLiteral("CREATE FUNCTION seven() RETURNS int AS $body$\n"
+                                       "BEGIN\n  RETURN 7; -- ; here too\nEND;\n"
+                                       "$body$ LANGUAGE plpgsql;\nSELECT seven();"));
+        editor->setCursorPosition(2, 4);
+        QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(s.readBack("SELECT seven()"), std::string("7"));
+    }
+
     // Ctrl+/ comments the selected lines out, and in again; undo takes the
     // whole change back at once.
     void ctrlSlashTogglesComments() {
