@@ -12,6 +12,8 @@
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Progress.h"
+#include "windows/ScriptMessages.h"
+#include "windows/ScriptResults.h"
 
 #include <QHeaderView>
 #include <QMdiSubWindow>
@@ -218,6 +220,40 @@ private slots:
         QVERIFY(next);
         QCOMPARE(next->master().lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(program.env.dialogs.kinds(), QStringList());
+    }
+
+    // A statement of a script that runs long is cancelled from the progress
+    // dialog: the server stops, and nothing after it runs.
+    void cancelledScriptStops_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres") << true;
+        }
+    }
+    void cancelledScriptStops() {
+        QFETCH(bool, postgres);
+        Program program(postgres);
+        DataWindow w(program.env.connection(), DataWindow::Use::Freehand);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        gridtest::typeText(w, QStringLiteral("INSERT INTO tiny ") + slowCount +
+                                  QStringLiteral(";\nINSERT INTO tiny VALUES (8);"));
+        tk::ProgressGuard::setShowAfterMs(0);
+        const CancelWhenShown cancel(false);
+        QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(cancel.pressed());
+        const auto* messages = w.results()->findChild<ScriptMessages*>();
+        QVERIFY(messages);
+        QCOMPARE(messages->item(0, 4)->text(), QStringLiteral("Cancelled"));
+        QCOMPARE(messages->rowCount(), 2);
+        QCOMPARE(program.env.dialogs.kinds(), QStringList());
+        const std::string count = "SELECT count(*) FROM tiny";
+        QCOMPARE(postgres ? program.pg->query(count).at(0).at(0) : program.env.readBack(count),
+                 std::string("1"));
+        if (postgres) {
+            QCOMPARE(program.serverStillReading(), 0);
+        }
     }
 };
 
