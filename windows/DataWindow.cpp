@@ -353,7 +353,8 @@ void DataWindow::activate() {
 // with the typed values, so closing never drops them.
 bool DataWindow::savePendingEdits() {
     const bool detailSaved = !detail_ || detail_->savePendingEdit();
-    return master_->savePendingEdit() && detailSaved;
+    const bool resultsSaved = !results_ || results_->savePendingEdits();
+    return master_->savePendingEdit() && detailSaved && resultsSaved;
 }
 
 void DataWindow::closeQueries() {

@@ -5,6 +5,8 @@
 
 #include <QTabBar>
 
+#include <algorithm>
+
 ScriptResults::ScriptResults(DataSetPanel* master, vdata::Connection& connection, Equip equip,
                              QWidget* parent)
     : QTabWidget(parent), master_(master), connection_(connection), equip_(std::move(equip)) {
@@ -62,6 +64,11 @@ ScriptMessages& ScriptResults::messages() {
         addTab(messages_, QStringLiteral("Messages"));
     }
     return *messages_;
+}
+
+bool ScriptResults::savePendingEdits() {
+    return std::all_of(extra_.begin(), extra_.end(),
+                       [](const Result& result) { return result.panel->savePendingEdit(); });
 }
 
 QList<DataSetPanel*> ScriptResults::results() const {

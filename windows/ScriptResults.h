@@ -30,6 +30,9 @@ public:
     DataSetPanel& nextResult(const QString& title);
     // The Messages tab, added on first use.
     ScriptMessages& messages();
+    // Saves a change pending in a result after the master; false when the
+    // database refused one (see DataSetPanel::savePendingEdit).
+    bool savePendingEdits();
     // The result panels, the master first.
     QList<DataSetPanel*> results() const;
 

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr const char* tables =
-    "CREATE TABLE items (id INT, qty INT);"
+    "CREATE TABLE items (id INT PRIMARY KEY, qty INT);"
     "INSERT INTO items VALUES (1, 10), (2, 20), (3, 30);"
     "CREATE TABLE d (i INT);"
     "INSERT INTO d VALUES (0), (1), (2), (3), (4), (5), (6), (7), (8), (9);"
@@ -84,6 +84,22 @@ private slots:
         gridtest::typeAndRun(s.window, QStringLiteral("SELECT id FROM items"));
         QCOMPARE(tabs->count(), 1);
         QVERIFY(s.window.query().active());
+    }
+
+    // A result of one table takes edits; one pending as the window closes
+    // is saved.
+    void aResultTabTakesEdits_data() { enginetest::engines(true); }
+    void aResultTabTakesEdits() {
+        QFETCH(QString, engine);
+        Script s(engine);
+        s.run(QStringLiteral("SELECT 1 AS one;\nSELECT id, qty FROM items WHERE id = 1;"));
+        DataSetPanel* second = s.window.results()->results().value(1);
+        QVERIFY(second);
+        s.window.results()->setCurrentWidget(second);
+        gridtest::Driver(second->Grid).typeOver(0, 1, QStringLiteral("99"));
+        QVERIFY(s.window.close());
+        QCOMPARE(s.dialogs(), QStringList());
+        QCOMPARE(s.readBack("SELECT qty FROM items WHERE id = 1"), std::string("99"));
     }
 
     void aFailureStopsTheScript_data() { enginetest::engines(true); }
