@@ -5,6 +5,7 @@
 
 #include "tests/support/EngineSession.h"
 #include "tests/support/GridDriver.h"
+#include "tests/support/MainWindowDriver.h"
 
 #include "toolkit/SqlEditor.h"
 #include "windows/DataSetPanel.h"
@@ -24,24 +25,24 @@ constexpr const char* tables =
     "CREATE TABLE many (i INT);"
     "INSERT INTO many SELECT a.i * 100 + b.i * 10 + c.i FROM d a, d b, d c;";
 
-// A freehand window, shown and active, on a database made from `tables`.
+// The freehand window of the program, on a database made from `tables`.
 struct Script {
     enginetest::Session session;
-    DataWindow window;
+    DataWindow* window = nullptr;
 
-    explicit Script(const QString& engine)
-        : session(engine, tables), window(session.env.connection(), DataWindow::Use::Freehand) {
-        window.show();
-        QApplication::setActiveWindow(&window);
-        (void)QTest::qWaitForWindowExposed(&window);
+    explicit Script(const QString& engine) : session(engine, tables) {
+        session.env.form.FillDatabaseTree();
+        mainwin::showActive(session.env.form);
+        window = session.env.click(QStringLiteral("Misc"), QStringLiteral("Query"));
+        session.env.dialogs.clear();
     }
     // Typed, then run with Ctrl+Shift+Return.
     void run(const QString& text) {
-        gridtest::typeText(window, text);
-        QTest::keyClick(window.sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+        gridtest::typeText(*window, text);
+        QTest::keyClick(window->sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
     }
     QString message(int row, int column) const {
-        const auto* messages = window.results()->findChild<ScriptMessages*>();
+        const auto* messages = window->results()->findChild<ScriptMessages*>();
         const QTableWidgetItem* item = messages ? messages->item(row, column) : nullptr;
         return item ? item->text() : QString();
     }
@@ -63,13 +64,13 @@ private slots:
         s.run(QStringLiteral("SELECT id FROM items ORDER BY id;\n"
                              "UPDATE items SET qty = qty + 1 WHERE id > 1;\n"
                              "SELECT qty FROM items WHERE id = 3;"));
-        const ScriptResults* tabs = s.window.results();
+        const ScriptResults* tabs = s.window->results();
         QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QStringLiteral("SELECT id FROM items…"));
         QCOMPARE(tabs->tabText(2), QStringLiteral("Messages"));
         const QList<DataSetPanel*> results = tabs->results();
         QCOMPARE(results.size(), 2);
-        QCOMPARE(results.first(), &s.window.master());
+        QCOMPARE(results.first(), &s.window->master());
         QCOMPARE(results.first()->Grid->model()->rowCount(), 3);
         QCOMPARE(results.last()->query().cellText(0, 0), std::string("31"));
         for (const auto& [row, line, rows] :
@@ -81,9 +82,9 @@ private slots:
         QCOMPARE(s.dialogs(), QStringList());
         QCOMPARE(s.readBack("SELECT SUM(qty) FROM items"), std::string("62"));
         // A single statement afterwards leaves its one result, without tabs.
-        gridtest::typeAndRun(s.window, QStringLiteral("SELECT id FROM items"));
+        gridtest::typeAndRun(*s.window, QStringLiteral("SELECT id FROM items"));
         QCOMPARE(tabs->count(), 1);
-        QVERIFY(s.window.query().active());
+        QVERIFY(s.window->query().active());
     }
 
     // A result of one table takes edits; one pending as the window closes
@@ -93,11 +94,12 @@ private slots:
         QFETCH(QString, engine);
         Script s(engine);
         s.run(QStringLiteral("SELECT 1 AS one;\nSELECT id, qty FROM items WHERE id = 1;"));
-        DataSetPanel* second = s.window.results()->results().value(1);
+        DataSetPanel* second = s.window->results()->results().value(1);
         QVERIFY(second);
-        s.window.results()->setCurrentWidget(second);
+        s.window->results()->setCurrentWidget(second);
         gridtest::Driver(second->Grid).typeOver(0, 1, QStringLiteral("99"));
-        QVERIFY(s.window.close());
+        s.session.env.closeActive();
+        QCOMPARE(s.session.env.windowCount(), 0);
         QCOMPARE(s.dialogs(), QStringList());
         QCOMPARE(s.readBack("SELECT qty FROM items WHERE id = 1"), std::string("99"));
     }
@@ -115,6 +117,7 @@ private slots:
         QVERIFY(s.message(2, 0).startsWith(QLatin1String("The script stopped at line 2")));
         QCOMPARE(s.message(3, 0), QString());
         QCOMPARE(s.dialogs(), QStringList());
+        QCOMPARE(s.session.env.form.statusBar()->currentMessage(), s.message(2, 0));
         QCOMPARE(s.readBack("SELECT qty FROM items WHERE id = 1"), std::string("0"));
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM items"), std::string("3"));
     }
@@ -156,21 +159,21 @@ private slots:
             message = s.message(1, 4);
             QCOMPARE(s.message(3, 0), QString()); // the last statement never ran
         } else {
-            gridtest::typeText(s.window, text);
+            gridtest::typeText(*s.window, text);
             if (how == QLatin1String("refresh")) {
-                QTest::mouseClick(s.window.runButton(), Qt::LeftButton);
+                QTest::mouseClick(s.window->runButton(), Qt::LeftButton);
             } else {
                 if (how == QLatin1String("selection")) {
-                    QTest::keyClick(s.window.sqlBox(), Qt::Key_A, Qt::ControlModifier);
+                    QTest::keyClick(s.window->sqlBox(), Qt::Key_A, Qt::ControlModifier);
                 }
-                QTest::keyClick(s.window.sqlBox(), Qt::Key_Return, Qt::ControlModifier);
+                QTest::keyClick(s.window->sqlBox(), Qt::Key_Return, Qt::ControlModifier);
             }
             message = s.dialogs().value(0);
         }
         QVERIFY2(message.endsWith(QLatin1String(" (line 3, column 12)")), qPrintable(message));
         int line = -1;
         int column = -1;
-        s.window.sqlBox()->getCursorPosition(&line, &column);
+        s.window->sqlBox()->getCursorPosition(&line, &column);
         QCOMPARE(line, 2);
         QCOMPARE(column, 11);
     }
@@ -183,8 +186,8 @@ private slots:
             QStringLiteral("UPDATE many SET i = 0;\nDELETE FROM items WHERE id = 1;");
         const QString question = QStringLiteral("This changes all 1,000 rows of many. Run it?");
         s.session.env.dialogs.confirmAnswers = {false};
-        gridtest::typeText(s.window, text);
-        QTest::mouseClick(s.window.runAllButton(), Qt::LeftButton);
+        gridtest::typeText(*s.window, text);
+        QTest::mouseClick(s.window->runAllButton(), Qt::LeftButton);
         QCOMPARE(s.dialogs(), QStringList{question});
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM many WHERE i = 0"), std::string("1"));
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM items"), std::string("3"));
@@ -192,7 +195,7 @@ private slots:
 
         s.session.env.dialogs.clear();
         s.session.env.dialogs.confirmAnswers = {true};
-        QTest::mouseClick(s.window.runAllButton(), Qt::LeftButton);
+        QTest::mouseClick(s.window->runAllButton(), Qt::LeftButton);
         QCOMPARE(s.dialogs(), QStringList{question});
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM many WHERE i = 0"), std::string("1000"));
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM items"), std::string("2"));
@@ -200,12 +203,12 @@ private slots:
         // A single statement asks too; without safe mode nothing asks.
         s.session.env.dialogs.clear();
         s.session.env.dialogs.confirmAnswers = {false};
-        gridtest::typeAndRun(s.window, QStringLiteral("DELETE FROM items"));
+        gridtest::typeAndRun(*s.window, QStringLiteral("DELETE FROM items"));
         QCOMPARE(s.dialogs(), QStringList{"This changes all 2 rows of items. Run it?"});
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM items"), std::string("2"));
         s.session.env.dialogs.clear();
-        s.window.safeModeBox()->click();
-        gridtest::typeAndRun(s.window, QStringLiteral("DELETE FROM items"));
+        s.window->safeModeBox()->click();
+        gridtest::typeAndRun(*s.window, QStringLiteral("DELETE FROM items"));
         QCOMPARE(s.dialogs(), QStringList{"2 record affected"});
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM items"), std::string("0"));
     }
