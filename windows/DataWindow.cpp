@@ -67,14 +67,13 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     tk::guarded([this] { initialise(); });
     addFindKeys();
     for (DataSetPanel* panel : panels()) {
-        new ReferenceActions(*panel, connection_, host_);
-        new KeyLookup(*panel, connection_);
+        equipPanel(*panel);
     }
     attachToHost();
 }
 
 // F3 and Shift+F3 search again, forward and back, in the panel that holds
-// the keyboard (the master when neither does); their notes go to the host.
+// the keyboard (the master when neither does).
 void DataWindow::addFindKeys() {
     for (const bool backward : {false, true}) {
         auto* key =
@@ -82,13 +81,6 @@ void DataWindow::addFindKeys() {
         key->setContext(Qt::WidgetWithChildrenShortcut);
         connect(key, &QShortcut::activated, this,
                 tk::handler([this, backward] { focusedPanel()->find(backward); }));
-    }
-    for (DataSetPanel* panel : panels()) {
-        connect(panel, &DataSetPanel::statusMessage, this, [this](const QString& text) {
-            if (host_) {
-                host_->showStatus(text);
-            }
-        });
     }
 }
 
