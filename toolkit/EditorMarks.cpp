@@ -18,7 +18,6 @@ EditorMarks::EditorMarks(QsciScintilla* editor)
     connect(editor, &QsciScintilla::textChanged, this, [this] {
         clear(flash_);
         clear(error_);
-        errorShown_ = false;
     });
 }
 
@@ -37,7 +36,6 @@ void EditorMarks::markError(int position) {
         editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, static_cast<long>(position));
     fill(error_, position, static_cast<int>(end > position ? end : after));
     editor_->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<long>(position));
-    errorShown_ = true;
 }
 
 void EditorMarks::clear(int indicator) {

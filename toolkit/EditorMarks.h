@@ -18,7 +18,6 @@ public:
     void flashRange(int begin, int end);
     // Marks the word at `position` (one character where there is none).
     void markError(int position);
-    bool hasError() const { return errorShown_; }
 
 private:
     void clear(int indicator);
@@ -28,7 +27,6 @@ private:
     QTimer* flashTimer_;
     int flash_;
     int error_;
-    bool errorShown_ = false;
 };
 
 } // namespace tk
