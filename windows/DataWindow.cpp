@@ -448,14 +448,19 @@ void DataWindow::runSelect(const QString& text) {
     }
 }
 
+// A long statement shows the progress dialog; its Cancel stops the server
+// too, and a cancel is no error to report.
 void DataWindow::runStatement(const QString& text) {
     long long affected = 0;
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+        const tk::ProgressGuard progress(this);
         command_.setCommandText(ss(text));
         affected = command_.execute();
     } catch (const std::exception& e) {
-        tk::showMessage(tk::MessageKind::Error, errorText(e));
+        if (!tk::isCancellation(e)) {
+            tk::showMessage(tk::MessageKind::Error, errorText(e));
+        }
         return;
     }
     tk::showMessage(tk::MessageKind::Information,

@@ -222,32 +222,48 @@ private slots:
         QCOMPARE(program.env.dialogs.kinds(), QStringList());
     }
 
-    // A statement of a script that runs long is cancelled from the progress
-    // dialog: the server stops, and nothing after it runs.
-    void cancelledScriptStops_data() {
+    // A statement that runs long, alone or in a script, is cancelled from
+    // the progress dialog: the server stops, nothing is reported as an
+    // error, and nothing after it runs.
+    void cancelledStatementStops_data() {
         QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << false;
-        if (pgtest::testServer()) {
-            QTest::newRow("postgres") << true;
+        QTest::addColumn<bool>("script");
+        for (const bool postgres : {false, true}) {
+            if (postgres && !pgtest::testServer()) {
+                continue;
+            }
+            for (const bool script : {false, true}) {
+                const QString tag = QLatin1String(postgres ? "postgres " : "sqlite ") +
+                                    QLatin1String(script ? "script" : "alone");
+                QTest::newRow(qPrintable(tag)) << postgres << script;
+            }
         }
     }
-    void cancelledScriptStops() {
+    void cancelledStatementStops() {
         QFETCH(bool, postgres);
+        QFETCH(bool, script);
         Program program(postgres);
         DataWindow w(program.env.connection(), DataWindow::Use::Freehand);
         w.show();
         QApplication::setActiveWindow(&w);
-        gridtest::typeText(w, QStringLiteral("INSERT INTO tiny ") + slowCount +
-                                  QStringLiteral(";\nINSERT INTO tiny VALUES (8);"));
+        const QString insert = QStringLiteral("INSERT INTO tiny ") + slowCount;
+        gridtest::typeText(w, script ? insert + QStringLiteral(";\nINSERT INTO tiny VALUES (8);")
+                                     : insert);
         tk::ProgressGuard::setShowAfterMs(0);
         const CancelWhenShown cancel(false);
-        QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+        if (script) {
+            QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+        } else {
+            QTest::mouseClick(w.runButton(), Qt::LeftButton);
+        }
         QVERIFY(cancel.pressed());
-        const auto* messages = w.results()->findChild<ScriptMessages*>();
-        QVERIFY(messages);
-        QCOMPARE(messages->item(0, 4)->text(), QStringLiteral("Cancelled"));
-        QCOMPARE(messages->rowCount(), 2);
         QCOMPARE(program.env.dialogs.kinds(), QStringList());
+        if (script) {
+            const auto* messages = w.results()->findChild<ScriptMessages*>();
+            QVERIFY(messages);
+            QCOMPARE(messages->item(0, 4)->text(), QStringLiteral("Cancelled"));
+            QCOMPARE(messages->rowCount(), 2);
+        }
         const std::string count = "SELECT count(*) FROM tiny";
         QCOMPARE(postgres ? program.pg->query(count).at(0).at(0) : program.env.readBack(count),
                  std::string("1"));
