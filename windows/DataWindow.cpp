@@ -36,6 +36,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <vector>
 
 using tk::qs;
@@ -84,9 +85,18 @@ void DataWindow::addFindKeys() {
     }
 }
 
+// The panel that holds the keyboard (the detail, a script's result), else
+// the master.
 DataSetPanel* DataWindow::focusedPanel() const {
     const QWidget* focus = QApplication::focusWidget();
-    return detail_ && detail_->isAncestorOf(focus) ? detail_ : master_;
+    QList<DataSetPanel*> candidates = panels();
+    if (results_) {
+        candidates += results_->results();
+    }
+    const auto holder =
+        std::find_if(candidates.begin(), candidates.end(),
+                     [focus](DataSetPanel* panel) { return panel->isAncestorOf(focus); });
+    return holder != candidates.end() ? *holder : master_;
 }
 
 // A window may have held a big result. Its memory goes back to the heap as

@@ -104,6 +104,20 @@ private slots:
         QCOMPARE(s.readBack("SELECT qty FROM items WHERE id = 1"), std::string("99"));
     }
 
+    // F3 searches again in the result that holds the keyboard.
+    void searchAgainInAResultTab() {
+        Script s(QStringLiteral("sqlite"));
+        s.run(QStringLiteral("SELECT 1 AS one;\nSELECT id, qty FROM items ORDER BY id;"));
+        DataSetPanel* second = s.window->results()->results().value(1);
+        QVERIFY(second);
+        s.window->results()->setCurrentWidget(second);
+        QTest::mouseClick(second->edTrazi, Qt::LeftButton);
+        QTest::keyClicks(second->edTrazi, QStringLiteral("2"));
+        second->Grid->setFocus();
+        QTest::keyClick(second->Grid, Qt::Key_F3);
+        QCOMPARE(second->lblRecNo->text(), QStringLiteral("Record 2 / 3"));
+    }
+
     void aFailureStopsTheScript_data() { enginetest::engines(true); }
     void aFailureStopsTheScript() {
         QFETCH(QString, engine);
