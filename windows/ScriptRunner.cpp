@@ -44,7 +44,7 @@ bool ScriptRunner::runPart(const QByteArray& text, vdata::StatementSpan span) {
         stop(line, QStringLiteral("cancelled in safe mode"));
         return false;
     }
-    // Sent as a single statement is, lines ending with "\r\n".
+    // Sent as a single statement is sent: its lines end with "\r\n".
     const std::string sent =
         tk::ss(statement.split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
     parts_.pointer.aim(sent, span.begin);
