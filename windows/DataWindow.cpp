@@ -7,6 +7,7 @@
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/EditorMarks.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
 #include "toolkit/Progress.h"
@@ -14,9 +15,13 @@
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
+#include "windows/ErrorPointer.h"
 #include "windows/KeyLookup.h"
 #include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
+#include "windows/SafeMode.h"
+#include "windows/ScriptResults.h"
+#include "windows/ScriptRunner.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,6 +36,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <vector>
 
 using tk::qs;
@@ -62,14 +68,13 @@ DataWindow::DataWindow(vdata::Connection& connection, Use use, DataWindowHost* h
     tk::guarded([this] { initialise(); });
     addFindKeys();
     for (DataSetPanel* panel : panels()) {
-        new ReferenceActions(*panel, connection_, host_);
-        new KeyLookup(*panel, connection_);
+        equipPanel(*panel);
     }
     attachToHost();
 }
 
 // F3 and Shift+F3 search again, forward and back, in the panel that holds
-// the keyboard (the master when neither does); their notes go to the host.
+// the keyboard (the master when neither does).
 void DataWindow::addFindKeys() {
     for (const bool backward : {false, true}) {
         auto* key =
@@ -78,18 +83,20 @@ void DataWindow::addFindKeys() {
         connect(key, &QShortcut::activated, this,
                 tk::handler([this, backward] { focusedPanel()->find(backward); }));
     }
-    for (DataSetPanel* panel : panels()) {
-        connect(panel, &DataSetPanel::statusMessage, this, [this](const QString& text) {
-            if (host_) {
-                host_->showStatus(text);
-            }
-        });
-    }
 }
 
+// The panel that holds the keyboard (the detail, a script's result), else
+// the master.
 DataSetPanel* DataWindow::focusedPanel() const {
     const QWidget* focus = QApplication::focusWidget();
-    return detail_ && detail_->isAncestorOf(focus) ? detail_ : master_;
+    QList<DataSetPanel*> candidates = panels();
+    if (results_) {
+        candidates += results_->results();
+    }
+    const auto holder =
+        std::find_if(candidates.begin(), candidates.end(),
+                     [focus](DataSetPanel* panel) { return panel->isAncestorOf(focus); });
+    return holder != candidates.end() ? *holder : master_;
 }
 
 // A window may have held a big result. Its memory goes back to the heap as
@@ -114,27 +121,83 @@ void DataWindow::buildFreehand() {
     splitter_->setObjectName(QStringLiteral("FreehandSplitter"));
     splitter_->setChildrenCollapsible(false);
     splitter_->addWidget(sqlArea_);
-    splitter_->addWidget(master_);
+    buildScripts();
     splitter_->setStretchFactor(1, 1);
     connect(sql_.RefreshButton, &QToolButton::clicked, this,
-            tk::handler([this] { runSql(sql_.SQLQuery->text()); }));
+            tk::handler([this] { runWholeText(); }));
     // Ctrl+Return runs the selection, else the statement under the caret.
     auto* run = new QAction(sqlArea_);
     run->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     run->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     sqlArea_->addAction(run);
-    connect(run, &QAction::triggered, this, tk::handler([this] { runSql(statementToRun()); }));
+    connect(run, &QAction::triggered, this, tk::handler([this] {
+                std::size_t start = 0;
+                const QString text = statementToRun(start);
+                runSql(text, start);
+            }));
     sql_.RefreshButton->setToolTip(QStringLiteral(
         "Run the whole text (Ctrl+Return runs the statement under the caret or the selection)"));
 }
 
+// The results below the SQL text: the master alone, or a script's tabs.
+// Ctrl+Shift+Return and "Run all" run the whole text as a script.
+void DataWindow::buildScripts() {
+    results_ = new ScriptResults(
+        master_, connection_, [this](DataSetPanel& panel) { equipPanel(panel); }, this);
+    splitter_->addWidget(results_);
+    marks_ = new tk::EditorMarks(sql_.SQLQuery);
+    pointer_ = std::make_unique<ErrorPointer>(connection_, sql_.SQLQuery, *marks_);
+    script_ = std::make_unique<ScriptRunner>(
+        ScriptRunner::Parts{connection_, sql_.SQLQuery, *marks_, *pointer_, *results_,
+                            [this] { return sql_.SafeModeBox->isChecked(); },
+                            [this](const QString& text) {
+                                if (host_) {
+                                    host_->showStatus(text);
+                                }
+                            }});
+    auto* runAll = new QAction(sqlArea_);
+    runAll->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)});
+    runAll->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    sqlArea_->addAction(runAll);
+    connect(runAll, &QAction::triggered, this, tk::handler([this] { script_->run(); }));
+    connect(sql_.RunAllButton, &QToolButton::clicked, this,
+            tk::handler([this] { script_->run(); }));
+}
+
+// What every panel of the window has: the reference actions, the key
+// lookup and its notes in the host's status bar.
+void DataWindow::equipPanel(DataSetPanel& panel) {
+    new ReferenceActions(panel, connection_, host_);
+    new KeyLookup(panel, connection_);
+    connect(&panel, &DataSetPanel::statusMessage, this, [this](const QString& text) {
+        if (host_) {
+            host_->showStatus(text);
+        }
+    });
+}
+
+// Refresh runs a text of several statements as a script, and a single
+// statement as it always has.
+void DataWindow::runWholeText() {
+    const QString text = sql_.SQLQuery->text();
+    if (vdata::splitStatements(ss(text), sql_.SQLQuery->sqlFamily()).size() > 1) {
+        script_->run();
+        return;
+    }
+    runSql(text);
+}
+
 // The selection when there is one, else the statement that holds the caret
-// (statements end at a ';' that is code, never at a blank line).
-QString DataWindow::statementToRun() const {
+// (statements end at a ';' that is code, never at a blank line); `start` is
+// where it begins in the text.
+QString DataWindow::statementToRun(std::size_t& start) const {
     tk::SqlEditor* editor = sql_.SQLQuery;
     // The editor's own "has a selection" flag follows only once it repaints.
     if (const QString selected = editor->selectedText(); !selected.isEmpty()) {
+        start = static_cast<std::size_t>(
+            editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
         return selected;
     }
     const QByteArray bytes = editor->text().toUtf8();
@@ -142,6 +205,7 @@ QString DataWindow::statementToRun() const {
         static_cast<std::size_t>(editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
     const vdata::StatementSpan span = vdata::statementAt(
         std::string_view(bytes.constData(), std::size_t(bytes.size())), caret, editor->sqlFamily());
+    start = span.begin;
     return QString::fromUtf8(bytes.mid(qsizetype(span.begin), qsizetype(span.end - span.begin)));
 }
 
@@ -294,7 +358,8 @@ void DataWindow::activate() {
 // with the typed values, so closing never drops them.
 bool DataWindow::savePendingEdits() {
     const bool detailSaved = !detail_ || detail_->savePendingEdit();
-    return master_->savePendingEdit() && detailSaved;
+    const bool resultsSaved = !results_ || results_->savePendingEdits();
+    return master_->savePendingEdit() && detailSaved && resultsSaved;
 }
 
 void DataWindow::closeQueries() {
@@ -348,12 +413,19 @@ QString DataWindow::firstWord(const QString& line) {
     return word;
 }
 
-void DataWindow::runSql(const QString& sql) {
+void DataWindow::runSql(const QString& sql, std::size_t start) {
+    if (sql_.SafeModeBox->isChecked() && !allowWholeTableChange(connection_, ss(sql))) {
+        return;
+    }
+    // A script's result tabs give way to the one result.
+    results_->reset();
     if (query_.active()) {
         query_.close();
     }
     const QStringList lines = sql.split(QLatin1Char('\n'));
     const QString text = lines.join(QStringLiteral("\r\n"));
+    pointer_->aim(ss(text), start);
+    marks_->flashRange(int(start), int(start + ss(sql).size()));
     // The engine tells, without running the text, whether it returns rows: a
     // text that does (WITH, VALUES, PRAGMA, a SELECT after a comment...) shows
     // them as a select does, and one that does not (SELECT ... INTO) runs as
@@ -384,23 +456,34 @@ void DataWindow::runSelect(const QString& text) {
     } catch (const std::exception& e) {
         master_->showClosed();
         if (!tk::isCancellation(e)) {
-            tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+            tk::showMessage(tk::MessageKind::Error, errorText(e));
         }
     }
 }
 
+// A long statement shows the progress dialog; its Cancel stops the server
+// too, and a cancel is no error to report.
 void DataWindow::runStatement(const QString& text) {
     long long affected = 0;
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+        const tk::ProgressGuard progress(this);
         command_.setCommandText(ss(text));
         affected = command_.execute();
     } catch (const std::exception& e) {
-        tk::showMessage(tk::MessageKind::Error, qs(e.what()));
+        if (!tk::isCancellation(e)) {
+            tk::showMessage(tk::MessageKind::Error, errorText(e));
+        }
         return;
     }
     tk::showMessage(tk::MessageKind::Information,
                     QString::number(affected) + QStringLiteral(" record affected"));
+}
+
+// The engine's message, with the line and column of the editor where it
+// placed the failure; the caret goes there.
+QString DataWindow::errorText(const std::exception& e) const {
+    return pointer_->report(e);
 }
 
 // ---- master-detail -------------------------------------------------------

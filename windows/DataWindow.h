@@ -7,10 +7,18 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class DataSetPanel;
 class DataWindowHost;
+class ErrorPointer;
 class QSplitter;
 class RelationSetup;
+class ScriptResults;
+class ScriptRunner;
+namespace tk {
+class EditorMarks;
+}
 
 // A data window: a view of one table, the freehand query (the SQL box above
 // the grid) or the master-detail window (the relation set-up at the top,
@@ -55,6 +63,11 @@ public:
     QFrame* sqlArea() const { return sqlArea_; }
     tk::SqlEditor* sqlBox() const { return sqlArea_ ? sql_.SQLQuery : nullptr; }
     QToolButton* runButton() const { return sqlArea_ ? sql_.RefreshButton : nullptr; }
+    // The freehand window's "Run all" button, safe-mode box and results
+    // (the master alone, or a script's result tabs); null in the others.
+    QToolButton* runAllButton() const { return sqlArea_ ? sql_.RunAllButton : nullptr; }
+    QCheckBox* safeModeBox() const { return sqlArea_ ? sql_.SafeModeBox : nullptr; }
+    ScriptResults* results() const { return results_; }
 
     // The first word of a line, lower-cased (see the .cpp for the rule).
     static QString firstWord(const QString& line);
@@ -73,8 +86,12 @@ private:
     void focusFirstInput();
     bool savePendingEdits();
     void closeQueries();
-    void runSql(const QString& sql);
-    QString statementToRun() const;
+    void buildScripts();
+    void equipPanel(DataSetPanel& panel);
+    void runWholeText();
+    void runSql(const QString& sql, std::size_t start = 0);
+    QString errorText(const std::exception& e) const;
+    QString statementToRun(std::size_t& start) const;
     void runSelect(const QString& text);
     void runStatement(const QString& text);
     void showMasterDetail();
@@ -97,4 +114,8 @@ private:
     QSplitter* splitter_ = nullptr;
     QFrame* sqlArea_ = nullptr;
     Ui::FreehandQuery sql_{};
+    ScriptResults* results_ = nullptr;
+    tk::EditorMarks* marks_ = nullptr;
+    std::unique_ptr<ErrorPointer> pointer_;
+    std::unique_ptr<ScriptRunner> script_;
 };

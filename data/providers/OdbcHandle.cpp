@@ -1,5 +1,7 @@
 #include "data/providers/OdbcHandle.h"
 
+#include "data/service/ErrorPlace.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -104,7 +106,9 @@ DataError odbcError(SQLSMALLINT type, SQLHANDLE handle) {
     if (message.empty()) {
         message = "The ODBC driver reported a failure without a message.";
     }
-    return DataError(message, kindOf(firstState), firstState);
+    DataError error(message, kindOf(firstState), firstState);
+    error.setPlace(placeInMessage(message));
+    return error;
 }
 
 std::u16string toUtf16(std::string_view utf8) {

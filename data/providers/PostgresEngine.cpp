@@ -258,7 +258,8 @@ void fetchRows(PGconn* conn, const std::string& sql, const std::vector<Value>& p
 
 // Without parameters the text may hold several statements (the simple query
 // protocol runs them as one transaction); the counts of those that change
-// rows are added up. Returned rows are read one at a time and dropped.
+// rows are added up. Returned rows are read one at a time and dropped. A
+// cancel asked for through the progress callback stops the server too.
 long long runStatements(PGconn* conn, const std::string& sql, const std::vector<Value>& params) {
     int sent = 0;
     if (params.empty()) {
@@ -274,7 +275,13 @@ long long runStatements(PGconn* conn, const std::string& sql, const std::vector<
     PQsetSingleRowMode(conn);
     long long affected = -1;
     std::optional<DataError> error;
-    while (PGresult* raw = PQgetResult(conn)) {
+    Stopper stop{conn};
+    while (true) {
+        stop.unless(stop.cancelled || awaitResult(conn, 0));
+        PGresult* raw = PQgetResult(conn);
+        if (raw == nullptr) {
+            break;
+        }
         PgResult result(raw);
         const ExecStatusType status = PQresultStatus(raw);
         if (status == PGRES_SINGLE_TUPLE) {
@@ -290,6 +297,9 @@ long long runStatements(PGconn* conn, const std::string& sql, const std::vector<
     }
     if (!error && PQstatus(conn) == CONNECTION_BAD) {
         error = connectionError(conn);
+    }
+    if (stop.cancelled) {
+        throwCancelled();
     }
     if (error) {
         throw *error;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <string_view>
 
 namespace vdata {
@@ -57,7 +58,13 @@ DataError resultError(const PGresult* result, const PGconn* conn) {
         return DataError(resultErrorText(result, conn),
                          lost ? ErrorKind::Connection : ErrorKind::Statement);
     }
-    return DataError(resultErrorText(result, conn), kindOf(state), state);
+    DataError error(resultErrorText(result, conn), kindOf(state), state);
+    if (const char* position = PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION)) {
+        if (const long at = std::strtol(position, nullptr, 10); at > 0) {
+            error.setPlace(SqlErrorPlace{SqlErrorPlace::Unit::Character, std::size_t(at), {}});
+        }
+    }
+    return error;
 }
 
 std::string connectionErrorText(const PGconn* conn) {

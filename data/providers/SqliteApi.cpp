@@ -49,6 +49,7 @@ SqliteApi makeSystemApi() {
 #define VDATA_DIRECT(name) api.name = &sqlite3_##name;
     VDATA_SQLITE_FUNCTIONS(VDATA_DIRECT)
 #undef VDATA_DIRECT
+    api.error_offset = &sqlite3_error_offset;
     return api;
 }
 
@@ -94,6 +95,7 @@ SqliteApi loadSqlCipher() {
     VDATA_SQLITE_FUNCTIONS(VDATA_LOOKUP)
 #undef VDATA_LOOKUP
     bind(handle, "sqlite3_key", api.key);
+    api.error_offset = reinterpret_cast<int (*)(sqlite3*)>(dlsym(handle, "sqlite3_error_offset"));
     return api;
 }
 

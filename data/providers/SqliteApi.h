@@ -44,6 +44,8 @@ struct SqliteApi {
     decltype(&sqlite3_interrupt) interrupt;
     // Only SQLCipher has it: sets the key of an encrypted database.
     int (*key)(sqlite3*, const void*, int) = nullptr;
+    // Where in the SQL the last error lies; null in SQLCipher's older core.
+    int (*error_offset)(sqlite3*) = nullptr;
 };
 
 // The system SQLite library.

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <optional>
 
 namespace vdata {
 namespace {
@@ -225,32 +226,61 @@ public:
         return !stmt.empty() && api_.column_count(stmt.handle()) > 0;
     }
 
+    // A long statement can be stopped through the progress callback.
     long long execute(const std::string& sql, const std::vector<Value>& params) override {
         std::string_view rest = sql;
         long long affected = 0;
         bool changing = false;
         bool any = false;
+        const std::size_t done = 0;
+        const ProgressHandler asking(api_, live(), done);
         while (!rest.empty()) {
-            std::string_view tail;
-            SqliteStatement stmt(api_, live(), rest, &tail);
-            rest = tail;
-            if (stmt.empty()) {
-                continue;
-            }
-            any = true;
-            stmt.bindAll(params);
-            const int before = api_.total_changes(db_);
-            while (stmt.step()) {
-            }
-            if (!api_.stmt_readonly(stmt.handle())) {
+            const auto [ran, changed] = executeFirst(sql, rest, params);
+            any = any || ran;
+            if (changed) {
                 changing = true;
-                affected += api_.total_changes(db_) != before ? api_.changes(db_) : 0;
+                affected += *changed;
             }
         }
         if (!any) {
             throw DataError("Command text was not set for the command object.");
         }
         return changing ? affected : -1;
+    }
+
+    struct Executed {
+        bool ran = false;
+        std::optional<long long> changed; // rows changed by a statement that writes
+    };
+
+    // Runs the first statement of `rest` and leaves the others in it. A
+    // failure's place in the statement becomes its place in the whole text.
+    Executed executeFirst(std::string_view sql, std::string_view& rest,
+                          const std::vector<Value>& params) {
+        const std::string_view text = rest;
+        try {
+            std::string_view tail;
+            SqliteStatement stmt(api_, live(), text, &tail);
+            rest = tail;
+            if (stmt.empty()) {
+                return {};
+            }
+            stmt.bindAll(params);
+            const int before = api_.total_changes(db_);
+            while (stmt.step()) {
+            }
+            if (api_.stmt_readonly(stmt.handle())) {
+                return {true, std::nullopt};
+            }
+            return {true, api_.total_changes(db_) != before ? api_.changes(db_) : 0};
+        } catch (DataError& e) {
+            if (e.place()) {
+                SqlErrorPlace place = *e.place();
+                place.value += static_cast<std::size_t>(text.data() - sql.data());
+                e.setPlace(place);
+            }
+            throw;
+        }
     }
 
     std::vector<Value> updateRow(const RowEdit& edit) override {

@@ -31,7 +31,11 @@ ErrorKind kindOf(int code) {
 // other constraints).
 void raiseSqlite(const SqliteApi& api, sqlite3* db) {
     const int code = api.extended_errcode(db);
-    throw DataError(api.errmsg(db), kindOf(code), std::to_string(code));
+    DataError error(api.errmsg(db), kindOf(code), std::to_string(code));
+    if (const int offset = api.error_offset ? api.error_offset(db) : -1; offset >= 0) {
+        error.setPlace(SqlErrorPlace{SqlErrorPlace::Unit::Byte, std::size_t(offset), {}});
+    }
+    throw error;
 }
 
 SqliteStatement::SqliteStatement(const SqliteApi& api, sqlite3* db, std::string_view sql,

@@ -1,8 +1,10 @@
 #include "data/service/ConnectionString.h"
 #include "data/service/Dialect.h"
+#include "data/service/ErrorPlace.h"
 #include "data/service/Parameters.h"
 #include "data/service/SqlStatements.h"
 #include "data/service/TableReferences.h"
+#include "data/service/WholeTableChange.h"
 
 #include <QtTest>
 
@@ -171,6 +173,56 @@ private slots:
         QCOMPARE(at(text.size()), std::string("SELECT 2"));
         QCOMPARE(at(3), std::string("SELECT 1"));
         QCOMPARE(statementAt(" \n", 1).end, std::size_t(0));
+    }
+
+    // The table an UPDATE or DELETE changes in whole: a WHERE counts only at
+    // the statement's own level, never in a subquery, string or comment.
+    void wholeTableChanges_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("table"); // empty: not a whole-table change
+        QTest::newRow("update") << "UPDATE Track SET Price = 1"
+                                << "Track";
+        QTest::newRow("delete, qualified") << "delete from main.[Order Lines]"
+                                           << "main.Order Lines";
+        QTest::newRow("where in a subquery") << "UPDATE t SET a = (SELECT b FROM u WHERE u.id = 1)"
+                                             << "t";
+        QTest::newRow("where in a string") << "UPDATE t SET a = 'x WHERE y'"
+                                           << "t";
+        QTest::newRow("where in a comment") << "DELETE FROM \"t\" -- WHERE a = 1"
+                                            << "t";
+        QTest::newRow("with where") << "UPDATE t SET a = 1\nWHERE b = 2"
+                                    << "";
+        QTest::newRow("where after a subquery") << "DELETE FROM t WHERE a IN (SELECT 1)"
+                                                << "";
+        QTest::newRow("select") << "SELECT * FROM t"
+                                << "";
+    }
+    void wholeTableChanges() {
+        QFETCH(QString, sql);
+        QFETCH(QString, table);
+        const std::optional<WholeTableChange> change = wholeTableChange(sql.toStdString());
+        QCOMPARE(change ? QString::fromStdString(change->name) : QString(), table);
+    }
+
+    // An engine's place for an error, as a byte offset into the text sent.
+    void errorPlaces() {
+        const std::string sql = "SELECT é\nFROM t\nWHERE a = = 1";
+        const auto offset = [&](SqlErrorPlace place) {
+            return errorOffset(sql, place).value_or(std::size_t(-1));
+        };
+        using Unit = SqlErrorPlace::Unit;
+        QCOMPARE(offset({Unit::Byte, 4, {}}), std::size_t(4));
+        QCOMPARE(offset({Unit::Character, 10, {}}), std::size_t(10)); // "F", after the two-byte é
+        QCOMPARE(offset({Unit::Line, 3, "= 1"}), sql.find("= 1"));
+        QCOMPARE(offset({Unit::Line, 2, {}}), sql.find("FROM"));
+        QCOMPARE(offset({Unit::Line, 9, {}}), std::size_t(-1));
+        const std::optional<SqlErrorPlace> place =
+            placeInMessage("You have an error in your SQL syntax; check the manual for the right "
+                           "syntax to use near '= 1' at line 3");
+        QVERIFY(place);
+        QCOMPARE(place->value, std::size_t(3));
+        QCOMPARE(place->near, std::string("= 1"));
+        QVERIFY(!placeInMessage("Table 't' doesn't exist"));
     }
 
     void tableReferences_data() {

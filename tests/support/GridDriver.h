@@ -81,9 +81,8 @@ inline void press(tk::DBNavigator* navigator, int button) {
     QTest::mouseClick(navigator->button(button), Qt::LeftButton);
 }
 
-// As a person does: the text typed into the SQL box line by line, then a
-// mouse click on the Refresh button.
-inline void typeAndRun(DataWindow& w, const QString& text) {
+// As a person does: the text typed into the SQL box line by line.
+inline void typeText(DataWindow& w, const QString& text) {
     QTest::mouseClick(w.sqlBox()->viewport(), Qt::LeftButton);
     QTest::keyClick(w.sqlBox(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(w.sqlBox(), Qt::Key_Delete);
@@ -94,6 +93,11 @@ inline void typeAndRun(DataWindow& w, const QString& text) {
         }
         QTest::keyClicks(w.sqlBox(), lines.at(i));
     }
+}
+
+// The text typed, then a mouse click on the Refresh button.
+inline void typeAndRun(DataWindow& w, const QString& text) {
+    typeText(w, text);
     QTest::mouseClick(w.runButton(), Qt::LeftButton);
 }
 

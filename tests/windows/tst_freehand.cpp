@@ -215,7 +215,7 @@ private slots:
             "select \"ID\"\ninto t from \"Orders\" where \"Amount\" > 10", "1 record affected",
             "1");
         row("sqlite", "select into", "SELECT * INTO t FROM \"Orders\"",
-            "near \"INTO\": syntax error", "");
+            "near \"INTO\": syntax error (line 1, column 10)", "");
     }
     // A select text that returns no rows runs as a statement, once, and
     // reports its count; where the engine has no such statement it says so.

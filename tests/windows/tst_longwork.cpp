@@ -12,6 +12,8 @@
 #include "toolkit/DBGrid.h"
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Progress.h"
+#include "windows/ScriptMessages.h"
+#include "windows/ScriptResults.h"
 
 #include <QHeaderView>
 #include <QMdiSubWindow>
@@ -218,6 +220,56 @@ private slots:
         QVERIFY(next);
         QCOMPARE(next->master().lblRecNo->text(), QStringLiteral("Record 1 / 1"));
         QCOMPARE(program.env.dialogs.kinds(), QStringList());
+    }
+
+    // A statement that runs long, alone or in a script, is cancelled from
+    // the progress dialog: the server stops, nothing is reported as an
+    // error, and nothing after it runs.
+    void cancelledStatementStops_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::addColumn<bool>("script");
+        for (const bool postgres : {false, true}) {
+            if (postgres && !pgtest::testServer()) {
+                continue;
+            }
+            for (const bool script : {false, true}) {
+                const QString tag = QLatin1String(postgres ? "postgres " : "sqlite ") +
+                                    QLatin1String(script ? "script" : "alone");
+                QTest::newRow(qPrintable(tag)) << postgres << script;
+            }
+        }
+    }
+    void cancelledStatementStops() {
+        QFETCH(bool, postgres);
+        QFETCH(bool, script);
+        Program program(postgres);
+        DataWindow w(program.env.connection(), DataWindow::Use::Freehand);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        const QString insert = QStringLiteral("INSERT INTO tiny ") + slowCount;
+        gridtest::typeText(w, script ? insert + QStringLiteral(";\nINSERT INTO tiny VALUES (8);")
+                                     : insert);
+        tk::ProgressGuard::setShowAfterMs(0);
+        const CancelWhenShown cancel(false);
+        if (script) {
+            QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+        } else {
+            QTest::mouseClick(w.runButton(), Qt::LeftButton);
+        }
+        QVERIFY(cancel.pressed());
+        QCOMPARE(program.env.dialogs.kinds(), QStringList());
+        if (script) {
+            const auto* messages = w.results()->findChild<ScriptMessages*>();
+            QVERIFY(messages);
+            QCOMPARE(messages->item(0, 4)->text(), QStringLiteral("Cancelled"));
+            QCOMPARE(messages->rowCount(), 2);
+        }
+        const std::string count = "SELECT count(*) FROM tiny";
+        QCOMPARE(postgres ? program.pg->query(count).at(0).at(0) : program.env.readBack(count),
+                 std::string("1"));
+        if (postgres) {
+            QCOMPARE(program.serverStillReading(), 0);
+        }
     }
 };
 

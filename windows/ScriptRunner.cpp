@@ -1,0 +1,95 @@
+#include "windows/ScriptRunner.h"
+
+#include "toolkit/Cursors.h"
+#include "toolkit/EditorMarks.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/Progress.h"
+#include "toolkit/SqlEditor.h"
+#include "toolkit/Text.h"
+#include "windows/DataSetPanel.h"
+#include "windows/DataWindow.h"
+#include "windows/ErrorPointer.h"
+#include "windows/SafeMode.h"
+#include "windows/ScriptMessages.h"
+#include "windows/ScriptResults.h"
+
+#include <QElapsedTimer>
+
+ScriptRunner::ScriptRunner(Parts parts) : parts_(std::move(parts)) {
+    command_.setConnection(&parts_.connection);
+}
+
+void ScriptRunner::run() {
+    parts_.results.reset();
+    const QByteArray text = parts_.editor->text().toUtf8();
+    const std::vector<vdata::StatementSpan> spans = vdata::splitStatements(
+        std::string_view(text.constData(), std::size_t(text.size())), parts_.editor->sqlFamily());
+    for (const vdata::StatementSpan& span : spans) {
+        if (!runPart(text, span)) {
+            return;
+        }
+    }
+    parts_.results.setCurrentIndex(0);
+    parts_.status(QStringLiteral("The script ran %1 statements.").arg(spans.size()));
+}
+
+bool ScriptRunner::runPart(const QByteArray& text, vdata::StatementSpan span) {
+    const auto begin = qsizetype(span.begin);
+    const QString statement = QString::fromUtf8(text.mid(begin, qsizetype(span.end) - begin));
+    const int line = int(text.left(begin).count('\n')) + 1;
+    parts_.marks.flashRange(int(span.begin), int(span.end));
+    if (parts_.safeMode() && !allowWholeTableChange(parts_.connection, tk::ss(statement))) {
+        parts_.results.messages().addStatement(line, statement, QString(), 0,
+                                               QStringLiteral("Not run: cancelled in safe mode"));
+        stop(line, QStringLiteral("cancelled in safe mode"));
+        return false;
+    }
+    // Sent as a single statement is sent: its lines end with "\r\n".
+    const std::string sent =
+        tk::ss(statement.split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
+    parts_.pointer.aim(sent, span.begin);
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        const QString rows = runStatement(statement, sent);
+        parts_.results.messages().addStatement(line, statement, rows, clock.elapsed());
+        return true;
+    } catch (const std::exception& e) {
+        const QString why =
+            tk::isCancellation(e) ? QStringLiteral("Cancelled") : parts_.pointer.report(e);
+        parts_.results.messages().addStatement(line, statement, QString(), clock.elapsed(), why);
+        stop(line, why);
+        return false;
+    }
+}
+
+// The engine tells whether the statement returns rows; the first word
+// decides only when it cannot, as for a single statement.
+QString ScriptRunner::runStatement(const QString& statement, const std::string& sent) {
+    const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
+    const tk::ProgressGuard progress(parts_.editor->window());
+    command_.setCommandText(sent);
+    const bool select = DataWindow::firstWord(statement) == QLatin1String("select");
+    if (!command_.returnsRows().value_or(select)) {
+        return QStringLiteral("%1 affected").arg(command_.execute());
+    }
+    DataSetPanel& panel = parts_.results.nextResult(ScriptResults::titleOf(statement));
+    try {
+        panel.query().setSQL(sent);
+        panel.query().open();
+    } catch (...) {
+        panel.showClosed();
+        throw;
+    }
+    panel.fillSearchColumns();
+    return QStringLiteral("%1 returned").arg(panel.query().recordCount());
+}
+
+void ScriptRunner::stop(int line, const QString& why) {
+    const QString note = QStringLiteral("The script stopped at line %1: %2. Nothing after it ran.")
+                             .arg(line)
+                             .arg(why);
+    parts_.results.messages().addNote(note);
+    parts_.results.setCurrentWidget(&parts_.results.messages());
+    parts_.status(note);
+}
