@@ -14,13 +14,16 @@
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
+#include "windows/HistoryPanel.h"
 #include "windows/KeyLookup.h"
+#include "windows/QueryHistory.h"
 #include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMdiSubWindow>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -124,6 +127,43 @@ void DataWindow::buildFreehand() {
     connect(run, &QAction::triggered, this, tk::handler([this] { runSql(statementToRun()); }));
     sql_.RefreshButton->setToolTip(QStringLiteral(
         "Run the whole text (Ctrl+Return runs the statement under the caret or the selection)"));
+    buildFreehandMemory();
+}
+
+// What the freehand window remembers: the statements run (a panel beside
+// the text, Ctrl+Shift+H) and more.
+void DataWindow::buildFreehandMemory() {
+    const QString database = QueryHistory::databaseKey(connection_.connectionString());
+    history_ = new HistoryPanel(database, sqlArea_);
+    history_->hide();
+    sql_.pnlQueryLayout->addWidget(history_, 1);
+    connect(history_, &HistoryPanel::chosen, this, [this](const QString& sql) {
+        sql_.SQLQuery->replaceSelectedText(sql);
+        sql_.SQLQuery->setFocus();
+    });
+    auto* toggle = new QAction(sqlArea_);
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    toggle->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    sqlArea_->addAction(toggle);
+    connect(toggle, &QAction::triggered, this, tk::handler([this] { toggleHistory(); }));
+}
+
+void DataWindow::toggleHistory() {
+    if (history_->isVisible()) {
+        history_->hide();
+        sql_.SQLQuery->setFocus();
+        return;
+    }
+    history_->reload();
+    history_->show();
+    history_->setFocus();
+}
+
+void DataWindow::recordRun(const HistoryEntry& entry) {
+    QueryHistory::record(entry);
+    if (history_->isVisible()) {
+        history_->reload();
+    }
 }
 
 // The selection when there is one, else the statement that holds the caret
@@ -357,28 +397,42 @@ void DataWindow::runSql(const QString& sql) {
     // a statement; either runs only once. The first word decides only when
     // the engine cannot tell.
     command_.setCommandText(ss(text));
+    HistoryEntry entry;
+    entry.database = QueryHistory::databaseKey(connection_.connectionString());
+    entry.at = QDateTime::currentDateTimeUtc();
+    entry.sql = sql;
+    QElapsedTimer clock;
+    clock.start();
     try {
         const bool select = firstWord(lines.value(0)) == QLatin1String("select");
         if (command_.returnsRows().value_or(select)) {
-            runSelect(text);
+            runSelect(text, entry);
         } else {
-            runStatement(text);
+            runStatement(text, entry);
         }
     } catch (const std::exception& e) {
         // No connection to ask: it is closed, or was lost and cannot go on.
+        entry.failed = true;
+        entry.error = qs(e.what());
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));
     }
+    entry.milliseconds = clock.elapsed();
+    recordRun(entry);
     // The search-column list follows the result now shown (empty when none).
     master_->fillSearchColumns();
 }
 
-void DataWindow::runSelect(const QString& text) {
+// The rows returned are those read when the grid first shows them.
+void DataWindow::runSelect(const QString& text, HistoryEntry& entry) {
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         const tk::ProgressGuard progress(this);
         query_.setSQL(ss(text));
         query_.open();
+        entry.rows = query_.recordCount();
     } catch (const std::exception& e) {
+        entry.failed = true;
+        entry.error = qs(e.what());
         master_->showClosed();
         if (!tk::isCancellation(e)) {
             tk::showMessage(tk::MessageKind::Error, qs(e.what()));
@@ -386,13 +440,16 @@ void DataWindow::runSelect(const QString& text) {
     }
 }
 
-void DataWindow::runStatement(const QString& text) {
+void DataWindow::runStatement(const QString& text, HistoryEntry& entry) {
     long long affected = 0;
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         command_.setCommandText(ss(text));
         affected = command_.execute();
+        entry.rows = affected;
     } catch (const std::exception& e) {
+        entry.failed = true;
+        entry.error = qs(e.what());
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));
         return;
     }

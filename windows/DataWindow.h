@@ -9,6 +9,8 @@
 
 class DataSetPanel;
 class DataWindowHost;
+class HistoryPanel;
+struct HistoryEntry;
 class QSplitter;
 class RelationSetup;
 
@@ -56,6 +58,12 @@ public:
     tk::SqlEditor* sqlBox() const { return sqlArea_ ? sql_.SQLQuery : nullptr; }
     QToolButton* runButton() const { return sqlArea_ ? sql_.RefreshButton : nullptr; }
 
+    // The freehand window's statements run, its kept text and its .sql file;
+    // null in the other windows.
+    HistoryPanel* historyPanel() const { return history_; }
+    // Every statement run from the freehand window goes to the history here.
+    void recordRun(const HistoryEntry& entry);
+
     // The first word of a line, lower-cased (see the .cpp for the rule).
     static QString firstWord(const QString& line);
 
@@ -65,6 +73,8 @@ protected:
 private:
     QList<DataSetPanel*> panels() const;
     void buildFreehand();
+    void buildFreehandMemory();
+    void toggleHistory();
     void buildMasterDetail();
     void attachToHost();
     void addFindKeys();
@@ -75,8 +85,8 @@ private:
     void closeQueries();
     void runSql(const QString& sql);
     QString statementToRun() const;
-    void runSelect(const QString& text);
-    void runStatement(const QString& text);
+    void runSelect(const QString& text, HistoryEntry& entry);
+    void runStatement(const QString& text, HistoryEntry& entry);
     void showMasterDetail();
     void fillSearchColumns();
     std::string tableViewSql(const std::string& table) const;
@@ -96,5 +106,6 @@ private:
     RelationSetup* setup_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QFrame* sqlArea_ = nullptr;
+    HistoryPanel* history_ = nullptr;
     Ui::FreehandQuery sql_{};
 };

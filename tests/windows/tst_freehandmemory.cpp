@@ -1,0 +1,148 @@
+// What the freehand window remembers, driven through the program: the
+// statements run (read back from the history file through a second
+// connection), the history panel, the text kept per database, .sql files
+// and the editor/results split. Every test keeps its data in a new folder.
+
+#include "tests/support/MainWindowDriver.h"
+#include "tests/support/WindowTestEnv.h"
+
+#include "toolkit/SqlEditor.h"
+#include "windows/HistoryPanel.h"
+#include "windows/QueryHistory.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace wintest;
+
+namespace {
+
+// One value (or "<no row>") read from the history file through a
+// connection of its own.
+std::string historyValue(const std::string& sql) {
+    auto c = ProgramFixture::connectTo(testdb::jetString(QueryHistory::fileName()));
+    vdata::Query q(c.get());
+    q.setSQL(sql);
+    q.open();
+    return q.isEmpty() ? std::string("<no row>") : q.field(0).asString();
+}
+
+// A freehand window opened from the tree, shown with the keyboard in its
+// editor.
+DataWindow* freehand(ProgramFixture& p) {
+    if (!p.form.isVisible()) {
+        p.show();
+    }
+    DataWindow* w = p.click(QStringLiteral("Misc"), QStringLiteral("Query"));
+    if (w) {
+        QApplication::setActiveWindow(&p.form);
+        w->sqlBox()->setFocus();
+    }
+    return w;
+}
+
+// Types `sql` over the editor's text and runs it with Ctrl+Return.
+void typeAndRun(DataWindow& w, const QString& sql) {
+    w.sqlBox()->selectAll();
+    QTest::keyClicks(w.sqlBox(), sql);
+    QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier);
+}
+
+QByteArray fileBytes(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString& name, const QByteArray& bytes) {
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestFreehandMemory : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { wintest::failOnConnectionWarnings(); }
+
+    void databaseKeyLeavesPasswordsOut() {
+        QCOMPARE(QueryHistory::databaseKey("Provider=SQLOLEDB.1;Data Source=h;uid=ann;PWD=s;"
+                                           "Initial Catalog=shop"),
+                 QStringLiteral("Provider=SQLOLEDB.1;Data Source=h;uid=ann;Initial Catalog=shop;"));
+        QCOMPARE(QueryHistory::databaseKey("Data Source=a;Jet OLEDB:Database Password=x"),
+                 QStringLiteral("Data Source=a;"));
+    }
+
+    void runsAreRecordedWithRowsAndFailures() {
+        mainwin::SettingsFolder folder;
+        Env env;
+        DataWindow* w = freehand(env);
+        QVERIFY(w);
+        typeAndRun(*w, QStringLiteral("SELECT * FROM Orders"));
+        typeAndRun(*w, QStringLiteral("UPDATE Orders SET Amount = 1 WHERE CustomerID = 'ALFKI'"));
+        typeAndRun(*w, QStringLiteral("SELECT * FROM NoSuchTable"));
+        const std::string db =
+            QueryHistory::databaseKey(env.connection().connectionString()).toStdString();
+        QCOMPARE(historyValue("SELECT group_concat(row_count || '/' || failed, ' ') FROM "
+                              "(SELECT * FROM history WHERE db = '" +
+                              db + "' ORDER BY id)"),
+                 std::string("4/0 3/0 -1/1"));
+        QVERIFY(historyValue("SELECT error FROM history WHERE failed = 1").find("NoSuchTable") !=
+                std::string::npos);
+        QCOMPARE(historyValue("SELECT sql FROM history ORDER BY id LIMIT 1"),
+                 std::string("SELECT * FROM Orders"));
+    }
+
+    void panelFiltersAndPutsAStatementBack() {
+        mainwin::SettingsFolder folder;
+        Env env;
+        DataWindow* w = freehand(env);
+        QVERIFY(w);
+        typeAndRun(*w, QStringLiteral("SELECT * FROM Orders"));
+        typeAndRun(*w, QStringLiteral("SELECT * FROM Customers"));
+        QTest::keyClick(w->sqlBox(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+        HistoryPanel* panel = w->historyPanel();
+        QVERIFY(panel->isVisible());
+        QTreeWidget* list = panel->list();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QVERIFY(list->topLevelItem(0)->text(3).contains(QStringLiteral("Customers")));
+        QTest::keyClicks(panel->filterBox(), QStringLiteral("oRDERs"));
+        QVERIFY(list->topLevelItem(0)->isHidden());
+        QVERIFY(!list->topLevelItem(1)->isHidden());
+        // Put back in place of the selection, and not run.
+        w->sqlBox()->setText(QStringLiteral("-- a\n"));
+        w->sqlBox()->setCursorPosition(1, 0);
+        const QRect row = list->visualItemRect(list->topLevelItem(1));
+        // A double-click is a press and release, then the second press.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(w->sqlBox()->text(), QStringLiteral("-- a\nSELECT * FROM Orders"));
+        QCOMPARE(historyValue("SELECT count(*) FROM history"), std::string("2"));
+    }
+
+    void damagedHistoryFileStopsNothing() {
+        mainwin::SettingsFolder folder;
+        Env env;
+        const QByteArray damaged(4096, 'x');
+        QDir().mkpath(QFileInfo(QueryHistory::fileName()).absolutePath());
+        writeFile(QueryHistory::fileName(), damaged);
+        DataWindow* w = freehand(env);
+        QVERIFY(w);
+        typeAndRun(*w, QStringLiteral("SELECT * FROM Orders"));
+        QCOMPARE(w->query().recordCount(), 4);
+        QCOMPARE(env.dialogs.shown.size(), 0);
+        QTest::keyClick(w->sqlBox(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(w->historyPanel()->problem()->isVisible());
+        QVERIFY(w->historyPanel()->problem()->text().contains(QStringLiteral("history.sqlite")));
+        env.closeActive();
+        QCOMPARE(fileBytes(QueryHistory::fileName()), damaged);
+    }
+};
+
+QTEST_MAIN(TestFreehandMemory)
+#include "tst_freehandmemory.moc"
