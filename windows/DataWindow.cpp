@@ -15,6 +15,7 @@
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
 #include "windows/HistoryPanel.h"
+#include "windows/KeptText.h"
 #include "windows/KeyLookup.h"
 #include "windows/QueryHistory.h"
 #include "windows/ReferenceActions.h"
@@ -146,6 +147,7 @@ void DataWindow::buildFreehandMemory() {
     toggle->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     sqlArea_->addAction(toggle);
     connect(toggle, &QAction::triggered, this, tk::handler([this] { toggleHistory(); }));
+    keptText_ = new KeptText(*sql_.SQLQuery, database);
 }
 
 void DataWindow::toggleHistory() {
@@ -299,7 +301,9 @@ void DataWindow::setUp(const QString& table) {
     }
     initialise();
     activate();
-    if (sqlArea_) {
+    // The placeholder is selected, so that the first keystroke replaces it;
+    // a kept text comes back as it was left.
+    if (sqlArea_ && !keptText_->restore()) {
         sql_.SQLQuery->selectAll();
     }
     focusFirstInput();
@@ -348,6 +352,9 @@ void DataWindow::closeEvent(QCloseEvent* event) {
     if (!savePendingEdits()) {
         event->ignore();
         return;
+    }
+    if (sqlArea_) {
+        keptText_->save();
     }
     tk::guarded([this] { closeQueries(); });
     // An MDI child's frame frees itself together with the window.

@@ -10,6 +10,7 @@
 class DataSetPanel;
 class DataWindowHost;
 class HistoryPanel;
+class KeptText;
 struct HistoryEntry;
 class QSplitter;
 class RelationSetup;
@@ -61,6 +62,7 @@ public:
     // The freehand window's statements run, its kept text and its .sql file;
     // null in the other windows.
     HistoryPanel* historyPanel() const { return history_; }
+    KeptText* keptText() const { return keptText_; }
     // Every statement run from the freehand window goes to the history here.
     void recordRun(const HistoryEntry& entry);
 
@@ -107,5 +109,6 @@ private:
     QSplitter* splitter_ = nullptr;
     QFrame* sqlArea_ = nullptr;
     HistoryPanel* history_ = nullptr;
+    KeptText* keptText_ = nullptr;
     Ui::FreehandQuery sql_{};
 };

@@ -8,6 +8,7 @@
 
 #include "toolkit/SqlEditor.h"
 #include "windows/HistoryPanel.h"
+#include "windows/KeptText.h"
 #include "windows/QueryHistory.h"
 
 #include <QLabel>
@@ -123,6 +124,46 @@ private slots:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
         QCOMPARE(w->sqlBox()->text(), QStringLiteral("-- a\nSELECT * FROM Orders"));
         QCOMPARE(historyValue("SELECT count(*) FROM history"), std::string("2"));
+    }
+
+    void keptTextComesBackWithoutRunning() {
+        mainwin::SettingsFolder folder;
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/kept.db");
+        const QString text = QStringLiteral("SELECT * FROM Orders");
+        {
+            Env env;
+            QVERIFY(QFile::copy(env.path, path));
+        }
+        ScriptedDialogs dialogs; // after the first program's own
+        {
+            ProgramFixture first(dialogs);
+            first.open(path);
+            DataWindow* w = freehand(first);
+            QVERIFY(w);
+            QTest::keyClicks(w->sqlBox(), text);
+            // Saved a pause after the typing, without the window closing.
+            auto* pause = w->findChild<QTimer*>(QStringLiteral("KeptTextPause"));
+            QVERIFY(pause && pause->isActive());
+            pause->setInterval(0);
+            pause->start();
+            QTRY_COMPARE(historyValue("SELECT text FROM kept_text"), text.toStdString());
+            QTest::keyClicks(w->sqlBox(), QStringLiteral(" WHERE 1"));
+            first.closeActive();
+            w = freehand(first);
+            QCOMPARE(w->sqlBox()->text(), text + QStringLiteral(" WHERE 1"));
+            QTest::keyClicks(w->sqlBox(), QStringLiteral(" = 1"));
+            first.form.close(); // the program ends
+            ProgramFixture::settle();
+        }
+        ProgramFixture second(dialogs);
+        second.open(path);
+        DataWindow* w = freehand(second);
+        QCOMPARE(w->sqlBox()->text(), text + QStringLiteral(" WHERE 1 = 1"));
+        QVERIFY(!w->query().active());
+        QCOMPARE(historyValue("SELECT count(*) FROM history"), std::string("0"));
+        // A second window at the same time has a slot of its own.
+        QCOMPARE(freehand(second)->keptText()->slot(), 2);
     }
 
     void damagedHistoryFileStopsNothing() {
