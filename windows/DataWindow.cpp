@@ -20,6 +20,7 @@
 #include "windows/QueryHistory.h"
 #include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
+#include "windows/SqlFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -148,6 +149,13 @@ void DataWindow::buildFreehandMemory() {
     sqlArea_->addAction(toggle);
     connect(toggle, &QAction::triggered, this, tk::handler([this] { toggleHistory(); }));
     keptText_ = new KeptText(*sql_.SQLQuery, database);
+    sqlFile_ = new SqlFile(*sql_.SQLQuery);
+    connect(sqlFile_, &SqlFile::titleChanged, this, &DataWindow::showFileInTitle);
+    connect(sqlFile_, &SqlFile::fileDropped, this, tk::handler([this](const QString& name) {
+                if (host_) {
+                    host_->openSqlFile(name);
+                }
+            }));
 }
 
 void DataWindow::toggleHistory() {
@@ -159,6 +167,16 @@ void DataWindow::toggleHistory() {
     history_->reload();
     history_->show();
     history_->setFocus();
+}
+
+void DataWindow::showFileInTitle() {
+    const QString base = QStringLiteral("\"Freehand\" query");
+    const QString file = sqlFile_->titleName();
+    setTitle(file.isEmpty() ? base : file + QStringLiteral(" - ") + base);
+}
+
+bool DataWindow::openSqlFile(const QString& fileName) {
+    return sqlFile_ && sqlFile_->open(fileName);
 }
 
 void DataWindow::recordRun(const HistoryEntry& entry) {
@@ -293,7 +311,7 @@ void DataWindow::setUp(const QString& table) {
         query_.open();
         break;
     case Use::Freehand:
-        setTitle(QStringLiteral("\"Freehand\" query"));
+        showFileInTitle();
         break;
     case Use::MasterDetail:
         setTitle(QStringLiteral("Master-detail"));
@@ -349,7 +367,7 @@ void DataWindow::closeQueries() {
 }
 
 void DataWindow::closeEvent(QCloseEvent* event) {
-    if (!savePendingEdits()) {
+    if (!savePendingEdits() || (sqlFile_ && !sqlFile_->mayClose())) {
         event->ignore();
         return;
     }

@@ -11,6 +11,7 @@ class DataSetPanel;
 class DataWindowHost;
 class HistoryPanel;
 class KeptText;
+class SqlFile;
 struct HistoryEntry;
 class QSplitter;
 class RelationSetup;
@@ -63,6 +64,10 @@ public:
     // null in the other windows.
     HistoryPanel* historyPanel() const { return history_; }
     KeptText* keptText() const { return keptText_; }
+    SqlFile* sqlFile() const { return sqlFile_; }
+    // Shows the .sql file in the freehand window's editor; false (after a
+    // message) when it could not be read.
+    bool openSqlFile(const QString& fileName);
     // Every statement run from the freehand window goes to the history here.
     void recordRun(const HistoryEntry& entry);
 
@@ -77,6 +82,7 @@ private:
     void buildFreehand();
     void buildFreehandMemory();
     void toggleHistory();
+    void showFileInTitle();
     void buildMasterDetail();
     void attachToHost();
     void addFindKeys();
@@ -110,5 +116,6 @@ private:
     QFrame* sqlArea_ = nullptr;
     HistoryPanel* history_ = nullptr;
     KeptText* keptText_ = nullptr;
+    SqlFile* sqlFile_ = nullptr;
     Ui::FreehandQuery sql_{};
 };

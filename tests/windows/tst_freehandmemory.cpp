@@ -53,6 +53,15 @@ void typeAndRun(DataWindow& w, const QString& sql) {
     QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier);
 }
 
+void drop(QWidget* target, const QString& file) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &dropped);
+}
+
 QByteArray fileBytes(const QString& name) {
     QFile f(name);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
@@ -164,6 +173,90 @@ private slots:
         QCOMPARE(historyValue("SELECT count(*) FROM history"), std::string("0"));
         // A second window at the same time has a slot of its own.
         QCOMPARE(freehand(second)->keptText()->slot(), 2);
+    }
+
+    void sqlFileSavesAndOpensExactly() {
+        mainwin::SettingsFolder folder;
+        Env env;
+        DataWindow* w = freehand(env);
+        QVERIFY(w);
+        const QString name = env.dir.path() + QStringLiteral("/ünïcode.sql");
+        const QString text = QStringLiteral("SELECT 'Grüße, 東京' AS x;\n\n-- end\n");
+        w->sqlBox()->setText(text);
+        env.dialogs.fileAnswers.push_back(name);
+        QTest::keyClick(w->sqlBox(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(fileBytes(name), text.toUtf8());
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("ünïcode.sql - ")));
+        QTest::keyClicks(w->sqlBox(), QStringLiteral("x"));
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("ünïcode.sql* - ")));
+        // A window with a file saves to it without asking.
+        QTest::keyClick(w->sqlBox(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(env.count("save"), 1);
+        QCOMPARE(fileBytes(name), (QStringLiteral("x") + text).toUtf8());
+        w->sqlBox()->setText(QString());
+        env.dialogs.saveChoices.push_back(tk::SaveChoice::Discard);
+        env.dialogs.fileAnswers.push_back(name);
+        QTest::keyClick(w->sqlBox(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(w->sqlBox()->text(), QStringLiteral("x") + text);
+        QCOMPARE(env.count("asksave"), 1);
+        // Closing with changes asks: Cancel keeps the window (and the
+        // program, without a word), Save writes.
+        QTest::keyClicks(w->sqlBox(), QStringLiteral("y"));
+        env.form.close();
+        ProgramFixture::settle();
+        QCOMPARE(env.windowCount(), 1);
+        QCOMPARE(env.count("warning"), 0);
+        env.dialogs.saveChoices.push_back(tk::SaveChoice::Save);
+        env.closeActive();
+        QCOMPARE(env.windowCount(), 0);
+        QCOMPARE(fileBytes(name), (QStringLiteral("yx") + text).toUtf8());
+    }
+
+    void badFilesGiveMessagesAndChangeNothing() {
+        mainwin::SettingsFolder folder;
+        Env env;
+        DataWindow* w = freehand(env);
+        QVERIFY(w);
+        const QString missing = env.dir.path() + QStringLiteral("/missing.sql");
+        const QString latin1 = env.dir.path() + QStringLiteral("/latin1.sql");
+        writeFile(latin1, QByteArray("SELECT 'Gr\xfc\xdf' AS x"));
+        for (const QString& name : {missing, env.dir.path(), latin1}) {
+            w->sqlBox()->setText(QStringLiteral("kept"));
+            env.dialogs.clear();
+            env.dialogs.fileAnswers.push_back(name);
+            QTest::keyClick(w->sqlBox(), Qt::Key_O, Qt::ControlModifier);
+            QCOMPARE(env.count("error"), 1);
+            QVERIFY2(env.dialogs.shown.last().text.contains(QFileInfo(name).fileName()),
+                     qPrintable(env.dialogs.shown.last().text));
+            QCOMPARE(w->sqlBox()->text(), QStringLiteral("kept"));
+            QCOMPARE(w->windowTitle(), QStringLiteral("\"Freehand\" query"));
+        }
+        // Dropped on the program, the same file opens no window.
+        env.dialogs.clear();
+        drop(&env.form, latin1);
+        QCOMPARE(env.count("error"), 1);
+        QCOMPARE(env.windowCount(), 1);
+    }
+
+    void droppedSqlFilesOpenInNewWindows() {
+        mainwin::SettingsFolder folder;
+        ScriptedDialogs dialogs;
+        ProgramFixture idle(dialogs);
+        const QString name = idle.dir.path() + QStringLiteral("/drop.sql");
+        writeFile(name, "SELECT 1");
+        drop(&idle.form, name);
+        QCOMPARE(dialogs.count("warning"), 1);
+        QCOMPARE(idle.windowCount(), 0);
+        Env env;
+        DataWindow* w = freehand(env);
+        drop(&env.form, name);
+        drop(w->sqlBox()->viewport(), name);
+        const QList<DataWindow*> windows = mainwin::dataWindows(env.form);
+        QCOMPARE(windows.size(), 3);
+        for (DataWindow* opened : windows.mid(1)) {
+            QCOMPARE(opened->sqlBox()->text(), QStringLiteral("SELECT 1"));
+            QVERIFY(!opened->query().active());
+        }
     }
 
     void damagedHistoryFileStopsNothing() {
