@@ -20,6 +20,7 @@
 #include "windows/QueryHistory.h"
 #include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
+#include "windows/SplitterMemory.h"
 #include "windows/SqlFile.h"
 
 #include <QApplication>
@@ -133,7 +134,8 @@ void DataWindow::buildFreehand() {
 }
 
 // What the freehand window remembers: the statements run (a panel beside
-// the text, Ctrl+Shift+H) and more.
+// the text, Ctrl+Shift+H), its text per database, its .sql file and the
+// splitter's sizes.
 void DataWindow::buildFreehandMemory() {
     const QString database = QueryHistory::databaseKey(connection_.connectionString());
     history_ = new HistoryPanel(database, sqlArea_);
@@ -156,6 +158,7 @@ void DataWindow::buildFreehandMemory() {
                     host_->openSqlFile(name);
                 }
             }));
+    splitmemory::restore(*splitter_);
 }
 
 void DataWindow::toggleHistory() {
@@ -373,6 +376,7 @@ void DataWindow::closeEvent(QCloseEvent* event) {
     }
     if (sqlArea_) {
         keptText_->save();
+        splitmemory::remember(*splitter_);
     }
     tk::guarded([this] { closeQueries(); });
     // An MDI child's frame frees itself together with the window.

@@ -276,6 +276,23 @@ private slots:
         env.closeActive();
         QCOMPARE(fileBytes(QueryHistory::fileName()), damaged);
     }
+
+    void splitIsRememberedForTheNextWindow() {
+        mainwin::SettingsFolder folder;
+        Env env;
+        DataWindow* w = freehand(env);
+        QVERIFY(w);
+        QSplitter* splitter = w->splitter();
+        const QList<int> before = splitter->sizes();
+        QWidget* handle = splitter->handle(1);
+        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(5, 2));
+        QTest::mouseMove(handle, QPoint(5, 62));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(5, 62));
+        const QList<int> dragged = splitter->sizes();
+        QVERIFY(dragged.first() > before.first());
+        env.closeActive();
+        QCOMPARE(freehand(env)->splitter()->sizes(), dragged);
+    }
 };
 
 QTEST_MAIN(TestFreehandMemory)
