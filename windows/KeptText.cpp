@@ -57,7 +57,8 @@ bool KeptText::restore() {
     } catch (const HistoryError&) {
         return false; // the history panel says why
     }
-    if (text.isNull()) {
+    // An emptied editor comes back with its placeholder.
+    if (text.isEmpty()) {
         return false;
     }
     editor_.setText(text);

@@ -19,8 +19,8 @@ public:
     KeptText(QsciScintilla& editor, const QString& database);
     ~KeptText() override;
 
-    // Puts the slot's kept text into the editor; false when there was none
-    // (or the file could not be read).
+    // Puts the slot's kept text into the editor; false when there was none,
+    // it was empty or the file could not be read.
     bool restore();
     // Saves the text when it changed since it was restored or saved.
     void save();
