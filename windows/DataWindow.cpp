@@ -323,9 +323,13 @@ void DataWindow::setUp(const QString& table) {
     initialise();
     activate();
     // The placeholder is selected, so that the first keystroke replaces it;
-    // a kept text comes back as it was left.
-    if (sqlArea_ && !keptText_->restore()) {
-        sql_.SQLQuery->selectAll();
+    // a kept text comes back as it was left. Either is no change of the
+    // user's yet.
+    if (sqlArea_) {
+        if (!keptText_->restore()) {
+            sql_.SQLQuery->selectAll();
+        }
+        sql_.SQLQuery->setModified(false);
     }
     focusFirstInput();
 }

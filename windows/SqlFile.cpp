@@ -85,7 +85,7 @@ bool SqlFile::open(const QString& fileName) {
 void SqlFile::openChosen() {
     QString name = fileName_;
     QString type;
-    if (mayClose() && tk::Dialogs::current().openFile(&editor_, filter, name, type)) {
+    if (mayReplace() && tk::Dialogs::current().openFile(&editor_, filter, name, type)) {
         open(name);
     }
 }
@@ -116,9 +116,24 @@ bool SqlFile::mayClose() {
     if (!hasUnsavedChanges()) {
         return true;
     }
-    switch (tk::Dialogs::current().askToSave(
+    return saveIf(tk::Dialogs::current().askToSave(
         QStringLiteral("Save changes"),
-        QStringLiteral("The SQL in %1 has changed. Save the changes?").arg(shown(fileName_)))) {
+        QStringLiteral("The SQL in %1 has changed. Save the changes?").arg(shown(fileName_))));
+}
+
+// Text typed in a window without a file is asked about too: a file opened
+// over it would otherwise replace it, kept text included.
+bool SqlFile::mayReplace() {
+    if (!fileName_.isEmpty() || !editor_.isModified() || editor_.text().trimmed().isEmpty()) {
+        return mayClose();
+    }
+    return saveIf(tk::Dialogs::current().askToSave(
+        QStringLiteral("Save changes"),
+        QStringLiteral("The SQL typed here is in no file yet. Save it before opening another?")));
+}
+
+bool SqlFile::saveIf(tk::SaveChoice choice) {
+    switch (choice) {
     case tk::SaveChoice::Save:
         return save();
     case tk::SaveChoice::Discard:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/Dialogs.h"
+
 #include <QObject>
 #include <QString>
 
@@ -25,7 +27,7 @@ public:
     // message and changes nothing; returns whether it was read.
     bool open(const QString& fileName);
     // Ctrl+O: a file chosen in the Open dialog, once the changes to the
-    // current file are saved or let go.
+    // current file, or the text typed without one, are saved or let go.
     void openChosen();
     // Ctrl+S: saves to the file, or to a name chosen first. False when
     // cancelled or the file could not be written (after a message).
@@ -45,6 +47,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool mayReplace();
+    // The answer to "save the changes?" carried out; false for Cancel.
+    bool saveIf(tk::SaveChoice choice);
     bool write(const QString& fileName);
     void setFileName(const QString& fileName);
 

@@ -182,6 +182,11 @@ private slots:
         QVERIFY(w);
         const QString name = env.dir.path() + QStringLiteral("/ünïcode.sql");
         const QString text = QStringLiteral("SELECT 'Grüße, 東京' AS x;\n\n-- end\n");
+        // Typed text in no file is not replaced without asking.
+        QTest::keyClicks(w->sqlBox(), QStringLiteral("typed"));
+        QTest::keyClick(w->sqlBox(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(env.dialogs.kinds(), QStringList{QStringLiteral("asksave")});
+        QCOMPARE(w->sqlBox()->text(), QStringLiteral("typed"));
         w->sqlBox()->setText(text);
         env.dialogs.fileAnswers.push_back(name);
         QTest::keyClick(w->sqlBox(), Qt::Key_S, Qt::ControlModifier);
@@ -198,7 +203,7 @@ private slots:
         env.dialogs.fileAnswers.push_back(name);
         QTest::keyClick(w->sqlBox(), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(w->sqlBox()->text(), QStringLiteral("x") + text);
-        QCOMPARE(env.count("asksave"), 1);
+        QCOMPARE(env.count("asksave"), 2);
         // Closing with changes asks: Cancel keeps the window (and the
         // program, without a word), Save writes.
         QTest::keyClicks(w->sqlBox(), QStringLiteral("y"));
@@ -223,6 +228,7 @@ private slots:
         for (const QString& name : {missing, env.dir.path(), latin1}) {
             w->sqlBox()->setText(QStringLiteral("kept"));
             env.dialogs.clear();
+            env.dialogs.saveChoices.push_back(tk::SaveChoice::Discard);
             env.dialogs.fileAnswers.push_back(name);
             QTest::keyClick(w->sqlBox(), Qt::Key_O, Qt::ControlModifier);
             QCOMPARE(env.count("error"), 1);
