@@ -33,6 +33,10 @@ class HistoryFile {
 public:
     HistoryFile() {
         const QString name = QueryHistory::fileName();
+        if (name.isEmpty()) {
+            throw HistoryError("The query history cannot be kept: the system names no data "
+                               "folder for this user.");
+        }
         if (!QDir().mkpath(QFileInfo(name).absolutePath())) {
             throw HistoryError(problem(QStringLiteral("its folder cannot be made.")).toStdString());
         }
@@ -112,9 +116,10 @@ bool isPasswordKey(std::string key) {
 
 } // namespace
 
+// Empty when the system names no data folder for the user.
 QString QueryHistory::fileName() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/history.sqlite");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite");
 }
 
 QString QueryHistory::databaseKey(const std::string& connectionString) {

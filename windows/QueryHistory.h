@@ -30,7 +30,7 @@ public:
 // it and a file that goes bad later is noticed then.
 class QueryHistory {
 public:
-    // <user's data folder>/history.sqlite
+    // <user's data folder>/history.sqlite; empty when there is no such folder.
     static QString fileName();
     // How a database is named in the file: its connection string with every
     // password left out.

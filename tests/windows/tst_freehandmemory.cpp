@@ -132,6 +132,10 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
         QCOMPARE(w->sqlBox()->text(), QStringLiteral("-- a\nSELECT * FROM Orders"));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return); // the current one, at the caret
+        QCOMPARE(w->sqlBox()->text(),
+                 QStringLiteral("-- a\nSELECT * FROM OrdersSELECT * FROM Orders"));
         QCOMPARE(historyValue("SELECT count(*) FROM history"), std::string("2"));
     }
 
