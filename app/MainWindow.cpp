@@ -11,7 +11,9 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Text.h"
+#include "windows/DataWindow.h"
 #include "windows/RowHistory.h"
+#include "windows/SqlFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -195,11 +197,18 @@ void MainWindow::FormCreate() {
 // a refused change keeps the program running, and the user is told why.
 void MainWindow::closeEvent(QCloseEvent* event) {
     FormClose();
-    if (openDataWindows().isEmpty()) {
+    const QList<QMdiSubWindow*> open = openDataWindows();
+    if (open.isEmpty()) {
         event->accept();
         return;
     }
     event->ignore();
+    // A window whose .sql file the user chose not to save yet needs no word.
+    for (QMdiSubWindow* sub : open) {
+        auto* w = qobject_cast<DataWindow*>(sub->widget());
+        if (w && w->sqlFile() && w->sqlFile()->hasUnsavedChanges())
+            return;
+    }
     tk::showMessage(tk::MessageKind::Warning,
                     QStringLiteral("The program did not close: a data window holds a change "
                                    "that the database refused. Correct and save the change, "
@@ -276,7 +285,10 @@ void MainWindow::dropEvent(QDropEvent* event) {
     if (file.isEmpty())
         return;
     event->acceptProposedAction();
-    OpenFile(file);
+    if (SqlFile::isSqlFile(file))
+        openSqlFile(file);
+    else
+        OpenFile(file);
 }
 
 void MainWindow::mnuOpenSQLServerClick() {

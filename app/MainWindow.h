@@ -37,6 +37,9 @@ public:
     // On the status bar, for five seconds.
     void showStatus(const QString& text) override;
     RowHistory* rowHistory() override { return rowHistory_; }
+    // Opens the .sql file in a new freehand query window on the open
+    // database; without one, a message says so.
+    void openSqlFile(const QString& fileName) override;
 
     // The file type the Open dialog starts on: the one last chosen.
     QString OpenDialogFileType() const { return openDialogFileType_; }
@@ -74,7 +77,8 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // A database file dropped on the window opens as with File > Open.
+    // A database file dropped on the window opens as with File > Open; a
+    // .sql file opens in a new freehand query window.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

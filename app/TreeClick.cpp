@@ -4,10 +4,13 @@
 #include "connection/ConnectionManager.h"
 #include "data/service/Connection.h"
 #include "toolkit/Cursors.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Progress.h"
 #include "windows/DataWindow.h"
+#include "windows/SqlFile.h"
 
+#include <QDir>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTreeWidget>
@@ -65,5 +68,22 @@ void MainWindow::DBTreeClick() {
         }
         // The window stays open with its caption; the rest of the setup is skipped.
         tk::reportError(e);
+    }
+}
+
+// The file goes into a new freehand window; a file that cannot be read
+// leaves no window behind.
+void MainWindow::openSqlFile(const QString& fileName) {
+    if (!connectionManager->connection.connected()) {
+        tk::showMessage(tk::MessageKind::Warning,
+                        QStringLiteral("Open a database first: the SQL file %1 opens in a "
+                                       "freehand query window on it.")
+                            .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    auto* w = new DataWindow(connectionManager->connection, Use::Freehand, this);
+    w->setUp();
+    if (!w->openSqlFile(fileName)) {
+        closeCancelledWindow(w);
     }
 }

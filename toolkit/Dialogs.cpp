@@ -70,6 +70,18 @@ public:
                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     }
 
+    SaveChoice askToSave(const QString& caption, const QString& text) override {
+        switch (execBox(QMessageBox::Warning, caption, text,
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)) {
+        case QMessageBox::Save:
+            return SaveChoice::Save;
+        case QMessageBox::Discard:
+            return SaveChoice::Discard;
+        default:
+            return SaveChoice::Cancel;
+        }
+    }
+
     bool prompt(const QString& caption, const QString& label, QString& value, int maxLength,
                 Echo echo) override {
         QInputDialog dialog(QApplication::activeWindow());

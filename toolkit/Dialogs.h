@@ -8,6 +8,8 @@ class QWidget;
 namespace tk {
 
 enum class MessageKind { Error, Warning, Information };
+// The answers to "save the changes?" when a changed document would close.
+enum class SaveChoice { Save, Discard, Cancel };
 
 // Every modal interaction goes through the installed Dialogs. The real one
 // uses Qt; tests install a scripted one that records and answers. Texts are
@@ -27,6 +29,8 @@ public:
     enum class Echo { Shown, Masked };
     virtual bool prompt(const QString& caption, const QString& label, QString& value, int maxLength,
                         Echo echo) = 0;
+    // Save / Discard / Cancel question about a changed document.
+    virtual SaveChoice askToSave(const QString& caption, const QString& text) = 0;
     // File-open dialog; `fileName` is the starting name and, on true, the
     // choice. `selectedFilter` is the file type the dialog starts on (one of
     // the ";;"-separated `filter` entries; empty: the first) and, on true,

@@ -16,16 +16,22 @@
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindowHost.h"
 #include "windows/ErrorPointer.h"
+#include "windows/HistoryPanel.h"
+#include "windows/KeptText.h"
 #include "windows/KeyLookup.h"
+#include "windows/QueryHistory.h"
 #include "windows/ReferenceActions.h"
 #include "windows/RelationSetup.h"
 #include "windows/SafeMode.h"
 #include "windows/ScriptResults.h"
 #include "windows/ScriptRunner.h"
+#include "windows/SplitterMemory.h"
+#include "windows/SqlFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMdiSubWindow>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -138,6 +144,63 @@ void DataWindow::buildFreehand() {
             }));
     sql_.RefreshButton->setToolTip(QStringLiteral(
         "Run the whole text (Ctrl+Return runs the statement under the caret or the selection)"));
+    buildFreehandMemory();
+}
+
+// What the freehand window remembers: the statements run (a panel beside
+// the text, Ctrl+Shift+H), its text per database, its .sql file and the
+// splitter's sizes.
+void DataWindow::buildFreehandMemory() {
+    const QString database = QueryHistory::databaseKey(connection_.connectionString());
+    history_ = new HistoryPanel(database, sqlArea_);
+    history_->hide();
+    sql_.pnlQueryLayout->addWidget(history_, 1);
+    connect(history_, &HistoryPanel::chosen, this, [this](const QString& sql) {
+        sql_.SQLQuery->replaceSelectedText(sql);
+        sql_.SQLQuery->setFocus();
+    });
+    auto* toggle = new QAction(sqlArea_);
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    toggle->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    sqlArea_->addAction(toggle);
+    connect(toggle, &QAction::triggered, this, tk::handler([this] { toggleHistory(); }));
+    keptText_ = new KeptText(*sql_.SQLQuery, database);
+    sqlFile_ = new SqlFile(*sql_.SQLQuery);
+    connect(sqlFile_, &SqlFile::titleChanged, this, &DataWindow::showFileInTitle);
+    connect(sqlFile_, &SqlFile::fileDropped, this, tk::handler([this](const QString& name) {
+                if (host_) {
+                    host_->openSqlFile(name);
+                }
+            }));
+    splitmemory::restore(*splitter_);
+}
+
+void DataWindow::toggleHistory() {
+    if (history_->isVisible()) {
+        history_->hide();
+        sql_.SQLQuery->setFocus();
+        return;
+    }
+    history_->reload();
+    history_->show();
+    history_->setFocus();
+}
+
+void DataWindow::showFileInTitle() {
+    const QString base = QStringLiteral("\"Freehand\" query");
+    const QString file = sqlFile_->titleName();
+    setTitle(file.isEmpty() ? base : file + QStringLiteral(" - ") + base);
+}
+
+bool DataWindow::openSqlFile(const QString& fileName) {
+    return sqlFile_ && sqlFile_->open(fileName);
+}
+
+void DataWindow::recordRun(const HistoryEntry& entry) {
+    QueryHistory::record(entry);
+    if (history_->isVisible()) {
+        history_->reload();
+    }
 }
 
 // The results below the SQL text: the master alone, or a script's tabs.
@@ -148,14 +211,18 @@ void DataWindow::buildScripts() {
     splitter_->addWidget(results_);
     marks_ = new tk::EditorMarks(sql_.SQLQuery);
     pointer_ = std::make_unique<ErrorPointer>(connection_, sql_.SQLQuery, *marks_);
-    script_ = std::make_unique<ScriptRunner>(
-        ScriptRunner::Parts{connection_, sql_.SQLQuery, *marks_, *pointer_, *results_,
-                            [this] { return sql_.SafeModeBox->isChecked(); },
-                            [this](const QString& text) {
-                                if (host_) {
-                                    host_->showStatus(text);
-                                }
-                            }});
+    script_ = std::make_unique<ScriptRunner>(ScriptRunner::Parts{
+        connection_, sql_.SQLQuery, *marks_, *pointer_, *results_,
+        [this] { return sql_.SafeModeBox->isChecked(); },
+        [this](const QString& text) {
+            if (host_) {
+                host_->showStatus(text);
+            }
+        },
+        [this](HistoryEntry& entry) {
+            entry.database = QueryHistory::databaseKey(connection_.connectionString());
+            recordRun(entry);
+        }});
     auto* runAll = new QAction(sqlArea_);
     runAll->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)});
@@ -318,7 +385,7 @@ void DataWindow::setUp(const QString& table) {
         query_.open();
         break;
     case Use::Freehand:
-        setTitle(QStringLiteral("\"Freehand\" query"));
+        showFileInTitle();
         break;
     case Use::MasterDetail:
         setTitle(QStringLiteral("Master-detail"));
@@ -326,8 +393,14 @@ void DataWindow::setUp(const QString& table) {
     }
     initialise();
     activate();
+    // The placeholder is selected, so that the first keystroke replaces it;
+    // a kept text comes back as it was left. Either is no change of the
+    // user's yet.
     if (sqlArea_) {
-        sql_.SQLQuery->selectAll();
+        if (!keptText_->restore()) {
+            sql_.SQLQuery->selectAll();
+        }
+        sql_.SQLQuery->setModified(false);
     }
     focusFirstInput();
 }
@@ -373,9 +446,13 @@ void DataWindow::closeQueries() {
 }
 
 void DataWindow::closeEvent(QCloseEvent* event) {
-    if (!savePendingEdits()) {
+    if (!savePendingEdits() || (sqlFile_ && !sqlFile_->mayClose())) {
         event->ignore();
         return;
+    }
+    if (sqlArea_) {
+        keptText_->save();
+        splitmemory::remember(*splitter_);
     }
     tk::guarded([this] { closeQueries(); });
     // An MDI child's frame frees itself together with the window.
@@ -432,28 +509,42 @@ void DataWindow::runSql(const QString& sql, std::size_t start) {
     // a statement; either runs only once. The first word decides only when
     // the engine cannot tell.
     command_.setCommandText(ss(text));
+    HistoryEntry entry;
+    entry.database = QueryHistory::databaseKey(connection_.connectionString());
+    entry.at = QDateTime::currentDateTimeUtc();
+    entry.sql = sql;
+    QElapsedTimer clock;
+    clock.start();
     try {
         const bool select = firstWord(lines.value(0)) == QLatin1String("select");
         if (command_.returnsRows().value_or(select)) {
-            runSelect(text);
+            runSelect(text, entry);
         } else {
-            runStatement(text);
+            runStatement(text, entry);
         }
     } catch (const std::exception& e) {
         // No connection to ask: it is closed, or was lost and cannot go on.
+        entry.failed = true;
+        entry.error = qs(e.what());
         tk::showMessage(tk::MessageKind::Error, qs(e.what()));
     }
+    entry.milliseconds = clock.elapsed();
+    recordRun(entry);
     // The search-column list follows the result now shown (empty when none).
     master_->fillSearchColumns();
 }
 
-void DataWindow::runSelect(const QString& text) {
+// The rows returned are those read when the grid first shows them.
+void DataWindow::runSelect(const QString& text, HistoryEntry& entry) {
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         const tk::ProgressGuard progress(this);
         query_.setSQL(ss(text));
         query_.open();
+        entry.rows = query_.recordCount();
     } catch (const std::exception& e) {
+        entry.failed = true;
+        entry.error = qs(e.what());
         master_->showClosed();
         if (!tk::isCancellation(e)) {
             tk::showMessage(tk::MessageKind::Error, errorText(e));
@@ -463,14 +554,17 @@ void DataWindow::runSelect(const QString& text) {
 
 // A long statement shows the progress dialog; its Cancel stops the server
 // too, and a cancel is no error to report.
-void DataWindow::runStatement(const QString& text) {
+void DataWindow::runStatement(const QString& text, HistoryEntry& entry) {
     long long affected = 0;
     try {
         const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
         const tk::ProgressGuard progress(this);
         command_.setCommandText(ss(text));
         affected = command_.execute();
+        entry.rows = affected;
     } catch (const std::exception& e) {
+        entry.failed = true;
+        entry.error = qs(e.what());
         if (!tk::isCancellation(e)) {
             tk::showMessage(tk::MessageKind::Error, errorText(e));
         }

@@ -12,6 +12,10 @@
 class DataSetPanel;
 class DataWindowHost;
 class ErrorPointer;
+class HistoryPanel;
+class KeptText;
+class SqlFile;
+struct HistoryEntry;
 class QSplitter;
 class RelationSetup;
 class ScriptResults;
@@ -69,6 +73,17 @@ public:
     QCheckBox* safeModeBox() const { return sqlArea_ ? sql_.SafeModeBox : nullptr; }
     ScriptResults* results() const { return results_; }
 
+    // The freehand window's statements run, its kept text and its .sql file;
+    // null in the other windows.
+    HistoryPanel* historyPanel() const { return history_; }
+    KeptText* keptText() const { return keptText_; }
+    SqlFile* sqlFile() const { return sqlFile_; }
+    // Shows the .sql file in the freehand window's editor; false (after a
+    // message) when it could not be read.
+    bool openSqlFile(const QString& fileName);
+    // Every statement run from the freehand window goes to the history here.
+    void recordRun(const HistoryEntry& entry);
+
     // The first word of a line, lower-cased (see the .cpp for the rule).
     static QString firstWord(const QString& line);
 
@@ -78,6 +93,9 @@ protected:
 private:
     QList<DataSetPanel*> panels() const;
     void buildFreehand();
+    void buildFreehandMemory();
+    void toggleHistory();
+    void showFileInTitle();
     void buildMasterDetail();
     void attachToHost();
     void addFindKeys();
@@ -92,8 +110,8 @@ private:
     void runSql(const QString& sql, std::size_t start = 0);
     QString errorText(const std::exception& e) const;
     QString statementToRun(std::size_t& start) const;
-    void runSelect(const QString& text);
-    void runStatement(const QString& text);
+    void runSelect(const QString& text, HistoryEntry& entry);
+    void runStatement(const QString& text, HistoryEntry& entry);
     void showMasterDetail();
     void fillSearchColumns();
     std::string tableViewSql(const std::string& table) const;
@@ -113,6 +131,9 @@ private:
     RelationSetup* setup_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QFrame* sqlArea_ = nullptr;
+    HistoryPanel* history_ = nullptr;
+    KeptText* keptText_ = nullptr;
+    SqlFile* sqlFile_ = nullptr;
     Ui::FreehandQuery sql_{};
     ScriptResults* results_ = nullptr;
     tk::EditorMarks* marks_ = nullptr;

@@ -19,6 +19,8 @@ public:
     virtual void restoreBanner() = 0;
     // Shows `text` for a few seconds where the host shows short notes.
     virtual void showStatus(const QString& text) = 0;
+    // Opens the .sql file in a new freehand window; nothing by default.
+    virtual void openSqlFile(const QString& fileName) { (void)fileName; }
     // Where following references goes back and forward; none by default.
     virtual RowHistory* rowHistory() { return nullptr; }
 

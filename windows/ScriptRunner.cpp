@@ -9,6 +9,7 @@
 #include "windows/DataSetPanel.h"
 #include "windows/DataWindow.h"
 #include "windows/ErrorPointer.h"
+#include "windows/QueryHistory.h"
 #include "windows/SafeMode.h"
 #include "windows/ScriptMessages.h"
 #include "windows/ScriptResults.h"
@@ -48,16 +49,26 @@ bool ScriptRunner::runPart(const QByteArray& text, vdata::StatementSpan span) {
     const std::string sent =
         tk::ss(statement.split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
     parts_.pointer.aim(sent, span.begin);
+    HistoryEntry entry;
+    entry.at = QDateTime::currentDateTimeUtc();
+    entry.sql = statement;
     QElapsedTimer clock;
     clock.start();
     try {
-        const QString rows = runStatement(statement, sent);
-        parts_.results.messages().addStatement(line, statement, rows, clock.elapsed());
+        const QString rows = runStatement(statement, sent, entry.rows);
+        entry.milliseconds = clock.elapsed();
+        parts_.record(entry);
+        parts_.results.messages().addStatement(line, statement, rows, entry.milliseconds);
         return true;
     } catch (const std::exception& e) {
+        entry.milliseconds = clock.elapsed();
+        entry.failed = true;
+        entry.error = tk::qs(e.what());
+        entry.rows = -1;
+        parts_.record(entry);
         const QString why =
             tk::isCancellation(e) ? QStringLiteral("Cancelled") : parts_.pointer.report(e);
-        parts_.results.messages().addStatement(line, statement, QString(), clock.elapsed(), why);
+        parts_.results.messages().addStatement(line, statement, QString(), entry.milliseconds, why);
         stop(line, why);
         return false;
     }
@@ -65,13 +76,15 @@ bool ScriptRunner::runPart(const QByteArray& text, vdata::StatementSpan span) {
 
 // The engine tells whether the statement returns rows; the first word
 // decides only when it cannot, as for a single statement.
-QString ScriptRunner::runStatement(const QString& statement, const std::string& sent) {
+QString ScriptRunner::runStatement(const QString& statement, const std::string& sent,
+                                   long long& rows) {
     const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
     const tk::ProgressGuard progress(parts_.editor->window());
     command_.setCommandText(sent);
     const bool select = DataWindow::firstWord(statement) == QLatin1String("select");
     if (!command_.returnsRows().value_or(select)) {
-        return QStringLiteral("%1 affected").arg(command_.execute());
+        rows = command_.execute();
+        return QStringLiteral("%1 affected").arg(rows);
     }
     DataSetPanel& panel = parts_.results.nextResult(ScriptResults::titleOf(statement));
     try {
@@ -82,7 +95,8 @@ QString ScriptRunner::runStatement(const QString& statement, const std::string& 
         throw;
     }
     panel.fillSearchColumns();
-    return QStringLiteral("%1 returned").arg(panel.query().recordCount());
+    rows = panel.query().recordCount();
+    return QStringLiteral("%1 returned").arg(rows);
 }
 
 void ScriptRunner::stop(int line, const QString& why) {

@@ -17,6 +17,7 @@ class Connection;
 }
 class ErrorPointer;
 class ScriptResults;
+struct HistoryEntry;
 
 // Runs the freehand window's whole text as a script, statement by
 // statement: each that returns rows gets a result tab, and the Messages tab
@@ -33,14 +34,17 @@ public:
         ScriptResults& results;
         std::function<bool()> safeMode;
         std::function<void(const QString&)> status;
+        // Keeps each statement run (the database is filled in there).
+        std::function<void(HistoryEntry&)> record;
     };
     explicit ScriptRunner(Parts parts);
 
     void run();
 
 private:
-    // What a statement did ("N returned", "N affected"); raises its failure.
-    QString runStatement(const QString& statement, const std::string& sent);
+    // What a statement did ("N returned", "N affected", the count also in
+    // `rows`); raises its failure.
+    QString runStatement(const QString& statement, const std::string& sent, long long& rows);
     // Whether the script goes on after the statement at `span`.
     bool runPart(const QByteArray& text, vdata::StatementSpan span);
     void stop(int line, const QString& why);

@@ -76,19 +76,25 @@ inline void makeDemo(const QString& folder) {
     QVERIFY2(maker.exitCode() == 0, maker.readAll().constData());
 }
 
-// While it lives, the program keeps its settings in a new empty folder.
+// While it lives, the program keeps its settings and its data (the query
+// history) in new empty folders.
 class SettingsFolder {
 public:
-    SettingsFolder() : old_(qgetenv("XDG_CONFIG_HOME")) {
+    SettingsFolder() : old_(qgetenv("XDG_CONFIG_HOME")), oldData_(qgetenv("XDG_DATA_HOME")) {
         qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
+        qputenv("XDG_DATA_HOME", (dir_.path() + QStringLiteral("/data")).toUtf8());
     }
-    ~SettingsFolder() { qputenv("XDG_CONFIG_HOME", old_); }
+    ~SettingsFolder() {
+        qputenv("XDG_CONFIG_HOME", old_);
+        qputenv("XDG_DATA_HOME", oldData_);
+    }
     SettingsFolder(const SettingsFolder&) = delete;
     SettingsFolder& operator=(const SettingsFolder&) = delete;
 
 private:
     QTemporaryDir dir_;
     QByteArray old_;
+    QByteArray oldData_;
 };
 
 } // namespace mainwin

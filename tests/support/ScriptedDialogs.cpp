@@ -58,6 +58,11 @@ bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
     return takeNext(confirmAnswers).value_or(true);
 }
 
+tk::SaveChoice ScriptedDialogs::askToSave(const QString& caption, const QString& text) {
+    shown.append({QStringLiteral("asksave"), caption, text, QString()});
+    return takeNext(saveChoices).value_or(tk::SaveChoice::Cancel);
+}
+
 bool ScriptedDialogs::prompt(const QString& caption, const QString& label, QString& value,
                              int maxLength, Echo echo) {
     shown.append({QStringLiteral("prompt"), caption, label, QString(), echo == Echo::Masked});

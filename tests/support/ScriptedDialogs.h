@@ -11,17 +11,17 @@
 
 // A Dialogs seam for tests: records every interaction and answers from
 // queues filled by the test. An interaction with no queued answer gets a
-// default (confirm: true, prompt: cancel, openFile and saveFile: cancel, showModal: runs
-// the queued script or rejects). Installs itself on construction and puts
-// the real dialogs back on destruction.
+// default (confirm: true, askToSave: cancel, prompt: cancel, openFile and saveFile: cancel,
+// showModal: runs the queued script or rejects). Installs itself on construction and puts the real
+// dialogs back on destruction.
 class ScriptedDialogs : public tk::Dialogs {
 public:
     struct Shown {
-        QString kind;    // "error", "warning", "information", "confirm", "prompt", "open", "save",
-                         // "modal"
-        QString caption; // caption, or the dialog's window title for "modal"
-        QString text;    // message, prompt label, or filter for "open" and "save"
-        QString start;   // "open": the file type the dialog started on; "save": the name
+        QString kind;        // "error", "warning", "information", "confirm", "asksave", "prompt",
+                             // "open", "save", "modal"
+        QString caption;     // caption, or the dialog's window title for "modal"
+        QString text;        // message, prompt label, or filter for "open" and "save"
+        QString start;       // "open": the file type the dialog started on; "save": the name
         bool masked = false; // "prompt": what is typed shows as dots
     };
 
@@ -30,6 +30,7 @@ public:
 
     // Answers, used first-in first-out.
     std::deque<bool> confirmAnswers;
+    std::deque<tk::SaveChoice> saveChoices;
     std::deque<QString> promptAnswers; // a null QString answers Cancel
     std::deque<QString> fileAnswers;   // Open and Save; a null QString answers Cancel
     // The file type chosen in the Open dialog with each answered file; none
@@ -47,6 +48,7 @@ public:
 
     void message(tk::MessageKind kind, const QString& caption, const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
+    tk::SaveChoice askToSave(const QString& caption, const QString& text) override;
     bool prompt(const QString& caption, const QString& label, QString& value, int maxLength,
                 Echo echo) override;
     bool openFile(QWidget* parent, const QString& filter, QString& fileName,
