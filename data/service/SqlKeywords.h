@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vdata {
+
+// The SQL keywords completion offers, upper case, in alphabetical order.
+const std::vector<std::string>& sqlKeywords();
+// Whether `word` is one of them, letter case ignored: such a name needs
+// quotes, and such a word is no alias.
+bool isSqlKeyword(std::string_view word);
+
+// Functions that every engine here knows, upper case.
+const std::vector<std::string>& commonSqlFunctions();
+
+} // namespace vdata
