@@ -12,6 +12,7 @@
 #include "data/service/Errors.h"
 #include "data/service/Progress.h"
 #include "data/service/RefusedByKey.h"
+#include "data/service/SqlKeywords.h"
 #include "data/service/WriteBackSql.h"
 
 #include <algorithm>
@@ -323,6 +324,20 @@ public:
     std::vector<ForeignKey> keysReferencing(const std::string& table) override {
         return session_.run(
             Repeat::Safe, [&](PGconn* c) { return PostgresCatalog::foreignKeys(c, table, true); });
+    }
+
+    // PostgreSQL reads an unquoted name in lower case.
+    SchemaCatalog readCatalog() override {
+        SchemaCatalog catalog;
+        catalog.quoting.foldsToLower = true;
+        catalog.functions = commonSqlFunctions();
+        catalog.functions.insert(catalog.functions.end(),
+                                 {"ARRAY_AGG", "DATE_TRUNC", "EXTRACT", "GENERATE_SERIES", "NOW",
+                                  "STRING_AGG", "SUBSTRING", "TO_CHAR"});
+        catalog.tables = session_.run(Repeat::Safe, PostgresCatalog::listedColumns);
+        catalog.keys = session_.run(Repeat::Safe, PostgresCatalog::allForeignKeys);
+        catalog.buildIndex();
+        return catalog;
     }
 
     std::string rewrite(const std::string& sql) const override {

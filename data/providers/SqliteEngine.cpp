@@ -1,6 +1,7 @@
 #include "data/providers/SqliteEngine.h"
 
 #include "data/providers/SqliteApi.h"
+#include "data/providers/SqliteCatalog.h"
 #include "data/providers/SqliteReadAhead.h"
 #include "data/providers/SqliteRows.h"
 #include "data/providers/SqliteStatement.h"
@@ -144,6 +145,8 @@ public:
         }
         return keys;
     }
+
+    SchemaCatalog readCatalog() override { return readSqliteCatalog(api_, live()); }
 
     std::vector<ForeignKey> keysReferencing(const std::string& table) override {
         std::vector<ForeignKey> keys;
