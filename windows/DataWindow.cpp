@@ -3,6 +3,7 @@
 #include "data/service/Connection.h"
 
 #include "data/service/Dialect.h"
+#include "data/service/SqlCompletion.h"
 #include "data/service/SqlStatements.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
@@ -10,6 +11,8 @@
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
 #include "toolkit/Progress.h"
+#include "toolkit/SchemaCatalogCache.h"
+#include "toolkit/SqlCompleter.h"
 #include "toolkit/SqlEditor.h"
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
@@ -124,6 +127,22 @@ void DataWindow::buildFreehand() {
     connect(run, &QAction::triggered, this, tk::handler([this] { runSql(statementToRun()); }));
     sql_.RefreshButton->setToolTip(QStringLiteral(
         "Run the whole text (Ctrl+Return runs the statement under the caret or the selection)"));
+    attachCompletion();
+}
+
+// The SQL box completes names from the database's catalogue, read in the
+// background; until it is there, only keywords.
+void DataWindow::attachCompletion() {
+    auto* completer = new tk::SqlCompleter(sql_.SQLQuery);
+    tk::SchemaCatalogCache& cache = tk::SchemaCatalogCache::instance();
+    const std::string database = connection_.connectionString();
+    connect(&cache, &tk::SchemaCatalogCache::loaded, completer,
+            [completer, database, &cache](const std::string& loaded) {
+                if (loaded == database) {
+                    completer->setCatalog(cache.catalog(database));
+                }
+            });
+    completer->setCatalog(cache.catalog(database));
 }
 
 // The selection when there is one, else the statement that holds the caret
@@ -370,6 +389,9 @@ void DataWindow::runSql(const QString& sql) {
     }
     // The search-column list follows the result now shown (empty when none).
     master_->fillSearchColumns();
+    if (vdata::changesSchema(ss(sql))) {
+        tk::SchemaCatalogCache::instance().reload(connection_.connectionString());
+    }
 }
 
 void DataWindow::runSelect(const QString& text) {

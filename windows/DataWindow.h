@@ -65,6 +65,7 @@ protected:
 private:
     QList<DataSetPanel*> panels() const;
     void buildFreehand();
+    void attachCompletion();
     void buildMasterDetail();
     void attachToHost();
     void addFindKeys();

@@ -1,0 +1,164 @@
+#include "toolkit/SqlCompleter.h"
+
+#include "toolkit/CompletionList.h"
+#include "toolkit/SqlEditor.h"
+
+#include <QAction>
+#include <QKeyEvent>
+
+#include <algorithm>
+
+namespace tk {
+
+namespace {
+
+bool startsName(int c) {
+    return c >= 0x80 || std::isalnum(c) || c == '_' || c == '.' || c == '"' || c == '`' || c == '[';
+}
+
+} // namespace
+
+SqlCompleter::SqlCompleter(SqlEditor* editor)
+    : QObject(editor), editor_(editor), list_(new CompletionList(editor)) {
+    connect(editor, &QsciScintillaBase::SCN_CHARADDED, this, &SqlCompleter::charAdded);
+    connect(list_, &CompletionList::chosen, this, &SqlCompleter::choose);
+    auto* complete = new QAction(editor);
+    complete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Space));
+    complete->setShortcutContext(Qt::WidgetShortcut);
+    editor->addAction(complete);
+    connect(complete, &QAction::triggered, this, &SqlCompleter::showAtCaret);
+    editor->installEventFilter(this);
+    editor->viewport()->installEventFilter(this);
+}
+
+void SqlCompleter::setCatalog(std::shared_ptr<const vdata::SchemaCatalog> catalog) {
+    catalog_ = std::move(catalog);
+}
+
+std::string_view SqlCompleter::text() const {
+    const auto* bytes =
+        reinterpret_cast<const char*>(editor_->SendScintilla(SqlEditor::SCI_GETCHARACTERPOINTER));
+    return {bytes, static_cast<std::size_t>(editor_->SendScintilla(SqlEditor::SCI_GETLENGTH))};
+}
+
+std::size_t SqlCompleter::caret() const {
+    return static_cast<std::size_t>(editor_->SendScintilla(SqlEditor::SCI_GETCURRENTPOS));
+}
+
+bool SqlCompleter::listShown() const {
+    return list_->isVisible();
+}
+
+bool SqlCompleter::showAtCaret() {
+    return show(vdata::completeSql(text(), caret(), catalog_.get()));
+}
+
+// A name's character asks for the list; a blank only where join conditions
+// are offered ("... ON "); anything else closes it.
+void SqlCompleter::charAdded(int c) {
+    if (startsName(c)) {
+        showAtCaret();
+        return;
+    }
+    const vdata::Completion completion = vdata::completeSql(text(), caret(), catalog_.get());
+    const bool joins = c == ' ' && !completion.items.empty() &&
+                       completion.items.front().kind == vdata::Completion::Kind::JoinCondition;
+    if (joins) {
+        show(completion);
+    } else {
+        hide();
+    }
+}
+
+// The list opens below the first character it replaces.
+bool SqlCompleter::show(const vdata::Completion& completion) {
+    if (completion.items.empty()) {
+        hide();
+        return false;
+    }
+    from_ = completion.from;
+    QStringList items;
+    items.reserve(qsizetype(completion.items.size()));
+    for (const vdata::Completion::Item& item : completion.items) {
+        items << QString::fromStdString(item.text);
+    }
+    const auto from = static_cast<unsigned long>(from_);
+    const int x = int(editor_->SendScintilla(SqlEditor::SCI_POINTXFROMPOSITION, 0UL, long(from)));
+    const int y = int(editor_->SendScintilla(SqlEditor::SCI_POINTYFROMPOSITION, 0UL, long(from)));
+    const int line = int(editor_->SendScintilla(SqlEditor::SCI_TEXTHEIGHT, 0UL, 0L));
+    QWidget* area = editor_->viewport();
+    list_->offer(items, area->mapToGlobal(QPoint(x, y + line)),
+                 area->mapToGlobal(QPoint(x, y)).y());
+    return true;
+}
+
+void SqlCompleter::hide() {
+    list_->hide();
+}
+
+// The chosen item takes the place of what was typed of it.
+void SqlCompleter::choose(const QString& chosen) {
+    hide();
+    const std::size_t to = caret();
+    const QByteArray bytes = chosen.toUtf8();
+    const auto from = static_cast<unsigned long>(std::min(from_, to));
+    editor_->SendScintilla(SqlEditor::SCI_SETTARGETRANGE, from, static_cast<long>(to));
+    editor_->SendScintilla(SqlEditor::SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()),
+                           bytes.constData());
+    editor_->SendScintilla(SqlEditor::SCI_GOTOPOS, from + static_cast<unsigned long>(bytes.size()));
+}
+
+// The keys that work the open list; whether `key` was one.
+bool SqlCompleter::listKey(int key) {
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        list_->move(key == Qt::Key_Up ? -1 : 1);
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        list_->move(key == Qt::Key_PageUp ? -list_->pageRows() : list_->pageRows());
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        choose(list_->current());
+        return true;
+    case Qt::Key_Escape:
+        hide();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// With the list open, its keys work the list; a click in the text or the
+// editor losing the keyboard closes it. With the list closed, Tab after
+// "JOIN t [alias]" offers the ON clause.
+bool SqlCompleter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut || event->type() == QEvent::MouseButtonPress) {
+        hide();
+    } else if (watched == editor_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain =
+            key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
+        if (listShown()) {
+            if (plain && listKey(key->key())) {
+                return true;
+            }
+            // Keys that move the caret or delete close it; typed text
+            // shows it again as it fits then.
+            if (key->text().isEmpty() || key->key() == Qt::Key_Backspace ||
+                key->key() == Qt::Key_Delete) {
+                hide();
+            }
+            return false;
+        }
+        if (plain && key->key() == Qt::Key_Tab) {
+            return show(vdata::joinClauseAt(text(), caret(), catalog_.get()));
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace tk
