@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <cctype>
 
 namespace tk {
 
@@ -72,7 +73,10 @@ void SqlCompleter::charAdded(int c) {
 
 // The list opens below the first character it replaces.
 bool SqlCompleter::show(const vdata::Completion& completion) {
-    if (completion.items.empty()) {
+    const bool typedInFull =
+        completion.items.size() == 1 &&
+        completion.items.front().text == text().substr(completion.from, caret() - completion.from);
+    if (completion.items.empty() || typedInFull) {
         hide();
         return false;
     }

@@ -137,10 +137,6 @@ std::vector<TableRef> tablesOf(const Tokens& t) {
     return refs;
 }
 
-const SchemaCatalog::Table* resolve(const TableRef& ref, const SchemaCatalog& catalog) {
-    return catalog.find(ref.table);
-}
-
 // The table `qualifier` (an alias or a table name) stands for.
 const SchemaCatalog::Table* qualified(const std::string& qualifier,
                                       const std::vector<TableRef>& refs,
@@ -148,7 +144,7 @@ const SchemaCatalog::Table* qualified(const std::string& qualifier,
     const std::string folded = foldCase(qualifier);
     for (const TableRef& ref : refs) {
         if (!ref.alias.empty() && foldCase(ref.alias) == folded) {
-            return resolve(ref, catalog);
+            return catalog.find(ref.table);
         }
     }
     return catalog.find(qualifier);
@@ -174,10 +170,10 @@ std::string pairs(const std::string& left, const std::vector<std::string>& leftC
 std::vector<std::string> joinConditions(const std::vector<TableRef>& refs, std::size_t joined,
                                         const SchemaCatalog& catalog) {
     const TableRef& j = refs[joined];
-    const SchemaCatalog::Table* jt = resolve(j, catalog);
+    const SchemaCatalog::Table* jt = catalog.find(j.table);
     std::vector<std::string> found;
     for (std::size_t e = 0; e < joined; ++e) {
-        const SchemaCatalog::Table* et = resolve(refs[e], catalog);
+        const SchemaCatalog::Table* et = catalog.find(refs[e].table);
         for (const ForeignKey& key : catalog.keys) {
             std::string text;
             if (sameTable(key.table, et) && sameTable(key.referencedTable, jt)) {
@@ -272,7 +268,8 @@ Completion completeSql(std::string_view text, std::size_t caret, const SchemaCat
         const std::string word = upper(keyword->text);
         if (word == "FROM" || word == "JOIN" || word == "UPDATE" || word == "INTO" ||
             word == "TABLE") {
-            if (catalog) {
+            // CREATE TABLE names a new table.
+            if (catalog && !(word == "TABLE" && last(1) && isWord(*last(1), "CREATE"))) {
                 for (const SchemaCatalog::Table* table : catalog->tablesStartingWith(prefix)) {
                     offer.name(table->name, Completion::Kind::Table);
                 }
@@ -288,7 +285,7 @@ Completion completeSql(std::string_view text, std::size_t caret, const SchemaCat
         }
     }
     for (const TableRef& ref : refs) {
-        if (const auto* table = catalog ? resolve(ref, *catalog) : nullptr) {
+        if (const auto* table = catalog ? catalog->find(ref.table) : nullptr) {
             for (const std::string& column : table->columns) {
                 offer.name(column, Completion::Kind::Column);
             }

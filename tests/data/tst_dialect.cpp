@@ -67,6 +67,8 @@ private slots:
         row("second statement's alias", "SELECT * FROM Album a;\nSELECT a.| FROM Artist a",
             K::Column, {"ArtistId", "Name"}, "");
         row("keyword", "sel|", K::Keyword, {"SELECT"}, "sel");
+        row("table to drop", "DROP TABLE art|", K::Table, {"Artist"}, "art");
+        row("new table's name", "CREATE TABLE art|", K::Table, {}, "art");
         row("alias being typed", "SELECT * FROM Album al|", K::Keyword, {}, "al");
         row("in a string", "SELECT 'FROM al|", K::Keyword, {}, "");
         row("in a line comment", "SELECT * -- FROM al|", K::Keyword, {}, "");

@@ -3,6 +3,7 @@
 // choosing from the list with Return or Tab, then running what was written.
 
 #include "tests/support/ChinookProgram.h"
+#include "tests/support/MariaDbTestEnv.h"
 #include "tests/support/PgTestEnv.h"
 
 #include "toolkit/SchemaCatalogCache.h"
@@ -10,17 +11,47 @@
 #include "toolkit/SqlEditor.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
-// Chinook on the test server: the script without its own database set-up
-// (everything before "\c chinook;").
-std::string chinookForPostgres() {
+// Chinook for a server: the script without its own database set-up
+// (everything before "\c chinook;"). `artistsOnly` keeps the tables and keys
+// with the artists and albums only: MariaDB refuses some of the other rows.
+std::string chinookForServers(bool artistsOnly) {
     QFile script(chinook::original().replace("Chinook_Sqlite.sqlite", "Chinook_PostgreSql.sql"));
     script.open(QIODevice::ReadOnly);
     const QByteArray text = script.readAll();
-    return text.mid(text.indexOf("\\c chinook;") + 11).toStdString();
+    const qsizetype begin = text.indexOf("\\c chinook;") + 11;
+    if (!artistsOnly) {
+        return text.mid(begin).toStdString();
+    }
+    const qsizetype rows = text.indexOf("INSERT INTO genre");
+    const qsizetype artists = text.indexOf("INSERT INTO artist");
+    const qsizetype tracks = text.indexOf("INSERT INTO track");
+    return (text.mid(begin, rows - begin) + text.mid(artists, tracks - artists)).toStdString();
+}
+
+// Chinook loaded into a scratch database of the named server; its
+// connection string, or empty when the server is not running.
+template <class Scratch>
+std::string loadChinook(std::unique_ptr<Scratch>& db, bool running, bool artistsOnly = false) {
+    if (!running) {
+        return {};
+    }
+    db = std::make_unique<Scratch>("completion");
+    db->exec(chinookForServers(artistsOnly));
+    return db->connectionString();
+}
+
+// The freehand window shown with the keyboard in its editor, emptied.
+tk::SqlEditor* typeInto(DataWindow& w) {
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.sqlBox()->setFocus();
+    w.sqlBox()->clear();
+    return w.sqlBox();
 }
 
 } // namespace
@@ -31,57 +62,59 @@ private slots:
     void init() { program::failOnConnectionWarnings(); }
 
     void choosingWritesWhatRuns_data() {
-        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<QString>("written");
         QTest::addColumn<QString>("count");
-        const auto row = [](const char* tag, bool server, const char* typed, QList<int> keys,
+        const auto row = [](const char* tag, const char* engine, const char* typed, QList<int> keys,
                             const char* written, const char* count) {
-            QTest::newRow(tag) << server << QString(typed) << keys << QString(written)
+            QTest::newRow(tag) << QString(engine) << QString(typed) << keys << QString(written)
                                << QString(count);
         };
         const QList<int> ret{Qt::Key_Return};
         const QList<int> tab{Qt::Key_Tab};
         const QList<int> tabReturn{Qt::Key_Tab, Qt::Key_Return};
-        row("sqlite table", false, "SELECT * FROM Al", ret, "SELECT * FROM Album",
+        row("sqlite table", "sqlite", "SELECT * FROM Al", ret, "SELECT * FROM Album",
             "SELECT count(*) FROM Album");
-        row("sqlite join after ON", false, "SELECT * FROM Album al JOIN Artist ar ON ", tab,
+        row("sqlite join after ON", "sqlite", "SELECT * FROM Album al JOIN Artist ar ON ", tab,
             "SELECT * FROM Album al JOIN Artist ar ON al.ArtistId = ar.ArtistId",
             "SELECT count(*) FROM Album");
-        row("sqlite join on Tab", false, "SELECT * FROM Artist ar JOIN Album al", tabReturn,
+        row("sqlite join on Tab", "sqlite", "SELECT * FROM Artist ar JOIN Album al", tabReturn,
             "SELECT * FROM Artist ar JOIN Album al ON ar.ArtistId = al.ArtistId",
             "SELECT count(*) FROM Album");
-        row("postgresql table", true, "SELECT * FROM Al", ret, "SELECT * FROM album",
+        row("postgresql table", "postgresql", "SELECT * FROM Al", ret, "SELECT * FROM album",
             "SELECT count(*) FROM album");
-        row("postgresql join after ON", true, "SELECT * FROM album al JOIN artist ar ON ", ret,
+        row("postgresql join after ON", "postgresql", "SELECT * FROM album al JOIN artist ar ON ",
+            ret, "SELECT * FROM album al JOIN artist ar ON al.artist_id = ar.artist_id",
+            "SELECT count(*) FROM album");
+        row("mariadb table on Tab", "mariadb", "SELECT * FROM al", tab, "SELECT * FROM album",
+            "SELECT count(*) FROM album");
+        row("mariadb join after ON", "mariadb", "SELECT * FROM album al JOIN artist ar ON ", ret,
             "SELECT * FROM album al JOIN artist ar ON al.artist_id = ar.artist_id",
             "SELECT count(*) FROM album");
     }
     void choosingWritesWhatRuns() {
-        QFETCH(bool, server);
+        QFETCH(QString, engine);
         QFETCH(QString, typed);
         QFETCH(QList<int>, keys);
         QFETCH(QString, written);
         QFETCH(QString, count);
-        std::unique_ptr<pgtest::ScratchDatabase> pg;
-        if (server && !pgtest::testServer()) {
-            QSKIP(pgtest::noServerMessage);
-        }
         chinook::Program env;
-        if (server) {
-            pg = std::make_unique<pgtest::ScratchDatabase>("completion");
-            pg->exec(chinookForPostgres());
-            env.dm.connection.close();
-            env.dm.connection.setConnectionString(pg->connectionString());
-            env.dm.connection.open();
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        std::unique_ptr<mariadbtest::ScratchDatabase> maria;
+        const std::string server =
+            engine == "postgresql" ? loadChinook(pg, pgtest::testServer() != nullptr)
+            : engine == "mariadb"  ? loadChinook(maria, mariadbtest::testServer() != nullptr, true)
+                                   : env.connection().connectionString();
+        if (server.empty()) {
+            QSKIP("The test server is not running");
         }
+        env.dm.connection.close();
+        env.dm.connection.setConnectionString(server);
+        env.dm.connection.open();
         DataWindow w(env.connection(), DataWindow::Use::Freehand);
-        w.show();
-        QApplication::setActiveWindow(&w);
-        tk::SqlEditor* editor = w.sqlBox();
-        editor->setFocus();
-        editor->clear();
+        tk::SqlEditor* editor = typeInto(w);
         auto* completer = editor->findChild<tk::SqlCompleter*>();
         QVERIFY(QTest::qWaitFor([completer] { return completer->catalog() != nullptr; }));
 
@@ -108,10 +141,7 @@ private slots:
     void createdTableIsOffered() {
         chinook::Program env;
         DataWindow w(env.connection(), DataWindow::Use::Freehand);
-        w.show();
-        QApplication::setActiveWindow(&w);
-        tk::SqlEditor* editor = w.sqlBox();
-        editor->setFocus();
+        tk::SqlEditor* editor = typeInto(w);
         auto* completer = editor->findChild<tk::SqlCompleter*>();
         QVERIFY(QTest::qWaitFor([completer] { return completer->catalog() != nullptr; }));
         editor->setText(QStringLiteral("CREATE TABLE Zebra (Stripes INT)"));
@@ -122,6 +152,26 @@ private slots:
         QTest::keyClicks(editor, QStringLiteral("SELECT * FROM zeb"));
         QTest::keyClick(editor, Qt::Key_Return);
         QCOMPARE(editor->text(), QStringLiteral("SELECT * FROM Zebra"));
+    }
+
+    // A catalogue that cannot be read (here the file is gone; the window's
+    // session still has it open) leaves keywords only, and no message.
+    void unreadableCatalogueOffersKeywords() {
+        chinook::Program env;
+        QVERIFY(QFile::remove(env.path));
+        QSignalSpy loaded(&tk::SchemaCatalogCache::instance(), &tk::SchemaCatalogCache::loaded);
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        tk::SqlEditor* editor = typeInto(w);
+        auto* completer = editor->findChild<tk::SqlCompleter*>();
+        QVERIFY(loaded.wait());
+        QCOMPARE(completer->catalog(), nullptr);
+        QTest::keyClicks(editor, QStringLiteral("SELECT * FROM Al"));
+        QVERIFY(!completer->listShown());
+        QTest::keyClicks(editor, QStringLiteral("; sel"));
+        QVERIFY(completer->listShown());
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(editor->text(), QStringLiteral("SELECT * FROM Al; SELECT"));
+        QCOMPARE(env.dialogs.shown.size(), 0);
     }
 };
 
