@@ -146,7 +146,17 @@ public:
         return keys;
     }
 
-    SchemaCatalog readCatalog() override { return readSqliteCatalog(api_, live()); }
+    // SQLCipher's older core has no pragma functions to join: there the
+    // catalogue is read table by table.
+    SchemaCatalog readCatalog() override {
+        try {
+            return readSqliteCatalog(api_, live());
+        } catch (const DataError&) {
+            SchemaCatalog catalog = Engine::readCatalog();
+            catalog.quoting = NameQuoting();
+            return catalog;
+        }
+    }
 
     std::vector<ForeignKey> keysReferencing(const std::string& table) override {
         std::vector<ForeignKey> keys;
