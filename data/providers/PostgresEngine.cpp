@@ -12,7 +12,6 @@
 #include "data/service/Errors.h"
 #include "data/service/Progress.h"
 #include "data/service/RefusedByKey.h"
-#include "data/service/SqlKeywords.h"
 #include "data/service/WriteBackSql.h"
 
 #include <algorithm>
@@ -328,9 +327,8 @@ public:
 
     // PostgreSQL reads an unquoted name in lower case.
     SchemaCatalog readCatalog() override {
-        SchemaCatalog catalog;
+        SchemaCatalog catalog = emptyCatalog();
         catalog.quoting.foldsToLower = true;
-        catalog.functions = commonSqlFunctions();
         catalog.functions.insert(catalog.functions.end(),
                                  {"ARRAY_AGG", "DATE_TRUNC", "EXTRACT", "GENERATE_SERIES", "NOW",
                                   "STRING_AGG", "SUBSTRING", "TO_CHAR"});

@@ -4,15 +4,18 @@
 
 namespace vdata {
 
-// The quote characters are those the engine's rewrite puts around a
-// bracketed name.
-SchemaCatalog Engine::readCatalog() {
+SchemaCatalog Engine::emptyCatalog() const {
     SchemaCatalog catalog;
     const std::string quoted = rewrite("[x]");
     if (quoted.size() == 3) {
         catalog.quoting = {quoted.front(), quoted.back(), false};
     }
     catalog.functions = commonSqlFunctions();
+    return catalog;
+}
+
+SchemaCatalog Engine::readCatalog() {
+    SchemaCatalog catalog = emptyCatalog();
     for (const std::string& table : listTables()) {
         const ResultSet empty =
             query("SELECT * FROM " + rewrite(bracketName(table)) + " WHERE 1=0", {});

@@ -167,6 +167,11 @@ public:
     // changed, by this session or another; none when the engine cannot tell.
     using DataStamp = std::string;
     virtual std::optional<DataStamp> dataStamp() { return std::nullopt; }
+
+protected:
+    // A catalogue without tables: the common functions, and the quotes the
+    // engine's rewrite puts around a bracketed name.
+    SchemaCatalog emptyCatalog() const;
 };
 
 } // namespace vdata

@@ -132,7 +132,7 @@ private slots:
     void masterLinkBindsParameters();
     void declaredKeysAreRead_data();
     void declaredKeysAreRead();
-    void catalogueAgreesWithTheTableCalls_data() { enginetest::engines(); }
+    void catalogueAgreesWithTheTableCalls_data() { declaredKeysAreRead_data(); }
     void catalogueAgreesWithTheTableCalls();
     void namesThatNeedQuotingAreWrittenBack_data() { enginetest::engines(); }
     void namesThatNeedQuotingAreWrittenBack();
@@ -507,10 +507,18 @@ void TestEngineContract::catalogueAgreesWithTheTableCalls() {
     // Through ODBC the referenced columns are named (MariaDB wants them, and
     // SQLite's driver does not look up the primary key).
     const std::string referenced = engine.startsWith("odbc") ? "customers (id)" : "customers";
-    EngineDb db(engine, std::string(schema) + keySchema + "CREATE TABLE notes_of (cust INT " +
-                            "REFERENCES " + referenced + ");" +
-                            "CREATE VIEW order_ids AS SELECT id FROM orders;");
-    Engine& e = db.connection().engine();
+    std::unique_ptr<EngineDb> db;
+    Connection access;
+    if (engine == QLatin1String("access")) {
+        access.setConnectionString(testdb::jetString(AccessTestData::file("nwind.mdb")));
+        access.open();
+    } else {
+        db = std::make_unique<EngineDb>(
+            engine, std::string(schema) + keySchema +
+                        "CREATE TABLE notes_of (cust INT REFERENCES " + referenced + ");" +
+                        "CREATE VIEW order_ids AS SELECT id FROM orders;");
+    }
+    Engine& e = db ? db->connection().engine() : access.engine();
     const SchemaCatalog fast = e.readCatalog();
     const SchemaCatalog slow = e.Engine::readCatalog();
     QCOMPARE(fast.tables.size(), slow.tables.size());
@@ -525,8 +533,9 @@ void TestEngineContract::catalogueAgreesWithTheTableCalls() {
         return described(keys);
     };
     QCOMPARE(sorted(fast.keys), sorted(slow.keys));
-    QVERIFY(sorted(fast.keys).contains("notes_of(cust)>customers(id)"));
-    QVERIFY(fast.find("ORDER_IDS") != nullptr);
+    QVERIFY(!fast.keys.empty());
+    QVERIFY(!db || sorted(fast.keys).contains("notes_of(cust)>customers(id)"));
+    QVERIFY(!db || fast.find("ORDER_IDS") != nullptr);
 }
 
 // A table and columns whose names hold a blank, a backtick, brackets and a
