@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <set>
 
 namespace vdata {
@@ -43,8 +44,7 @@ struct TableRef {
 // text) and the token the caret stands in or at the end of.
 struct Statement {
     Tokens code;
-    const SqlToken* atCaret = nullptr;
-    Tokens all;
+    std::optional<SqlToken> atCaret;
 };
 
 Statement statementAround(std::string_view text, std::size_t caret) {
@@ -58,13 +58,10 @@ Statement statementAround(std::string_view text, std::size_t caret) {
     }
     const std::size_t end = std::max(span.end, caret);
     Statement s;
-    s.all = lexSql(text.substr(begin, end - begin));
-    for (SqlToken& t : s.all) {
+    for (SqlToken t : lexSql(text.substr(begin, end - begin))) {
         t.offset += begin;
-    }
-    for (const SqlToken& t : s.all) {
         if (t.offset < caret && caret <= t.offset + t.text.size()) {
-            s.atCaret = &t;
+            s.atCaret = t;
         }
         if (t.kind != Kind::Space && t.kind != Kind::Comment) {
             s.code.push_back(t);
@@ -227,7 +224,7 @@ Completion completeSql(std::string_view text, std::size_t caret, const SchemaCat
     const Statement s = statementAround(text, caret);
     std::string prefix;
     bool quoted = false;
-    if (const SqlToken* t = s.atCaret) {
+    if (const std::optional<SqlToken>& t = s.atCaret) {
         const bool inside = caret < t->offset + t->text.size() || openAtEnd(*t);
         if ((t->kind == Kind::String || t->kind == Kind::Comment) && inside) {
             return c;
