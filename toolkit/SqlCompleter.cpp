@@ -2,6 +2,7 @@
 
 #include "toolkit/CompletionList.h"
 #include "toolkit/SqlEditor.h"
+#include "toolkit/SqlHighlighter.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -46,12 +47,55 @@ std::size_t SqlCompleter::caret() const {
     return static_cast<std::size_t>(editor_->SendScintilla(SqlEditor::SCI_GETCURRENTPOS));
 }
 
+// The ';' at `pos` ends a statement unless the highlighter styled it as
+// part of a string, a comment or a quoted name (styling it first if needed).
+bool SqlCompleter::endsStatement(std::size_t pos) const {
+    const auto end = static_cast<long>(pos + 1);
+    if (editor_->SendScintilla(SqlEditor::SCI_GETENDSTYLED) < end) {
+        editor_->SendScintilla(SqlEditor::SCI_COLOURISE,
+                               editor_->SendScintilla(SqlEditor::SCI_GETENDSTYLED), end);
+    }
+    const long style =
+        editor_->SendScintilla(SqlEditor::SCI_GETSTYLEAT, static_cast<unsigned long>(pos));
+    return style != SqlHighlighter::String && style != SqlHighlighter::Comment &&
+           style != SqlHighlighter::QuotedName;
+}
+
+// What fits at the caret, read from the statement that holds it only (between
+// the ';' before the caret and the one after), so that a long script costs
+// no more than one statement.
+vdata::Completion SqlCompleter::atCaret(bool joinClause) const {
+    const std::string_view all = text();
+    const std::size_t at = caret();
+    std::size_t begin = 0;
+    for (std::size_t semi = at; semi > 0;) {
+        semi = all.rfind(';', semi - 1);
+        if (semi == std::string_view::npos) {
+            break;
+        }
+        if (endsStatement(semi)) {
+            begin = semi + 1;
+            break;
+        }
+    }
+    std::size_t end = all.find(';', at);
+    while (end != std::string_view::npos && !endsStatement(end)) {
+        end = all.find(';', end + 1);
+    }
+    const std::string_view statement = all.substr(begin, std::min(end, all.size()) - begin);
+    vdata::Completion c = joinClause ? vdata::joinClauseAt(statement, at - begin, catalog_.get())
+                                     : vdata::completeSql(statement, at - begin, catalog_.get());
+    c.from += begin;
+    c.to += begin;
+    return c;
+}
+
 bool SqlCompleter::listShown() const {
     return list_->isVisible();
 }
 
 bool SqlCompleter::showAtCaret() {
-    return show(vdata::completeSql(text(), caret(), catalog_.get()));
+    return show(atCaret(false));
 }
 
 // A name's character asks for the list; a blank only where join conditions
@@ -61,7 +105,7 @@ void SqlCompleter::charAdded(int c) {
         showAtCaret();
         return;
     }
-    const vdata::Completion completion = vdata::completeSql(text(), caret(), catalog_.get());
+    const vdata::Completion completion = atCaret(false);
     const bool joins = c == ' ' && !completion.items.empty() &&
                        completion.items.front().kind == vdata::Completion::Kind::JoinCondition;
     if (joins) {
@@ -159,7 +203,7 @@ bool SqlCompleter::eventFilter(QObject* watched, QEvent* event) {
             return false;
         }
         if (plain && key->key() == Qt::Key_Tab) {
-            return show(vdata::joinClauseAt(text(), caret(), catalog_.get()));
+            return show(atCaret(true));
         }
     }
     return QObject::eventFilter(watched, event);

@@ -37,6 +37,8 @@ private:
     void hide();
     bool listKey(int key);
     void choose(const QString& text);
+    vdata::Completion atCaret(bool joinClause) const;
+    bool endsStatement(std::size_t pos) const;
     std::string_view text() const;
     std::size_t caret() const;
 

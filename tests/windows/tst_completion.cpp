@@ -83,6 +83,10 @@ private slots:
         row("sqlite join on Tab", "sqlite", "SELECT * FROM Artist ar JOIN Album al", tabReturn,
             "SELECT * FROM Artist ar JOIN Album al ON ar.ArtistId = al.ArtistId",
             "SELECT count(*) FROM Album");
+        row("sqlite ';' in a string is no statement end", "sqlite",
+            "SELECT * FROM Album al WHERE al.Title <> 'x;y' AND al.Alb", ret,
+            "SELECT * FROM Album al WHERE al.Title <> 'x;y' AND al.AlbumId",
+            "SELECT count(*) FROM Album");
         row("postgresql table", "postgresql", "SELECT * FROM Al", ret, "SELECT * FROM album",
             "SELECT count(*) FROM album");
         row("postgresql join after ON", "postgresql", "SELECT * FROM album al JOIN artist ar ON ",
