@@ -36,8 +36,12 @@ void SchemaCatalogCache::reload(const std::string& connectionString) {
     read(connectionString);
 }
 
+void SchemaCatalogCache::forget(const std::string& connectionString) {
+    entries_.erase(connectionString);
+}
+
 void SchemaCatalogCache::read(const std::string& connectionString) {
-    const int generation = ++entries_[connectionString].generation;
+    const int generation = entries_[connectionString].generation = ++reads_;
     QThread* thread = QThread::create([this, connectionString, generation] {
         Catalog catalog;
         // Whatever stops the read (no reader for the file, a server gone)
@@ -63,11 +67,11 @@ void SchemaCatalogCache::read(const std::string& connectionString) {
 
 void SchemaCatalogCache::deliver(const std::string& connectionString, int generation,
                                  Catalog catalog) {
-    Entry& entry = entries_[connectionString];
-    if (entry.generation != generation) {
+    const auto entry = entries_.find(connectionString);
+    if (entry == entries_.end() || entry->second.generation != generation) {
         return;
     }
-    entry.catalog = std::move(catalog);
+    entry->second.catalog = std::move(catalog);
     emit loaded(connectionString);
 }
 

@@ -26,6 +26,9 @@ public:
     Catalog catalog(const std::string& connectionString);
     // Reads it again, as the schema may have changed.
     void reload(const std::string& connectionString);
+    // Drops it: the database was closed, and may be changed before it is
+    // opened again.
+    void forget(const std::string& connectionString);
 
 signals:
     // A read of the database's catalogue ended (with a catalogue or not).
@@ -39,9 +42,10 @@ private:
 
     struct Entry {
         Catalog catalog;
-        int generation = 0; // of the latest read; older reads' results are dropped
+        int generation = 0; // of its latest read; other reads' results are dropped
     };
     std::map<std::string, Entry> entries_;
+    int reads_ = 0; // numbers every read, so that a dropped entry's read is known
 };
 
 } // namespace tk

@@ -158,6 +158,24 @@ private slots:
         QCOMPARE(editor->text(), QStringLiteral("SELECT * FROM Zebra"));
     }
 
+    // The catalogue is read again after a reconnect: the database may have
+    // been changed while it was closed.
+    void reconnectReadsTheCatalogueAgain() {
+        chinook::Program env;
+        {
+            DataWindow first(env.connection(), DataWindow::Use::Freehand);
+            auto* completer = first.sqlBox()->findChild<tk::SqlCompleter*>();
+            QVERIFY(QTest::qWaitFor([completer] { return completer->catalog() != nullptr; }));
+        }
+        env.dm.connection.close();
+        testdb::run(env.path, "CREATE TABLE Zebra (Stripes INT)");
+        env.dm.connection.open();
+        DataWindow w(env.connection(), DataWindow::Use::Freehand);
+        auto* completer = w.sqlBox()->findChild<tk::SqlCompleter*>();
+        QVERIFY(QTest::qWaitFor(
+            [completer] { return completer->catalog() && completer->catalog()->find("Zebra"); }));
+    }
+
     // A catalogue that cannot be read (here the file is gone; the window's
     // session still has it open) leaves keywords only, and no message.
     void unreadableCatalogueOffersKeywords() {
