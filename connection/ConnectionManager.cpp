@@ -5,6 +5,7 @@
 #include "connection/ServerLogin.h"
 #include "data/service/Errors.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/SchemaCatalogCache.h"
 #include "toolkit/Text.h"
 
 ConnectionManager* connectionManager = nullptr;
@@ -95,5 +96,6 @@ void ConnectionManager::beforeDisconnect() {
 }
 
 void ConnectionManager::afterDisconnect() {
+    tk::SchemaCatalogCache::instance().forget(connection.connectionString());
     Q_EMIT disconnected();
 }

@@ -1,5 +1,6 @@
 #include "toolkit/SqlHighlighter.h"
 
+#include "data/service/SqlKeywords.h"
 #include "data/service/SqlLexer.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -7,7 +8,6 @@
 #include <QFontDatabase>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <string>
 #include <string_view>
@@ -20,54 +20,9 @@ namespace {
 
 using vdata::SqlFamily;
 
-// Words most engines reserve, upper case.
-constexpr std::array<std::string_view, 96> commonKeywords = {
-    "ADD",        "ALL",         "ALTER",     "AND",       "AS",        "ASC",       "BEGIN",
-    "BETWEEN",    "BY",          "CASE",      "CAST",      "CHECK",     "COLUMN",    "COMMIT",
-    "CONSTRAINT", "CREATE",      "CROSS",     "DATABASE",  "DEFAULT",   "DELETE",    "DESC",
-    "DISTINCT",   "DROP",        "ELSE",      "END",       "ESCAPE",    "EXCEPT",    "EXISTS",
-    "EXPLAIN",    "FALSE",       "FOREIGN",   "FROM",      "FULL",      "FUNCTION",  "GROUP",
-    "HAVING",     "IF",          "IN",        "INDEX",     "INNER",     "INSERT",    "INTERSECT",
-    "INTO",       "IS",          "JOIN",      "KEY",       "LEFT",      "LIKE",      "LIMIT",
-    "NATURAL",    "NOT",         "NULL",      "OFFSET",    "ON",        "OR",        "ORDER",
-    "OUTER",      "OVER",        "PARTITION", "PRAGMA",    "PRIMARY",   "PROCEDURE", "RECURSIVE",
-    "REFERENCES", "RENAME",      "REPLACE",   "RETURNING", "RIGHT",     "ROLLBACK",  "ROW",
-    "SCHEMA",     "SELECT",      "SET",       "TABLE",     "TEMPORARY", "THEN",      "TO",
-    "TOP",        "TRANSACTION", "TRIGGER",   "TRUE",      "TRUNCATE",  "UNION",     "UNIQUE",
-    "UPDATE",     "USING",       "VALUES",    "VIEW",      "WHEN",      "WHERE",     "WINDOW",
-    "WITH",       "WITHOUT",     "BOOLEAN",   "INTEGER",   "TEXT"};
-
-// Words only one engine reserves.
-std::vector<std::string_view> ownKeywords(SqlFamily family) {
-    switch (family) {
-    case SqlFamily::Sqlite:
-        return {"ANALYZE", "ATTACH", "AUTOINCREMENT", "DETACH", "GLOB",
-                "REINDEX", "ROWID",  "STRICT",        "VACUUM"};
-    case SqlFamily::Postgres:
-        return {"BIGSERIAL", "COPY",  "DO",      "ILIKE",  "LANGUAGE",
-                "LATERAL",   "NULLS", "RETURNS", "SERIAL", "SIMILAR"};
-    case SqlFamily::MySql:
-        return {"AUTO_INCREMENT", "DESCRIBE", "DUAL",     "ENGINE",
-                "REGEXP",         "SHOW",     "UNSIGNED", "USE"};
-    case SqlFamily::SqlServer:
-        return {"DECLARE", "EXEC",     "GO",     "IDENTITY", "MERGE",
-                "NOCOUNT", "NVARCHAR", "OUTPUT", "PRINT"};
-    case SqlFamily::Access:
-        return {"COUNTER", "DISTINCTROW", "MEMO", "PIVOT", "TRANSFORM", "YESNO"};
-    case SqlFamily::Standard:
-        break;
-    }
-    return {};
-}
-
 std::unordered_set<std::string> keywordsOf(SqlFamily family) {
-    std::unordered_set<std::string> words;
-    for (const std::string_view word : commonKeywords) {
-        words.emplace(word);
-    }
-    for (const std::string_view word : ownKeywords(family)) {
-        words.emplace(word);
-    }
+    std::unordered_set<std::string> words(vdata::sqlKeywords().begin(), vdata::sqlKeywords().end());
+    words.insert(vdata::familyKeywords(family).begin(), vdata::familyKeywords(family).end());
     return words;
 }
 
@@ -149,19 +104,27 @@ QFont SqlHighlighter::defaultFont(int style) const {
 }
 
 // Where to start reading so that the text from there tokenizes as the whole
-// text would: the start of the line that holds `position`, or of an earlier
-// one while the line break before it is part of a string, a quoted name or a
-// comment (only those run over lines; the rest before it is styled already).
+// text would: the start of the line that holds `position`, or, when the
+// line break before it is part of a string, a quoted name or a comment
+// (only those run over lines), the start of that token. The text before
+// `position` is styled already, so the token's start is where that style
+// begins.
 int SqlHighlighter::restartPoint(int position) const {
     QsciScintilla* e = editor();
+    const auto styleAt = [e](long at) {
+        const long style = e->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, at);
+        return style == String || style == Comment || style == QuotedName;
+    };
     long line = e->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, position);
     long at = e->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
-    while (at > 0) {
-        const long style = e->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, at - 1);
-        if (style != String && style != Comment && style != QuotedName) {
-            break;
+    while (at > 0 && styleAt(at - 1)) {
+        const long lineStart = e->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, --line);
+        while (at > lineStart && styleAt(at - 1)) {
+            --at;
         }
-        at = e->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, --line);
+        if (at > lineStart) {
+            break; // the token starts within that line
+        }
     }
     return int(at);
 }

@@ -3,6 +3,7 @@
 #include "data/service/Connection.h"
 
 #include "data/service/Dialect.h"
+#include "data/service/SqlCompletion.h"
 #include "data/service/SqlStatements.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
@@ -11,6 +12,8 @@
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Glyphs.h"
 #include "toolkit/Progress.h"
+#include "toolkit/SchemaCatalogCache.h"
+#include "toolkit/SqlCompleter.h"
 #include "toolkit/SqlEditor.h"
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
@@ -145,6 +148,7 @@ void DataWindow::buildFreehand() {
     sql_.RefreshButton->setToolTip(QStringLiteral(
         "Run the whole text (Ctrl+Return runs the statement under the caret or the selection)"));
     buildFreehandMemory();
+    attachCompletion();
 }
 
 // What the freehand window remembers: the statements run (a panel beside
@@ -254,6 +258,21 @@ void DataWindow::runWholeText() {
         return;
     }
     runSql(text);
+}
+
+// The SQL box completes names from the database's catalogue, read in the
+// background; until it is there, only keywords.
+void DataWindow::attachCompletion() {
+    auto* completer = new tk::SqlCompleter(sql_.SQLQuery);
+    tk::SchemaCatalogCache& cache = tk::SchemaCatalogCache::instance();
+    const std::string database = connection_.connectionString();
+    connect(&cache, &tk::SchemaCatalogCache::loaded, completer,
+            [completer, database, &cache](const std::string& loaded) {
+                if (loaded == database) {
+                    completer->setCatalog(cache.catalog(database));
+                }
+            });
+    completer->setCatalog(cache.catalog(database));
 }
 
 // The selection when there is one, else the statement that holds the caret
@@ -532,6 +551,9 @@ void DataWindow::runSql(const QString& sql, std::size_t start) {
     recordRun(entry);
     // The search-column list follows the result now shown (empty when none).
     master_->fillSearchColumns();
+    if (vdata::changesSchema(ss(sql), sql_.SQLQuery->sqlFamily())) {
+        tk::SchemaCatalogCache::instance().reload(connection_.connectionString());
+    }
 }
 
 // The rows returned are those read when the grid first shows them.

@@ -96,6 +96,7 @@ private:
     void buildFreehandMemory();
     void toggleHistory();
     void showFileInTitle();
+    void attachCompletion();
     void buildMasterDetail();
     void attachToHost();
     void addFindKeys();

@@ -1,9 +1,12 @@
 #include "windows/ScriptRunner.h"
 
+#include "data/service/Connection.h"
+#include "data/service/SqlCompletion.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/EditorMarks.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Progress.h"
+#include "toolkit/SchemaCatalogCache.h"
 #include "toolkit/SqlEditor.h"
 #include "toolkit/Text.h"
 #include "windows/DataSetPanel.h"
@@ -57,6 +60,9 @@ bool ScriptRunner::runPart(const QByteArray& text, vdata::StatementSpan span) {
     try {
         const QString rows = runStatement(statement, sent, entry.rows);
         entry.milliseconds = clock.elapsed();
+        if (vdata::changesSchema(sent, parts_.editor->sqlFamily())) {
+            tk::SchemaCatalogCache::instance().reload(parts_.connection.connectionString());
+        }
         parts_.record(entry);
         parts_.results.messages().addStatement(line, statement, rows, entry.milliseconds);
         return true;

@@ -48,6 +48,26 @@ public:
             [&](const ForeignKey& key) { return equalsIgnoreCase(key.referencedTable, table); });
     }
 
+    // The columns come from the file's table definitions: no table is
+    // copied for it. A file without relationships gives no keys.
+    SchemaCatalog readCatalog() override {
+        SchemaCatalog catalog = emptyCatalog();
+        for (const std::string& table : reader_.tables()) {
+            SchemaCatalog::Table& entry = catalog.tables.emplace_back();
+            entry.name = table;
+            for (const AccessColumn& column : reader_.columns(table)) {
+                entry.columns.push_back(column.name);
+            }
+        }
+        try {
+            catalog.keys = keysWhere([](const ForeignKey&) { return true; });
+        } catch (const DataError&) {
+            catalog.keys.clear();
+        }
+        catalog.buildIndex();
+        return catalog;
+    }
+
     std::string rewrite(const std::string& sql) const override { return memory_->rewrite(sql); }
     std::string placeholder(int n) const override { return memory_->placeholder(n); }
     SqlFamily sqlFamily() const override { return SqlFamily::Access; }

@@ -126,6 +126,27 @@ std::vector<std::string> OdbcCatalog::tableNames(const OdbcSession& session) {
     return names;
 }
 
+std::map<std::string, std::vector<std::string>>
+OdbcCatalog::allColumns(const OdbcSession& session) {
+    const OdbcHandle stmt = session.statement();
+    const std::string catalog = session.currentCatalog();
+    Arg cat(catalog.empty() ? nullptr : &catalog);
+    const std::string all = "%";
+    Arg table(&all);
+    Arg column(&all);
+    stmt.check(SQLColumnsW(stmt.get(), cat.data(), cat.length(), nullptr, 0, table.data(),
+                           table.length(), column.data(), column.length()));
+    std::map<std::string, std::vector<std::string>> columns;
+    std::map<std::string, std::string> schemaOf;
+    for (const auto& row : textRows(stmt, {2, 3, 4})) {
+        const auto [at, first] = schemaOf.try_emplace(row[1], row[0]);
+        if (at->second == row[0]) {
+            columns[row[1]].push_back(row[2]);
+        }
+    }
+    return columns;
+}
+
 std::vector<std::string> OdbcCatalog::catalogNames(const OdbcSession& session) {
     const OdbcHandle stmt = session.statement();
     const std::string all = SQL_ALL_CATALOGS;

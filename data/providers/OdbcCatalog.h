@@ -34,6 +34,9 @@ public:
     // table, or by referring table (ODBC keeps no declaration order).
     static std::vector<ForeignKey> foreignKeys(const OdbcSession& session, const std::string& table,
                                                bool referencing);
+    // The columns of every table of the session's catalog, in one call of
+    // SQLColumns; a name found in several schemas keeps the first's.
+    static std::map<std::string, std::vector<std::string>> allColumns(const OdbcSession& session);
 
     // The table a result named `name`, read once per query (see forget()).
     // Raises DataError when the driver knows no such table.

@@ -91,6 +91,24 @@ public:
                             [&] { return OdbcCatalog::foreignKeys(session_, table, true); });
     }
 
+    // Every table's columns in one call; the keys table by table, as
+    // SQLForeignKeys wants a table.
+    SchemaCatalog readCatalog() override {
+        return session_.run(Repeat::Safe, [&] {
+            SchemaCatalog catalog = emptyCatalog();
+            std::map<std::string, std::vector<std::string>> columns =
+                OdbcCatalog::allColumns(session_);
+            for (const std::string& table : OdbcCatalog::tableNames(session_)) {
+                catalog.tables.push_back({table, std::move(columns[table])});
+                for (ForeignKey& key : OdbcCatalog::foreignKeys(session_, table, false)) {
+                    catalog.keys.push_back(std::move(key));
+                }
+            }
+            catalog.buildIndex();
+            return catalog;
+        });
+    }
+
     std::string rewrite(const std::string& sql) const override;
     std::string placeholder(int) const override { return "?"; }
     SqlFamily sqlFamily() const override;

@@ -49,7 +49,7 @@ ORDER BY datname)";
 // ($2 = 'of') or referencing it ($2 = 'to'), keys in the order they were
 // made. Tables are named as the table list names them; a partition's copies
 // of its parent's keys are left out.
-constexpr const char* foreignKeysSql = R"(
+constexpr const char* foreignKeyRowsSql = R"(
 WITH k AS (
   SELECT k.oid, k.conname, k.conrelid, k.confrelid, k.conkey, k.confkey,
          CASE WHEN pg_catalog.pg_table_is_visible(c.oid) THEN c.relname
@@ -67,8 +67,23 @@ FROM k
 CROSS JOIN LATERAL unnest(k.conkey, k.confkey) WITH ORDINALITY AS p(col, fcol, pos)
 JOIN pg_catalog.pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = p.col
 JOIN pg_catalog.pg_attribute fa ON fa.attrelid = k.confrelid AND fa.attnum = p.fcol
-WHERE CASE $2 WHEN 'of' THEN k.tab ELSE k.ftab END = $1
-ORDER BY k.oid, p.pos)";
+)";
+const std::string foreignKeysSql = std::string(foreignKeyRowsSql) +
+                                   "WHERE CASE $2 WHEN 'of' THEN k.tab ELSE k.ftab END = $1\n"
+                                   "ORDER BY k.oid, p.pos";
+// Every foreign key, for the completion's catalogue.
+const std::string allForeignKeysSql = std::string(foreignKeyRowsSql) + "ORDER BY k.oid, p.pos";
+
+// The columns of the tables the table list shows, in its order.
+constexpr const char* listedColumnsSql = R"(
+SELECT c.relname, a.attname
+FROM pg_catalog.pg_class c
+JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace
+JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
+WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f')
+  AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\_%'
+  AND pg_catalog.pg_table_is_visible(c.oid)
+ORDER BY n.nspname, c.relname, a.attnum)";
 
 constexpr const char* oidByNameSql = R"(
 SELECT c.oid FROM pg_catalog.pg_class c
@@ -176,6 +191,32 @@ std::vector<ForeignKey> PostgresCatalog::foreignKeys(PGconn* conn, const std::st
                         std::atoll(PQgetvalue(r, row, 5))});
     }
     return groupForeignKeys(std::move(rows));
+}
+
+std::vector<ForeignKey> PostgresCatalog::allForeignKeys(PGconn* conn) {
+    PgResult result = execChecked(conn, allForeignKeysSql);
+    const PGresult* r = result.get();
+    std::vector<ForeignKeyColumn> rows;
+    for (int row = 0; row < PQntuples(r); ++row) {
+        rows.push_back({PQgetvalue(r, row, 0), PQgetvalue(r, row, 1), PQgetvalue(r, row, 2),
+                        PQgetvalue(r, row, 3), PQgetvalue(r, row, 4),
+                        std::atoll(PQgetvalue(r, row, 5))});
+    }
+    return groupForeignKeys(std::move(rows));
+}
+
+std::vector<SchemaCatalog::Table> PostgresCatalog::listedColumns(PGconn* conn) {
+    PgResult result = execChecked(conn, listedColumnsSql);
+    const PGresult* r = result.get();
+    std::vector<SchemaCatalog::Table> tables;
+    for (int row = 0; row < PQntuples(r); ++row) {
+        const char* table = PQgetvalue(r, row, 0);
+        if (tables.empty() || tables.back().name != table) {
+            tables.push_back({table, {}});
+        }
+        tables.back().columns.emplace_back(PQgetvalue(r, row, 1));
+    }
+    return tables;
 }
 
 std::vector<std::string> PostgresCatalog::databaseNames(PGconn* conn) {

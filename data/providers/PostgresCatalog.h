@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/service/ForeignKey.h"
+#include "data/service/SchemaCatalog.h"
 
 #include <libpq-fe.h>
 
@@ -39,6 +40,10 @@ public:
     // The foreign keys declared on `table`, or those referencing it.
     static std::vector<ForeignKey> foreignKeys(PGconn* conn, const std::string& table,
                                                bool referencing);
+    // Every foreign key, and the columns of every listed table: the
+    // completion's catalogue in two queries.
+    static std::vector<ForeignKey> allForeignKeys(PGconn* conn);
+    static std::vector<SchemaCatalog::Table> listedColumns(PGconn* conn);
 
 private:
     void store(PgTableInfo info);

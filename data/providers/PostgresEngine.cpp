@@ -335,6 +335,19 @@ public:
             Repeat::Safe, [&](PGconn* c) { return PostgresCatalog::foreignKeys(c, table, true); });
     }
 
+    // PostgreSQL reads an unquoted name in lower case.
+    SchemaCatalog readCatalog() override {
+        SchemaCatalog catalog = emptyCatalog();
+        catalog.quoting.foldsToLower = true;
+        catalog.functions.insert(catalog.functions.end(),
+                                 {"ARRAY_AGG", "DATE_TRUNC", "EXTRACT", "GENERATE_SERIES", "NOW",
+                                  "STRING_AGG", "SUBSTRING", "TO_CHAR"});
+        catalog.tables = session_.run(Repeat::Safe, PostgresCatalog::listedColumns);
+        catalog.keys = session_.run(Repeat::Safe, PostgresCatalog::allForeignKeys);
+        catalog.buildIndex();
+        return catalog;
+    }
+
     std::string rewrite(const std::string& sql) const override {
         return bracketsToQuotes(rewriteTop(sql));
     }

@@ -1,6 +1,7 @@
 #include "data/providers/SqliteEngine.h"
 
 #include "data/providers/SqliteApi.h"
+#include "data/providers/SqliteCatalog.h"
 #include "data/providers/SqliteReadAhead.h"
 #include "data/providers/SqliteRows.h"
 #include "data/providers/SqliteStatement.h"
@@ -144,6 +145,18 @@ public:
             keys.push_back(std::move(key));
         }
         return keys;
+    }
+
+    // SQLCipher's older core has no pragma functions to join: there the
+    // catalogue is read table by table.
+    SchemaCatalog readCatalog() override {
+        try {
+            return readSqliteCatalog(api_, live());
+        } catch (const DataError&) {
+            SchemaCatalog catalog = Engine::readCatalog();
+            catalog.quoting = NameQuoting();
+            return catalog;
+        }
     }
 
     std::vector<ForeignKey> keysReferencing(const std::string& table) override {

@@ -3,6 +3,7 @@
 #include "data/service/Errors.h"
 #include "data/service/FieldType.h"
 #include "data/service/ForeignKey.h"
+#include "data/service/SchemaCatalog.h"
 #include "data/service/Snapshot.h"
 #include "data/service/SqlLexer.h"
 #include "data/service/Value.h"
@@ -115,6 +116,11 @@ public:
     // keeps no declared relationships.
     virtual std::vector<ForeignKey> foreignKeysOf(const std::string& /*table*/) { return {}; }
     virtual std::vector<ForeignKey> keysReferencing(const std::string& /*table*/) { return {}; }
+    // Every table and view with its columns, the foreign keys between them,
+    // the engine's common functions and its quoting of names, indexed. By
+    // default through the calls above and an empty select per table;
+    // engines that can read it all in a few queries do so.
+    virtual SchemaCatalog readCatalog();
 
     // Turns the SQL this system writes ([x] identifiers, SELECT TOP n) into
     // the engine's dialect.
@@ -165,6 +171,11 @@ public:
     // changed, by this session or another; none when the engine cannot tell.
     using DataStamp = std::string;
     virtual std::optional<DataStamp> dataStamp() { return std::nullopt; }
+
+protected:
+    // A catalogue without tables: the common functions, and the quotes the
+    // engine's rewrite puts around a bracketed name.
+    SchemaCatalog emptyCatalog() const;
 };
 
 } // namespace vdata

@@ -2,6 +2,7 @@
 #include "data/service/Dialect.h"
 #include "data/service/ErrorPlace.h"
 #include "data/service/Parameters.h"
+#include "data/service/SqlCompletion.h"
 #include "data/service/SqlStatements.h"
 #include "data/service/TableReferences.h"
 #include "data/service/WholeTableChange.h"
@@ -10,9 +11,109 @@
 
 using namespace vdata;
 
+namespace {
+
+// Albums of artists, and invoices with their lines in a table whose name
+// needs quotes; `lowerCase` for an engine that reads unquoted names so.
+SchemaCatalog musicCatalog(bool lowerCase = false) {
+    SchemaCatalog c;
+    c.tables = {{"Album", {"AlbumId", "Title", "ArtistId"}},
+                {"Artist", {"ArtistId", "Name"}},
+                {"Invoice", {"InvoiceId", "Total"}},
+                {"Invoice Line", {"InvoiceLineId", "InvoiceId"}}};
+    c.keys = {{"", "Album", {"ArtistId"}, "Artist", {"ArtistId"}},
+              {"", "Invoice Line", {"InvoiceId"}, "Invoice", {"InvoiceId"}}};
+    c.quoting.foldsToLower = lowerCase;
+    c.buildIndex();
+    return c;
+}
+
+} // namespace
+
 class TestDialect : public QObject {
     Q_OBJECT
 private slots:
+    // `text` holds '|' where the caret stands; `kind` picks the items compared.
+    void completion_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("replaced");
+        QTest::addColumn<bool>("lowerCase");
+        using K = Completion::Kind;
+        const auto row = [](const char* tag, const char* text, K kind, QStringList items,
+                            const char* replaced, bool lowerCase = false) {
+            QTest::newRow(tag) << QString::fromUtf8(text) << int(kind) << items
+                               << QString::fromUtf8(replaced) << lowerCase;
+        };
+        row("from", "SELECT * FROM al|", K::Table, {"Album"}, "al");
+        row("join", "SELECT * FROM Album JOIN ar|", K::Table, {"Artist"}, "ar");
+        row("update, name with a blank quoted", "UPDATE inv|", K::Table,
+            {"Invoice", "\"Invoice Line\""}, "inv");
+        row("into", "INSERT INTO Art|", K::Table, {"Artist"}, "Art");
+        row("lower-case engine quotes capitals", "SELECT * FROM al|", K::Table, {"\"Album\""}, "al",
+            true);
+        row("typed quote", "SELECT * FROM \"inv|", K::Table, {"\"Invoice\"", "\"Invoice Line\""},
+            "\"inv");
+        row("alias dot", "SELECT a.| FROM Album a", K::Column, {"AlbumId", "Title", "ArtistId"},
+            "");
+        row("alias after AS", "SELECT a.t| FROM Album AS a", K::Column, {"Title"}, "t");
+        row("table dot", "SELECT album.al| FROM Album", K::Column, {"AlbumId"}, "al");
+        row("columns in scope", "SELECT Tit| FROM Album", K::Column, {"Title"}, "Tit");
+        row("join condition", "SELECT * FROM Album al JOIN Artist ar ON |", K::JoinCondition,
+            {"al.ArtistId = ar.ArtistId"}, "");
+        row("join condition, key the other way", "SELECT * FROM Artist ar JOIN Album al ON |",
+            K::JoinCondition, {"ar.ArtistId = al.ArtistId"}, "");
+        row("join condition, tables as written", "SELECT * FROM Invoice JOIN \"Invoice Line\" ON |",
+            K::JoinCondition, {"Invoice.InvoiceId = \"Invoice Line\".InvoiceId"}, "");
+        row("second statement's alias", "SELECT * FROM Album a;\nSELECT a.| FROM Artist a",
+            K::Column, {"ArtistId", "Name"}, "");
+        row("keyword", "sel|", K::Keyword, {"SELECT"}, "sel");
+        row("table to drop", "DROP TABLE art|", K::Table, {"Artist"}, "art");
+        row("new table's name", "CREATE TABLE art|", K::Table, {}, "art");
+        row("alias being typed", "SELECT * FROM Album al|", K::Keyword, {}, "al");
+        row("in a string", "SELECT 'FROM al|", K::Keyword, {}, "");
+        row("in a line comment", "SELECT * -- FROM al|", K::Keyword, {}, "");
+        row("in a block comment", "/* FROM al| */ SELECT 1", K::Keyword, {}, "");
+    }
+    void completion() {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(QStringList, items);
+        QFETCH(QString, replaced);
+        QFETCH(bool, lowerCase);
+        const std::string sql = text.toStdString();
+        const std::size_t caret = sql.find('|');
+        const std::string plain = sql.substr(0, caret) + sql.substr(caret + 1);
+        const SchemaCatalog catalog = musicCatalog(lowerCase);
+        const Completion c = completeSql(plain, caret, &catalog);
+        QStringList found;
+        for (const Completion::Item& item : c.items) {
+            if (int(item.kind) == kind) {
+                found << QString::fromStdString(item.text);
+            }
+        }
+        QCOMPARE(found, items);
+        if (items.isEmpty()) {
+            QCOMPARE(c.items.size(), std::size_t(0));
+        }
+        QCOMPARE(QString::fromStdString(plain.substr(c.from, c.to - c.from)), replaced);
+    }
+
+    // Tab after "JOIN t [alias]" offers the ON clause at the caret; nothing
+    // before the join's table is named.
+    void joinClauseOnTab() {
+        const SchemaCatalog catalog = musicCatalog();
+        const std::string sql = "SELECT * FROM Album al JOIN Artist ar";
+        const Completion c = joinClauseAt(sql, sql.size(), &catalog);
+        QCOMPARE(c.items.size(), std::size_t(1));
+        QCOMPARE(c.items.front().text, std::string(" ON al.ArtistId = ar.ArtistId"));
+        QCOMPARE(c.from, sql.size());
+        QVERIFY(joinClauseAt("SELECT * FROM Album al JOIN ", 28, &catalog).items.empty());
+        QVERIFY(changesSchema("SELECT 1; create table t(a int)"));
+        QVERIFY(!changesSchema("SELECT 'drop' FROM t -- alter"));
+    }
+
     void top_data() {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");

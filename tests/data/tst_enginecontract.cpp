@@ -19,7 +19,9 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+#include <algorithm>
 #include <span>
+#include <tuple>
 
 using namespace vdata;
 using enginetest::EngineDb;
@@ -130,6 +132,8 @@ private slots:
     void masterLinkBindsParameters();
     void declaredKeysAreRead_data();
     void declaredKeysAreRead();
+    void catalogueAgreesWithTheTableCalls_data() { declaredKeysAreRead_data(); }
+    void catalogueAgreesWithTheTableCalls();
     void namesThatNeedQuotingAreWrittenBack_data() { enginetest::engines(); }
     void namesThatNeedQuotingAreWrittenBack();
 };
@@ -493,6 +497,45 @@ void TestEngineContract::declaredKeysAreRead() {
         QCOMPARE(described(fresh.foreignKeysOf("archive.old")),
                  QString("archive.old(cust)>customers(id)"));
     }
+}
+
+// The completion's catalogue, read at once, holds what the table list, an
+// empty select per table and each table's keys give (the default reading),
+// views and a key that names no referenced columns included.
+void TestEngineContract::catalogueAgreesWithTheTableCalls() {
+    QFETCH(QString, engine);
+    // Through ODBC the referenced columns are named (MariaDB wants them, and
+    // SQLite's driver does not look up the primary key).
+    const std::string referenced = engine.startsWith("odbc") ? "customers (id)" : "customers";
+    std::unique_ptr<EngineDb> db;
+    Connection access;
+    if (engine == QLatin1String("access")) {
+        access.setConnectionString(testdb::jetString(AccessTestData::file("nwind.mdb")));
+        access.open();
+    } else {
+        db = std::make_unique<EngineDb>(
+            engine, std::string(schema) + keySchema +
+                        "CREATE TABLE notes_of (cust INT REFERENCES " + referenced + ");" +
+                        "CREATE VIEW order_ids AS SELECT id FROM orders;");
+    }
+    Engine& e = db ? db->connection().engine() : access.engine();
+    const SchemaCatalog fast = e.readCatalog();
+    const SchemaCatalog slow = e.Engine::readCatalog();
+    QCOMPARE(fast.tables.size(), slow.tables.size());
+    for (std::size_t i = 0; i < slow.tables.size(); ++i) {
+        QCOMPARE(fast.tables[i].name, slow.tables[i].name);
+        QCOMPARE(fast.tables[i].columns, slow.tables[i].columns);
+    }
+    const auto sorted = [](std::vector<ForeignKey> keys) {
+        std::sort(keys.begin(), keys.end(), [](const ForeignKey& a, const ForeignKey& b) {
+            return std::tie(a.table, a.columns) < std::tie(b.table, b.columns);
+        });
+        return described(keys);
+    };
+    QCOMPARE(sorted(fast.keys), sorted(slow.keys));
+    QVERIFY(!fast.keys.empty());
+    QVERIFY(!db || sorted(fast.keys).contains("notes_of(cust)>customers(id)"));
+    QVERIFY(!db || fast.find("ORDER_IDS") != nullptr);
 }
 
 // A table and columns whose names hold a blank, a backtick, brackets and a

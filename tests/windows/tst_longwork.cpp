@@ -76,7 +76,8 @@ struct Program {
     int serverStillReading() const {
         const auto rows = pgtest::adminQuery(
             pg->name(), "SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
-                        "query LIKE '%generate_series%' AND pid <> pg_backend_pid()");
+                        "query LIKE '%generate_series%' AND pid <> pg_backend_pid() AND "
+                        "datname = current_database()");
         return std::stoi(rows.at(0).at(0));
     }
 };
@@ -213,7 +214,9 @@ private slots:
             QCOMPARE(w->master().lblRecNo->text(), DataSetPanel::noDataset);
         }
         if (postgres) {
-            QCOMPARE(program.serverStillReading(), 0);
+            // The server ends a cancelled statement as soon as it sees the
+            // request, which comes on a connection of its own.
+            QTRY_COMPARE(program.serverStillReading(), 0);
         }
         // The session still works.
         DataWindow* next = program.open(QStringLiteral("tiny"));
@@ -268,7 +271,9 @@ private slots:
         QCOMPARE(postgres ? program.pg->query(count).at(0).at(0) : program.env.readBack(count),
                  std::string("1"));
         if (postgres) {
-            QCOMPARE(program.serverStillReading(), 0);
+            // The server ends a cancelled statement as soon as it sees the
+            // request, which comes on a connection of its own.
+            QTRY_COMPARE(program.serverStillReading(), 0);
         }
     }
 };
