@@ -180,9 +180,11 @@ std::vector<std::string> PostgresCatalog::tableNames(PGconn* conn) {
     return firstColumn(conn, tableNamesSql);
 }
 
-std::vector<ForeignKey> PostgresCatalog::foreignKeys(PGconn* conn, const std::string& table,
-                                                     bool referencing) {
-    PgResult result = execChecked(conn, foreignKeysSql, {table, referencing ? "to" : "of"});
+namespace {
+
+// The keys of a result whose rows are one key column each, as the key
+// queries above list them.
+std::vector<ForeignKey> keysOf(const PgResult& result) {
     const PGresult* r = result.get();
     std::vector<ForeignKeyColumn> rows;
     for (int row = 0; row < PQntuples(r); ++row) {
@@ -193,16 +195,15 @@ std::vector<ForeignKey> PostgresCatalog::foreignKeys(PGconn* conn, const std::st
     return groupForeignKeys(std::move(rows));
 }
 
+} // namespace
+
+std::vector<ForeignKey> PostgresCatalog::foreignKeys(PGconn* conn, const std::string& table,
+                                                     bool referencing) {
+    return keysOf(execChecked(conn, foreignKeysSql, {table, referencing ? "to" : "of"}));
+}
+
 std::vector<ForeignKey> PostgresCatalog::allForeignKeys(PGconn* conn) {
-    PgResult result = execChecked(conn, allForeignKeysSql);
-    const PGresult* r = result.get();
-    std::vector<ForeignKeyColumn> rows;
-    for (int row = 0; row < PQntuples(r); ++row) {
-        rows.push_back({PQgetvalue(r, row, 0), PQgetvalue(r, row, 1), PQgetvalue(r, row, 2),
-                        PQgetvalue(r, row, 3), PQgetvalue(r, row, 4),
-                        std::atoll(PQgetvalue(r, row, 5))});
-    }
-    return groupForeignKeys(std::move(rows));
+    return keysOf(execChecked(conn, allForeignKeysSql));
 }
 
 std::vector<SchemaCatalog::Table> PostgresCatalog::listedColumns(PGconn* conn) {
