@@ -14,6 +14,7 @@
 #   main-window.png    the main window with the database tree
 #   table-view.png     the customers table in its grid
 #   freehand.png       the freehand window with a query's result
+#   sql-editor.png     a script's result tabs, completion open on a join
 #   master-detail.png  customers and their orders in the master-detail window
 #   go-to-reference.png, referenced-row.png  an order's customer and back
 #   lookup-list.png    the customers offered when editing an order's key
@@ -96,6 +97,25 @@ xdotool type --delay 5 "FROM customer_orders GROUP BY city ORDER BY revenue DESC
 click 974 133 # Refresh
 sleep 1
 shot freehand
+
+# A script of three statements run whole (two result tabs and the
+# Messages), then a join typed below it with the completion list open on
+# the join condition of the declared key. Escape closes the list a name
+# typed may open, so that Return starts a line.
+xdotool key ctrl+a
+for line in "SELECT city, count(*) AS orders FROM customer_orders GROUP BY city;" \
+    "UPDATE orders SET status = 'paid' WHERE status = 'new';" \
+    "SELECT status, count(*) AS orders FROM orders GROUP BY status;"; do
+    xdotool type --delay 5 "$line"
+    xdotool key Escape Return
+done
+xdotool key ctrl+shift+Return
+sleep 1
+xdotool key Return
+xdotool type --delay 30 "SELECT * FROM customers c JOIN orders o ON "
+sleep 1
+shot sql-editor
+xdotool key Escape
 
 click 77 132 # Master detail
 await "QRV Veldmark - \[Master-detail\]"

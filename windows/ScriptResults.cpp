@@ -58,6 +58,17 @@ DataSetPanel& ScriptResults::nextResult(const QString& title) {
     return *extra_.back().panel;
 }
 
+void ScriptResults::dropLastResult() {
+    if (extra_.empty()) {
+        master_->showClosed();
+        masterUsed_ = false;
+        return;
+    }
+    removeTab(indexOf(extra_.back().panel));
+    delete extra_.back().panel;
+    extra_.pop_back();
+}
+
 ScriptMessages& ScriptResults::messages() {
     if (!messages_) {
         messages_ = new ScriptMessages(this);

@@ -28,6 +28,9 @@ public:
     void reset();
     // The panel for a script's next result, in a tab named `title`.
     DataSetPanel& nextResult(const QString& title);
+    // Takes back the result nextResult() gave last, for a statement that
+    // failed: its tab goes (the first result's panel stays, closed).
+    void dropLastResult();
     // The Messages tab, added on first use.
     ScriptMessages& messages();
     // Saves a change pending in a result after the master; false when the

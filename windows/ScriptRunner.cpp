@@ -97,7 +97,7 @@ QString ScriptRunner::runStatement(const QString& statement, const std::string& 
         panel.query().setSQL(sent);
         panel.query().open();
     } catch (...) {
-        panel.showClosed();
+        parts_.results.dropLastResult();
         throw;
     }
     panel.fillSearchColumns();

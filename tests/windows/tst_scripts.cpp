@@ -123,15 +123,19 @@ private slots:
         QFETCH(QString, engine);
         Script s(engine);
         s.run(QStringLiteral("UPDATE items SET qty = 0 WHERE id = 1;\n"
-                             "INSERT INTO nosuch VALUES (1);\n"
+                             "SELECT id FROM items;\n"
+                             "SELECT * FROM nosuch;\n"
                              "DELETE FROM items WHERE id = 2;"));
         QCOMPARE(s.message(0, 2), QStringLiteral("1 affected"));
-        QCOMPARE(s.message(1, 0), QStringLiteral("2"));
-        QVERIFY(s.message(1, 4).contains(QLatin1String("nosuch")));
-        QVERIFY(s.message(2, 0).startsWith(QLatin1String("The script stopped at line 2")));
-        QCOMPARE(s.message(3, 0), QString());
+        QCOMPARE(s.message(2, 0), QStringLiteral("3"));
+        QVERIFY(s.message(2, 4).contains(QLatin1String("nosuch")));
+        QVERIFY(s.message(3, 0).startsWith(QLatin1String("The script stopped at line 3")));
+        QCOMPARE(s.message(4, 0), QString());
         QCOMPARE(s.dialogs(), QStringList());
-        QCOMPARE(s.session.env.form.statusBar()->currentMessage(), s.message(2, 0));
+        QCOMPARE(s.session.env.form.statusBar()->currentMessage(), s.message(3, 0));
+        // The failed SELECT leaves no tab: the one result and the Messages.
+        QCOMPARE(s.window->results()->results().size(), 1);
+        QCOMPARE(s.window->results()->count(), 2);
         QCOMPARE(s.readBack("SELECT qty FROM items WHERE id = 1"), std::string("0"));
         QCOMPARE(s.readBack("SELECT COUNT(*) FROM items"), std::string("3"));
     }
