@@ -106,9 +106,14 @@ QString ScriptRunner::runStatement(const QString& statement, const std::string& 
 }
 
 void ScriptRunner::stop(int line, const QString& why) {
+    // The engine's message may end with its own full stop.
+    QString reason = why;
+    while (reason.endsWith(QLatin1Char('.'))) {
+        reason.chop(1);
+    }
     const QString note = QStringLiteral("The script stopped at line %1: %2. Nothing after it ran.")
                              .arg(line)
-                             .arg(why);
+                             .arg(reason);
     parts_.results.messages().addNote(note);
     parts_.results.setCurrentWidget(&parts_.results.messages());
     parts_.status(note);
