@@ -133,10 +133,10 @@ private slots:
                                       << "bay";
         }
         if (mariadbtest::testServer()) {
-            QTest::newRow("odbc-mariadb") << "mariadb-shelves"
-                                          << "box ]\"b\"" << 0 << "at [bay]"
-                                          << "shelf `s` [1]"
-                                          << "bay \"b\"";
+            QTest::newRow("mariadb") << "mariadb-shelves"
+                                     << "box ]\"b\"" << 0 << "at [bay]"
+                                     << "shelf `s` [1]"
+                                     << "bay \"b\"";
         }
     }
     void followsAKeyOnEachEngine() {
