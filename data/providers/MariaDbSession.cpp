@@ -1,6 +1,8 @@
 #include "data/providers/MariaDbSession.h"
 
+#include "data/providers/MariaDbStatement.h"
 #include "data/service/ErrorPlace.h"
+#include "data/service/Progress.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>
@@ -10,7 +12,9 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 namespace vdata {
@@ -70,15 +74,50 @@ Address addressOf(const std::string& server) {
     return a;
 }
 
-MYSQL* connectTo(const ConnectionString& cs) {
+// How long connecting waits for a server that does not answer.
+constexpr int connectSeconds = 10;
+
+[[noreturn]] void connectFailed(MYSQL* mysql, const std::string& message) {
+    DataError error(message, ErrorKind::Connection, std::to_string(mysql_errno(mysql)));
+    mysql_close(mysql);
+    throw error;
+}
+
+// Connects without blocking, so that the progress callback is told while
+// the server is silent (the wait cursor, Cancel) and a server that never
+// answers is given up after a while.
+void awaitConnect(MYSQL* mysql, int status, MYSQL*& connected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(connectSeconds);
+    while (status != 0) {
+        const int ready = waitForSocket(mysql, status, 100);
+        if (ready != 0) {
+            status = mysql_real_connect_cont(&connected, mysql, ready);
+        } else if (!progressContinues(0)) {
+            mysql_close(mysql);
+            throwCancelled();
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            connectFailed(mysql, "The server did not answer within " +
+                                     std::to_string(connectSeconds) +
+                                     " seconds, so connecting was given up. Check the server "
+                                     "type and the server's name and port.");
+        }
+    }
+}
+
+// `waitable`: connects without blocking (see awaitConnect); otherwise
+// blocks for at most a few seconds (the session that stops a statement).
+MYSQL* connectTo(const ConnectionString& cs, bool waitable) {
     MYSQL* mysql = mysql_init(nullptr);
     if (mysql == nullptr) {
         throw DataError("Out of memory while connecting", ErrorKind::Connection);
     }
-    const unsigned int timeout = 10;
+    const unsigned int timeout = 5;
     mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-    mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-    mysql_optionsv(mysql, MYSQL_OPT_NONBLOCK, 0);
+    if (waitable) {
+        mysql_optionsv(mysql, MYSQL_OPT_NONBLOCK, 0);
+    } else {
+        mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    }
     mysql_optionsv(mysql, MYSQL_INIT_COMMAND, sessionSetup);
     const Address a = addressOf(cs.value("Data Source"));
     std::string user = cs.value("uid");
@@ -88,14 +127,24 @@ MYSQL* connectTo(const ConnectionString& cs) {
     const std::string password = cs.value("pwd");
     const std::string database = cs.value("Initial Catalog");
     const unsigned long flags = CLIENT_FOUND_ROWS | CLIENT_MULTI_STATEMENTS | CLIENT_MULTI_RESULTS;
-    if (mysql_real_connect(mysql, a.host.c_str(), user.c_str(),
-                           password.empty() ? nullptr : password.c_str(),
-                           database.empty() ? nullptr : database.c_str(), a.port,
-                           a.socket.empty() ? nullptr : a.socket.c_str(), flags) == nullptr) {
-        DataError error(mysql_error(mysql), ErrorKind::Connection,
-                        std::to_string(mysql_errno(mysql)));
-        mysql_close(mysql);
-        throw error;
+    const auto args = [&] {
+        return std::make_tuple(mysql, a.host.c_str(), user.c_str(),
+                               password.empty() ? nullptr : password.c_str(),
+                               database.empty() ? nullptr : database.c_str(), a.port,
+                               a.socket.empty() ? nullptr : a.socket.c_str(), flags);
+    };
+    MYSQL* connected = nullptr;
+    if (waitable) {
+        awaitConnect(
+            mysql,
+            std::apply([&](auto... v) { return mysql_real_connect_start(&connected, v...); },
+                       args()),
+            connected);
+    } else {
+        connected = std::apply(mysql_real_connect, args());
+    }
+    if (connected == nullptr) {
+        connectFailed(mysql, mysql_error(mysql));
     }
     return mysql;
 }
@@ -121,7 +170,7 @@ MariaDbSession::MariaDbSession(const ConnectionString& cs) : cs_(cs) {
 }
 
 void MariaDbSession::connect() {
-    mysql_ = connectTo(cs_);
+    mysql_ = connectTo(cs_, true);
 }
 
 void MariaDbSession::close() noexcept {
@@ -162,7 +211,7 @@ void MariaDbSession::killQuery() const noexcept {
         return;
     }
     try {
-        MYSQL* killer = connectTo(cs_);
+        MYSQL* killer = connectTo(cs_, false);
         const std::string kill = "KILL QUERY " + std::to_string(mysql_thread_id(mysql_));
         mysql_real_query(killer, kill.c_str(), kill.size());
         mysql_close(killer);

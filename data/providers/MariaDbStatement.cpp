@@ -27,7 +27,7 @@ int waitForSocket(MYSQL* mysql, int status, int timeoutMs) {
         return errno == EINTR ? 0 : MYSQL_WAIT_READ; // the call itself reports the failure
     }
     if (polled == 0) {
-        return (status & MYSQL_WAIT_TIMEOUT) != 0 && timeoutMs > 0 ? MYSQL_WAIT_TIMEOUT : 0;
+        return 0; // the callers keep their own time: no timeout is set on the connection
     }
     int ready = 0;
     if ((fd.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
