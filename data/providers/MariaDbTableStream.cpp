@@ -34,7 +34,8 @@ std::unique_ptr<MariaDbTableStream> MariaDbTableStream::open(const ConnectionStr
 
 bool MariaDbTableStream::readMore(Snapshot& rows, std::size_t maxRows) {
     for (std::size_t n = 0; n < maxRows && !done_; ++n) {
-        if (!stmt_->fetchSoon(*row_, stepWaitMs, pending_, done_)) {
+        // Only the step's first row is waited for.
+        if (!stmt_->fetchSoon(*row_, n == 0 ? stepWaitMs : 0, pending_, done_)) {
             break;
         }
         row_->appendTo(rows);
