@@ -3,8 +3,8 @@
 #include "data/providers/MariaDbSession.h"
 #include "data/providers/TypeMap.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -37,13 +37,24 @@ double widened(float v) {
     return std::strtod(text, nullptr);
 }
 
-std::string fraction(unsigned long micro, unsigned int decimals) {
+// `value` in at least `width` digits, zeros in front.
+void appendDigits(std::string& out, unsigned long value, int width) {
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(static_cast<std::size_t>(std::max<long>(0, width - (end - digits))), '0');
+    out.append(digits, end);
+}
+
+// The first `decimals` digits of the microseconds after a point; nothing
+// for a type without fractions.
+void appendFraction(std::string& out, unsigned long micro, unsigned int decimals) {
     if (decimals == 0 || decimals > 6) {
-        return {};
+        return;
     }
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%06lu", micro % 1000000);
-    return "." + std::string(digits, decimals);
+    out += '.';
+    std::string six;
+    appendDigits(six, micro % 1000000, 6);
+    out.append(six, 0, decimals);
 }
 
 } // namespace
@@ -140,22 +151,33 @@ bool MariaDbRow::accept(int rc) {
     return true;
 }
 
+// Dates as yyyy-MM-dd, a zero date included; times may pass 24 hours.
 std::string MariaDbRow::text(const Cell& c) const {
     const MYSQL_TIME& t = c.time;
-    char out[64];
+    std::string out;
     if (c.kind == Kind::Time) {
-        const unsigned long hours = t.day * 24UL + t.hour;
-        std::snprintf(out, sizeof out, "%s%02lu:%02u:%02u", t.neg ? "-" : "", hours, t.minute,
-                      t.second);
-        return out + fraction(t.second_part, c.decimals);
+        if (t.neg) {
+            out += '-';
+        }
+        appendDigits(out, t.day * 24UL + t.hour, 2);
+    } else {
+        appendDigits(out, t.year, 4);
+        out += '-';
+        appendDigits(out, t.month, 2);
+        out += '-';
+        appendDigits(out, t.day, 2);
+        if (c.kind == Kind::Date) {
+            return out;
+        }
+        out += ' ';
+        appendDigits(out, t.hour, 2);
     }
-    std::snprintf(out, sizeof out, "%04u-%02u-%02u", t.year, t.month, t.day);
-    if (c.kind == Kind::Date) {
-        return out;
-    }
-    std::string date = out;
-    std::snprintf(out, sizeof out, " %02u:%02u:%02u", t.hour, t.minute, t.second);
-    return date + out + fraction(t.second_part, c.decimals);
+    out += ':';
+    appendDigits(out, t.minute, 2);
+    out += ':';
+    appendDigits(out, t.second, 2);
+    appendFraction(out, t.second_part, c.decimals);
+    return out;
 }
 
 Value MariaDbRow::value(std::size_t column) const {
