@@ -1,9 +1,9 @@
 // A PostgreSQL server that goes away under an open table view with an edit
 // typed into its grid: a server that came back takes the edit on Save; one
 // that is gone is reported, and Disconnect and Exit still work, naming the
-// edit that was not saved. A MariaDB session ended by the server under an
-// ODBC table view is made again for the next read and the next Save, and a
-// transaction lost with it is reported.
+// edit that was not saved. A MariaDB session ended by the server under a
+// table view (native or through ODBC) is made again for the next read and
+// the next Save, and a transaction lost with it is reported.
 
 #include "tests/support/GridDriver.h"
 #include "tests/support/MainWindowDriver.h"

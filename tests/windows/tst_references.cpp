@@ -103,7 +103,7 @@ private slots:
     }
 
     // The same on each engine whose keys are read: a key of one column and
-    // one of two (PostgreSQL, MariaDB through ODBC), then back.
+    // one of two (PostgreSQL, MariaDB), then back.
     void followsAKeyOnEachEngine_data() {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("table");
