@@ -13,6 +13,12 @@ WriteBackDialect mariaDbDialect(const MariaDbTableInfo& table) {
     d.table = backtickQuoted(table.name);
     d.namesFoldCase = true; // column names compare without regard to case
     d.quote = backtickQuoted;
+    // The server compares a FLOAT with a double in single precision, so
+    // 0.1 read back would never equal 0.1 sent; both sides compare as the
+    // server prints them.
+    d.comparable = [](const std::string& operand, FieldType type) {
+        return type == FieldType::Float ? "CAST(" + operand + " AS CHAR)" : operand;
+    };
     return d;
 }
 

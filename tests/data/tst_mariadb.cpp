@@ -96,6 +96,21 @@ INSERT INTO t VALUES (NULL, -7, 65535, 9007199254740993, 18446744073709551615, 0
         }
     }
 
+    // A FLOAT read as it prints is found again when its row is saved,
+    // though the server compares it in single precision.
+    void aFloatIsFoundAgainWhenSaved() {
+        db_->exec("CREATE TABLE fl (id INT PRIMARY KEY, f FLOAT, g DOUBLE);"
+                  "INSERT INTO fl VALUES (1, 0.1, 0.1)");
+        Query q(&conn_);
+        q.setSQL("SELECT * FROM fl");
+        q.open();
+        q.fieldByName("f").setAsString("0.25");
+        q.fieldByName("g").setAsString("0.5");
+        q.post();
+        QCOMPARE(mariadbtest::adminQuery(db_->name(), "SELECT f, g FROM fl"),
+                 (std::vector<std::vector<std::string>>{{"0.25", "0.5"}}));
+    }
+
     // The server's own message, and the line it names.
     void aSyntaxErrorNamesItsLine() {
         Query q(&conn_);
