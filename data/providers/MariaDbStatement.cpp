@@ -42,12 +42,11 @@ int waitForSocket(MYSQL* mysql, int status, int timeoutMs) {
     return ready;
 }
 
-bool keepWaiting(const MariaDbSession& session, bool& cancelled, std::size_t done) {
+void keepWaiting(const MariaDbSession& session, bool& cancelled, std::size_t done) {
     if (!cancelled && !progressContinues(done)) {
         cancelled = true;
         session.killQuery();
     }
-    return !cancelled;
 }
 
 MariaDbStatement::MariaDbStatement(const MariaDbSession& session, MYSQL* mysql,

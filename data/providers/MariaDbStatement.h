@@ -12,17 +12,18 @@
 
 namespace vdata {
 
+// Waits up to `timeoutMs` for the socket as a non-blocking call's status
+// asks; returns what became ready (MYSQL_WAIT_READ ...), 0 when nothing did.
+int waitForSocket(MYSQL* mysql, int status, int timeoutMs);
+
+// Tells the progress callback that the server is still at work; once it
+// asks to stop, the statement is stopped on the server and `cancelled` set.
+void keepWaiting(const MariaDbSession& session, bool& cancelled, std::size_t done);
+
 // Waits for a non-blocking call of the client library (`status` as its
 // _start form returned) and goes on with `resume(ready)` (its _cont form)
-// until it is done. While the server is silent the progress callback is
-// told every tenth of a second; once it asks to stop, the statement is
-// stopped on the server and `cancelled` is set.
-template <typename Resume>
-void awaitCall(const MariaDbSession& session, MYSQL* mysql, int status, Resume&& resume,
-               bool& cancelled, std::size_t done);
-int waitForSocket(MYSQL* mysql, int status, int timeoutMs);
-bool keepWaiting(const MariaDbSession& session, bool& cancelled, std::size_t done);
-
+// until it is done, telling the progress callback every tenth of a second
+// while the server is silent (see keepWaiting).
 template <typename Resume>
 void awaitCall(const MariaDbSession& session, MYSQL* mysql, int status, Resume&& resume,
                bool& cancelled, std::size_t done) {
