@@ -109,8 +109,15 @@ private slots:
     }
 
     // Cancel in the progress dialog of a statement that would run half a
-    // minute stops it on the server, and nothing is reported as an error.
+    // minute, alone or in a script, stops it on the server; nothing is
+    // reported as an error, and nothing after it runs.
+    void cancelStopsAStatementOnTheServer_data() {
+        QTest::addColumn<bool>("script");
+        QTest::newRow("alone") << false;
+        QTest::newRow("script") << true;
+    }
     void cancelStopsAStatementOnTheServer() {
+        QFETCH(bool, script);
         const mariadbtest::ScratchDatabase db("cancel");
         Env env("");
         env.dm.connection.close();
@@ -119,15 +126,22 @@ private slots:
         DataWindow w(env.connection(), DataWindow::Use::Freehand);
         w.show();
         QApplication::setActiveWindow(&w);
-        gridtest::typeText(w, QStringLiteral("SELECT SLEEP(30)"));
+        gridtest::typeText(w, script
+                                  ? QStringLiteral("SELECT SLEEP(30);\nCREATE TABLE later (i INT);")
+                                  : QStringLiteral("SELECT SLEEP(30)"));
         tk::ProgressGuard::setShowAfterMs(0);
         const CancelWhenShown cancel(false);
-        QTest::mouseClick(w.runButton(), Qt::LeftButton);
+        if (script) {
+            QTest::keyClick(w.sqlBox(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+        } else {
+            QTest::mouseClick(w.runButton(), Qt::LeftButton);
+        }
         QVERIFY(cancel.pressed());
         QCOMPARE(env.dialogs.kinds(), QStringList());
         QCOMPARE(mariadbtest::adminQuery({}, "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
                                              "WHERE INFO LIKE 'SELECT SLEEP%'"),
                  (Rows{{"0"}}));
+        QCOMPARE(mariadbtest::adminQuery(db.name(), "SHOW TABLES"), Rows());
     }
 };
 
