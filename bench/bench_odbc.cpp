@@ -1,13 +1,13 @@
-// Opens a 1,000,000-row MariaDB table through the ODBC engine the way a
-// table view does (open, then a second execution by the re-query), against
-// the mariadb command reading the same rows in the same run. Prints the
-// ratio, and the memory added against the table's size as the server
-// reports it (data and indexes).
+// Opens a 1,000,000-row MariaDB table through the ODBC engine (or, with
+// "native" after the row count, the MariaDB engine) the way a table view does (open, then a second
+// execution by the re-query), against the mariadb command reading the same rows in the same run.
+// Prints the ratio, and the memory added against the table's size as the server reports it (data
+// and indexes).
 //
 // Needs the server of scripts/mariadb-server.sh (VELDMARK_MARIADB_SOCKET,
 // VELDMARK_MARIADB_DB) and MariaDB's ODBC driver:
 //   source scripts/mariadb-server.sh && mariadb_server_start
-//   build/dev/bench/bench_odbc [rows]
+//   build/dev/bench/bench_odbc [rows] [native]
 #include "bench/BenchSupport.h"
 #include "data/providers/ProviderRegistry.h"
 #include "data/service/Connection.h"
@@ -56,8 +56,10 @@ int main(int argc, char** argv) {
     const double baseline = timeShell(cli + "-e 'SELECT * FROM bench_t' > /dev/null");
 
     vdata::Connection connection;
-    connection.setConnectionString("Provider=ODBC;Server Type=MariaDB;Data Source=" + socket +
-                                   ";Initial Catalog=" + db + ";Integrated Security=SSPI");
+    const bool native = argc > 2 && std::string(argv[2]) == "native";
+    connection.setConnectionString(
+        std::string(native ? "Provider=MariaDB" : "Provider=ODBC;Server Type=MariaDB") +
+        ";Data Source=" + socket + ";Initial Catalog=" + db + ";Integrated Security=SSPI");
     connection.open();
     vdata::Query size(&connection);
     size.setSQL("SELECT data_length + index_length FROM information_schema.tables"

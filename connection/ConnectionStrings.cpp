@@ -35,16 +35,19 @@ QString serverLoginClauses(const QString& userName, const QString& password) {
 
 QString serverConnectionString(const QString& serverType, const QString& serverName,
                                const QString& loginClauses) {
+    const QString login =
+        loginClauses.isEmpty() ? QStringLiteral(";Integrated Security=SSPI") : loginClauses;
+    if (isMariaDbServerType(serverType))
+        return "Data Source=" + connectionStringValue(serverName) + ";Provider=MariaDB" + login;
     if (!isOdbcServerType(serverType))
         return serverConnectionString(serverName) + loginClauses;
     return "Data Source=" + connectionStringValue(serverName) +
-           ";Provider=ODBC;Server Type=" + connectionStringValue(serverType) +
-           (loginClauses.isEmpty() ? QStringLiteral(";Integrated Security=SSPI") : loginClauses);
+           ";Provider=ODBC;Server Type=" + connectionStringValue(serverType) + login;
 }
 
 void assignServerConnection(vdata::Connection& conn, const ServerLogin& info) {
     const QString catalog = "Initial Catalog=" + connectionStringValue(info.DatabaseName) + ";";
-    if (isOdbcServerType(info.ServerType)) {
+    if (isOdbcServerType(info.ServerType) || isMariaDbServerType(info.ServerType)) {
         const QString login =
             info.UserName.isEmpty() ? QString() : serverLoginClauses(info.UserName, info.Password);
         conn.setConnectionString(

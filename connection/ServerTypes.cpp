@@ -19,6 +19,10 @@ std::size_t serverTypeIndex(const QString& name) {
     return 0;
 }
 
+bool isMariaDbServerType(const QString& name) {
+    return serverTypeIndex(name) == 2;
+}
+
 bool isOdbcServerType(const QString& name) {
-    return serverTypeIndex(name) != 0;
+    return serverTypeIndex(name) != 0 && !isMariaDbServerType(name);
 }

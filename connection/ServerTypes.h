@@ -19,5 +19,7 @@ const std::array<ServerTypeInfo, 4>& serverTypes();
 // Where `name` is in serverTypes(); an unknown or empty name is PostgreSQL's.
 std::size_t serverTypeIndex(const QString& name);
 
-// Every type but PostgreSQL is reached through the ODBC provider.
+// MariaDB has a provider of its own; SQL Server and data source names are
+// reached through the ODBC provider.
+bool isMariaDbServerType(const QString& name);
 bool isOdbcServerType(const QString& name);

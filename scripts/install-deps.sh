@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libqscintilla2-qt6-dev
     libsqlite3-dev sqlite3 libsqlcipher0 sqlcipher
     libpq-dev postgresql postgresql-client
+    libmariadb-dev
     unixodbc-dev unixodbc odbc-mariadb odbc-postgresql libsqliteodbc tdsodbc
     mariadb-server mariadb-client
     libmdb3 mdbtools-dev mdbtools

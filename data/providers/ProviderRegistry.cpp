@@ -1,6 +1,7 @@
 #include "data/providers/ProviderRegistry.h"
 
 #include "data/providers/AccessEngine.h"
+#include "data/providers/MariaDbEngine.h"
 #include "data/providers/OdbcEngine.h"
 #include "data/providers/PostgresEngine.h"
 #include "data/providers/ServerEnumerator.h"
@@ -137,6 +138,7 @@ void registerProviders(ProviderRegistry& registry) {
         return openAccessEngine(cs);
     });
     registry.add("postgresql", openPostgresEngine);
+    registry.add("mariadb", openMariaDbEngine);
     registry.add("odbc", openOdbcEngine);
 
     FileFormats files;

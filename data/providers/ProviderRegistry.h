@@ -40,7 +40,7 @@ private:
 
 // The engines this program opens, by the connection string's Provider
 // value (compared without regard to case): an engine's own key ("sqlite",
-// "access", "postgresql", "odbc", "file" for a database file told by its
+// "access", "postgresql", "mariadb", "odbc", "file" for a database file told by its
 // first bytes) or an older provider name that stands for one of them.
 class ProviderRegistry {
 public:

@@ -33,4 +33,9 @@ FieldType postgresFieldType(unsigned int oid);
 // SQL_DESC_UNSIGNED and SQL_DESC_AUTO_UNIQUE_VALUE.
 FieldType odbcFieldType(int sqlType, bool isUnsigned, bool autoUnique);
 
+// MariaDB and MySQL: by the protocol's column type (MYSQL_TYPE_...), its
+// flags (UNSIGNED_FLAG, AUTO_INCREMENT_FLAG), its length in characters or
+// bits, and whether its character set is the binary one.
+FieldType mariaDbFieldType(int type, unsigned int flags, unsigned long length, bool binary);
+
 } // namespace vdata

@@ -456,7 +456,10 @@ private Q_SLOTS:
                                << base + login;
         };
         odbc("SQL Server", 1, "SQL Server", "DBHOST\\SALES", "DBHOST\\SALES");
-        odbc("MariaDB / MySQL", 2, "MariaDB", "db.example,3307", "db.example,3307");
+        const QString maria = "Data Source=db.example,3307;Provider=MariaDB";
+        QTest::newRow("MariaDB / MySQL")
+            << 2 << "MariaDB / MySQL"
+            << "db.example,3307" << maria + ";Integrated Security=SSPI" << maria + login;
         odbc("ODBC data source", 3, "ODBC", " Veldmark;Test", "\" Veldmark;Test\"");
     }
     void serverTypes() {

@@ -321,7 +321,7 @@ void TestEngineContract::cancelStopsTheStatement() {
         const ProgressScope stop([&](std::size_t) { return clock.elapsed() < 300; });
         // MariaDB ends a recursion after a thousand steps.
         const std::string slow =
-            engine == QLatin1String("odbc-mariadb")
+            engine.endsWith(QLatin1String("mariadb"))
                 ? "SELECT BENCHMARK(2000000000, MD5('x'))"
                 : "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
                   "100000000) SELECT count(*) FROM c";
@@ -370,6 +370,7 @@ void TestEngineContract::lockedRowEndsTheWait_data() {
         QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres") << std::string("BEGIN");
     }
     if (mariadbtest::testServer()) {
+        QTest::newRow("mariadb") << QStringLiteral("mariadb") << std::string("START TRANSACTION");
         QTest::newRow("odbc-mariadb")
             << QStringLiteral("odbc-mariadb") << std::string("START TRANSACTION");
     }
@@ -504,9 +505,10 @@ void TestEngineContract::declaredKeysAreRead() {
 // views and a key that names no referenced columns included.
 void TestEngineContract::catalogueAgreesWithTheTableCalls() {
     QFETCH(QString, engine);
-    // Through ODBC the referenced columns are named (MariaDB wants them, and
-    // SQLite's driver does not look up the primary key).
-    const std::string referenced = engine.startsWith("odbc") ? "customers (id)" : "customers";
+    // Through ODBC and on MariaDB the referenced columns are named (MariaDB
+    // wants them, and SQLite's driver does not look up the primary key).
+    const bool named = engine.startsWith("odbc") || engine == QLatin1String("mariadb");
+    const std::string referenced = named ? "customers (id)" : "customers";
     std::unique_ptr<EngineDb> db;
     Connection access;
     if (engine == QLatin1String("access")) {

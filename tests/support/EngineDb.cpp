@@ -34,7 +34,7 @@ Spelling spellingFor(const QString& engine) {
     if (engine.endsWith(QLatin1String("postgres"))) {
         return {"SERIAL PRIMARY KEY", "BYTEA"};
     }
-    if (engine == QLatin1String("odbc-mariadb")) {
+    if (engine.endsWith(QLatin1String("mariadb"))) {
         return {"INT AUTO_INCREMENT PRIMARY KEY", "LONGBLOB"};
     }
     return {"INTEGER PRIMARY KEY", "BLOB"};
@@ -88,6 +88,7 @@ void engines(bool withCipher) {
         QTest::newRow("postgres") << QStringLiteral("postgres");
     }
     if (mariadbtest::testServer()) {
+        QTest::newRow("mariadb") << QStringLiteral("mariadb");
         QTest::newRow("odbc-mariadb") << QStringLiteral("odbc-mariadb");
     }
     if (pgtest::testServer()) {
@@ -105,10 +106,12 @@ EngineDb::EngineDb(const QString& engine, const std::string& script) {
         odbcSqliteFile(); // writes the data sources
         connectionString_ = odbc ? "Provider=ODBC;Server Type=ODBC;Data Source=veldmark_pg"
                                  : pg_->connectionString();
-    } else if (engine == QLatin1String("odbc-mariadb")) {
+    } else if (engine.endsWith(QLatin1String("mariadb"))) {
         maria_ = std::make_unique<mariadbtest::ScratchDatabase>("engine");
         maria_->exec(sql);
-        connectionString_ = maria_->connectionString();
+        connectionString_ = engine.startsWith(QLatin1String("odbc"))
+                                ? maria_->odbcConnectionString()
+                                : maria_->connectionString();
     } else if (engine == QLatin1String("odbc-sqlite")) {
         QFile::remove(odbcSqliteFile());
         testdb::run(odbcSqliteFile(), sql);

@@ -34,7 +34,7 @@ CREATE TABLE "Album" ("AlbumId" int PRIMARY KEY, "Title" varchar(160) NOT NULL,
 INSERT INTO "Album" VALUES (1, 'For Those About To Rock We Salute You', 1), (2, 'Balls to the Wall', 2);
 )sql";
 
-// The same two-column keys on MariaDB, reached through ODBC, with names
+// The same two-column keys on MariaDB, reached as the server dialog does, with names
 // that need quoting there: blanks, backticks, brackets, double quotes.
 inline const char* const shelvesMariaDb = R"sql(
 CREATE TABLE "shelf `s` [1]" ("ai sle" int, "bay ""b""" int, PRIMARY KEY ("ai sle", "bay ""b"""))

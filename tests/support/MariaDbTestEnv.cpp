@@ -67,6 +67,11 @@ ScratchDatabase::~ScratchDatabase() {
 }
 
 std::string ScratchDatabase::connectionString() const {
+    return "Provider=MariaDB;Data Source=" + testServer()->socket + ";Initial Catalog=" + name_ +
+           ";Integrated Security=SSPI";
+}
+
+std::string ScratchDatabase::odbcConnectionString() const {
     return "Provider=ODBC;Server Type=MariaDB;Data Source=" + testServer()->socket +
            ";Initial Catalog=" + name_ + ";Integrated Security=SSPI";
 }

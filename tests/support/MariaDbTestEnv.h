@@ -33,8 +33,12 @@ public:
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 
     const std::string& name() const { return name_; }
-    // "MariaDB / MySQL" with integrated security over the socket.
+    // "MariaDB / MySQL" with integrated security over the socket, as the
+    // server dialog writes it (the native provider).
     std::string connectionString() const;
+    // The same server and login through the ODBC provider and MariaDB's
+    // ODBC driver.
+    std::string odbcConnectionString() const;
     void exec(const std::string& sql) const { adminQuery(name_, sql); }
 
 private:

@@ -570,7 +570,8 @@ private slots:
                 "box (at_aisle, at_bay) \u2192 shelf (aisle, bay)");
         }
         if (mariadbtest::testServer()) {
-            // ODBC tells no order of declaration; MariaDB's key names do.
+            // MariaDB keeps no order of declaration; its key names, numbered as
+            // declared, give it.
             row("mariadb-shelves.shelf `s` [1].box ]\"b\"",
                 "ai sle=home `aisle` bay \"b\"=home bay", 3,
                 "box ]\"b\" (at \"aisle\", at [bay]) \u2192 shelf `s` [1] (ai sle, bay \"b\")");

@@ -103,7 +103,7 @@ private slots:
     }
 
     // The same on each engine whose keys are read: a key of one column and
-    // one of two (PostgreSQL, MariaDB through ODBC), then back.
+    // one of two (PostgreSQL, MariaDB), then back.
     void followsAKeyOnEachEngine_data() {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("table");
@@ -133,10 +133,10 @@ private slots:
                                       << "bay";
         }
         if (mariadbtest::testServer()) {
-            QTest::newRow("odbc-mariadb") << "mariadb-shelves"
-                                          << "box ]\"b\"" << 0 << "at [bay]"
-                                          << "shelf `s` [1]"
-                                          << "bay \"b\"";
+            QTest::newRow("mariadb") << "mariadb-shelves"
+                                     << "box ]\"b\"" << 0 << "at [bay]"
+                                     << "shelf `s` [1]"
+                                     << "bay \"b\"";
         }
     }
     void followsAKeyOnEachEngine() {

@@ -159,10 +159,7 @@ private slots:
             row("script", "SELECT 1;\nSELECT id FROM items\nWHERE id = = 1;\nSELECT 2;");
             row("refresh", "SELECT id\nFROM items\nWHERE id = = 1");
             row("ctrl+return", "SELECT 1;\nSELECT id FROM items\nWHERE id = = 1");
-            // Sent whole; MariaDB's driver takes one statement at a time.
-            if (engine != QLatin1String("mariadb")) {
-                row("selection", "UPDATE items SET qty = 1;\nSELECT id FROM items\nWHERE id = = 1");
-            }
+            row("selection", "UPDATE items SET qty = 1;\nSELECT id FROM items\nWHERE id = = 1");
         }
     }
     // The second '=' on line 3 is the engine's place for the error.
