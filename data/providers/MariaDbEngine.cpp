@@ -310,15 +310,9 @@ void MariaDbEngine::deleteRow(const RowEdit& edit) {
 
 std::string MariaDbEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
                                           const std::string& table) {
-    RowEdit edit;
-    edit.columns = &columns;
-    edit.table = table;
-    try {
+    return writerRefusal(columns, table, [&](const RowEdit& edit) {
         const MariaDbRowWriter writer(tableInfo(table), edit);
-        return {};
-    } catch (const DataError& e) {
-        return e.what();
-    }
+    });
 }
 
 } // namespace

@@ -357,15 +357,9 @@ void OdbcEngine::deleteRow(const RowEdit& edit) {
 
 std::string OdbcEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
                                        const std::string& table) {
-    RowEdit edit;
-    edit.columns = &columns;
-    edit.table = table;
-    try {
+    return writerRefusal(columns, table, [&](const RowEdit& edit) {
         const OdbcRowWriter writer(session_, tableInfo(table), edit);
-        return {};
-    } catch (const DataError& e) {
-        return e.what();
-    }
+    });
 }
 
 } // namespace

@@ -649,15 +649,9 @@ std::unique_ptr<Engine> openPostgresEngine(const ConnectionString& cs) {
 
 std::string PostgresEngine::readOnlyReason(const std::vector<ColumnInfo>& columns,
                                            const std::string& table) {
-    RowEdit edit;
-    edit.columns = &columns;
-    edit.table = table;
-    try {
+    return writerRefusal(columns, table, [&](const RowEdit& edit) {
         const PostgresRowWriter writer(tableOf(edit), edit);
-        return {};
-    } catch (const DataError& e) {
-        return e.what();
-    }
+    });
 }
 
 } // namespace vdata

@@ -83,6 +83,23 @@ private:
     std::vector<Value> written_;
 };
 
+// Why rows of `table` read through `columns` cannot be written back: the
+// refusal of `makeWriter` (called with such an edit) to make a writer for
+// them; empty when it makes one.
+template <class MakeWriter>
+std::string writerRefusal(const std::vector<ColumnInfo>& columns, const std::string& table,
+                          MakeWriter&& makeWriter) {
+    RowEdit edit;
+    edit.columns = &columns;
+    edit.table = table;
+    try {
+        makeWriter(edit);
+        return {};
+    } catch (const DataError& e) {
+        return e.what();
+    }
+}
+
 // Runs `readBack` after a write that is already committed; its failure is
 // raised as RowNotReadBack with `written`.
 template <class ReadBack>
