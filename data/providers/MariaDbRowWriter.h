@@ -2,6 +2,7 @@
 
 #include "data/providers/MariaDbCatalog.h"
 #include "data/service/Engine.h"
+#include "data/service/ResultKey.h"
 #include "data/service/WriteBackSql.h"
 
 namespace vdata {
@@ -18,16 +19,15 @@ public:
     MariaDbRowWriter(const MariaDbTableInfo& table, const RowEdit& edit);
 
     const WriteBackSql& sql() const { return sql_; }
-    RowKey key() const { return keyOf(edit_.original); }
-    RowKey keyOf(const std::vector<Value>& values) const;
+    RowKey key() const { return key_.of(edit_.original); }
+    RowKey keyOf(const std::vector<Value>& values) const { return key_.of(values); }
     // The result column of a one-column key, or -1 for a composite key.
-    int singleKeyColumn() const { return keyColumns_.size() == 1 ? keyColumns_.front() : -1; }
+    int singleKeyColumn() const { return key_.singleColumn(); }
 
 private:
     const RowEdit& edit_;
     WriteBackSql sql_;
-    std::vector<std::string> keyNames_;
-    std::vector<int> keyColumns_;
+    ResultKey key_;
 };
 
 } // namespace vdata

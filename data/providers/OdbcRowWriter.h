@@ -3,6 +3,7 @@
 #include "data/providers/OdbcCatalog.h"
 #include "data/providers/OdbcSession.h"
 #include "data/service/Engine.h"
+#include "data/service/ResultKey.h"
 #include "data/service/WriteBackSql.h"
 
 namespace vdata {
@@ -17,17 +18,16 @@ public:
 
     const WriteBackSql& sql() const { return sql_; }
     // The row's key as it was read.
-    RowKey key() const { return keyOf(edit_.original); }
+    RowKey key() const { return key_.of(edit_.original); }
     // The key by the row's values after the write.
-    RowKey keyOf(const std::vector<Value>& values) const;
+    RowKey keyOf(const std::vector<Value>& values) const { return key_.of(values); }
     // The result column of a one-column key, or -1 for a composite key.
-    int singleKeyColumn() const { return keyColumns_.size() == 1 ? keyColumns_.front() : -1; }
+    int singleKeyColumn() const { return key_.singleColumn(); }
 
 private:
     const RowEdit& edit_;
     WriteBackSql sql_;
-    std::vector<std::string> keyNames_;
-    std::vector<int> keyColumns_;
+    ResultKey key_;
 };
 
 } // namespace vdata
