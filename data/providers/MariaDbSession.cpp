@@ -2,6 +2,7 @@
 
 #include "data/providers/MariaDbStatement.h"
 #include "data/service/ErrorPlace.h"
+#include "data/service/LostConnection.h"
 #include "data/service/Progress.h"
 
 #include <errmsg.h>
@@ -20,15 +21,6 @@
 namespace vdata {
 
 namespace {
-
-constexpr const char* serverGone =
-    "The server is gone: the connection to it was lost and connecting again failed.\n";
-constexpr const char* writeFateUnknown =
-    "The connection to the server was lost while a change was being written, so it is not "
-    "known whether the change was saved. Check the data before saving it again.\n";
-constexpr const char* blockRolledBack =
-    "The connection to the server was lost while a transaction was open: the server rolled back "
-    "the transaction, and its changes are gone. The connection has been made again.";
 
 // A row another session holds locked makes a write fail after a few seconds
 // instead of waiting for as long as that session lasts.
@@ -225,21 +217,16 @@ void MariaDbSession::killQuery() const noexcept {
 // and once for a transaction that was open.
 void MariaDbSession::recover(bool inBlock, Repeat repeat) {
     blockLost_ = blockLost_ || inBlock;
-    const std::string unknown = repeat == Repeat::Unsafe ? writeFateUnknown : "";
+    const bool mayRepeat = repeat != Repeat::Unsafe;
     close();
     try {
         connect();
     } catch (const DataError& e) {
         mysql_ = mysql_init(nullptr); // stays open: the next statement tries again
-        throw DataError(unknown + serverGone + e.what(), ErrorKind::Connection, e.nativeCode());
+        throw DataError(writeFateText(mayRepeat) + serverGoneText + e.what(), ErrorKind::Connection,
+                        e.nativeCode());
     }
-    const bool blockGone = std::exchange(blockLost_, false);
-    if (repeat == Repeat::Unsafe) {
-        throw DataError(unknown + "The connection has been made again.", ErrorKind::Connection);
-    }
-    if (blockGone) {
-        throw DataError(blockRolledBack, ErrorKind::Connection);
-    }
+    raiseUnlessRepeatable(mayRepeat, std::exchange(blockLost_, false), transactionRolledBackText);
 }
 
 } // namespace vdata

@@ -2,6 +2,7 @@
 
 #include "data/providers/OdbcConnectionString.h"
 #include "data/service/Enclose.h"
+#include "data/service/LostConnection.h"
 #include "data/service/TextHelpers.h"
 
 #include <pwd.h>
@@ -15,11 +16,6 @@ namespace vdata {
 
 namespace {
 
-constexpr const char* serverGone =
-    "The server is gone: the connection to it was lost and connecting again failed.\n";
-constexpr const char* writeFateUnknown =
-    "The connection to the server was lost while a change was being written, so it is not "
-    "known whether the change was saved. Check the data before saving it again.\n";
 constexpr const char* transactionLost =
     "The connection to the server was lost and has been made again. If a transaction was open "
     "on it, the server rolled it back and its changes are gone.";
@@ -131,20 +127,15 @@ bool OdbcSession::lost(const DataError& e) const {
 // reached, when a write may have reached it, and once when a transaction of
 // the user's may have been open.
 void OdbcSession::recover(Repeat repeat) {
-    const std::string unknown = repeat == Repeat::Unsafe ? writeFateUnknown : "";
+    const bool mayRepeat = repeat != Repeat::Unsafe;
     try {
         link_ = connectOdbc(connectText_);
         learnDriver();
     } catch (const DataError& e) {
-        throw DataError(unknown + serverGone + e.what(), ErrorKind::Connection, e.nativeCode());
+        throw DataError(writeFateText(mayRepeat) + serverGoneText + e.what(), ErrorKind::Connection,
+                        e.nativeCode());
     }
-    const bool transactionMayBeLost = std::exchange(userStatementsRan_, false);
-    if (repeat == Repeat::Unsafe) {
-        throw DataError(unknown + "The connection has been made again.", ErrorKind::Connection);
-    }
-    if (transactionMayBeLost) {
-        throw DataError(transactionLost, ErrorKind::Connection);
-    }
+    raiseUnlessRepeatable(mayRepeat, std::exchange(userStatementsRan_, false), transactionLost);
 }
 
 std::string OdbcSession::quoted(const std::string& name) const {

@@ -2,6 +2,7 @@
 
 #include "data/providers/PostgresResult.h"
 #include "data/providers/PostgresServerName.h"
+#include "data/service/LostConnection.h"
 
 #include <string>
 #include <utility>
@@ -18,15 +19,6 @@ namespace {
 // few seconds instead of waiting for as long as that session lasts.
 constexpr const char* sessionSetup = "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; "
                                      "SET bytea_output = 'hex'; SET lock_timeout = '3s'";
-
-constexpr const char* serverGone =
-    "The server is gone: the connection to it was lost and connecting again failed.\n";
-constexpr const char* writeFateUnknown =
-    "The connection to the server was lost while a change was being written, so it is not "
-    "known whether the change was saved. Check the data before saving it again.\n";
-constexpr const char* blockRolledBack =
-    "The connection to the server was lost while a transaction was open: the server rolled back "
-    "the transaction, and its changes are gone. The connection has been made again.";
 
 PGconn* connect(const ConnectionString& cs) {
     const auto params = postgresConnectParams(cs);
@@ -112,19 +104,14 @@ void PostgresSession::setUp() {
 // once for a transaction block that was open.
 void PostgresSession::recover(bool inBlock, Repeat repeat) {
     blockLost_ = blockLost_ || inBlock;
-    const std::string unknown = repeat == Repeat::Unsafe ? writeFateUnknown : "";
+    const bool mayRepeat = repeat != Repeat::Unsafe;
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) {
-        throw DataError(unknown + serverGone + connectionErrorText(conn_), ErrorKind::Connection);
+        throw DataError(writeFateText(mayRepeat) + serverGoneText + connectionErrorText(conn_),
+                        ErrorKind::Connection);
     }
     setUp();
-    const bool blockGone = std::exchange(blockLost_, false);
-    if (repeat == Repeat::Unsafe) {
-        throw DataError(unknown + "The connection has been made again.", ErrorKind::Connection);
-    }
-    if (blockGone) {
-        throw DataError(blockRolledBack, ErrorKind::Connection);
-    }
+    raiseUnlessRepeatable(mayRepeat, std::exchange(blockLost_, false), transactionRolledBackText);
 }
 
 } // namespace vdata
