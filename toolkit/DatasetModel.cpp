@@ -87,7 +87,8 @@ void DatasetModel::setQuery(vdata::Query* query) {
     }
     query_ = query;
     if (query_) {
-        subscription_ = query_->subscribe([this](const DataEvent& e) { onEvent(e); });
+        subscription_ = query_->subscribe([this](const DataEvent& e) { onEvent(e); },
+                                          vdata::DataObservers::Tier::Model);
     }
     readKeyNotes();
     resetAll();

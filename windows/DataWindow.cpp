@@ -385,13 +385,8 @@ void DataWindow::fillSearchColumns() {
 }
 
 // Every row of the table; on a server in the order of its primary key.
-std::string DataWindow::tableViewSql(const std::string& table) const {
-    std::string sql = "SELECT * FROM " + vdata::bracketName(table);
-    const std::vector<std::string> key = connection_.tableOrderKey(table);
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        sql += (i == 0 ? " ORDER BY " : ", ") + vdata::bracketName(key[i]);
-    }
-    return sql;
+vdata::TableRead DataWindow::tableRead(const std::string& table) const {
+    return {table, connection_.tableOrderKey(table)};
 }
 
 void DataWindow::setUp(const QString& table) {
@@ -399,8 +394,7 @@ void DataWindow::setUp(const QString& table) {
     case Use::Table:
         setTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table));
         table_ = table;
-        query_.setSQL(tableViewSql(table.toStdString()));
-        query_.setTableView(table.toStdString());
+        query_.setTableView(tableRead(table.toStdString()));
         query_.open();
         break;
     case Use::Freehand:
@@ -619,7 +613,7 @@ void DataWindow::showMasterDetail() {
     detailQuery_.setSQL(childText.text);
     detailQuery_.setParameterFields(std::move(childText.parameterFields));
     detailQuery_.setLinkFields(pairs);
-    query_.setSQL("SELECT * FROM " + vdata::bracketName(ss(setup_->cboMasterTable->currentText())));
+    query_.setTableView(tableRead(ss(setup_->cboMasterTable->currentText())));
     try {
         const tk::ProgressGuard progress(this);
         query_.open();

@@ -115,7 +115,7 @@ private:
     void runStatement(const QString& text, HistoryEntry& entry);
     void showMasterDetail();
     void fillSearchColumns();
-    std::string tableViewSql(const std::string& table) const;
+    vdata::TableRead tableRead(const std::string& table) const;
 
     vdata::Connection& connection_;
     DataWindowHost* const host_;

@@ -6,6 +6,7 @@
 #include "data/service/SchemaCatalog.h"
 #include "data/service/Snapshot.h"
 #include "data/service/SqlLexer.h"
+#include "data/service/TableRead.h"
 #include "data/service/Value.h"
 
 #include <cstddef>
@@ -164,6 +165,10 @@ public:
         ResultSet whole = query(sql, params);
         return {std::move(whole.columns), std::move(whole.rows), nullptr};
     }
+    // Reads a table view: its columns, at least its first `firstRows` rows
+    // and, where the engine can, the rest in steps as openInSteps does for
+    // a table. By default through openInSteps with the view's SQL.
+    virtual SteppedResult openTable(const TableRead& read, std::size_t firstRows);
     // Whether the text is one statement that returns rows, found without
     // running it. Raises DataError for a text the engine cannot prepare
     // (several statements included).

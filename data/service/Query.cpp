@@ -30,22 +30,29 @@ SortKey parseSort(std::string_view text) {
 Query::Query(Connection* connection) : connection_(connection) {}
 
 Query::~Query() {
-    unlinkFromMaster();
+    link_.unlink();
     notify(DataEvent::Kind::Destroyed);
 }
 
 void Query::setSQL(std::string text) {
     openStamp_.reset();
-    tableView_.clear();
+    tableView_.reset();
     sql_ = std::move(text);
     paramNames_ = parseParameters(sql_, [](int) { return std::string("?"); }).names;
 }
 
+void Query::setTableView(TableRead read) {
+    openStamp_.reset();
+    sql_ = tableReadSql(read);
+    paramNames_.clear();
+    tableView_ = std::move(read);
+}
+
 void Query::setDataSource(DataSource* source) {
-    unlinkFromMaster();
-    dataSource_ = source;
+    link_.unlink();
+    link_.setSource(source);
     if (active()) {
-        linkToMaster();
+        link_.link();
     }
 }
 
@@ -56,52 +63,45 @@ SteppedResult Query::run() {
         throw DataError("The query has no connection.", ErrorKind::Connection);
     }
     Engine& engine = connection_->engine();
+    lastParams_ = parameterValues();
+    if (tableView_) {
+        return engine.openTable(*tableView_, firstRows);
+    }
     const ParsedSql parsed =
         parseParameters(engine.rewrite(sql_), [&engine](int n) { return engine.placeholder(n); });
-    lastParams_ = parameterValues();
-    return engine.openInSteps(parsed.text, lastParams_, tableView_, firstRows);
+    return engine.openInSteps(parsed.text, lastParams_, std::string(), firstRows);
 }
 
 void Query::take(SteppedResult result) {
     columns_ = std::move(result.columns);
-    rows_ = std::make_unique<Snapshot>(std::move(result.rows));
-    stream_ = std::move(result.rest);
-    if (stream_) {
-        rows_->makeRoom(rows_->rowCount() + stream_->rowsExpected());
-    }
-    readStopped_ = false;
-    resetOrder();
+    set_.take(std::move(result.rows));
+    reader_.start(std::move(result.rest), set_.rows());
     readOnly_ = findReadOnlyReason();
 }
 
 // ---- reading in steps ----------------------------------------------------
 
 bool Query::readMore(std::size_t maxRows) {
-    if (!stream_) {
+    if (!reader_.reading()) {
         return false;
     }
-    const std::size_t before = rows_->rowCount();
+    const std::size_t before = set_.rows().rowCount();
     try {
-        if (!stream_->readMore(*rows_, std::max<std::size_t>(maxRows, 1))) {
-            stream_.reset();
-            rows_->shrinkToFit();
-        }
+        reader_.readMore(maxRows);
     } catch (...) {
-        stream_.reset();
-        readStopped_ = true;
         appendRead(before);
         throw;
     }
     appendRead(before);
-    return stream_ != nullptr;
+    return reader_.reading();
 }
 
 // The rows appended to the snapshot since `before` are shown after the
 // others. A query that showed no record makes the first one current.
 void Query::appendRead(std::size_t before) {
-    const std::size_t added = rows_->rowCount() - before;
+    const std::size_t added = set_.rows().rowCount() - before;
     const int first = displayRowCount();
-    order_.append(static_cast<std::uint32_t>(before), added);
+    set_.showAppended(before);
     notify({DataEvent::Kind::RowsAppended, first, -1, static_cast<int>(added)});
     if (current_ < 0 && added > 0 && state_ == DataSetState::Browse) {
         scrollTo(0, true);
@@ -109,10 +109,8 @@ void Query::appendRead(std::size_t before) {
 }
 
 void Query::readAll() {
-    constexpr std::size_t rowsPerStep = 65536;
-    while (stream_) {
-        readMore(rowsPerStep);
-        if (stream_ && !progressContinues(rows_->rowCount())) {
+    while (readMore(RowReader::rowsPerStep)) {
+        if (!reader_.wanted()) {
             stopReading();
             throwCancelled();
         }
@@ -120,10 +118,9 @@ void Query::readAll() {
 }
 
 void Query::stopReading() {
-    if (stream_) {
-        stream_.reset();
-        readStopped_ = true;
-        appendRead(rows_->rowCount());
+    if (reader_.reading()) {
+        reader_.stop();
+        appendRead(set_.rows().rowCount());
     }
 }
 
@@ -131,21 +128,21 @@ void Query::open() {
     if (active()) {
         return;
     }
-    linkToMaster();
+    link_.link();
     try {
         const auto stamp = connection_ ? connection_->engine().dataStamp() : std::nullopt;
         take(run());
         openStamp_ = stamp;
     } catch (...) {
-        unlinkFromMaster();
+        link_.unlink();
         throw;
     }
     buildFields();
     sort_.clear();
-    current_ = order_.empty() ? -1 : 0;
+    current_ = set_.size() == 0 ? -1 : 0;
     state_ = DataSetState::Browse;
     notify(DataEvent::Kind::Opened);
-    if (!order_.empty()) {
+    if (current_ >= 0) {
         fireAfterScroll();
     }
 }
@@ -155,7 +152,7 @@ void Query::close() {
     if (!active()) {
         return;
     }
-    unlinkFromMaster();
+    link_.unlink();
     state_ = DataSetState::Inactive;
     buffer_.clear();
     changed_.clear();
@@ -169,10 +166,8 @@ void Query::close() {
 }
 
 void Query::dropRows() {
-    stream_.reset();
-    readStopped_ = false;
-    rows_.reset();
-    order_.clear();
+    reader_.reset();
+    set_.drop();
     current_ = -1;
 }
 
@@ -182,11 +177,6 @@ void Query::buildFields() {
         fields_.push_back(std::make_shared<Field>(*this, static_cast<int>(i), columns_[i].name,
                                                   columns_[i].type));
     }
-}
-
-void Query::resetOrder() {
-    order_.reset(rows_ ? rows_->rowCount() : 0);
-    filtered_.clear();
 }
 
 void Query::requery() {
@@ -218,18 +208,18 @@ void Query::requery() {
         if (!sort_.empty() || !filter_.empty()) {
             readAll();
         }
-        if (!sort_.empty()) {
-            const SortKey key = parseSort(sort_);
-            applySort(key.field, key.descending);
+        const std::optional<SortColumn> sorted = sortColumn();
+        if (sorted) {
+            set_.sort(&*sorted);
         }
         if (!filter_.empty()) {
-            order_.assign(filtered_.apply(order_.rows(), *rows_, RowFilter(filter_, columns_)));
+            set_.filter(RowFilter(filter_, columns_), nullptr);
         }
     } catch (...) {
         close(); // a cancelled sort or filter: the rows read are not those the user asked for
         throw;
     }
-    current_ = order_.empty() ? -1 : 0;
+    current_ = set_.size() == 0 ? -1 : 0;
     notify(sameColumns ? DataEvent::Kind::RowsReset : DataEvent::Kind::Opened);
     fireAfterScroll();
 }
@@ -248,7 +238,7 @@ bool Query::keepRowsUnchangedSinceOpen() {
     } catch (const DataError&) {
         return false; // the execution that follows reports it
     }
-    resetOrder();
+    set_.showAll();
     return true;
 }
 
@@ -265,8 +255,8 @@ void Query::refresh() {
         throw;
     }
     afterScroll = std::move(saved);
-    if (!order_.empty() && keep != current_) {
-        current_ = std::clamp(keep, 0, static_cast<int>(order_.size()) - 1);
+    if (set_.size() > 0 && keep != current_) {
+        current_ = std::clamp(keep, 0, recordCount() - 1);
         notify(DataEvent::Kind::Scrolled, current_);
     }
 }
@@ -298,7 +288,7 @@ int Query::recNo() const {
 }
 
 int Query::recordCount() const {
-    return static_cast<int>(order_.size());
+    return static_cast<int>(set_.size());
 }
 
 int Query::displayRowCount() const {
@@ -316,7 +306,7 @@ const Value* Query::bufferedCell(int row, int column) const {
 // While a re-query reads, the old rows are gone and the new ones not there
 // yet; a grid that paints meanwhile gets empty cells.
 bool Query::hasRow(int row) const {
-    return rows_ && row >= 0 && row < displayRowCount();
+    return set_.held() && row >= 0 && row < displayRowCount();
 }
 
 // The snapshot row shown at display `row`, which is not the insert row.
@@ -332,7 +322,7 @@ Value Query::cell(int row, int column) const {
     if (!hasRow(row)) {
         return Value::null();
     }
-    return rows_->value(snapshotRow(row), static_cast<std::size_t>(column));
+    return set_.rows().value(snapshotRow(row), static_cast<std::size_t>(column));
 }
 
 Value::Kind Query::cellKind(int row, int column) const {
@@ -342,7 +332,7 @@ Value::Kind Query::cellKind(int row, int column) const {
     if (!hasRow(row)) {
         return Value::Kind::Null;
     }
-    return rows_->kind(snapshotRow(row), static_cast<std::size_t>(column));
+    return set_.rows().kind(snapshotRow(row), static_cast<std::size_t>(column));
 }
 
 std::string_view Query::cellBytes(int row, int column) const {
@@ -354,8 +344,8 @@ std::string_view Query::cellBytes(int row, int column) const {
     }
     const std::size_t r = snapshotRow(row);
     const auto c = static_cast<std::size_t>(column);
-    const Value::Kind k = rows_->kind(r, c);
-    return k == Value::Kind::Text || k == Value::Kind::Blob ? rows_->bytesAt(r, c)
+    const Value::Kind k = set_.rows().kind(r, c);
+    return k == Value::Kind::Text || k == Value::Kind::Blob ? set_.rows().bytesAt(r, c)
                                                             : std::string_view();
 }
 
@@ -373,10 +363,10 @@ Value Query::currentValue(int column) const {
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         return buffer_.at(static_cast<std::size_t>(column));
     }
-    if (current_ < 0 || !rows_) {
+    if (current_ < 0 || !set_.held()) {
         return Value::null();
     }
-    return rows_->value(physicalRow(current_), static_cast<std::size_t>(column));
+    return set_.rows().value(physicalRow(current_), static_cast<std::size_t>(column));
 }
 
 void Query::setCurrentValue(int column, const Value& v) {
@@ -417,7 +407,7 @@ void Query::prior() {
 void Query::moveTo(int row) {
     checkActive();
     checkBrowseMode();
-    if (order_.empty()) {
+    if ((set_.size() == 0)) {
         return;
     }
     scrollTo(std::clamp(row, 0, recordCount() - 1), false);
@@ -452,7 +442,7 @@ void Query::checkActive() const {
 }
 
 void Query::checkBrowseMode() {
-    postDetails();
+    link_.postDetails();
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         post();
     }
@@ -478,7 +468,7 @@ std::string Query::findReadOnlyReason() const {
     if (table.empty()) {
         return "This result is read-only: its columns do not all come from one table.";
     }
-    if (countTableReferences(sql_, table) != 1) {
+    if (!tableView_ && countTableReferences(sql_, table) != 1) {
         return "This result is read-only: it does not read table " + table +
                " exactly once by its name (it joins the table with itself, or reads it through "
                "a view).";
@@ -531,7 +521,7 @@ void Query::startInsert(int row) {
     changed_.assign(columns_.size(), false);
     modified_ = false;
     current_ = std::clamp(row, 0, recordCount());
-    fillFromMaster();
+    link_.fillNewRecord(masterFields());
     setState(DataSetState::Insert);
     // The new record is current now (record number -1).
     fireAfterScroll();
@@ -542,14 +532,14 @@ void Query::edit() {
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         return;
     }
-    if (order_.empty()) {
+    if ((set_.size() == 0)) {
         insert();
         return;
     }
     if (!canModify()) {
         throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
     }
-    buffer_ = rows_->row(physicalRow(current_));
+    buffer_ = set_.rows().row(physicalRow(current_));
     changed_.assign(columns_.size(), false);
     modified_ = false;
     conflicted_ = false;
@@ -561,7 +551,7 @@ RowEdit Query::makeEdit(bool forInsert) const {
     e.columns = &columns_;
     e.table = editableTable();
     if (!forInsert) {
-        e.original = rows_->row(physicalRow(current_));
+        e.original = set_.rows().row(physicalRow(current_));
     }
     e.current = buffer_;
     e.changed = changed_;
@@ -574,13 +564,13 @@ void Query::post() {
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         notify(DataEvent::Kind::UpdatingRecord, current_);
     }
-    postDetails();
+    link_.postDetails();
     std::exception_ptr unread;
     if (state_ == DataSetState::Edit) {
         if (modified_) {
             const std::vector<Value> row = written(
                 [this] { return connection_->engine().updateRow(makeEdit(false)); }, unread);
-            rows_->setRow(physicalRow(current_), row);
+            set_.rows().setRow(physicalRow(current_), row);
         }
         modified_ = false;
         setState(DataSetState::Browse);
@@ -588,8 +578,8 @@ void Query::post() {
     } else if (state_ == DataSetState::Insert) {
         const std::vector<Value> row =
             written([this] { return connection_->engine().insertRow(makeEdit(true)); }, unread);
-        const auto physical = static_cast<std::uint32_t>(rows_->appendRow(row));
-        order_.insert(static_cast<std::size_t>(current_), physical);
+        const auto physical = static_cast<std::uint32_t>(set_.rows().appendRow(row));
+        set_.order().insert(static_cast<std::size_t>(current_), physical);
         modified_ = false;
         state_ = DataSetState::Browse;
         notify(DataEvent::Kind::RowInserted, current_);
@@ -635,7 +625,7 @@ void Query::discardEdit() {
         notify(DataEvent::Kind::RowChanged, current_);
     } else if (state_ == DataSetState::Insert) {
         modified_ = false;
-        current_ = order_.empty() ? -1 : std::clamp(rowBeforeInsert_, 0, recordCount() - 1);
+        current_ = (set_.size() == 0) ? -1 : std::clamp(rowBeforeInsert_, 0, recordCount() - 1);
         setState(DataSetState::Browse);
         if (current_ >= 0) {
             notify(DataEvent::Kind::Scrolled, current_);
@@ -649,19 +639,19 @@ void Query::remove() {
     // A pending edit is given up without reading the rows again: the row
     // to delete is the one shown.
     discardEdit();
-    if (order_.empty()) {
+    if ((set_.size() == 0)) {
         throw DataError("Cannot perform this operation on an empty dataset.");
     }
     if (!canModify()) {
         throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
     }
-    postDetails();
-    buffer_ = rows_->row(physicalRow(current_));
+    link_.postDetails();
+    buffer_ = set_.rows().row(physicalRow(current_));
     changed_.assign(columns_.size(), false);
     connection_->engine().deleteRow(makeEdit(false));
     const int row = current_;
-    order_.erase(static_cast<std::size_t>(row));
-    current_ = order_.empty() ? -1 : std::min(row, recordCount() - 1);
+    set_.order().erase(static_cast<std::size_t>(row));
+    current_ = (set_.size() == 0) ? -1 : std::min(row, recordCount() - 1);
     notify(DataEvent::Kind::RowRemoved, row);
     if (current_ >= 0) {
         scrollTo(current_, true);
@@ -682,8 +672,8 @@ int Query::locateFrom(const std::string& fieldName, const std::string& text, Loc
     checkBrowseMode();
     const Field& f = fieldByName(fieldName);
     readAll();
-    const int row = locateRow(*rows_, order_, static_cast<std::size_t>(f.index()), f.dataType(),
-                              text, options, start);
+    const int row = locateRow(set_.rows(), set_.order(), static_cast<std::size_t>(f.index()),
+                              f.dataType(), text, options, start);
     if (row >= 0) {
         scrollTo(row, true);
     }
@@ -694,19 +684,21 @@ void Query::setSort(const std::string& text) {
     checkActive();
     checkBrowseMode();
     const SortKey key = parseSort(text);
-    if (!key.field.empty() && !findField(key.field)) {
+    const Field* f = key.field.empty() ? nullptr : findField(key.field);
+    if (!key.field.empty() && !f) {
         throw DataError("Sort order cannot be applied: the result has no field '" + key.field +
                         "'.");
     }
     readAll();
-    if (key.field.empty()) {
-        order_.sortByStorage();
+    if (f) {
+        const SortColumn column{static_cast<std::size_t>(f->index()), f->dataType(),
+                                key.descending};
+        set_.sort(&column);
     } else {
-        applySort(key.field, key.descending);
+        set_.sort(nullptr);
     }
-    filtered_.reordered();
     sort_ = text;
-    current_ = order_.empty() ? -1 : 0;
+    current_ = set_.size() == 0 ? -1 : 0;
     notify(DataEvent::Kind::RowsReset);
     if (current_ >= 0) {
         scrollTo(0, true);
@@ -718,42 +710,40 @@ void Query::setFilter(const std::string& text) {
     checkBrowseMode();
     const std::string wanted(trimmed(text));
     const int keep = current_ < 0 ? -1 : static_cast<int>(physicalRow(current_));
+    const std::optional<SortColumn> sorted = sortColumn();
     if (wanted.empty()) {
-        std::vector<std::uint32_t> all = filtered_.active() ? unfilteredRows() : order_.rows();
-        filtered_.clear();
+        set_.clearFilter(sorted ? &*sorted : nullptr);
         filter_.clear();
-        showOrder(std::move(all), keep);
+        showOrder(keep);
         return;
     }
     const RowFilter filter(wanted, columns_);
     readAll();
-    std::vector<std::uint32_t> all = filtered_.active() ? unfilteredRows() : order_.rows();
-    showOrder(filtered_.apply(std::move(all), *rows_, filter), keep);
+    set_.filter(filter, sorted ? &*sorted : nullptr);
     filter_ = wanted;
+    showOrder(keep);
 }
 
-// Every row read and not deleted, in the order shown before the filter, or
-// in the sort order chosen since.
-std::vector<std::uint32_t> Query::unfilteredRows() const {
-    std::vector<std::uint32_t> all = filtered_.allRows(order_, rows_->rowCount());
-    if (filtered_.wasReordered()) {
-        std::sort(all.begin(), all.end());
-        const SortKey key = parseSort(sort_);
-        if (const Field* f = key.field.empty() ? nullptr : findField(key.field)) {
-            sortRows(all, *rows_, static_cast<std::size_t>(f->index()), f->dataType(),
-                     key.descending);
+// The column of the sort chosen; none for the result's own order.
+std::optional<SortColumn> Query::sortColumn() const {
+    const SortKey key = parseSort(sort_);
+    const Field* f = key.field.empty() ? nullptr : findField(key.field);
+    if (!f) {
+        return std::nullopt;
+    }
+    return SortColumn{static_cast<std::size_t>(f->index()), f->dataType(), key.descending};
+}
+
+// Shows the new order, with the storage row `keepRow` current when it is
+// among the rows shown, else the first.
+void Query::showOrder(int keepRow) {
+    current_ = set_.size() == 0 ? -1 : 0;
+    for (std::size_t i = 0; keepRow >= 0 && i < set_.size(); ++i) {
+        if (set_.storageRow(i) == static_cast<std::uint32_t>(keepRow)) {
+            current_ = static_cast<int>(i);
+            break;
         }
     }
-    return all;
-}
-
-// Shows `rows`, with the storage row `keepRow` current when it is among
-// them, else the first.
-void Query::showOrder(std::vector<std::uint32_t> rows, int keepRow) {
-    const auto kept = std::find(rows.begin(), rows.end(), static_cast<std::uint32_t>(keepRow));
-    const int at = kept == rows.end() ? 0 : static_cast<int>(kept - rows.begin());
-    order_.assign(std::move(rows));
-    current_ = order_.empty() ? -1 : at;
     notify(DataEvent::Kind::RowsReset);
     if (current_ >= 0) {
         scrollTo(current_, true);
@@ -762,158 +752,33 @@ void Query::showOrder(std::vector<std::uint32_t> rows, int keepRow) {
     }
 }
 
-// The rows shown (not those deleted since the read) are sorted from their
-// storage order, so ties keep it. The new order replaces the old one only
-// once it is complete, so a sort that is cancelled keeps the order shown.
-void Query::applySort(const std::string& fieldName, bool descending) {
-    const Field& f = fieldByName(fieldName);
-    std::vector<std::uint32_t> sorted = order_.rowsInStorageOrder();
-    sortRows(sorted, *rows_, static_cast<std::size_t>(f.index()), f.dataType(), descending);
-    order_.assign(std::move(sorted));
-}
-
 // ---- master link ---------------------------------------------------------
 
 // A detail follows the master's saved record: while the master edits, the
 // values it had; while it inserts, none (the new record has no details yet).
 Value Query::linkValue(const Field& masterField) const {
-    if (state_ == DataSetState::Insert || current_ < 0 || !rows_) {
+    if (state_ == DataSetState::Insert || current_ < 0 || !set_.held()) {
         return Value::null();
     }
-    return rows_->value(physicalRow(current_), static_cast<std::size_t>(masterField.index()));
+    return set_.rows().value(physicalRow(current_), static_cast<std::size_t>(masterField.index()));
 }
 
-const std::string& Query::masterFieldOf(const std::string& parameter) const {
-    const auto it = parameterFields_.find(parameter);
-    return it == parameterFields_.end() ? parameter : it->second;
+// The master field each parameter takes its value from.
+std::vector<std::string> Query::masterFields() const {
+    std::vector<std::string> fields;
+    for (const std::string& name : paramNames_) {
+        const auto it = parameterFields_.find(name);
+        fields.push_back(it == parameterFields_.end() ? name : it->second);
+    }
+    return fields;
 }
 
 std::vector<Value> Query::parameterValues() const {
-    std::vector<Value> values;
-    const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
-    for (const std::string& name : paramNames_) {
-        const Field* f = (master && master != this && master->active())
-                             ? master->findField(masterFieldOf(name))
-                             : nullptr;
-        values.push_back(f ? master->linkValue(*f) : Value::null());
-    }
-    return values;
-}
-
-void Query::linkToMaster() {
-    Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
-    if (!master || master == this || linkedMaster_ == master) {
-        return;
-    }
-    unlinkFromMaster();
-    linkedMaster_ = master;
-    masterSubscription_ = master->subscribe([this](const DataEvent& e) { masterChanged(e); });
-    master->details_.push_back(this);
-}
-
-void Query::unlinkFromMaster() {
-    if (linkedMaster_) {
-        linkedMaster_->unsubscribe(masterSubscription_);
-        std::erase(linkedMaster_->details_, this);
-        linkedMaster_ = nullptr;
-        masterSubscription_ = 0;
-    }
-}
-
-// A detail's pending change belongs to the master's current record, so it is
-// saved before that record changes (one with nothing typed is given up); a
-// refusal raises before anything moved.
-void Query::postDetails() {
-    for (Query* detail : std::vector<Query*>(details_)) {
-        detail->postDetails();
-        const bool pending =
-            detail->state_ == DataSetState::Edit || detail->state_ == DataSetState::Insert;
-        if (pending && detail->modified_) {
-            detail->post();
-        } else if (pending) {
-            detail->cancel();
-        }
-    }
-}
-
-// The detail runs again whenever the master's current row changes, or the
-// values of its linked fields change (a post, a delete, an insert starting
-// or ending).
-void Query::masterChanged(const DataEvent& e) {
-    using K = DataEvent::Kind;
-    if (e.kind == K::Destroyed) {
-        linkedMaster_ = nullptr;
-        return;
-    }
-    if (!active()) {
-        return;
-    }
-    const bool rowChanged = e.kind == K::Scrolled || e.kind == K::RowsReset || e.kind == K::Opened;
-    const bool valuesChanged = (e.kind == K::RowChanged || e.kind == K::RowInserted ||
-                                e.kind == K::RowRemoved || e.kind == K::StateChanged) &&
-                               parameterValues() != lastParams_;
-    if (rowChanged || valuesChanged) {
-        requery();
-    }
-}
-
-// A new record takes the values of the master record that the rows shown
-// belong to, into the paired fields.
-void Query::fillFromMaster() {
-    const Query* master = dataSource_ ? dataSource_->dataSet() : nullptr;
-    if (!master || master == this || !master->active()) {
-        return;
-    }
-    LinkFields pairs = linkFields_;
-    if (pairs.empty()) {
-        for (const std::string& name : paramNames_) {
-            pairs.emplace_back(masterFieldOf(name), masterFieldOf(name));
-        }
-    }
-    for (const auto& [masterName, detailName] : pairs) {
-        const Field* source = master->findField(masterName);
-        const Field* target = findField(detailName);
-        if (source && target) {
-            buffer_[static_cast<std::size_t>(target->index())] = master->linkValue(*source);
-            changed_[static_cast<std::size_t>(target->index())] = true;
-        }
-    }
-}
-
-// ---- observers -----------------------------------------------------------
-
-int Query::subscribe(std::function<void(const DataEvent&)> observer) {
-    observers_.push_back({nextObserverId_, std::move(observer)});
-    return nextObserverId_++;
-}
-
-void Query::unsubscribe(int id) {
-    std::erase_if(observers_, [id](const Observer& o) { return o.id == id; });
+    return link_.values(masterFields());
 }
 
 void Query::notify(DataEvent::Kind kind, int row, int field) {
     notify({kind, row, field});
-}
-
-void Query::notify(const DataEvent& e) {
-    // A copy, so that an observer may unsubscribe while being told. Every
-    // observer is told even when one fails (a detail whose re-read fails or
-    // is cancelled), so the others still show where the query stands; the
-    // first failure is raised afterwards.
-    const std::vector<Observer> observers = observers_;
-    std::exception_ptr failure;
-    for (const Observer& o : observers) {
-        try {
-            o.fn(e);
-        } catch (...) {
-            if (!failure) {
-                failure = std::current_exception();
-            }
-        }
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
 }
 
 } // namespace vdata

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "data/service/DataEvent.h"
 #include "data/service/DataSource.h"
-#include "data/service/DisplayRows.h"
 #include "data/service/Engine.h"
 #include "data/service/Field.h"
-#include "data/service/FilteredOrder.h"
 #include "data/service/Locate.h"
+#include "data/service/MasterLink.h"
+#include "data/service/RowReader.h"
+#include "data/service/RowSet.h"
 
 #include <exception>
 #include <functional>
@@ -23,35 +25,6 @@ class Connection;
 
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 
-// What changed in a query, for grids, navigators and detail queries.
-// Entering or leaving the Insert state comes as StateChanged: displayRowCount()
-// then grows or shrinks by the insert row. A posted insert comes as
-// RowInserted followed by StateChanged (the insert row became a real row).
-struct DataEvent {
-    enum class Kind {
-        Opened,       // new fields and rows
-        Closed,       // no fields, no rows
-        RowsReset,    // rows replaced or reordered (requery, refresh, sort)
-        RowChanged,   // `row` was rewritten (a post)
-        RowInserted,  // `row` was added (a post of an insert)
-        RowRemoved,   // `row` was deleted
-        StateChanged, // browse / edit / insert
-        FieldChanged, // a value of the edit buffer changed (`field`)
-        Scrolled,     // another record became current
-        // A post is about to write the edit buffer: a control that still
-        // holds typed text hands it over now, or raises to stop the post.
-        UpdatingRecord,
-        Destroyed, // the query is being destroyed: drop every reference to it
-        // Rows read in steps were added at the end: `count` of them from
-        // display row `row` on (none when the read ended or stopped).
-        RowsAppended,
-    };
-    Kind kind;
-    int row = -1; // 0-based display row
-    int field = -1;
-    int count = 0;
-};
-
 // A sort text taken apart: "Field", "Field ASC" or "Field DESC" (the word
 // in any letter case) names the field and the direction.
 struct SortKey {
@@ -60,9 +33,11 @@ struct SortKey {
 };
 SortKey parseSort(std::string_view text);
 
-// A dataset over SQL text with a static snapshot of its whole result. The
-// record order is the display order (after sorting); rows are addressed
-// 0-based for the grid, records 1-based for the user.
+// A dataset over a statement or a table view: the cursor and the edit
+// buffer over the rows read (a RowSet, filled in steps by a RowReader),
+// linked to a master through a MasterLink. The record order is the display
+// order (after sorting); rows are addressed 0-based for the grid, records
+// 1-based for the user.
 class Query {
 public:
     explicit Query(Connection* connection = nullptr);
@@ -79,10 +54,10 @@ public:
     // The SQL text; setting it closes nothing and is read back verbatim.
     void setSQL(std::string text);
     const std::string& sql() const { return sql_; }
-    // Says that the SQL lists every row of `table` (a table view), so that
-    // an open shows the first rows at once and the rest are read in steps
-    // (see readMore); set after the SQL, which clears it.
-    void setTableView(std::string table) { tableView_ = std::move(table); }
+    // Reads every row of a table instead of a statement (sql() then gives
+    // the read's text): an open shows the first rows at once and the rest
+    // are read in steps (see readMore).
+    void setTableView(TableRead read);
 
     // Reading in steps. While reading() the rows read so far are shown and
     // can be moved through and edited; readMore appends up to `maxRows` more
@@ -92,8 +67,8 @@ public:
     // then stops, keeping the rows read, and raises the cancellation).
     // stopReading ends the read early; readStopped() tells until the next
     // read. Closing or reading again ends the read.
-    bool reading() const { return stream_ != nullptr; }
-    bool readStopped() const { return readStopped_; }
+    bool reading() const { return reader_.reading(); }
+    bool readStopped() const { return reader_.stopped(); }
     bool readMore(std::size_t maxRows);
     void readAll();
     void stopReading();
@@ -106,13 +81,13 @@ public:
     // the master posts the detail's pending change before it moves, reads
     // again, posts or deletes; a refusal stops the master where it is.
     void setDataSource(DataSource* source);
-    DataSource* dataSource() const { return dataSource_; }
+    DataSource* dataSource() const { return link_.source(); }
     // The fields a new record takes from the master: each pair names a
     // parameter (a master field) and the field of this query that receives
     // its value. Without pairs a parameter fills the field of its own name.
-    using LinkFields = std::vector<std::pair<std::string, std::string>>;
-    void setLinkFields(LinkFields pairs) { linkFields_ = std::move(pairs); }
-    const LinkFields& linkFields() const { return linkFields_; }
+    using LinkFields = MasterLink::Pairs;
+    void setLinkFields(LinkFields pairs) { link_.setPairs(std::move(pairs)); }
+    const LinkFields& linkFields() const { return link_.pairs(); }
     // The master field a parameter takes its value from when the two names
     // differ (a field name that cannot follow ':' in the text); any other
     // parameter takes the master field of its own name.
@@ -211,19 +186,20 @@ public:
     // result has rows).
     std::function<void(Query&)> afterScroll;
 
-    // Observers for grids, navigators and details.
-    int subscribe(std::function<void(const DataEvent&)> observer);
-    void unsubscribe(int id);
+    // Observers for grids, navigators and details; a grid's model
+    // subscribes as a model, to hear of each change before the others.
+    int subscribe(std::function<void(const DataEvent&)> observer,
+                  DataObservers::Tier tier = DataObservers::Tier::Other) {
+        return observers_.subscribe(std::move(observer), tier);
+    }
+    void unsubscribe(int id) { observers_.unsubscribe(id); }
 
 private:
     friend class Field;
-    struct Observer {
-        int id;
-        std::function<void(const DataEvent&)> fn;
-    };
+    friend class MasterLink;
 
     void notify(DataEvent::Kind kind, int row = -1, int field = -1);
-    void notify(const DataEvent& e);
+    void notify(const DataEvent& e) { observers_.notify(e); }
     const Value* bufferedCell(int row, int column) const;
     bool hasRow(int row) const;
     std::size_t snapshotRow(int row) const;
@@ -231,28 +207,23 @@ private:
     void take(SteppedResult result);
     void appendRead(std::size_t before);
     std::vector<Value> parameterValues() const;
+    std::vector<std::string> masterFields() const;
     bool keepRowsUnchangedSinceOpen();
-    const std::string& masterFieldOf(const std::string& parameter) const;
     void buildFields();
-    void resetOrder();
-    void applySort(const std::string& fieldName, bool descending);
-    std::vector<std::uint32_t> unfilteredRows() const;
-    void showOrder(std::vector<std::uint32_t> rows, int keepRow);
+    std::optional<SortColumn> sortColumn() const;
+    void showOrder(int keepRow);
     void scrollTo(int row, bool fireAlways);
     void fireAfterScroll();
     void checkBrowseMode();
     void checkActive() const;
-    std::size_t physicalRow(int row) const { return order_[static_cast<std::size_t>(row)]; }
+    std::size_t physicalRow(int row) const {
+        return set_.storageRow(static_cast<std::size_t>(row));
+    }
     RowEdit makeEdit(bool forInsert) const;
     std::vector<Value> written(const std::function<std::vector<Value>()>& write,
                                std::exception_ptr& unread);
     void discardEdit();
     void startInsert(int row);
-    void linkToMaster();
-    void unlinkFromMaster();
-    void masterChanged(const DataEvent& e);
-    void fillFromMaster();
-    void postDetails();
     Value linkValue(const Field& masterField) const;
     std::string findReadOnlyReason() const;
     void setState(DataSetState s);
@@ -260,26 +231,19 @@ private:
 
     Connection* connection_;
     std::string sql_;
+    std::optional<TableRead> tableView_;
     std::vector<std::string> paramNames_;
-    DataSource* dataSource_ = nullptr;
-    LinkFields linkFields_;
     ParameterFields parameterFields_;
-    Query* linkedMaster_ = nullptr;
-    int masterSubscription_ = 0;
-    std::vector<Query*> details_; // the open queries linked to this one
+    MasterLink link_{*this};
 
     DataSetState state_ = DataSetState::Inactive;
     std::vector<ColumnInfo> columns_;
     std::vector<std::shared_ptr<Field>> fields_;
-    std::unique_ptr<Snapshot> rows_;
-    std::string tableView_;
-    std::unique_ptr<RowStream> stream_; // the rows still to read
-    bool readStopped_ = false;
-    DisplayRows order_;
+    RowSet set_;
+    RowReader reader_;
     int current_ = -1;
     std::string sort_;
     std::string filter_;
-    FilteredOrder filtered_;
     std::string readOnly_; // why the rows cannot be changed; empty when they can
 
     std::vector<Value> buffer_; // edit/insert buffer
@@ -288,8 +252,7 @@ private:
     bool conflicted_ = false; // the last post met a row someone else had changed
     int rowBeforeInsert_ = -1;
 
-    std::vector<Observer> observers_;
-    int nextObserverId_ = 1;
+    DataObservers observers_;
     std::vector<Value> lastParams_;
     // The engine's data stamp from before the open's execution, until the
     // first re-query after it.

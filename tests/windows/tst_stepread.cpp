@@ -158,8 +158,7 @@ private slots:
         whole.setSQL("SELECT * FROM [t]");
         whole.open();
         vdata::Query stepped(&env.connection());
-        stepped.setSQL("SELECT * FROM [t]");
-        stepped.setTableView("t");
+        stepped.setTableView({"t", {}});
         stepped.open();
         if (!lateInsert.isEmpty()) {
             other->engine().execute(lateInsert.toStdString(), {});
