@@ -619,7 +619,9 @@ void DataWindow::showMasterDetail() {
     detailQuery_.setSQL(childText.text);
     detailQuery_.setParameterFields(std::move(childText.parameterFields));
     detailQuery_.setLinkFields(pairs);
-    query_.setSQL("SELECT * FROM " + vdata::bracketName(ss(setup_->cboMasterTable->currentText())));
+    const std::string master = ss(setup_->cboMasterTable->currentText());
+    query_.setSQL(tableViewSql(master));
+    query_.setTableView(master);
     try {
         const tk::ProgressGuard progress(this);
         query_.open();
