@@ -81,11 +81,16 @@ bool ScriptRunner::runPart(const QByteArray& text, vdata::StatementSpan span) {
 }
 
 // The engine tells whether the statement returns rows; the first word
-// decides only when it cannot, as for a single statement.
+// decides only when it cannot, as for a single statement. The results
+// before are read to their end first, so that the statement neither waits
+// for their reads nor changes the rows they show.
 QString ScriptRunner::runStatement(const QString& statement, const std::string& sent,
                                    long long& rows) {
     const tk::AppCursorGuard busy(tk::CursorShape::SqlWait);
     const tk::ProgressGuard progress(parts_.editor->window());
+    for (DataSetPanel* result : parts_.results.results()) {
+        result->query().readAll();
+    }
     command_.setCommandText(sent);
     const bool select = DataWindow::firstWord(statement) == QLatin1String("select");
     if (!command_.returnsRows().value_or(select)) {
@@ -102,7 +107,10 @@ QString ScriptRunner::runStatement(const QString& statement, const std::string& 
     }
     panel.fillSearchColumns();
     rows = panel.query().recordCount();
-    return QStringLiteral("%1 returned").arg(rows);
+    // The rest of the rows are read after the script, or before the next
+    // statement.
+    return panel.query().reading() ? QStringLiteral("%1 returned so far").arg(rows)
+                                   : QStringLiteral("%1 returned").arg(rows);
 }
 
 void ScriptRunner::stop(int line, const QString& why) {

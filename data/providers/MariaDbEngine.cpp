@@ -166,11 +166,14 @@ ResultSet MariaDbEngine::query(const std::string& sql, const std::vector<Value>&
     return result;
 }
 
-// A table with a key is read in steps on a session of its own, in the key's
-// order as the statement asks; anything else at once.
+// A plain SELECT (or VALUES, or TABLE) is read in steps on a session of its
+// own. Inside the user's transaction a statement must see what the
+// transaction wrote, and any other statement may write: those are read at
+// once on this session.
 SteppedResult MariaDbEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
                                          const std::string& table, std::size_t firstRows) {
-    if (table.empty() || tableOrderKey(table).empty()) {
+    session_.ready();
+    if (repeatOf(sql) != Repeat::Safe || session_.inTransaction()) {
         return Engine::openInSteps(sql, params, table, firstRows);
     }
     auto stream = MariaDbTableStream::open(cs_, sql, params);
@@ -181,7 +184,10 @@ SteppedResult MariaDbEngine::openInSteps(const std::string& sql, const std::vect
     result.columns = stream->columns();
     markGenerated(result.columns);
     result.rows = Snapshot(result.columns.size());
-    if (stream->readFirst(result.rows, firstRows)) {
+    if (!stream->readFirst(result.rows, firstRows)) {
+        return result;
+    }
+    if (!table.empty()) {
         const Snapshot estimate = session_.run(Repeat::Safe, [&](MYSQL* m) {
             return selectRows(session_, m,
                               "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE "
@@ -193,8 +199,8 @@ SteppedResult MariaDbEngine::openInSteps(const std::string& sql, const std::vect
                 static_cast<std::size_t>(std::max<long long>(estimate.value(0, 0).i, 0));
             stream->expectRows(rows + rows / 8);
         }
-        result.rest = std::move(stream);
     }
+    result.rest = std::move(stream);
     return result;
 }
 

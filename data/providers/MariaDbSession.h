@@ -61,9 +61,11 @@ public:
     // (KILL QUERY); the statement then ends early or with an error.
     void killQuery() const noexcept;
 
+    // Whether the server says a transaction is open on this session.
+    bool inTransaction() const;
+
 private:
     static unsigned int lastCode(const DataError& e);
-    bool inTransaction() const;
     void connect();
     void recover(bool inBlock, Repeat repeat);
 

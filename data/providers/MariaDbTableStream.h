@@ -11,7 +11,7 @@
 
 namespace vdata {
 
-// Reads the rows of a table view on a session of its own, unbuffered: the
+// Reads the rows of a statement on a session of its own, unbuffered: the
 // server sends rows as the client takes them, so the first rows come at
 // once and writes on the engine's session never wait for the read (InnoDB
 // reads without locks, under one snapshot). Destroying the stream closes

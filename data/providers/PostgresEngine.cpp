@@ -5,6 +5,7 @@
 #include "data/providers/PostgresResult.h"
 #include "data/providers/PostgresRowWriter.h"
 #include "data/providers/PostgresSession.h"
+#include "data/providers/PostgresStatementStream.h"
 #include "data/providers/PostgresTableStream.h"
 #include "data/providers/PostgresValues.h"
 #include "data/providers/TypeMap.h"
@@ -124,19 +125,6 @@ PgResult describe(PGconn* conn, const std::string& sql, const std::vector<Value>
     return description;
 }
 
-// A row whose columns are not the ones described (the table changed between
-// the description and the statement) raises, appending nothing.
-void appendRow(const PGresult* row, const std::vector<PgStorage>& storage, Snapshot& rows) {
-    if (static_cast<std::size_t>(PQnfields(row)) != storage.size()) {
-        throw DataError(tableChangedWhileRead);
-    }
-    for (int col = 0; col < PQnfields(row); ++col) {
-        appendPgCell(rows, storage[static_cast<std::size_t>(col)],
-                     PQgetisnull(row, 0, col) ? nullptr : PQgetvalue(row, 0, col),
-                     PQgetlength(row, 0, col));
-    }
-}
-
 // The lines of a running COPY as rows. A line that is not a row of the
 // described columns cancels the statement; its failure is returned.
 std::optional<DataError> readCopyLines(PGconn* conn, Stopper& stop,
@@ -237,7 +225,7 @@ void fetchRows(PGconn* conn, const std::string& sql, const std::vector<Value>& p
         }
         if (PQresultStatus(raw) == PGRES_SINGLE_TUPLE) {
             try {
-                appendRow(raw, storage, rows);
+                appendPgRow(raw, storage, rows);
             } catch (const DataError& e) {
                 error = e;
                 stop.unless(false);
@@ -472,18 +460,34 @@ ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>
     return result;
 }
 
-// A table with a primary key is read in steps on a session of its own (its
-// index gives the rows in order at once); anything else at once.
+// A plain SELECT (or VALUES, or TABLE) is read in steps on a session of its
+// own: a table view of a table with a primary key through its COPY form
+// (its index gives the rows in order at once), any other in single-row
+// mode. Inside the user's transaction a statement must see what the
+// transaction wrote, and any other statement may write: those are read at
+// once on this session.
 SteppedResult PostgresEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
                                           const std::string& table, std::size_t firstRows) {
     const auto copy = copyOutStatement(sql);
-    if (table.empty() || !params.empty() || !copy || tableOrderKey(table).empty()) {
+    const bool idle = session_.run(
+        Repeat::Safe, [](PGconn* c) { return PQtransactionStatus(c) == PQTRANS_IDLE; });
+    if (!copy || !idle) {
         return Engine::openInSteps(sql, params, table, firstRows);
     }
     Described d = describeRows(sql, params);
     SteppedResult result;
     result.rows = Snapshot(d.columns.size());
     result.columns = std::move(d.columns);
+    if (table.empty() || !params.empty() || tableOrderKey(table).empty()) {
+        auto stream = PostgresStatementStream::open(cs_, sql, params, std::move(d.storage));
+        if (!stream) {
+            return Engine::openInSteps(sql, params, table, firstRows);
+        }
+        if (stream->readFirst(result.rows, firstRows)) {
+            result.rest = std::move(stream);
+        }
+        return result;
+    }
     auto stream = PostgresTableStream::open(cs_, *copy, std::move(d.storage));
     if (!stream) {
         return Engine::openInSteps(sql, params, table, firstRows);

@@ -5,6 +5,7 @@
 #include "data/providers/SqliteReadAhead.h"
 #include "data/providers/SqliteRows.h"
 #include "data/providers/SqliteStatement.h"
+#include "data/providers/SqliteStatementStream.h"
 #include "data/providers/SqliteTableStream.h"
 #include "data/providers/TypeMap.h"
 #include "data/service/Dialect.h"
@@ -179,28 +180,28 @@ public:
     std::string placeholder(int n) const override { return "?" + std::to_string(n); }
     SqlFamily sqlFamily() const override { return SqlFamily::Sqlite; }
 
+    // A statement that writes first ends the reads in steps (see
+    // SqliteStatementStream).
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
-        std::string_view tail;
-        SqliteStatement stmt(api_, live(), sql, &tail);
-        if (stmt.empty() || api_.column_count(stmt.handle()) == 0) {
-            throw DataError("CommandText does not return a result set");
+        const auto stmt = prepareRows(sql);
+        if (!api_.stmt_readonly(stmt->handle())) {
+            openReads_->finishAll();
         }
-        if (!onlyBlanks(tail)) {
-            throw DataError(singleStatementOnly);
-        }
-        stmt.bindAll(params);
-        ResultSet result{describe(stmt), Snapshot(0)};
+        stmt->bindAll(params);
+        ResultSet result{describe(*stmt), Snapshot(0)};
         result.rows = Snapshot(result.columns.size());
         std::size_t done = 0;
         const ProgressHandler asking(api_, live(), done);
-        copyRows(stmt, result.rows, done);
+        copyRows(*stmt, result.rows, done);
         typeByValues(result.columns, result.rows);
         return result;
     }
 
     // A rowid table's rows are read in chunks by rowid, the first ones here
     // and the rest by a thread of its own (in a file; on this connection in
-    // memory); anything else at once.
+    // memory); any other table at once, as the file's read lock would stay
+    // for the whole read. A statement that only reads is read in steps as it
+    // runs (see SqliteStatementStream); one that writes at once.
     SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
                               const std::string& table, std::size_t firstRows) override {
         const TableInfo* info = table.empty() ? nullptr : &tableInfo(table);
@@ -209,6 +210,9 @@ public:
         auto stream = rowid.empty() || !params.empty()
                           ? nullptr
                           : SqliteTableStream::open(api_, live(), quoted, rowid);
+        if (!stream && table.empty()) {
+            return openStatement(sql, params, firstRows);
+        }
         if (!stream) {
             return Engine::openInSteps(sql, params, table, firstRows);
         }
@@ -239,8 +243,10 @@ public:
         return !stmt.empty() && api_.column_count(stmt.handle()) > 0;
     }
 
-    // A long statement can be stopped through the progress callback.
+    // A long statement can be stopped through the progress callback. Reads in
+    // steps end first (see SqliteStatementStream).
     long long execute(const std::string& sql, const std::vector<Value>& params) override {
+        openReads_->finishAll();
         std::string_view rest = sql;
         long long affected = 0;
         bool changing = false;
@@ -297,6 +303,7 @@ public:
     }
 
     std::vector<Value> updateRow(const RowEdit& edit) override {
+        openReads_->finishAll();
         const TableInfo& info = currentTableInfo(edit);
         const WriteBackSql sql(edit, dialect(edit));
         const RowKey key = locate(edit, info, sql, true);
@@ -309,6 +316,7 @@ public:
     }
 
     std::vector<Value> insertRow(const RowEdit& edit) override {
+        openReads_->finishAll();
         const TableInfo& info = currentTableInfo(edit);
         const WriteBackSql sql(edit, dialect(edit));
         runChange(sql.insert(), edit.table);
@@ -335,6 +343,7 @@ public:
     }
 
     void deleteRow(const RowEdit& edit) override {
+        openReads_->finishAll();
         const TableInfo& info = currentTableInfo(edit, true);
         const WriteBackSql sql(edit, dialect(edit));
         runRefusable(sql.remove(locate(edit, info, sql, false)), edit);
@@ -366,6 +375,45 @@ private:
             throw DataError("The connection is closed.", ErrorKind::Connection);
         }
         return db_;
+    }
+
+    // The one statement of `sql`, which returns rows.
+    std::unique_ptr<SqliteStatement> prepareRows(const std::string& sql) {
+        std::string_view tail;
+        auto stmt = std::make_unique<SqliteStatement>(api_, live(), sql, &tail);
+        if (stmt->empty() || api_.column_count(stmt->handle()) == 0) {
+            throw DataError("CommandText does not return a result set");
+        }
+        if (!onlyBlanks(tail)) {
+            throw DataError(singleStatementOnly);
+        }
+        return stmt;
+    }
+
+    // Reads the first rows of a statement that only reads; the statement
+    // then stays open as the stream of the rest.
+    SteppedResult openStatement(const std::string& sql, const std::vector<Value>& params,
+                                std::size_t firstRows) {
+        auto stmt = prepareRows(sql);
+        if (!api_.stmt_readonly(stmt->handle())) {
+            return Engine::openInSteps(sql, params, {}, firstRows);
+        }
+        stmt->bindAll(params);
+        SteppedResult result{describe(*stmt), Snapshot(0), nullptr};
+        result.rows = Snapshot(result.columns.size());
+        std::size_t done = 0;
+        const ProgressHandler asking(api_, live(), done);
+        bool more = stmt->step();
+        for (; more && done < firstRows; ++done) {
+            appendSqliteRow(api_, stmt->handle(), result.rows);
+            more = stmt->step();
+        }
+        typeByValues(result.columns, result.rows);
+        if (more) {
+            result.rest =
+                std::make_unique<SqliteStatementStream>(api_, std::move(stmt), openReads_);
+        }
+        return result;
     }
 
     // The names of the catalogue's objects of the given types, system
@@ -677,6 +725,7 @@ private:
     std::string path_;     // the file; empty for an in-memory database
     std::string password_; // its SQLCipher key, if any
     std::map<std::string, TableInfo> tables_;
+    std::shared_ptr<SqliteOpenReads> openReads_ = std::make_shared<SqliteOpenReads>();
 };
 
 // Reading the schema is the first thing that fails on a wrong key or a file

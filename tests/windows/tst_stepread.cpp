@@ -157,6 +157,7 @@ private slots:
         vdata::Query whole(other.get());
         whole.setSQL("SELECT * FROM [t]");
         whole.open();
+        whole.readAll();
         vdata::Query stepped(&env.connection());
         stepped.setTableView({"t", {}});
         stepped.open();
