@@ -3,6 +3,7 @@
 #include "data/providers/AccessPassword.h"
 #include "data/providers/AccessReaderProcess.h"
 #include "data/providers/AccessTableCopier.h"
+#include "data/providers/AccessTableStream.h"
 #include "data/providers/ExactArithmetic.h"
 #include "data/providers/ExactArithmeticSql.h"
 #include "data/providers/SqliteEngine.h"
@@ -34,7 +35,10 @@ public:
         addExactArithmetic(db_);
     }
 
-    void close() noexcept override { memory_->close(); }
+    void close() noexcept override {
+        copier_.stop();
+        memory_->close();
+    }
     bool isOpen() const override { return memory_->isOpen(); }
 
     std::vector<std::string> listTables() override { return reader_.tables(); }
@@ -75,6 +79,36 @@ public:
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override {
         prepare(sql);
         return memory_->query(withExactArithmetic(sql), params);
+    }
+
+    // A table view of a table not copied yet shows its rows as the reader
+    // sends them: the first ones here, the rest through a stream that goes on
+    // with the copy.
+    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                              const std::string& table, std::size_t firstRows) override {
+        const std::string name = params.empty() ? copier_.tableNamed(table) : std::string();
+        if (name.empty() || copier_.copied(name) || !isOpen()) {
+            return Engine::openInSteps(sql, params, table, firstRows);
+        }
+        copier_.startInSteps(name);
+        copier_.copyUntil(name, static_cast<std::int64_t>(firstRows));
+        SteppedResult result =
+            memory_->openInSteps(withExactArithmetic(sql), params, name, firstRows);
+        if (copier_.copied(name)) {
+            return result;
+        }
+        std::vector<std::string> columns;
+        for (const ColumnInfo& c : result.columns) {
+            columns.push_back(c.name);
+        }
+        const std::string rowid = unshadowedRowidName(columns);
+        if (rowid.empty()) { // no name reaches the rowid: the rows are read at once
+            return Engine::openInSteps(sql, params, table, firstRows);
+        }
+        // The rows read are the first ones copied: rowids 1 to their count.
+        result.rest = std::make_unique<AccessTableStream>(
+            copier_, db_, name, rowid, static_cast<std::int64_t>(result.rows.rowCount()));
+        return result;
     }
 
     bool returnsRows(const std::string& sql) override {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 
 extern char** environ;
@@ -101,6 +102,7 @@ void AccessReaderProcess::start() {
     socket_ = ends[0];
     input_.clear();
     consumed_ = 0;
+    heard_ = Clock::now();
     try {
         const Frame answer = expect(Message::Tables);
         tables_ = parsed([&] {
@@ -151,16 +153,34 @@ std::vector<AccessColumn> AccessReaderProcess::columns(const std::string& table)
 }
 
 void AccessReaderProcess::readRows(const std::string& table, const AccessRowSink& sink) {
+    askRows(table);
+    while (takeRows(sink, std::numeric_limits<std::size_t>::max(), silenceLimit)) {
+    }
+}
+
+void AccessReaderProcess::askRows(const std::string& table) {
     ensureStarted();
+    ask(Message::AskRows, table);
+}
+
+bool AccessReaderProcess::takeRows(const AccessRowSink& sink, std::size_t maxRows,
+                                   std::chrono::milliseconds wait) {
     try {
-        ask(Message::AskRows, table);
+        const Clock::time_point until = Clock::now() + wait;
         std::vector<Value> row;
-        for (Frame frame = receive(); frame.type != Message::End; frame = receive()) {
-            if (frame.type != Message::Row) {
-                expect(Message::Row, frame);
+        for (std::size_t taken = 0; taken < maxRows; ++taken) {
+            const std::optional<Frame> frame = receiveWithin(until - Clock::now());
+            if (!frame) {
+                return true;
+            }
+            if (frame->type == Message::End) {
+                return false;
+            }
+            if (frame->type != Message::Row) {
+                expect(Message::Row, *frame);
             }
             parsed([&] {
-                accessreader::MessageReader fields(frame.payload);
+                accessreader::MessageReader fields(frame->payload);
                 row.clear();
                 while (!fields.atEnd()) {
                     fields.getValue(row.emplace_back());
@@ -168,6 +188,7 @@ void AccessReaderProcess::readRows(const std::string& table, const AccessRowSink
             });
             sink(row);
         }
+        return true;
     } catch (...) {
         stop(); // the reader is half-way through the table
         throw;
@@ -190,39 +211,62 @@ void AccessReaderProcess::ask(Message type, const std::string& table) {
         }
         rest.remove_prefix(static_cast<std::size_t>(sent));
     }
+    heard_ = Clock::now();
 }
 
 // The payload stays valid until the next call.
 AccessReaderProcess::Frame AccessReaderProcess::receive() {
-    fill(accessreader::headerSize);
+    std::optional<Frame> frame;
+    while (!(frame = receiveWithin(silenceLimit))) {
+    }
+    return *frame;
+}
+
+// A whole message that is at hand or arrives within `wait`; none otherwise.
+std::optional<AccessReaderProcess::Frame> AccessReaderProcess::receiveWithin(Clock::duration wait) {
+    if (!fillWithin(accessreader::headerSize, wait)) {
+        return std::nullopt;
+    }
     const std::uint32_t length = accessreader::payloadLength(input_.data() + consumed_);
     if (length > accessreader::maxPayload) {
         failWith("The Access reader sent a broken answer for '" + path_ + "'");
     }
-    fill(accessreader::headerSize + length);
+    if (!fillWithin(accessreader::headerSize + length, wait)) {
+        return std::nullopt;
+    }
     Frame frame{static_cast<Message>(input_[consumed_]),
                 std::string_view(input_).substr(consumed_ + accessreader::headerSize, length)};
     consumed_ += accessreader::headerSize + length;
     return frame;
 }
 
-// Reads until `wanted` bytes past those consumed are at hand.
-void AccessReaderProcess::fill(std::size_t wanted) {
+// Reads until `wanted` bytes past those consumed are at hand, or `wait` has
+// passed; returns whether they are. Silence counts from what was last heard,
+// so that a reader that says nothing for that long is ended even while it is
+// asked in short steps.
+bool AccessReaderProcess::fillWithin(std::size_t wanted, Clock::duration wait) {
     if (input_.size() - consumed_ >= wanted) {
-        return;
+        return true;
     }
     input_.erase(0, consumed_);
     consumed_ = 0;
+    const Clock::time_point until = Clock::now() + wait;
     char chunk[64 * 1024];
     while (input_.size() < wanted) {
+        const Clock::time_point silent = heard_ + silenceLimit;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(std::min(until, silent) - Clock::now());
         pollfd ready{socket_, POLLIN, 0};
-        const int n = ::poll(&ready, 1, static_cast<int>(silenceLimit.count() * 1000));
-        if (n < 0 && errno == EINTR) {
+        const int n = ::poll(&ready, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (n == 0 || (n < 0 && errno == EINTR)) {
+            if (Clock::now() >= silent) {
+                failWith("Reading '" + path_ + "' made no progress for " +
+                         std::to_string(silenceLimit.count()) + " seconds and was stopped");
+            }
+            if (Clock::now() >= until) {
+                return false;
+            }
             continue;
-        }
-        if (n == 0) {
-            failWith("Reading '" + path_ + "' made no progress for " +
-                     std::to_string(silenceLimit.count()) + " seconds and was stopped");
         }
         const ssize_t got = ::read(socket_, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
@@ -231,8 +275,10 @@ void AccessReaderProcess::fill(std::size_t wanted) {
         if (got <= 0) {
             readerEnded();
         }
+        heard_ = Clock::now();
         input_.append(chunk, static_cast<std::size_t>(got));
     }
+    return true;
 }
 
 AccessReaderProcess::Frame AccessReaderProcess::expect(Message type) {

@@ -537,16 +537,6 @@ private:
                info.generated.end();
     }
 
-    static std::string unshadowedRowidName(const std::vector<std::string>& columns) {
-        for (const char* name : {"rowid", "_rowid_", "oid"}) {
-            if (std::none_of(columns.begin(), columns.end(),
-                             [&](const std::string& c) { return lower(c) == name; })) {
-                return name;
-            }
-        }
-        return {};
-    }
-
     static std::string noKeyReason(const TableInfo& info, const std::string& table) {
         if (info.withoutRowid) {
             return "The result does not hold the primary key of " + table +

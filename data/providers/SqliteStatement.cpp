@@ -1,6 +1,9 @@
 #include "data/providers/SqliteStatement.h"
 
 #include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
+
+#include <algorithm>
 
 namespace vdata {
 
@@ -119,6 +122,16 @@ Value SqliteStatement::column(int i) const {
     default:
         return Value::null();
     }
+}
+
+std::string unshadowedRowidName(const std::vector<std::string>& columns) {
+    for (const char* name : {"rowid", "_rowid_", "oid"}) {
+        if (std::none_of(columns.begin(), columns.end(),
+                         [&](const std::string& c) { return equalsIgnoreCase(c, name); })) {
+            return name;
+        }
+    }
+    return {};
 }
 
 } // namespace vdata

@@ -36,6 +36,10 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// The name that reaches the rowid of a table with `columns`: the first of
+// rowid, _rowid_ and oid that is no column's; empty when all three are.
+std::string unshadowedRowidName(const std::vector<std::string>& columns);
+
 // Raises DataError with the database's current message.
 [[noreturn]] void raiseSqlite(const SqliteApi& api, sqlite3* db);
 

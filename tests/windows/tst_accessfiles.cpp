@@ -90,6 +90,38 @@ void typeAndRun(DataWindow& w, const QString& sql) {
     QTest::mouseClick(w.runButton(), Qt::LeftButton);
 }
 
+// Every row of the query, each as its cells' texts.
+QStringList rowsOf(const vdata::Query& q) {
+    QStringList rows;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < q.fieldCount(); ++c) {
+            cells << QString::fromStdString(q.cellText(r, c));
+        }
+        rows << cells.join(QChar('|'));
+    }
+    return rows;
+}
+
+// The rows of `table` of `path` read at once, through a connection of
+// their own.
+QStringList wholeRead(const QString& path, const QString& table) {
+    vdata::Connection c;
+    c.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path.toStdString());
+    c.open();
+    vdata::Query q(&c);
+    q.setSQL("SELECT * FROM [" + table.toStdString() + "]");
+    q.open();
+    return rowsOf(q);
+}
+
+// Lets the program work until the window's read ends.
+void readToTheEnd(DataWindow& w) {
+    while (w.query().reading()) {
+        QCoreApplication::processEvents();
+    }
+}
+
 } // namespace
 
 class TestAccessFiles : public QObject {
@@ -131,6 +163,7 @@ private slots:
         for (int i = 0; i < tables.size(); ++i) {
             DataWindow* w = p.open("Tables", tables[i]);
             QVERIFY(w);
+            readToTheEnd(*w);
             QCOMPARE(w->master().lblRecNo->text(), QStringLiteral("Record 1 / %1").arg(rows[i]));
         }
 
@@ -202,6 +235,62 @@ private slots:
         typeAndRun(*freehand, "SELECT Freight + 0.01, Freight" + order);
         QCOMPARE(shown(freehand->master().Grid, 0, "Freight + 0.01"), QStringLiteral("32.39"));
         QCOMPARE(p.count("error"), 0);
+    }
+
+    // A table larger than a screenful shows its first rows at once and reads
+    // the rest in steps, every row once and in the order a whole read gives
+    // them. The freehand window sees the whole table, asked during the read
+    // or after it. A file that fails mid-table ends the read with its message
+    // and keeps the rows read.
+    void tableReadsInSteps_data() {
+        QTest::addColumn<int>("zeroed"); // the first of ten pages zeroed; 0: none
+        QTest::addColumn<bool>("askDuringRead");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("query after the read") << 0 << false << QString();
+        QTest::newRow("query during the read") << 0 << true << QString();
+        QTest::newRow("file damaged mid-table")
+            << 466 << false << QStringLiteral("holds 2155 rows, of which only");
+    }
+    void tableReadsInSteps() {
+        QFETCH(int, zeroed);
+        QFETCH(bool, askDuringRead);
+        QFETCH(QString, error);
+        const QString table = QStringLiteral("Order Details");
+        const QString whole = AccessTestData::file("nwind.mdb");
+        QString path = whole;
+        if (zeroed > 0) { // pages that hold rows of the table after its 1,400th
+            QByteArray bytes = accessdata::readAll(whole);
+            bytes.replace(zeroed * 2048, 10 * 2048, QByteArray(10 * 2048, '\0'));
+            path = dir.filePath(QStringLiteral("damaged.mdb"));
+            accessdata::writeAll(path, bytes);
+        }
+        const QStringList expected = wholeRead(whole, table);
+        QCOMPARE(expected.size(), 2155);
+        Program p;
+        p.pick(path);
+        DataWindow* w = p.open("Tables", table);
+        QVERIFY(w->query().reading());
+        QCOMPARE(w->query().recordCount(), int(vdata::Query::firstRows));
+        DataWindow* freehand = p.open("Misc", "Query");
+        if (askDuringRead) {
+            QVERIFY(w->query().reading());
+            typeAndRun(*freehand, "SELECT * FROM [" + table + "]");
+            QCOMPARE(rowsOf(freehand->query()), expected);
+        }
+        readToTheEnd(*w);
+        if (error.isEmpty()) {
+            QCOMPARE(rowsOf(w->query()), expected);
+            typeAndRun(*freehand, "SELECT * FROM [" + table + "]");
+            QCOMPARE(rowsOf(freehand->query()), expected);
+            QCOMPARE(p.count("error"), 0);
+        } else {
+            QCOMPARE(p.count("error"), 1);
+            QVERIFY2(p.dialogs.shown.last().text.contains(error),
+                     qPrintable(p.dialogs.shown.last().text));
+            const QStringList kept = rowsOf(w->query());
+            QVERIFY(kept.size() > int(vdata::Query::firstRows));
+            QCOMPARE(kept, expected.mid(0, kept.size()));
+        }
     }
 
     // The other formats: the dates at the edges of what Access holds, and an

@@ -52,7 +52,8 @@ bool readFully(int fd, char* at, std::size_t n) {
 
 // The protocol's two ends: requests in, answers out. Answers are sent in
 // blocks, and at least every 50 ms while rows are read, so that the program
-// sees a slow read progress.
+// sees a slow read progress. A block holds at most 256 rows, so that the
+// program can show the first rows of a table while the rest are read.
 class Channel {
 public:
     Channel(int in, int out) : in_(in), out_(out) {}
@@ -69,8 +70,10 @@ public:
 
     MessageWriter& writer() { return writer_; }
 
+    // Called after each row.
     void flushIfDue() {
-        if (writer_.buffer().size() >= blockSize || Clock::now() - flushed_ > flushInterval) {
+        if (++rows_ == rowsPerBlock || writer_.buffer().size() >= blockSize ||
+            Clock::now() - flushed_ > flushInterval) {
             flush();
         }
     }
@@ -90,6 +93,7 @@ public:
         }
         buffer.clear();
         flushed_ = Clock::now();
+        rows_ = 0;
     }
 
     void sendError(const std::string& message) {
@@ -101,11 +105,13 @@ public:
 
 private:
     static constexpr std::size_t blockSize = 256 * 1024;
+    static constexpr std::size_t rowsPerBlock = 256;
     static constexpr auto flushInterval = std::chrono::milliseconds(50);
     int in_;
     int out_;
     MessageWriter writer_;
     Clock::time_point flushed_ = Clock::now();
+    std::size_t rows_ = 0; // since the last flush
 };
 
 void sendTables(Channel& channel, const MdbReader& reader) {
