@@ -1,16 +1,17 @@
 #include "data/providers/OdbcEngine.h"
 
 #include "data/providers/OdbcCatalog.h"
+#include "data/providers/OdbcKeyRangeStream.h"
 #include "data/providers/OdbcResult.h"
 #include "data/providers/OdbcRowWriter.h"
 #include "data/providers/OdbcSession.h"
-#include "data/service/Dialect.h"
 #include "data/service/Errors.h"
 #include "data/service/SqlLexer.h"
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace vdata {
 
@@ -109,11 +110,13 @@ public:
         });
     }
 
-    std::string rewrite(const std::string& sql) const override;
+    std::string rewrite(const std::string& sql) const override { return session_.rewrite(sql); }
     std::string placeholder(int) const override { return "?"; }
     SqlFamily sqlFamily() const override;
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                              const std::string& table, std::size_t firstRows) override;
     bool returnsRows(const std::string& sql) override;
     long long execute(const std::string& sql, const std::vector<Value>& params) override;
 
@@ -139,17 +142,6 @@ private:
     OdbcSession session_;
     OdbcCatalog catalog_;
 };
-
-// SQL Server reads [x] and TOP n itself; other servers get LIMIT n and the
-// driver's quotes.
-std::string OdbcEngine::rewrite(const std::string& sql) const {
-    const OdbcDriverInfo& info = session_.info();
-    if (info.family == OdbcFamily::SqlServer) {
-        return sql;
-    }
-    const std::string limited = rewriteTop(sql);
-    return info.quote.empty() ? limited : bracketsToQuotes(limited, info.quote.front());
-}
 
 SqlFamily OdbcEngine::sqlFamily() const {
     switch (session_.info().family) {
@@ -188,6 +180,26 @@ ResultSet OdbcEngine::queryOnce(const std::string& sql, const std::vector<Value>
     result.rows = Snapshot(result.columns.size());
     fetchOdbcRows(stmt, plans, result.rows);
     return result;
+}
+
+// A table view of a table with a primary key is read by ranges of its key
+// (a unique index's columns may hold NULLs, which no range reaches); others
+// at once, as drivers commonly hold a whole result before they give a row.
+SteppedResult OdbcEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
+                                      const std::string& table, std::size_t firstRows) {
+    if (!table.empty()) {
+        catalog_.forget();
+        const OdbcTableInfo info = tableInfo(table);
+        if (info.keyIsPrimary) {
+            std::optional<SteppedResult> stepped = session_.run(Repeat::Safe, [&] {
+                return OdbcKeyRangeStream::open(session_, trustSizes(), table, info.key, firstRows);
+            });
+            if (stepped) {
+                return std::move(*stepped);
+            }
+        }
+    }
+    return Engine::openInSteps(sql, params, table, firstRows);
 }
 
 // Preparing runs nothing.

@@ -1,0 +1,173 @@
+#include "data/providers/OdbcKeyRangeStream.h"
+
+#include "data/providers/OdbcResult.h"
+#include "data/service/Dialect.h"
+#include "data/service/Errors.h"
+#include "data/service/TextHelpers.h"
+
+#include <algorithm>
+
+namespace vdata {
+
+namespace {
+
+// The most rows a chunk takes: drivers that keep a whole result in memory
+// keep no more than this.
+constexpr std::size_t largestChunk = 65536;
+
+std::string commaList(const std::vector<std::string>& names, const char* suffix = "") {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name + suffix;
+    }
+    return text;
+}
+
+bool sameColumns(const std::vector<ColumnInfo>& a, const std::vector<ColumnInfo>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.name == y.name && x.type == y.type;
+    });
+}
+
+} // namespace
+
+OdbcKeyRangeStream::OdbcKeyRangeStream(OdbcSession& session, bool trustSizes,
+                                       const std::string& table,
+                                       const std::vector<std::string>& key)
+    : session_(session), trustSizes_(trustSizes), table_(bracketName(table)), names_(key) {
+    for (const std::string& name : key) {
+        key_.push_back(bracketName(name));
+    }
+}
+
+std::optional<SteppedResult> OdbcKeyRangeStream::open(OdbcSession& session, bool trustSizes,
+                                                      const std::string& table,
+                                                      const std::vector<std::string>& key,
+                                                      std::size_t count) {
+    std::unique_ptr<OdbcKeyRangeStream> stream(
+        new OdbcKeyRangeStream(session, trustSizes, table, key));
+    const OdbcHandle stmt =
+        stream->run("SELECT TOP 1 " + commaList(stream->key_) + " FROM " + stream->table_ +
+                        " ORDER BY " + commaList(stream->key_, " DESC"),
+                    {});
+    std::vector<OdbcColumnPlan> plans;
+    Snapshot end(describeOdbcColumns(stmt, trustSizes, plans).size());
+    fetchOdbcRows(stmt, plans, end);
+    if (end.rowCount() > 0) {
+        stream->end_ = end.row(0);
+    }
+    SteppedResult result;
+    stream->readChunk(result.rows, std::max<std::size_t>(count, 1));
+    if (stream->keyAt_.size() != stream->key_.size()) {
+        return std::nullopt;
+    }
+    result.columns = stream->columns_;
+    if (!stream->done_) {
+        result.rest = std::move(stream);
+    }
+    return result;
+}
+
+bool OdbcKeyRangeStream::readMore(Snapshot& rows, std::size_t maxRows) {
+    if (!done_) {
+        readChunk(rows, std::clamp<std::size_t>(maxRows, 1, largestChunk));
+    }
+    return !done_;
+}
+
+// The result column of each key column, by name as SELECT * gives it.
+bool OdbcKeyRangeStream::findKey() {
+    const bool fold = session_.info().namesFoldCase;
+    for (const std::string& name : names_) {
+        const auto at = std::find_if(columns_.begin(), columns_.end(), [&](const ColumnInfo& c) {
+            return fold ? equalsIgnoreCase(c.name, name) : c.name == name;
+        });
+        if (at == columns_.end()) {
+            return false;
+        }
+        keyAt_.push_back(static_cast<std::size_t>(at - columns_.begin()));
+    }
+    return true;
+}
+
+OdbcHandle OdbcKeyRangeStream::run(const std::string& sql, const std::vector<Value>& params) {
+    OdbcHandle stmt = session_.statement();
+    std::u16string text = toUtf16(session_.rewrite(sql));
+    stmt.check(SQLPrepareW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())));
+    const OdbcParams bound(stmt.get(), params);
+    const SQLRETURN rc = executeOdbc(stmt, [&stmt] { return SQLExecute(stmt.get()); });
+    if (rc != SQL_NO_DATA) {
+        stmt.check(rc);
+    }
+    return stmt;
+}
+
+// One statement, closed (its handle freed) before this returns. The first
+// chunk describes the result; a later one that describes it otherwise was
+// read from a table changed meanwhile, and its cells would go to the wrong
+// columns.
+void OdbcKeyRangeStream::readChunk(Snapshot& rows, std::size_t limit) {
+    std::vector<Value> params;
+    std::string where;
+    if (!last_.empty()) {
+        where = after(last_, params);
+    }
+    if (!end_.empty()) {
+        where += (where.empty() ? "NOT (" : " AND NOT (") + after(end_, params) + ")";
+    }
+    // A table empty at the start has only the rows added since: all of them.
+    const bool whole = end_.empty();
+    const std::string sql = "SELECT " + (whole ? "" : "TOP " + std::to_string(limit) + " ") +
+                            "* FROM " + table_ + (where.empty() ? "" : " WHERE " + where) +
+                            " ORDER BY " + commaList(key_);
+    const OdbcHandle stmt = run(sql, params);
+    std::vector<OdbcColumnPlan> plans;
+    const std::vector<ColumnInfo> columns = describeOdbcColumns(stmt, trustSizes_, plans);
+    if (columns_.empty()) {
+        columns_ = columns;
+        rows = Snapshot(columns.size());
+        if (!findKey()) {
+            done_ = true;
+            return;
+        }
+    } else if (!sameColumns(columns, columns_)) {
+        throw DataError(tableChangedWhileRead);
+    }
+    const std::size_t before = rows.rowCount();
+    fetchOdbcRows(stmt, plans, rows);
+    const std::size_t read = rows.rowCount() - before;
+    // The key is copied as read: a key the user types over later must not
+    // move where the read goes on.
+    if (read > 0) {
+        last_.clear();
+        for (const std::size_t c : keyAt_) {
+            last_.push_back(rows.value(rows.rowCount() - 1, c));
+        }
+    }
+    done_ = whole || read < limit;
+}
+
+// "The row comes after `key` in key order", its values added to `params`:
+// (k1 > ?) OR (k1 = ? AND k2 > ?) OR ... A composite key also gets k1 >= ?
+// first, which lets a server read on along the key's index.
+std::string OdbcKeyRangeStream::after(const std::vector<Value>& key,
+                                      std::vector<Value>& params) const {
+    const bool composite = key_.size() > 1;
+    if (composite) {
+        params.push_back(key[0]);
+    }
+    std::string any;
+    for (std::size_t i = 0; i < key_.size(); ++i) {
+        std::string one;
+        for (std::size_t j = 0; j < i; ++j) {
+            one += key_[j] + " = ? AND ";
+            params.push_back(key[j]);
+        }
+        one += key_[i] + " > ?";
+        params.push_back(key[i]);
+        any += (any.empty() ? "(" : " OR (") + one + ")";
+    }
+    return composite ? key_[0] + " >= ? AND (" + any + ")" : any;
+}
+
+} // namespace vdata
