@@ -46,16 +46,7 @@ std::optional<SteppedResult> OdbcKeyRangeStream::open(OdbcSession& session, bool
                                                       std::size_t count) {
     std::unique_ptr<OdbcKeyRangeStream> stream(
         new OdbcKeyRangeStream(session, trustSizes, table, key));
-    const OdbcHandle stmt =
-        stream->run("SELECT TOP 1 " + commaList(stream->key_) + " FROM " + stream->table_ +
-                        " ORDER BY " + commaList(stream->key_, " DESC"),
-                    {});
-    std::vector<OdbcColumnPlan> plans;
-    Snapshot end(describeOdbcColumns(stmt, trustSizes, plans).size());
-    fetchOdbcRows(stmt, plans, end);
-    if (end.rowCount() > 0) {
-        stream->end_ = end.row(0);
-    }
+    stream->findEnd();
     SteppedResult result;
     stream->readChunk(result.rows, std::max<std::size_t>(count, 1));
     if (stream->keyAt_.size() != stream->key_.size()) {
@@ -73,6 +64,19 @@ bool OdbcKeyRangeStream::readMore(Snapshot& rows, std::size_t maxRows) {
         readChunk(rows, std::clamp<std::size_t>(maxRows, 1, largestChunk));
     }
     return !done_;
+}
+
+// The key of the last row at the start, where the read ends.
+void OdbcKeyRangeStream::findEnd() {
+    const OdbcHandle stmt = run("SELECT TOP 1 " + commaList(key_) + " FROM " + table_ +
+                                    " ORDER BY " + commaList(key_, " DESC"),
+                                {});
+    std::vector<OdbcColumnPlan> plans;
+    Snapshot end(describeOdbcColumns(stmt, trustSizes_, plans).size());
+    fetchOdbcRows(stmt, plans, end);
+    if (end.rowCount() > 0) {
+        end_ = end.row(0);
+    }
 }
 
 // The result column of each key column, by name as SELECT * gives it.

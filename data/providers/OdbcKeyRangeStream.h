@@ -34,6 +34,7 @@ private:
     OdbcKeyRangeStream(OdbcSession& session, bool trustSizes, const std::string& table,
                        const std::vector<std::string>& key);
 
+    void findEnd();
     bool findKey();
     // Prepares, binds and runs a statement of this system's SQL.
     OdbcHandle run(const std::string& sql, const std::vector<Value>& params);
