@@ -54,38 +54,50 @@ std::string tableSql(long rows) {
            std::to_string(rows) + "; ANALYZE TABLE bench_t;";
 }
 
-// Opens `table` through the data source `dsn` as a table view and reads every row in steps,
-// then as one plain statement; prints both against `cli` (seconds the command line tool took).
+// One read of `sql` through `connection`: as a table view of `table` (in steps) or at once.
+struct Read {
+    double first; // seconds until the open returned
+    double whole; // seconds until every row was read
+    bool inSteps; // whether rows were left after the open
+    int records;
+};
+Read timeRead(vdata::Connection& connection, const std::string& sql, const std::string& table) {
+    vdata::Query query(&connection);
+    query.setSQL(sql);
+    query.setTableView(table);
+    const auto start = Clock::now();
+    query.open();
+    Read read{seconds(start), 0, query.reading(), 0};
+    query.readAll();
+    read.whole = seconds(start);
+    read.records = query.recordCount();
+    return read;
+}
+
+// Opens `table` through the data source `dsn` as a table view and reads every row in steps, and
+// as one plain statement, each twice in turn (the best of each counts, so that neither gains by
+// its place); prints both against `cli` (seconds the command line tool took).
 void timeSteps(const std::string& name, const std::string& dsn, const std::string& table,
                double cli) {
     vdata::Connection connection;
     connection.setConnectionString("Provider=ODBC;Server Type=ODBC;Data Source=" + dsn);
     connection.open();
     const std::string sql = "SELECT * FROM [" + table + "] ORDER BY [id]";
-    vdata::Query stepped(&connection);
-    stepped.setSQL(sql);
-    stepped.setTableView(table);
-    const auto start = Clock::now();
-    stepped.open();
-    const double first = seconds(start);
-    const bool reading = stepped.reading();
-    stepped.readAll();
-    const double whole = seconds(start);
-    const int read = stepped.recordCount();
-    stepped.close();
-
-    vdata::Query atOnce(&connection);
-    atOnce.setSQL(sql);
-    const auto again = Clock::now();
-    atOnce.open();
-    const double plain = seconds(again);
-
-    std::printf("%s: first screenful %.3f s (%s; target <= 0.100 s) %s\n", name.c_str(), first,
-                reading ? "read in steps" : "read at once", first <= 0.1 ? "PASS" : "FAIL");
+    Read stepped = timeRead(connection, sql, table);
+    Read atOnce = timeRead(connection, sql, "");
+    for (const bool steps : {true, false}) {
+        const Read again = timeRead(connection, sql, steps ? table : "");
+        Read& best = steps ? stepped : atOnce;
+        best.first = std::min(best.first, again.first);
+        best.whole = std::min(best.whole, again.whole);
+    }
+    std::printf("%s: first screenful %.3f s (%s; target <= 0.100 s) %s\n", name.c_str(),
+                stepped.first, stepped.inSteps ? "read in steps" : "read at once",
+                stepped.first <= 0.1 ? "PASS" : "FAIL");
     std::printf("%s: every row in steps %.2f s (%d records); at once %.2f s (%d records), ratio "
                 "%.2f; command line tool %.2f s, ratio %.2f\n",
-                name.c_str(), whole, read, plain, atOnce.recordCount(), whole / plain, cli,
-                whole / cli);
+                name.c_str(), stepped.whole, stepped.records, atOnce.whole, atOnce.records,
+                stepped.whole / atOnce.whole, cli, stepped.whole / cli);
 }
 
 int steps(int argc, char** argv) {
