@@ -32,20 +32,21 @@ bool sameColumns(const std::vector<ColumnInfo>& a, const std::vector<ColumnInfo>
 } // namespace
 
 OdbcKeyRangeStream::OdbcKeyRangeStream(OdbcSession& session, bool trustSizes,
-                                       const std::string& table,
-                                       const std::vector<std::string>& key)
-    : session_(session), trustSizes_(trustSizes), table_(bracketName(table)), names_(key) {
+                                       const std::vector<std::string>& key,
+                                       std::shared_ptr<OdbcWrittenKeys> written)
+    : session_(session), trustSizes_(trustSizes), table_(bracketName(written->table)), names_(key),
+      written_(std::move(written)) {
     for (const std::string& name : key) {
         key_.push_back(bracketName(name));
     }
 }
 
 std::optional<SteppedResult> OdbcKeyRangeStream::open(OdbcSession& session, bool trustSizes,
-                                                      const std::string& table,
                                                       const std::vector<std::string>& key,
+                                                      std::shared_ptr<OdbcWrittenKeys> written,
                                                       std::size_t count) {
     std::unique_ptr<OdbcKeyRangeStream> stream(
-        new OdbcKeyRangeStream(session, trustSizes, table, key));
+        new OdbcKeyRangeStream(session, trustSizes, key, std::move(written)));
     stream->findEnd();
     SteppedResult result;
     stream->readChunk(result.rows, std::max<std::size_t>(count, 1));
@@ -111,6 +112,7 @@ OdbcHandle OdbcKeyRangeStream::run(const std::string& sql, const std::vector<Val
 // read from a table changed meanwhile, and its cells would go to the wrong
 // columns.
 void OdbcKeyRangeStream::readChunk(Snapshot& rows, std::size_t limit) {
+    settleWritten();
     std::vector<Value> params;
     std::string where;
     if (!last_.empty()) {
@@ -137,18 +139,84 @@ void OdbcKeyRangeStream::readChunk(Snapshot& rows, std::size_t limit) {
     } else if (!sameColumns(columns, columns_)) {
         throw DataError(tableChangedWhileRead);
     }
-    const std::size_t before = rows.rowCount();
-    fetchOdbcRows(stmt, plans, rows);
-    const std::size_t read = rows.rowCount() - before;
+    // With written keys ahead the chunk is read apart, so that a row the
+    // rows read already hold can be left out.
+    const bool apart = !written_->keys.empty();
+    Snapshot chunk(apart ? columns_.size() : 0);
+    Snapshot& into = apart ? chunk : rows;
+    const std::size_t before = into.rowCount();
+    fetchOdbcRows(stmt, plans, into);
+    const std::size_t read = into.rowCount() - before;
     // The key is copied as read: a key the user types over later must not
     // move where the read goes on.
     if (read > 0) {
-        last_.clear();
-        for (const std::size_t c : keyAt_) {
-            last_.push_back(rows.value(rows.rowCount() - 1, c));
-        }
+        last_ = keyOf(into, into.rowCount() - 1);
+    }
+    if (apart) {
+        appendUnlisted(chunk, rows);
     }
     done_ = whole || read < limit;
+}
+
+std::vector<Value> OdbcKeyRangeStream::keyOf(const Snapshot& rows, std::size_t row) const {
+    std::vector<Value> key;
+    for (const std::size_t c : keyAt_) {
+        key.push_back(rows.value(row, c));
+    }
+    return key;
+}
+
+// Forgets the written keys that the read has passed or will not reach.
+void OdbcKeyRangeStream::settleWritten() {
+    if (!keyAt_.empty()) {
+        std::erase_if(written_->keys,
+                      [this](const std::vector<Value>& key) { return !ahead(key); });
+    }
+}
+
+// Whether the table has a row with `key` that the read is still to come to,
+// as the server compares keys.
+bool OdbcKeyRangeStream::ahead(const std::vector<Value>& key) {
+    std::vector<Value> params = key;
+    std::string where;
+    for (const std::string& column : key_) {
+        where += (where.empty() ? "" : " AND ") + column + " = ?";
+    }
+    if (!last_.empty()) {
+        where += " AND (" + after(last_, params) + ")";
+    }
+    if (!end_.empty()) {
+        where += " AND NOT (" + after(end_, params) + ")";
+    }
+    const OdbcHandle stmt = run("SELECT COUNT(*) FROM " + table_ + " WHERE " + where, params);
+    std::vector<OdbcColumnPlan> plans;
+    Snapshot count(describeOdbcColumns(stmt, trustSizes_, plans).size());
+    fetchOdbcRows(stmt, plans, count);
+    return count.rowCount() == 1 && count.value(0, 0).toText() != "0";
+}
+
+// Appends the chunk's rows, but a written one that `rows` already holds.
+void OdbcKeyRangeStream::appendUnlisted(const Snapshot& chunk, Snapshot& rows) {
+    const std::size_t listed = rows.rowCount();
+    const auto holds = [&](const std::vector<Value>& key) {
+        for (std::size_t r = 0; r < listed; ++r) {
+            if (keyOf(rows, r) == key) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::vector<std::vector<Value>>& written = written_->keys;
+    for (std::size_t r = 0; r < chunk.rowCount(); ++r) {
+        const std::vector<Value> key = keyOf(chunk, r);
+        if (const auto at = std::find(written.begin(), written.end(), key); at != written.end()) {
+            written.erase(at);
+            if (holds(key)) {
+                continue;
+            }
+        }
+        rows.appendRow(chunk.row(r));
+    }
 }
 
 // "The row comes after `key` in key order", its values added to `params`:
