@@ -30,9 +30,11 @@ struct OdbcWrittenKeys {
 // when the read comes to it if the rows read already hold it.
 class OdbcKeyRangeStream : public RowStream {
 public:
-    // Reads the first `count` rows of `table` (by its primary key `key`);
-    // the result's rest is the stream when rows remain. None when the
-    // result lacks a key column. `trustSizes` as for describeOdbcColumns.
+    // Reads the first `count` rows of `written->table` (by its primary key
+    // `key`); the result's rest is the stream when rows remain. None when
+    // the result lacks a key column. The session's writes add keys to
+    // `written` while the stream lives. `trustSizes` as for
+    // describeOdbcColumns.
     static std::optional<SteppedResult> open(OdbcSession& session, bool trustSizes,
                                              const std::vector<std::string>& key,
                                              std::shared_ptr<OdbcWrittenKeys> written,
