@@ -224,6 +224,7 @@ const OdbcTableInfo& OdbcCatalog::table(const OdbcSession& session, const std::s
         throw DataError("Table \"" + name + "\" was not found");
     }
     info.key = primaryKey(session, name);
+    info.keyIsPrimary = !info.key.empty();
     if (info.key.empty()) {
         info.key = uniqueIndex(session, name);
     }

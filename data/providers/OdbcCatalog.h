@@ -17,6 +17,7 @@ struct OdbcTableInfo {
     // The columns that find one row: the primary key, else the first
     // unique index; empty when the table has neither.
     std::vector<std::string> key;
+    bool keyIsPrimary = false; // a unique index's columns may hold NULLs
 };
 
 // Tables, catalogs, table descriptions and foreign keys through SQLTables,

@@ -1,16 +1,18 @@
 #include "data/providers/OdbcEngine.h"
 
 #include "data/providers/OdbcCatalog.h"
+#include "data/providers/OdbcKeyRangeStream.h"
 #include "data/providers/OdbcResult.h"
 #include "data/providers/OdbcRowWriter.h"
 #include "data/providers/OdbcSession.h"
-#include "data/service/Dialect.h"
 #include "data/service/Errors.h"
 #include "data/service/SqlLexer.h"
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <optional>
 
 namespace vdata {
 
@@ -38,6 +40,18 @@ Repeat repeatOf(const std::string& sql) {
 // The states drivers report for a statement that ran out of time: ODBC's
 // own, MariaDB's max_statement_time and PostgreSQL's statement_timeout
 // and lock_timeout.
+std::vector<Value> keyValues(const RowKey& key) {
+    std::vector<Value> values;
+    for (const RowKey::Part& part : key.parts) {
+        values.push_back(part.value);
+    }
+    return values;
+}
+
+bool sameValues(const RowKey& a, const RowKey& b) {
+    return keyValues(a) == keyValues(b);
+}
+
 bool isTimeout(const std::string& state) {
     constexpr std::array<std::string_view, 5> states = {"HYT00", "HYT01", "70100", "57014",
                                                         "55P03"};
@@ -109,11 +123,13 @@ public:
         });
     }
 
-    std::string rewrite(const std::string& sql) const override;
+    std::string rewrite(const std::string& sql) const override { return session_.rewrite(sql); }
     std::string placeholder(int) const override { return "?"; }
     SqlFamily sqlFamily() const override;
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
+    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                              const std::string& table, std::size_t firstRows) override;
     bool returnsRows(const std::string& sql) override;
     long long execute(const std::string& sql, const std::vector<Value>& params) override;
 
@@ -136,20 +152,12 @@ private:
     Value generatedKey();
     const OdbcTableInfo& currentTable(const RowEdit& edit);
 
+    void tellReads(const std::string& table, const RowKey& key);
+
     OdbcSession session_;
     OdbcCatalog catalog_;
+    std::vector<std::weak_ptr<OdbcWrittenKeys>> reads_; // of the table views read in steps
 };
-
-// SQL Server reads [x] and TOP n itself; other servers get LIMIT n and the
-// driver's quotes.
-std::string OdbcEngine::rewrite(const std::string& sql) const {
-    const OdbcDriverInfo& info = session_.info();
-    if (info.family == OdbcFamily::SqlServer) {
-        return sql;
-    }
-    const std::string limited = rewriteTop(sql);
-    return info.quote.empty() ? limited : bracketsToQuotes(limited, info.quote.front());
-}
 
 SqlFamily OdbcEngine::sqlFamily() const {
     switch (session_.info().family) {
@@ -188,6 +196,31 @@ ResultSet OdbcEngine::queryOnce(const std::string& sql, const std::vector<Value>
     result.rows = Snapshot(result.columns.size());
     fetchOdbcRows(stmt, plans, result.rows);
     return result;
+}
+
+// A table view of a table with a primary key is read by ranges of its key
+// (a unique index's columns may hold NULLs, which no range reaches); others
+// at once, as drivers commonly hold a whole result before they give a row.
+SteppedResult OdbcEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
+                                      const std::string& table, std::size_t firstRows) {
+    if (!table.empty()) {
+        catalog_.forget();
+        const OdbcTableInfo info = tableInfo(table);
+        if (info.keyIsPrimary) {
+            auto written = std::make_shared<OdbcWrittenKeys>(OdbcWrittenKeys{table, {}});
+            std::optional<SteppedResult> stepped = session_.run(Repeat::Safe, [&] {
+                return OdbcKeyRangeStream::open(session_, trustSizes(), info.key, written,
+                                                firstRows);
+            });
+            if (stepped) {
+                if (stepped->rest) {
+                    reads_.push_back(written);
+                }
+                return std::move(*stepped);
+            }
+        }
+    }
+    return Engine::openInSteps(sql, params, table, firstRows);
 }
 
 // Preparing runs nothing.
@@ -328,8 +361,12 @@ std::vector<Value> OdbcEngine::updateRow(const RowEdit& edit) {
         write(writer.sql().update(writer.sql().withUnchanged(writer.key()))) == 0) {
         throw DataError(rowGoneText(edit.table), ErrorKind::Conflict);
     }
-    return readBackAfterWrite(edit.current,
-                              [&] { return readBack(writer, edit, writer.keyOf(edit.current)); });
+    std::vector<Value> row = readBackAfterWrite(
+        edit.current, [&] { return readBack(writer, edit, writer.keyOf(edit.current)); });
+    if (const RowKey key = writer.keyOf(row); !sameValues(key, writer.key())) {
+        tellReads(edit.table, key);
+    }
+    return row;
 }
 
 // A one-column key left empty is the server's to number: its value is read
@@ -339,13 +376,27 @@ std::vector<Value> OdbcEngine::insertRow(const RowEdit& edit) {
     if (write(writer.sql().insert()) == 0) {
         throw DataError("The new row was not inserted");
     }
-    return readBackAfterWrite(edit.current, [&] {
+    std::vector<Value> row = readBackAfterWrite(edit.current, [&] {
         std::vector<Value> values = edit.current;
         if (const int key = writer.singleKeyColumn(); key >= 0 && values.at(key).isNull()) {
             values.at(key) = generatedKey();
         }
         return readBack(writer, edit, writer.keyOf(values));
     });
+    tellReads(edit.table, writer.keyOf(row));
+    return row;
+}
+
+// A row written with a key a read of its table may still come to: the read
+// leaves it out there if its window lists it already.
+void OdbcEngine::tellReads(const std::string& table, const RowKey& key) {
+    std::erase_if(reads_, [](const auto& read) { return read.expired(); });
+    for (const auto& read : reads_) {
+        const std::shared_ptr<OdbcWrittenKeys> keys = read.lock();
+        if (keys->table == table) {
+            keys->keys.push_back(keyValues(key));
+        }
+    }
 }
 
 void OdbcEngine::deleteRow(const RowEdit& edit) {

@@ -1,6 +1,7 @@
 #include "data/providers/OdbcSession.h"
 
 #include "data/providers/OdbcConnectionString.h"
+#include "data/service/Dialect.h"
 #include "data/service/Enclose.h"
 #include "data/service/LostConnection.h"
 #include "data/service/TextHelpers.h"
@@ -136,6 +137,16 @@ void OdbcSession::recover(Repeat repeat) {
                         e.nativeCode());
     }
     raiseUnlessRepeatable(mayRepeat, std::exchange(userStatementsRan_, false), transactionLost);
+}
+
+// SQL Server reads [x] and TOP n itself; other servers get LIMIT n and the
+// driver's quotes.
+std::string OdbcSession::rewrite(const std::string& sql) const {
+    if (info_.family == OdbcFamily::SqlServer) {
+        return sql;
+    }
+    const std::string limited = rewriteTop(sql);
+    return info_.quote.empty() ? limited : bracketsToQuotes(limited, info_.quote.front());
 }
 
 std::string OdbcSession::quoted(const std::string& name) const {

@@ -77,6 +77,9 @@ public:
     // The database as the driver names it (SQL_DATABASE_NAME), also for a
     // driver without catalogs.
     std::string databaseName() const { return infoText(SQL_DATABASE_NAME); }
+    // The SQL this system writes ([x] names, SELECT TOP n) as the server
+    // reads it.
+    std::string rewrite(const std::string& sql) const;
     // A name as it stands in SQL, in the driver's quotes.
     std::string quoted(const std::string& name) const;
     // The statement that reads the key the last insert generated, or empty
