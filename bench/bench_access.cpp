@@ -37,8 +37,7 @@ double firstScreenful(const std::string& path, const std::string& table, int& sh
     connection.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
     connection.open();
     vdata::Query query(&connection);
-    query.setSQL("SELECT * FROM [" + table + "]");
-    query.setTableView(table);
+    query.setTableView({table, {}});
     const auto start = Clock::now();
     query.open();
     const double took = seconds(start);

@@ -64,7 +64,9 @@ struct Read {
 Read timeRead(vdata::Connection& connection, const std::string& sql, const std::string& table) {
     vdata::Query query(&connection);
     query.setSQL(sql);
-    query.setTableView(table);
+    if (!table.empty()) {
+        query.setTableView({table, connection.tableOrderKey(table)});
+    }
     const auto start = Clock::now();
     query.open();
     Read read{seconds(start), 0, query.reading(), 0};
