@@ -180,6 +180,7 @@ private slots:
         auto q = open("sqlite", "WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM c"
                                 " LIMIT 2000) SELECT i, v, typeof(v) FROM (SELECT i, " +
                                     value.toStdString() + " AS v FROM c)");
+        q->readAll();
         struct Shown {
             std::string id, v, type;
         };

@@ -48,6 +48,7 @@ QStringList rows(vdata::Connection& connection, const std::string& sql) {
     vdata::Query q(&connection);
     q.setSQL(sql);
     q.open();
+    q.readAll();
     QStringList result;
     for (int r = 0; r < q.recordCount(); ++r) {
         QStringList cells;
