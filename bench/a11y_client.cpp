@@ -1,8 +1,8 @@
 // An accessibility client in a process of its own, as a screen reader is: it
 // finds the program of process `pid` on the AT-SPI bus, walks its windows to
-// the first table of at least `rows` rows, and reads the first cell's name, role and
-// state. Prints how long the cell took, in seconds, and the cell's name;
-// exits with 1 when the table or its cell cannot be found.
+// the first table of at least `rows` rows, and reads the first cell's name,
+// role and state. Prints how long the walk and the cell took, in seconds, and
+// the cell's name; exits with 1 when the table or its cell cannot be found.
 //
 //   a11y_client <pid> <rows>     (in the D-Bus session of the program)
 #include <QCoreApplication>
@@ -141,13 +141,17 @@ int main(int argc, char** argv) {
              {QString::fromLatin1(event), QStringList(), QString()});
     }
     const std::optional<Object> root = application(bus, pid);
-    const std::optional<Object> grid = root ? findTable(bus, *root, rows) : std::nullopt;
+    if (!root) {
+        std::fprintf(stderr, "the program is not on the accessibility bus\n");
+        return 1;
+    }
+    // Every question below waits for the program to answer it.
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<Object> grid = findTable(bus, *root, rows);
     if (!grid) {
         std::fprintf(stderr, "no table of at least %d rows in the program's windows\n", rows);
         return 1;
     }
-
-    const auto start = std::chrono::steady_clock::now();
     const QDBusMessage at = call(bus, *grid, table, "GetAccessibleAt", {0, 0});
     if (at.arguments().isEmpty()) {
         return 1;

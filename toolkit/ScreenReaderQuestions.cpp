@@ -1,0 +1,42 @@
+#include "toolkit/ScreenReaderQuestions.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace tk {
+
+namespace {
+
+// Longer than a screen reader takes to send its next question, far shorter
+// than a step of work.
+constexpr qint64 pauseNs = 5'000'000;
+
+} // namespace
+
+ScreenReaderQuestions::ScreenReaderQuestions() : QObject(QCoreApplication::instance()) {
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+ScreenReaderQuestions* ScreenReaderQuestions::instance() {
+    static ScreenReaderQuestions* const questions = new ScreenReaderQuestions;
+    return questions;
+}
+
+bool ScreenReaderQuestions::justAsked() {
+    if (QCoreApplication::instance() == nullptr) {
+        return false;
+    }
+    const QElapsedTimer& since = instance()->sinceAnswer_;
+    return since.isValid() && since.nsecsElapsed() < pauseNs;
+}
+
+// The bridge's questions come from the D-Bus thread as calls queued to the
+// bridge's object on this thread.
+bool ScreenReaderQuestions::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MetaCall && watched->inherits("QDBusVirtualObject")) {
+        sinceAnswer_.start();
+    }
+    return false;
+}
+
+} // namespace tk
