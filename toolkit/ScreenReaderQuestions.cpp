@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 
 namespace tk {
 
@@ -17,8 +18,12 @@ ScreenReaderQuestions::ScreenReaderQuestions() : QObject(QCoreApplication::insta
     QCoreApplication::instance()->installEventFilter(this);
 }
 
+// One for the application, made when first asked for and gone with it.
 ScreenReaderQuestions* ScreenReaderQuestions::instance() {
-    static ScreenReaderQuestions* const questions = new ScreenReaderQuestions;
+    static QPointer<ScreenReaderQuestions> questions;
+    if (questions.isNull()) {
+        questions = new ScreenReaderQuestions;
+    }
     return questions;
 }
 
