@@ -89,6 +89,21 @@ inline std::string pgBenchTableSql(const std::string& name, long rows) {
            std::to_string(rows) + ") i";
 }
 
+// The statements that build the benchmark table `name` with `rows` rows on
+// MariaDB, with the same columns and values as makeTable's (the numbers come
+// from the server's sequence engine).
+inline std::string mariaDbBenchTableSql(const std::string& name, long rows) {
+    return "DROP TABLE IF EXISTS " + name + "; CREATE TABLE " + name +
+           " (id int PRIMARY KEY, qty int, code varchar(12), city varchar(20), day date,"
+           " price decimal(10,2), ratio double, note varchar(60)); INSERT INTO " +
+           name +
+           " SELECT seq, seq % 1000, CONCAT('C', LPAD(seq * 7919 % 1000003, 8, '0')),"
+           " CONCAT('City ', seq % 5000), DATE '2000-01-01' + INTERVAL (seq % 9000) DAY,"
+           " ROUND((seq % 100000) / 7.0, 2), seq / 3.0, LEFT(CONCAT(MD5(seq), MD5(seq + 1)), 60)"
+           " FROM seq_1_to_" +
+           std::to_string(rows) + "; ANALYZE TABLE " + name + ";";
+}
+
 // The benchmark table of `argv` ([rows] [work-dir], by default 1,000,000
 // rows in <temp>/veldmark-bench), built the first time it is asked for.
 struct BenchTable {

@@ -43,17 +43,6 @@ std::string env(const char* name) {
     return v;
 }
 
-// The benchmark table with the columns and values of makeTable's.
-std::string tableSql(long rows) {
-    return "DROP TABLE IF EXISTS bench_t; CREATE TABLE bench_t (id int PRIMARY KEY, qty int,"
-           " code varchar(12), city varchar(20), day date, price decimal(10,2), ratio double,"
-           " note varchar(60)); INSERT INTO bench_t SELECT seq, seq % 1000,"
-           " CONCAT('C', LPAD(seq * 7919 % 1000003, 8, '0')), CONCAT('City ', seq % 5000),"
-           " DATE '2000-01-01' + INTERVAL (seq % 9000) DAY, ROUND((seq % 100000) / 7.0, 2),"
-           " seq / 3.0, LEFT(CONCAT(MD5(seq), MD5(seq + 1)), 60) FROM seq_1_to_" +
-           std::to_string(rows) + "; ANALYZE TABLE bench_t;";
-}
-
 // One read of `sql` through `connection`: as a table view of `table` (in steps) or at once.
 struct Read {
     double first; // seconds until the open returned
@@ -144,7 +133,7 @@ int main(int argc, char** argv) {
     const std::string db = env("VELDMARK_MARIADB_DB");
     const std::string cli = "mariadb --batch --quick -S '" + socket + "' -D '" + db + "' ";
 
-    timeShell(cli + "-e \"" + tableSql(rows) + "\" > /dev/null");
+    timeShell(cli + "-e \"" + mariaDbBenchTableSql("bench_t", rows) + "\" > /dev/null");
     timeShell(cli + "-e 'SELECT * FROM bench_t' > /dev/null"); // warm the cache
     const double baseline = timeShell(cli + "-e 'SELECT * FROM bench_t' > /dev/null");
 

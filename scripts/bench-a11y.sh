@@ -4,6 +4,8 @@
 # at-spi-bus-launcher, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1), prints both runs
 # and each figure with the bridge against the same figure without it. The
 # bridge loads only on a real display, so both runs use the xcb platform.
+# With the bridge, a screen reader in a process of its own (bench/a11y_client)
+# reads the grid's first cell over the AT-SPI bus while the rows are read.
 # A time within 0.03 s of the one without the bridge passes too: input that
 # comes while rows are read waits for the step under way (about 0.02 s) by
 # chance, so one run cannot tell such times apart.

@@ -3,8 +3,8 @@
 # each with and without the accessibility bridge where it can be started
 # (scripts/bench-a11y.sh), prints how each figure grows from one size to the
 # next, and ends with one line saying whether every target was met. With the
-# PostgreSQL cluster of scripts/pg-cluster.sh started, the PostgreSQL rows are
-# measured too.
+# PostgreSQL cluster of scripts/pg-cluster.sh and the MariaDB server of
+# scripts/mariadb-server.sh started, their rows are measured too.
 #
 #   bash scripts/bench-window.sh [build dir] [sizes...]
 #   bash scripts/bench-window.sh build/ci 1000000 10000000 30000000

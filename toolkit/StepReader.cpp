@@ -4,6 +4,7 @@
 #include "toolkit/Cursors.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/Progress.h"
+#include "toolkit/ScreenReaderQuestions.h"
 
 #include <QElapsedTimer>
 
@@ -58,7 +59,7 @@ void StepReader::step() {
         timer_.stop();
         return;
     }
-    if (ProgressGuard::working()) {
+    if (ProgressGuard::working() || ScreenReaderQuestions::justAsked()) {
         return;
     }
     QElapsedTimer clock;

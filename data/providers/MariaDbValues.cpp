@@ -152,9 +152,8 @@ bool MariaDbRow::accept(int rc) {
 }
 
 // Dates as yyyy-MM-dd, a zero date included; times may pass 24 hours.
-std::string MariaDbRow::text(const Cell& c) const {
+void MariaDbRow::appendTime(std::string& out, const Cell& c) {
     const MYSQL_TIME& t = c.time;
-    std::string out;
     if (c.kind == Kind::Time) {
         if (t.neg) {
             out += '-';
@@ -167,7 +166,7 @@ std::string MariaDbRow::text(const Cell& c) const {
         out += '-';
         appendDigits(out, t.day, 2);
         if (c.kind == Kind::Date) {
-            return out;
+            return;
         }
         out += ' ';
         appendDigits(out, t.hour, 2);
@@ -177,7 +176,6 @@ std::string MariaDbRow::text(const Cell& c) const {
     out += ':';
     appendDigits(out, t.second, 2);
     appendFraction(out, t.second_part, c.decimals);
-    return out;
 }
 
 Value MariaDbRow::value(std::size_t column) const {
@@ -199,8 +197,11 @@ Value MariaDbRow::value(std::size_t column) const {
         return Value::real(c.real);
     case Kind::Date:
     case Kind::DateTime:
-    case Kind::Time:
-        return Value::text(text(c));
+    case Kind::Time: {
+        std::string out;
+        appendTime(out, c);
+        return Value::text(std::move(out));
+    }
     case Kind::Bit: {
         unsigned long long bits = 0;
         for (const char byte : bytes) {
@@ -216,16 +217,33 @@ Value MariaDbRow::value(std::size_t column) const {
     return Value::text(std::string(bytes));
 }
 
+// The common kinds go into the snapshot straight from the buffers, with no
+// value made for each cell.
 void MariaDbRow::appendTo(Snapshot& rows) const {
     for (std::size_t i = 0; i < cells_.size(); ++i) {
         const Cell& c = cells_[i];
         if (c.isNull) {
             rows.appendNull();
-        } else if (c.kind == Kind::Int) {
+            continue;
+        }
+        switch (c.kind) {
+        case Kind::Int:
             rows.appendInt(c.number);
-        } else if (c.kind == Kind::Text) {
+            break;
+        case Kind::Double:
+            rows.appendReal(c.real);
+            break;
+        case Kind::Text:
             rows.appendText({c.bytes.data(), c.length});
-        } else {
+            break;
+        case Kind::Date:
+        case Kind::DateTime:
+        case Kind::Time:
+            timeText_.clear();
+            appendTime(timeText_, c);
+            rows.appendText(timeText_);
+            break;
+        default:
             rows.appendValue(value(i));
         }
     }

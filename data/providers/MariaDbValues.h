@@ -46,12 +46,13 @@ private:
         my_bool error = 0;
     };
     void bindColumn(std::size_t i, const MYSQL_FIELD& field);
-    std::string text(const Cell& c) const;
+    static void appendTime(std::string& out, const Cell& c);
 
     MYSQL_STMT* stmt_;
     std::vector<ColumnInfo> columns_;
     std::vector<Cell> cells_;
     std::vector<MYSQL_BIND> binds_;
+    mutable std::string timeText_; // a date's or time's text, its buffer kept from cell to cell
 };
 
 // Statement parameters in the binary protocol: NULL, 64-bit integers,

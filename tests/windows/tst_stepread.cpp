@@ -13,6 +13,7 @@
 #include "toolkit/DBNavigator.h"
 #include "toolkit/Progress.h"
 
+#include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -193,6 +194,34 @@ private slots:
         QCOMPARE(big.query().cellText(bigRows - 1, 0), std::string("1000000"));
         QCOMPARE(big.query().cellText(999998, 2), std::string("elsewhere"));
         QCOMPARE(big.env.dialogs.kinds(), QStringList());
+    }
+
+    // A screen reader sends its next question when the last is answered:
+    // after a question the read takes no step at once, so the next one does
+    // not wait for it; without one the read goes on at every turn.
+    void aScreenReadersQuestionIsNotFollowedByAStep() {
+        BigTable big;
+        QVERIFY(big.w && big.query().reading());
+        // The bridge's object, to which the D-Bus thread queues each question.
+        struct Bridge : QDBusVirtualObject {
+            QString introspect(const QString&) const override { return {}; }
+            bool handleMessage(const QDBusMessage&, const QDBusConnection&) override {
+                return false;
+            }
+        } bridge;
+        for (const bool asked : {false, true}) {
+            const int before = big.query().recordCount();
+            QTRY_VERIFY(big.query().recordCount() > before);
+            const int read = big.query().recordCount();
+            if (asked) {
+                QMetaObject::invokeMethod(
+                    &bridge, [] {}, Qt::QueuedConnection);
+            }
+            QCoreApplication::processEvents();
+            QCOMPARE(big.query().recordCount() == read, asked);
+        }
+        QVERIFY(big.readToTheEnd());
+        QCOMPARE(big.query().recordCount(), bigRows);
     }
 
     // A title click waits for the read with the progress dialog; Cancel
