@@ -47,7 +47,7 @@ void MasterLink::postDetails() {
         detail->link_.postDetails();
         const bool pending =
             detail->state_ == DataSetState::Edit || detail->state_ == DataSetState::Insert;
-        if (pending && detail->modified_) {
+        if (pending && detail->modified()) {
             detail->post();
         } else if (pending) {
             detail->cancel();
@@ -93,9 +93,8 @@ void MasterLink::fillNewRecord(const std::vector<std::string>& masterFields) {
         const Field* source = master->findField(masterName);
         const Field* target = query_.findField(detailName);
         if (source && target) {
-            const auto at = static_cast<std::size_t>(target->index());
-            query_.buffer_[at] = master->linkValue(*source);
-            query_.changed_[at] = true;
+            query_.edit_.fill(static_cast<std::size_t>(target->index()),
+                              master->linkValue(*source));
         }
     }
 }

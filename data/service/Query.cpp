@@ -6,8 +6,8 @@
 #include "data/service/Locate.h"
 #include "data/service/Parameters.h"
 #include "data/service/Progress.h"
+#include "data/service/ResultTable.h"
 #include "data/service/RowOrder.h"
-#include "data/service/TableReferences.h"
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
@@ -154,9 +154,7 @@ void Query::close() {
     }
     link_.unlink();
     state_ = DataSetState::Inactive;
-    buffer_.clear();
-    changed_.clear();
-    modified_ = false;
+    edit_.clear();
     fields_.clear();
     columns_.clear();
     dropRows();
@@ -300,7 +298,7 @@ int Query::displayRowCount() const {
 // The edit buffer's value when `row` is the record being edited or inserted.
 const Value* Query::bufferedCell(int row, int column) const {
     const bool buffered = row == insertRow() || (row == current_ && state_ == DataSetState::Edit);
-    return buffered ? &buffer_[static_cast<std::size_t>(column)] : nullptr;
+    return buffered ? &edit_.value(static_cast<std::size_t>(column)) : nullptr;
 }
 
 // While a re-query reads, the old rows are gone and the new ones not there
@@ -361,7 +359,7 @@ std::string Query::shownText(int row, int column) const {
 
 Value Query::currentValue(int column) const {
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
-        return buffer_.at(static_cast<std::size_t>(column));
+        return edit_.value(static_cast<std::size_t>(column));
     }
     if (current_ < 0 || !set_.held()) {
         return Value::null();
@@ -377,9 +375,7 @@ void Query::setCurrentValue(int column, const Value& v) {
     if (state_ == DataSetState::Browse) {
         edit();
     }
-    buffer_.at(static_cast<std::size_t>(column)) = v;
-    changed_[static_cast<std::size_t>(column)] = true;
-    modified_ = true;
+    edit_.set(static_cast<std::size_t>(column), v);
     notify(DataEvent::Kind::FieldChanged, current_, column);
 }
 
@@ -451,50 +447,19 @@ void Query::checkBrowseMode() {
 // ---- editing -------------------------------------------------------------
 
 std::string Query::editableTable() const {
-    if (columns_.empty() || columns_.front().table.empty()) {
-        return {};
-    }
-    for (const ColumnInfo& c : columns_) {
-        if (c.table.empty() || c.column.empty() ||
-            !equalsIgnoreCase(c.table, columns_.front().table)) {
-            return {};
-        }
-    }
-    return columns_.front().table;
+    return vdata::editableTable(columns_);
 }
 
 std::string Query::findReadOnlyReason() const {
-    const std::string table = editableTable();
-    if (table.empty()) {
-        return "This result is read-only: its columns do not all come from one table.";
-    }
-    if (!tableView_ && countTableReferences(sql_, table) != 1) {
-        return "This result is read-only: it does not read table " + table +
-               " exactly once by its name (it joins the table with itself, or reads it through "
-               "a view).";
-    }
-    try {
-        return connection_->engine().readOnlyReason(columns_, table);
-    } catch (const DataError& e) {
-        return e.what();
-    }
+    return resultReadOnlyReason(connection_->engine(), columns_, tableView_ ? std::string() : sql_);
 }
 
 bool Query::canModify() const {
     return active() && readOnly_.empty();
 }
 
-std::string Query::readOnlyReason() const {
-    return readOnly_;
-}
-
 std::string Query::columnReadOnlyReason(int column) const {
-    const ColumnInfo& c = columns_.at(static_cast<std::size_t>(column));
-    if (!c.generated) {
-        return {};
-    }
-    return "Column " + c.name + " is generated: the database computes its value from the " +
-           "other columns of the row, so it cannot be changed.";
+    return vdata::columnReadOnlyReason(columns_.at(static_cast<std::size_t>(column)));
 }
 
 void Query::setState(DataSetState s) {
@@ -513,13 +478,9 @@ void Query::append() {
 void Query::startInsert(int row) {
     checkActive();
     checkBrowseMode();
-    if (!canModify()) {
-        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
-    }
+    checkModifiable();
     rowBeforeInsert_ = current_;
-    buffer_.assign(columns_.size(), Value::null());
-    changed_.assign(columns_.size(), false);
-    modified_ = false;
+    edit_.startInsert(columns_.size());
     current_ = std::clamp(row, 0, recordCount());
     link_.fillNewRecord(masterFields());
     setState(DataSetState::Insert);
@@ -532,30 +493,27 @@ void Query::edit() {
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         return;
     }
-    if ((set_.size() == 0)) {
+    if (set_.size() == 0) {
         insert();
         return;
     }
-    if (!canModify()) {
-        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
-    }
-    buffer_ = set_.rows().row(physicalRow(current_));
-    changed_.assign(columns_.size(), false);
-    modified_ = false;
-    conflicted_ = false;
+    checkModifiable();
+    edit_.start(currentValues());
     setState(DataSetState::Edit);
 }
 
-RowEdit Query::makeEdit(bool forInsert) const {
-    RowEdit e;
-    e.columns = &columns_;
-    e.table = editableTable();
-    if (!forInsert) {
-        e.original = set_.rows().row(physicalRow(current_));
+void Query::checkModifiable() const {
+    if (!canModify()) {
+        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
     }
-    e.current = buffer_;
-    e.changed = changed_;
-    return e;
+}
+
+std::vector<Value> Query::currentValues() const {
+    return set_.rows().row(physicalRow(current_));
+}
+
+EditBuffer::Target Query::target() const {
+    return {connection_->engine(), columns_, editableTable()};
 }
 
 // A post the database refuses raises its message and leaves the record in
@@ -567,20 +525,18 @@ void Query::post() {
     link_.postDetails();
     std::exception_ptr unread;
     if (state_ == DataSetState::Edit) {
-        if (modified_) {
-            const std::vector<Value> row = written(
-                [this] { return connection_->engine().updateRow(makeEdit(false)); }, unread);
-            set_.rows().setRow(physicalRow(current_), row);
+        if (edit_.modified()) {
+            set_.rows().setRow(physicalRow(current_),
+                               edit_.update(target(), currentValues(), unread));
         }
-        modified_ = false;
+        edit_.setUnmodified();
         setState(DataSetState::Browse);
         notify(DataEvent::Kind::RowChanged, current_);
     } else if (state_ == DataSetState::Insert) {
-        const std::vector<Value> row =
-            written([this] { return connection_->engine().insertRow(makeEdit(true)); }, unread);
+        const std::vector<Value> row = edit_.insert(target(), unread);
         const auto physical = static_cast<std::uint32_t>(set_.rows().appendRow(row));
         set_.order().insert(static_cast<std::size_t>(current_), physical);
-        modified_ = false;
+        edit_.setUnmodified();
         state_ = DataSetState::Browse;
         notify(DataEvent::Kind::RowInserted, current_);
         notify(DataEvent::Kind::StateChanged, current_);
@@ -591,26 +547,10 @@ void Query::post() {
     }
 }
 
-// The row `write` stored. One that was stored but could not be read back
-// is taken as written and its failure kept in `unread`, to be raised once
-// the record is saved: posting it again would store it twice.
-std::vector<Value> Query::written(const std::function<std::vector<Value>()>& write,
-                                  std::exception_ptr& unread) {
-    try {
-        return write();
-    } catch (const RowNotReadBack& e) {
-        unread = std::current_exception();
-        return e.written();
-    } catch (const DataError& e) {
-        conflicted_ = e.kind() == ErrorKind::Conflict;
-        throw;
-    }
-}
-
 // After a post that met a row changed by someone else, the rows are read
 // again, so that what the database now holds shows.
 void Query::cancel() {
-    const bool reread = state_ == DataSetState::Edit && conflicted_;
+    const bool reread = state_ == DataSetState::Edit && edit_.conflicted();
     discardEdit();
     if (reread) {
         refresh();
@@ -618,14 +558,13 @@ void Query::cancel() {
 }
 
 void Query::discardEdit() {
-    conflicted_ = false;
-    if (state_ == DataSetState::Edit) {
-        modified_ = false;
+    const DataSetState was = state_;
+    edit_.clear();
+    if (was == DataSetState::Edit) {
         setState(DataSetState::Browse);
         notify(DataEvent::Kind::RowChanged, current_);
-    } else if (state_ == DataSetState::Insert) {
-        modified_ = false;
-        current_ = (set_.size() == 0) ? -1 : std::clamp(rowBeforeInsert_, 0, recordCount() - 1);
+    } else if (was == DataSetState::Insert) {
+        current_ = set_.size() == 0 ? -1 : std::clamp(rowBeforeInsert_, 0, recordCount() - 1);
         setState(DataSetState::Browse);
         if (current_ >= 0) {
             notify(DataEvent::Kind::Scrolled, current_);
@@ -639,19 +578,15 @@ void Query::remove() {
     // A pending edit is given up without reading the rows again: the row
     // to delete is the one shown.
     discardEdit();
-    if ((set_.size() == 0)) {
+    if (set_.size() == 0) {
         throw DataError("Cannot perform this operation on an empty dataset.");
     }
-    if (!canModify()) {
-        throw DataError(readOnlyReason(), ErrorKind::ReadOnly);
-    }
+    checkModifiable();
     link_.postDetails();
-    buffer_ = set_.rows().row(physicalRow(current_));
-    changed_.assign(columns_.size(), false);
-    connection_->engine().deleteRow(makeEdit(false));
+    EditBuffer::remove(target(), currentValues());
     const int row = current_;
     set_.order().erase(static_cast<std::size_t>(row));
-    current_ = (set_.size() == 0) ? -1 : std::min(row, recordCount() - 1);
+    current_ = set_.size() == 0 ? -1 : std::min(row, recordCount() - 1);
     notify(DataEvent::Kind::RowRemoved, row);
     if (current_ >= 0) {
         scrollTo(current_, true);

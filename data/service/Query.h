@@ -2,6 +2,7 @@
 
 #include "data/service/DataEvent.h"
 #include "data/service/DataSource.h"
+#include "data/service/EditBuffer.h"
 #include "data/service/Engine.h"
 #include "data/service/Field.h"
 #include "data/service/Locate.h"
@@ -119,7 +120,7 @@ public:
 
     // Editing; the navigator and the grid call these.
     bool canModify() const; // false for read-only results
-    std::string readOnlyReason() const;
+    std::string readOnlyReason() const { return readOnly_; }
     // Why the values of `column` cannot be changed in any record (a column
     // the database computes); empty when they can.
     std::string columnReadOnlyReason(int column) const;
@@ -136,7 +137,7 @@ public:
     // the rows again.
     void cancel();
     void remove();
-    bool modified() const { return modified_; }
+    bool modified() const { return edit_.modified(); }
 
     // Posts a pending edit, runs the statement again, makes the first record
     // current and fires after-scroll.
@@ -219,9 +220,9 @@ private:
     std::size_t physicalRow(int row) const {
         return set_.storageRow(static_cast<std::size_t>(row));
     }
-    RowEdit makeEdit(bool forInsert) const;
-    std::vector<Value> written(const std::function<std::vector<Value>()>& write,
-                               std::exception_ptr& unread);
+    void checkModifiable() const;
+    std::vector<Value> currentValues() const;
+    EditBuffer::Target target() const;
     void discardEdit();
     void startInsert(int row);
     Value linkValue(const Field& masterField) const;
@@ -246,10 +247,7 @@ private:
     std::string filter_;
     std::string readOnly_; // why the rows cannot be changed; empty when they can
 
-    std::vector<Value> buffer_; // edit/insert buffer
-    std::vector<bool> changed_;
-    bool modified_ = false;
-    bool conflicted_ = false; // the last post met a row someone else had changed
+    EditBuffer edit_;
     int rowBeforeInsert_ = -1;
 
     DataObservers observers_;
