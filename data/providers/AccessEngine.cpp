@@ -11,6 +11,7 @@
 #include "data/service/Errors.h"
 #include "data/service/ForeignKeyRows.h"
 #include "data/service/TextHelpers.h"
+#include "data/service/WriteBackSql.h"
 
 #include <algorithm>
 #include <array>
@@ -83,17 +84,15 @@ public:
 
     // A table view of a table not copied yet shows its rows as the reader
     // sends them: the first ones here, the rest through a stream that goes on
-    // with the copy.
-    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
-                              const std::string& table, std::size_t firstRows) override {
-        const std::string name = params.empty() ? copier_.tableNamed(table) : std::string();
+    // with the copy. Any other is copied first and read at once.
+    SteppedResult openTable(const TableRead& read, std::size_t firstRows) override {
+        const std::string name = copier_.tableNamed(read.table);
         if (name.empty() || copier_.copied(name) || !isOpen()) {
-            return Engine::openInSteps(sql, params, table, firstRows);
+            return readAtOnce(read, firstRows);
         }
         copier_.startInSteps(name);
         copier_.copyUntil(name, static_cast<std::int64_t>(firstRows));
-        SteppedResult result =
-            memory_->openInSteps(withExactArithmetic(sql), params, name, firstRows);
+        SteppedResult result = memory_->openTable({name, read.orderKey}, firstRows);
         if (copier_.copied(name)) {
             return result;
         }
@@ -103,7 +102,7 @@ public:
         }
         const std::string rowid = unshadowedRowidName(columns);
         if (rowid.empty()) { // no name reaches the rowid: the rows are read at once
-            return Engine::openInSteps(sql, params, table, firstRows);
+            return readAtOnce(read, firstRows);
         }
         // The rows read are the first ones copied: rowids 1 to their count.
         result.rest = std::make_unique<AccessTableStream>(
@@ -130,6 +129,10 @@ public:
     }
 
 private:
+    SteppedResult readAtOnce(const TableRead& read, std::size_t firstRows) {
+        return Engine::openInSteps(tableReadSql(read, quoteIdentifier), {}, firstRows);
+    }
+
     template <typename Keep> std::vector<ForeignKey> keysWhere(Keep keep) {
         if (!relationships_) {
             relationships_ = readRelationships();

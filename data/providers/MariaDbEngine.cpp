@@ -90,7 +90,8 @@ public:
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
     SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
-                              const std::string& table, std::size_t firstRows) override;
+                              std::size_t firstRows) override;
+    SteppedResult openTable(const TableRead& read, std::size_t firstRows) override;
     bool returnsRows(const std::string& sql) override {
         return session_.run(Repeat::Safe, [&](MYSQL* m) {
             return MariaDbStatement(session_, m, sql).returnsRows();
@@ -115,6 +116,9 @@ private:
         });
     }
     void markGenerated(std::vector<ColumnInfo>& columns);
+    SteppedResult readInSteps(const std::string& sql, const std::vector<Value>& params,
+                              std::size_t firstRows, const std::string& table);
+    std::size_t rowsEstimated(const std::string& table);
     long long write(const WriteStatement& s, unsigned long long* insertId = nullptr);
     std::vector<Value> readBack(const MariaDbRowWriter& writer, const RowEdit& edit,
                                 const RowKey& key);
@@ -167,18 +171,31 @@ ResultSet MariaDbEngine::query(const std::string& sql, const std::vector<Value>&
 }
 
 // A plain SELECT (or VALUES, or TABLE) is read in steps on a session of its
-// own. Inside the user's transaction a statement must see what the
-// transaction wrote, and any other statement may write: those are read at
-// once on this session.
+// own; any other statement may write, and is read at once on this session.
 SteppedResult MariaDbEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
-                                         const std::string& table, std::size_t firstRows) {
+                                         std::size_t firstRows) {
+    if (repeatOf(sql) != Repeat::Safe) {
+        return Engine::openInSteps(sql, params, firstRows);
+    }
+    return readInSteps(sql, params, firstRows, {});
+}
+
+SteppedResult MariaDbEngine::openTable(const TableRead& read, std::size_t firstRows) {
+    return readInSteps(tableReadSql(read, backtickQuoted), {}, firstRows, read.table);
+}
+
+// Inside the user's transaction a statement must see what the transaction
+// wrote: it is read at once on this session. The rows of `table`, when
+// given, are told the stream as it expects them.
+SteppedResult MariaDbEngine::readInSteps(const std::string& sql, const std::vector<Value>& params,
+                                         std::size_t firstRows, const std::string& table) {
     session_.ready();
-    if (repeatOf(sql) != Repeat::Safe || session_.inTransaction()) {
-        return Engine::openInSteps(sql, params, table, firstRows);
+    if (session_.inTransaction()) {
+        return Engine::openInSteps(sql, params, firstRows);
     }
     auto stream = MariaDbTableStream::open(cs_, sql, params);
     if (!stream) {
-        return Engine::openInSteps(sql, params, table, firstRows);
+        return Engine::openInSteps(sql, params, firstRows);
     }
     SteppedResult result;
     result.columns = stream->columns();
@@ -188,20 +205,26 @@ SteppedResult MariaDbEngine::openInSteps(const std::string& sql, const std::vect
         return result;
     }
     if (!table.empty()) {
-        const Snapshot estimate = session_.run(Repeat::Safe, [&](MYSQL* m) {
-            return selectRows(session_, m,
-                              "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE "
-                              "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?",
-                              {Value::text(table)});
-        });
-        if (estimate.rowCount() == 1) {
-            const auto rows =
-                static_cast<std::size_t>(std::max<long long>(estimate.value(0, 0).i, 0));
-            stream->expectRows(rows + rows / 8);
-        }
+        stream->expectRows(rowsEstimated(table));
     }
     result.rest = std::move(stream);
     return result;
+}
+
+// The server's estimate of the table's rows, with some to spare; 0 when it
+// has none.
+std::size_t MariaDbEngine::rowsEstimated(const std::string& table) {
+    const Snapshot estimate = session_.run(Repeat::Safe, [&](MYSQL* m) {
+        return selectRows(session_, m,
+                          "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE "
+                          "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?",
+                          {Value::text(table)});
+    });
+    if (estimate.rowCount() != 1) {
+        return 0;
+    }
+    const auto rows = static_cast<std::size_t>(std::max<long long>(estimate.value(0, 0).i, 0));
+    return rows + rows / 8;
 }
 
 // Without parameters the text may hold several statements; with them it is

@@ -128,8 +128,7 @@ public:
     SqlFamily sqlFamily() const override;
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
-    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
-                              const std::string& table, std::size_t firstRows) override;
+    SteppedResult openTable(const TableRead& read, std::size_t firstRows) override;
     bool returnsRows(const std::string& sql) override;
     long long execute(const std::string& sql, const std::vector<Value>& params) override;
 
@@ -198,18 +197,18 @@ ResultSet OdbcEngine::queryOnce(const std::string& sql, const std::vector<Value>
     return result;
 }
 
-// A table view of a table with a primary key is read by ranges of its key
-// (a unique index's columns may hold NULLs, which no range reaches); others
-// at once, as drivers commonly hold a whole result before they give a row.
-SteppedResult OdbcEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
-                                      const std::string& table, std::size_t firstRows) {
-    if (!table.empty()) {
+// A table view in the order of its table's primary key is read by ranges of
+// that key (a unique index's columns may hold NULLs, which no range
+// reaches); others at once, as drivers commonly hold a whole result before
+// they give a row.
+SteppedResult OdbcEngine::openTable(const TableRead& read, std::size_t firstRows) {
+    if (!read.orderKey.empty()) {
         catalog_.forget();
-        const OdbcTableInfo info = tableInfo(table);
-        if (info.keyIsPrimary) {
-            auto written = std::make_shared<OdbcWrittenKeys>(OdbcWrittenKeys{table, {}});
+        const OdbcTableInfo info = tableInfo(read.table);
+        if (info.keyIsPrimary && info.key == read.orderKey) {
+            auto written = std::make_shared<OdbcWrittenKeys>(OdbcWrittenKeys{read.table, {}});
             std::optional<SteppedResult> stepped = session_.run(Repeat::Safe, [&] {
-                return OdbcKeyRangeStream::open(session_, trustSizes(), info.key, written,
+                return OdbcKeyRangeStream::open(session_, trustSizes(), read.orderKey, written,
                                                 firstRows);
             });
             if (stepped) {
@@ -220,7 +219,9 @@ SteppedResult OdbcEngine::openInSteps(const std::string& sql, const std::vector<
             }
         }
     }
-    return Engine::openInSteps(sql, params, table, firstRows);
+    const std::string sql =
+        tableReadSql(read, [this](const std::string& name) { return session_.quoted(name); });
+    return Engine::openInSteps(sql, {}, firstRows);
 }
 
 // Preparing runs nothing.

@@ -344,7 +344,8 @@ public:
 
     ResultSet query(const std::string& sql, const std::vector<Value>& params) override;
     SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
-                              const std::string& table, std::size_t firstRows) override;
+                              std::size_t firstRows) override;
+    SteppedResult openTable(const TableRead& read, std::size_t firstRows) override;
     bool returnsRows(const std::string& sql) override {
         return session_.run(Repeat::Safe,
                             [&](PGconn* c) { return PQnfields(describe(c, sql, {}).get()) > 0; });
@@ -365,6 +366,9 @@ private:
     };
     Described describeRows(const std::string& sql, const std::vector<Value>& params);
     std::size_t rowsEstimated(const std::string& table);
+    bool inTransaction();
+    SteppedResult readStatement(const std::string& sql, const std::vector<Value>& params,
+                                std::size_t firstRows);
     std::vector<ColumnInfo> columnsOf(PGconn* conn, const PGresult* description);
     const PgTableInfo& tableOf(const RowEdit& edit);
     PgResult write(PGconn* conn, const WriteStatement& s, const PgTableInfo& table,
@@ -461,42 +465,64 @@ ResultSet PostgresEngine::query(const std::string& sql, const std::vector<Value>
 }
 
 // A plain SELECT (or VALUES, or TABLE) is read in steps on a session of its
-// own: a table view of a table with a primary key through its COPY form
-// (its index gives the rows in order at once), any other in single-row
-// mode. Inside the user's transaction a statement must see what the
+// own. Inside the user's transaction a statement must see what the
 // transaction wrote, and any other statement may write: those are read at
 // once on this session.
 SteppedResult PostgresEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
-                                          const std::string& table, std::size_t firstRows) {
-    const auto copy = copyOutStatement(sql);
-    const bool idle = session_.run(
-        Repeat::Safe, [](PGconn* c) { return PQtransactionStatus(c) == PQTRANS_IDLE; });
-    if (!copy || !idle) {
-        return Engine::openInSteps(sql, params, table, firstRows);
+                                          std::size_t firstRows) {
+    if (!copyOutStatement(sql) || inTransaction()) {
+        return Engine::openInSteps(sql, params, firstRows);
     }
-    Described d = describeRows(sql, params);
-    SteppedResult result;
-    result.rows = Snapshot(d.columns.size());
-    result.columns = std::move(d.columns);
-    if (table.empty() || !params.empty() || tableOrderKey(table).empty()) {
-        auto stream = PostgresStatementStream::open(cs_, sql, params, std::move(d.storage));
-        if (!stream) {
-            return Engine::openInSteps(sql, params, table, firstRows);
-        }
-        if (stream->readFirst(result.rows, firstRows)) {
-            result.rest = std::move(stream);
-        }
-        return result;
+    return readStatement(sql, params, firstRows);
+}
+
+// A table view of a table with a primary key is read through the COPY form
+// of its SELECT (the key's index gives the rows in order at once), any
+// other as a statement; inside the user's transaction at once.
+SteppedResult PostgresEngine::openTable(const TableRead& read, std::size_t firstRows) {
+    const std::string sql = tableReadSql(read, quoteIdentifier);
+    if (inTransaction()) {
+        return Engine::openInSteps(sql, {}, firstRows);
     }
-    auto stream = PostgresTableStream::open(cs_, *copy, std::move(d.storage));
+    if (read.orderKey.empty()) {
+        return readStatement(sql, {}, firstRows);
+    }
+    Described d = describeRows(sql, {});
+    SteppedResult result{std::move(d.columns), Snapshot(0), nullptr};
+    result.rows = Snapshot(result.columns.size());
+    auto stream =
+        PostgresTableStream::open(cs_, "COPY (" + sql + ") TO STDOUT", std::move(d.storage));
     if (!stream) {
-        return Engine::openInSteps(sql, params, table, firstRows);
+        return Engine::openInSteps(sql, {}, firstRows);
     }
     if (stream->readFirst(result.rows, firstRows)) {
-        stream->expectRows(rowsEstimated(table));
+        stream->expectRows(rowsEstimated(read.table));
         result.rest = std::move(stream);
     }
     return result;
+}
+
+// Reads a statement that only reads in single-row mode on a session of its
+// own; at once on this session when no session can be made.
+SteppedResult PostgresEngine::readStatement(const std::string& sql,
+                                            const std::vector<Value>& params,
+                                            std::size_t firstRows) {
+    Described d = describeRows(sql, params);
+    SteppedResult result{std::move(d.columns), Snapshot(0), nullptr};
+    result.rows = Snapshot(result.columns.size());
+    auto stream = PostgresStatementStream::open(cs_, sql, params, std::move(d.storage));
+    if (!stream) {
+        return Engine::openInSteps(sql, params, firstRows);
+    }
+    if (stream->readFirst(result.rows, firstRows)) {
+        result.rest = std::move(stream);
+    }
+    return result;
+}
+
+bool PostgresEngine::inTransaction() {
+    return session_.run(Repeat::Safe,
+                        [](PGconn* c) { return PQtransactionStatus(c) != PQTRANS_IDLE; });
 }
 
 // The server's estimate of the table's rows (from its last analysis), with

@@ -197,30 +197,21 @@ public:
         return result;
     }
 
-    // A rowid table's rows are read in chunks by rowid, the first ones here
-    // and the rest by a thread of its own (in a file; on this connection in
-    // memory); any other table at once, as the file's read lock would stay
-    // for the whole read. A statement that only reads is read in steps as it
-    // runs (see SqliteStatementStream); one that writes at once.
-    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
-                              const std::string& table, std::size_t firstRows) override {
-        const TableInfo* info = table.empty() ? nullptr : &tableInfo(table);
-        const std::string rowid = info && !info->view ? info->rowid : std::string();
-        const std::string quoted = quoteIdentifier(table);
-        auto stream = rowid.empty() || !params.empty()
-                          ? nullptr
-                          : SqliteTableStream::open(api_, live(), quoted, rowid);
-        if (!stream && table.empty()) {
-            return openStatement(sql, params, firstRows);
-        }
+    // A rowid table's rows are read in chunks by rowid (the order it keeps
+    // them in), the first ones here and the rest by a thread of its own (in
+    // a file; on this connection in memory); any other table at once, as the
+    // file's read lock would stay for the whole read. The columns are
+    // described by the chunks' statement, after the rowid it leads with.
+    SteppedResult openTable(const TableRead& read, std::size_t firstRows) override {
+        const TableInfo& info = tableInfo(read.table);
+        const std::string rowid = info.view || !read.orderKey.empty() ? std::string() : info.rowid;
+        const std::string quoted = quoteIdentifier(read.table);
+        auto stream =
+            rowid.empty() ? nullptr : SqliteTableStream::open(api_, live(), quoted, rowid);
         if (!stream) {
-            return Engine::openInSteps(sql, params, table, firstRows);
+            return Engine::openInSteps(tableReadSql(read, quoteIdentifier), {}, firstRows);
         }
-        SteppedResult result;
-        {
-            SqliteStatement stmt(api_, live(), sql);
-            result.columns = describe(stmt);
-        }
+        SteppedResult result{describe(stream->statement(), 1), Snapshot(0), nullptr};
         result.rows = Snapshot(result.columns.size());
         const bool more = stream->readMore(result.rows, firstRows);
         typeByValues(result.columns, result.rows);
@@ -232,6 +223,13 @@ public:
             result.rest = std::move(stream);
         }
         return result;
+    }
+
+    // A statement that only reads is read in steps as it runs (see
+    // SqliteStatementStream); one that writes at once.
+    SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
+                              std::size_t firstRows) override {
+        return openStatement(sql, params, firstRows);
     }
 
     bool returnsRows(const std::string& sql) override {
@@ -396,7 +394,7 @@ private:
                                 std::size_t firstRows) {
         auto stmt = prepareRows(sql);
         if (!api_.stmt_readonly(stmt->handle())) {
-            return Engine::openInSteps(sql, params, {}, firstRows);
+            return Engine::openInSteps(sql, params, firstRows);
         }
         stmt->bindAll(params);
         SteppedResult result{describe(*stmt), Snapshot(0), nullptr};
@@ -449,12 +447,13 @@ private:
         }
     }
 
-    std::vector<ColumnInfo> describe(const SqliteStatement& stmt) {
+    // The statement's columns from its column `from` on.
+    std::vector<ColumnInfo> describe(const SqliteStatement& stmt, int from = 0) {
         sqlite3_stmt* h = stmt.handle();
         const int count = api_.column_count(h);
-        std::vector<ColumnInfo> columns(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i) {
-            ColumnInfo& c = columns[static_cast<std::size_t>(i)];
+        std::vector<ColumnInfo> columns(static_cast<std::size_t>(count - from));
+        for (int i = from; i < count; ++i) {
+            ColumnInfo& c = columns[static_cast<std::size_t>(i - from)];
             const auto text = [](const char* p) { return p ? std::string(p) : std::string(); };
             c.name = text(api_.column_name(h, i));
             c.table = text(api_.column_table_name(h, i));

@@ -29,6 +29,8 @@ public:
     // The same into a Snapshot or a RowBatch.
     template <class Rows> bool readChunk(Rows& rows, std::size_t maxRows);
 
+    // The statement that reads each chunk: the rowid, then the table's columns.
+    const SqliteStatement& statement() const { return chunk_; }
     std::int64_t last() const { return last_; }
     std::int64_t largest() const { return largest_; }
 

@@ -37,7 +37,8 @@ struct ResultSet {
     Snapshot rows;
 };
 
-// The rows of a result that are still to be read (see Engine::openInSteps).
+// The rows of a result that are still to be read (see Engine::openInSteps
+// and Engine::openTable).
 class RowStream {
 public:
     virtual ~RowStream() = default;
@@ -153,21 +154,22 @@ public:
     // "CommandText does not return a result set" when the statement has none.
     virtual ResultSet query(const std::string& sql, const std::vector<Value>& params) = 0;
     // Runs a statement that returns rows and reads at least its first
-    // `firstRows` rows. `table` is not empty when the statement lists every
-    // row of that table (a table view's SELECT *, in its order key's order if
-    // it has one): the engine may then read the rest in steps, in chunks
-    // that hold no lock between them or on a session of its own, so that
-    // edits made meanwhile neither wait nor fail. Each row is read once, so
-    // a row saved after the read passed it keeps what was saved. The stream
-    // must not outlive the engine. By default every row is read at once.
+    // `firstRows` rows; the engine may read the rest in steps as they come,
+    // on a session of its own or in a way that holds no lock between steps.
+    // The stream must not outlive the engine. By default every row is read
+    // at once.
     virtual SteppedResult openInSteps(const std::string& sql, const std::vector<Value>& params,
-                                      const std::string& /*table*/, std::size_t /*firstRows*/) {
+                                      std::size_t /*firstRows*/) {
         ResultSet whole = query(sql, params);
         return {std::move(whole.columns), std::move(whole.rows), nullptr};
     }
     // Reads a table view: its columns, at least its first `firstRows` rows
-    // and, where the engine can, the rest in steps as openInSteps does for
-    // a table. By default through openInSteps with the view's SQL.
+    // and the rest in steps, in chunks that hold no lock between them or on
+    // a session of its own, so that edits made meanwhile neither wait nor
+    // fail. Each row is read once, so a row saved after the read passed it
+    // keeps what was saved. An engine builds its own statements from the
+    // request; by default, for one that cannot read in steps, the view's
+    // SQL is read at once.
     virtual SteppedResult openTable(const TableRead& read, std::size_t firstRows);
     // Whether the text is one statement that returns rows, found without
     // running it. Raises DataError for a text the engine cannot prepare

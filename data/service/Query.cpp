@@ -69,7 +69,7 @@ SteppedResult Query::run() {
     }
     const ParsedSql parsed =
         parseParameters(engine.rewrite(sql_), [&engine](int n) { return engine.placeholder(n); });
-    return engine.openInSteps(parsed.text, lastParams_, std::string(), firstRows);
+    return engine.openInSteps(parsed.text, lastParams_, firstRows);
 }
 
 void Query::take(SteppedResult result) {

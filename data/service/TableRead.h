@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,10 @@ struct TableRead {
     std::vector<std::string> orderKey;
 };
 
-// The read in this system's SQL, with [bracketed] names.
+// The read as one SELECT, each name written by `quote`.
+std::string tableReadSql(const TableRead& read,
+                         const std::function<std::string(const std::string&)>& quote);
+// The same in this system's SQL, with [bracketed] names.
 std::string tableReadSql(const TableRead& read);
 
 } // namespace vdata
