@@ -119,7 +119,12 @@ bool PostgresCopyReader::hand(std::string& batch) {
     if (stop_) {
         return false;
     }
-    lines_.append(batch);
+    // The first batch waiting is handed over whole rather than copied.
+    if (lines_.empty()) {
+        lines_.swap(batch);
+    } else {
+        lines_.append(batch);
+    }
     batch.clear();
     arrived_.notify_all();
     return true;

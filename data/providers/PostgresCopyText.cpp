@@ -5,6 +5,7 @@
 #include "data/service/TextHelpers.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace vdata {
@@ -59,6 +60,19 @@ void unescape(std::string_view field, std::string& out) {
     }
 }
 
+// The line's fields, each ended by a tab (a tab inside a value is sent
+// escaped).
+void splitFields(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    const char* at = line.data();
+    const char* const end = at + line.size();
+    while (const auto* tab = static_cast<const char*>(std::memchr(at, '\t', end - at))) {
+        fields.emplace_back(at, static_cast<std::size_t>(tab - at));
+        at = tab + 1;
+    }
+    fields.emplace_back(at, static_cast<std::size_t>(end - at));
+}
+
 } // namespace
 
 std::optional<std::string> copyOutStatement(std::string_view sql) {
@@ -83,27 +97,26 @@ std::optional<std::string> copyOutStatement(std::string_view sql) {
 }
 
 void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::string_view line,
-                   std::string& scratch) {
+                   CopyLineScratch& scratch) {
     if (!line.empty() && line.back() == '\n') {
         line.remove_suffix(1);
     }
-    // A tab inside a value is sent escaped: each tab ends a field.
-    const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1;
-    if (fields != storage.size() && !(storage.empty() && line.empty())) {
+    splitFields(line, scratch.fields);
+    if (scratch.fields.size() != storage.size() && !(storage.empty() && line.empty())) {
         throw DataError(tableChangedWhileRead);
     }
-    std::size_t pos = 0;
-    for (const PgStorage s : storage) {
-        const std::size_t tab = line.find('\t', pos);
-        const std::string_view field = line.substr(pos, tab - pos);
-        pos = tab + 1;
-        if (field == "\\N") {
+    // Most lines hold no backslash, hence neither a NULL nor an escape.
+    const bool plain = line.find('\\') == std::string_view::npos;
+    for (std::size_t i = 0; i < storage.size(); ++i) {
+        const std::string_view field = scratch.fields[i];
+        if (field == "\\N" && !plain) {
             rows.appendNull();
-        } else if (field.find('\\') == std::string_view::npos) {
-            appendPgCell(rows, s, field.data(), static_cast<int>(field.size()));
+        } else if (plain || field.find('\\') == std::string_view::npos) {
+            appendPgCell(rows, storage[i], field.data(), static_cast<int>(field.size()));
         } else {
-            unescape(field, scratch);
-            appendPgCell(rows, s, scratch.data(), static_cast<int>(scratch.size()));
+            unescape(field, scratch.unescaped);
+            appendPgCell(rows, storage[i], scratch.unescaped.data(),
+                         static_cast<int>(scratch.unescaped.size()));
         }
     }
 }

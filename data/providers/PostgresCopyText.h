@@ -18,12 +18,18 @@ namespace vdata {
 // line of its own, so that a comment at the end cannot swallow it.
 std::optional<std::string> copyOutStatement(std::string_view sql);
 
+// What appendCopyRow keeps from one line to the next, so that a line costs
+// no allocation: the line's fields and an unescaped field.
+struct CopyLineScratch {
+    std::vector<std::string_view> fields;
+    std::string unescaped;
+};
+
 // Appends one line of COPY text format (fields split by tabs, \N for NULL,
 // backslash escapes) as a row of `storage.size()` cells. A line with
 // another number of fields (the table's columns changed after the result
-// was described) raises, appending nothing. `scratch` holds an unescaped
-// field between calls.
+// was described) raises, appending nothing.
 void appendCopyRow(Snapshot& rows, const std::vector<PgStorage>& storage, std::string_view line,
-                   std::string& scratch);
+                   CopyLineScratch& scratch);
 
 } // namespace vdata

@@ -130,7 +130,7 @@ PgResult describe(PGconn* conn, const std::string& sql, const std::vector<Value>
 std::optional<DataError> readCopyLines(PGconn* conn, Stopper& stop,
                                        const std::vector<PgStorage>& storage, Snapshot& rows) {
     std::optional<DataError> changed;
-    std::string scratch;
+    CopyLineScratch scratch;
     std::size_t done = 0;
     while (PQstatus(conn) != CONNECTION_BAD) {
         char* line = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/providers/PostgresCopyReader.h"
+#include "data/providers/PostgresCopyText.h"
 #include "data/providers/PostgresSession.h"
 #include "data/providers/PostgresValues.h"
 #include "data/service/ConnectionString.h"
@@ -46,7 +47,7 @@ private:
     std::vector<PgStorage> storage_;
     std::string lines_; // taken from the reader, not yet turned into rows
     std::size_t next_ = 0;
-    std::string scratch_;
+    CopyLineScratch scratch_;
     std::size_t expected_ = 0;
 };
 

@@ -61,6 +61,8 @@ private slots:
     void largeResultsAndFailedQueries();
     void arraySyntaxReachesTheServer();
     void escapedTextAndStatementShapes();
+    void tableViewReadsValuesExactly_data();
+    void tableViewReadsValuesExactly();
     void statementIsNoResultSet();
     void editWritesAndReadsBack();
     void insertReadsBackKeyAndDefaults();
@@ -332,6 +334,48 @@ void TestPostgres::escapedTextAndStatementShapes() {
     cmd.setCommandText("COMMIT");
     cmd.execute();
     QCOMPARE(one("SELECT last_value FROM shapes"), std::to_string(expected));
+}
+
+void TestPostgres::tableViewReadsValuesExactly_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("literal");
+    QTest::addColumn<QByteArray>("expected"); // the text, or a blob's bytes
+    const auto row = [](const char* name, const char* type, const char* literal,
+                        QByteArray expected) {
+        QTest::newRow(name) << type << literal << expected;
+    };
+    row("escapes", "text", R"(E'a\tb\nc\rd\\e\x01\b\x0b\f\x7f')",
+        QByteArray("a\tb\nc\rd\\e\x01\b\x0b\f\x7f"));
+    row("backslash N as text", "text", R"('\N')", "\\N");
+    row("empty text", "text", "''", QByteArray(""));
+    row("decimal", "numeric(30,10)", "'-98765432109876543.2109876543'",
+        "-98765432109876543.2109876543");
+    row("date", "date", "'0099-12-31 BC'", "0099-12-31 BC");
+    row("timestamp with fraction and zone", "timestamptz", "'2024-02-29 13:14:15.123456+05:30'",
+        "2024-02-29 07:44:15.123456+00");
+    row("bytea", "bytea", R"('\x5c094e00ff'::bytea)", QByteArray("\\\tN\0\xff", 5));
+    row("array", "text[]", R"(ARRAY['a b', 'c\d', NULL, '"'])", R"({"a b","c\\d",NULL,"\""})");
+}
+
+// Values typed into a table by SQL come back exactly through a table view,
+// beside a NULL and beside plain text on the same line.
+void TestPostgres::tableViewReadsValuesExactly() {
+    QFETCH(QString, type);
+    QFETCH(QString, literal);
+    QFETCH(QByteArray, expected);
+    db_->exec("DROP TABLE IF EXISTS exact; CREATE TABLE exact (id int PRIMARY KEY, v " +
+              type.toStdString() + ", w text); INSERT INTO exact VALUES (1, " +
+              literal.toStdString() + ", NULL), (2, " + literal.toStdString() + ", 'x')");
+    Query q(conn_.get());
+    q.setTableView({"exact", {"id"}});
+    q.open();
+    q.readAll();
+    QCOMPARE(q.recordCount(), 2);
+    QVERIFY(q.field(2).isNull());
+    QCOMPARE(QByteArray::fromStdString(q.field(1).value().s), expected);
+    q.next();
+    QCOMPARE(q.field(2).asString(), std::string("x"));
+    QCOMPARE(QByteArray::fromStdString(q.field(1).value().s), expected);
 }
 
 void TestPostgres::statementIsNoResultSet() {
