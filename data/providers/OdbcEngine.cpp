@@ -199,11 +199,12 @@ ResultSet OdbcEngine::queryOnce(const std::string& sql, const std::vector<Value>
 }
 
 // A table view of a table with a primary key is read by ranges of its key
-// (a unique index's columns may hold NULLs, which no range reaches); others
-// at once, as drivers commonly hold a whole result before they give a row.
+// (a unique index's columns may hold NULLs, which no range reaches); others,
+// and a view from a key, at once, as drivers commonly hold a whole result
+// before they give a row.
 SteppedResult OdbcEngine::openInSteps(const std::string& sql, const std::vector<Value>& params,
                                       const std::string& table, std::size_t firstRows) {
-    if (!table.empty()) {
+    if (!table.empty() && params.empty()) {
         catalog_.forget();
         const OdbcTableInfo info = tableInfo(table);
         if (info.keyIsPrimary) {

@@ -206,32 +206,33 @@ public:
                               const std::string& table, std::size_t firstRows) override {
         const TableInfo* info = table.empty() ? nullptr : &tableInfo(table);
         const std::string rowid = info && !info->view ? info->rowid : std::string();
-        const std::string quoted = quoteIdentifier(table);
-        auto stream = rowid.empty() || !params.empty()
-                          ? nullptr
-                          : SqliteTableStream::open(api_, live(), quoted, rowid);
-        if (!stream && table.empty()) {
-            return openStatement(sql, params, firstRows);
+        if (rowid.empty() || !params.empty()) {
+            return table.empty() ? openStatement(sql, params, firstRows)
+                                 : Engine::openInSteps(sql, params, table, firstRows);
         }
-        if (!stream) {
-            return Engine::openInSteps(sql, params, table, firstRows);
+        return openByRowid(sql, table, rowid, std::nullopt, firstRows);
+    }
+
+    // A table's rows are in the order of its rowid, which is the order of
+    // its INTEGER PRIMARY KEY column where it has one.
+    std::vector<std::string> tableOrderKey(const std::string& table) override {
+        const TableInfo& info = tableInfo(table);
+        if (info.view || info.rowid.empty() || info.rowidAlias.empty()) {
+            return {};
         }
-        SteppedResult result;
-        {
-            SqliteStatement stmt(api_, live(), sql);
-            result.columns = describe(stmt);
+        return {info.rowidAlias};
+    }
+
+    // A view from a key of the rowid's alias is read by rowid from there.
+    SteppedResult openTable(const TableRead& read, std::size_t firstRows) override {
+        if (!read.from || read.from->kind != Value::Kind::Int ||
+            read.from->i == std::numeric_limits<std::int64_t>::min() ||
+            read.orderKey != tableOrderKey(read.table)) {
+            return Engine::openTable(read, firstRows);
         }
-        result.rows = Snapshot(result.columns.size());
-        const bool more = stream->readMore(result.rows, firstRows);
-        typeByValues(result.columns, result.rows);
-        if (more && !path_.empty()) {
-            result.rest = std::make_unique<SqliteReadAhead>(
-                SqliteReadAhead::Source{&api_, path_, password_, quoted, rowid}, stream->last(),
-                stream->largest(), result.columns.size(), rowsTheFileCanHold());
-        } else if (more) {
-            result.rest = std::move(stream);
-        }
-        return result;
+        const TableRead whole{read.table, read.orderKey, std::nullopt};
+        return openByRowid(rewrite(tableReadSql(whole)), read.table, tableInfo(read.table).rowid,
+                           read.from->i - 1, firstRows);
     }
 
     bool returnsRows(const std::string& sql) override {
@@ -375,6 +376,35 @@ private:
             throw DataError("The connection is closed.", ErrorKind::Connection);
         }
         return db_;
+    }
+
+    // The table's rows in chunks by rowid after `after` (from the first
+    // without it); `sql` describes the columns. Null stream when the table
+    // cannot be read by rowid: then at once.
+    SteppedResult openByRowid(const std::string& sql, const std::string& table,
+                              const std::string& rowid, std::optional<std::int64_t> after,
+                              std::size_t firstRows) {
+        const std::string quoted = quoteIdentifier(table);
+        auto stream = SqliteTableStream::open(api_, live(), quoted, rowid, after);
+        if (!stream) {
+            return Engine::openInSteps(sql, {}, table, firstRows);
+        }
+        SteppedResult result;
+        {
+            SqliteStatement stmt(api_, live(), sql);
+            result.columns = describe(stmt);
+        }
+        result.rows = Snapshot(result.columns.size());
+        const bool more = stream->readMore(result.rows, firstRows);
+        typeByValues(result.columns, result.rows);
+        if (more && !path_.empty()) {
+            result.rest = std::make_unique<SqliteReadAhead>(
+                SqliteReadAhead::Source{&api_, path_, password_, quoted, rowid}, stream->last(),
+                stream->largest(), result.columns.size(), rowsTheFileCanHold());
+        } else if (more) {
+            result.rest = std::move(stream);
+        }
+        return result;
     }
 
     // The one statement of `sql`, which returns rows.
