@@ -227,6 +227,10 @@ private slots:
         QCOMPARE(env.count(QStringLiteral("error")), 0);
         Driver::key(Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(where(env, QStringLiteral("parent_id")), QStringLiteral("child 1999990"));
+        // The grid's menu lists the rows before the key again.
+        QVERIFY(chinook::chooseFromMenu(p, 0, 0, {QStringLiteral("Show all rows")}));
+        QCOMPARE(rows.cellText(0, 0), std::string("1"));
+        QCOMPARE(parent->title(), QStringLiteral("TABLE: parent"));
     }
 
     // A reference that leads nowhere says why in the status bar and opens
