@@ -25,6 +25,7 @@
 #include "windows/RelationSetup.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -425,7 +426,8 @@ void measureReferencedRow(ConnectionManager& dataModule, MainWindow& form, const
     // where the view is instead.
     const auto go = [&](int row) {
         form.MdiClient->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(child->parentWidget()));
-        grid->setFocus();
+        QApplication::setActiveWindow(&form);
+        grid->setFocus(Qt::MouseFocusReason);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(row, 1)).center());
         const std::string key = child->query().cellText(row, 1);
@@ -448,7 +450,7 @@ void measureReferencedRow(ConnectionManager& dataModule, MainWindow& form, const
                     (std::string("referenced row (") + places[row] + "), new view").c_str(), took,
                     took <= 0.1 ? "pass" : "FAIL");
         failures += took <= 0.1 ? 0 : 1;
-        if (row < 2) {
+        if (row < 2 && activeWindow(form) != child) {
             activeWindow(form)->parentWidget()->close();
             QCoreApplication::processEvents();
         }
