@@ -37,7 +37,7 @@ double firstScreenful(const std::string& path, const std::string& table, int& sh
     connection.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
     connection.open();
     vdata::Query query(&connection);
-    query.setTableView({table, {}});
+    query.setTableView({table, {}, std::nullopt});
     const auto start = Clock::now();
     query.open();
     const double took = seconds(start);

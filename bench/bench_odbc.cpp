@@ -54,7 +54,7 @@ Read timeRead(vdata::Connection& connection, const std::string& sql, const std::
     vdata::Query query(&connection);
     query.setSQL(sql);
     if (!table.empty()) {
-        query.setTableView({table, connection.tableOrderKey(table)});
+        query.setTableView({table, connection.tableOrderKey(table), std::nullopt});
     }
     const auto start = Clock::now();
     query.open();

@@ -5,6 +5,7 @@
 #include "data/service/Dialect.h"
 #include "data/service/SqlCompletion.h"
 #include "data/service/SqlStatements.h"
+#include "data/service/TextHelpers.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/DBGrid.h"
 #include "toolkit/Dialogs.h"
@@ -36,6 +37,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -384,9 +386,46 @@ void DataWindow::fillSearchColumns() {
     }
 }
 
-// Every row of the table; on a server in the order of its primary key.
+// Every row of the table, in the order of its primary key where the engine
+// lists rows in that order.
 vdata::TableRead DataWindow::tableRead(const std::string& table) const {
-    return {table, connection_.tableOrderKey(table)};
+    return {table, connection_.tableOrderKey(table), std::nullopt};
+}
+
+bool DataWindow::showRowsFrom(const std::string& column, const vdata::Value& key) {
+    vdata::TableRead read = tableRead(table_.toStdString());
+    if (use_ != Use::Table || read.orderKey.size() != 1 ||
+        !vdata::equalsIgnoreCase(read.orderKey.front(), column) || !query_.sort().empty() ||
+        !query_.filter().empty() || !master_->Grid->postPending()) {
+        return false;
+    }
+    read.from = key;
+    startsAtKey_ = true;
+    readTableView(std::move(read), QStringLiteral(" (from ") + qs(column) + ' ' + qs(key.toText()) +
+                                       QStringLiteral(" on)"));
+    return true;
+}
+
+void DataWindow::showAllRows() {
+    if (startsAtKey_ && master_->Grid->postPending()) {
+        startsAtKey_ = false;
+        readTableView(tableRead(table_.toStdString()), QString());
+    }
+}
+
+// The view reads `read` again at once; a failure closes it and goes to the
+// caller, as Refresh does.
+void DataWindow::readTableView(vdata::TableRead read, const QString& note) {
+    setTitle(QStringLiteral("TABLE: ") + tk::visibleControls(table_) + note);
+    query_.setTableView(std::move(read));
+    master_->refresh();
+}
+
+void DataWindow::addShowAllRows(QMenu* menu) {
+    if (startsAtKey_) {
+        menu->addAction(QStringLiteral("Show &all rows"), this,
+                        tk::handler(this, &DataWindow::showAllRows));
+    }
 }
 
 void DataWindow::setUp(const QString& table) {
@@ -396,6 +435,8 @@ void DataWindow::setUp(const QString& table) {
         table_ = table;
         query_.setTableView(tableRead(table.toStdString()));
         query_.open();
+        connect(master_->Grid, &tk::DBGrid::contextMenuOpening, this,
+                tk::handler(this, &DataWindow::addShowAllRows));
         break;
     case Use::Freehand:
         showFileInTitle();

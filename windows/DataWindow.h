@@ -16,6 +16,7 @@ class HistoryPanel;
 class KeptText;
 class SqlFile;
 struct HistoryEntry;
+class QMenu;
 class QSplitter;
 class RelationSetup;
 class ScriptResults;
@@ -84,6 +85,14 @@ public:
     // Every statement run from the freehand window goes to the history here.
     void recordRun(const HistoryEntry& entry);
 
+    // A table view listed in the order of `column` alone shows only its
+    // rows from `key` on, without reading the rows before them; the title
+    // says so, and "Show all rows" in the grid's menu lists every row
+    // again. False, with nothing changed, in any other window or order and
+    // when a pending edit is not saved.
+    bool showRowsFrom(const std::string& column, const vdata::Value& key);
+    void showAllRows();
+
     // The first word of a line, lower-cased (see the .cpp for the rule).
     static QString firstWord(const QString& line);
 
@@ -116,12 +125,15 @@ private:
     void showMasterDetail();
     void fillSearchColumns();
     vdata::TableRead tableRead(const std::string& table) const;
+    void readTableView(vdata::TableRead read, const QString& note);
+    void addShowAllRows(QMenu* menu);
 
     vdata::Connection& connection_;
     DataWindowHost* const host_;
     const Use use_;
     QString title_;
     QString table_;
+    bool startsAtKey_ = false; // a table view shows its rows from a key on
     vdata::Query query_;
     vdata::DataSource source_{&query_};
     vdata::Query detailQuery_; // the detail of query_ through source_

@@ -135,29 +135,59 @@ void ReferenceActions::goToReferencedRow() {
         return;
     }
     DataWindow* target = tableView(qs(key->referencedTable));
-    vdata::Query& rows = target->query();
-    if (!target->master().readAllRows()) {
-        return;
-    }
-    int row = vdata::findRow(rows, key->referencedColumns, *values);
-    if (row < 0 && rows.active()) {
-        // The view was read before the row was added.
-        target->master().refresh();
-        if (!target->master().readAllRows()) {
-            return;
-        }
-        row = vdata::findRow(rows, key->referencedColumns, *values);
-    }
+    const int row = referencedRow(*target, *key, *values);
     if (row < 0) {
-        say(missing);
+        if (row == notFound) {
+            say(missing);
+        }
         return;
     }
-    const vdata::Field* field = rows.findField(key->referencedColumns.front());
+    const vdata::Field* field = target->query().findField(key->referencedColumns.front());
     const RowPlace to{&target->master(), row, field ? field->index() : 0};
     RowHistory::show(to);
     if (RowHistory* history = host_->rowHistory()) {
         history->followed(from, to);
     }
+}
+
+// The row of the view whose referenced columns hold `values`: among the
+// rows read, found by halves where they are in key order; else, where the
+// view lists its rows in the order of that one column, first in the view
+// started at the key, so that a row near the end of a big table is shown
+// without reading the rows before it; else after reading every row, and
+// again after a refresh for a row added since the read. notFound, or
+// notRead when the read was cancelled or failed.
+int ReferenceActions::referencedRow(DataWindow& target, const vdata::ForeignKey& key,
+                                    const std::vector<vdata::Value>& values) {
+    const vdata::Query& rows = target.query();
+    const std::vector<std::string>& columns = key.referencedColumns;
+    const bool oneInteger = columns.size() == 1 && values.front().kind == vdata::Value::Kind::Int;
+    int row = oneInteger ? vdata::findOrderedRow(rows, columns.front(), values.front())
+                         : vdata::findRow(rows, columns, values);
+    if (row >= 0) {
+        return row;
+    }
+    if (columns.size() == 1 && target.showRowsFrom(columns.front(), values.front())) {
+        say(qs(key.referencedTable) + QStringLiteral(" is shown from ") + qs(columns.front()) +
+            ' ' + qs(values.front().toText()) +
+            QStringLiteral(" on; \"Show all rows\" in its grid's menu lists every row."));
+        if ((row = vdata::findRow(rows, columns, values)) >= 0) {
+            return row;
+        }
+    }
+    if (!target.master().readAllRows()) {
+        return notRead;
+    }
+    row = vdata::findRow(rows, columns, values);
+    if (row < 0 && rows.active()) {
+        // The view was read before the row was added.
+        target.master().refresh();
+        if (!target.master().readAllRows()) {
+            return notRead;
+        }
+        row = vdata::findRow(rows, columns, values);
+    }
+    return row < 0 ? notFound : row;
 }
 
 // What a key with empty columns says; empty when every column has a value.

@@ -40,6 +40,10 @@ private:
     void addMenuItems(QMenu* menu);
     std::string table() const;
     std::optional<vdata::ForeignKey> currentKey() const;
+    static constexpr int notFound = -1;
+    static constexpr int notRead = -2;
+    int referencedRow(DataWindow& target, const vdata::ForeignKey& key,
+                      const std::vector<vdata::Value>& values);
     static QString emptyKeyText(const vdata::ForeignKey& key,
                                 const std::vector<vdata::Value>& values);
     bool tableExists(const std::string& table) const;

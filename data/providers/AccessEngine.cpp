@@ -86,13 +86,16 @@ public:
     // sends them: the first ones here, the rest through a stream that goes on
     // with the copy. Any other is copied first and read at once.
     SteppedResult openTable(const TableRead& read, std::size_t firstRows) override {
+        if (read.from) {
+            return Engine::openTable(read, firstRows);
+        }
         const std::string name = copier_.tableNamed(read.table);
         if (name.empty() || copier_.copied(name) || !isOpen()) {
             return readAtOnce(read, firstRows);
         }
         copier_.startInSteps(name);
         copier_.copyUntil(name, static_cast<std::int64_t>(firstRows));
-        SteppedResult result = memory_->openTable({name, read.orderKey}, firstRows);
+        SteppedResult result = memory_->openTable({name, read.orderKey, std::nullopt}, firstRows);
         if (copier_.copied(name)) {
             return result;
         }

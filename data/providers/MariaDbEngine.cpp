@@ -181,6 +181,9 @@ SteppedResult MariaDbEngine::openInSteps(const std::string& sql, const std::vect
 }
 
 SteppedResult MariaDbEngine::openTable(const TableRead& read, std::size_t firstRows) {
+    if (read.from) {
+        return Engine::openTable(read, firstRows);
+    }
     return readInSteps(tableReadSql(read, backtickQuoted), {}, firstRows, read.table);
 }
 

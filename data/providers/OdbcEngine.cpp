@@ -199,9 +199,12 @@ ResultSet OdbcEngine::queryOnce(const std::string& sql, const std::vector<Value>
 
 // A table view in the order of its table's primary key is read by ranges of
 // that key (a unique index's columns may hold NULLs, which no range
-// reaches); others at once, as drivers commonly hold a whole result before
-// they give a row.
+// reaches); others, and a view from a key, at once, as drivers commonly hold
+// a whole result before they give a row.
 SteppedResult OdbcEngine::openTable(const TableRead& read, std::size_t firstRows) {
+    if (read.from) {
+        return Engine::openTable(read, firstRows);
+    }
     if (!read.orderKey.empty()) {
         catalog_.forget();
         const OdbcTableInfo info = tableInfo(read.table);

@@ -480,6 +480,9 @@ SteppedResult PostgresEngine::openInSteps(const std::string& sql, const std::vec
 // of its SELECT (the key's index gives the rows in order at once), any
 // other as a statement; inside the user's transaction at once.
 SteppedResult PostgresEngine::openTable(const TableRead& read, std::size_t firstRows) {
+    if (read.from) {
+        return Engine::openTable(read, firstRows); // a statement with the key bound
+    }
     const std::string sql = tableReadSql(read, quoteIdentifier);
     if (inTransaction()) {
         return Engine::openInSteps(sql, {}, firstRows);

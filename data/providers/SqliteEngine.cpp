@@ -197,19 +197,35 @@ public:
         return result;
     }
 
+    // A table's rows are in the order of its rowid, which is the order of
+    // its INTEGER PRIMARY KEY column where it has one.
+    std::vector<std::string> tableOrderKey(const std::string& table) override {
+        const TableInfo& info = tableInfo(table);
+        if (info.view || info.rowid.empty() || info.rowidAlias.empty()) {
+            return {};
+        }
+        return {info.rowidAlias};
+    }
+
     // A rowid table's rows are read in chunks by rowid (the order it keeps
-    // them in), the first ones here and the rest by a thread of its own (in
-    // a file; on this connection in memory); any other table at once, as the
-    // file's read lock would stay for the whole read. The columns are
-    // described by the chunks' statement, after the rowid it leads with.
+    // them in), from the start or from a key of the rowid's alias, the first
+    // ones here and the rest by a thread of its own (in a file; on this
+    // connection in memory); any other table at once, as the file's read
+    // lock would stay for the whole read. The columns are described by the
+    // chunks' statement, after the rowid it leads with.
     SteppedResult openTable(const TableRead& read, std::size_t firstRows) override {
         const TableInfo& info = tableInfo(read.table);
-        const std::string rowid = info.view || !read.orderKey.empty() ? std::string() : info.rowid;
+        const bool byRowid = !info.view && read.orderKey == tableOrderKey(read.table);
+        const std::optional<std::int64_t> after = rowidBefore(read.from);
+        if (read.from && !after) {
+            return Engine::openTable(read, firstRows);
+        }
+        const std::string rowid = byRowid ? info.rowid : std::string();
         const std::string quoted = quoteIdentifier(read.table);
         auto stream =
-            rowid.empty() ? nullptr : SqliteTableStream::open(api_, live(), quoted, rowid);
+            rowid.empty() ? nullptr : SqliteTableStream::open(api_, live(), quoted, rowid, after);
         if (!stream) {
-            return Engine::openInSteps(tableReadSql(read, quoteIdentifier), {}, firstRows);
+            return Engine::openTable(read, firstRows);
         }
         SteppedResult result{describe(stream->statement(), 1), Snapshot(0), nullptr};
         result.rows = Snapshot(result.columns.size());
@@ -223,6 +239,16 @@ public:
             result.rest = std::move(stream);
         }
         return result;
+    }
+
+    // The rowid a read from `from` starts after; none for a value that is
+    // not an integer rowid.
+    static std::optional<std::int64_t> rowidBefore(const std::optional<Value>& from) {
+        if (!from || from->kind != Value::Kind::Int ||
+            from->i == std::numeric_limits<std::int64_t>::min()) {
+            return std::nullopt;
+        }
+        return from->i - 1;
     }
 
     // A statement that only reads is read in steps as it runs (see

@@ -20,7 +20,8 @@ std::string chunkSql(const std::string& table, const std::string& rowid) {
 
 std::unique_ptr<SqliteTableStream> SqliteTableStream::open(const SqliteApi& api, sqlite3* db,
                                                            const std::string& table,
-                                                           const std::string& rowid) {
+                                                           const std::string& rowid,
+                                                           std::optional<std::int64_t> after) {
     std::int64_t largest = beforeFirst;
     try {
         // Each in a query of its own, which SQLite answers from the b-tree's
@@ -39,7 +40,8 @@ std::unique_ptr<SqliteTableStream> SqliteTableStream::open(const SqliteApi& api,
     } catch (const DataError&) {
         return nullptr; // no rowid to go by: the caller reads the rows at once
     }
-    return std::make_unique<SqliteTableStream>(api, db, table, rowid, beforeFirst, largest);
+    return std::make_unique<SqliteTableStream>(api, db, table, rowid, after.value_or(beforeFirst),
+                                               largest);
 }
 
 SqliteTableStream::SqliteTableStream(const SqliteApi& api, sqlite3* db, const std::string& table,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vdata {
@@ -18,9 +19,12 @@ namespace vdata {
 class SqliteTableStream : public RowStream {
 public:
     // A stream over `table` (quoted) through its rowid's name `rowid`, from
-    // its first row; null when the table's rows cannot be read by rowid.
-    static std::unique_ptr<SqliteTableStream>
-    open(const SqliteApi& api, sqlite3* db, const std::string& table, const std::string& rowid);
+    // its first row or from the first after rowid `after`; null when the
+    // table's rows cannot be read by rowid.
+    static std::unique_ptr<SqliteTableStream> open(const SqliteApi& api, sqlite3* db,
+                                                   const std::string& table,
+                                                   const std::string& rowid,
+                                                   std::optional<std::int64_t> after = {});
     // The rows after rowid `last` up to rowid `largest`.
     SqliteTableStream(const SqliteApi& api, sqlite3* db, const std::string& table,
                       const std::string& rowid, std::int64_t last, std::int64_t largest);

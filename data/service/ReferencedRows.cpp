@@ -83,4 +83,28 @@ int findRow(const Query& query, const std::vector<std::string>& columns,
     return -1;
 }
 
+int findOrderedRow(const Query& query, const std::string& column, const Value& key) {
+    const Field* field = query.findField(column);
+    if (!field || key.kind != Value::Kind::Int || !query.sort().empty() ||
+        !query.filter().empty() || query.state() != DataSetState::Browse) {
+        return -1;
+    }
+    const int rows = query.displayRowCount();
+    int low = 0;
+    int high = rows;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        const Value cell = query.cell(middle, field->index());
+        if (cell.kind != Value::Kind::Int) {
+            return -1;
+        }
+        if (cell.i < key.i) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low < rows && query.cell(low, field->index()) == key ? low : -1;
+}
+
 } // namespace vdata

@@ -29,4 +29,9 @@ std::string missingRowText(const std::string& table, const std::vector<std::stri
 int findRow(const Query& query, const std::vector<std::string>& columns,
             const std::vector<Value>& values);
 
+// The display row whose `column` holds the integer `key`, found by halves
+// in a query listed in ascending order of that column (not sorted, not
+// filtered); -1 when none there, or the column or key is not an integer.
+int findOrderedRow(const Query& query, const std::string& column, const Value& key);
+
 } // namespace vdata

@@ -367,7 +367,7 @@ void TestPostgres::tableViewReadsValuesExactly() {
               type.toStdString() + ", w text); INSERT INTO exact VALUES (1, " +
               literal.toStdString() + ", NULL), (2, " + literal.toStdString() + ", 'x')");
     Query q(conn_.get());
-    q.setTableView({"exact", {"id"}});
+    q.setTableView({"exact", {"id"}, std::nullopt});
     q.open();
     q.readAll();
     QCOMPARE(q.recordCount(), 2);

@@ -61,6 +61,24 @@ LookupEditor* typeIntoAlbumArtist(Program& env, const QString& database,
     return qobject_cast<LookupEditor*>(Driver::keyboard());
 }
 
+// A parent of two million rows and a child with a key to one near its end
+// and one to a row that is not there.
+const char* const bigParentSqlite = R"sql(
+CREATE TABLE parent (id INTEGER PRIMARY KEY, name TEXT);
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000)
+INSERT INTO parent SELECT i, 'row ' || i FROM n;
+CREATE TABLE child (id INTEGER PRIMARY KEY, parent_id INT REFERENCES parent (id));
+INSERT INTO child VALUES (1, 1999990), (2, 2000001);
+)sql";
+const char* const bigParentPostgres = R"sql(
+CREATE TABLE parent (id int PRIMARY KEY, name text);
+INSERT INTO parent SELECT i, 'row ' || i FROM generate_series(1, 2000000) i;
+CREATE TABLE child (id int PRIMARY KEY, parent_id int);
+INSERT INTO child VALUES (1, 1999990), (2, 2000001);
+ALTER TABLE child ADD FOREIGN KEY (parent_id) REFERENCES parent NOT VALID;
+ANALYZE parent;
+)sql";
+
 } // namespace
 
 class TestReferences : public QObject {
@@ -162,6 +180,57 @@ private slots:
         Driver::key(Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(where(env, column), table + ' ' + QString::fromStdString(q.cellText(row, at)));
         QCOMPARE(q.currentRow(), row);
+    }
+
+    // Ctrl+Return to a row near the end of a big parent lands on it without
+    // reading the rows before it; an edit typed there is stored, and
+    // Alt+Left goes back. A key to no row says so.
+    void goesToARowOfABigParentWithoutReadingIt_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("sqlite") << "sqlite";
+        if (pgtest::testServer()) {
+            QTest::newRow("postgres") << "postgres";
+        }
+    }
+    void goesToARowOfABigParentWithoutReadingIt() {
+        QFETCH(QString, engine);
+        const bool sqlite = engine == QLatin1String("sqlite");
+        ProgramFixture env(sqlite ? bigParentSqlite : nullptr);
+        std::unique_ptr<pgtest::ScratchDatabase> pg;
+        if (!sqlite) {
+            pg = std::make_unique<pgtest::ScratchDatabase>("big");
+            pg->exec(bigParentPostgres);
+            env.dm.connection.setConnectionString(pg->connectionString());
+            env.dm.connection.open();
+        }
+        QVERIFY(env.started());
+        auto* child = new DataWindow(env.connection(), DataWindow::Use::Table, &env.form);
+        child->setUp(QStringLiteral("child"));
+        Driver d(child->master().Grid);
+        d.click(1, 1);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(env.form.statusBar()->currentMessage(),
+                 QStringLiteral("parent has no row with id 2000001."));
+        d.click(0, 1);
+        Driver::key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(where(env, QStringLiteral("id")), QStringLiteral("parent 1999990"));
+        auto* parent = qobject_cast<DataWindow*>(env.form.MdiClient->activeSubWindow()->widget());
+        const vdata::Query& rows = parent->query();
+        QVERIFY2(rows.recordCount() < 100000, std::to_string(rows.recordCount()).c_str());
+        Driver p(parent->master().Grid);
+        p.typeOver(rows.currentRow(), 1, QStringLiteral("renamed"));
+        Driver::key(Qt::Key_Return);
+        gridtest::press(parent->master().DBNavigator, tk::DBNavigator::Post);
+        const char* const stored = "SELECT name FROM parent WHERE id = 1999990";
+        QCOMPARE(sqlite ? env.readBack(stored) : pg->query(stored).at(0).at(0),
+                 std::string("renamed"));
+        QCOMPARE(env.count(QStringLiteral("error")), 0);
+        Driver::key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(where(env, QStringLiteral("parent_id")), QStringLiteral("child 1999990"));
+        // The grid's menu lists the rows before the key again.
+        QVERIFY(chinook::chooseFromMenu(p, 0, 0, {QStringLiteral("Show all rows")}));
+        QCOMPARE(rows.cellText(0, 0), std::string("1"));
+        QCOMPARE(parent->title(), QStringLiteral("TABLE: parent"));
     }
 
     // A reference that leads nowhere says why in the status bar and opens

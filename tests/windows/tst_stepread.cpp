@@ -160,7 +160,7 @@ private slots:
         whole.open();
         whole.readAll();
         vdata::Query stepped(&env.connection());
-        stepped.setTableView({"t", {}});
+        stepped.setTableView({"t", {}, std::nullopt});
         stepped.open();
         if (!lateInsert.isEmpty()) {
             other->engine().execute(lateInsert.toStdString(), {});
