@@ -2,6 +2,7 @@
 
 #include "data/providers/PostgresResult.h"
 #include "data/service/Progress.h"
+#include "data/service/RowReader.h"
 
 #include <poll.h>
 
@@ -72,16 +73,7 @@ bool PostgresStatementStream::readMore(Snapshot& rows, std::size_t maxRows) {
 }
 
 bool PostgresStatementStream::readFirst(Snapshot& rows, std::size_t count) {
-    const std::size_t before = rows.rowCount();
-    while (rows.rowCount() - before < count) {
-        if (!take(rows, count - (rows.rowCount() - before), firstWait)) {
-            return false;
-        }
-        if (!progressContinues(rows.rowCount() - before)) {
-            throwCancelled();
-        }
-    }
-    return true;
+    return readFirstRows(rows, count, [&](std::size_t n) { return take(rows, n, firstWait); });
 }
 
 // Turns up to `maxRows` of the rows that have arrived into rows of the

@@ -3,6 +3,7 @@
 #include "data/providers/PostgresCopyText.h"
 #include "data/providers/PostgresResult.h"
 #include "data/service/Progress.h"
+#include "data/service/RowReader.h"
 
 namespace vdata {
 
@@ -54,16 +55,7 @@ bool PostgresTableStream::readMore(Snapshot& rows, std::size_t maxRows) {
 }
 
 bool PostgresTableStream::readFirst(Snapshot& rows, std::size_t count) {
-    const std::size_t before = rows.rowCount();
-    while (rows.rowCount() - before < count) {
-        if (!take(rows, count - (rows.rowCount() - before), firstWait)) {
-            return false;
-        }
-        if (!progressContinues(rows.rowCount() - before)) {
-            throwCancelled();
-        }
-    }
-    return true;
+    return readFirstRows(rows, count, [&](std::size_t n) { return take(rows, n, firstWait); });
 }
 
 // Turns up to `maxRows` of the lines that have arrived into rows; when none

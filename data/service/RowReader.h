@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/service/Engine.h"
+#include "data/service/Progress.h"
 
 #include <cstddef>
 #include <memory>
@@ -39,5 +40,20 @@ private:
     Snapshot* rows_ = nullptr;
     bool stopped_ = false;
 };
+
+// Reads the first `count` rows of a stream into `rows` through `take`
+// (appends up to n rows, waiting a while for the first of them; false once
+// no row remains), asking the installed progress between waits. Returns
+// whether rows remain; a cancellation raises.
+template <class Take> bool readFirstRows(Snapshot& rows, std::size_t count, Take&& take) {
+    const std::size_t before = rows.rowCount();
+    while (rows.rowCount() - before < count) {
+        if (!take(count - (rows.rowCount() - before))) {
+            return false;
+        }
+        checkProgress(rows.rowCount() - before);
+    }
+    return true;
+}
 
 } // namespace vdata
